@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need,
+# when any is missing. Runs `apt-get update` once, then one install.
+set -euo pipefail
+PKGS=(cmake ninja-build g++ make pkg-config ccache clang-format
+      libsqlite3-dev sqlite3 libpq-dev postgresql postgresql-contrib
+      libgtest-dev libgmock-dev googletest libbenchmark-dev
+      python3 python3-dev pybind11-dev)
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+fi
