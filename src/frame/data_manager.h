@@ -39,8 +39,8 @@ class DataManager final : public ComponentObject {
   Variant vFieldValue(Variant& strDsn, std::string& sName, ObjectRef& EO, Variant& sWhere,
                       Variant& vVal, Variant& strError);
   bool GetData(ObjectRef& con, ObjectRef& EO, ObjectRef& pRS, ObjectRef& cRS, bool& GetChild);
-  bool MoveToByRS(ObjectRef& con, ObjectRef& EO, int32_t& MoveMode, ObjectRef& pRS,
-                  ObjectRef& cRS, bool& GetChild);
+  bool MoveToByRS(ObjectRef& con, ObjectRef& EO, int32_t& MoveMode, ObjectRef& pRS, ObjectRef& cRS,
+                  bool& GetChild);
 };
 
 }  // namespace q6

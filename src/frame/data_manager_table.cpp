@@ -12,10 +12,10 @@ const InterfaceInfo& DataManagerInterface() {
       "_DataManager",
       ids::kDataManagerIid,
       {
-          Method<C>("MoveTo", 0x60030000, &C::MoveTo,
-                    {Req("con", "Connection"), Req("EO", "EntityObject"),
-                     Req("MoveMode", "MoveModeEnum"), Opt("Reversal", false),
-                     Opt("GetChild", true)}),
+          Method<C>(
+              "MoveTo", 0x60030000, &C::MoveTo,
+              {Req("con", "Connection"), Req("EO", "EntityObject"), Req("MoveMode", "MoveModeEnum"),
+               Opt("Reversal", false), Opt("GetChild", true)}),
           Method<C>("MoveToBySQL", 0x60030001, &C::MoveToBySQL,
                     {Req("DataSourceName"), Req("Sql")}),
           Method<C>("Delete", 0x60030002, &C::Delete,
@@ -40,13 +40,12 @@ const InterfaceInfo& DataManagerInterface() {
                     {Req("strDsn"), Req("sName"), Req("EO", "EntityObject"), Opt("sWhere", ""),
                      OptNone("vVal"), OptNone("strError")}),
           Method<C>("GetData", 0x6003000B, &C::GetData,
-                    {Req("con", "Connection"), Req("EO", "EntityObject"),
-                     Req("pRS", "Recordset"), OptNone("cRS", "Recordset"),
-                     Opt("GetChild", true)}),
-          Method<C>("MoveToByRS", 0x6003000C, &C::MoveToByRS,
-                    {Req("con", "Connection"), Req("EO", "EntityObject"),
-                     Req("MoveMode", "MoveModeEnum"), Req("pRS", "Recordset"),
+                    {Req("con", "Connection"), Req("EO", "EntityObject"), Req("pRS", "Recordset"),
                      OptNone("cRS", "Recordset"), Opt("GetChild", true)}),
+          Method<C>(
+              "MoveToByRS", 0x6003000C, &C::MoveToByRS,
+              {Req("con", "Connection"), Req("EO", "EntityObject"), Req("MoveMode", "MoveModeEnum"),
+               Req("pRS", "Recordset"), OptNone("cRS", "Recordset"), Opt("GetChild", true)}),
       }};
   return info;
 }

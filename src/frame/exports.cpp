@@ -18,9 +18,8 @@ const TypeLibInfo& ComponentTypeLib() {
                                ids::kLibId,
                                ids::kLibVersion,
                                ids::kLibHelp,
-                               {"Q6FDMgr.LockManager", "Q6FDMgr.OIDManager",
-                                "Q6FDMgr.Querymanager", "Q6FDMgr.DataManager",
-                                "Q6FDMgr.LogManager"}};
+                               {"Q6FDMgr.LockManager", "Q6FDMgr.OIDManager", "Q6FDMgr.Querymanager",
+                                "Q6FDMgr.DataManager", "Q6FDMgr.LogManager"}};
   return lib;
 }
 
@@ -39,8 +38,8 @@ const TypeLibInfo& ComponentTypeLibInfo() { return ComponentTypeLib(); }
 extern "C" {
 
 __attribute__((visibility("default"))) q6::HRESULT DllGetClassObject(const q6::Guid* clsid,
-                                                                       const q6::Guid* iid,
-                                                                       void** ppv) {
+                                                                     const q6::Guid* iid,
+                                                                     void** ppv) {
   if (!clsid || !ppv) return q6::E_POINTER;
   *ppv = nullptr;
   if (!q6::IsComponentClass(*clsid)) return q6::CLASS_E_CLASSNOTAVAILABLE;

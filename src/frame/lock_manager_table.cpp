@@ -13,24 +13,24 @@ const InterfaceInfo& LockManagerInterface() {
       "_LockManager",
       ids::kLockManagerIid,
       {
-          Method<C>("LockItEx", 0x60030000, &C::LockItEx,
-                    {Req("DataSourceName"), Opt("vID", ""), OptNone("UserName"),
-                     OptNone("WorkStation"), Opt("ModName", ""),
-                     Opt("iClass", int32_t{enum_byID}, "LockModeEnum"), OptNone("sDigest"),
-                     Opt("sSeparator", ",")}),
+          Method<C>(
+              "LockItEx", 0x60030000, &C::LockItEx,
+              {Req("DataSourceName"), Opt("vID", ""), OptNone("UserName"), OptNone("WorkStation"),
+               Opt("ModName", ""), Opt("iClass", int32_t{enum_byID}, "LockModeEnum"),
+               OptNone("sDigest"), Opt("sSeparator", ",")}),
           Method<C>("LockIt", 0x60030001, &C::LockIt,
                     {Req("DataSourceName"), Opt("vID", ""), OptNone("UserName"),
                      OptNone("WorkStation"), Opt("ModName", ""),
                      Opt("iClass", int32_t{enum_byID}, "LockModeEnum"), OptNone("sDigest")}),
-          Method<C>("UnlockIt", 0x60030002, &C::UnlockIt,
-                    {Req("DataSourceName"), Opt("vID", ""), OptNone("UserName"),
-                     OptNone("WorkStation"), OptNone("ModName"),
-                     Opt("iClass", int32_t{enum_byID}, "LockModeEnum")}),
-          Method<C>("UnLockItEx", 0x60030003, &C::UnLockItEx,
-                    {Req("DataSourceName"), Opt("vID", ""), OptNone("UserName"),
-                     OptNone("WorkStation"), Opt("ModName", ""),
-                     Opt("iClass", int32_t{enum_byID}, "LockModeEnum"), OptNone("sDigest"),
-                     Opt("sSeparator", ",")}),
+          Method<C>(
+              "UnlockIt", 0x60030002, &C::UnlockIt,
+              {Req("DataSourceName"), Opt("vID", ""), OptNone("UserName"), OptNone("WorkStation"),
+               OptNone("ModName"), Opt("iClass", int32_t{enum_byID}, "LockModeEnum")}),
+          Method<C>(
+              "UnLockItEx", 0x60030003, &C::UnLockItEx,
+              {Req("DataSourceName"), Opt("vID", ""), OptNone("UserName"), OptNone("WorkStation"),
+               Opt("ModName", ""), Opt("iClass", int32_t{enum_byID}, "LockModeEnum"),
+               OptNone("sDigest"), Opt("sSeparator", ",")}),
       }};
   return info;
 }

@@ -28,11 +28,11 @@ namespace q6 {
 template <class T>
 struct ArgTraits;
 
-#define Q6_ARG_TRAITS(T, VT, ACCESS)                    \
-  template <>                                           \
-  struct ArgTraits<T> {                                 \
-    static constexpr VarType vt = VarType::VT;          \
-    static T& Get(Variant& v) { return v.ACCESS(); }    \
+#define Q6_ARG_TRAITS(T, VT, ACCESS)                 \
+  template <>                                        \
+  struct ArgTraits<T> {                              \
+    static constexpr VarType vt = VarType::VT;       \
+    static T& Get(Variant& v) { return v.ACCESS(); } \
   };
 Q6_ARG_TRAITS(bool, Boolean, bool_ref)
 Q6_ARG_TRAITS(uint8_t, Byte, byte_ref)
@@ -99,8 +99,7 @@ std::vector<ParamInfo> MakeParams(const std::string& member, std::vector<ParamSp
   std::vector<ParamInfo> out;
   constexpr VarType vts[] = {ArgTraits<std::decay_t<A>>::vt..., VarType::Empty};
   constexpr bool refs[] = {
-      (std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>)...,
-      false};
+      (std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>)..., false};
   for (size_t i = 0; i < specs.size(); ++i) {
     ParamInfo p;
     p.name = std::move(specs[i].name);

@@ -7,19 +7,34 @@ namespace q6 {
 
 std::string VbErrorText(int number) {
   switch (number) {
-    case 5: return "Invalid procedure call or argument";
-    case 6: return "Overflow";
-    case 9: return "Subscript out of range";
-    case 11: return "Division by zero";
-    case 13: return "Type mismatch";
-    case 91: return "Object variable or With block variable not set";
-    case 94: return "Invalid use of Null";
-    case 424: return "Object required";
-    case 438: return "Object doesn't support this property or method";
-    case 457: return "This key is already associated with an element of this collection";
-    case 3021: return "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.";
-    case 3265: return "Item cannot be found in the collection corresponding to the requested name or ordinal.";
-    default: return "Application-defined or object-defined error";
+    case 5:
+      return "Invalid procedure call or argument";
+    case 6:
+      return "Overflow";
+    case 9:
+      return "Subscript out of range";
+    case 11:
+      return "Division by zero";
+    case 13:
+      return "Type mismatch";
+    case 91:
+      return "Object variable or With block variable not set";
+    case 94:
+      return "Invalid use of Null";
+    case 424:
+      return "Object required";
+    case 438:
+      return "Object doesn't support this property or method";
+    case 457:
+      return "This key is already associated with an element of this collection";
+    case 3021:
+      return "Either BOF or EOF is True, or the current record has been deleted. Requested "
+             "operation requires a current record.";
+    case 3265:
+      return "Item cannot be found in the collection corresponding to the requested name or "
+             "ordinal.";
+    default:
+      return "Application-defined or object-defined error";
   }
 }
 

@@ -54,9 +54,7 @@ enum VbError : int {
   kVbDuplicateKey = 457,
 };
 
-constexpr HRESULT VbHr(int number) {
-  return MakeHr(0x800A0000u + static_cast<uint32_t>(number));
-}
+constexpr HRESULT VbHr(int number) { return MakeHr(0x800A0000u + static_cast<uint32_t>(number)); }
 
 // The built-in text of a run-time error number ("Overflow" for 6), or
 // "Application-defined or object-defined error" for numbers without one.
@@ -84,8 +82,7 @@ class ComError : public std::runtime_error {
 [[noreturn]] void ThrowVb(int number, const std::string& text = "");
 
 // Raises `hr` with `description`.
-[[noreturn]] void Throw(HRESULT hr, const std::string& description,
-                        const std::string& source = "");
+[[noreturn]] void Throw(HRESULT hr, const std::string& description, const std::string& source = "");
 
 // "0x800A0006" for diagnostics.
 std::string HrToString(HRESULT hr);

@@ -149,9 +149,8 @@ Variant ConvertArg(const Variant& arg, const ParamInfo& p, const MemberInfo& m) 
   } catch (const ComError& e) {
     if (e.hr() == DISP_E_TYPEMISMATCH) throw;
     HRESULT hr = e.hr() == VbHr(kVbOverflow) ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
-    Throw(hr, (hr == DISP_E_OVERFLOW ? "Overflow" : "Type mismatch") +
-                  std::string(": parameter ") + p.name + " of " + m.name + " (" +
-                  e.description() + ")");
+    Throw(hr, (hr == DISP_E_OVERFLOW ? "Overflow" : "Type mismatch") + std::string(": parameter ") +
+                  p.name + " of " + m.name + " (" + e.description() + ")");
   }
 }
 
@@ -174,8 +173,7 @@ Variant InvokeMember(Dispatchable& self, const MemberInfo& m, std::vector<Varian
   size_t limit = is_put ? n - 1 : n;
   if (positional > limit)
     Throw(DISP_E_BADPARAMCOUNT, "Invalid number of parameters: " + m.name + " takes " +
-                                    std::to_string(limit) + ", got " +
-                                    std::to_string(positional));
+                                    std::to_string(limit) + ", got " + std::to_string(positional));
   for (size_t i = 0; i < positional; ++i) given[i] = &args[i];
   for (NamedArg& a : named) {
     size_t i = 0;
@@ -194,13 +192,11 @@ Variant InvokeMember(Dispatchable& self, const MemberInfo& m, std::vector<Varian
     if (g && g->IsByRef()) ref_slot[i] = &const_cast<Variant*>(g)->Deref();
     if (!g || g->IsMissing()) {
       if (!p.optional) {
-        Throw(DISP_E_BADPARAMCOUNT,
-              "Invalid number of parameters: argument " + p.name + " of " + m.name +
-                  " is not optional");
+        Throw(DISP_E_BADPARAMCOUNT, "Invalid number of parameters: argument " + p.name + " of " +
+                                        m.name + " is not optional");
       }
-      local[i] = p.default_value ? p.default_value->ChangeType(p.type.vt == VarType::Object
-                                                                   ? VarType::Variant
-                                                                   : p.type.vt)
+      local[i] = p.default_value ? p.default_value->ChangeType(
+                                       p.type.vt == VarType::Object ? VarType::Variant : p.type.vt)
                                  : Variant::EmptyOf(p.type.vt);
       continue;
     }

@@ -17,8 +17,8 @@ std::vector<const ClassInfo*> ClassesOf(const TypeLibInfo& lib) {
 }
 }  // namespace
 
-std::vector<std::pair<std::string, std::string>> RegistrationEntries(
-    const TypeLibInfo& lib, const std::string& path) {
+std::vector<std::pair<std::string, std::string>> RegistrationEntries(const TypeLibInfo& lib,
+                                                                     const std::string& path) {
   std::vector<std::pair<std::string, std::string>> e;
   const std::string libid = lib.libid.ToString();
   const std::string tl = "TypeLib\\" + libid + "\\" + lib.version;

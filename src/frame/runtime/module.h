@@ -15,10 +15,10 @@
 namespace q6 {
 
 struct TypeLibInfo {
-  std::string name;     // "Q6FDMgr"
+  std::string name;  // "Q6FDMgr"
   Guid libid;
-  std::string version;  // "1.1"
-  std::string help;     // the help string
+  std::string version;                // "1.1"
+  std::string help;                   // the help string
   std::vector<std::string> prog_ids;  // the library's classes, by ProgID
 };
 

@@ -157,8 +157,8 @@ class Variant {
 
  private:
   using Storage =
-      std::variant<std::monostate, NullValue, MissingValue, bool, uint8_t, int16_t,
-                   int32_t, double, Decimal, DateValue, std::string, ObjectRef, Variant*>;
+      std::variant<std::monostate, NullValue, MissingValue, bool, uint8_t, int16_t, int32_t, double,
+                   Decimal, DateValue, std::string, ObjectRef, Variant*>;
   Storage v_;
 };
 

@@ -1,0 +1,43 @@
+// Numbers in text, read and written without the process locale.
+//
+// Every number that becomes text or comes from text uses '.' as the decimal
+// separator, whatever LC_NUMERIC says, because the same text ends up in SQL
+// statements. These helpers are shared by Decimal and Variant.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace q6::value {
+
+// A number read from text: value = (negative ? -1 : 1) * digits * 10^exponent.
+struct NumberText {
+  bool negative = false;
+  std::string digits;  // significant digits without leading zeros; "" for zero
+  int64_t exponent = 0;
+};
+
+// True for the blanks allowed around a number: space and tab.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+std::string_view TrimBlanks(std::string_view s);
+
+// Reads "  -12.5e3 ": blanks around, an optional sign, digits with an optional
+// '.' (at least one digit), an optional exponent "e"/"E" with optional sign
+// and digits. False (and *out untouched) when `s` is anything else.
+bool ScanNumber(std::string_view s, NumberText* out);
+
+enum class ParseStatus { kOk, kNotNumber, kOutOfRange };
+// Reads a Double by the ScanNumber grammar. kOutOfRange when the magnitude is
+// beyond the range of a double; magnitudes too small for one become 0.
+ParseStatus ParseDouble(std::string_view s, double* out);
+
+// The 15 significant digits of finite, non-zero |d|, correctly rounded, with
+// trailing zeros removed, and the decimal exponent of the first digit
+// (d = 0.digits... * 10^(exponent + 1)).
+void Significant15(double d, std::string* digits, int* exponent);
+
+// Unsigned 128-bit integer as decimal digits.
+std::string U128ToDigits(unsigned __int128 v);
+
+}  // namespace q6::value
