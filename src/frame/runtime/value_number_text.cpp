@@ -106,6 +106,37 @@ void Significant15(double d, std::string* digits, int* exponent) {
   *exponent = e == std::string_view::npos ? 0 : std::atoi(std::string(text.substr(e + 1)).c_str());
 }
 
+std::string FormatDouble15(double d) {
+  if (std::isnan(d)) return "NaN";
+  if (std::isinf(d)) return d < 0 ? "-Infinity" : "Infinity";
+  if (d == 0) return "0";  // negative zero included
+  std::string digits;
+  int exp = 0;
+  Significant15(d, &digits, &exp);
+  const int n = static_cast<int>(digits.size());
+  std::string out = d < 0 ? "-" : "";
+  // Large magnitudes, and small ones whose zeros after the point plus their
+  // digits exceed 15, take the exponent form "1.5E-15".
+  if (exp >= 15 || (exp < 0 && (-exp - 1) + n > 15)) {
+    out += digits[0];
+    if (n > 1) out += "." + digits.substr(1);
+    const int a = exp < 0 ? -exp : exp;
+    out += exp < 0 ? "E-" : "E+";
+    if (a < 10) out += '0';
+    out += std::to_string(a);
+  } else if (exp >= 0) {
+    if (n <= exp + 1) {
+      out += digits + std::string(static_cast<size_t>(exp + 1 - n), '0');
+    } else {
+      out += digits.substr(0, static_cast<size_t>(exp + 1)) + "." +
+             digits.substr(static_cast<size_t>(exp + 1));
+    }
+  } else {
+    out += "0." + std::string(static_cast<size_t>(-exp - 1), '0') + digits;
+  }
+  return out;
+}
+
 std::string U128ToDigits(unsigned __int128 v) {
   char buf[48];
   char* p = buf + sizeof buf;

@@ -37,6 +37,13 @@ ParseStatus ParseDouble(std::string_view s, double* out);
 // (d = 0.digits... * 10^(exponent + 1)).
 void Significant15(double d, std::string* digits, int* exponent);
 
+// A double as text: up to 15 significant digits, '.' separator, no trailing
+// point; the exponent form "1E+15" / "1.5E-15" (sign always, at least two
+// exponent digits) from 1E+15 up and for small magnitudes whose zeros after
+// the point plus digits exceed 15. Negative zero is "0"; values that are not
+// finite are "NaN", "Infinity", "-Infinity".
+std::string FormatDouble15(double d);
+
 // Unsigned 128-bit integer as decimal digits.
 std::string U128ToDigits(unsigned __int128 v);
 

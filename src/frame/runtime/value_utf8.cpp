@@ -87,4 +87,47 @@ char32_t LowerOf(char32_t c) {
   return (lower > 0x10FFFF || (lower >= 0xD800 && lower <= 0xDFFF)) ? c : lower;
 }
 
+bool EqualsFolded(std::string_view a, std::string_view b) {
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    size_t la, lb;
+    bool va, vb;
+    const char32_t ca = DecodeAt(a, i, &la, &va);
+    const char32_t cb = DecodeAt(b, j, &lb, &vb);
+    if (va != vb) return false;
+    if (va ? LowerOf(ca) != LowerOf(cb) : ca != cb) return false;
+    i += la;
+    j += lb;
+  }
+  return i == a.size() && j == b.size();
+}
+
+std::string LowerUtf8(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    size_t len;
+    bool valid;
+    const char32_t c = DecodeAt(s, i, &len, &valid);
+    if (valid) {
+      AppendUtf8(LowerOf(c), &out);
+    } else {
+      out.push_back(s[i]);
+    }
+    i += len;
+  }
+  return out;
+}
+
+size_t CountChars(std::string_view s) {
+  size_t count = 0;
+  for (size_t i = 0; i < s.size(); ++count) {
+    size_t len;
+    bool valid;
+    DecodeAt(s, i, &len, &valid);
+    i += len;
+  }
+  return count;
+}
+
 }  // namespace q6::value

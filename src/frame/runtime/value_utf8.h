@@ -1,9 +1,9 @@
-// UTF-8 text: decoding and simple case mapping.
+// UTF-8 text: character counts and simple case mapping.
 //
 // Case mapping uses the C.UTF-8 character tables through an explicit
 // locale_t, so it covers Unicode letters and never depends on the process
-// locale. Bytes that are not valid UTF-8 count as one character each and are
-// kept unchanged.
+// locale (where that locale is missing, only ASCII letters map). Bytes that
+// are not valid UTF-8 count as one character each and are kept unchanged.
 #pragma once
 
 #include <cstddef>
@@ -12,14 +12,23 @@
 
 namespace q6::value {
 
-// Decodes the character at `pos`: its code point (or -1 for a byte that does
-// not start a valid sequence) and its length in bytes (at least 1).
+// Decodes the character at `pos`: its code point and its length in bytes.
+// A byte that does not start a valid sequence (overlong forms and surrogates
+// included) comes back alone, as its byte value, with *valid false.
 // REQUIRES: pos < s.size().
 char32_t DecodeAt(std::string_view s, size_t pos, size_t* length, bool* valid);
 
+// Appends the UTF-8 form of code point `c`.
 void AppendUtf8(char32_t c, std::string* out);
 
 // Simple lower-case mapping of one code point.
 char32_t LowerOf(char32_t c);
+
+// Equal after mapping every letter to lower case.
+bool EqualsFolded(std::string_view a, std::string_view b);
+// `s` with every letter mapped to lower case.
+std::string LowerUtf8(std::string_view s);
+// Number of code points (invalid bytes count one each).
+size_t CountChars(std::string_view s);
 
 }  // namespace q6::value

@@ -14,12 +14,16 @@
 //     already of that type (Type mismatch otherwise); Void is never a target.
 //   - ToObject accepts only objects (Nothing included); Empty and Null raise
 //     Type mismatch (13) like other values.
+//   - Objects whose default member yields an object are followed 16 deep;
+//     a longer chain (an object that answers with itself) is a Type mismatch.
 //   - Doubles that are not finite print as "NaN", "Infinity", "-Infinity".
 //   - Dates print as ISO text, "yyyy-mm-dd" plus " hh:mm:ss" when there is a
 //     time of day.
 #include "frame/runtime/variant.h"
 
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <type_traits>
 
 #include "frame/runtime/dispatch.h"
@@ -431,41 +435,17 @@ std::string Variant::Describe() const {
       return "String '" + string() + "'";
     case VarType::Object:
       return object() ? "Object " + object()->Interface().name : "Nothing";
+    case VarType::Date: {
+      // Diagnostics never fail: a day number outside the calendar prints as is.
+      const double days = std::get<DateValue>(Deref().v_).days;
+      return "Date " + (value::DateInRange(days) ? value::FormatDate(days) : FormatDouble(days));
+    }
     default:
       return std::string(VarTypeName(type())) + " " + std::visit(ToText{}, v_);
   }
 }
 
-std::string FormatDouble(double d) {
-  if (std::isnan(d)) return "NaN";
-  if (std::isinf(d)) return d < 0 ? "-Infinity" : "Infinity";
-  if (d == 0) return "0";  // negative zero included
-  std::string digits;
-  int exp = 0;
-  value::Significant15(d, &digits, &exp);
-  const int n = static_cast<int>(digits.size());
-  std::string out = d < 0 ? "-" : "";
-  // Large magnitudes, and small ones whose zeros after the point plus their
-  // digits exceed 15, take the exponent form "1.5E-15".
-  if (exp >= 15 || (exp < 0 && (-exp - 1) + n > 15)) {
-    out += digits[0];
-    if (n > 1) out += "." + digits.substr(1);
-    const int a = exp < 0 ? -exp : exp;
-    out += exp < 0 ? "E-" : "E+";
-    if (a < 10) out += '0';
-    out += std::to_string(a);
-  } else if (exp >= 0) {
-    if (n <= exp + 1) {
-      out += digits + std::string(static_cast<size_t>(exp + 1 - n), '0');
-    } else {
-      out += digits.substr(0, static_cast<size_t>(exp + 1)) + "." +
-             digits.substr(static_cast<size_t>(exp + 1));
-    }
-  } else {
-    out += "0." + std::string(static_cast<size_t>(-exp - 1), '0') + digits;
-  }
-  return out;
-}
+std::string FormatDouble(double d) { return value::FormatDouble15(d); }
 
 bool ParseNumber(std::string_view s, double* out) {
   double v = 0;
@@ -474,47 +454,10 @@ bool ParseNumber(std::string_view s, double* out) {
   return true;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    size_t la, lb;
-    bool va, vb;
-    const char32_t ca = value::DecodeAt(a, i, &la, &va);
-    const char32_t cb = value::DecodeAt(b, j, &lb, &vb);
-    if (va != vb) return false;
-    if (va ? value::LowerOf(ca) != value::LowerOf(cb) : ca != cb) return false;
-    i += la;
-    j += lb;
-  }
-  return i == a.size() && j == b.size();
-}
+bool EqualsNoCase(std::string_view a, std::string_view b) { return value::EqualsFolded(a, b); }
 
-std::string ToLower(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    size_t len;
-    bool valid;
-    const char32_t c = value::DecodeAt(s, i, &len, &valid);
-    if (valid) {
-      value::AppendUtf8(value::LowerOf(c), &out);
-    } else {
-      out.push_back(s[i]);
-    }
-    i += len;
-  }
-  return out;
-}
+std::string ToLower(std::string_view s) { return value::LowerUtf8(s); }
 
-size_t CharCount(std::string_view s) {
-  size_t count = 0;
-  for (size_t i = 0; i < s.size(); ++count) {
-    size_t len;
-    bool valid;
-    value::DecodeAt(s, i, &len, &valid);
-    i += len;
-  }
-  return count;
-}
+size_t CharCount(std::string_view s) { return value::CountChars(s); }
 
 }  // namespace q6
