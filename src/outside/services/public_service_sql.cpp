@@ -1,0 +1,63 @@
+// PublicService: the operations that run statements on a data source.
+//
+// Each call takes a connection from the apartment's ConnectionManager for the
+// length of the call; the rows come back in a client-cursor Recordset, which
+// needs no connection once filled.
+#include "outside/services/connection_manager.h"
+#include "outside/services/public_service.h"
+#include "platform/adodb/connection.h"
+#include "platform/adodb/recordset.h"
+
+namespace q6 {
+
+namespace {
+
+// Whether `columns` names more than one column: a ',' outside parentheses
+// and quotes.
+bool SeveralColumns(const std::string& columns) {
+  int depth = 0;
+  char quote = 0;
+  for (char c : columns) {
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (c == ',' && depth == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Given(const Variant& v) { return !v.Deref().IsMissing(); }
+
+}  // namespace
+
+Variant PublicService::ExecuteSQL(Variant& sql, Variant& dsn, int32_t& n1, int32_t& n2, int32_t& n3,
+                                  int32_t& n4) {
+  ConnectionLease con(dsn);
+  std::shared_ptr<Recordset> rs = con->Execute(sql.ToString());
+  return Variant(ObjectRef(rs));
+}
+
+Variant PublicService::GetFieldValue(Variant& columns, Variant& vVal, Variant& tail, Variant& dsn,
+                                     Variant& strError) {
+  try {
+    std::string cols = columns.ToString();
+    std::string rest = tail.Deref().IsMissing() ? "" : tail.ToString();
+    ConnectionLease con(dsn);
+    std::shared_ptr<Recordset> rs = con->Execute("select " + cols + rest);
+    if (SeveralColumns(cols) && !Given(vVal)) return Variant(ObjectRef(rs));
+    if (rs->EOF()) return Given(vVal) ? vVal.Value() : Variant();
+    return rs->Fields()->Item(Variant(int32_t{0}))->Value();
+  } catch (const ComError& e) {
+    strError = Variant(e.description());
+    throw;
+  }
+}
+
+}  // namespace q6
