@@ -1,0 +1,145 @@
+// Conversions between Python values and Variants, one small function per
+// kind, chosen by the table in ToVariant / the switch in ToPython.
+//
+// Integers wider than 32 bits go to Decimal rather than Double because
+// Decimal keeps them exact (OIDs and counters are such numbers); only those
+// beyond Decimal's 96-bit range fall back to Double. Dates travel as a
+// calendar day plus a time of day: the day is counted from 1899-12-30 and the
+// time is a fraction that counts forward from midnight even before the epoch
+// (-1.25 is 1899-12-29 06:00), so the sign only says on which side of the
+// epoch the day lies.
+#include "python/convert.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "frame/runtime/value_date.h"
+#include "python/proxy.h"
+#include "python/python_types.h"
+
+namespace q6::pymod {
+
+namespace {
+
+// date(1899, 12, 30).toordinal()
+constexpr int64_t kEpochOrdinal = 693594;
+constexpr double kMsPerDay = 86400000.0;
+
+bool IsInstance(py::handle h, py::handle type) {
+  int r = PyObject_IsInstance(h.ptr(), type.ptr());
+  if (r < 0) throw py::error_already_set();
+  return r == 1;
+}
+
+Variant FromInt(py::handle h) {
+  int overflow = 0;
+  long long v = PyLong_AsLongLongAndOverflow(h.ptr(), &overflow);
+  if (v == -1 && PyErr_Occurred()) throw py::error_already_set();
+  if (!overflow) {
+    if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
+      return Variant(static_cast<int32_t>(v));
+    return Variant(Decimal(static_cast<int64_t>(v)));
+  }
+  size_t bits = py::reinterpret_borrow<py::object>(h).attr("bit_length")().cast<size_t>();
+  Decimal d;
+  if (bits <= 96 && Decimal::TryParse(py::str(h).cast<std::string>(), &d)) return Variant(d);
+  double f = PyLong_AsDouble(h.ptr());
+  if (f == -1.0 && PyErr_Occurred()) {
+    PyErr_Clear();
+    ThrowVb(kVbOverflow, "Overflow: the integer is too large for a Double");
+  }
+  return Variant(f);
+}
+
+// Text that cannot be UTF-8 (lone surrogates) raises UnicodeEncodeError.
+Variant FromStr(py::handle h) {
+  Py_ssize_t size = 0;
+  const char* utf8 = PyUnicode_AsUTF8AndSize(h.ptr(), &size);
+  if (!utf8) throw py::error_already_set();
+  return Variant(std::string(utf8, static_cast<size_t>(size)));
+}
+
+Variant FromDecimal(py::handle h) {
+  return Variant(Decimal::Parse(py::str(h).cast<std::string>()));
+}
+
+Variant FromDate(py::handle h) {
+  py::object o = py::reinterpret_borrow<py::object>(h);
+  int64_t day = o.attr("toordinal")().cast<int64_t>() - kEpochOrdinal;
+  double seconds = 0;
+  if (IsInstance(h, DateTimeType())) {
+    seconds = o.attr("hour").cast<int>() * 3600.0 + o.attr("minute").cast<int>() * 60.0 +
+              o.attr("second").cast<int>() + o.attr("microsecond").cast<int>() / 1e6;
+  }
+  double frac = seconds / 86400.0;
+  double days = day >= 0 ? static_cast<double>(day) + frac : static_cast<double>(day) - frac;
+  if (!value::DateInRange(days)) ThrowVb(kVbOverflow, "Overflow: the date is out of range");
+  return Variant(DateValue{days});
+}
+
+py::object DateToPython(double days) {
+  if (!std::isfinite(days) || !value::DateInRange(days))
+    ThrowVb(kVbOverflow, "Overflow: the date is out of range");
+  double whole = std::trunc(days);
+  long long ms = std::llround(std::fabs(days - whole) * kMsPerDay);
+  py::object start = py::reinterpret_borrow<py::object>(DateTimeType())
+                         .attr("fromordinal")(kEpochOrdinal + static_cast<int64_t>(whole));
+  // Adding the time of day rolls a time rounded up to 24:00 over into the
+  // next calendar day.
+  return start + py::reinterpret_borrow<py::object>(TimeDeltaType())(py::arg("milliseconds") = ms);
+}
+
+py::object StringToPython(const std::string& s) {
+  PyObject* o = PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), nullptr);
+  if (!o) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(o);
+}
+
+}  // namespace
+
+Variant ToVariant(py::handle h) {
+  PyObject* p = h.ptr();
+  if (h.is_none() || h.is(EmptyObject())) return Variant();
+  if (h.is(NullObject())) return Variant::Null();
+  if (PyBool_Check(p)) return Variant(p == Py_True);
+  if (PyLong_Check(p)) return FromInt(h);
+  if (PyFloat_Check(p)) return Variant(PyFloat_AsDouble(p));
+  if (PyUnicode_Check(p)) return FromStr(h);
+  if (ObjectRef o = UnwrapObject(h)) return Variant(o);
+  if (IsInstance(h, DecimalType())) return FromDecimal(h);
+  if (IsInstance(h, DateType())) return FromDate(h);  // datetime.datetime included
+  if (IsInstance(h, RefType())) return ToVariant(h.attr("value"));
+  throw py::type_error("q6fdmgr cannot pass a value of type " +
+                       py::str(py::type::handle_of(h).attr("__name__")).cast<std::string>() +
+                       " to an automation object");
+}
+
+py::object ToPython(const Variant& in) {
+  const Variant& v = in.Deref();
+  switch (v.type()) {
+    case VarType::Null:
+      return py::reinterpret_borrow<py::object>(NullObject());
+    case VarType::Boolean:
+      return py::bool_(v.ToBool());
+    case VarType::Byte:
+    case VarType::Integer:
+    case VarType::Long:
+      return py::int_(v.ToLong());
+    case VarType::Double:
+      return py::float_(v.ToDouble());
+    case VarType::Decimal:
+      return py::reinterpret_borrow<py::object>(DecimalType())(v.ToDecimal().ToString());
+    case VarType::Date:
+      return DateToPython(v.ToDate().days);
+    case VarType::String:
+      return StringToPython(v.string());
+    case VarType::Object:
+      return WrapObject(v.object());
+    default:  // Empty, Missing
+      return py::none();
+  }
+}
+
+}  // namespace q6::pymod

@@ -1,0 +1,65 @@
+"""Helpers shared by the Python client tests."""
+
+import threading
+import unittest
+
+import q6fdmgr as q
+
+# Error numbers the tests look for, unsigned as they are usually written.
+DISP_E_PARAMNOTFOUND = 0x80020004
+DISP_E_TYPEMISMATCH = 0x80020005
+DISP_E_UNKNOWNNAME = 0x80020006
+DISP_E_BADPARAMCOUNT = 0x8002000E
+REGDB_E_CLASSNOTREG = 0x80040154
+RPC_E_WRONG_THREAD = 0x8001010E
+VB_INVALID_PROCEDURE_CALL = 0x800A0005
+VB_OVERFLOW = 0x800A0006
+VB_TYPE_MISMATCH = 0x800A000D
+
+
+def available(progid):
+    """True when `progid` can be created in this process."""
+    try:
+        q.Dispatch(progid)
+        return True
+    except q.ComError:
+        return False
+
+
+def requires(*progids):
+    """Skips a test or class while one of `progids` is not in the process."""
+    missing = [p for p in progids if not available(p)]
+    return unittest.skipUnless(not missing, "not in this process: " + ", ".join(missing))
+
+
+def hresult(error):
+    """The unsigned error number of a ComError."""
+    return error.hresult & 0xFFFFFFFF
+
+
+def raised_in_thread(action):
+    """Runs `action` in a new thread and returns the exception it raised."""
+    seen = []
+
+    def run():
+        try:
+            action()
+        except BaseException as e:  # handed back to the test thread
+            seen.append(e)
+
+    t = threading.Thread(target=run)
+    t.start()
+    t.join()
+    return seen[0] if seen else None
+
+
+class ComTestCase(unittest.TestCase):
+    def assertComError(self, expected_hresult, action, *args, **kwargs):
+        """Runs action(*args, **kwargs) and checks the ComError it raises."""
+        with self.assertRaises(q.ComError) as cm:
+            action(*args, **kwargs)
+        e = cm.exception
+        self.assertEqual(hex(hresult(e)), hex(expected_hresult), e.description)
+        self.assertIsInstance(e.hresult, int)
+        self.assertTrue(e.description, "a ComError carries a description")
+        return e
