@@ -1,0 +1,137 @@
+// Tokenizer for the dialect rewriter: one pass over the bytes, no copies.
+//
+// Only the distinctions the rewriter needs are made. Multi-character
+// operators come out as single punctuation characters, and a word may start
+// with a digit-free name character only; a number glued to letters (0x1F)
+// becomes a number followed by a word, which is harmless since neither is
+// ever rewritten.
+#include "platform/dialect/sql_tokens.h"
+
+#include <limits>
+
+namespace q6::dialect {
+namespace {
+
+bool IsWordByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '@' || c == '#' || c == '$' || c >= 0x80;
+}
+
+bool IsWordStart(unsigned char c) { return IsWordByte(c) && !(c >= '0' && c <= '9') && c != '$'; }
+
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+bool IsSpace(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// Returns the end of a literal that opens at `pos` and closes with `close`,
+// where a doubled `close` stands for one; npos when it is not closed.
+size_t LiteralEnd(std::string_view sql, size_t pos, char close) {
+  size_t i = pos + 1;
+  while (true) {
+    i = sql.find(close, i);
+    if (i == std::string_view::npos) return i;
+    if (i + 1 < sql.size() && sql[i + 1] == close) {
+      i += 2;
+      continue;
+    }
+    return i + 1;
+  }
+}
+
+// Block comments nest, as in T-SQL: "/* a /* b */ c */" is one comment.
+size_t BlockCommentEnd(std::string_view sql, size_t pos) {
+  int level = 0;
+  size_t i = pos;
+  while (i + 1 < sql.size()) {
+    if (sql[i] == '/' && sql[i + 1] == '*') {
+      ++level;
+      i += 2;
+    } else if (sql[i] == '*' && sql[i + 1] == '/') {
+      i += 2;
+      if (--level == 0) return i;
+    } else {
+      ++i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+size_t NumberEnd(std::string_view sql, size_t i) {
+  const size_t n = sql.size();
+  while (i < n && IsDigit(sql[i])) ++i;
+  if (i < n && sql[i] == '.') {
+    ++i;
+    while (i < n && IsDigit(sql[i])) ++i;
+  }
+  if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
+    if (j < n && IsDigit(sql[j])) {
+      i = j;
+      while (i < n && IsDigit(sql[i])) ++i;
+    }
+  }
+  return i;
+}
+
+}  // namespace
+
+bool Tokenize(std::string_view sql, std::vector<Token>* out) {
+  out->clear();
+  if (sql.size() >= std::numeric_limits<uint32_t>::max()) return false;
+  const size_t n = sql.size();
+  size_t i = 0;
+  while (i < n) {
+    const unsigned char c = sql[i];
+    TokenKind kind;
+    size_t end;
+    if (IsSpace(c)) {
+      kind = TokenKind::kSpace;
+      end = i + 1;
+      while (end < n && IsSpace(sql[end])) ++end;
+    } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+      kind = TokenKind::kComment;
+      end = sql.find('\n', i);
+      end = end == std::string_view::npos ? n : end;
+    } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+      kind = TokenKind::kComment;
+      end = BlockCommentEnd(sql, i);
+    } else if (c == '\'') {
+      kind = TokenKind::kString;
+      end = LiteralEnd(sql, i, '\'');
+    } else if (c == '"') {
+      kind = TokenKind::kQuoted;
+      end = LiteralEnd(sql, i, '"');
+    } else if (c == '[') {
+      kind = TokenKind::kBracket;
+      end = LiteralEnd(sql, i, ']');
+    } else if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(sql[i + 1]))) {
+      kind = TokenKind::kNumber;
+      end = NumberEnd(sql, i);
+    } else if (IsWordStart(c)) {
+      kind = TokenKind::kWord;
+      end = i + 1;
+      while (end < n && IsWordByte(sql[end])) ++end;
+    } else {
+      kind = TokenKind::kPunct;
+      end = i + 1;
+    }
+    if (end == std::string_view::npos) return false;
+    out->push_back(Token{kind, static_cast<uint32_t>(i), static_cast<uint32_t>(end - i)});
+    i = end;
+  }
+  return true;
+}
+
+void AppendUnquoted(std::string_view token_text, std::string* out) {
+  const char close = token_text.front() == '[' ? ']' : token_text.front();
+  const std::string_view body = token_text.substr(1, token_text.size() - 2);
+  for (size_t i = 0; i < body.size(); ++i) {
+    out->push_back(body[i]);
+    if (body[i] == close) ++i;  // the doubled closing character stands for one
+  }
+}
+
+}  // namespace q6::dialect

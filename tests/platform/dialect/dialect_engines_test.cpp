@@ -1,0 +1,317 @@
+// Every translation of dialect_cases.h runs on a real engine and gives the
+// expected rows: SQLite in memory always, PostgreSQL when Q6FD_TEST_PG holds
+// a connection string ("Driver=postgresql;Server=...;Port=...;Database=...;
+// UID=..."). The engines are driven through their C client functions
+// directly (engine_client_apis.h), so these tests depend on nothing but the
+// dialect layer. Each statement runs in a
+// transaction that is rolled back, so every case sees the same rows.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+
+#include "dialect_cases.h"
+#include "engine_client_apis.h"
+#include "platform/dialect/dialect.h"
+
+namespace q6 {
+namespace {
+
+using dialect_test::DialectCase;
+using dialect_test::kAnyRows;
+using dialect_test::kDialectCases;
+using dialect_test::kFails;
+using dialect_test::PostgresApi;
+using dialect_test::PostgresClient;
+using dialect_test::SQLiteApi;
+using dialect_test::SQLiteClient;
+
+// The engine quirks of these tests, in one place: the column types that give
+// case-insensitive text, and the type of a double.
+struct EngineTypes {
+  const char* text;
+  const char* real;
+};
+constexpr EngineTypes kSQLiteTypes{"text collate nocase", "double"};
+constexpr EngineTypes kPostgresTypes{"citext", "double precision"};
+
+std::string Schema(const EngineTypes& t) {
+  const std::string x = t.text;
+  const std::string r = t.real;
+  return "create table fd_entities (iid integer primary key, ibitype integer, iparentid integer, "
+         "sname " +
+         x + ", scaption " + x + ", smaxoid " + x +
+         ");"
+         "create table fd_fields (iid integer primary key, ientityid integer, sname " +
+         x + ", bisused integer, irow integer, iinputcol integer, dbltop " + r +
+         ", iqryfldsqc integer);"
+         "create table fd_locks (locks_id " +
+         x + ", user_name " + x + ", workstation_name " + x + ", mod_name " + x + ", class_flag " +
+         x + ", digest " + x +
+         ");"
+         "create table fd_doc (coid " +
+         x + " primary key, code " + x + ", qty " + r + ", book_name " + x + ", memo " + x +
+         ");"
+         "create table fd_line (lineoid " +
+         x + " primary key, parentoid " + x + ", item " + x + ", amount " + r +
+         ");"
+         "insert into fd_entities values (51, 51, 0, 'Order', 'Sales order', '510000000000002'),"
+         " (52, 52, 51, 'Order line', 'Line', '520000000000000'),"
+         " (63, 63, 0, 'Ledger', 'Ledger', '630000000000000');"
+         "insert into fd_fields values (1, 51, 'code', 1, 1, 1, 10.5, 1), (2, 51, 'qty', 1, 2, 1, "
+         "20, 2),"
+         " (3, 51, 'memo', 0, 3, 2, 30, 0), (4, 52, 'item', 1, 1, 1, 5, 1);"
+         "insert into fd_locks values ('510000000000001', 'ann', 'pc1', 'sales', '7', 'editing'),"
+         " ('5100', 'bob', 'pc2', 'stock', '6', 'count'), ('_m', 'cy', 'pc3', 'hr', '5', "
+         "'payroll');"
+         "insert into fd_doc values ('510000000000001', '0000000123', 5, null, 'abc  '),"
+         " ('510000000000002', '0000000124', 7, null, ' xy'),"
+         " ('510000000000003', '0000000125', 9, 'b1', 'z'),"
+         " ('520000000000001', '0000000001', 1, null, 'q');"
+         "insert into fd_line values ('L1', '510000000000001', 'bolt', 2.5),"
+         " ('L2', '510000000000001', 'nut', 1), ('L3', '510000000000002', 'pin', 4);";
+}
+
+struct Outcome {
+  bool ok = false;
+  std::string error;
+  long rows = 0;  // returned by a select, affected otherwise
+  bool has_first = false;
+  std::string first;
+};
+
+class EngineSession {
+ public:
+  virtual ~EngineSession() = default;
+  // Runs `sql` inside a transaction that is rolled back afterwards.
+  virtual Outcome Run(const std::string& sql) = 0;
+  // Empty when the session is ready, else why not.
+  const std::string& setup_error() const { return setup_error_; }
+
+ protected:
+  std::string setup_error_;
+};
+
+class SQLiteSession : public EngineSession {
+ public:
+  SQLiteSession() {
+    if (!api_.error.empty()) {
+      setup_error_ = api_.error;
+      return;
+    }
+    if (api_.sqlite3_open(":memory:", &db_) != SQLITE_OK) {
+      setup_error_ = "cannot open an in-memory database";
+      return;
+    }
+    char* msg = nullptr;
+    if (api_.sqlite3_exec(db_, Schema(kSQLiteTypes).c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
+      setup_error_ = msg ? msg : "schema failed";
+      api_.sqlite3_free(msg);
+    }
+  }
+  ~SQLiteSession() override {
+    if (db_ != nullptr) api_.sqlite3_close(db_);
+  }
+
+  Outcome Run(const std::string& sql) override {
+    Outcome o;
+    api_.sqlite3_exec(db_, "begin", nullptr, nullptr, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (api_.sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, &tail) != SQLITE_OK) {
+      o.error = api_.sqlite3_errmsg(db_);
+    } else if (tail != nullptr && tail[strspn(tail, " \t\r\n")] != '\0') {
+      o.error = "more than one statement";
+    } else if (stmt != nullptr) {
+      int rc;
+      while ((rc = api_.sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (o.rows++ == 0 && api_.sqlite3_column_type(stmt, 0) != SQLITE_NULL) {
+          o.has_first = true;
+          o.first = reinterpret_cast<const char*>(api_.sqlite3_column_text(stmt, 0));
+        }
+      }
+      if (rc != SQLITE_DONE) {
+        o.error = api_.sqlite3_errmsg(db_);
+      } else {
+        o.ok = true;
+        if (api_.sqlite3_column_count(stmt) == 0) o.rows = api_.sqlite3_changes(db_);
+      }
+    } else {
+      o.ok = true;  // nothing but blanks
+    }
+    api_.sqlite3_finalize(stmt);
+    api_.sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
+    return o;
+  }
+
+ private:
+  const SQLiteApi& api_ = SQLiteClient();
+  sqlite3* db_ = nullptr;
+};
+
+// "Driver=postgresql;Server=/tmp/x;Port=5433;Database=q6test;UID=postgres"
+// in libpq's keywords, values quoted.
+std::string PgConnInfo(const std::string& dsn) {
+  static const std::map<std::string, std::string> kKeys = {{"server", "host"},
+                                                           {"port", "port"},
+                                                           {"database", "dbname"},
+                                                           {"uid", "user"},
+                                                           {"pwd", "password"}};
+  std::string out;
+  size_t pos = 0;
+  while (pos <= dsn.size()) {
+    size_t end = dsn.find(';', pos);
+    if (end == std::string::npos) end = dsn.size();
+    const std::string item = dsn.substr(pos, end - pos);
+    const size_t eq = item.find('=');
+    if (eq != std::string::npos) {
+      std::string key = item.substr(0, eq);
+      for (char& ch : key) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+      const auto it = kKeys.find(key);
+      if (it != kKeys.end()) {
+        out += it->second + "='";
+        for (char ch : item.substr(eq + 1)) {
+          if (ch == '\'' || ch == '\\') out += '\\';
+          out += ch;
+        }
+        out += "' ";
+      }
+    }
+    pos = end + 1;
+  }
+  return out;
+}
+
+class PostgresSession : public EngineSession {
+ public:
+  explicit PostgresSession(const std::string& dsn)
+      : schema_("q6dialect_" + std::to_string(getpid())) {
+    if (!api_.error.empty()) {
+      setup_error_ = api_.error;
+      return;
+    }
+    conn_ = api_.PQconnectdb(PgConnInfo(dsn).c_str());
+    if (api_.PQstatus(conn_) != CONNECTION_OK) {
+      setup_error_ = api_.PQerrorMessage(conn_);
+      return;
+    }
+    const std::string setup = "set client_min_messages = warning; drop schema if exists " +
+                              schema_ + " cascade; create schema " + schema_ +
+                              "; set search_path = " + schema_ + ", public;" +
+                              Schema(kPostgresTypes);
+    PGresult* r = api_.PQexec(conn_, setup.c_str());
+    if (api_.PQresultStatus(r) != PGRES_COMMAND_OK) setup_error_ = api_.PQresultErrorMessage(r);
+    api_.PQclear(r);
+  }
+  ~PostgresSession() override {
+    if (conn_ == nullptr) return;
+    if (api_.PQstatus(conn_) == CONNECTION_OK) {
+      api_.PQclear(api_.PQexec(conn_, ("drop schema if exists " + schema_ + " cascade").c_str()));
+    }
+    api_.PQfinish(conn_);
+  }
+
+  Outcome Run(const std::string& sql) override {
+    Outcome o;
+    api_.PQclear(api_.PQexec(conn_, "begin"));
+    PGresult* r = api_.PQexec(conn_, sql.c_str());
+    switch (api_.PQresultStatus(r)) {
+      case PGRES_TUPLES_OK:
+        o.ok = true;
+        o.rows = api_.PQntuples(r);
+        if (o.rows > 0 && api_.PQnfields(r) > 0 && !api_.PQgetisnull(r, 0, 0)) {
+          o.has_first = true;
+          o.first = api_.PQgetvalue(r, 0, 0);
+        }
+        break;
+      case PGRES_COMMAND_OK:
+        o.ok = true;
+        o.rows = std::atol(api_.PQcmdTuples(r));
+        break;
+      case PGRES_EMPTY_QUERY:
+        o.ok = true;
+        break;
+      default:
+        o.error = api_.PQresultErrorMessage(r);
+    }
+    api_.PQclear(r);
+    api_.PQclear(api_.PQexec(conn_, "rollback"));
+    return o;
+  }
+
+ private:
+  const PostgresApi& api_ = PostgresClient();
+  std::string schema_;
+  PGconn* conn_ = nullptr;
+};
+
+// Numbers compare by value: SQLite writes a double 30 as "30.0".
+bool SameValue(const std::string& got, const std::string& want) {
+  if (got == want) return true;
+  char* end_got = nullptr;
+  char* end_want = nullptr;
+  const double g = std::strtod(got.c_str(), &end_got);
+  const double w = std::strtod(want.c_str(), &end_want);
+  return !got.empty() && !want.empty() && *end_got == '\0' && *end_want == '\0' && g == w;
+}
+
+using EngineCase = std::tuple<Engine, DialectCase>;
+
+class DialectOnEngine : public ::testing::TestWithParam<EngineCase> {
+ protected:
+  static void SetUpTestSuite() {
+    sqlite_ = std::make_unique<SQLiteSession>();
+    if (const char* dsn = std::getenv("Q6FD_TEST_PG"); dsn != nullptr && *dsn != '\0') {
+      postgres_ = std::make_unique<PostgresSession>(dsn);
+    }
+  }
+  static void TearDownTestSuite() {
+    sqlite_.reset();
+    postgres_.reset();
+  }
+
+  static std::unique_ptr<EngineSession> sqlite_;
+  static std::unique_ptr<EngineSession> postgres_;
+};
+
+std::unique_ptr<EngineSession> DialectOnEngine::sqlite_;
+std::unique_ptr<EngineSession> DialectOnEngine::postgres_;
+
+TEST_P(DialectOnEngine, TranslationRuns) {
+  const auto& [engine, c] = GetParam();
+  EngineSession* session = engine == Engine::SQLite ? sqlite_.get() : postgres_.get();
+  if (session == nullptr) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
+  ASSERT_EQ(session->setup_error(), "");
+
+  const std::string sql = TranslateSql(c.tsql, engine);
+  const Outcome o = session->Run(sql);
+  if (c.rows == kFails) {
+    EXPECT_FALSE(o.ok) << "the engine took: " << sql;
+    return;
+  }
+  ASSERT_TRUE(o.ok) << o.error << "\n  in: " << sql;
+  if (c.rows != kAnyRows) {
+    EXPECT_EQ(o.rows, c.rows) << sql;
+  }
+  if (c.first != nullptr) {
+    ASSERT_TRUE(o.has_first) << "no value in the first row of: " << sql;
+    EXPECT_TRUE(SameValue(o.first, c.first))
+        << "got '" << o.first << "', want '" << c.first << "' from: " << sql;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Statements, DialectOnEngine,
+                         ::testing::Combine(::testing::Values(Engine::SQLite, Engine::PostgreSQL),
+                                            ::testing::ValuesIn(kDialectCases)),
+                         [](const ::testing::TestParamInfo<EngineCase>& info) {
+                           return std::string(EngineName(std::get<0>(info.param))) + "_" +
+                                  std::get<1>(info.param).name;
+                         });
+
+}  // namespace
+}  // namespace q6
