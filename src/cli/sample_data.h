@@ -1,0 +1,48 @@
+// The sample fund-management document types and documents that `q6fd seed`
+// and `q6fd demo` put into a data source.
+//
+// Types: 51 receipt (收款单) with lines 52, 53 payment (付款单) with lines 54,
+// 5 bank account (银行账户, a type outside 21 to 81), 63 receipt summary
+// (收款汇总, a view of the receipts whose columns are expressions). Each
+// document type gets its own record table; OIDs are fifteen characters that
+// begin with the type number, and each type's counter (sMaxOID) is set to
+// the last OID handed out.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace q6 {
+class Connection;
+}
+
+namespace q6::cli {
+
+struct SampleType {
+  int bitype;
+  const char* caption;
+  const char* table;
+  int child;  // 0: none
+};
+
+// The sample types, parents before children.
+const std::vector<SampleType>& SampleTypes();
+
+struct SeedOptions {
+  int documents = 12;  // per document type, when its table is empty
+  // Called now and then with (done, total) documents.
+  std::function<void(int, int)> progress;
+};
+
+struct SeedResult {
+  bool metadata_created = false;
+  int documents_added = 0;
+};
+
+// Creates the metadata and lock tables, the sample metadata and the record
+// tables where absent, and fills empty record tables with documents. Safe to
+// run again: what exists is left alone.
+SeedResult SeedSample(Connection& con, const SeedOptions& options);
+
+}  // namespace q6::cli

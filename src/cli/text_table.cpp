@@ -1,0 +1,83 @@
+// Display widths and aligned tables.
+#include "cli/text_table.h"
+
+#include <algorithm>
+#include <ostream>
+
+#include "cli/command.h"
+
+namespace q6::cli {
+
+namespace {
+
+char32_t Decode(std::string_view s, size_t& i) {
+  unsigned char c = static_cast<unsigned char>(s[i++]);
+  if (c < 0x80) return c;
+  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+  char32_t cp = c & (0x3F >> extra);
+  for (int k = 0; k < extra && i < s.size(); ++k) cp = (cp << 6) | (s[i++] & 0x3F);
+  return cp;
+}
+
+bool Wide(char32_t cp) {
+  return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) ||
+         (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
+         (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xA000 && cp <= 0xA4CF) ||
+         (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+         (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+         (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x1F300 && cp <= 0x1F64F) ||
+         (cp >= 0x20000 && cp <= 0x3FFFD);
+}
+
+bool Combining(char32_t cp) {
+  return (cp >= 0x0300 && cp <= 0x036F) || (cp >= 0x200B && cp <= 0x200F) ||
+         (cp >= 0xFE00 && cp <= 0xFE0F);
+}
+
+}  // namespace
+
+size_t DisplayWidth(std::string_view s) {
+  size_t w = 0;
+  for (size_t i = 0; i < s.size();) {
+    char32_t cp = Decode(s, i);
+    w += Combining(cp) ? 0 : Wide(cp) ? 2 : 1;
+  }
+  return w;
+}
+
+void TextTable::Print(std::ostream& out, const std::string& indent) const {
+  std::vector<size_t> width(header_.size());
+  for (size_t c = 0; c < header_.size(); ++c) width[c] = DisplayWidth(header_[c]);
+  for (auto& r : rows_)
+    for (size_t c = 0; c < r.size() && c < width.size(); ++c)
+      width[c] = std::max(width[c], DisplayWidth(r[c]));
+  auto line = [&](const std::vector<std::string>& cells) {
+    std::string s = indent;
+    for (size_t c = 0; c < width.size(); ++c) {
+      std::string cell = c < cells.size() ? cells[c] : "";
+      s += cell;
+      if (c + 1 < width.size()) s += std::string(width[c] - DisplayWidth(cell) + 2, ' ');
+    }
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    out << s << "\n";
+  };
+  line(header_);
+  std::vector<std::string> rule;
+  for (size_t w : width) rule.push_back(std::string(w, '-'));
+  line(rule);
+  for (auto& r : rows_) line(r);
+}
+
+void TextTable::PrintJson(std::ostream& out) const {
+  out << "[";
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    out << (i ? ",\n " : "\n ") << "{";
+    for (size_t c = 0; c < header_.size(); ++c)
+      out << (c ? ", " : "") << JsonString(header_[c]) << ": "
+          << JsonString(c < rows_[i].size() ? rows_[i][c] : "");
+    out << "}";
+  }
+  out << "\n]\n";
+}
+
+}  // namespace q6::cli
