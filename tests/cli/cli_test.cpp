@@ -1,0 +1,102 @@
+// The command line, run as a user runs it: the demo end to end on both
+// engines, every command once against a seeded database, bad arguments.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+
+#include "support/test_db.h"
+
+namespace q6 {
+namespace {
+
+struct CmdResult {
+  int status;
+  std::string out;
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+CmdResult Q6fd(const std::string& args, const std::string& cwd) {
+  std::string cmd = "cd " + Quote(cwd) + " && " + Quote(Q6FD_BIN) + " " + args + " 2>&1";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  CmdResult r{-1, ""};
+  if (!p) return r;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+  int st = ::pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+class CliTest : public test::EngineTest {
+ protected:
+  CmdResult Cmd(const std::string& args) { return Q6fd(args, folder()); }
+  std::string D() { return Quote(dsn()); }
+};
+
+TEST_P(CliTest, DemoWalksTheWholeRoadTwice) {
+  for (int round = 0; round < 2; ++round) {
+    CmdResult r = Cmd("demo --dsn " + D());
+    ASSERT_EQ(r.status, 0) << r.out;
+    for (const char* expected :
+         {"LoadEOMetaData", "收款单", "MoveToByRS First", "MoveTo Previous", "LockIt -> True",
+          "error 0x80040C1E", "当前记录已被工作站[pc-01]上的用户[张三]", "GetNewCode",
+          "Save -> True, EditState now 1", "lines left (MoveToBySQL): 0", "UnlockIt -> True",
+          "locks left: 0", "-----------开始------------", "approved receipts", "Try next"})
+      EXPECT_NE(r.out.find(expected), std::string::npos) << "missing: " << expected;
+  }
+}
+
+TEST_P(CliTest, EveryCommandAgainstASeededDatabase) {
+  ASSERT_EQ(Cmd("init " + D()).status, 0);
+  CmdResult seed = Cmd("seed " + D() + " --documents 5");
+  ASSERT_EQ(seed.status, 0) << seed.out;
+  EXPECT_NE(seed.out.find("13 documents added"), std::string::npos) << seed.out;
+  struct Row {
+    std::string args;
+    int status;
+    std::string expected;
+  } rows[] = {
+      {"types " + D(), 0, "收款单明细"},
+      {"type " + D() + " 51", 0, "transactions_code"},
+      {"records " + D() + " 51 --first", 0, "510000000000001"},
+      {"records " + D() + " 51 --next 510000000000001", 0, "510000000000002"},
+      {"records " + D() + " 51 --last", 0, "510000000000005"},
+      {"browse " + D() + " 53 --limit 2", 0, "5 records of type 53"},
+      {"lock " + D() + " --id 510000000000002 --as ann --at pc1 --module fd", 0, "True"},
+      {"lock " + D() + " --class 51 --as bob --at pc2 --module fd", 1, "用户[ann]"},
+      {"locks " + D(), 0, "510000000000002"},
+      {"unlock " + D() + " --id 510000000000002 --as ann --at pc1", 0, "True"},
+      {"oid " + D() + " 51", 0, "510000000000005"},
+      {"oid " + D() + " 51 --allocate", 0, "510000000000006"},
+      {"code " + D() + " 51", 0, "0000000006"},
+      {"query " + D() + " 51", 0, "transactions_code"},
+      {"--json types " + D(), 0, "\"caption\": \"收款单\""},
+      {"classes Q6FDMgr.DataManager", 0, "MoveToByRS"},
+      {"call Q6FDMgr.DataManager.MaxQrySqc " + D() + " 51", 0, "0"},
+      {"type " + D() + " 99", 1, "not defined"},
+      {"records " + D(), 2, "usage: q6fd records"},
+      {"oid " + D() + " x51", 2, "usage"},
+      {"lock " + D() + " --bogus", 2, "usage"},
+      {"nosuchcommand", 2, "unknown command"},
+      {"types 'Driver=sqlite;Database=" + folder() + "/empty.db'", 1, "q6fd init"},
+      {"types nosuchsource", 1, "nosuchsource"},
+  };
+  for (const Row& row : rows) {
+    CmdResult r = Cmd(row.args);
+    EXPECT_EQ(r.status, row.status) << row.args << "\n" << r.out;
+    EXPECT_NE(r.out.find(row.expected), std::string::npos) << row.args << "\n" << r.out;
+  }
+}
+
+Q6_INSTANTIATE_ENGINE_TEST(CliTest);
+
+}  // namespace
+}  // namespace q6
