@@ -1,0 +1,81 @@
+// Connection: opening a data source, running statements, transactions.
+#include "platform/adodb/connection.h"
+
+#include "platform/adodb/ado_errors.h"
+#include "platform/adodb/recordset.h"
+
+namespace q6 {
+namespace {
+constexpr const char* kSource = "ADODB.Connection";
+}  // namespace
+
+Connection::~Connection() {
+  // Closing rolls back an open transaction; the engine does it when the
+  // session ends, so destruction only has to end the session.
+  driver_.reset();
+}
+
+void Connection::Open(const std::string& source) {
+  if (driver_) ThrowAdo(kAdoObjectOpen, kSource);
+  std::string text = source.empty() ? connection_string_ : source;
+  DataSource ds = ResolveDataSource(text);
+  driver_ = OpenDriver(ds);
+  ds_ = std::move(ds);
+  connection_string_ = text;
+}
+
+Engine Connection::engine() const { return driver().engine(); }
+
+Driver& Connection::driver() const {
+  if (!driver_) ThrowAdo(kAdoConnectionClosed, kSource);
+  return *driver_;
+}
+
+bool Connection::IsAlive() { return driver_ && driver_->IsAlive(); }
+
+ResultSet Connection::Run(const std::string& built) {
+  Driver& d = driver();
+  std::string native = TranslateSql(built, d.engine());
+  return d.Execute(native, built);
+}
+
+std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* records_affected,
+                                               int32_t options) {
+  ResultSet r = Run(sql);
+  if (records_affected)
+    *records_affected = Variant(static_cast<int32_t>(r.has_rows ? -1 : r.rows_affected));
+  if (options != -1 && (options & kAdExecuteNoRecords)) return nullptr;
+  auto rs = std::make_shared<Recordset>();
+  if (r.has_rows) rs->Attach(std::move(r));
+  return rs;
+}
+
+int32_t Connection::BeginTrans() {
+  driver().Begin();
+  return 1;
+}
+
+void Connection::CommitTrans() { driver().Commit(); }
+
+void Connection::RollbackTrans() { driver().Rollback(); }
+
+void Connection::Close() {
+  if (!driver_) ThrowAdo(kAdoObjectClosed, kSource);
+  if (driver_->InTransaction()) {
+    try {
+      driver_->Rollback();
+    } catch (const ComError&) {
+      // The session ends below, which rolls back on the server as well.
+    }
+  }
+  driver_.reset();
+}
+
+std::string Connection::ConnectionString() const { return connection_string_; }
+
+void Connection::PutConnectionString(const std::string& s) {
+  if (driver_) ThrowAdo(kAdoObjectOpen, kSource);
+  connection_string_ = s;
+}
+
+}  // namespace q6

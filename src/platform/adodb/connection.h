@@ -1,0 +1,105 @@
+// ADODB.Connection: one open connection to a data source.
+//
+// Typed use:
+//   auto con = std::make_shared<Connection>();
+//   con->Open("demo");                              // name, "DSN=demo" or connection string
+//   auto rs = con->Execute("select * from FD_Entities where iID = 51");
+//   con->BeginTrans(); ...; con->CommitTrans();
+// Late-bound use goes through the same methods (Interface()).
+//
+// Every statement text passes through the dialect layer (TranslateSql) for
+// the connection's engine before it is sent, and is traced (Q6FD_TRACE).
+// A Connection belongs to the thread that created it. Closing it (or
+// destroying it) rolls back a transaction still open.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "frame/runtime/dispatch.h"
+#include "platform/datasource/data_source.h"
+#include "platform/drivers/driver.h"
+
+namespace q6 {
+
+class Recordset;
+
+// ObjectStateEnum.
+enum AdoState : int32_t { kAdStateClosed = 0, kAdStateOpen = 1 };
+// ExecuteOptionEnum: no recordset wanted.
+constexpr int32_t kAdExecuteNoRecords = 0x80;
+
+class Connection : public Dispatchable {
+ public:
+  static const Guid kClsid;
+  static const Guid kIid;
+
+  Connection() = default;
+  ~Connection() override;
+  // The member table, shared by every Connection.
+  static const InterfaceInfo& Info();
+  const InterfaceInfo& Interface() const override { return Info(); }
+
+  // Opens `source` (or ConnectionString when `source` is empty). Raises
+  // 3705 when already open; E_FAIL (0x80004005) for an unknown data source
+  // (naming it and the file searched) or an engine that refuses the
+  // connection. A password never appears in the message.
+  void Open(const std::string& source = "");
+
+  // Runs `sql` (T-SQL as the business code builds it). A statement that
+  // returns rows gives an open, read-only Recordset holding all of them;
+  // any other statement gives a closed Recordset, or nullptr when `options`
+  // has kAdExecuteNoRecords. `records_affected`, when given, receives the
+  // number of rows changed (Long; -1 for statements that return rows).
+  // Raises 3709 when closed; E_FAIL with the engine's message when the
+  // statement fails.
+  std::shared_ptr<Recordset> Execute(const std::string& sql, Variant* records_affected = nullptr,
+                                     int32_t options = -1);
+
+  // Starts a transaction; returns its level (1). Raises 0x8004D013 when one
+  // is already open, 3709 when closed.
+  int32_t BeginTrans();
+  // Raise 0x8004D00E ("no transaction is active") when none is open.
+  void CommitTrans();
+  void RollbackTrans();
+
+  // Closes the connection (rolling back an open transaction). Raises 3704
+  // when already closed.
+  void Close();
+  // kAdStateOpen or kAdStateClosed.
+  int32_t State() const { return driver_ ? kAdStateOpen : kAdStateClosed; }
+
+  // The text Open uses when called without one. Raises 3705 on an open
+  // connection for the put.
+  std::string ConnectionString() const;
+  void PutConnectionString(const std::string& s);
+
+  // --- for the data access layer and the connection pool ---
+  // Raises 3709 when closed.
+  Engine engine() const;
+  Driver& driver() const;
+  // False when closed or when the engine no longer answers. Never raises.
+  bool IsAlive();
+  // Whether a transaction is open.
+  bool InTransaction() const { return driver_ && driver_->InTransaction(); }
+  // The resolved data source (no password in Describe()).
+  const DataSource& data_source() const { return ds_; }
+  // Runs `built` (translated for the engine) and returns the raw result.
+  ResultSet Run(const std::string& built);
+
+ private:
+  // Late-bound faces of the typed methods.
+  void DispOpen(std::string& ConnectionString, std::string& UserID, std::string& Password,
+                int32_t Options);
+  std::shared_ptr<Recordset> DispExecute(std::string& CommandText, Variant& RecordsAffected,
+                                         int32_t Options);
+  int32_t DispState() { return State(); }
+  std::string DispConnectionString() { return ConnectionString(); }
+  void DispPutConnectionString(std::string& s) { PutConnectionString(s); }
+
+  std::string connection_string_;
+  DataSource ds_;
+  std::unique_ptr<Driver> driver_;
+};
+
+}  // namespace q6

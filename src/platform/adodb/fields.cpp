@@ -1,0 +1,120 @@
+// Fields and Field, with their member tables.
+#include "platform/adodb/fields.h"
+
+#include "frame/runtime/binder.h"
+#include "platform/adodb/ado_errors.h"
+
+namespace q6 {
+namespace {
+constexpr const char* kSource = "ADODB.Field";
+}  // namespace
+
+const Guid Field::kIid = Guid::Of("{5A3C0E21-7B1D-4C62-9F0A-3D8E51B6C401}");
+const Guid Fields::kIid = Guid::Of("{5A3C0E21-7B1D-4C62-9F0A-3D8E51B6C402}");
+
+Field::Field(std::shared_ptr<RecordData> data, size_t column)
+    : data_(std::move(data)), column_(column) {}
+
+const InterfaceInfo& Field::Interface() const {
+  static const InterfaceInfo info{
+      "Field",
+      kIid,
+      {
+          PropGet<Field>("Value", DISPID_VALUE, &Field::DispValue),
+          PropPut<Field>("Value", DISPID_VALUE, &Field::DispPutValue, {Req("value")}),
+          PropGet<Field>("Name", 0x45C, &Field::DispName),
+          PropGet<Field>("Type", 0x45E, &Field::DispType),
+          PropGet<Field>("ActualSize", 0x455, &Field::DispActualSize),
+      }};
+  return info;
+}
+
+std::string Field::Name() const {
+  if (!data_->open() || column_ >= data_->column_count()) ThrowAdo(kAdoObjectClosed, kSource);
+  return data_->column(column_).name;
+}
+
+Variant Field::Value() const {
+  if (!data_->open() || column_ >= data_->column_count()) ThrowAdo(kAdoObjectClosed, kSource);
+  return data_->Value(column_);
+}
+
+void Field::PutValue(const Variant& v) {
+  if (!data_->open() || column_ >= data_->column_count()) ThrowAdo(kAdoObjectClosed, kSource);
+  data_->Put(column_, v);
+}
+
+int32_t Field::Type() const {
+  if (!data_->open() || column_ >= data_->column_count()) ThrowAdo(kAdoObjectClosed, kSource);
+  return data_->column(column_).ado_type;
+}
+
+int32_t Field::ActualSize() const {
+  const Variant& v = data_->Value(column_);
+  switch (v.type()) {
+    case VarType::Null:
+    case VarType::Empty:
+      return -1;
+    case VarType::String:
+      return static_cast<int32_t>(CharCount(v.string()));
+    case VarType::Boolean:
+    case VarType::Integer:
+      return 2;
+    case VarType::Byte:
+      return 1;
+    case VarType::Long:
+      return 4;
+    case VarType::Decimal:
+      return 16;
+    default:
+      return 8;
+  }
+}
+
+Fields::Fields(std::shared_ptr<RecordData> data) : data_(std::move(data)) {}
+
+const InterfaceInfo& Fields::Interface() const {
+  static const InterfaceInfo info{
+      "Fields",
+      kIid,
+      {
+          PropGet<Fields>("Item", DISPID_VALUE, &Fields::DispItem, {Req("Index")}, "Field"),
+          PropGet<Fields>("Count", 0x1, &Fields::DispCount),
+      }};
+  return info;
+}
+
+int32_t Fields::Count() const {
+  return data_->open() ? static_cast<int32_t>(data_->column_count()) : 0;
+}
+
+std::shared_ptr<Field> Fields::At(size_t column) {
+  if (items_.size() != data_->column_count()) items_.assign(data_->column_count(), nullptr);
+  if (!items_[column]) items_[column] = std::make_shared<Field>(data_, column);
+  return items_[column];
+}
+
+std::shared_ptr<Field> Fields::Item(const Variant& index) {
+  if (!data_->open()) ThrowAdo(kAdoObjectClosed, "ADODB.Fields");
+  const Variant v = index.IsObject() ? index.Unwrapped() : index.Value();
+  if (v.type() == VarType::String) {
+    int c = data_->FindColumn(v.string());
+    if (c < 0) ThrowAdo(kAdoItemNotFound, "ADODB.Fields");
+    return At(static_cast<size_t>(c));
+  }
+  if (v.IsNumeric()) {
+    int32_t i = v.ToLong();
+    if (i < 0 || static_cast<size_t>(i) >= data_->column_count())
+      ThrowAdo(kAdoItemNotFound, "ADODB.Fields");
+    return At(static_cast<size_t>(i));
+  }
+  ThrowAdo(kAdoItemNotFound, "ADODB.Fields");
+}
+
+std::vector<Variant> Fields::Enumerate() {
+  std::vector<Variant> out;
+  for (size_t c = 0; c < data_->column_count(); ++c) out.emplace_back(At(c));
+  return out;
+}
+
+}  // namespace q6

@@ -1,0 +1,126 @@
+// Rows, view, position and edits of a client cursor.
+#include "platform/adodb/record_data.h"
+
+#include "platform/adodb/ado_errors.h"
+
+namespace q6 {
+namespace {
+constexpr const char* kSource = "ADODB.Recordset";
+}  // namespace
+
+void RecordData::Load(ResultSet&& r, bool updatable) {
+  open_ = true;
+  updatable_ = updatable;
+  columns_ = std::move(r.columns);
+  cells_ = std::move(r.cells);
+  rows_ = r.row_count;
+  by_name_.clear();
+  for (size_t c = 0; c < columns_.size(); ++c)
+    by_name_.emplace(ToLower(columns_[c].name), static_cast<int>(c));  // first of a name wins
+  view_ = RowView{};
+  pos_ = 0;
+  edits_.clear();
+  orders_.assign(columns_.size(), ColumnOrder{});
+}
+
+void RecordData::Clear() {
+  open_ = false;
+  updatable_ = false;
+  columns_.clear();
+  by_name_.clear();
+  cells_.clear();
+  cells_.shrink_to_fit();
+  rows_ = 0;
+  view_ = RowView{};
+  pos_ = 0;
+  edits_.clear();
+  orders_.clear();
+}
+
+int RecordData::FindColumn(std::string_view name) const {
+  auto it = by_name_.find(ToLower(name));
+  return it == by_name_.end() ? -1 : it->second;
+}
+
+size_t RecordData::view_size() const {
+  switch (view_.kind) {
+    case RowView::kAll:
+      return rows_;
+    case RowView::kRange:
+      return view_.hi - view_.lo;
+    case RowView::kList:
+      return view_.rows.size();
+  }
+  return 0;
+}
+
+size_t RecordData::view_row(size_t i) const {
+  switch (view_.kind) {
+    case RowView::kAll:
+      return i;
+    case RowView::kRange:
+      return view_.lo + i;
+    case RowView::kList:
+      return view_.rows[i];
+  }
+  return i;
+}
+
+void RecordData::SetView(RowView v) {
+  view_ = std::move(v);
+  pos_ = 0;
+}
+
+size_t RecordData::current() const {
+  if (!open_) ThrowAdo(kAdoObjectClosed, kSource);
+  if (bof() || eof()) ThrowAdo(kAdoNoCurrentRecord, kSource);
+  return view_row(static_cast<size_t>(pos_));
+}
+
+bool RecordData::CurrentEdited() const {
+  if (!open_ || bof() || eof()) return false;
+  return edits_.count(view_row(static_cast<size_t>(pos_))) != 0;
+}
+
+void RecordData::Put(size_t col, Variant v) {
+  size_t row = current();
+  if (!updatable_) ThrowAdo(kAdoNotUpdatable, kSource);
+  auto [it, added] = edits_.try_emplace(row);
+  RowEdit& e = it->second;
+  if (added) {
+    auto first = cells_.begin() + static_cast<ptrdiff_t>(row * columns_.size());
+    e.original.assign(first, first + static_cast<ptrdiff_t>(columns_.size()));
+    e.dirty.assign(columns_.size(), false);
+  }
+  e.dirty[col] = true;
+  // An object stands for its default value (a Field for its current value).
+  cells_[row * columns_.size() + col] = v.IsObject() ? v.Unwrapped() : v.Value();
+  Invalidate();
+}
+
+void RecordData::AddRow() {
+  if (!open_) ThrowAdo(kAdoObjectClosed, kSource);
+  if (!updatable_) ThrowAdo(kAdoNotUpdatable, kSource);
+  size_t row = rows_++;
+  cells_.resize(cells_.size() + columns_.size(), Variant::Null());
+  RowEdit& e = edits_[row];
+  e.is_new = true;
+  e.dirty.assign(columns_.size(), false);
+  // A filtered view keeps the new row visible, at its end.
+  if (view_.kind != RowView::kAll) {
+    std::vector<size_t> list;
+    list.reserve(view_size() + 1);
+    for (size_t i = 0; i < view_size(); ++i) list.push_back(view_row(i));
+    list.push_back(row);
+    view_.kind = RowView::kList;
+    view_.rows = std::move(list);
+  }
+  pos_ = static_cast<ptrdiff_t>(view_size()) - 1;
+  Invalidate();
+}
+
+void RecordData::Invalidate() {
+  for (ColumnOrder& o : orders_) o = ColumnOrder{};
+}
+
+}  // namespace q6

@@ -1,0 +1,104 @@
+// The rows of a client cursor and the cursor over them.
+//
+// One RecordData is shared (std::shared_ptr) by a Recordset, its Fields
+// collection and every Field handed out, so a Field stays usable as long as
+// anyone holds it and always shows the current row of its recordset. All
+// rows live in memory, row-major; a view (all rows, a range of rows or a
+// list of rows) is what Filter leaves visible, and the position is an index
+// into the view. Not thread-safe: it belongs to its recordset's apartment.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/drivers/driver.h"
+
+namespace q6 {
+
+// The rows a filter leaves visible.
+struct RowView {
+  enum Kind { kAll, kRange, kList } kind = kAll;
+  size_t lo = 0, hi = 0;     // kRange: rows [lo, hi)
+  std::vector<size_t> rows;  // kList: rows in order
+};
+
+// Whether a column's values are in non-decreasing order (for filters).
+struct ColumnOrder {
+  enum State : uint8_t { kUnknown, kOrdered, kUnordered } state = kUnknown;
+  size_t null_prefix = 0;  // kOrdered: rows [0, null_prefix) are Null
+};
+
+// A row written through a Field and not yet sent to the database.
+struct RowEdit {
+  bool is_new = false;            // added by AddNew
+  std::vector<Variant> original;  // the row as fetched (not for new rows)
+  std::vector<bool> dirty;        // columns put since the fetch or AddNew
+};
+
+class RecordData {
+ public:
+  // Takes the rows of `r`; the position is the first row (or BOF/EOF).
+  void Load(ResultSet&& r, bool updatable);
+  // Drops everything; open() becomes false.
+  void Clear();
+  bool open() const { return open_; }
+  bool updatable() const { return updatable_; }
+
+  size_t column_count() const { return columns_.size(); }
+  const ColumnInfo& column(size_t c) const { return columns_[c]; }
+  // Index of the column named `name` (any case); -1 when there is none.
+  int FindColumn(std::string_view name) const;
+
+  size_t row_count() const { return rows_; }
+  // REQUIRES: row < row_count(), col < column_count().
+  const Variant& cell(size_t row, size_t col) const { return cells_[row * columns_.size() + col]; }
+
+  // --- the view and the position ---
+  size_t view_size() const;
+  size_t view_row(size_t i) const;
+  // Makes `v` the view and its first row current.
+  void SetView(RowView v);
+  bool bof() const { return view_size() == 0 || pos_ < 0; }
+  bool eof() const { return view_size() == 0 || pos_ >= static_cast<ptrdiff_t>(view_size()); }
+  // Moves to the view index `i` (-1 is BOF, view_size() is EOF).
+  void MoveTo(ptrdiff_t i) { pos_ = i; }
+  ptrdiff_t position() const { return pos_; }
+  // The current row. Raises 3021 when BOF or EOF, 3704 when closed.
+  size_t current() const;
+  // The current value of column `col`; raises as current().
+  const Variant& Value(size_t col) const { return cell(current(), col); }
+
+  // --- edits ---
+  // Puts `v` into column `col` of the current row. Raises 3251 when the
+  // recordset cannot write rows, 3021 without a current row.
+  void Put(size_t col, Variant v);
+  // Appends a row of Nulls, makes it visible and current.
+  void AddRow();
+  std::map<size_t, RowEdit>& edits() { return edits_; }
+  // Whether the current row has an edit not yet sent.
+  bool CurrentEdited() const;
+
+  // --- filter support ---
+  ColumnOrder& order(size_t col) { return orders_[col]; }
+
+ private:
+  void Invalidate();
+
+  bool open_ = false;
+  bool updatable_ = false;
+  std::vector<ColumnInfo> columns_;
+  std::unordered_map<std::string, int> by_name_;  // lower-cased names
+  std::vector<Variant> cells_;
+  size_t rows_ = 0;
+  RowView view_;
+  ptrdiff_t pos_ = 0;
+  std::map<size_t, RowEdit> edits_;
+  std::vector<ColumnOrder> orders_;
+};
+
+}  // namespace q6

@@ -1,0 +1,154 @@
+// ADODB.Recordset: a client cursor over rows held in memory.
+//
+// Opening runs the statement once and keeps every row, so moves, Filter and
+// RecordCount never go back to the database. Typed use:
+//   auto rs = std::make_shared<Recordset>();
+//   rs->Open(Variant("select * from FD_Fields where 1>1"), Variant(con), 3, 4);
+//   rs->AddNew();
+//   rs->Fields()->Item(Variant("sName"))->PutValue(Variant("x"));
+//   rs->Update();       // with LockType 4 kept until UpdateBatch()
+//   rs->UpdateBatch();
+//   for (rs->MoveFirst(); !rs->EOF(); rs->MoveNext()) ... rs->Field("sName").
+//
+// Errors (HRESULT 0x800A0000 + number, ADO's texts):
+//   3021  no current row: reading or writing a field, MoveNext at EOF,
+//         MovePrevious at BOF, MoveFirst/MoveLast on an empty view;
+//   3265  Fields.Item with an unknown name or ordinal;
+//   3001  a Filter that is malformed, names an unknown column or compares a
+//         column with a value of the wrong kind;
+//   3251  AddNew, a field put or Update on a recordset that cannot write rows
+//         (read-only LockType, not opened on "select * from <table> ...");
+//   3704  anything but Open on a closed recordset;
+//   0x80040E38  an update whose row is no longer in the table;
+//   E_FAIL (0x80004005)  the engine's own errors.
+#pragma once
+
+// The property is called EOF, like the constant of <cstdio>; the macro is
+// removed so that rs->EOF() can be written. Nothing here uses the constant.
+#include <cstdio>
+#undef EOF
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frame/runtime/dispatch.h"
+#include "platform/adodb/fields.h"
+#include "platform/adodb/record_data.h"
+
+namespace q6 {
+
+class Connection;
+
+// LockTypeEnum.
+enum AdoLockType : int32_t {
+  kAdLockUnspecified = -1,
+  kAdLockReadOnly = 1,
+  kAdLockPessimistic = 2,
+  kAdLockOptimistic = 3,
+  kAdLockBatchOptimistic = 4,
+};
+// CursorTypeEnum: client cursors are always static.
+constexpr int32_t kAdOpenStatic = 3;
+// AffectEnum of UpdateBatch.
+constexpr int32_t kAdAffectAll = 3;
+
+class Recordset : public Dispatchable {
+ public:
+  static const Guid kClsid;
+  static const Guid kIid;
+
+  Recordset();
+  ~Recordset() override;
+  // The member table, shared by every Recordset.
+  static const InterfaceInfo& Info();
+  const InterfaceInfo& Interface() const override { return Info(); }
+
+  // Opens `source` (a statement, or a table name) on `connection` (a
+  // Connection object, or a data-source text for a connection of its own).
+  // LockType 2 or 3 writes rows on Update, 4 keeps them until UpdateBatch;
+  // writing needs a source of the form "select * from <table> [where ...]".
+  // CursorType is always reported as static. Raises 3705 when already open,
+  // 3001 without a connection, E_FAIL for engine errors.
+  void Open(const Variant& source, const Variant& connection, int32_t cursor_type = -1,
+            int32_t lock_type = -1, int32_t options = -1);
+
+  // Takes the rows of an executed statement (Connection::Execute).
+  void Attach(ResultSet&& r);
+
+  bool EOF() const;
+  bool BOF() const;
+  // The columns, one collection per recordset, always the same object.
+  std::shared_ptr<q6::Fields> Fields();
+  // Shorthand for Fields()->Item(name)->Value(): the current row's value of
+  // column `name`. Raises 3265, 3021 as those.
+  Variant Field(std::string_view name) const;
+
+  void MoveFirst();
+  void MoveLast();
+  void MoveNext();
+  void MovePrevious();
+  // Rows in the current view (the filtered ones while a filter is set).
+  int32_t RecordCount() const;
+
+  // The criteria text, or Long 0 when no filter is set.
+  Variant Filter() const;
+  // Sets criteria text (see filter_parse.h) and moves to its first row; ""
+  // or 0 clears it and moves to the first row of all.
+  void PutFilter(const Variant& criteria);
+
+  // Appends a row of Nulls and makes it current. An edit of the current row
+  // is updated first (sent, or kept for the batch with LockType 4).
+  void AddNew();
+  // Sends the current row's edit (insert for a new row, update by primary
+  // key, or by every original value when the table has none). With LockType
+  // 4 the edit is only kept. A row without edits is left alone.
+  void Update();
+  // Sends every kept edit, in row order, in one transaction (the caller's
+  // when one is open). On failure nothing is written and the edits are kept.
+  void UpdateBatch(int32_t affect_records = kAdAffectAll);
+
+  void Close();
+  int32_t State() const;
+  int32_t CursorType() const { return kAdOpenStatic; }
+  int32_t LockType() const { return lock_type_; }
+  std::shared_ptr<Connection> ActiveConnection() const { return connection_; }
+
+  // The shared rows, for Fields and tests.
+  const std::shared_ptr<RecordData>& data() const { return data_; }
+
+ private:
+  void CheckOpen() const;
+  // Sends (or, in batch mode, keeps) an edit of the current row before a
+  // move, as a client cursor does in immediate mode.
+  void FlushBeforeMove();
+  // Writes the edit of `row`; erases it on success.
+  void SendRow(size_t row);
+
+  // Late-bound faces.
+  void DispOpen(Variant& Source, Variant& ActiveConnection, int32_t CursorType, int32_t LockType,
+                int32_t Options);
+  Variant DispFields(Variant& Index);
+  bool DispEOF() { return EOF(); }
+  bool DispBOF() { return BOF(); }
+  Variant DispFilter() { return Filter(); }
+  void DispPutFilter(Variant& v) { PutFilter(v); }
+  void DispAddNew(Variant& FieldList, Variant& Values);
+  void DispUpdate(Variant& FieldList, Variant& Values);
+  int32_t DispRecordCount() { return RecordCount(); }
+  int32_t DispState() { return State(); }
+  int32_t DispCursorType() { return CursorType(); }
+  int32_t DispLockType() { return LockType(); }
+  ObjectRef DispActiveConnection();
+
+  std::shared_ptr<RecordData> data_;
+  std::shared_ptr<q6::Fields> fields_;
+  std::shared_ptr<Connection> connection_;
+  std::string table_;             // the one table an updatable recordset writes
+  std::vector<std::string> key_;  // its primary key columns, looked up on first write
+  bool key_known_ = false;
+  int32_t lock_type_ = kAdLockReadOnly;
+  std::string filter_;
+};
+
+}  // namespace q6

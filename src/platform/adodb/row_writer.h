@@ -1,0 +1,39 @@
+// The statements that write an edited row of an updatable recordset.
+//
+// Values never enter the text: every value is a bound parameter, so quotes
+// and other special characters inside values need no care. Column names are
+// quoted; the table name is used as written in the recordset's source.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/adodb/record_data.h"
+
+namespace q6 {
+
+struct RowStatement {
+  std::string sql;              // with placeholders
+  std::vector<Variant> params;  // in placeholder order
+};
+
+using PlaceholderFn = std::function<std::string(int)>;
+
+// "INSERT INTO t ("a", "b") VALUES (?1, ?2)" with the dirty columns of a new
+// row, or "INSERT INTO t DEFAULT VALUES" when none was put.
+RowStatement InsertStatement(const std::string& table, const RecordData& data, size_t row,
+                             const RowEdit& edit, const PlaceholderFn& ph);
+
+// "UPDATE t SET "a" = ?1 WHERE "id" = ?2" for the dirty columns of a
+// fetched row; the row is found by `key` (column indexes) with its original
+// values, or by every column when `key` is empty (Null originals as IS
+// NULL). Returns an empty sql when no column is dirty.
+RowStatement UpdateStatement(const std::string& table, const RecordData& data, size_t row,
+                             const RowEdit& edit, const std::vector<size_t>& key,
+                             const PlaceholderFn& ph);
+
+// `name` as a quoted identifier: "a""b".
+std::string QuoteName(const std::string& name);
+
+}  // namespace q6

@@ -1,0 +1,184 @@
+// Resolving data-source names and connection strings.
+#include "platform/datasource/data_source.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "frame/runtime/com_error.h"
+#include "frame/runtime/variant.h"
+#include "platform/datasource/ini_file.h"
+
+namespace q6 {
+namespace {
+
+constexpr const char* kSource = "ADODB.Connection";
+
+std::string Trim(std::string_view s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == std::string_view::npos) return "";
+  size_t e = s.find_last_not_of(" \t");
+  return std::string(s.substr(b, e - b + 1));
+}
+
+std::string HomeIniPath() {
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : "") + "/.config/q6fd/q6fd.ini";
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string AbsoluteFolder(const std::string& folder) {
+  if (!folder.empty() && folder[0] == '/') return folder;
+  char buf[4096];
+  if (!::getcwd(buf, sizeof buf)) return folder;
+  return folder == "." ? std::string(buf) : std::string(buf) + "/" + folder;
+}
+
+// Applies one key of a section or connection string; unknown keys are kept
+// out (ODBC-style strings carry keys we do not use).
+void Apply(DataSource* ds, const std::string& key, const std::string& value, std::string* driver) {
+  std::string k = ToLower(key);
+  if (k == "driver")
+    *driver = value;
+  else if (k == "database" || k == "dbq" || k == "data source")
+    ds->database = value;
+  else if (k == "server" || k == "host")
+    ds->server = value;
+  else if (k == "port")
+    ds->port = value;
+  else if (k == "uid" || k == "user" || k == "user id")
+    ds->uid = value;
+  else if (k == "pwd" || k == "password")
+    ds->pwd = value;
+  else if (k == "schema")
+    ds->schema = value;
+}
+
+Engine EngineOf(const std::string& driver, const DataSource& ds) {
+  std::string d = ToLower(driver);
+  if (d == "sqlite" || d == "sqlite3") return Engine::SQLite;
+  if (d == "postgresql" || d == "postgres" || d == "pgsql") return Engine::PostgreSQL;
+  std::string what = ds.name.empty() ? "The connection string" : "Data source '" + ds.name + "'";
+  if (d.empty()) Throw(E_FAIL, what + " names no Driver (in " + ds.origin + ")", kSource);
+  Throw(E_FAIL,
+        what + " names the unknown Driver '" + driver + "' (in " + ds.origin +
+            "); use sqlite or postgresql",
+        kSource);
+}
+
+IniSection FindSection(const std::string& name) {
+  std::string path = DataSourceFilePath();
+  auto file = LoadIniFile(path);
+  if (!file) {
+    if (std::getenv("Q6FD_DSN_FILE"))
+      Throw(E_FAIL,
+            "Data source '" + name + "' is not defined: the data-source file " + path +
+                " (Q6FD_DSN_FILE) does not exist",
+            kSource);
+    Throw(E_FAIL,
+          "Data source '" + name +
+              "' is not defined: no data-source file found (searched ./q6fd.ini and " + path + ")",
+          kSource);
+  }
+  auto it = file->sections.find(ToLower(name));
+  if (it == file->sections.end())
+    Throw(E_FAIL, "Data source '" + name + "' is not defined in " + path, kSource);
+  return it->second;
+}
+
+}  // namespace
+
+std::string DataSourceFilePath() {
+  if (const char* env = std::getenv("Q6FD_DSN_FILE"); env && *env) return env;
+  if (::access("q6fd.ini", R_OK) == 0) return AbsoluteFolder(".") + "/q6fd.ini";
+  return HomeIniPath();
+}
+
+std::vector<std::pair<std::string, std::string>> ParseConnectionString(std::string_view text) {
+  std::vector<std::pair<std::string, std::string>> out;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t eq = text.find('=', i);
+    size_t semi = text.find(';', i);
+    if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq)) {
+      if (semi == std::string_view::npos) break;
+      i = semi + 1;  // an item without '=' is skipped
+      continue;
+    }
+    std::string key = Trim(text.substr(i, eq - i));
+    size_t v = eq + 1;
+    while (v < text.size() && (text[v] == ' ' || text[v] == '\t')) ++v;
+    std::string value;
+    if (v < text.size() && text[v] == '{') {
+      size_t close = text.find('}', v + 1);
+      if (close == std::string_view::npos) close = text.size();
+      value = std::string(text.substr(v + 1, close - v - 1));
+      semi = text.find(';', close);
+    } else {
+      semi = text.find(';', v);
+      value =
+          Trim(text.substr(v, semi == std::string_view::npos ? std::string_view::npos : semi - v));
+    }
+    if (!key.empty()) out.emplace_back(std::move(key), std::move(value));
+    if (semi == std::string_view::npos) break;
+    i = semi + 1;
+  }
+  return out;
+}
+
+std::string DataSource::Describe() const {
+  std::string s = std::string("Driver=") + (engine == Engine::SQLite ? "sqlite" : "postgresql");
+  if (!server.empty()) s += ";Server=" + server;
+  if (!port.empty()) s += ";Port=" + port;
+  if (!database.empty()) s += ";Database=" + database;
+  if (!uid.empty()) s += ";UID=" + uid;
+  if (!schema.empty()) s += ";Schema=" + schema;
+  return s;
+}
+
+DataSource ResolveDataSource(std::string_view text) {
+  DataSource ds;
+  std::string driver;
+  std::string base_folder;
+  std::string trimmed = Trim(text);
+  if (trimmed.find('=') == std::string::npos) {
+    if (trimmed.empty()) Throw(E_FAIL, "No data source was given", kSource);
+    ds.name = trimmed;
+  } else {
+    auto pairs = ParseConnectionString(trimmed);
+    for (auto& [k, v] : pairs)
+      if (ToLower(k) == "dsn") ds.name = v;
+    ds.origin = "connection string";
+    if (!ds.name.empty()) {
+      // Keys given beside DSN= override the section's.
+      for (auto& [k, v] : FindSection(ds.name)) Apply(&ds, k, v, &driver);
+      ds.origin = DataSourceFilePath();
+      base_folder = FolderOf(ds.origin);
+    }
+    for (auto& [k, v] : pairs) Apply(&ds, k, v, &driver);
+  }
+  if (ds.origin.empty()) {
+    for (auto& [k, v] : FindSection(ds.name)) Apply(&ds, k, v, &driver);
+    ds.origin = DataSourceFilePath();
+    base_folder = FolderOf(ds.origin);
+  }
+  ds.engine = EngineOf(driver, ds);
+  if (ds.engine == Engine::SQLite) {
+    if (ds.database.empty())
+      Throw(E_FAIL,
+            (ds.name.empty() ? std::string("The connection string")
+                             : "Data source '" + ds.name + "'") +
+                " names no Database (in " + ds.origin + ")",
+            kSource);
+    // Made absolute now, so a later change of working folder cannot move it.
+    if (ds.database != ":memory:" && ds.database[0] != '/')
+      ds.database = AbsoluteFolder(base_folder.empty() ? "." : base_folder) + "/" + ds.database;
+  }
+  return ds;
+}
+
+}  // namespace q6

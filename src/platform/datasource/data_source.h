@@ -1,0 +1,65 @@
+// Data sources: what a connection opens.
+//
+// A data-source name is looked up in an ini file in the style of odbc.ini:
+// the file named by Q6FD_DSN_FILE, else ./q6fd.ini, else
+// ~/.config/q6fd/q6fd.ini (only the first of these that applies is read). A
+// section per name, keys matched without regard to case:
+//
+//   [demo]                      [shared]
+//   Driver=sqlite               Driver=postgresql
+//   Database=var/demo.db        Server=127.0.0.1   (host, address or socket folder)
+//                               Port=5432
+//                               Database=fund
+//                               UID=fund
+//                               PWD=secret
+//
+// A text that contains '=' is a connection string in the same keys
+// ("Driver=sqlite;Database=x.db"); "DSN=name" names a section, and further
+// keys in the same text override the section's. A relative SQLite path is
+// relative to the ini file's folder (to the working folder for a connection
+// string). The key Schema (PostgreSQL only) puts a schema first on the search
+// path. Passwords never appear in messages.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/dialect/dialect.h"
+
+namespace q6 {
+
+struct DataSource {
+  std::string name;  // the section name; "" for a plain connection string
+  Engine engine = Engine::SQLite;
+  std::string database;  // SQLite: file path (or ":memory:"); PostgreSQL: database
+  std::string server;    // PostgreSQL host, address or socket folder
+  std::string port;
+  std::string uid;
+  std::string pwd;
+  std::string schema;  // PostgreSQL: searched first; "" for the default path
+  std::string origin;  // the ini file it came from, or "connection string"
+
+  // The data source as a connection string without the password, for
+  // messages: "Driver=postgresql;Server=/tmp/pg;Port=5433;Database=q6;UID=u".
+  std::string Describe() const;
+};
+
+// Resolves a data-source name, "DSN=name[;key=value...]" or a connection
+// string. Raises ComError E_FAIL (0x80004005) when the name is not defined
+// (the message names it and the file searched), when the ini file named by
+// Q6FD_DSN_FILE does not exist, and when Driver is missing or unknown.
+// The ini file is read on first use and read again when it changes.
+DataSource ResolveDataSource(std::string_view text);
+
+// The ini file names are looked up in: Q6FD_DSN_FILE if set, else ./q6fd.ini
+// if it exists, else ~/.config/q6fd/q6fd.ini. The path may not exist.
+std::string DataSourceFilePath();
+
+// Splits "k=v;k2={v;2}" into pairs in order; keys keep their case, values
+// are trimmed of blanks, a value in braces may contain ';'. Empty items are
+// skipped.
+std::vector<std::pair<std::string, std::string>> ParseConnectionString(std::string_view text);
+
+}  // namespace q6

@@ -1,0 +1,28 @@
+// Reading the data-source ini file.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace q6 {
+
+// One section: its keys and values in file order (keys keep their case).
+using IniSection = std::vector<std::pair<std::string, std::string>>;
+
+struct IniFile {
+  std::string path;
+  // Sections by lower-cased name.
+  std::map<std::string, IniSection> sections;
+};
+
+// The parsed file at `path`, or null when it does not exist or cannot be
+// read. Lines: "[name]", "key=value", comments starting with ';' or '#',
+// blank lines; blanks around names, keys and values are dropped. Parsed
+// files are kept and parsed again only when their modification time or size
+// changes. Safe from any thread.
+std::shared_ptr<const IniFile> LoadIniFile(const std::string& path);
+
+}  // namespace q6

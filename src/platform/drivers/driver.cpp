@@ -1,0 +1,87 @@
+// The engine-independent half of every driver: timing and tracing each
+// statement, transaction state checks, the primary key lookup.
+#include "platform/drivers/driver.h"
+
+#include <atomic>
+
+#include "platform/trace/trace.h"
+
+namespace q6 {
+namespace {
+std::atomic<int64_t> g_next_id{1};
+constexpr const char* kSource = "ADODB.Connection";
+}  // namespace
+
+Driver::Driver() : id_(g_next_id++) {}
+Driver::~Driver() = default;
+
+template <class F>
+ResultSet Driver::Traced(const std::string& native, std::string_view built, F&& run) {
+  if (built.empty()) built = native;
+  if (!TraceEnabled()) {
+    try {
+      return run();
+    } catch (const ComError& e) {
+      last_error_ = e.description();
+      throw;
+    }
+  }
+  auto start = std::chrono::steady_clock::now();
+  auto ms = [&] {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+  };
+  try {
+    ResultSet r = run();
+    int64_t rows = r.has_rows ? static_cast<int64_t>(r.row_count)
+                              : (r.rows_affected < 0 ? 0 : r.rows_affected);
+    TraceStatement({id_, built, native, ms(), rows, nullptr});
+    return r;
+  } catch (const ComError& e) {
+    last_error_ = e.description();
+    TraceStatement({id_, built, native, ms(), 0, &last_error_});
+    throw;
+  }
+}
+
+ResultSet Driver::Execute(const std::string& native, std::string_view built) {
+  return Traced(native, built, [&] { return DoExecute(native); });
+}
+
+ResultSet Driver::ExecuteParams(const std::string& native, const std::vector<Variant>& params,
+                                std::string_view built) {
+  return Traced(native, built, [&] { return DoExecuteParams(native, params); });
+}
+
+std::vector<std::string> Driver::PrimaryKey(const std::string& table) {
+  ResultSet r = ExecuteParams(PrimaryKeyQuery(), {Variant(table)});
+  std::vector<std::string> keys;
+  for (size_t i = 0; i < r.row_count; ++i) keys.push_back(r.cells[i * r.columns.size()].ToString());
+  return keys;
+}
+
+void Driver::Begin() {
+  if (InTransaction()) {
+    last_error_ = "Only one transaction can be active on this session.";
+    Throw(kXactOnlyOneTransaction, last_error_, kSource);
+  }
+  Execute(BeginText(), "BeginTrans");
+}
+
+void Driver::Commit() {
+  if (!InTransaction()) {
+    last_error_ = "CommitTrans failed: no transaction is active.";
+    Throw(kXactNoTransaction, last_error_, kSource);
+  }
+  Execute("COMMIT", "CommitTrans");
+}
+
+void Driver::Rollback() {
+  if (!InTransaction()) {
+    last_error_ = "RollbackTrans failed: no transaction is active.";
+    Throw(kXactNoTransaction, last_error_, kSource);
+  }
+  Execute("ROLLBACK", "RollbackTrans");
+}
+
+}  // namespace q6

@@ -1,0 +1,137 @@
+// The one small interface every database engine is reached through.
+//
+// A Driver is one open connection to one engine. It runs statement text that
+// is already in the engine's own dialect and hands back the whole result at
+// once (column names, declared types, rows of Variants, rows affected); it
+// runs parameterised statements for the rows an updatable recordset writes;
+// and it keeps transactions: Begin, Commit and Rollback check the state
+// themselves, so a Commit or Rollback with no transaction open fails the same
+// way on every engine.
+//
+// Every statement a driver sends is timed and written to the statement trace
+// (trace.h) with the text the caller built and the text sent.
+//
+// Errors: every engine error is a ComError E_FAIL (0x80004005) carrying the
+// engine's message (and SQLSTATE on PostgreSQL); each driver maps its errors
+// in its error.cpp. A Driver belongs to one thread at a time.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/runtime/variant.h"
+#include "platform/datasource/data_source.h"
+#include "platform/dialect/dialect.h"
+
+namespace q6 {
+
+// Column types as the data access layer reports them in Field.Type.
+enum AdoType : int32_t {
+  kAdEmpty = 0,
+  kAdSmallInt = 2,
+  kAdInteger = 3,
+  kAdDouble = 5,
+  kAdDate = 7,
+  kAdBoolean = 11,
+  kAdVariant = 12,
+  kAdDecimal = 14,
+  kAdBigInt = 20,
+  kAdNumeric = 131,
+  kAdDBTimeStamp = 135,
+  kAdVarWChar = 202,
+  kAdLongVarBinary = 205,
+};
+
+struct ColumnInfo {
+  std::string name;       // as the engine reports it
+  std::string decl_type;  // the engine's type name ("INTEGER", "citext"); may be ""
+  int32_t ado_type = kAdVariant;
+};
+
+// The complete result of one statement.
+struct ResultSet {
+  bool has_rows = false;            // the statement returns rows (possibly none)
+  std::vector<ColumnInfo> columns;  // empty unless has_rows
+  std::vector<Variant> cells;       // row-major: row r, column c at r * columns.size() + c
+  size_t row_count = 0;
+  int64_t rows_affected = -1;  // rows changed by an insert, update or delete; else -1
+};
+
+// HRESULTs of transaction misuse.
+constexpr HRESULT kXactNoTransaction = MakeHr(0x8004D00Eu);
+constexpr HRESULT kXactOnlyOneTransaction = MakeHr(0x8004D013u);
+
+class Driver {
+ public:
+  virtual ~Driver();
+  Driver(const Driver&) = delete;
+  Driver& operator=(const Driver&) = delete;
+
+  virtual Engine engine() const = 0;
+  // Unique in the process; the "conn" of trace lines.
+  int64_t id() const { return id_; }
+
+  // Runs `native` (the engine's dialect). `built` is the text the caller
+  // built it from, for the trace ("" when it is the same text). SQLite runs
+  // every statement of a multi-statement text and returns the first result
+  // that has rows (or the last one); PostgreSQL returns the last result.
+  // Raises E_FAIL with the engine's message.
+  ResultSet Execute(const std::string& native, std::string_view built = {});
+
+  // Runs `native` with `params` bound to its placeholders (Placeholder(i)).
+  // Null and Empty bind as NULL, Booleans as 1/0, numbers as numbers, Dates
+  // as "yyyy-mm-dd hh:mm:ss" text, Strings as text. Raises as Execute.
+  ResultSet ExecuteParams(const std::string& native, const std::vector<Variant>& params,
+                          std::string_view built = {});
+
+  // The placeholder for the 1-based parameter `n`: "?1" or "$1".
+  virtual std::string Placeholder(int n) const = 0;
+
+  // Names of the primary key columns of `table`, in key order; empty when the
+  // table has no primary key (or does not exist).
+  std::vector<std::string> PrimaryKey(const std::string& table);
+
+  // Transactions. Begin raises kXactOnlyOneTransaction when one is open;
+  // Commit and Rollback raise kXactNoTransaction when none is. Engine errors
+  // raise E_FAIL. SQLite begins with BEGIN IMMEDIATE (the write lock is
+  // taken at once, so a read-then-write never fails half way).
+  void Begin();
+  void Commit();
+  void Rollback();
+  // Whether the engine has a transaction open (an explicit one).
+  virtual bool InTransaction() const = 0;
+
+  // False when the connection no longer works (a server that went away);
+  // sends a trivial round trip on client/server engines. Never raises.
+  virtual bool IsAlive() = 0;
+
+  // The text of the last error this driver raised; "" when none yet.
+  const std::string& last_error() const { return last_error_; }
+
+ protected:
+  Driver();
+  // Engine parts; errors are raised as ComError E_FAIL.
+  virtual ResultSet DoExecute(const std::string& native) = 0;
+  virtual ResultSet DoExecuteParams(const std::string& native,
+                                    const std::vector<Variant>& params) = 0;
+  virtual const char* BeginText() const = 0;
+  // A query listing the key column names of the table given as parameter 1.
+  virtual std::string PrimaryKeyQuery() const = 0;
+
+ private:
+  template <class F>
+  ResultSet Traced(const std::string& native, std::string_view built, F&& run);
+
+  int64_t id_;
+  std::string last_error_;
+};
+
+// Opens a connection to `ds`. Raises E_FAIL with the engine's message when it
+// cannot (an unreachable server, a database file that cannot be opened).
+std::unique_ptr<Driver> OpenDriver(const DataSource& ds);
+
+}  // namespace q6

@@ -1,0 +1,124 @@
+// The PostgreSQL driver.
+//
+// The server's notices ("relation already exists, skipping", "there is no
+// transaction in progress") are dropped instead of going to stderr; the
+// transaction checks that matter are made by Driver itself.
+#include "platform/drivers/postgres/pg_driver.h"
+
+#include <libpq-fe.h>
+
+#include <memory>
+
+#include "platform/drivers/postgres/error.h"
+#include "platform/drivers/postgres/pg_values.h"
+
+namespace q6::postgres {
+namespace {
+
+struct ResultDeleter {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+void IgnoreNotice(void*, const char*) {}
+
+std::string Quoted(const std::string& v) {
+  std::string out = "'";
+  for (char c : v) {
+    if (c == '\'' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "'";
+}
+
+ResultSet Collect(PGconn* conn, PGresult* raw) {
+  Result res(raw);
+  ResultSet r;
+  switch (res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR) {
+    case PGRES_TUPLES_OK:
+      r.has_rows = true;
+      r.columns = ColumnsOf(res.get());
+      r.row_count = static_cast<size_t>(PQntuples(res.get()));
+      AppendRows(res.get(), &r.cells);
+      return r;
+    case PGRES_COMMAND_OK: {
+      const char* n = PQcmdTuples(res.get());
+      if (n && *n) r.rows_affected = std::strtoll(n, nullptr, 10);
+      return r;
+    }
+    case PGRES_EMPTY_QUERY:
+      return r;
+    default:
+      ThrowError(conn, res.get());
+  }
+}
+
+}  // namespace
+
+std::string PgDriver::ConnInfo(const DataSource& ds) {
+  std::string s = "client_encoding=UTF8 connect_timeout=10";
+  auto add = [&](const char* key, const std::string& v) {
+    if (!v.empty()) s += std::string(" ") + key + "=" + Quoted(v);
+  };
+  add("host", ds.server);
+  add("port", ds.port);
+  add("dbname", ds.database);
+  add("user", ds.uid);
+  add("password", ds.pwd);
+  if (!ds.schema.empty()) add("options", "-c search_path=" + ds.schema + ",public");
+  return s;
+}
+
+PgDriver::PgDriver(const DataSource& ds) {
+  conn_ = PQconnectdb(ConnInfo(ds).c_str());
+  if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+    // Copy the message before the connection object goes.
+    try {
+      ThrowConnectError(conn_, ds.Describe());
+    } catch (...) {
+      PQfinish(conn_);
+      conn_ = nullptr;
+      throw;
+    }
+  }
+  PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
+}
+
+PgDriver::~PgDriver() {
+  // The server rolls back a transaction left open when the session ends.
+  if (conn_) PQfinish(conn_);
+}
+
+bool PgDriver::InTransaction() const {
+  PGTransactionStatusType t = PQtransactionStatus(conn_);
+  return t == PQTRANS_INTRANS || t == PQTRANS_INERROR || t == PQTRANS_ACTIVE;
+}
+
+bool PgDriver::IsAlive() {
+  if (PQstatus(conn_) != CONNECTION_OK) return false;
+  Result r(PQexec(conn_, ""));
+  return r && PQresultStatus(r.get()) == PGRES_EMPTY_QUERY && PQstatus(conn_) == CONNECTION_OK;
+}
+
+ResultSet PgDriver::DoExecute(const std::string& native) {
+  return Collect(conn_, PQexec(conn_, native.c_str()));
+}
+
+ResultSet PgDriver::DoExecuteParams(const std::string& native, const std::vector<Variant>& params) {
+  std::vector<std::string> texts(params.size());
+  std::vector<const char*> values(params.size(), nullptr);
+  for (size_t i = 0; i < params.size(); ++i)
+    if (ParamText(params[i], &texts[i])) values[i] = texts[i].c_str();
+  // Parameter types are left to the server, which takes them from the
+  // columns they are compared with or stored into.
+  return Collect(conn_, PQexecParams(conn_, native.c_str(), static_cast<int>(params.size()),
+                                     nullptr, values.data(), nullptr, nullptr, 0));
+}
+
+std::string PgDriver::PrimaryKeyQuery() const {
+  return "SELECT a.attname FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid "
+         "AND a.attnum = ANY(i.indkey) WHERE i.indrelid = to_regclass($1) AND i.indisprimary "
+         "ORDER BY array_position(i.indkey::int2[], a.attnum)";
+}
+
+}  // namespace q6::postgres

@@ -1,0 +1,42 @@
+// The PostgreSQL driver: libpq on one server connection.
+#pragma once
+
+#include <string>
+
+#include "platform/datasource/data_source.h"
+#include "platform/drivers/driver.h"
+
+struct pg_conn;
+
+namespace q6::postgres {
+
+class PgDriver : public Driver {
+ public:
+  // Connects to `ds` (Server, Port, Database, UID, PWD, Schema) in UTF-8.
+  // Raises E_FAIL with libpq's message when the server cannot be reached or
+  // refuses the login.
+  explicit PgDriver(const DataSource& ds);
+  ~PgDriver() override;
+
+  Engine engine() const override { return Engine::PostgreSQL; }
+  std::string Placeholder(int n) const override { return "$" + std::to_string(n); }
+  // Tracked by libpq from the server's own transaction status, so it stays
+  // right when a statement inside a transaction fails.
+  bool InTransaction() const override;
+  // Sends an empty statement; false when the server went away.
+  bool IsAlive() override;
+
+  // The libpq conninfo text for `ds` (password included: never show it).
+  static std::string ConnInfo(const DataSource& ds);
+
+ protected:
+  ResultSet DoExecute(const std::string& native) override;
+  ResultSet DoExecuteParams(const std::string& native, const std::vector<Variant>& params) override;
+  const char* BeginText() const override { return "BEGIN"; }
+  std::string PrimaryKeyQuery() const override;
+
+ private:
+  pg_conn* conn_ = nullptr;
+};
+
+}  // namespace q6::postgres

@@ -1,0 +1,189 @@
+// PostgreSQL values in text format to Variants and back.
+//
+// Results come in libpq's text format; the column's type decides how each
+// value is read. The converter is chosen once per column, not per value.
+#include "platform/drivers/postgres/pg_values.h"
+
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+
+#include "frame/runtime/value_date.h"
+#include "frame/runtime/value_number_text.h"
+
+namespace q6::postgres {
+namespace {
+
+enum Oid_ : unsigned {
+  kBool = 16,
+  kInt8 = 20,
+  kInt2 = 21,
+  kInt4 = 23,
+  kOid = 26,
+  kFloat4 = 700,
+  kFloat8 = 701,
+  kDate = 1082,
+  kTimestamp = 1114,
+  kTimestampTz = 1184,
+  kNumeric = 1700,
+};
+
+enum class Reader { kLong, kInt8, kDouble, kNumeric, kBool, kDate, kString };
+
+Reader ReaderOf(unsigned oid) {
+  switch (oid) {
+    case kInt2:
+    case kInt4:
+      return Reader::kLong;
+    case kInt8:
+    case kOid:
+      return Reader::kInt8;
+    case kFloat4:
+    case kFloat8:
+      return Reader::kDouble;
+    case kNumeric:
+      return Reader::kNumeric;
+    case kBool:
+      return Reader::kBool;
+    case kDate:
+    case kTimestamp:
+    case kTimestampTz:
+      return Reader::kDate;
+    default:
+      return Reader::kString;
+  }
+}
+
+int32_t AdoTypeOf(unsigned oid) {
+  switch (oid) {
+    case kInt2:
+      return kAdSmallInt;
+    case kInt4:
+      return kAdInteger;
+    case kInt8:
+    case kOid:
+      return kAdBigInt;
+    case kFloat4:
+    case kFloat8:
+      return kAdDouble;
+    case kNumeric:
+      return kAdNumeric;
+    case kBool:
+      return kAdBoolean;
+    case kDate:
+    case kTimestamp:
+    case kTimestampTz:
+      return kAdDBTimeStamp;
+    default:
+      return kAdVarWChar;
+  }
+}
+
+// "2024-01-31", "2024-01-31 12:34:56.25", "2024-01-31 12:34:56+02": the
+// date and time of day; a zone suffix is dropped (the session's own zone).
+bool ReadDate(std::string_view s, double* days) {
+  std::string_view head = s.substr(0, 19);
+  if (!value::ParseDate(head, days)) return false;
+  if (s.size() > 20 && s[19] == '.') {
+    size_t e = 20;
+    while (e < s.size() && s[e] >= '0' && s[e] <= '9') ++e;
+    double frac = 0;
+    if (value::ParseDouble(std::string("0.") + std::string(s.substr(20, e - 20)), &frac) ==
+        value::ParseStatus::kOk)
+      *days += frac / 86400.0;
+  }
+  return true;
+}
+
+Variant Read(Reader r, const char* p, int len) {
+  std::string_view s(p, static_cast<size_t>(len));
+  switch (r) {
+    case Reader::kLong:
+      return Variant(static_cast<int32_t>(std::strtol(p, nullptr, 10)));
+    case Reader::kInt8: {
+      int64_t v = 0;
+      std::from_chars(s.data(), s.data() + s.size(), v);
+      if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<int32_t>(v));
+      return Variant(Decimal(v));
+    }
+    case Reader::kDouble: {
+      double d = 0;
+      if (value::ParseDouble(s, &d) == value::ParseStatus::kOk) return Variant(d);
+      return Variant(std::string(s));  // NaN, Infinity
+    }
+    case Reader::kNumeric: {
+      Decimal d;
+      if (Decimal::TryParse(s, &d)) return Variant(d);
+      double x = 0;
+      if (value::ParseDouble(s, &x) == value::ParseStatus::kOk) return Variant(x);
+      return Variant(std::string(s));
+    }
+    case Reader::kBool:
+      return Variant(len > 0 && p[0] == 't');
+    case Reader::kDate: {
+      double days = 0;
+      if (ReadDate(s, &days)) return Variant(DateValue{days});
+      return Variant(std::string(s));
+    }
+    case Reader::kString:
+      break;
+  }
+  return Variant(std::string(s));
+}
+
+}  // namespace
+
+std::vector<ColumnInfo> ColumnsOf(const pg_result* res) {
+  int n = PQnfields(res);
+  std::vector<ColumnInfo> cols(n);
+  for (int i = 0; i < n; ++i) {
+    cols[i].name = PQfname(res, i);
+    cols[i].decl_type = std::to_string(PQftype(res, i));  // the type's OID
+    cols[i].ado_type = AdoTypeOf(PQftype(res, i));
+  }
+  return cols;
+}
+
+void AppendRows(const pg_result* res, std::vector<Variant>* cells) {
+  int ncols = PQnfields(res);
+  int nrows = PQntuples(res);
+  std::vector<Reader> readers(ncols);
+  for (int c = 0; c < ncols; ++c) readers[c] = ReaderOf(PQftype(res, c));
+  cells->reserve(cells->size() + static_cast<size_t>(ncols) * nrows);
+  for (int r = 0; r < nrows; ++r)
+    for (int c = 0; c < ncols; ++c) {
+      if (PQgetisnull(res, r, c))
+        cells->emplace_back(NullValue{});
+      else
+        cells->push_back(Read(readers[c], PQgetvalue(res, r, c), PQgetlength(res, r, c)));
+    }
+}
+
+bool ParamText(const Variant& value, std::string* out) {
+  const Variant& v = value.Deref();
+  switch (v.type()) {
+    case VarType::Empty:
+    case VarType::Null:
+    case VarType::Missing:
+      return false;
+    case VarType::Boolean:
+      *out = v.ToBool() ? "1" : "0";
+      return true;
+    case VarType::Double: {
+      char buf[32];
+      auto r = std::to_chars(buf, buf + sizeof buf, v.ToDouble());  // shortest exact form
+      out->assign(buf, r.ptr);
+      return true;
+    }
+    case VarType::Date:
+      *out = value::FormatDate(v.ToDate().days);
+      return true;
+    default:
+      *out = v.ToString();
+      return true;
+  }
+}
+
+}  // namespace q6::postgres

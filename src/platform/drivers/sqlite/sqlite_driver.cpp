@@ -1,0 +1,118 @@
+// The SQLite driver.
+//
+// Connections are opened without SQLite's own mutex (multi-thread mode): a
+// connection belongs to one apartment, and the per-call locking would
+// otherwise tax every value read. Statements are prepared, stepped to the
+// end and finalised in one call, so no engine lock outlives a call (an
+// UPDATE ... RETURNING commits only when stepped to its end).
+#include "platform/drivers/sqlite/sqlite_driver.h"
+
+#include <sqlite3.h>
+
+#include "platform/drivers/sqlite/error.h"
+#include "platform/drivers/sqlite/sqlite_values.h"
+
+namespace q6::sqlite {
+namespace {
+
+// Owns a prepared statement.
+struct Stmt {
+  sqlite3_stmt* p = nullptr;
+  ~Stmt() { sqlite3_finalize(p); }
+};
+
+// Steps `stmt` to its end, collecting its rows into `out` when it has
+// columns. Raises on error.
+void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out) {
+  int ncols = sqlite3_column_count(stmt);
+  if (ncols > 0) {
+    out->has_rows = true;
+    out->columns = ColumnsOf(stmt);
+  }
+  for (;;) {
+    int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
+      AppendRow(stmt, ncols, &out->cells);
+      ++out->row_count;
+    } else if (rc == SQLITE_DONE) {
+      break;
+    } else {
+      ThrowError(db, rc);
+    }
+  }
+  // Only statements that change rows report changes; sqlite3_changes keeps
+  // the count of the last such statement otherwise.
+  if (!sqlite3_stmt_readonly(stmt)) out->rows_affected = sqlite3_changes64(db);
+}
+
+}  // namespace
+
+SqliteDriver::SqliteDriver(const std::string& path) {
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    Throw(E_FAIL, "Cannot open the SQLite database " + path + ": " + msg, "SQLite");
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  try {
+    // journal_mode answers with a row; the others with none.
+    DoExecute("PRAGMA journal_mode=WAL");
+    DoExecute("PRAGMA foreign_keys=ON");
+  } catch (...) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw;
+  }
+}
+
+SqliteDriver::~SqliteDriver() {
+  // An open transaction is rolled back by sqlite3_close_v2.
+  if (db_) sqlite3_close_v2(db_);
+}
+
+bool SqliteDriver::InTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+
+ResultSet SqliteDriver::DoExecute(const std::string& native) {
+  ResultSet first;  // the first result that has rows
+  ResultSet last;
+  const char* tail = native.c_str();
+  const char* end = tail + native.size();
+  while (tail < end) {
+    Stmt s;
+    int rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &s.p, &tail);
+    if (rc != SQLITE_OK) ThrowError(db_, rc);
+    if (!s.p) continue;  // blanks or a comment
+    ResultSet r;
+    Run(db_, s.p, &r);
+    if (r.has_rows && !first.has_rows)
+      first = std::move(r);
+    else
+      last = std::move(r);
+  }
+  return first.has_rows ? std::move(first) : std::move(last);
+}
+
+ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
+                                        const std::vector<Variant>& params) {
+  Stmt s;
+  int rc = sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &s.p, nullptr);
+  if (rc != SQLITE_OK) ThrowError(db_, rc);
+  ResultSet r;
+  if (!s.p) return r;
+  for (size_t i = 0; i < params.size(); ++i) {
+    rc = Bind(s.p, static_cast<int>(i + 1), params[i]);
+    if (rc != SQLITE_OK) ThrowError(db_, rc);
+  }
+  Run(db_, s.p, &r);
+  return r;
+}
+
+std::string SqliteDriver::PrimaryKeyQuery() const {
+  return "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk";
+}
+
+}  // namespace q6::sqlite

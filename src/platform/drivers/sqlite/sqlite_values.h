@@ -1,0 +1,24 @@
+// Moving values between SQLite statements and Variants.
+#pragma once
+
+#include <vector>
+
+#include "platform/drivers/driver.h"
+
+struct sqlite3_stmt;
+
+namespace q6::sqlite {
+
+// The columns of a prepared statement: names, declared types, and the
+// Field.Type each declared type stands for.
+std::vector<ColumnInfo> ColumnsOf(sqlite3_stmt* stmt);
+
+// Appends the current row of `stmt` to `cells`: INTEGER as Long when it fits
+// 32 bits, else Decimal; REAL as Double; TEXT as String; NULL as Null; BLOB
+// as String of its bytes.
+void AppendRow(sqlite3_stmt* stmt, int ncols, std::vector<Variant>* cells);
+
+// Binds `v` to the 1-based parameter `n`; returns the sqlite result code.
+int Bind(sqlite3_stmt* stmt, int n, const Variant& v);
+
+}  // namespace q6::sqlite

@@ -1,0 +1,34 @@
+// The metadata and lock tables: FD_Entities, FD_Fields and FD_Locks.
+//
+// Created where absent, never altered or dropped, so running it again is
+// harmless. Text columns compare without regard to case, in comparisons and
+// LIKE: COLLATE NOCASE on SQLite, the citext type on PostgreSQL (the
+// extension is created when missing, which needs the right to create it).
+// Flag columns are integers so that statements like "bisused = 1" work on
+// both engines. FD_Locks has exactly six text columns, in the order rows are
+// inserted without a column list, and no key.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/dialect/dialect.h"
+
+namespace q6 {
+
+class Connection;
+
+// The statements CreateSchema runs on `engine`, in order.
+std::vector<std::string> SchemaStatements(Engine engine);
+
+// Creates the tables (and their indexes) on `con` where absent. Raises
+// E_FAIL with the engine's message when a statement fails (no right to
+// create the citext extension, say).
+void CreateSchema(Connection& con);
+
+// Opens `data_source` (a name, "DSN=name" or a connection string), creates
+// the tables and closes it: what `q6fd init <dsn>` runs. Raises as
+// Connection::Open and CreateSchema.
+void InitDataSource(const std::string& data_source);
+
+}  // namespace q6

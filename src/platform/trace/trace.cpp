@@ -1,0 +1,142 @@
+// The statement trace file.
+//
+// The descriptor is opened once, on first use, from Q6FD_TRACE (or the path a
+// caller set) and kept for the life of the process; O_APPEND makes every
+// write land at the end of the file even when other processes append to it
+// too, and a line goes out in a single write(2) so that lines stay whole.
+#include "platform/trace/trace.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include "frame/runtime/value_utf8.h"
+
+namespace q6 {
+namespace {
+
+std::mutex g_mu;            // guards opening and replacing the descriptor
+std::atomic<int> g_fd{-2};  // -2: not configured yet, -1: off
+
+int OpenTrace(const std::string& path) {
+  if (path.empty()) return -1;
+  return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+}
+
+int TraceFd() {
+  int fd = g_fd.load(std::memory_order_acquire);
+  if (fd != -2) return fd;
+  std::lock_guard<std::mutex> l(g_mu);
+  fd = g_fd.load(std::memory_order_relaxed);
+  if (fd == -2) {
+    const char* env = std::getenv("Q6FD_TRACE");
+    fd = OpenTrace(env ? env : "");
+    g_fd.store(fd, std::memory_order_release);
+  }
+  return fd;
+}
+
+}  // namespace
+
+bool TraceEnabled() { return TraceFd() >= 0; }
+
+void SetTraceFile(const std::string& path) {
+  std::lock_guard<std::mutex> l(g_mu);
+  int old = g_fd.exchange(OpenTrace(path));
+  // Writers do not take the lock, so a statement traced on another thread at
+  // this moment may still write to the old descriptor: switch the trace
+  // between statements only (the command line and tests do).
+  if (old >= 0) ::close(old);
+}
+
+std::string JsonString(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += '"';
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x80) {
+      size_t len = 1;
+      bool valid = false;
+      value::DecodeAt(s, i, &len, &valid);
+      if (valid) {
+        out.append(s.substr(i, len));
+      } else {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04x", c);
+        out += buf;
+        len = 1;
+      }
+      i += len;
+      continue;
+    }
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+    ++i;
+  }
+  out += '"';
+  return out;
+}
+
+std::string TraceLine(const TraceRecord& r) {
+  char num[64];
+  std::string line = "{\"conn\": " + std::to_string(r.conn);
+  line += ", \"sql\": " + JsonString(r.sql);
+  line += ", \"native\": " + JsonString(r.native);
+  // to_chars, not printf: the decimal separator must not follow the locale.
+  auto res = std::to_chars(num, num + sizeof num, r.ms, std::chars_format::fixed, 3);
+  line += ", \"ms\": ";
+  line.append(num, res.ptr);
+  line += ", \"rows\": " + std::to_string(r.rows);
+  if (r.error) line += ", \"error\": " + JsonString(*r.error);
+  line += "}\n";
+  return line;
+}
+
+void TraceStatement(const TraceRecord& r) {
+  int fd = TraceFd();
+  if (fd < 0) return;
+  std::string line = TraceLine(r);
+  // One write per line; a short write (disk full) is not retried, since a
+  // second write could interleave with another writer's line.
+  [[maybe_unused]] ssize_t n = ::write(fd, line.data(), line.size());
+}
+
+void TraceNote(std::string_view source, std::string_view error) {
+  int fd = TraceFd();
+  if (fd < 0) return;
+  std::string line =
+      "{\"note\": " + JsonString(source) + ", \"error\": " + JsonString(error) + "}\n";
+  [[maybe_unused]] ssize_t n = ::write(fd, line.data(), line.size());
+}
+
+}  // namespace q6

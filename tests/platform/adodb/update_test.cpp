@@ -1,0 +1,148 @@
+// Updatable recordsets on both engines: AddNew/Update inserts, field puts on
+// fetched rows update by key (or by every value without a key), LockType 4
+// keeps rows until UpdateBatch, which is all or nothing.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/adodb/ado_errors.h"
+#include "support/test_db.h"
+
+namespace q6 {
+namespace {
+
+using test::EngineTest;
+
+class UpdateTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    if (IsSkipped()) return;
+    con_ = OpenConnection();
+  }
+  std::shared_ptr<Recordset> OpenRs(const std::string& sql, int32_t lock) {
+    auto rs = std::make_shared<Recordset>();
+    rs->Open(Variant(sql), Variant(con_), 3, lock);
+    return rs;
+  }
+  void Put(Recordset& rs, const char* col, Variant v) {
+    rs.Fields()->Item(Variant(col))->PutValue(v);
+  }
+  std::shared_ptr<Connection> con_;
+};
+
+TEST_P(UpdateTest, AddNewOnAnEmptySelectInsertsWithQuotesAndBooleans) {
+  auto rs = OpenRs("select * from FD_Locks where 1>1", kAdLockOptimistic);
+  EXPECT_TRUE(rs->EOF());
+  const char* ids[] = {"it's", "a''b", "x\"y;--"};
+  for (const char* id : ids) {
+    rs->AddNew();
+    Put(*rs, "locks_id", Variant(id));
+    Put(*rs, "USER_NAME", Variant("u"));
+    Put(*rs, "class_flag", Variant(true));
+    rs->Update();
+    EXPECT_EQ(rs->Field("locks_id").ToString(), id) << "the new row stays current";
+  }
+  auto back = con_->Execute("select locks_id, class_flag, digest from FD_Locks order by locks_id");
+  std::vector<std::string> got;
+  for (; !back->EOF(); back->MoveNext()) {
+    got.push_back(back->Field("locks_id").ToString());
+    EXPECT_EQ(back->Field("class_flag").ToString(), "1") << "Booleans are stored as 1/0";
+    EXPECT_TRUE(back->Field("digest").IsNull()) << "columns not put are left to the table";
+  }
+  EXPECT_THAT(got, ::testing::UnorderedElementsAre("it's", "a''b", "x\"y;--"));
+}
+
+TEST_P(UpdateTest, PutsOnFetchedRowsUpdateByPrimaryKey) {
+  Exec("insert into FD_Entities (iID, sName, iWidth) values (1, 'one', 1.5)");
+  Exec("insert into FD_Entities (iID, sName, iWidth) values (2, 'two', 2.5)");
+  auto rs = OpenRs("select * from FD_Entities where iID > 0 order by iID", kAdLockOptimistic);
+  Put(*rs, "sName", Variant("O'ne"));
+  rs->MoveNext();  // moving off an edited row sends it
+  Put(*rs, "iWidth", Variant::Null());
+  Put(*rs, "iID", Variant(int32_t{20}));  // the key itself can change
+  rs->Update();
+  EXPECT_EQ(Scalar("select sName from FD_Entities where iID = 1").ToString(), "O'ne");
+  EXPECT_TRUE(Scalar("select iWidth from FD_Entities where iID = 20").IsNull());
+  EXPECT_EQ(Scalar("select count(*) from FD_Entities").ToLong(), 2);
+}
+
+TEST_P(UpdateTest, TableWithoutKeyIsUpdatedByItsOriginalValues) {
+  Exec("insert into FD_Locks values ('L1', 'u', 'w', 'm', '7', 'd1')");
+  Exec("insert into FD_Locks values ('L2', 'u', 'w', 'm', '7', null)");
+  auto rs = OpenRs("select * from fd_locks where locks_id = 'L2'", kAdLockOptimistic);
+  Put(*rs, "digest", Variant("why"));
+  rs->Update();
+  EXPECT_EQ(Scalar("select digest from FD_Locks where locks_id = 'L2'").ToString(), "why");
+  EXPECT_EQ(Scalar("select digest from FD_Locks where locks_id = 'L1'").ToString(), "d1");
+  // Someone else deletes the row: the next update finds nothing.
+  Exec("delete from FD_Locks where locks_id = 'L2'");
+  Put(*rs, "digest", Variant("again"));
+  try {
+    rs->Update();
+    FAIL() << "updating a vanished row must fail";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.hr(), kAdoRowNotFound);
+  }
+}
+
+TEST_P(UpdateTest, BatchModeKeepsRowsUntilUpdateBatch) {
+  auto rs = OpenRs("select * from FD_Fields where 1>1", kAdLockBatchOptimistic);
+  for (int i = 1; i <= 3; ++i) {
+    rs->AddNew();
+    Put(*rs, "iID", Variant(int32_t{i}));
+    Put(*rs, "sName", Variant("f" + std::to_string(i)));
+    Put(*rs, "dblleft", Variant(i * 0.5));
+    rs->Update();
+  }
+  auto other = OpenConnection();
+  EXPECT_EQ(other->Execute("select count(*) as n from FD_Fields")->Field("n").ToLong(), 0);
+  rs->UpdateBatch();
+  EXPECT_EQ(other->Execute("select count(*) as n from FD_Fields")->Field("n").ToLong(), 3);
+  EXPECT_EQ(Scalar("select dblleft from FD_Fields where iID = 3").ToDouble(), 1.5);
+}
+
+TEST_P(UpdateTest, FailedBatchWritesNothingAndKeepsTheEdits) {
+  Exec("insert into FD_Fields (iID, sName) values (2, 'taken')");
+  auto rs = OpenRs("select * from FD_Fields where 1>1", kAdLockBatchOptimistic);
+  for (int id : {1, 2}) {  // the second insert violates the primary key
+    rs->AddNew();
+    Put(*rs, "iID", Variant(int32_t{id}));
+  }
+  EXPECT_THROW(rs->UpdateBatch(), ComError);
+  EXPECT_EQ(Scalar("select count(*) from FD_Fields").ToLong(), 1);
+  EXPECT_FALSE(con_->InTransaction());
+  Put(*rs, "iID", Variant(int32_t{3}));  // fix the second row, send again
+  rs->UpdateBatch();
+  EXPECT_EQ(Scalar("select count(*) from FD_Fields").ToLong(), 3);
+}
+
+TEST_P(UpdateTest, BatchInsideTheCallersTransactionIsRolledBackWithIt) {
+  auto rs = OpenRs("select * from FD_Fields where 1>1", kAdLockBatchOptimistic);
+  rs->AddNew();
+  Put(*rs, "iID", Variant(int32_t{7}));
+  con_->BeginTrans();
+  rs->UpdateBatch();
+  EXPECT_TRUE(con_->InTransaction());
+  con_->RollbackTrans();
+  EXPECT_EQ(Scalar("select count(*) from FD_Fields").ToLong(), 0);
+}
+
+TEST_P(UpdateTest, ReadOnlyAndJoinedRecordsetsRefuseWrites) {
+  Exec("insert into FD_Fields (iID, sName) values (1, 'a')");
+  const HRESULT k3251 = VbHr(kAdoNotUpdatable);
+  auto ro = con_->Execute("select * from FD_Fields");
+  EXPECT_THROW(ro->AddNew(), ComError);
+  try {
+    ro->Fields()->Item(Variant("sName"))->PutValue(Variant("x"));
+    FAIL();
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.hr(), k3251);
+  }
+  auto joined = OpenRs("select f.iID from FD_Fields f, FD_Entities e", kAdLockOptimistic);
+  EXPECT_THROW(joined->AddNew(), ComError);
+}
+
+Q6_INSTANTIATE_ENGINE_TEST(UpdateTest);
+
+}  // namespace
+}  // namespace q6

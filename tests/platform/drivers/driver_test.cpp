@@ -1,0 +1,175 @@
+// The drivers through one interface: value types, Null, errors, rows
+// affected, parameters, transaction state, liveness. Runs on both engines.
+#include "platform/drivers/driver.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/test_db.h"
+
+namespace q6 {
+namespace {
+
+using test::EngineTest;
+
+class DriverTest : public EngineTest {
+ protected:
+  std::unique_ptr<Driver> Open() { return OpenDriver(ResolveDataSource(dsn())); }
+};
+
+struct TypeRow {
+  const char* expr;  // a select-list expression, same text on both engines
+  VarType sqlite_type;
+  VarType pg_type;
+  const char* text;  // the value as text
+};
+
+TEST_P(DriverTest, ValuesComeBackWithTheirTypes) {
+  const TypeRow rows[] = {
+      {"CAST(42 AS INTEGER)", VarType::Long, VarType::Long, "42"},
+      {"CAST(-7 AS SMALLINT)", VarType::Long, VarType::Long, "-7"},
+      {"CAST(3000000000 AS BIGINT)", VarType::Decimal, VarType::Decimal, "3000000000"},
+      {"CAST(12 AS BIGINT)", VarType::Long, VarType::Long, "12"},
+      {"CAST(2.5 AS DOUBLE PRECISION)", VarType::Double, VarType::Double, "2.5"},
+      {"CAST(12.25 AS NUMERIC(18,4))", quirks().numeric_type, quirks().numeric_type, "12.25"},
+      {"'O''Brien'", VarType::String, VarType::String, "O'Brien"},
+      {"'Grüße'", VarType::String, VarType::String, "Grüße"},
+      {"NULL", VarType::Null, VarType::Null, ""},
+  };
+  auto d = Open();
+  for (const TypeRow& row : rows) {
+    ResultSet r = d->Execute(std::string("SELECT ") + row.expr + " AS v");
+    ASSERT_TRUE(r.has_rows) << row.expr;
+    ASSERT_EQ(r.row_count, 1u) << row.expr;
+    ASSERT_EQ(r.columns.size(), 1u);
+    EXPECT_EQ(r.columns[0].name, "v");
+    const Variant& v = r.cells[0];
+    VarType want = engine() == Engine::SQLite ? row.sqlite_type : row.pg_type;
+    EXPECT_EQ(v.type(), want) << row.expr << " gave " << v.Describe();
+    if (!v.IsNull()) {
+      EXPECT_EQ(v.ToString(), row.text) << row.expr;
+    }
+  }
+}
+
+TEST_P(DriverTest, DeclaredTypesOfTableColumnsGiveFieldTypes) {
+  auto d = Open();
+  d->Execute("CREATE TABLE t (a INTEGER, b DOUBLE PRECISION, c TEXT)");
+  ResultSet r = d->Execute("SELECT a, b, c FROM t");  // no rows: types still known
+  ASSERT_TRUE(r.has_rows);
+  EXPECT_EQ(r.row_count, 0u);
+  ASSERT_EQ(r.columns.size(), 3u);
+  EXPECT_EQ(r.columns[0].ado_type, kAdInteger);
+  EXPECT_EQ(r.columns[1].ado_type, kAdDouble);
+  EXPECT_EQ(r.columns[2].ado_type, kAdVarWChar);
+}
+
+TEST_P(DriverTest, BooleanReadsAsBooleanOnPostgreSqlAndIntegerOnSqlite) {
+  auto d = Open();
+  ResultSet r = d->Execute(engine() == Engine::PostgreSQL ? "SELECT true, false" : "SELECT 1, 0");
+  ASSERT_EQ(r.cells.size(), 2u);
+  EXPECT_TRUE(r.cells[0].ToBool());
+  EXPECT_FALSE(r.cells[1].ToBool());
+}
+
+TEST_P(DriverTest, RowsAffectedAndParameters) {
+  auto d = Open();
+  d->Execute("CREATE TABLE t (k INTEGER PRIMARY KEY, s TEXT, x DOUBLE PRECISION)");
+  std::string ins = "INSERT INTO t (k, s, x) VALUES (" + d->Placeholder(1) + ", " +
+                    d->Placeholder(2) + ", " + d->Placeholder(3) + ")";
+  const double tricky = 0.1 + 0.2;  // needs 17 digits to read back exactly
+  EXPECT_EQ(d->ExecuteParams(ins, {Variant(1), Variant("it's"), Variant(tricky)}).rows_affected, 1);
+  EXPECT_EQ(d->ExecuteParams(ins, {Variant(2), Variant::Null(), Variant(true)}).rows_affected, 1);
+  EXPECT_EQ(d->Execute("UPDATE t SET s = 'z'").rows_affected, 2);
+  ResultSet r =
+      d->ExecuteParams("SELECT k, x FROM t WHERE x = " + d->Placeholder(1), {Variant(tricky)});
+  ASSERT_EQ(r.row_count, 1u) << "a Double parameter must compare exactly";
+  EXPECT_EQ(r.cells[0].ToLong(), 1);
+  r = d->Execute("SELECT x FROM t WHERE k = 2");
+  EXPECT_EQ(r.cells[0].ToDouble(), 1.0) << "a Boolean is stored as 1";
+  EXPECT_EQ(d->Execute("DELETE FROM t WHERE k > 5").rows_affected, 0);
+}
+
+TEST_P(DriverTest, EngineErrorsCarryTheEngineMessage) {
+  auto d = Open();
+  try {
+    d->Execute("SELECT * FROM no_such_table");
+    FAIL() << "no error";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.hr(), E_FAIL);
+    EXPECT_THAT(e.description(), ::testing::HasSubstr("no_such_table"));
+    if (engine() == Engine::PostgreSQL) {
+      EXPECT_THAT(e.description(), ::testing::HasSubstr("SQLSTATE 42P01"));
+    }
+    EXPECT_EQ(d->last_error(), e.description());
+  }
+}
+
+TEST_P(DriverTest, TransactionStateIsTrackedAndMisuseFails) {
+  auto d = Open();
+  EXPECT_FALSE(d->InTransaction());
+  for (auto op : {&Driver::Commit, &Driver::Rollback}) {
+    try {
+      ((*d).*op)();
+      FAIL() << "commit/rollback without a transaction must fail";
+    } catch (const ComError& e) {
+      EXPECT_EQ(e.hr(), kXactNoTransaction);
+    }
+  }
+  d->Begin();
+  EXPECT_TRUE(d->InTransaction());
+  EXPECT_THROW(d->Begin(), ComError);
+  // A failing statement inside the transaction leaves it to be rolled back.
+  EXPECT_THROW(d->Execute("SELECT * FROM no_such_table"), ComError);
+  d->Rollback();
+  EXPECT_FALSE(d->InTransaction());
+}
+
+TEST_P(DriverTest, PrimaryKeyColumnsInKeyOrder) {
+  auto d = Open();
+  d->Execute("CREATE TABLE pk2 (a INTEGER, b TEXT, c INTEGER, PRIMARY KEY (c, a))");
+  d->Execute("CREATE TABLE nokey (a INTEGER)");
+  EXPECT_THAT(d->PrimaryKey("pk2"), ::testing::ElementsAre("c", "a"));
+  EXPECT_TRUE(d->PrimaryKey("nokey").empty());
+  EXPECT_THAT(d->PrimaryKey("FD_Entities"), ::testing::ElementsAre(::testing::StrCaseEq("iID")));
+}
+
+TEST_P(DriverTest, IsAliveOnAnOpenConnection) {
+  auto d = Open();
+  EXPECT_TRUE(d->IsAlive());
+}
+
+TEST_P(DriverTest, SeveralConnectionsGetDistinctIds) {
+  auto a = Open();
+  auto b = Open();
+  EXPECT_NE(a->id(), b->id());
+}
+
+Q6_INSTANTIATE_ENGINE_TEST(DriverTest);
+
+TEST(PgDriverOnly, ServerThatWentAwayIsNotAlive) {
+  const char* pg = std::getenv("Q6FD_TEST_PG");
+  if (!pg) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
+  auto victim = OpenDriver(ResolveDataSource(pg));
+  auto killer = OpenDriver(ResolveDataSource(pg));
+  ResultSet pid = victim->Execute("SELECT pg_backend_pid()");
+  killer->Execute("SELECT pg_terminate_backend(" + pid.cells[0].ToString() + ")");
+  EXPECT_FALSE(victim->IsAlive());
+  EXPECT_THROW(victim->Execute("SELECT 1"), ComError);
+}
+
+TEST(SqliteDriverOnly, UnopenableFileFailsWithThePath) {
+  DataSource ds;
+  ds.engine = Engine::SQLite;
+  ds.database = "/nonexistent-folder/x/y.db";
+  try {
+    OpenDriver(ds);
+    FAIL() << "no error";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.hr(), E_FAIL);
+    EXPECT_THAT(e.description(), ::testing::HasSubstr("/nonexistent-folder/x/y.db"));
+  }
+}
+
+}  // namespace
+}  // namespace q6

@@ -1,0 +1,73 @@
+// The metadata and lock tables on both engines: idempotent creation, the
+// lock table's exact shape, case-insensitive text.
+#include "platform/schema/schema.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/test_db.h"
+
+namespace q6 {
+namespace {
+
+class SchemaTest : public test::EngineTest {};
+
+TEST_P(SchemaTest, CreatingTwiceIsHarmlessAndKeepsRows) {
+  Exec("insert into FD_Entities (iID, sName) values (51, 'x')");
+  auto con = OpenConnection();
+  CreateSchema(*con);  // the fixture already ran it once
+  InitDataSource(dsn());
+  EXPECT_EQ(Scalar("select count(*) from FD_Entities").ToLong(), 1);
+}
+
+TEST_P(SchemaTest, EveryMetadataColumnIsThere) {
+  auto con = OpenConnection();
+  const char* entity_cols[] = {
+      "iID",          "sName",         "sCaption", "ibitype",        "sOIDSourceField",
+      "sSourceTable", "sParentField",  "sTaskID",  "sHelpContextID", "sDescription",
+      "iSheet",       "iRows",         "iCols",    "iIsUsed",        "sPzSign",
+      "iVchType",     "iderivebitype", "iWidth",   "iHeight",        "bIsAutoAlarm",
+      "ialarmdays",   "buseexpr",      "sqryjoin", "SubjectCode",    "bCheckOver",
+      "iparentid",    "sMaxOID"};
+  auto e = con->Execute("select * from FD_Entities where 1>1");
+  ASSERT_EQ(e->Fields()->Count(), 27);
+  for (const char* c : entity_cols) EXPECT_NO_THROW(e->Fields()->Item(Variant(c))) << c;
+  auto f = con->Execute("select * from FD_Fields where 1>1");
+  EXPECT_EQ(f->Fields()->Count(), 34);
+  for (const char* c : {"bNeedCheck", "sjoinfield", "dblMax", "iInputCol", "sDefaultValue"})
+    EXPECT_NO_THROW(f->Fields()->Item(Variant(c))) << c;
+}
+
+TEST_P(SchemaTest, LockTableHasSixTextColumnsInOrderAndNoKey) {
+  auto con = OpenConnection();
+  auto rs = con->Execute("select * from FD_Locks");
+  const char* want[] = {"locks_id", "user_name",  "workstation_name",
+                        "mod_name", "class_flag", "digest"};
+  ASSERT_EQ(rs->Fields()->Count(), 6);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(ToLower(rs->Fields()->Item(Variant(i))->Name()), want[i]);
+  // No key: the same row twice is accepted.
+  Exec("insert into fd_locks values('a','u','w','m','7','d')");
+  Exec("insert into fd_locks values('a','u','w','m','7','d')");
+  EXPECT_EQ(Scalar("select count(*) from FD_Locks").ToLong(), 2);
+  EXPECT_TRUE(con->driver().PrimaryKey("FD_Locks").empty());
+}
+
+TEST_P(SchemaTest, TextComparesWithoutCaseAndFlagsAreIntegers) {
+  Exec("insert into FD_Fields (iID, sName, bIsUsed, iEntityID) values (1, 'Code', 1, 51)");
+  EXPECT_EQ(Scalar("select count(*) from FD_Fields where sName = 'CODE'").ToLong(), 1);
+  EXPECT_EQ(Scalar("select count(*) from FD_Fields where sname like 'co%'").ToLong(), 1);
+  EXPECT_EQ(Scalar("select count(*) from FD_Fields where bisused = 1").ToLong(), 1);
+  EXPECT_EQ(Scalar("select sName from FD_Fields where iEntityID = 51").ToString(), "Code");
+}
+
+Q6_INSTANTIATE_ENGINE_TEST(SchemaTest);
+
+TEST(SchemaStatements, CitextOnlyOnPostgres) {
+  auto pg = SchemaStatements(Engine::PostgreSQL);
+  auto lite = SchemaStatements(Engine::SQLite);
+  EXPECT_EQ(pg.front(), "CREATE EXTENSION IF NOT EXISTS citext");
+  for (const auto& s : lite) EXPECT_EQ(s.find("CITEXT"), std::string::npos) << s;
+}
+
+}  // namespace
+}  // namespace q6

@@ -1,0 +1,107 @@
+// The statement trace: one JSON line per statement, on both engines.
+#include "platform/trace/trace.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "support/test_db.h"
+
+namespace q6 {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> out;
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+class TraceTest : public test::EngineTest {
+ protected:
+  void TearDown() override {
+    SetTraceFile("");
+    EngineTest::TearDown();
+  }
+};
+
+TEST_P(TraceTest, EveryStatementWithBuiltAndNativeTextRowsAndErrors) {
+  auto con = OpenConnection();
+  std::string path = folder() + "/trace.jsonl";
+  SetTraceFile(path);
+  con->Execute("insert into FD_Locks values ('a\"b', 'u', 'w', 'm', '7', 'line\nbreak')");
+  con->Execute("select top 1 locks_id from FD_Locks");
+  EXPECT_THROW(con->Execute("select * from nowhere"), ComError);
+  con->BeginTrans();
+  con->CommitTrans();
+  SetTraceFile("");
+  con->Execute("select 1");  // not traced any more
+  auto lines = Lines(path);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_THAT(lines[0], HasSubstr("\"rows\": 1"));
+  EXPECT_THAT(lines[0], HasSubstr("a\\\"b"));
+  EXPECT_THAT(lines[0], HasSubstr("line\\nbreak"));
+  EXPECT_THAT(lines[1], HasSubstr("\"sql\": \"select top 1 locks_id from FD_Locks\""));
+  EXPECT_THAT(lines[1],
+              HasSubstr("\"native\": \"" +
+                        TranslateSql("select top 1 locks_id from FD_Locks", engine()) + "\""));
+  EXPECT_THAT(lines[2], HasSubstr("\"error\": "));
+  EXPECT_THAT(lines[2], HasSubstr("nowhere"));
+  EXPECT_THAT(lines[3], HasSubstr("\"sql\": \"BeginTrans\""));
+  EXPECT_THAT(lines[4], HasSubstr("\"sql\": \"CommitTrans\", \"native\": \"COMMIT\""));
+  for (const std::string& l : lines) {
+    EXPECT_EQ(l.front(), '{');
+    EXPECT_EQ(l.back(), '}');
+    EXPECT_THAT(l, HasSubstr("\"conn\": " + std::to_string(con->driver().id()) + ","));
+    EXPECT_THAT(l, HasSubstr("\"ms\": "));
+  }
+}
+
+Q6_INSTANTIATE_ENGINE_TEST(TraceTest);
+
+TEST(TraceLines, ThreadsAndProcessesNeverInterleave) {
+  char dir[] = "/tmp/q6trace.XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  std::string path = std::string(dir) + "/t.jsonl";
+  SetTraceFile(path);
+  const std::string big(3000, 'x');
+  auto burst = [&] {
+    for (int i = 0; i < 200; ++i) TraceStatement({7, big, "n", 1.0, 1, nullptr});
+  };
+  pid_t child = ::fork();
+  if (child == 0) {
+    burst();
+    ::_exit(0);
+  }
+  std::thread a(burst), b(burst);
+  a.join();
+  b.join();
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  SetTraceFile("");
+  auto lines = Lines(path);
+  EXPECT_EQ(lines.size(), 600u);
+  for (const std::string& l : lines)
+    ASSERT_EQ(l, TraceLine({7, big, "n", 1.0, 1, nullptr}).substr(0, l.size()));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(TraceLines, JsonEscapes) {
+  EXPECT_EQ(JsonString("a\"b\\c\td\x01"), "\"a\\\"b\\\\c\\td\\u0001\"");
+  EXPECT_EQ(JsonString("Grüße"), "\"Grüße\"");
+  EXPECT_EQ(JsonString("\xff"), "\"\\u00ff\"");
+  std::string err = "boom";
+  EXPECT_EQ(TraceLine({3, "s", "n", 0.5, 2, &err}),
+            "{\"conn\": 3, \"sql\": \"s\", \"native\": \"n\", \"ms\": 0.500, \"rows\": 2, "
+            "\"error\": \"boom\"}\n");
+}
+
+}  // namespace
+}  // namespace q6
