@@ -1,0 +1,347 @@
+// Throughput of LockManager.LockIt + UnlockIt on distinct records, from 1
+// and from 4 processes, beside a raw loop that sends the same statements
+// straight through the engine's client library: BEGIN (IMMEDIATE on SQLite),
+// on PostgreSQL the table lock, the conflict query, the insert, COMMIT, then
+// the release DELETE. The raw loop runs first in the same run; the
+// component's benchmark reports ratio = component rate / raw rate (the goal
+// is at least 0.5).
+//
+// BM_LockLatency: the median (and 90th percentile) time of one LockIt call
+// on an idle table, in microseconds, next to target_us = 2000, what a
+// large system's central lock server counts as good for a remote call.
+//
+// SQLite runs on a file in a temporary folder; PostgreSQL on the server named
+// by Q6FD_TEST_PG, in a schema of its own, and is skipped without it. Every
+// measured batch runs in forked workers that open their own connections.
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <postgresql/libpq-fe.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "frame/lock_manager.h"
+#include "platform/adodb/connection.h"
+#include "platform/drivers/postgres/pg_driver.h"
+#include "platform/schema/schema.h"
+
+namespace q6 {
+namespace {
+
+constexpr int kPairs = 400;  // lock + release pairs per measured batch, all workers together
+
+enum BenchEngine : int64_t { kSqlite = 0, kPostgres = 1 };
+
+// libpq, looked up at run time: the product keeps its engine client to itself.
+struct PqApi {
+  decltype(&::PQconnectdb) connectdb = nullptr;
+  decltype(&::PQstatus) status = nullptr;
+  decltype(&::PQexec) exec = nullptr;
+  decltype(&::PQresultStatus) result_status = nullptr;
+  decltype(&::PQntuples) ntuples = nullptr;
+  decltype(&::PQclear) clear = nullptr;
+  decltype(&::PQfinish) finish = nullptr;
+  bool ok = false;
+};
+
+const PqApi& Pq() {
+  static const PqApi api = [] {
+    PqApi a;
+    void* lib = dlopen("libpq.so.5", RTLD_NOW | RTLD_GLOBAL);
+    if (!lib) return a;
+    a.connectdb = reinterpret_cast<decltype(a.connectdb)>(dlsym(lib, "PQconnectdb"));
+    a.status = reinterpret_cast<decltype(a.status)>(dlsym(lib, "PQstatus"));
+    a.exec = reinterpret_cast<decltype(a.exec)>(dlsym(lib, "PQexec"));
+    a.result_status = reinterpret_cast<decltype(a.result_status)>(dlsym(lib, "PQresultStatus"));
+    a.ntuples = reinterpret_cast<decltype(a.ntuples)>(dlsym(lib, "PQntuples"));
+    a.clear = reinterpret_cast<decltype(a.clear)>(dlsym(lib, "PQclear"));
+    a.finish = reinterpret_cast<decltype(a.finish)>(dlsym(lib, "PQfinish"));
+    a.ok = a.connectdb && a.status && a.exec && a.result_status && a.ntuples && a.clear && a.finish;
+    return a;
+  }();
+  return api;
+}
+
+// The benchmark database of an engine: a data-source text, or "" when the
+// engine is not available. Created on first use, in the parent only.
+const std::string& Dsn(int64_t engine) {
+  static const std::string sqlite = [] {
+    auto dir =
+        std::filesystem::temp_directory_path() / ("q6bench_locks_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(
+          std::filesystem::temp_directory_path() / ("q6bench_locks_" + std::to_string(::getpid())),
+          ec);
+    });
+    std::string dsn = "Driver=sqlite;Database=" + (dir / "locks.db").string();
+    Connection con;
+    con.Open(dsn);
+    CreateSchema(con);
+    return dsn;
+  }();
+  static const std::string pg = []() -> std::string {
+    const char* server = std::getenv("Q6FD_TEST_PG");
+    if (!server || !*server || !Pq().ok) return "";
+    std::string schema = "q6bench_locks_" + std::to_string(::getpid());
+    Connection admin;
+    admin.Open(server);
+    admin.Execute("CREATE EXTENSION IF NOT EXISTS citext SCHEMA public");
+    admin.Execute("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
+    admin.Execute("CREATE SCHEMA " + schema);
+    std::string dsn = std::string(server) + ";Schema=" + schema;
+    Connection con;
+    con.Open(dsn);
+    CreateSchema(con);
+    std::atexit([] {
+      try {
+        Connection a;
+        a.Open(std::getenv("Q6FD_TEST_PG"));
+        a.Execute("DROP SCHEMA IF EXISTS q6bench_locks_" + std::to_string(::getpid()) + " CASCADE");
+      } catch (...) {
+      }
+    });
+    return dsn;
+  }();
+  return engine == kSqlite ? sqlite : pg;
+}
+
+// Runs `work(worker)` in `procs` forked workers; the wall time in seconds,
+// or a negative number when a worker failed.
+double RunWorkers(int procs, const std::function<bool(int)>& work) {
+  auto start = std::chrono::steady_clock::now();
+  std::vector<pid_t> pids;
+  for (int i = 0; i < procs; ++i) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      bool ok = false;
+      try {
+        ok = work(i);
+      } catch (...) {
+      }
+      _exit(ok ? 0 : 1);
+    }
+    pids.push_back(pid);
+  }
+  bool ok = true;
+  for (pid_t pid : pids) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return ok ? s : -1;
+}
+
+// A record identifier no other worker or batch uses.
+std::string RecordId(int worker, int n) {
+  static int batch = 0;
+  return "b" + std::to_string(::getpid()) + "-" + std::to_string(worker) + "-" + std::to_string(n) +
+         "-" + std::to_string(++batch);
+}
+
+bool ComponentWork(const std::string& dsn, int worker, int pairs) {
+  auto lm = std::make_shared<LockManager>();
+  for (int n = 0; n < pairs; ++n) {
+    Variant d(dsn), vid(RecordId(worker, n));
+    std::string user = "u" + std::to_string(worker), ws = "w", mod = "fd", digest;
+    int32_t level = 7;
+    if (!lm->LockIt(d, vid, user, ws, mod, level, digest)) return false;
+    if (!lm->UnlockIt(d, vid, user, ws, mod, level)) return false;
+  }
+  return true;
+}
+
+// The native statements the component sends for a level-7 lock and release.
+struct RawTexts {
+  std::string query, insert, release;
+};
+RawTexts Texts(int64_t engine, const std::string& id, const std::string& user) {
+  const std::string prefix_test = engine == kSqlite
+                                      ? "substr('" + id + "',1,length(rtrim(locks_id)))=locks_id"
+                                      : "left('" + id + "',length(rtrim(locks_id)))=locks_id";
+  RawTexts t;
+  t.query =
+      "Select * From FD_Locks Where  class_flag='1' or (class_flag='2' and "
+      "workstation_name='w') or (class_flag='3' and user_name='" +
+      user + "') or (class_flag='4' and user_name='" + user +
+      "' and workstation_name='w') or (class_flag='5' and mod_name='fd') or (class_flag='6' "
+      "and " +
+      prefix_test + ") or (class_flag='7' and locks_id='" + id + "') LIMIT 1" +
+      (engine == kSqlite ? "" : " FOR UPDATE");
+  t.insert = "insert into fd_locks values('" + id + "','" + user + "','w','fd','7','')";
+  t.release = "delete From FD_Locks Where locks_id = '" + id + "'";
+  return t;
+}
+
+bool RawSqlite(const std::string& dsn, int worker, int pairs) {
+  std::string path = dsn.substr(dsn.find("Database=") + 9);
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
+  sqlite3_busy_timeout(db, 5000);
+  bool ok = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) == SQLITE_OK;
+  auto exec = [&](const std::string& sql) {
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  };
+  for (int n = 0; ok && n < pairs; ++n) {
+    RawTexts t = Texts(kSqlite, RecordId(worker, n), "u" + std::to_string(worker));
+    ok = exec("BEGIN IMMEDIATE");
+    sqlite3_stmt* st = nullptr;
+    ok = ok && sqlite3_prepare_v2(db, t.query.c_str(), -1, &st, nullptr) == SQLITE_OK &&
+         sqlite3_step(st) == SQLITE_DONE;
+    sqlite3_finalize(st);
+    ok = ok && exec(t.insert) && exec("COMMIT") && exec(t.release);
+  }
+  sqlite3_close(db);
+  return ok;
+}
+
+bool RawPostgres(const std::string& dsn, int worker, int pairs) {
+  const PqApi& pq = Pq();
+  PGconn* c = pq.connectdb(postgres::PgDriver::ConnInfo(ResolveDataSource(dsn)).c_str());
+  bool ok = pq.status(c) == CONNECTION_OK;
+  auto exec = [&](const std::string& sql, ExecStatusType want) {
+    PGresult* r = pq.exec(c, sql.c_str());
+    bool good = pq.result_status(r) == want && (want != PGRES_TUPLES_OK || pq.ntuples(r) == 0);
+    pq.clear(r);
+    return good;
+  };
+  for (int n = 0; ok && n < pairs; ++n) {
+    RawTexts t = Texts(kPostgres, RecordId(worker, n), "u" + std::to_string(worker));
+    ok = exec("BEGIN", PGRES_COMMAND_OK) &&
+         exec("LOCK TABLE FD_Locks IN SHARE ROW EXCLUSIVE MODE", PGRES_COMMAND_OK) &&
+         exec(t.query, PGRES_TUPLES_OK) && exec(t.insert, PGRES_COMMAND_OK) &&
+         exec("COMMIT", PGRES_COMMAND_OK) && exec(t.release, PGRES_COMMAND_OK);
+  }
+  pq.finish(c);
+  return ok;
+}
+
+std::map<std::string, double>& RawSeconds() {
+  static std::map<std::string, double> s;
+  return s;
+}
+
+std::string Key(int64_t engine, int64_t procs) {
+  return std::to_string(engine) + "/" + std::to_string(procs);
+}
+
+// Shared body: batches of kPairs spread over `procs` workers.
+void RunBatches(benchmark::State& state, bool raw) {
+  const int64_t engine = state.range(0);
+  const int procs = static_cast<int>(state.range(1));
+  const std::string& dsn = Dsn(engine);
+  if (dsn.empty()) {
+    state.SkipWithError("PostgreSQL: Q6FD_TEST_PG is not set (or libpq is missing)");
+    return;
+  }
+  const int per = kPairs / procs;
+  double total = 0;
+  for (auto _ : state) {
+    double s = RunWorkers(procs, [&](int w) {
+      if (!raw) return ComponentWork(dsn, w, per);
+      return engine == kSqlite ? RawSqlite(dsn, w, per) : RawPostgres(dsn, w, per);
+    });
+    if (s < 0) {
+      state.SkipWithError("a worker failed");
+      return;
+    }
+    state.SetIterationTime(s);
+    total += s;
+  }
+  const double per_batch = total / static_cast<double>(state.iterations());
+  state.counters["pairs_per_s"] = per * procs / per_batch;
+  if (raw) {
+    RawSeconds()[Key(engine, procs)] = per_batch;
+  } else if (RawSeconds().count(Key(engine, procs))) {
+    state.counters["ratio"] = RawSeconds()[Key(engine, procs)] / per_batch;
+  }
+}
+
+void BM_LockRaw(benchmark::State& state) { RunBatches(state, true); }
+void BM_LockItUnlockIt(benchmark::State& state) { RunBatches(state, false); }
+
+// One worker times kSamples LockIt calls (each followed by an untimed
+// UnlockIt) and sends back the median and the 90th percentile.
+void BM_LockLatency(benchmark::State& state) {
+  constexpr int kSamples = 500;
+  const std::string& dsn = Dsn(state.range(0));
+  if (dsn.empty()) {
+    state.SkipWithError("PostgreSQL: Q6FD_TEST_PG is not set (or libpq is missing)");
+    return;
+  }
+  for (auto _ : state) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+      state.SkipWithError("pipe failed");
+      return;
+    }
+    double s = RunWorkers(1, [&](int) {
+      auto lm = std::make_shared<LockManager>();
+      std::vector<double> us;
+      for (int n = 0; n < kSamples; ++n) {
+        Variant d(dsn), vid(RecordId(0, n));
+        std::string user = "lat", ws = "w", mod = "fd", digest;
+        int32_t level = 7;
+        auto t0 = std::chrono::steady_clock::now();
+        bool ok = lm->LockIt(d, vid, user, ws, mod, level, digest);
+        us.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0)
+                .count());
+        if (!ok || !lm->UnlockIt(d, vid, user, ws, mod, level)) return false;
+      }
+      std::sort(us.begin(), us.end());
+      double out[2] = {us[us.size() / 2], us[us.size() * 9 / 10]};
+      return ::write(fds[1], out, sizeof out) == static_cast<ssize_t>(sizeof out);
+    });
+    double out[2] = {0, 0};
+    ::close(fds[1]);
+    bool got = ::read(fds[0], out, sizeof out) == static_cast<ssize_t>(sizeof out);
+    ::close(fds[0]);
+    if (s < 0 || !got) {
+      state.SkipWithError("the worker failed");
+      return;
+    }
+    state.SetIterationTime(out[0] / 1e6);
+    state.counters["median_us"] = out[0];
+    state.counters["p90_us"] = out[1];
+    state.counters["target_us"] = 2000;
+  }
+}
+
+void EngineAndProcs(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"engine", "procs"});
+  for (int64_t e : {kSqlite, kPostgres})
+    for (int64_t p : {1, 4}) b->Args({e, p});
+}
+
+BENCHMARK(BM_LockRaw)
+    ->Apply(EngineAndProcs)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(BM_LockItUnlockIt)
+    ->Apply(EngineAndProcs)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(BM_LockLatency)
+    ->ArgName("engine")
+    ->Arg(kSqlite)
+    ->Arg(kPostgres)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(1);
+
+}  // namespace
+}  // namespace q6
