@@ -21,7 +21,8 @@ class PublicService final : public Dispatchable {
   const InterfaceInfo& Interface() const override;
 
   // Runs "select " + columns + tail on data source `dsn`.
-  //  - one column (no ',' outside parentheses and quotes in `columns`): the
+  //  - one column (`columns` with every ',' turned into a space and its ends
+  //    trimmed holds no space; "isnull(a, 0)" counts as several): the
   //    first row's value; when no row matches, vVal if given, else Empty;
   //  - several columns: the Recordset of the rows, or, when vVal is given,
   //    the first row's first value (vVal when there is no row).

@@ -3,6 +3,8 @@
 // Each call takes a connection from the apartment's ConnectionManager for the
 // length of the call; the rows come back in a client-cursor Recordset, which
 // needs no connection once filled.
+#include <algorithm>
+
 #include "outside/services/connection_manager.h"
 #include "outside/services/public_service.h"
 #include "platform/adodb/connection.h"
@@ -12,25 +14,18 @@ namespace q6 {
 
 namespace {
 
-// Whether `columns` names more than one column: a ',' outside parentheses
-// and quotes.
+// Whether `columns` names more than one column, by the rule vFieldValue
+// applies to the same text: with every ',' turned into a space and the ends
+// trimmed, a space remains. The answer must be the rows exactly when the
+// caller takes it as an object, so a single expression with a space in it
+// ("isnull(a, 0)") counts as several columns too.
 bool SeveralColumns(const std::string& columns) {
-  int depth = 0;
-  char quote = 0;
-  for (char c : columns) {
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '\'' || c == '"') {
-      quote = c;
-    } else if (c == '(') {
-      ++depth;
-    } else if (c == ')') {
-      --depth;
-    } else if (c == ',' && depth == 0) {
-      return true;
-    }
-  }
-  return false;
+  std::string spaced = columns;
+  std::replace(spaced.begin(), spaced.end(), ',', ' ');
+  const size_t first = spaced.find_first_not_of(' ');
+  if (first == std::string::npos) return false;
+  const size_t last = spaced.find_last_not_of(' ');
+  return spaced.find(' ', first) < last;
 }
 
 bool Given(const Variant& v) { return !v.Deref().IsMissing(); }
@@ -55,7 +50,7 @@ Variant PublicService::GetFieldValue(Variant& columns, Variant& vVal, Variant& t
     if (rs->EOF()) return Given(vVal) ? vVal.Value() : Variant();
     return rs->Fields()->Item(Variant(int32_t{0}))->Value();
   } catch (const ComError& e) {
-    strError = Variant(e.description());
+    strError.Deref() = Variant(e.description());
     throw;
   }
 }
