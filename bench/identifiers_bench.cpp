@@ -1,0 +1,267 @@
+// Throughput of OIDManager.GetNewOID with Locked True, from 1 and from 4
+// processes, beside a raw loop that does the same work straight through the
+// engine's client library: in its own transaction, read the counter with the
+// same select, add one, write it back with the same update, commit.
+//
+// Each benchmark iteration runs both, one after the other, on the same
+// database: `procs` forked workers allocate kTotal OIDs between them through
+// the component, then `procs` workers do kTotal raw allocations. The reported
+// time is the component's; the counters (bench_util.h) give the seconds per
+// allocation of both and ratio = component rate / raw rate, judged against
+// a target of at least 0.5.
+//
+// SQLite runs on a file in a temporary folder; PostgreSQL on the server named
+// by Q6FD_TEST_PG (as for the tests), in a schema of its own, and is skipped
+// without it. Workers open their own connections after the fork.
+#include <benchmark/benchmark.h>
+#include <postgresql/libpq-fe.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench_util.h"
+#include "frame/oid_manager.h"
+#include "outside/eso/oid_object.h"
+#include "platform/adodb/connection.h"
+#include "platform/schema/schema.h"
+
+namespace {
+
+// Allocations per measured batch, all workers together.
+const int kTotal = static_cast<int>(q6::bench::Size(1000, 100));
+
+// The counter text after `counter`, as the component forms it for ordinary
+// fifteen-digit counters.
+std::string Next(const char* counter) {
+  std::string digits = std::to_string(std::strtoll(counter, nullptr, 10) + 1);
+  return std::string(15 - std::min<size_t>(15, digits.size()), '0') + digits;
+}
+
+const char* kSelect = "Select sMaxOID From FD_Entities Where iID = 51";
+std::string Update(const std::string& next) {
+  return " update fd_entities set smaxoid='" + next + "' where iid= 51";
+}
+
+// `count` raw allocations on SQLite file `path`; false on any failure.
+bool RawSqlite(const std::string& path, int count) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
+  sqlite3_busy_timeout(db, 5000);
+  bool ok = true;
+  for (int i = 0; i < count && ok; ++i) {
+    ok = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt* st = nullptr;
+    std::string next;
+    if (ok) ok = sqlite3_prepare_v2(db, kSelect, -1, &st, nullptr) == SQLITE_OK;
+    if (ok) ok = sqlite3_step(st) == SQLITE_ROW;
+    if (ok) next = Next(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    if (ok) ok = sqlite3_exec(db, Update(next).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (ok) ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  sqlite3_close(db);
+  return ok;
+}
+
+bool Command(PGconn* c, const std::string& sql) {
+  PGresult* r = PQexec(c, sql.c_str());
+  bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+  PQclear(r);
+  return ok;
+}
+
+// `count` raw allocations through libpq; false on any failure.
+bool RawPostgres(const std::string& conninfo, int count) {
+  PGconn* c = PQconnectdb(conninfo.c_str());
+  bool ok = PQstatus(c) == CONNECTION_OK;
+  const std::string select = std::string(kSelect) + " FOR UPDATE";
+  for (int i = 0; i < count && ok; ++i) {
+    ok = Command(c, "BEGIN");
+    std::string next;
+    if (ok) {
+      PGresult* r = PQexec(c, select.c_str());
+      ok = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
+      if (ok) next = Next(PQgetvalue(r, 0, 0));
+      PQclear(r);
+    }
+    if (ok) ok = Command(c, Update(next));
+    if (ok) ok = Command(c, "COMMIT");
+  }
+  PQfinish(c);
+  return ok;
+}
+
+// `count` allocations through the component; false on any failure.
+bool Component(const std::string& source, int count) {
+  try {
+    q6::OIDManager mgr;
+    q6::Variant dsn(source);
+    for (int i = 0; i < count; ++i) {
+      int32_t type = 51;
+      bool locked = true;
+      benchmark::DoNotOptimize(mgr.GetNewOID(dsn, type, locked));
+    }
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// Runs `work` in `procs` forked workers at once; returns the wall time in
+// seconds, or a negative number when a worker failed.
+double InWorkers(int procs, const std::function<bool()>& work) {
+  auto start = std::chrono::steady_clock::now();
+  std::vector<pid_t> pids;
+  for (int p = 0; p < procs; ++p) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(work() ? 0 : 1);
+    pids.push_back(pid);
+  }
+  bool ok = true;
+  for (pid_t pid : pids) {
+    int status = 0;
+    ok = waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
+  }
+  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return ok ? s : -1;
+}
+
+// A database with type 51 seeded, set up once per engine; nothing of the
+// parent stays connected to it.
+struct Target {
+  std::string source;    // data-source text for the component
+  std::string conninfo;  // libpq conninfo (PostgreSQL) or file path (SQLite)
+  std::string skip;      // why the engine is not measured, or ""
+};
+
+void Seed(const std::string& source) {
+  q6::InitDataSource(source);
+  q6::Connection con;
+  con.Open(source);
+  con.Execute("delete from FD_Entities where iID = 51");
+  con.Execute(
+      "insert into FD_Entities (iID, sName, sCaption, ibitype, sOIDSourceField, sSourceTable, "
+      "sMaxOID) values (51, 'doc', 'Doc', 51, 'coid', 'fd_doc', '510000000000000')");
+  con.Close();
+}
+
+// Q6FD_TEST_PG's keys as libpq conninfo, with the schema on the search path.
+std::string PgConninfo(const std::string& source, const std::string& schema) {
+  static const std::map<std::string, std::string> kKeys = {{"server", "host"},
+                                                           {"port", "port"},
+                                                           {"database", "dbname"},
+                                                           {"uid", "user"},
+                                                           {"pwd", "password"}};
+  std::string out;
+  size_t pos = 0;
+  while (pos <= source.size()) {
+    size_t end = source.find(';', pos);
+    if (end == std::string::npos) end = source.size();
+    std::string item = source.substr(pos, end - pos);
+    size_t eq = item.find('=');
+    if (eq != std::string::npos) {
+      std::string key = q6::ToLower(item.substr(0, eq));
+      auto it = kKeys.find(key);
+      if (it != kKeys.end()) out += it->second + "='" + item.substr(eq + 1) + "' ";
+    }
+    pos = end + 1;
+  }
+  return out + "options='-c search_path=" + schema + ",public'";
+}
+
+Target& SqliteTarget() {
+  static Target t = [] {
+    Target x;
+    std::string dir = (std::filesystem::temp_directory_path() / "q6bench.XXXXXX").string();
+    if (!mkdtemp(dir.data())) {
+      x.skip = "no temporary folder";
+      return x;
+    }
+    x.conninfo = dir + "/oid.db";
+    x.source = "Driver=sqlite;Database=" + x.conninfo;
+    Seed(x.source);
+    return x;
+  }();
+  return t;
+}
+
+Target& PostgresTarget() {
+  static Target t = [] {
+    Target x;
+    const char* pg = std::getenv("Q6FD_TEST_PG");
+    if (!pg || !*pg) {
+      x.skip = "Q6FD_TEST_PG is not set";
+      return x;
+    }
+    const std::string schema = "q6bench_" + std::to_string(getpid());
+    q6::Connection admin;
+    admin.Open(pg);
+    admin.Execute("CREATE EXTENSION IF NOT EXISTS citext SCHEMA public");
+    admin.Execute("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
+    admin.Execute("CREATE SCHEMA " + schema);
+    admin.Close();
+    x.source = std::string(pg) + ";Schema=" + schema;
+    x.conninfo = PgConninfo(pg, schema);
+    Seed(x.source);
+    std::atexit([] {
+      q6::Connection a;
+      a.Open(std::getenv("Q6FD_TEST_PG"));
+      a.Execute("DROP SCHEMA IF EXISTS q6bench_" + std::to_string(getpid()) + " CASCADE");
+    });
+    return x;
+  }();
+  return t;
+}
+
+void BM_GetNewOIDLocked(benchmark::State& state, bool postgres) {
+  const int procs = static_cast<int>(state.range(0));
+  Target& t = postgres ? PostgresTarget() : SqliteTarget();
+  if (!t.skip.empty()) return state.SkipWithError(t.skip.c_str());
+  const int per_worker = kTotal / procs;
+  const std::string source = t.source;
+  const std::string conninfo = t.conninfo;
+  double component_s = 0;
+  double raw_s = 0;
+  for (auto _ : state) {
+    double c = InWorkers(procs, [&] { return Component(source, per_worker); });
+    double r = InWorkers(procs, [&] {
+      return postgres ? RawPostgres(conninfo, per_worker) : RawSqlite(conninfo, per_worker);
+    });
+    if (c < 0 || r < 0) return state.SkipWithError("a worker failed");
+    state.SetIterationTime(c);
+    component_s += c;
+    raw_s += r;
+  }
+  const double n = static_cast<double>(per_worker) * procs * state.iterations();
+  state.SetItemsProcessed(static_cast<int64_t>(n));
+  q6::bench::Label(state, postgres ? "PostgreSQL" : "SQLite", per_worker * procs);
+  // Seconds per allocation on each side; ratio = component rate / raw rate.
+  q6::bench::ReportThroughput(state, component_s / n, raw_s / n, 0.5);
+}
+
+BENCHMARK_CAPTURE(BM_GetNewOIDLocked, SQLite, false)
+    ->Arg(1)
+    ->Arg(4)
+    ->ArgName("procs")
+    ->UseManualTime()
+    ->Iterations(q6::bench::Iterations(3))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_GetNewOIDLocked, PostgreSQL, true)
+    ->Arg(1)
+    ->Arg(4)
+    ->ArgName("procs")
+    ->UseManualTime()
+    ->Iterations(q6::bench::Iterations(3))
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
