@@ -9,7 +9,8 @@
 //   MoveTo, MoveToBySQL, Delete, DeleteBIType, Save, LoadEOMetaData, MaxTop,
 //   MaxQrySqc, vFieldValue: the first failing call's error passes through
 //   unchanged (data access errors 0x80004005, no current record 0x800A0BCD,
-//   Invalid use of Null 0x800A005E, Overflow 0x800A0006, ...).
+//   Invalid use of Null 0x800A005E, Overflow 0x800A0006, ...); LoadEOMetaData
+//   also E_FAIL (0x80004005) when the iparentid links of FD_Entities loop back.
 //   GetData, MoveToByRS: none; any failure is the result False.
 //   strBiToSqlByEO: none; any failure gives "*".
 //   SaveEOMetaData: its own clean-up decides (see its source).

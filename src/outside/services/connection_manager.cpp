@@ -75,11 +75,11 @@ bool ConnectionManager::GetConnection(Variant& dsn, Variant& con, int32_t& n) {
 void ConnectionManager::ReleaseConnection(Variant& con) {
   const Variant& v = con.Deref();
   if (!v.IsObject() || !v.object()) {
-    con = Variant();
+    con.Deref() = Variant();
     return;
   }
   auto c = As<Connection>(v.object());
-  con = Variant::Nothing();
+  con.Deref() = Variant::Nothing();
   if (!c || c->State() != kAdStateOpen) return;
   if (c->InTransaction()) {
     try {
