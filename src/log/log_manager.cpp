@@ -17,13 +17,13 @@
 //     still shows in GetLogFileName but StopLog(True) and the end of the
 //     object leave that file alone.
 #include "frame/log_manager.h"
-#include "platform/trace/trace.h"
 
 #include <exception>
 
 #include "frame/runtime/class_table.h"
 #include "frame/runtime/com_error.h"
 #include "platform/textfile/file_system_object.h"
+#include "platform/trace/trace.h"
 
 namespace q6 {
 
