@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/trace/trace.h"
+
 namespace q6::cli {
 
 struct Options {
@@ -32,7 +34,7 @@ std::vector<Command> RegistryCommands();  // register, unregister
 std::vector<Command> DataCommands();      // init and the administration commands
 std::vector<Command> DemoCommands();      // demo
 
-// Writes `s` as a JSON string literal.
-std::string JsonString(const std::string& s);
+// JSON string literals, as the statement trace writes them.
+using ::q6::JsonString;
 
 }  // namespace q6::cli
