@@ -1,0 +1,438 @@
+// Reading records: GetData, MoveToByRS and MoveTo beside the engines' client
+// libraries running the same statements.
+//
+// BM_RecordsGetData: all 200,000 records of a type, 8 columns. Each iteration
+// runs GetData and then the raw baseline: GetData's statement, as translated
+// for the engine, stepped to its end with every value copied into a vector
+// of Variants. Judged: time ratio <= 1.5, peak memory ratio <= 2.
+//
+// BM_RecordsMoveToByRS: the recordsets of one GetData over n records, then
+// MoveToByRS mode 0 and mode 3 until the last record. No baseline: the
+// verdict is on scaling, the cost per record at 100,000 (and 1,000,000)
+// records against 10,000, <= 1.5 (100,000 records at most 15x what 10,000
+// cost; a scan of the recordset per filter would give 10x per record).
+//
+// BM_RecordsMoveTo: MoveTo mode 3 from the first record, the key column being
+// the table's primary key (indexed), against the raw engine running the same
+// one-row statements and reading the row. Judged: time per step <= 2x the
+// raw step at every size, and per step at 100,000 records <= 1.5x the step
+// at 10,000. At most 10,000 steps are taken per size (they measure a step
+// at that table size; a walk through a million records would take minutes).
+//
+// SQLite runs on a file on tmpfs when there is one; PostgreSQL on the server
+// named by Q6FD_TEST_PG, in a schema of its own, dropped at exit.
+#include <benchmark/benchmark.h>
+#include <postgresql/libpq-fe.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bench_pg.h"
+#include "bench_util.h"
+#include "frame/data_manager.h"
+#include "outside/eso/entity_object.h"
+#include "platform/adodb/connection.h"
+#include "platform/adodb/recordset.h"
+#include "platform/dialect/dialect.h"
+#include "platform/drivers/postgres/pg_driver.h"
+#include "records/record_statements.h"
+
+namespace {
+
+using q6::DataManager;
+using q6::EntityObject;
+using q6::ObjectRef;
+using q6::Variant;
+
+const int64_t kGetDataRows = q6::bench::Size(200000, 1000);
+const int64_t kMaxMoveToSteps = q6::bench::Size(10000, 100);
+const char* const kColumns[] = {"oid", "code",  "book_name", "amount",
+                                "qty", "price", "memo",      "created"};
+
+using Clock = std::chrono::steady_clock;
+double Since(Clock::time_point t) {
+  return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+// Times measured by one benchmark for a later one, by name.
+std::map<std::string, double>& Kept() {
+  static auto* kept = new std::map<std::string, double>;
+  return *kept;
+}
+
+// ---- the raw baselines ----
+
+class RawEngine {
+ public:
+  virtual ~RawEngine() = default;
+  // Runs `native` and appends every value of every row to `out`.
+  virtual void Query(const std::string& native, std::vector<Variant>& out) = 0;
+};
+
+class RawSqlite final : public RawEngine {
+ public:
+  explicit RawSqlite(const std::string& path) {
+    sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  }
+  ~RawSqlite() override { sqlite3_close(db_); }
+  void Query(const std::string& native, std::vector<Variant>& out) override {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db_, native.c_str(), -1, &st, nullptr);
+    const int n = sqlite3_column_count(st);
+    while (sqlite3_step(st) == SQLITE_ROW)
+      for (int c = 0; c < n; ++c) switch (sqlite3_column_type(st, c)) {
+          case SQLITE_INTEGER:
+            out.emplace_back(static_cast<int32_t>(sqlite3_column_int64(st, c)));
+            break;
+          case SQLITE_FLOAT:
+            out.emplace_back(sqlite3_column_double(st, c));
+            break;
+          case SQLITE_NULL:
+            out.emplace_back(q6::NullValue{});
+            break;
+          default:
+            out.emplace_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                         static_cast<size_t>(sqlite3_column_bytes(st, c))));
+        }
+    sqlite3_finalize(st);
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+class RawPostgres final : public RawEngine {
+ public:
+  explicit RawPostgres(const q6::DataSource& ds)
+      : conn_(PQconnectdb(q6::postgres::PgDriver::ConnInfo(ds).c_str())) {}
+  ~RawPostgres() override { PQfinish(conn_); }
+  void Query(const std::string& native, std::vector<Variant>& out) override {
+    PGresult* r = PQexec(conn_, native.c_str());
+    const int rows = PQntuples(r), cols = PQnfields(r);
+    for (int i = 0; i < rows; ++i)
+      for (int c = 0; c < cols; ++c) {
+        if (PQgetisnull(r, i, c))
+          out.emplace_back(q6::NullValue{});
+        else
+          out.emplace_back(
+              std::string(PQgetvalue(r, i, c), static_cast<size_t>(PQgetlength(r, i, c))));
+      }
+    PQclear(r);
+  }
+
+ private:
+  PGconn* conn_;
+};
+
+// ---- the databases ----
+
+const char* EngineName(int e) { return e == 0 ? "SQLite" : "PostgreSQL"; }
+
+// One engine's database; table fd_b<n> holds n records of type 51 (keys
+// 51000000000000<1..n>), 8 columns, key column oid (primary key), book_name
+// Null. Tables are made on first use.
+class BenchDb {
+ public:
+  explicit BenchDb(std::string dsn) : dsn_(std::move(dsn)) {
+    con_ = std::make_shared<q6::Connection>();
+    con_->Open(dsn_);
+  }
+  const std::shared_ptr<q6::Connection>& con() const { return con_; }
+  q6::Engine engine() const { return con_->engine(); }
+
+  std::unique_ptr<RawEngine> Raw() const {
+    if (engine() == q6::Engine::SQLite)
+      return std::make_unique<RawSqlite>(con_->data_source().database);
+    return std::make_unique<RawPostgres>(con_->data_source());
+  }
+
+  static std::string Table(int64_t n) { return "fd_b" + std::to_string(n); }
+
+  void Ensure(int64_t n) {
+    if (!filled_.emplace(n).second) return;
+    const std::string table = Table(n);
+    con_->Execute("create table " + table +
+                  " (oid varchar(20) primary key, code varchar(20), book_name varchar(40), "
+                  "amount integer, qty integer, price double precision, memo varchar(60), "
+                  "created varchar(20))");
+    con_->BeginTrans();
+    std::string sql;
+    char row[256];
+    for (int64_t i = 0; i < n; ++i) {
+      if (sql.empty()) sql = "insert into " + table + " values ";
+      std::snprintf(row, sizeof row,
+                    "('51%013lld', 'C%08lld', NULL, %lld, %lld, %lld.25, 'memo text of record "
+                    "%lld', '2024-01-%02lld')",
+                    static_cast<long long>(i + 1), static_cast<long long>(i),
+                    static_cast<long long>(i % 1000), static_cast<long long>(i % 7),
+                    static_cast<long long>(i), static_cast<long long>(i),
+                    static_cast<long long>(1 + i % 28));
+      sql += row;
+      if (i % 500 == 499 || i == n - 1) {
+        con_->Execute(sql);
+        sql.clear();
+      } else {
+        sql += ",";
+      }
+    }
+    con_->CommitTrans();
+    // Statistics now, so that neither side meets a plan made for an empty
+    // table or a statistics run in the middle of its measurement.
+    con_->Execute("analyze " + table);
+  }
+
+ private:
+  std::string dsn_;
+  std::shared_ptr<q6::Connection> con_;
+  std::set<int64_t> filled_;
+};
+
+// The database of engine `e` (0 SQLite, 1 PostgreSQL), nullptr when
+// PostgreSQL is not configured. Kept for the process's life; a SQLite
+// folder is removed and a PostgreSQL schema dropped at exit.
+BenchDb* Db(int e) {
+  static BenchDb* dbs[2] = {nullptr, nullptr};
+  static bool tried[2] = {false, false};
+  if (tried[e]) return dbs[e];
+  tried[e] = true;
+  if (e == 0) {
+    const std::filesystem::path base = std::filesystem::exists("/dev/shm")
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    static const std::filesystem::path folder = base / ("q6recbench." + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(folder, ec);
+    });
+    dbs[0] = new BenchDb("Driver=sqlite;Database=" + (folder / "records.db").string());
+  } else {
+    const char* pg = std::getenv("Q6FD_TEST_PG");
+    if (!pg || !*pg) return nullptr;
+    const std::string schema = "q6recbench_" + std::to_string(::getpid());
+    {
+      q6::Connection admin;
+      admin.Open(pg);
+      admin.Execute("create schema " + schema);
+    }
+    q6::bench::DropSchemaAtExit(pg, schema);
+    dbs[1] = new BenchDb(std::string(pg) + ";Schema=" + schema);
+  }
+  return dbs[e];
+}
+
+// The entity of table fd_b<n>: type 51, 8 fields named as their columns.
+std::shared_ptr<EntityObject> BenchEntity(int64_t n) {
+  auto eo = q6::NewEntityObject();
+  eo->SetBIType(Variant(int32_t{51}));
+  eo->SetSourceTable(Variant(BenchDb::Table(n)));
+  eo->SetOIDSourceField(Variant("oid"));
+  for (const char* c : kColumns) {
+    auto f = q6::NewEntityField();
+    f->SetName(Variant(c));
+    f->SetSourceField(Variant(c));
+    eo->Fields()->Add(f);
+  }
+  return eo;
+}
+
+// The statement `build` makes for the entity of fd_b<n>, translated for the
+// engine and split at the place of the current OID: the translation keeps
+// literals as they are, so a marker passed as the OID marks the place.
+using Builder =
+    std::function<std::string(const q6::RecordSource&, const std::string&, const std::string&)>;
+std::pair<std::string, std::string> NativeAround(int64_t n, q6::Engine engine,
+                                                 const Builder& build) {
+  auto eo = BenchEntity(n);
+  ObjectRef e = eo;
+  int32_t flag = 0;
+  DataManager dm;
+  const std::string columns = dm.strBiToSqlByEO(e, flag);
+  const std::string marker =
+      "\x01"
+      "C"
+      "\x01";
+  const std::string native =
+      q6::TranslateSql(build(q6::RecordSourceOf(*eo), columns, marker), engine);
+  const size_t at = native.find(marker);
+  if (at == std::string::npos) return {native, ""};
+  return {native.substr(0, at), native.substr(at + marker.size())};
+}
+
+std::string OidOf(int64_t i) {
+  char key[32];
+  std::snprintf(key, sizeof key, "51%013lld", static_cast<long long>(i));
+  return key;
+}
+
+// ---- GetData ----
+
+void BM_RecordsGetData(benchmark::State& state) {
+  const int e = static_cast<int>(state.range(0));
+  q6::bench::Label(state, EngineName(e), kGetDataRows);
+  BenchDb* db = Db(e);
+  if (!db) return state.SkipWithError("Q6FD_TEST_PG is not set");
+  db->Ensure(kGetDataRows);
+  auto raw = db->Raw();
+  const std::string native =
+      NativeAround(kGetDataRows, db->engine(), [](auto& s, auto& cols, auto&) {
+        return q6::GetDataStatement(s, cols);
+      }).first;
+  auto dm = std::make_shared<DataManager>();
+  ObjectRef con = db->con(), eo = BenchEntity(kGetDataRows);
+  bool get_child = true;
+  auto component = [&] {
+    ObjectRef prs, crs;
+    if (!dm->GetData(con, eo, prs, crs, get_child)) state.SkipWithError("GetData failed");
+    if (q6::As<q6::Recordset>(prs)->RecordCount() != kGetDataRows)
+      state.SkipWithError("GetData missed records");
+  };
+  auto baseline = [&] {
+    std::vector<Variant> cells;
+    raw->Query(native, cells);
+    if (cells.size() != static_cast<size_t>(kGetDataRows) * 8)
+      state.SkipWithError("the baseline missed records");
+    benchmark::DoNotOptimize(cells.data());
+  };
+  double system = 0, base = 0;
+  for (auto _ : state) {
+    auto t = Clock::now();
+    component();
+    system += Since(t);
+    state.PauseTiming();
+    t = Clock::now();
+    baseline();
+    base += Since(t);
+    state.ResumeTiming();
+  }
+  const double iterations = static_cast<double>(state.iterations());
+  q6::bench::ReportTime(state, system / iterations, base / iterations, 1.5);
+  q6::bench::ReportMemory(state, q6::bench::PeakBytes(component), q6::bench::PeakBytes(baseline),
+                          2.0);
+}
+
+// ---- MoveToByRS ----
+
+void BM_RecordsMoveToByRS(benchmark::State& state) {
+  const int e = static_cast<int>(state.range(0));
+  const int64_t n = state.range(1);
+  q6::bench::Label(state, EngineName(e), n);
+  BenchDb* db = Db(e);
+  if (!db) return state.SkipWithError("Q6FD_TEST_PG is not set");
+  db->Ensure(n);
+  auto dm = std::make_shared<DataManager>();
+  ObjectRef con = db->con();
+  bool get_child = true;
+  double total = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto entity = BenchEntity(n);
+    ObjectRef eo = entity, prs, crs;
+    dm->GetData(con, eo, prs, crs, get_child);
+    state.ResumeTiming();
+    auto t = Clock::now();
+    int64_t visited = 0;
+    for (int32_t mode = q6::kMoveFirst;; mode = q6::kMoveNext) {
+      const std::string before = entity->OID()->Value();
+      if (!dm->MoveToByRS(con, eo, mode, prs, crs, get_child)) break;
+      if (entity->OID()->Value() == before) break;  // past the last record
+      ++visited;
+    }
+    total += Since(t);
+    if (visited != n) state.SkipWithError("the walk did not visit every record");
+  }
+  const double per_record = total / static_cast<double>(state.iterations()) / n;
+  q6::bench::ReportStep(state, per_record);
+  const std::string key = std::string(EngineName(e)) + "/byrs/";
+  Kept()[key + std::to_string(n)] = per_record;
+  if (n > 10000 && Kept().count(key + "10000"))
+    q6::bench::ReportTime(state, per_record, Kept()[key + "10000"], 1.5);
+}
+
+// ---- MoveTo ----
+
+void BM_RecordsMoveTo(benchmark::State& state) {
+  const int e = static_cast<int>(state.range(0));
+  const int64_t n = state.range(1);
+  const int64_t steps = std::min(n, kMaxMoveToSteps);
+  q6::bench::Label(state, EngineName(e), n);
+  BenchDb* db = Db(e);
+  if (!db) return state.SkipWithError("Q6FD_TEST_PG is not set");
+  db->Ensure(n);
+  auto raw = db->Raw();
+  const auto around = NativeAround(n, db->engine(), [](auto& s, auto& cols, auto& current) {
+    return q6::MoveToStatement(s, cols, q6::kMoveNext, current);
+  });
+  auto dm = std::make_shared<DataManager>();
+  ObjectRef con = db->con();
+  bool reversal = false, get_child = true;
+  double system = 0, base = 0;
+  for (auto _ : state) {
+    auto entity = BenchEntity(n);
+    ObjectRef eo = entity;
+    int32_t mode = q6::kMoveFirst;
+    dm->MoveTo(con, eo, mode, reversal, get_child);
+    mode = q6::kMoveNext;
+    auto t = Clock::now();
+    for (int64_t i = 1; i < steps; ++i) dm->MoveTo(con, eo, mode, reversal, get_child);
+    system += Since(t) / static_cast<double>(steps - 1);
+    if (entity->OID()->Value() != OidOf(steps)) state.SkipWithError("MoveTo lost its way");
+
+    state.PauseTiming();
+    std::string current = OidOf(1);
+    std::vector<Variant> row;
+    t = Clock::now();
+    for (int64_t i = 1; i < steps; ++i) {
+      row.clear();
+      raw->Query(around.first + current + around.second, row);
+      current = row.at(0).ToString();
+    }
+    base += Since(t) / static_cast<double>(steps - 1);
+    if (current != OidOf(steps)) state.SkipWithError("the baseline lost its way");
+    state.ResumeTiming();
+  }
+  const double iterations = static_cast<double>(state.iterations());
+  const double per_step = system / iterations;
+  q6::bench::ReportStep(state, per_step);
+  q6::bench::ReportTime(state, per_step, base / iterations, 2.0);
+  const std::string key = std::string(EngineName(e)) + "/moveto/";
+  Kept()[key + std::to_string(n)] = per_step;
+  if (n > 10000 && Kept().count(key + "10000"))
+    q6::bench::ReportScaling(state, per_step, Kept()[key + "10000"], 10000, 1.5);
+}
+
+void EngineArgs(benchmark::internal::Benchmark* b) {
+  for (int e : {0, 1}) b->Args({e});
+}
+void EngineSizeArgs(benchmark::internal::Benchmark* b) {
+  for (int e : {0, 1})
+    for (int64_t n : q6::bench::ScalingSizes()) b->Args({e, n});
+}
+
+BENCHMARK(BM_RecordsGetData)
+    ->Apply(EngineArgs)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(q6::bench::Iterations(3));
+BENCHMARK(BM_RecordsMoveToByRS)
+    ->Apply(EngineSizeArgs)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(q6::bench::Iterations(3));
+BENCHMARK(BM_RecordsMoveTo)
+    ->Apply(EngineSizeArgs)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(q6::bench::Iterations(2));
+
+}  // namespace
+
+BENCHMARK_MAIN();
