@@ -136,6 +136,7 @@ MemberInfo Method(std::string name, DISPID id, R (C::*f)(A...), std::vector<Para
   MemberInfo m;
   m.params = binder_detail::MakeParams<A...>(name, std::move(params));
   m.name = std::move(name);
+  m.key = ToLower(m.name);
   m.dispid = id;
   m.kind = MemberKind::Method;
   m.result = TypeDesc{ResultTraits<R>::vt, std::move(result_type)};

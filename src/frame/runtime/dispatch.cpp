@@ -65,9 +65,13 @@ bool KindMatches(MemberKind have, MemberKind want) {
 }  // namespace
 
 const MemberInfo* InterfaceInfo::Find(std::string_view n, MemberKind kind) const {
+  // Called for every late-bound call: fold the wanted name once and compare
+  // it with each member's folded key.
+  const std::string wanted = ToLower(n);
   const MemberInfo* fallback = nullptr;
   for (const MemberInfo& m : members) {
-    if (!EqualsNoCase(m.name, n) || !KindMatches(m.kind, kind)) continue;
+    bool same = m.key.empty() ? EqualsNoCase(m.name, n) : m.key == wanted;
+    if (!same || !KindMatches(m.kind, kind)) continue;
     if (m.kind == kind) return &m;
     if (!fallback) fallback = &m;
   }

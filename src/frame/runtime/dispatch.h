@@ -75,6 +75,9 @@ struct MemberInfo {
   TypeDesc result;  // VarType::Void for none
   Thunk thunk;
   bool hidden = false;
+  // The name folded to lower case, for lookups; builders fill it (see
+  // binder.h), and a member without it is compared by folding at lookup.
+  std::string key;
 
   // "Function LoadEOMetaData(ByRef DataSourceName As Variant, ...) As EntityObject"
   std::string Signature() const;

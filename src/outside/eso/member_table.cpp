@@ -25,6 +25,7 @@ MemberInfo MethodMember(std::string name, DISPID id, std::vector<ParamInfo> para
                         Thunk thunk) {
   MemberInfo m;
   m.name = std::move(name);
+  m.key = ToLower(m.name);
   m.dispid = id;
   m.kind = MemberKind::Method;
   m.params = std::move(params);
