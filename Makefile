@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= 2
 PGDIR ?= /tmp/q6fd-pg-$(shell id -u)-$$$$
 
-.PHONY: deps configure build demo test test-asan bench format-check clean
+.PHONY: deps configure build demo test test-asan test-tsan fuzz soak bench bench-quick format-check clean
 
 deps:
 	@bash scripts/deps.sh
@@ -28,13 +28,46 @@ test-asan: deps
 	@cmake --build build-asan -j $(JOBS)
 	@bash scripts/run-tests.sh build-asan
 
-bench: deps
+# The multi-threaded tests (dispatch across apartments, per-apartment
+# services, the shared class table and registration store, the translation
+# cache, the trace) under ThreadSanitizer: a small separate build of the
+# runtime, the data access layer and the services only.
+test-tsan: deps
+	@cmake -S tests/hostile/tsan -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build-tsan -j $(JOBS)
+	@bash scripts/run-tests.sh build-tsan
+
+# libFuzzer targets (dialect, Filter, Variant text conversions, data sources),
+# built with clang into build-fuzz/, FUZZ_SECONDS each from fuzz/corpus/.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash fuzz/run.sh
+
+# Long reliability runs, not part of CI: the multi-process tests with their
+# long variants (more rounds, a server restart, waits past every busy
+# timeout) and a stress run of SOAK_SECONDS per engine, on a throwaway
+# PostgreSQL server of their own.
+SOAK_SECONDS ?= 60
+soak: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target reliability_tests
+	@bash scripts/run-soak.sh $(BUILD) $(SOAK_SECONDS)
+
+# Benchmarks on both engines (a throwaway PostgreSQL server as for the tests):
+# the medians go to bench/results.md, bench/results.json and bench/steps.png.
+# bench-quick runs every benchmark once at small sizes and judges nothing.
+bench:
+	@bash scripts/deps.sh gnuplot-nox
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ6_BENCH=ON >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS)
+	@cmake --build $(BUILD) -j $(JOBS) --target q6bench
 	@bash scripts/run-bench.sh $(BUILD)
+
+bench-quick: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ6_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target q6bench
+	@bash scripts/run-bench.sh --quick $(BUILD)
 
 format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz

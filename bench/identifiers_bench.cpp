@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_pg.h"
 #include "bench_util.h"
 #include "frame/oid_manager.h"
 #include "outside/eso/oid_object.h"
@@ -201,7 +202,7 @@ Target& PostgresTarget() {
       x.skip = "Q6FD_TEST_PG is not set";
       return x;
     }
-    const std::string schema = "q6bench_" + std::to_string(getpid());
+    const std::string schema = "q6bench_oid_" + std::to_string(getpid());
     q6::Connection admin;
     admin.Open(pg);
     admin.Execute("CREATE EXTENSION IF NOT EXISTS citext SCHEMA public");
@@ -210,12 +211,8 @@ Target& PostgresTarget() {
     admin.Close();
     x.source = std::string(pg) + ";Schema=" + schema;
     x.conninfo = PgConninfo(pg, schema);
+    q6::bench::DropSchemaAtExit(pg, schema);
     Seed(x.source);
-    std::atexit([] {
-      q6::Connection a;
-      a.Open(std::getenv("Q6FD_TEST_PG"));
-      a.Execute("DROP SCHEMA IF EXISTS q6bench_" + std::to_string(getpid()) + " CASCADE");
-    });
     return x;
   }();
   return t;

@@ -7,7 +7,7 @@
 // is at least 0.5).
 //
 // BM_LockLatency: the median (and 90th percentile) time of one LockIt call
-// on an idle table, in microseconds, next to target_us = 2000, what a
+// on an idle table, in microseconds, against a budget of 2000 us, what a
 // large system's central lock server counts as good for a remote call.
 //
 // SQLite runs on a file in a temporary folder; PostgreSQL on the server named
@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_pg.h"
+#include "bench_util.h"
 #include "frame/lock_manager.h"
 #include "platform/adodb/connection.h"
 #include "platform/drivers/postgres/pg_driver.h"
@@ -37,7 +39,8 @@
 namespace q6 {
 namespace {
 
-constexpr int kPairs = 400;  // lock + release pairs per measured batch, all workers together
+// Lock + release pairs per measured batch, all workers together.
+const int kPairs = static_cast<int>(bench::Size(400, 20));
 
 enum BenchEngine : int64_t { kSqlite = 0, kPostgres = 1 };
 
@@ -99,18 +102,11 @@ const std::string& Dsn(int64_t engine) {
     admin.Execute("CREATE EXTENSION IF NOT EXISTS citext SCHEMA public");
     admin.Execute("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
     admin.Execute("CREATE SCHEMA " + schema);
+    bench::DropSchemaAtExit(server, schema);
     std::string dsn = std::string(server) + ";Schema=" + schema;
     Connection con;
     con.Open(dsn);
     CreateSchema(con);
-    std::atexit([] {
-      try {
-        Connection a;
-        a.Open(std::getenv("Q6FD_TEST_PG"));
-        a.Execute("DROP SCHEMA IF EXISTS q6bench_locks_" + std::to_string(::getpid()) + " CASCADE");
-      } catch (...) {
-      }
-    });
     return dsn;
   }();
   return engine == kSqlite ? sqlite : pg;
@@ -240,6 +236,7 @@ std::string Key(int64_t engine, int64_t procs) {
 void RunBatches(benchmark::State& state, bool raw) {
   const int64_t engine = state.range(0);
   const int procs = static_cast<int>(state.range(1));
+  bench::Label(state, engine == kSqlite ? "SQLite" : "PostgreSQL");
   const std::string& dsn = Dsn(engine);
   if (dsn.empty()) {
     state.SkipWithError("PostgreSQL: Q6FD_TEST_PG is not set (or libpq is missing)");
@@ -264,7 +261,9 @@ void RunBatches(benchmark::State& state, bool raw) {
   if (raw) {
     RawSeconds()[Key(engine, procs)] = per_batch;
   } else if (RawSeconds().count(Key(engine, procs))) {
-    state.counters["ratio"] = RawSeconds()[Key(engine, procs)] / per_batch;
+    const double pairs = per * procs;  // seconds per lock + release pair on both sides
+    bench::ReportThroughput(state, per_batch / pairs, RawSeconds()[Key(engine, procs)] / pairs,
+                            0.5);
   }
 }
 
@@ -274,7 +273,8 @@ void BM_LockItUnlockIt(benchmark::State& state) { RunBatches(state, false); }
 // One worker times kSamples LockIt calls (each followed by an untimed
 // UnlockIt) and sends back the median and the 90th percentile.
 void BM_LockLatency(benchmark::State& state) {
-  constexpr int kSamples = 500;
+  const int kSamples = static_cast<int>(bench::Size(500, 20));
+  bench::Label(state, state.range(0) == kSqlite ? "SQLite" : "PostgreSQL");
   const std::string& dsn = Dsn(state.range(0));
   if (dsn.empty()) {
     state.SkipWithError("PostgreSQL: Q6FD_TEST_PG is not set (or libpq is missing)");
@@ -315,7 +315,7 @@ void BM_LockLatency(benchmark::State& state) {
     state.SetIterationTime(out[0] / 1e6);
     state.counters["median_us"] = out[0];
     state.counters["p90_us"] = out[1];
-    state.counters["target_us"] = 2000;
+    bench::ReportBudget(state, out[0] / 1e6, 2000e-6);
   }
 }
 
@@ -329,12 +329,12 @@ BENCHMARK(BM_LockRaw)
     ->Apply(EngineAndProcs)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(5);
+    ->Iterations(bench::Iterations(5));
 BENCHMARK(BM_LockItUnlockIt)
     ->Apply(EngineAndProcs)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(5);
+    ->Iterations(bench::Iterations(5));
 BENCHMARK(BM_LockLatency)
     ->ArgName("engine")
     ->Arg(kSqlite)

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need,
-# when any is missing. Runs `apt-get update` once, then one install.
+# Installs the Debian packages the build, the tests and the demo need, and
+# those named as arguments, when any is missing. Runs `apt-get update` once,
+# then one install.
 set -euo pipefail
 PKGS=(cmake ninja-build g++ make pkg-config ccache clang-format
       libsqlite3-dev sqlite3 libpq-dev postgresql postgresql-contrib
       libgtest-dev libgmock-dev googletest libbenchmark-dev
-      python3 python3-dev pybind11-dev)
+      python3 python3-dev pybind11-dev
+      clang libclang-rt-14-dev)  # clang: the fuzz targets (make fuzz)
+# Extra packages one target needs, as arguments: `deps.sh gnuplot-nox` (bench).
+PKGS+=("$@")
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

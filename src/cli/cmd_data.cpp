@@ -6,7 +6,6 @@
 
 #include "cli/command.h"
 #include "cli/entity_view.h"
-#include "cli/sample_data.h"
 #include "frame/data_manager.h"
 #include "frame/enums.h"
 #include "frame/lock_manager.h"
@@ -19,6 +18,7 @@
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
 #include "platform/schema/schema.h"
+#include "sample/sample_data.h"
 
 namespace q6::cli {
 
@@ -129,7 +129,7 @@ int Init(const Args& a, const Options& opt, std::ostream& out) {
 
 int Seed(const Args& a, const Options& opt, std::ostream& out) {
   a.Only({"--documents"});
-  SeedOptions so;
+  sample::SeedOptions so;
   so.documents = ParseType(a.Value("--documents", "12"));
   if (so.documents < 1) throw UsageError{};
   bool tty = ::isatty(2);
@@ -141,7 +141,7 @@ int Seed(const Args& a, const Options& opt, std::ostream& out) {
       if (done == total) std::fprintf(stderr, "\n");
     };
   auto con = Open(a.At(0));
-  SeedResult r = SeedSample(*con, so);
+  sample::SeedResult r = sample::SeedSample(*con, so);
   if (opt.json)
     out << "{\"metadata_created\": " << (r.metadata_created ? "true" : "false")
         << ", \"documents_added\": " << r.documents_added << "}\n";

@@ -11,7 +11,6 @@
 #include "cli/command.h"
 #include "cli/demo_setup.h"
 #include "cli/entity_view.h"
-#include "cli/sample_data.h"
 #include "frame/data_manager.h"
 #include "frame/enums.h"
 #include "frame/lock_manager.h"
@@ -26,6 +25,7 @@
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
 #include "platform/datasource/data_source.h"
+#include "sample/sample_data.h"
 
 namespace q6::cli {
 
@@ -97,8 +97,8 @@ void Demo::Setup() {
   Note("resolved to " + ds.Describe() + " (from " + ds.origin + ")");
   con_ = Create<Connection>("ADODB.Connection");
   con_->Open(dsn_);
-  SeedOptions opt;
-  SeedResult r = SeedSample(*con_, opt);
+  sample::SeedOptions opt;
+  sample::SeedResult r = sample::SeedSample(*con_, opt);
   Note(r.metadata_created ? "created the metadata and lock tables and 6 sample document types"
                           : "reusing the sample document types already there");
   if (r.documents_added) Note("added " + std::to_string(r.documents_added) + " sample documents");

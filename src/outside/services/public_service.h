@@ -3,8 +3,9 @@
 //
 // Errors (HRESULTs):
 //   ExecuteSQL, GetFieldValue: the data source's errors (unknown name, engine
-//   errors 0x80004005) pass through; GetFieldValue also leaves the message in
-//   strError before raising.
+//   errors 0x80004005) pass through; a text holding more than one statement
+//   is refused with E_FAIL before any of it runs; GetFieldValue also leaves
+//   the message in strError before raising.
 //   GetDigit, ConvertNull, GetNextItem: conversion errors of their arguments
 //   (Type mismatch 13, Overflow 6).
 #pragma once

@@ -2,7 +2,9 @@
 //
 // Each call takes a connection from the apartment's ConnectionManager for the
 // length of the call; the rows come back in a client-cursor Recordset, which
-// needs no connection once filled.
+// needs no connection once filled. Both run one statement only: their text is
+// completed with callers' column lists and conditions, which must not be able
+// to carry a second statement along.
 #include <algorithm>
 
 #include "outside/services/connection_manager.h"
@@ -35,7 +37,7 @@ bool Given(const Variant& v) { return !v.Deref().IsMissing(); }
 Variant PublicService::ExecuteSQL(Variant& sql, Variant& dsn, int32_t& n1, int32_t& n2, int32_t& n3,
                                   int32_t& n4) {
   ConnectionLease con(dsn);
-  std::shared_ptr<Recordset> rs = con->Execute(sql.ToString());
+  std::shared_ptr<Recordset> rs = con->Execute(sql.ToString(), nullptr, kExecuteOneStatement);
   return Variant(ObjectRef(rs));
 }
 
@@ -45,7 +47,8 @@ Variant PublicService::GetFieldValue(Variant& columns, Variant& vVal, Variant& t
     std::string cols = columns.ToString();
     std::string rest = tail.Deref().IsMissing() ? "" : tail.ToString();
     ConnectionLease con(dsn);
-    std::shared_ptr<Recordset> rs = con->Execute("select " + cols + rest);
+    std::shared_ptr<Recordset> rs =
+        con->Execute("select " + cols + rest, nullptr, kExecuteOneStatement);
     if (SeveralColumns(cols) && !Given(vVal)) return Variant(ObjectRef(rs));
     if (rs->EOF()) return Given(vVal) ? vVal.Value() : Variant();
     return rs->Fields()->Item(Variant(int32_t{0}))->Value();

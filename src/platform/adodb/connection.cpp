@@ -41,7 +41,13 @@ ResultSet Connection::Run(const std::string& built) {
 
 std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* records_affected,
                                                int32_t options) {
-  ResultSet r = Run(sql);
+  ResultSet r;
+  if (options != -1 && (options & kExecuteOneStatement)) {
+    Driver& d = driver();
+    r = d.ExecuteOne(TranslateSql(sql, d.engine()), sql);
+  } else {
+    r = Run(sql);
+  }
   if (records_affected)
     *records_affected = Variant(static_cast<int32_t>(r.has_rows ? -1 : r.rows_affected));
   if (options != -1 && (options & kAdExecuteNoRecords)) return nullptr;

@@ -28,6 +28,10 @@ class Recordset;
 enum AdoState : int32_t { kAdStateClosed = 0, kAdStateOpen = 1 };
 // ExecuteOptionEnum: no recordset wanted.
 constexpr int32_t kAdExecuteNoRecords = 0x80;
+// This layer's own option bit: run the text only when it holds a single
+// statement (Driver::ExecuteOne), for statements completed with a caller's
+// condition or column list.
+constexpr int32_t kExecuteOneStatement = 0x10000;
 
 class Connection : public Dispatchable {
  public:
@@ -51,6 +55,8 @@ class Connection : public Dispatchable {
   // any other statement gives a closed Recordset, or nullptr when `options`
   // has kAdExecuteNoRecords. `records_affected`, when given, receives the
   // number of rows changed (Long; -1 for statements that return rows).
+  // With kExecuteOneStatement in `options` a text holding more than one
+  // statement is refused (E_FAIL) before any of it runs.
   // Raises 3709 when closed; E_FAIL with the engine's message when the
   // statement fails.
   std::shared_ptr<Recordset> Execute(const std::string& sql, Variant* records_affected = nullptr,

@@ -38,6 +38,17 @@ std::string AbsoluteFolder(const std::string& folder) {
   return folder == "." ? std::string(buf) : std::string(buf) + "/" + folder;
 }
 
+// A name or value as messages show it: whole up to 200 bytes, else its
+// beginning (cut at a character boundary) and its length, so that an error
+// about a megabyte of text stays readable.
+std::string Shown(std::string_view text) {
+  constexpr size_t kMax = 200;
+  if (text.size() <= kMax) return std::string(text);
+  size_t cut = kMax;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
 // Applies one key of a section or connection string; unknown keys are kept
 // out (ODBC-style strings carry keys we do not use).
 void Apply(DataSource* ds, const std::string& key, const std::string& value, std::string* driver) {
@@ -62,10 +73,11 @@ Engine EngineOf(const std::string& driver, const DataSource& ds) {
   std::string d = ToLower(driver);
   if (d == "sqlite" || d == "sqlite3") return Engine::SQLite;
   if (d == "postgresql" || d == "postgres" || d == "pgsql") return Engine::PostgreSQL;
-  std::string what = ds.name.empty() ? "The connection string" : "Data source '" + ds.name + "'";
+  std::string what =
+      ds.name.empty() ? "The connection string" : "Data source '" + Shown(ds.name) + "'";
   if (d.empty()) Throw(E_FAIL, what + " names no Driver (in " + ds.origin + ")", kSource);
   Throw(E_FAIL,
-        what + " names the unknown Driver '" + driver + "' (in " + ds.origin +
+        what + " names the unknown Driver '" + Shown(driver) + "' (in " + ds.origin +
             "); use sqlite or postgresql",
         kSource);
 }
@@ -76,17 +88,17 @@ IniSection FindSection(const std::string& name) {
   if (!file) {
     if (std::getenv("Q6FD_DSN_FILE"))
       Throw(E_FAIL,
-            "Data source '" + name + "' is not defined: the data-source file " + path +
+            "Data source '" + Shown(name) + "' is not defined: the data-source file " + path +
                 " (Q6FD_DSN_FILE) does not exist",
             kSource);
     Throw(E_FAIL,
-          "Data source '" + name +
+          "Data source '" + Shown(name) +
               "' is not defined: no data-source file found (searched ./q6fd.ini and " + path + ")",
           kSource);
   }
   auto it = file->sections.find(ToLower(name));
   if (it == file->sections.end())
-    Throw(E_FAIL, "Data source '" + name + "' is not defined in " + path, kSource);
+    Throw(E_FAIL, "Data source '" + Shown(name) + "' is not defined in " + path, kSource);
   return it->second;
 }
 
@@ -144,6 +156,13 @@ DataSource ResolveDataSource(std::string_view text) {
   DataSource ds;
   std::string driver;
   std::string base_folder;
+  // The C interfaces below would cut such text short and open another file
+  // or server than the one named.
+  if (text.find('\0') != std::string_view::npos)
+    Throw(
+        E_FAIL,
+        "The data source '" + Shown(text.substr(0, text.find('\0'))) + "...' holds a NUL character",
+        kSource);
   std::string trimmed = Trim(text);
   if (trimmed.find('=') == std::string::npos) {
     if (trimmed.empty()) Throw(E_FAIL, "No data source was given", kSource);
@@ -171,7 +190,7 @@ DataSource ResolveDataSource(std::string_view text) {
     if (ds.database.empty())
       Throw(E_FAIL,
             (ds.name.empty() ? std::string("The connection string")
-                             : "Data source '" + ds.name + "'") +
+                             : "Data source '" + Shown(ds.name) + "'") +
                 " names no Database (in " + ds.origin + ")",
             kSource);
     // Made absolute now, so a later change of working folder cannot move it.

@@ -41,6 +41,15 @@ std::shared_ptr<IniFile> Parse(const std::string& path, std::istream& in) {
   return file;
 }
 
+}  // namespace
+
+IniFile ParseIniText(const std::string& path, std::string_view text) {
+  std::istringstream in{std::string(text)};
+  return std::move(*Parse(path, in));
+}
+
+namespace {
+
 struct Cached {
   struct timespec mtime {};
   off_t size = 0;

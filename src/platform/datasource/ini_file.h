@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,5 +25,9 @@ struct IniFile {
 // files are kept and parsed again only when their modification time or size
 // changes. Safe from any thread.
 std::shared_ptr<const IniFile> LoadIniFile(const std::string& path);
+
+// Parses `text` by the same rules as LoadIniFile; `path` is only recorded.
+// Never throws except std::bad_alloc.
+IniFile ParseIniText(const std::string& path, std::string_view text);
 
 }  // namespace q6

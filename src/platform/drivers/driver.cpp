@@ -10,6 +10,14 @@ namespace q6 {
 namespace {
 std::atomic<int64_t> g_next_id{1};
 constexpr const char* kSource = "ADODB.Connection";
+
+// No engine takes a NUL character in statement text or in a text value: the
+// C interfaces would cut the text short there (and SQLite would stop reading
+// a multi-statement text at it), so such text is refused before it is sent.
+void RefuseNul(std::string_view text, const char* what) {
+  if (text.find('\0') != std::string_view::npos)
+    Throw(E_FAIL, std::string(what) + " holds a NUL character, which no engine accepts", kSource);
+}
 }  // namespace
 
 Driver::Driver() : id_(g_next_id++) {}
@@ -45,12 +53,27 @@ ResultSet Driver::Traced(const std::string& native, std::string_view built, F&& 
 }
 
 ResultSet Driver::Execute(const std::string& native, std::string_view built) {
-  return Traced(native, built, [&] { return DoExecute(native); });
+  return Traced(native, built, [&] {
+    RefuseNul(native, "The statement text");
+    return DoExecute(native);
+  });
+}
+
+ResultSet Driver::ExecuteOne(const std::string& native, std::string_view built) {
+  return Traced(native, built, [&] {
+    RefuseNul(native, "The statement text");
+    return DoExecuteOne(native);
+  });
 }
 
 ResultSet Driver::ExecuteParams(const std::string& native, const std::vector<Variant>& params,
                                 std::string_view built) {
-  return Traced(native, built, [&] { return DoExecuteParams(native, params); });
+  return Traced(native, built, [&] {
+    RefuseNul(native, "The statement text");
+    for (const Variant& p : params)
+      if (p.type() == VarType::String) RefuseNul(p.string(), "A text value");
+    return DoExecuteParams(native, params);
+  });
 }
 
 std::vector<std::string> Driver::PrimaryKey(const std::string& table) {

@@ -79,12 +79,21 @@ class Driver {
   // built it from, for the trace ("" when it is the same text). SQLite runs
   // every statement of a multi-statement text and returns the first result
   // that has rows (or the last one); PostgreSQL returns the last result.
-  // Raises E_FAIL with the engine's message.
+  // Raises E_FAIL with the engine's message, and E_FAIL without sending
+  // anything when the text holds a NUL character.
   ResultSet Execute(const std::string& native, std::string_view built = {});
+
+  // Runs `native` when it holds exactly one statement (blanks, comments and
+  // a closing ';' may follow it), as the engine itself splits the text, so
+  // a condition or column list taken from a caller cannot carry a second
+  // statement along. Raises E_FAIL, running nothing, when more follows;
+  // otherwise as Execute.
+  ResultSet ExecuteOne(const std::string& native, std::string_view built = {});
 
   // Runs `native` with `params` bound to its placeholders (Placeholder(i)).
   // Null and Empty bind as NULL, Booleans as 1/0, numbers as numbers, Dates
-  // as "yyyy-mm-dd hh:mm:ss" text, Strings as text. Raises as Execute.
+  // as "yyyy-mm-dd hh:mm:ss" text, Strings as text. Raises as Execute, and
+  // E_FAIL for a text value holding a NUL character.
   ResultSet ExecuteParams(const std::string& native, const std::vector<Variant>& params,
                           std::string_view built = {});
 
@@ -116,6 +125,8 @@ class Driver {
   Driver();
   // Engine parts; errors are raised as ComError E_FAIL.
   virtual ResultSet DoExecute(const std::string& native) = 0;
+  // The first statement of `native`; raises E_FAIL when another follows.
+  virtual ResultSet DoExecuteOne(const std::string& native) = 0;
   virtual ResultSet DoExecuteParams(const std::string& native,
                                     const std::vector<Variant>& params) = 0;
   virtual const char* BeginText() const = 0;

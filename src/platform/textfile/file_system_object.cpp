@@ -44,9 +44,15 @@ const ClassRegistrar kRegistrar({
     [] { return ObjectRef(std::make_shared<FileSystemObject>()); },
 });
 
+// A name the system can take as it stands: not empty and without a NUL
+// character, which would cut the name short and name another file.
+bool UsableName(const std::string& name) {
+  return !name.empty() && name.find('\0') == std::string::npos;
+}
+
 // Opens `name` with `flags`; raises the mapped error on failure.
 FilePtr OpenFile(const std::string& name, int flags, FileOp op, const char* mode) {
-  if (name.empty()) RaiseFileError(kBadFileNameOrNumber);
+  if (!UsableName(name)) RaiseFileError(kBadFileNameOrNumber);
   int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) RaiseSystemError(errno, op);
   struct stat st;
@@ -136,11 +142,12 @@ std::shared_ptr<TextStream> FileSystemObject::OpenTextFile(const std::string& Fi
 
 bool FileSystemObject::FileExists(const std::string& FileSpec) {
   struct stat st;
-  return !FileSpec.empty() && ::stat(FileSpec.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return UsableName(FileSpec) && ::stat(FileSpec.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void FileSystemObject::DeleteFile(const std::string& FileSpec, bool Force) {
   struct stat st;
+  if (!FileSpec.empty() && !UsableName(FileSpec)) RaiseFileError(kBadFileNameOrNumber);
   if (FileSpec.empty() || ::stat(FileSpec.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
     RaiseFileError(kFileNotFound);
   if (!Force && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)

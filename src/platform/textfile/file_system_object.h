@@ -32,7 +32,8 @@ class FileSystemObject final : public Dispatchable {
   // the stream. Unicode True: UTF-16LE, the byte-order mark FF FE written at
   // once; False: UTF-8 without a mark. Overwrite (default True) False on an
   // existing file raises 58 "File already exists"; a missing folder raises
-  // 76 "Path not found"; an empty name 52; no right to write 70.
+  // 76 "Path not found"; an empty name, or one with a NUL character, 52; no
+  // right to write 70. (The same name rule holds for OpenTextFile.)
   std::shared_ptr<TextStream> CreateTextFile(const std::string& FileName, bool Overwrite,
                                              bool Unicode);
 
@@ -46,10 +47,12 @@ class FileSystemObject final : public Dispatchable {
   std::shared_ptr<TextStream> OpenTextFile(const std::string& FileName, int32_t IOMode, bool Create,
                                            int32_t Format);
 
-  // True when FileSpec names an existing regular file (not a folder).
+  // True when FileSpec names an existing regular file (not a folder); False
+  // for a name with a NUL character.
   bool FileExists(const std::string& FileSpec);
 
-  // Deletes the file. A missing file raises 53; a file without write
+  // Deletes the file. A missing file raises 53, a name with a NUL character
+  // 52 (it would name another file); a file without write
   // permission raises 70 unless Force (default False) is True; the system's
   // refusal raises its own error.
   void DeleteFile(const std::string& FileSpec, bool Force);

@@ -7,6 +7,7 @@
 
 #include <libpq-fe.h>
 
+#include <cctype>
 #include <memory>
 
 #include "platform/drivers/postgres/error.h"
@@ -53,6 +54,27 @@ ResultSet Collect(PGconn* conn, PGresult* raw) {
   }
 }
 
+// `schema` as the first entry of a search_path option. A plain name goes
+// as it is (folded to lower case by the server, as an unquoted name in SQL
+// is); any other is quoted as an identifier, so that it stays one name.
+// Blanks and backslashes are escaped, as the server splits options at
+// blanks: a schema name cannot add options of its own.
+std::string SearchPathOption(const std::string& schema) {
+  bool plain = !std::isdigit(static_cast<unsigned char>(schema[0]));
+  for (char c : schema) plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
+  std::string name = plain ? schema : "\"";
+  if (!plain) {
+    for (char c : schema) name += c == '"' ? std::string("\"\"") : std::string(1, c);
+    name += '"';
+  }
+  std::string out;
+  for (char c : name) {
+    if (c == ' ' || c == '\t' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string PgDriver::ConnInfo(const DataSource& ds) {
@@ -65,7 +87,8 @@ std::string PgDriver::ConnInfo(const DataSource& ds) {
   add("dbname", ds.database);
   add("user", ds.uid);
   add("password", ds.pwd);
-  if (!ds.schema.empty()) add("options", "-c search_path=" + ds.schema + ",public");
+  if (!ds.schema.empty())
+    add("options", "-c search_path=" + SearchPathOption(ds.schema) + ",public");
   return s;
 }
 
@@ -102,6 +125,14 @@ bool PgDriver::IsAlive() {
 
 ResultSet PgDriver::DoExecute(const std::string& native) {
   return Collect(conn_, PQexec(conn_, native.c_str()));
+}
+
+ResultSet PgDriver::DoExecuteOne(const std::string& native) {
+  // The extended protocol takes one statement only; the server refuses a
+  // text with more ("cannot insert multiple commands into a prepared
+  // statement") before running any of it.
+  return Collect(conn_,
+                 PQexecParams(conn_, native.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
 }
 
 ResultSet PgDriver::DoExecuteParams(const std::string& native, const std::vector<Variant>& params) {

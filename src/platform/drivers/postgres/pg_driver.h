@@ -31,6 +31,7 @@ class PgDriver : public Driver {
 
  protected:
   ResultSet DoExecute(const std::string& native) override;
+  ResultSet DoExecuteOne(const std::string& native) override;
   ResultSet DoExecuteParams(const std::string& native, const std::vector<Variant>& params) override;
   const char* BeginText() const override { return "BEGIN"; }
   std::string PrimaryKeyQuery() const override;

@@ -15,6 +15,12 @@ void ThrowError(sqlite3* db, int rc, const std::string& context) {
     msg += " (SQLITE_BUSY_SNAPSHOT)";
   else if ((ext & 0xff) == SQLITE_BUSY)
     msg += " (SQLITE_BUSY)";
+  // "attempt to write a readonly database" also ends a plain read when the
+  // journal's shared-memory file cannot be made beside the database.
+  else if (ext == SQLITE_READONLY_DIRECTORY)
+    msg += " (SQLITE_READONLY_DIRECTORY: the database's folder may not be written)";
+  else if (ext == SQLITE_READONLY_CANTINIT)
+    msg += " (SQLITE_READONLY_CANTINIT: the database's -shm file may not be written)";
   if (!context.empty()) msg = context + ": " + msg;
   Throw(E_FAIL, msg, "SQLite");
 }

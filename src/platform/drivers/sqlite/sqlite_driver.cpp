@@ -9,6 +9,11 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <functional>
+#include <random>
+#include <thread>
+
 #include "platform/drivers/sqlite/error.h"
 #include "platform/drivers/sqlite/sqlite_values.h"
 
@@ -20,6 +25,25 @@ struct Stmt {
   sqlite3_stmt* p = nullptr;
   ~Stmt() { sqlite3_finalize(p); }
 };
+
+// The busy handler. SQLite's own (sqlite3_busy_timeout) sleeps longer and
+// longer between tries, up to 100 ms; under a steady stream of short write
+// transactions from other processes a waiter that sleeps that long keeps
+// waking into someone else's transaction and can run out its whole timeout
+// while the others go ahead many times. Trying again every 0.5 to 2 ms (the
+// random part keeps waiters from waking together) gives every waiter about
+// the same chance at each gap, for a few hundred cheap wake-ups a second
+// while it waits. The timeout is measured from the first try.
+int RetryWhileBusy(void* arg, int tries) {
+  auto* started = static_cast<std::chrono::steady_clock::time_point*>(arg);
+  const auto now = std::chrono::steady_clock::now();
+  if (tries == 0) *started = now;
+  if (now - *started >= std::chrono::milliseconds(SqliteDriver::kBusyTimeoutMs)) return 0;
+  thread_local std::minstd_rand rng(static_cast<unsigned>(
+      std::hash<std::thread::id>()(std::this_thread::get_id()) ^ now.time_since_epoch().count()));
+  std::this_thread::sleep_for(std::chrono::microseconds(500 + rng() % 1500));
+  return 1;
+}
 
 // Steps `stmt` to its end, collecting its rows into `out` when it has
 // columns. Raises on error.
@@ -57,10 +81,14 @@ SqliteDriver::SqliteDriver(const std::string& path) {
     Throw(E_FAIL, "Cannot open the SQLite database " + path + ": " + msg, "SQLite");
   }
   sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_busy_handler(db_, RetryWhileBusy, &busy_since_);
   try {
-    // journal_mode answers with a row; the others with none.
-    DoExecute("PRAGMA journal_mode=WAL");
+    // journal_mode answers with a row; the others with none. A file that may
+    // not be written is opened for reading only (SQLite falls back by
+    // itself): it keeps the journal it has, since switching would be a
+    // write, and every write fails with "attempt to write a readonly
+    // database".
+    if (sqlite3_db_readonly(db_, "main") != 1) DoExecute("PRAGMA journal_mode=WAL");
     DoExecute("PRAGMA foreign_keys=ON");
   } catch (...) {
     sqlite3_close(db_);
@@ -94,6 +122,28 @@ ResultSet SqliteDriver::DoExecute(const std::string& native) {
       last = std::move(r);
   }
   return first.has_rows ? std::move(first) : std::move(last);
+}
+
+ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
+  Stmt s;
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &s.p, &tail);
+  if (rc != SQLITE_OK) ThrowError(db_, rc);
+  // What follows the first statement may only be what prepares to nothing:
+  // blanks, comments and semicolons. The rest is checked before the first
+  // statement runs, so a refused text changes nothing.
+  const char* end = native.c_str() + native.size();
+  while (tail < end) {
+    Stmt next;
+    const char* after = nullptr;
+    rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &next.p, &after);
+    if (rc != SQLITE_OK || next.p || after == tail)
+      Throw(E_FAIL, "The text holds more than one statement; only one is run here", "SQLite");
+    tail = after;
+  }
+  ResultSet r;
+  if (s.p) Run(db_, s.p, &r);
+  return r;
 }
 
 ResultSet SqliteDriver::DoExecuteParams(const std::string& native,

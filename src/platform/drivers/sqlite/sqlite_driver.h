@@ -1,6 +1,7 @@
 // The SQLite driver: the sqlite3 C API on a database file.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -13,8 +14,10 @@ namespace q6::sqlite {
 class SqliteDriver : public Driver {
  public:
   // Opens (creating if needed) the database file `path` with the WAL
-  // journal, a busy timeout of 5 seconds and foreign keys on. Raises E_FAIL
-  // when the file cannot be opened.
+  // journal, a busy timeout of 5 seconds and foreign keys on. A file the
+  // process may not write opens for reading only, in the journal mode it
+  // has; writes then fail with E_FAIL "attempt to write a readonly
+  // database". Raises E_FAIL when the file cannot be opened.
   explicit SqliteDriver(const std::string& path);
   ~SqliteDriver() override;
 
@@ -23,16 +26,20 @@ class SqliteDriver : public Driver {
   bool InTransaction() const override;
   bool IsAlive() override { return db_ != nullptr; }
 
+  // How long a statement waits for another connection's lock before it
+  // fails with SQLITE_BUSY; tries are a few milliseconds apart.
   static constexpr int kBusyTimeoutMs = 5000;
 
  protected:
   ResultSet DoExecute(const std::string& native) override;
+  ResultSet DoExecuteOne(const std::string& native) override;
   ResultSet DoExecuteParams(const std::string& native, const std::vector<Variant>& params) override;
   const char* BeginText() const override { return "BEGIN IMMEDIATE"; }
   std::string PrimaryKeyQuery() const override;
 
  private:
   sqlite3* db_ = nullptr;
+  std::chrono::steady_clock::time_point busy_since_;  // the busy handler's first try
 };
 
 }  // namespace q6::sqlite

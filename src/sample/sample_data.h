@@ -1,5 +1,6 @@
 // The sample fund-management document types and documents that `q6fd seed`
-// and `q6fd demo` put into a data source.
+// and `q6fd demo` put into a data source, and that the multi-process tests
+// run their whole road on (static library q6sample, outside the component).
 //
 // Types: 51 receipt (收款单) with lines 52, 53 payment (付款单) with lines 54,
 // 5 bank account (银行账户, a type outside 21 to 81), 63 receipt summary
@@ -17,7 +18,7 @@ namespace q6 {
 class Connection;
 }
 
-namespace q6::cli {
+namespace q6::sample {
 
 struct SampleType {
   int bitype;
@@ -45,4 +46,4 @@ struct SeedResult {
 // run again: what exists is left alone.
 SeedResult SeedSample(Connection& con, const SeedOptions& options);
 
-}  // namespace q6::cli
+}  // namespace q6::sample

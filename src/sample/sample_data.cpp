@@ -1,6 +1,6 @@
 // Sample metadata and documents, written with plain statements so that the
 // data exists independently of the component being demonstrated.
-#include "cli/sample_data.h"
+#include "sample/sample_data.h"
 
 #include <cstdio>
 
@@ -8,7 +8,7 @@
 #include "platform/adodb/recordset.h"
 #include "platform/schema/schema.h"
 
-namespace q6::cli {
+namespace q6::sample {
 
 namespace {
 
@@ -296,4 +296,4 @@ SeedResult SeedSample(Connection& con, const SeedOptions& opt) {
   return result;
 }
 
-}  // namespace q6::cli
+}  // namespace q6::sample

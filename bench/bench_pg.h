@@ -1,0 +1,21 @@
+// PostgreSQL clean-up for benchmarks that work in a schema of their own.
+//
+// A benchmark's databases are usually dropped when the program exits. By
+// then the system's own statics (the dialect's per-thread working copies,
+// the connection pool) may already be destroyed, so no statement may go
+// through a q6::Connection at exit: the schemas are dropped straight through
+// libpq instead.
+#pragma once
+
+#include <string>
+
+namespace q6::bench {
+
+// Drops `schema` (and everything in it) on the PostgreSQL server of the
+// data-source text `source` when the program exits. Call it once the schema
+// exists, from the process that created it; forked workers that exit with
+// _exit() never run it. Raises ComError when `source` cannot be resolved.
+// Failures at exit are ignored (the server may be gone already).
+void DropSchemaAtExit(const std::string& source, const std::string& schema);
+
+}  // namespace q6::bench

@@ -1,0 +1,163 @@
+// What every benchmark of q6bench shares: the run mode and the sizes that
+// follow from it, and the counters and label that scripts/bench_report.py
+// reads to build the results table. The convention is described in
+// bench/README.md.
+//
+// Quick mode ($Q6_BENCH_QUICK set to anything but "" or "0"; set by
+// `scripts/run-bench.sh --quick`) runs every benchmark once at small sizes,
+// so that a broken benchmark shows in CI; nothing is judged in quick mode.
+//
+// Everything here is read at static-initialisation time as well (benchmark
+// registrations call Size and Iterations), so it only reads the environment.
+#pragma once
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace q6::bench {
+
+// True in quick mode.
+inline bool Quick() {
+  static const bool quick = [] {
+    const char* q = std::getenv("Q6_BENCH_QUICK");
+    return q != nullptr && *q != '\0' && std::string_view(q) != "0";
+  }();
+  return quick;
+}
+
+// `full` in a full run, `quick` in quick mode: record counts, batch sizes,
+// field counts.
+inline int64_t Size(int64_t full, int64_t quick) { return Quick() ? quick : full; }
+
+// A fixed iteration count for a benchmark: `full` in a full run, 1 in quick
+// mode. Use as ->Iterations(q6::bench::Iterations(5)).
+inline int64_t Iterations(int64_t full) { return Quick() ? 1 : full; }
+
+// The record counts of the scaling runs of the stepping benchmarks: 1k, 10k
+// and 100k in a full run, and 1M as well with $Q6_BENCH_LARGE=1 (a million
+// single-record steps take minutes on a server engine); 100 and 1k in quick
+// mode.
+inline std::vector<int64_t> ScalingSizes() {
+  if (Quick()) return {100, 1000};
+  const char* large = std::getenv("Q6_BENCH_LARGE");
+  if (large != nullptr && std::string_view(large) == "1") return {1000, 10000, 100000, 1000000};
+  return {1000, 10000, 100000};
+}
+
+// A "Key:  123 kB" line of /proc/self/status, in kB; 0 when absent.
+inline long StatusKb(std::string_view key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.size() > key.size() && line.compare(0, key.size(), key) == 0 &&
+        line[key.size()] == ':')
+      return std::atol(line.c_str() + key.size() + 1);
+  return 0;
+}
+
+// --- Reporting -------------------------------------------------------------
+//
+// Every judged benchmark reports its comparison through one of the Report*
+// functions below, and says on which engine and at which size it ran with
+// Label. All times are in seconds and cover the same work on both sides
+// (per operation, per step or per batch: the same unit for system and
+// baseline). The counters (averaged over threads):
+//   system         the system's time
+//   baseline       the baseline's time (absent for a fixed budget)
+//   ratio          the comparison the target applies to
+//   target         the goal for `ratio` (for a budget: for `system`, seconds)
+//   larger_better  1 when ratio must be >= target, 0 when it must be <=
+// A scaling check and a memory comparison add rows of their own, with the
+// same counters under the prefixes "scale_" and "mem_".
+
+inline void SetCounter(benchmark::State& state, const std::string& name, double value) {
+  state.counters[name] = benchmark::Counter(value, benchmark::Counter::kAvgThreads);
+}
+
+// Time against time: ratio = system / baseline, met when ratio <= target.
+inline void ReportTime(benchmark::State& state, double system_s, double baseline_s, double target) {
+  SetCounter(state, "system", system_s);
+  SetCounter(state, "baseline", baseline_s);
+  SetCounter(state, "ratio", baseline_s > 0 ? system_s / baseline_s : 0);
+  SetCounter(state, "target", target);
+  SetCounter(state, "larger_better", 0);
+}
+
+// Throughput on the same work: ratio = system rate / baseline rate
+// = baseline_s / system_s, met when ratio >= target.
+inline void ReportThroughput(benchmark::State& state, double system_s, double baseline_s,
+                             double target) {
+  SetCounter(state, "system", system_s);
+  SetCounter(state, "baseline", baseline_s);
+  SetCounter(state, "ratio", system_s > 0 ? baseline_s / system_s : 0);
+  SetCounter(state, "target", target);
+  SetCounter(state, "larger_better", 1);
+}
+
+// A fixed budget without a baseline: met when system_s <= target_s.
+inline void ReportBudget(benchmark::State& state, double system_s, double target_s) {
+  SetCounter(state, "system", system_s);
+  SetCounter(state, "target", target_s);
+  SetCounter(state, "larger_better", 0);
+}
+
+// The same work per unit (per record, per step) at this run's size against
+// a run at `smaller_size`: scale_ratio = system_s / smaller_s, met when
+// scale_ratio <= target. Counters scale_system, scale_baseline, scale_ratio,
+// scale_target and scale_from (the smaller size).
+inline void ReportScaling(benchmark::State& state, double system_s, double smaller_s,
+                          int64_t smaller_size, double target) {
+  SetCounter(state, "scale_system", system_s);
+  SetCounter(state, "scale_baseline", smaller_s);
+  SetCounter(state, "scale_ratio", smaller_s > 0 ? system_s / smaller_s : 0);
+  SetCounter(state, "scale_target", target);
+  SetCounter(state, "scale_from", static_cast<double>(smaller_size));
+}
+
+// Memory, in bytes, beside a time comparison: mem_ratio = system / baseline,
+// met when mem_ratio <= target. Counters mem_system, mem_baseline, mem_ratio
+// and mem_target.
+inline void ReportMemory(benchmark::State& state, double system_bytes, double baseline_bytes,
+                         double target) {
+  SetCounter(state, "mem_system", system_bytes);
+  SetCounter(state, "mem_baseline", baseline_bytes);
+  SetCounter(state, "mem_ratio", baseline_bytes > 0 ? system_bytes / baseline_bytes : 0);
+  SetCounter(state, "mem_target", target);
+}
+
+// The time of one step of a stepping benchmark, in seconds: counter step_s.
+// The report plots it against the label's size, one line per benchmark and
+// engine.
+inline void ReportStep(benchmark::State& state, double seconds_per_step) {
+  SetCounter(state, "step_s", seconds_per_step);
+}
+
+// Engine ("SQLite", "PostgreSQL", or "-" for work in memory) and size (what
+// the benchmark scales with: records, fields; 0 for none) as the label
+// "engine=<engine> size=<size>".
+inline void Label(benchmark::State& state, std::string_view engine, int64_t size = 0) {
+  std::string label = "engine=" + std::string(engine);
+  if (size > 0) label += " size=" + std::to_string(size);
+  state.SetLabel(label);
+}
+
+// The peak resident memory `work` adds, in bytes: the kernel's high-water
+// mark, reset first, over the resident size before (Linux). Run it outside
+// the timed loop; it is meaningful for work of a few megabytes and more.
+template <class Work>
+double PeakBytes(Work&& work) {
+  malloc_trim(0);
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const long before = StatusKb("VmRSS");
+  work();
+  return static_cast<double>(StatusKb("VmHWM") - before) * 1024.0;
+}
+
+}  // namespace q6::bench

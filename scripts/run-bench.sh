@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Runs the benchmarks of the build folder and writes the results table.
+#   scripts/run-bench.sh [--quick] [BUILD]          (BUILD defaults to build)
+#
+# Full run: every benchmark with $Q6_BENCH_REPETITIONS repetitions (default 3)
+# on both engines; the medians go to bench/results.md, bench/results.json and
+# bench/steps.png (time per step of the stepping benchmarks, by gnuplot).
+# Quick run (CI): every benchmark once at small sizes (Q6_BENCH_QUICK=1), the
+# table goes to BUILD/bench-quick/; nothing is judged, but a benchmark that
+# reports an error or crashes fails the run.
+#
+# PostgreSQL gets a throwaway server for the run, stopped on every exit.
+# $Q6_BENCH_FILTER (a regular expression over benchmark names) runs a subset
+# and writes its table to BUILD/bench-filtered/ instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+quick=0
+if [ "${1:-}" = "--quick" ]; then
+  quick=1
+  shift
+fi
+build=${1:-build}
+bin="$build/bin/q6bench"
+if [ ! -x "$bin" ]; then
+  echo "no $bin: configure with -DQ6_BENCH=ON and build the q6bench target" >&2
+  exit 2
+fi
+
+pgdir=$(mktemp -d /tmp/q6fd-pg.XXXXXX)
+# The SQLite databases live in memory (tmpfs) when there is one: PostgreSQL
+# runs without fsync too, so both engines measure the statements' own work
+# rather than the disk's flush time, which the system and the baseline
+# would share alike.
+work=$(mktemp -d /dev/shm/q6bench.XXXXXX 2>/dev/null || mktemp -d /tmp/q6bench.XXXXXX)
+cleanup() {
+  bash scripts/pg.sh stop "$pgdir" || true
+  rm -rf "$pgdir" "$work"
+}
+trap cleanup EXIT
+export Q6FD_TEST_PG
+Q6FD_TEST_PG=$(bash scripts/pg.sh start "$pgdir")
+echo "PostgreSQL for benchmarks: $Q6FD_TEST_PG"
+# Databases and registrations of the run stay in its own folder.
+export TMPDIR="$work"
+export Q6FD_REGISTRY="$work/registry.txt"
+
+raw="$build/q6bench.json"  # Google Benchmark's own output, kept for a closer look
+rm -f "$raw"
+args=(--benchmark_out="$raw" --benchmark_out_format=json)
+if [ -n "${Q6_BENCH_FILTER:-}" ]; then args+=(--benchmark_filter="$Q6_BENCH_FILTER"); fi
+if [ "$quick" = 1 ]; then
+  export Q6_BENCH_QUICK=1
+  args+=(--benchmark_repetitions=1 --benchmark_min_time=0.01)
+  out="$build/bench-quick"
+  report=(--quick)
+  limit=600
+else
+  unset Q6_BENCH_QUICK
+  args+=(--benchmark_repetitions="${Q6_BENCH_REPETITIONS:-3}"
+         --benchmark_display_aggregates_only=true)
+  out=bench
+  # A partial run does not replace the published results.
+  if [ -n "${Q6_BENCH_FILTER:-}" ]; then out="$build/bench-filtered"; fi
+  report=(--plot "$out/steps.png")
+  limit=1200
+fi
+
+start=$(date +%s)
+status=0
+timeout "$limit" "$bin" "${args[@]}" || status=$?
+echo "q6bench: exit $status after $(($(date +%s) - start)) s"
+if [ ! -s "$raw" ]; then
+  echo "q6bench wrote no results" >&2
+  exit 1
+fi
+python3 scripts/bench_report.py "$raw" --out-dir "$out" "${report[@]}" || status=1
+echo "results: $out/results.md"
+exit "$status"
