@@ -337,6 +337,7 @@ struct Target {
   std::string source;
   std::string raw;
   std::string skip;
+  std::string folder;  // SQLite: removed after the run
 };
 
 Target SqliteTarget() {
@@ -346,6 +347,7 @@ Target SqliteTarget() {
     t.skip = "no temporary folder";
     return t;
   }
+  t.folder = dir;
   t.raw = dir + "/save.db";
   t.source = "Driver=sqlite;Database=" + t.raw;
   return t;
@@ -383,6 +385,16 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 void BM_SaveEOMetaData(benchmark::State& state, bool postgres) {
   Target t = postgres ? PostgresTarget() : SqliteTarget();
   if (!t.skip.empty()) return state.SkipWithError(t.skip.c_str());
+  // The schema or the folder goes when the run ends, however it ends.
+  struct Cleanup {
+    const Target& t;
+    bool postgres;
+    ~Cleanup() {
+      if (postgres) DropPostgresSchema();
+      std::error_code ec;
+      if (!t.folder.empty()) std::filesystem::remove_all(t.folder, ec);
+    }
+  } cleanup{t, postgres};
   {
     q6::Connection con;
     con.Open(t.source);
@@ -425,7 +437,7 @@ void BM_SaveEOMetaData(benchmark::State& state, bool postgres) {
     ++n;
   }
   raw_pg.reset();
-  if (postgres) DropPostgresSchema();
+  raw_lite.reset();
   if (n == 0) return;
   q6::bench::ReportTime(state, system_s / n, baseline_s / n, 1.5);
   q6::bench::Label(state, postgres ? "PostgreSQL" : "SQLite", FieldCount());

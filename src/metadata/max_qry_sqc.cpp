@@ -1,11 +1,16 @@
-// DataManager.MaxQrySqc: not landed yet.
+// DataManager.MaxQrySqc: the last query position used by an entity's fields,
+// so that the designer can put a new field after it.
 #include "frame/data_manager.h"
-#include "frame/not_implemented.h"
+#include "frame/sql_text.h"
+#include "metadata/designer_query.h"
 
 namespace q6 {
 
 int32_t DataManager::MaxQrySqc(Variant& DataSourceName, int32_t& BIStyle) {
-  NotImplemented("DataManager.MaxQrySqc");
+  Variant sqc =
+      LargestOfEntity(DataSourceName, "Select max(iQryFldsqc) From FD_Fields Where iEntityID = " +
+                                          SqlNumber(BIStyle));
+  return sqc.IsNull() ? 0 : sqc.ToLong();
 }
 
 }  // namespace q6

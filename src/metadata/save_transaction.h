@@ -1,0 +1,58 @@
+// The transaction of a metadata save.
+//
+// Saving an entity checks that no other document type has its caption, then
+// writes the entity row and replaces its field rows. Two savers must not
+// both pass the check for the same new caption, so the check runs inside the
+// transaction, after every other saver of metadata has been shut out:
+//   - SQLite: Connection::BeginTrans begins with BEGIN IMMEDIATE, which takes
+//     the database's write lock at once; a second saver waits at its begin.
+//   - PostgreSQL: BeginTrans, then a transaction-level advisory lock that
+//     every metadata saver takes ("select pg_advisory_xact_lock(...)"); it
+//     serialises the savers and nobody else (loads, OIDs, record work go on),
+//     and the server drops it at commit or rollback, or when the session
+//     dies. The wait is bounded (lock_timeout for the transaction), as
+//     SQLite's is by its busy timeout, so a saver stuck behind another one
+//     fails instead of waiting for ever.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/dialect/dialect.h"
+
+namespace q6 {
+
+class Connection;
+
+// The statements that follow BeginTrans on `engine` to shut other metadata
+// savers out, in order; none when BeginTrans already does it (SQLite).
+std::vector<std::string> MetadataSaverExclusion(Engine engine);
+
+class MetadataSaveTransaction {
+ public:
+  // Begins the transaction on `con` and waits until no other metadata saver
+  // holds the exclusion. Raises the data access layer's error when either
+  // step fails (0x8004D013 when `con` already has a transaction open, E_FAIL
+  // from the engine, for example after SQLite's busy timeout); nothing is
+  // left open then.
+  // REQUIRES: `con` is open and outlives this object.
+  explicit MetadataSaveTransaction(Connection& con);
+  // Rolls back unless committed. A failing rollback is written to the
+  // statement trace and otherwise ignored: giving the connection back to the
+  // pool rolls back as well.
+  ~MetadataSaveTransaction();
+  MetadataSaveTransaction(const MetadataSaveTransaction&) = delete;
+  MetadataSaveTransaction& operator=(const MetadataSaveTransaction&) = delete;
+
+  // Commits; raises the engine's error (the destructor then rolls back what
+  // the engine still holds open).
+  void Commit();
+
+ private:
+  void RollbackQuietly() noexcept;
+
+  Connection& con_;
+  bool open_ = false;
+};
+
+}  // namespace q6
