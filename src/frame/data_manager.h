@@ -11,6 +11,8 @@
 //   unchanged (data access errors 0x80004005, no current record 0x800A0BCD,
 //   Invalid use of Null 0x800A005E, Overflow 0x800A0006, ...); LoadEOMetaData
 //   also E_FAIL (0x80004005) when the iparentid links of FD_Entities loop back.
+//   DeleteBIType: also Object variable not set (91) for Nothing and Type
+//   mismatch (13) for an object that is not a Connection.
 //   GetData, MoveToByRS: none; any failure is the result False.
 //   strBiToSqlByEO: none; any failure gives "*".
 //   SaveEOMetaData: its own clean-up decides (see its source).
