@@ -7,10 +7,10 @@ set -euo pipefail
 build=${1:-build}
 seconds=${2:-60}
 pgdir=$(mktemp -d /tmp/q6fd-soak-pg.XXXXXX)
-cleanup() { bash scripts/pg.sh stop "$pgdir" || true; rm -rf "$pgdir"; }
+cleanup() { bash "$(dirname "$0")/pg.sh" stop "$pgdir" || true; rm -rf "$pgdir"; }
 trap cleanup EXIT
 export Q6FD_TEST_PG
-Q6FD_TEST_PG=$(bash scripts/pg.sh start "$pgdir")
+Q6FD_TEST_PG=$(bash "$(dirname "$0")/pg.sh" start "$pgdir")
 echo "PostgreSQL for the soak run: $Q6FD_TEST_PG"
 export Q6_SOAK=1 Q6_STRESS_SECONDS="$seconds"
 "$build/bin/reliability_tests"

@@ -3,11 +3,12 @@
 # SQLite needs nothing; PostgreSQL gets a throwaway server for the run.
 set -euo pipefail
 build=${1:-build}
+here=$(cd "$(dirname "$0")" && pwd)
 pgdir=$(mktemp -d /tmp/q6fd-pg.XXXXXX)
-cleanup() { bash scripts/pg.sh stop "$pgdir" || true; rm -rf "$pgdir"; }
+cleanup() { bash "$here/pg.sh" stop "$pgdir" || true; rm -rf "$pgdir"; }
 trap cleanup EXIT
 export Q6FD_TEST_PG
-Q6FD_TEST_PG=$(bash scripts/pg.sh start "$pgdir")
+Q6FD_TEST_PG=$(bash "$here/pg.sh" start "$pgdir")
 echo "PostgreSQL for tests: $Q6FD_TEST_PG"
 cd "$build"
 ctest --output-on-failure -j 2 --timeout 900

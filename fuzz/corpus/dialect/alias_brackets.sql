@@ -1,0 +1,1 @@
+select [sName] as 'name', isnull(sCaption,'') as 'cap', getdate() from [FD_Entities] where iID = 51 order by dbltop

@@ -1,0 +1,1 @@
+select * from FD_Locks where class_flag>='6' and left(locks_id,3)= '510' or (class_flag='6' and left('510000000000001',len(locks_id))=locks_id)

@@ -1,0 +1,1 @@
+select top (5) oid from fd_receipt where oid in (select top 3 receipt_oid from fd_receipt_line order by oid desc) order by oid

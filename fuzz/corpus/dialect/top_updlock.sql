@@ -1,0 +1,1 @@
+Select top 1 * From FD_Locks with(updlock) Where  class_flag='1' or (class_flag='2' and workstation_name='pc')

@@ -1,0 +1,1 @@
+update FD_Entities set sMaxOID='510000000000013' where iID = 51; select sMaxOID from FD_Entities with (nolock) where iID = 51
