@@ -16,7 +16,6 @@ const std::vector<Command>& Commands() {
   return all;
 }
 
-
 namespace {
 
 void PrintHelp(std::ostream& out) {
