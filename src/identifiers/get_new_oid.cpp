@@ -10,10 +10,10 @@
 // which holds the counter's row. Any failure rolls the transaction back, so
 // the counter moves exactly when an OID is returned. A plain read needs no
 // transaction and writes nothing.
+#include "frame/exclusive_transaction.h"
 #include "frame/oid_manager.h"
 #include "frame/sql_text.h"
 #include "identifiers/identifier_value.h"
-#include "identifiers/own_transaction.h"
 #include "outside/eso/oid_object.h"
 #include "outside/services/connection_manager.h"
 #include "platform/adodb/connection.h"
@@ -21,6 +21,11 @@
 #include "platform/adodb/recordset.h"
 
 namespace q6 {
+
+namespace {
+// Tries of a begin that found SQLite's write lock taken by another allocator.
+constexpr int kBusyRetries = 5;
+}  // namespace
 
 ObjectRef OIDManager::GetNewOID(Variant& DataSource, int32_t& BIStyle, bool& Locked) {
   const std::string select =
@@ -33,7 +38,8 @@ ObjectRef OIDManager::GetNewOID(Variant& DataSource, int32_t& BIStyle, bool& Loc
     return oid;
   }
 
-  OwnTransaction tx(*con);
+  // Busy begins are tried again: nothing has been read at that point.
+  ExclusiveTransaction tx(*con, "OIDManager.GetNewOID", {}, kBusyRetries);
   std::shared_ptr<Recordset> rs = con->Execute(select);
   const std::string next = NextOid(rs->Fields()->Item(Variant("sMaxOID"))->Value());
   con->Execute(" update fd_entities set smaxoid='" + SqlEscaped(next) +

@@ -11,6 +11,7 @@
 // back on every path.
 #include <optional>
 
+#include "frame/exclusive_transaction.h"
 #include "frame/lock_manager.h"
 #include "locks/conflict_message.h"
 #include "locks/error_note.h"
@@ -30,7 +31,7 @@ namespace {
 std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string& query,
                                           const std::string& insert) {
   ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
-  LockerTransaction xact(*lease);
+  ExclusiveTransaction xact(*lease, "LockManager.LockIt", LockerExclusion(lease->engine()));
   std::shared_ptr<Recordset> rs = lease->Execute(query);
   if (!rs->EOF()) return LockConflictMessage(ReadLockHolderRow(*rs));
   rs.reset();

@@ -2,7 +2,7 @@
 // and FD_Fields, with its chain of child entities, as one unit.
 //
 // The outermost call takes a connection, begins the transaction and shuts
-// other metadata savers out (MetadataSaveTransaction), then checks the
+// other metadata savers out (ExclusiveTransaction with MetadataSaverExclusion), then checks the
 // caption, writes the entity row (inserted for a new entity, EditState 2;
 // rewritten otherwise), deletes the entity's field rows and sends the new
 // ones in one batch, and saves the child through this object's interface.
@@ -16,6 +16,7 @@
 // rollback and gets none. A caption used by another document type is told
 // to the user by the message box, once, after the rollback.
 #include "frame/data_manager.h"
+#include "frame/exclusive_transaction.h"
 #include "metadata/entity_row_writer.h"
 #include "metadata/field_row_writer.h"
 #include "metadata/save_pause_hook.h"
@@ -146,7 +147,7 @@ bool DataManager::SaveEOMetaData(Variant& DataSourceName, ObjectRef& EO, bool& O
     ConnectionLease lease(DataSourceName);
     std::shared_ptr<Connection> con = As<Connection>(ObjectOf(lease.variable()));
     if (!con) ThrowVb(kVbTypeMismatch);
-    MetadataSaveTransaction transaction(*con);
+    ExclusiveTransaction transaction(*con, kSource, MetadataSaverExclusion(con->engine()));
     SaveUnit unit(con, DataSourceName);
     if (SaveWithin(*this, unit, DataSourceName, EO, OnlyEO, SetChildEO)) {
       PauseInsideSaveIfAsked();  // tests only: see save_pause_hook.h

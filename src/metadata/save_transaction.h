@@ -1,4 +1,4 @@
-// The transaction of a metadata save.
+// What shuts other metadata savers out during a save.
 //
 // Saving an entity checks that no other document type has its caption, then
 // writes the entity row and replaces its field rows. Two savers must not
@@ -22,37 +22,8 @@
 
 namespace q6 {
 
-class Connection;
-
 // The statements that follow BeginTrans on `engine` to shut other metadata
 // savers out, in order; none when BeginTrans already does it (SQLite).
 std::vector<std::string> MetadataSaverExclusion(Engine engine);
-
-class MetadataSaveTransaction {
- public:
-  // Begins the transaction on `con` and waits until no other metadata saver
-  // holds the exclusion. Raises the data access layer's error when either
-  // step fails (0x8004D013 when `con` already has a transaction open, E_FAIL
-  // from the engine, for example after SQLite's busy timeout); nothing is
-  // left open then.
-  // REQUIRES: `con` is open and outlives this object.
-  explicit MetadataSaveTransaction(Connection& con);
-  // Rolls back unless committed. A failing rollback is written to the
-  // statement trace and otherwise ignored: giving the connection back to the
-  // pool rolls back as well.
-  ~MetadataSaveTransaction();
-  MetadataSaveTransaction(const MetadataSaveTransaction&) = delete;
-  MetadataSaveTransaction& operator=(const MetadataSaveTransaction&) = delete;
-
-  // Commits; raises the engine's error (the destructor then rolls back what
-  // the engine still holds open).
-  void Commit();
-
- private:
-  void RollbackQuietly() noexcept;
-
-  Connection& con_;
-  bool open_ = false;
-};
 
 }  // namespace q6
