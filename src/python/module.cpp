@@ -3,6 +3,7 @@
 // (ComError) and the Null and Empty values.
 #include <pybind11/pybind11.h>
 
+#include "python/message_box.h"
 #include "python/proxy.h"
 #include "python/python_types.h"
 
@@ -14,4 +15,5 @@ PYBIND11_MODULE(q6fdmgr, m) {
       "Null and Empty are the automation values of the same names.";
   q6::pymod::DefinePythonTypes(m);
   q6::pymod::BindProxy(m);
+  q6::pymod::BindMessageBox(m);
 }
