@@ -29,7 +29,7 @@
 
 #include "bench_pg.h"
 #include "bench_util.h"
-#include "frame/oid_manager.h"
+#include "component/frame/oid_manager.h"
 #include "outside/eso/oid_object.h"
 #include "platform/adodb/connection.h"
 #include "platform/schema/schema.h"

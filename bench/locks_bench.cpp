@@ -31,7 +31,7 @@
 
 #include "bench_pg.h"
 #include "bench_util.h"
-#include "frame/lock_manager.h"
+#include "component/frame/lock_manager.h"
 #include "platform/adodb/connection.h"
 #include "platform/drivers/postgres/pg_driver.h"
 #include "platform/schema/schema.h"

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "frame/data_manager.h"
+#include "component/frame/data_manager.h"
 #include "outside/eso/entity_object.h"
 #include "platform/adodb/connection.h"
 #include "platform/schema/schema.h"

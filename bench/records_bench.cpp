@@ -40,13 +40,13 @@
 
 #include "bench_pg.h"
 #include "bench_util.h"
-#include "frame/data_manager.h"
+#include "component/frame/data_manager.h"
+#include "component/records/record_statements.h"
 #include "outside/eso/entity_object.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
 #include "platform/dialect/dialect.h"
 #include "platform/drivers/postgres/pg_driver.h"
-#include "records/record_statements.h"
 
 namespace {
 
@@ -343,7 +343,7 @@ void BM_RecordsMoveToByRS(benchmark::State& state) {
     state.ResumeTiming();
     auto t = Clock::now();
     int64_t visited = 0;
-    for (int32_t mode = q6::kMoveFirst;; mode = q6::kMoveNext) {
+    for (int32_t mode = q6::enum_First;; mode = q6::enum_Next) {
       const std::string before = entity->OID()->Value();
       if (!dm->MoveToByRS(con, eo, mode, prs, crs, get_child)) break;
       if (entity->OID()->Value() == before) break;  // past the last record
@@ -372,7 +372,7 @@ void BM_RecordsMoveTo(benchmark::State& state) {
   db->Ensure(n);
   auto raw = db->Raw();
   const auto around = NativeAround(n, db->engine(), [](auto& s, auto& cols, auto& current) {
-    return q6::MoveToStatement(s, cols, q6::kMoveNext, current);
+    return q6::MoveToStatement(s, cols, q6::enum_Next, current);
   });
   auto dm = std::make_shared<DataManager>();
   ObjectRef con = db->con();
@@ -381,9 +381,9 @@ void BM_RecordsMoveTo(benchmark::State& state) {
   for (auto _ : state) {
     auto entity = BenchEntity(n);
     ObjectRef eo = entity;
-    int32_t mode = q6::kMoveFirst;
+    int32_t mode = q6::enum_First;
     dm->MoveTo(con, eo, mode, reversal, get_child);
-    mode = q6::kMoveNext;
+    mode = q6::enum_Next;
     auto t = Clock::now();
     for (int64_t i = 1; i < steps; ++i) dm->MoveTo(con, eo, mode, reversal, get_child);
     system += Since(t) / static_cast<double>(steps - 1);

@@ -14,10 +14,10 @@
 #include <string>
 #include <string_view>
 
-#include "frame/runtime/com_error.h"
 #include "fuzz_check.h"
 #include "platform/datasource/data_source.h"
 #include "platform/datasource/ini_file.h"
+#include "runtime/com_error.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/sql_text.h"
+#include "component/frame/sql_text.h"
 #include "fuzz_check.h"
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/sql_tokens.h"

@@ -10,11 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "frame/runtime/com_error.h"
 #include "fuzz_check.h"
 #include "platform/adodb/filter_eval.h"
 #include "platform/adodb/filter_parse.h"
 #include "platform/adodb/record_data.h"
+#include "runtime/com_error.h"
 
 namespace {
 

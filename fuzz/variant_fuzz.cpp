@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "frame/runtime/com_error.h"
-#include "frame/runtime/decimal.h"
-#include "frame/runtime/variant.h"
 #include "fuzz_check.h"
+#include "runtime/com_error.h"
+#include "runtime/decimal.h"
+#include "runtime/variant.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "cli/command.h"
-#include "frame/runtime/class_table.h"
+#include "runtime/class_table.h"
 
 namespace q6::cli {
 

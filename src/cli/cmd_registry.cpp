@@ -6,8 +6,8 @@
 #include <ostream>
 
 #include "cli/command.h"
-#include "frame/runtime/class_table.h"
-#include "frame/runtime/registry.h"
+#include "runtime/class_table.h"
+#include "runtime/registry.h"
 
 namespace q6::cli {
 

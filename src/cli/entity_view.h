@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/text_table.h"
-#include "frame/runtime/variant.h"
+#include "runtime/variant.h"
 
 namespace q6 {
 class EntityObject;

@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "cli/command.h"
-#include "frame/runtime/com_error.h"
+#include "runtime/com_error.h"
 
 namespace q6::cli {
 

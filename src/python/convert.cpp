@@ -15,9 +15,9 @@
 #include <limits>
 #include <string>
 
-#include "frame/runtime/value_date.h"
 #include "python/proxy.h"
 #include "python/python_types.h"
+#include "runtime/value_date.h"
 
 namespace q6::pymod {
 

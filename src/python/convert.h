@@ -31,7 +31,7 @@
 
 #include <pybind11/pybind11.h>
 
-#include "frame/runtime/variant.h"
+#include "runtime/variant.h"
 
 namespace q6::pymod {
 

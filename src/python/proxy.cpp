@@ -16,9 +16,9 @@
 #include <utility>
 #include <vector>
 
-#include "frame/runtime/class_table.h"
 #include "python/convert.h"
 #include "python/python_types.h"
+#include "runtime/class_table.h"
 
 namespace q6::pymod {
 

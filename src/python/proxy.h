@@ -29,7 +29,7 @@
 
 #include <pybind11/pybind11.h>
 
-#include "frame/runtime/dispatch.h"
+#include "runtime/dispatch.h"
 
 namespace q6::pymod {
 

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "frame/runtime/com_error.h"
+#include "runtime/com_error.h"
 
 namespace q6::pymod {
 

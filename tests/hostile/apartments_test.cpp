@@ -14,13 +14,13 @@
 #include <thread>
 #include <vector>
 
-#include "frame/runtime/class_table.h"
-#include "frame/runtime/com_error.h"
-#include "frame/runtime/registry.h"
 #include "outside/services/connection_manager.h"
 #include "outside/services/public_service.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
+#include "runtime/class_table.h"
+#include "runtime/com_error.h"
+#include "runtime/registry.h"
 #include "support/test_db.h"
 
 namespace q6::test {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "frame/data_manager.h"
-#include "frame/lock_manager.h"
-#include "frame/log_manager.h"
-#include "frame/sql_text.h"
+#include "component/frame/data_manager.h"
+#include "component/frame/lock_manager.h"
+#include "component/frame/log_manager.h"
+#include "component/frame/sql_text.h"
 #include "outside/eso/entity_field.h"
 #include "outside/eso/entity_fields.h"
 #include "outside/eso/entity_object.h"

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "frame/runtime/com_error.h"
 #include "outside/services/public_service.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
 #include "platform/textfile/file_system_object.h"
+#include "runtime/com_error.h"
 #include "support/test_db.h"
 
 namespace q6::test {

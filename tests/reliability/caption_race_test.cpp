@@ -10,7 +10,7 @@
 #include <chrono>
 #include <thread>
 
-#include "metadata/save_pause_hook.h"
+#include "component/metadata/save_pause_hook.h"
 #include "metadata_edits.h"
 #include "platform/msgbox/message_box.h"
 #include "workers.h"

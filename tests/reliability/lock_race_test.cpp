@@ -11,7 +11,7 @@
 #include <sstream>
 #include <thread>
 
-#include "frame/lock_manager.h"
+#include "component/frame/lock_manager.h"
 #include "road.h"
 #include "workers.h"
 

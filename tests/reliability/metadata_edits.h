@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "frame/data_manager.h"
+#include "component/frame/data_manager.h"
 #include "outside/eso/entity_children.h"
 #include "outside/eso/entity_field.h"
 #include "outside/eso/entity_object.h"

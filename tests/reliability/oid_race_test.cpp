@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "frame/oid_manager.h"
+#include "component/frame/oid_manager.h"
 #include "outside/eso/oid_object.h"
 #include "reliability_fixture.h"
 #include "support/metadata_fixture.h"

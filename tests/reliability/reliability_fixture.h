@@ -20,13 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "frame/data_manager.h"
-#include "frame/runtime/com_error.h"
+#include "component/frame/data_manager.h"
 #include "outside/eso/entity_object.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
 #include "platform/schema/schema.h"
+#include "runtime/com_error.h"
 #include "sample/sample_data.h"
 #include "support/test_db.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "frame/data_manager.h"
-#include "frame/lock_manager.h"
-#include "frame/oid_manager.h"
+#include "component/frame/data_manager.h"
+#include "component/frame/lock_manager.h"
+#include "component/frame/oid_manager.h"
 #include "outside/eso/entity_children.h"
 #include "outside/eso/entity_field.h"
 #include "outside/eso/entity_object.h"

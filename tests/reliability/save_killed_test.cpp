@@ -10,7 +10,7 @@
 #include <chrono>
 #include <functional>
 
-#include "metadata/save_pause_hook.h"
+#include "component/metadata/save_pause_hook.h"
 #include "metadata_edits.h"
 #include "workers.h"
 

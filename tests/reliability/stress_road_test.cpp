@@ -17,7 +17,7 @@
 #include <set>
 #include <sstream>
 
-#include "frame/enums.h"
+#include "component/support/enums.h"
 #include "platform/adodb/recordset.h"
 #include "road.h"
 #include "workers.h"

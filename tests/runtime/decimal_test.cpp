@@ -1,5 +1,5 @@
 // Decimal: parsing with exact rounding, conversions, arithmetic and order.
-#include "frame/runtime/decimal.h"
+#include "runtime/decimal.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "frame/runtime/com_error.h"
+#include "runtime/com_error.h"
 
 namespace q6 {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "frame/runtime/binder.h"
+#include "runtime/binder.h"
 
 namespace q6 {
 namespace {

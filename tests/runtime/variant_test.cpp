@@ -1,5 +1,5 @@
 // Variant: the conversion matrix, text forms, equality and the text helpers.
-#include "frame/runtime/variant.h"
+#include "runtime/variant.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <limits>
 #include <optional>
 
-#include "frame/runtime/dispatch.h"
+#include "runtime/dispatch.h"
 
 namespace q6 {
 namespace {

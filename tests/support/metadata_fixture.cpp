@@ -3,9 +3,9 @@
 
 #include <initializer_list>
 
-#include "frame/runtime/variant.h"
-#include "frame/sql_text.h"
+#include "component/frame/sql_text.h"
 #include "platform/adodb/connection.h"
+#include "runtime/variant.h"
 
 namespace q6::test {
 namespace {

@@ -27,9 +27,9 @@
 #include <memory>
 #include <string>
 
-#include "frame/runtime/variant.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
+#include "runtime/variant.h"
 
 namespace q6::test {
 

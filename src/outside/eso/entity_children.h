@@ -28,8 +28,8 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/runtime/dispatch.h"
 #include "outside/eso/keyed_list.h"
+#include "runtime/dispatch.h"
 
 namespace q6 {
 

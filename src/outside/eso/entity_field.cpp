@@ -4,8 +4,8 @@
 // followed by Value (the default member) and Changed.
 #include "outside/eso/entity_field.h"
 
-#include "frame/runtime/class_table.h"
 #include "outside/eso/member_table.h"
+#include "runtime/class_table.h"
 
 namespace q6 {
 

@@ -31,8 +31,8 @@
 #include <span>
 #include <string>
 
-#include "frame/runtime/dispatch.h"
 #include "outside/eso/member_store.h"
+#include "runtime/dispatch.h"
 
 // X(accessor, automation name, type), in the order of the metadata table.
 #define Q6_ENTITY_FIELD_MEMBERS(X)        \

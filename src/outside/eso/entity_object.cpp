@@ -2,8 +2,8 @@
 // record's identifier and its edit state.
 #include "outside/eso/entity_object.h"
 
-#include "frame/runtime/class_table.h"
 #include "outside/eso/member_table.h"
+#include "runtime/class_table.h"
 
 namespace q6 {
 

@@ -40,11 +40,11 @@
 #include <span>
 #include <string>
 
-#include "frame/runtime/dispatch.h"
 #include "outside/eso/entity_children.h"
 #include "outside/eso/entity_fields.h"
 #include "outside/eso/member_store.h"
 #include "outside/eso/oid_object.h"
+#include "runtime/dispatch.h"
 
 // X(accessor, automation name, type), in the order of the metadata table.
 #define Q6_ENTITY_OBJECT_MEMBERS(X)         \

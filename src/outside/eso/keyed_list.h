@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "frame/runtime/com_error.h"
-#include "frame/runtime/variant.h"
+#include "runtime/com_error.h"
+#include "runtime/variant.h"
 
 namespace q6 {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/runtime/variant.h"
+#include "runtime/variant.h"
 
 namespace q6 {
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "frame/runtime/dispatch.h"
 #include "outside/eso/member_store.h"
+#include "runtime/dispatch.h"
 
 namespace q6 {
 

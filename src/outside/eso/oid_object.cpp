@@ -1,8 +1,8 @@
 // OIDObject and its class registration.
 #include "outside/eso/oid_object.h"
 
-#include "frame/runtime/class_table.h"
 #include "outside/eso/member_table.h"
+#include "runtime/class_table.h"
 
 namespace q6 {
 

@@ -6,9 +6,9 @@
 // in the apartment (thread) that uses it, so it needs no lock.
 #include "outside/services/connection_manager.h"
 
-#include "frame/runtime/binder.h"
-#include "frame/runtime/class_table.h"
 #include "platform/adodb/connection.h"
+#include "runtime/binder.h"
+#include "runtime/class_table.h"
 
 namespace q6 {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/runtime/dispatch.h"
+#include "runtime/dispatch.h"
 
 namespace q6 {
 

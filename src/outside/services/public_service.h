@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "frame/runtime/dispatch.h"
+#include "runtime/dispatch.h"
 
 namespace q6 {
 

@@ -1,8 +1,8 @@
 // The member table of PublicService, its registration and the apartment's
 // instance.
-#include "frame/runtime/binder.h"
-#include "frame/runtime/class_table.h"
 #include "outside/services/public_service.h"
+#include "runtime/binder.h"
+#include "runtime/class_table.h"
 
 namespace q6 {
 

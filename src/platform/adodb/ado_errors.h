@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "frame/runtime/com_error.h"
+#include "runtime/com_error.h"
 
 namespace q6 {
 

@@ -16,9 +16,9 @@
 #include <memory>
 #include <string>
 
-#include "frame/runtime/dispatch.h"
 #include "platform/datasource/data_source.h"
 #include "platform/drivers/driver.h"
+#include "runtime/dispatch.h"
 
 namespace q6 {
 

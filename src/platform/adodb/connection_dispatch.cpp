@@ -1,9 +1,9 @@
 // Connection: its member table, the late-bound faces of its methods and the
 // registration of the two creatable classes' ProgIDs.
-#include "frame/runtime/binder.h"
-#include "frame/runtime/class_table.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
+#include "runtime/binder.h"
+#include "runtime/class_table.h"
 
 namespace q6 {
 

@@ -1,8 +1,8 @@
 // Fields and Field, with their member tables.
 #include "platform/adodb/fields.h"
 
-#include "frame/runtime/binder.h"
 #include "platform/adodb/ado_errors.h"
+#include "runtime/binder.h"
 
 namespace q6 {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/runtime/dispatch.h"
 #include "platform/adodb/record_data.h"
+#include "runtime/dispatch.h"
 
 namespace q6 {
 

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "frame/runtime/value_date.h"
-#include "frame/runtime/value_number_text.h"
-#include "frame/runtime/value_utf8.h"
 #include "platform/adodb/ado_errors.h"
+#include "runtime/value_date.h"
+#include "runtime/value_number_text.h"
+#include "runtime/value_utf8.h"
 
 namespace q6 {
 namespace {

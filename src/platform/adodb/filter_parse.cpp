@@ -7,9 +7,9 @@
 #include <cctype>
 #include <cstdio>
 
-#include "frame/runtime/value_date.h"
-#include "frame/runtime/value_number_text.h"
 #include "platform/adodb/ado_errors.h"
+#include "runtime/value_date.h"
+#include "runtime/value_number_text.h"
 
 namespace q6 {
 namespace {

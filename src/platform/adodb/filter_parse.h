@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/runtime/variant.h"
+#include "runtime/variant.h"
 
 namespace q6 {
 

@@ -32,9 +32,9 @@
 #include <string>
 #include <vector>
 
-#include "frame/runtime/dispatch.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/record_data.h"
+#include "runtime/dispatch.h"
 
 namespace q6 {
 

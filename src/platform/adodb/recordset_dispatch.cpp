@@ -2,11 +2,11 @@
 //
 // The default member is Fields with an optional index, so rs("name") reaches
 // the Field the way clients of a recordset write it.
-#include "frame/runtime/binder.h"
-#include "frame/runtime/class_table.h"
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
+#include "runtime/binder.h"
+#include "runtime/class_table.h"
 
 namespace q6 {
 

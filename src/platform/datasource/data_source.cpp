@@ -5,9 +5,9 @@
 
 #include <cstdlib>
 
-#include "frame/runtime/com_error.h"
-#include "frame/runtime/variant.h"
 #include "platform/datasource/ini_file.h"
+#include "runtime/com_error.h"
+#include "runtime/variant.h"
 
 namespace q6 {
 namespace {

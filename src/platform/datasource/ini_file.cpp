@@ -10,7 +10,7 @@
 #include <mutex>
 #include <sstream>
 
-#include "frame/runtime/variant.h"
+#include "runtime/variant.h"
 
 namespace q6 {
 namespace {

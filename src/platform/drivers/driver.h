@@ -23,9 +23,9 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/runtime/variant.h"
 #include "platform/datasource/data_source.h"
 #include "platform/dialect/dialect.h"
+#include "runtime/variant.h"
 
 namespace q6 {
 

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "frame/runtime/com_error.h"
+#include "runtime/com_error.h"
 
 namespace q6::textfile {
 

@@ -10,9 +10,9 @@
 
 #include <cerrno>
 
-#include "frame/runtime/binder.h"
-#include "frame/runtime/class_table.h"
 #include "platform/textfile/file_errors.h"
+#include "runtime/binder.h"
+#include "runtime/class_table.h"
 
 namespace q6::textfile {
 

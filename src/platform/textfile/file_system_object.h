@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "frame/runtime/dispatch.h"
 #include "platform/textfile/text_stream.h"
+#include "runtime/dispatch.h"
 
 namespace q6::textfile {
 

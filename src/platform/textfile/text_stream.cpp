@@ -6,9 +6,9 @@
 
 #include <cerrno>
 
-#include "frame/runtime/binder.h"
-#include "frame/runtime/com_error.h"
 #include "platform/textfile/file_errors.h"
+#include "runtime/binder.h"
+#include "runtime/com_error.h"
 
 namespace q6::textfile {
 

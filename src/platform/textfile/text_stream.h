@@ -27,8 +27,8 @@
 #include <memory>
 #include <string>
 
-#include "frame/runtime/dispatch.h"
 #include "platform/textfile/text_encoding.h"
+#include "runtime/dispatch.h"
 
 namespace q6::textfile {
 

@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "frame/runtime/value_utf8.h"
+#include "runtime/value_utf8.h"
 
 namespace q6 {
 namespace {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "eso_test_util.h"
-#include "frame/runtime/class_table.h"
+#include "runtime/class_table.h"
 
 namespace q6 {
 namespace {

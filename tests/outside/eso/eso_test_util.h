@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "frame/runtime/dispatch.h"
+#include "runtime/dispatch.h"
 
 namespace q6 {
 

@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "frame/runtime/class_table.h"
 #include "platform/adodb/ado_errors.h"
+#include "runtime/class_table.h"
 #include "support/test_db.h"
 
 namespace q6 {

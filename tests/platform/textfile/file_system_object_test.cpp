@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/runtime/class_table.h"
 #include "platform/textfile/scratch_dir.h"
+#include "runtime/class_table.h"
 
 namespace q6::textfile {
 namespace {

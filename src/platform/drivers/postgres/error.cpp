@@ -3,7 +3,7 @@
 
 #include <libpq-fe.h>
 
-#include "frame/runtime/com_error.h"
+#include "runtime/com_error.h"
 
 namespace q6::postgres {
 namespace {

@@ -10,8 +10,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "frame/runtime/value_date.h"
-#include "frame/runtime/value_number_text.h"
+#include "runtime/value_date.h"
+#include "runtime/value_number_text.h"
 
 namespace q6::postgres {
 namespace {

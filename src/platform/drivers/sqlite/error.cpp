@@ -3,7 +3,7 @@
 
 #include <sqlite3.h>
 
-#include "frame/runtime/com_error.h"
+#include "runtime/com_error.h"
 
 namespace q6::sqlite {
 

@@ -9,7 +9,7 @@
 
 #include <climits>
 
-#include "frame/runtime/value_date.h"
+#include "runtime/value_date.h"
 
 namespace q6::sqlite {
 namespace {

@@ -1,0 +1,52 @@
+// OIDManager.GetNewOID: the next OID of a type from its counter in
+// FD_Entities.sMaxOID, or (Locked False) the counter as it stands.
+//
+// Allocation reads the counter and writes it back in two statements. Run
+// bare, two clients could read the same counter and hand out the same OID,
+// so both statements run in one transaction of the method's own connection
+// that keeps other allocators of the type out until it commits: SQLite
+// begins it with BEGIN IMMEDIATE (the database's write lock, taken before
+// the read), and on PostgreSQL the select's with(updlock) becomes FOR UPDATE,
+// which holds the counter's row. Any failure rolls the transaction back, so
+// the counter moves exactly when an OID is returned. A plain read needs no
+// transaction and writes nothing.
+#include "component/frame/exclusive_transaction.h"
+#include "component/frame/oid_manager.h"
+#include "component/frame/sql_text.h"
+#include "component/identifiers/identifier_value.h"
+#include "outside/eso/oid_object.h"
+#include "outside/services/connection_manager.h"
+#include "platform/adodb/connection.h"
+#include "platform/adodb/fields.h"
+#include "platform/adodb/recordset.h"
+
+namespace q6 {
+
+namespace {
+// Tries of a begin that found SQLite's write lock taken by another allocator.
+constexpr int kBusyRetries = 5;
+}  // namespace
+
+ObjectRef OIDManager::GetNewOID(Variant& DataSource, int32_t& BIStyle, bool& Locked) {
+  const std::string select =
+      "Select sMaxOID From FD_Entities with(updlock) Where iID = " + SqlNumber(BIStyle);
+  ConnectionLease con(DataSource);
+  auto oid = NewOIDObject();
+  if (!Locked) {
+    std::shared_ptr<Recordset> rs = con->Execute(select);
+    oid->SetValue(rs->Fields()->Item(Variant("sMaxOID"))->Value());
+    return oid;
+  }
+
+  // Busy begins are tried again: nothing has been read at that point.
+  ExclusiveTransaction tx(*con, "OIDManager.GetNewOID", {}, kBusyRetries);
+  std::shared_ptr<Recordset> rs = con->Execute(select);
+  const std::string next = NextOid(rs->Fields()->Item(Variant("sMaxOID"))->Value());
+  con->Execute(" update fd_entities set smaxoid='" + SqlEscaped(next) +
+               "' where iid= " + SqlNumber(BIStyle));
+  tx.Commit();
+  oid->SetValue(Variant(next));
+  return oid;
+}
+
+}  // namespace q6

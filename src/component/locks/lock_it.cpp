@@ -1,0 +1,74 @@
+// LockManager.LockIt: takes one application-level lock in FD_Locks.
+//
+// The arguments are normalised (Null to "", lower case) and written back for
+// the caller; levels 1 to 5 put their scope identifier into an empty vID.
+// Then, on a connection from OpenConnection, the conflict query and the
+// insert run in one transaction that shuts every other locker out until it
+// ends, so two callers that ask at the same moment cannot both get the lock.
+// A conflict rolls back and raises 0x80040C1E naming the holder; any other
+// failure rolls back, writes its cause to the statement trace and raises
+// 0x80040C1E with the fixed concurrency text. The lease gives the connection
+// back on every path.
+#include <optional>
+
+#include "component/frame/exclusive_transaction.h"
+#include "component/frame/lock_manager.h"
+#include "component/locks/conflict_message.h"
+#include "component/locks/lock_statements.h"
+#include "component/locks/lock_transaction.h"
+#include "component/support/error_note.h"
+#include "outside/services/connection_manager.h"
+#include "platform/adodb/connection.h"
+#include "platform/adodb/recordset.h"
+
+namespace q6 {
+namespace {
+
+// Runs the check and, when nothing is in the way, the insert. Returns the
+// conflict message, or nullopt once the row is in. The transaction ends
+// before the lease gives the connection back: committed after the insert,
+// rolled back on a conflict or an error.
+std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string& query,
+                                          const std::string& insert) {
+  ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
+  ExclusiveTransaction xact(*lease, "LockManager.LockIt", LockerExclusion(lease->engine()));
+  std::shared_ptr<Recordset> rs = lease->Execute(query);
+  if (!rs->EOF()) return LockConflictMessage(ReadLockHolderRow(*rs));
+  rs.reset();
+  lease->Execute(insert, nullptr, kAdExecuteNoRecords);
+  xact.Commit();
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool LockManager::LockIt(Variant& DataSourceName, Variant& vID, std::string& UserName,
+                         std::string& WorkStation, std::string& ModName, int32_t& iClass,
+                         std::string& sDigest) {
+  std::optional<std::string> conflict;
+  try {
+    Variant& id = vID.Deref();
+    id = Variant(NormalisedLockText(id));
+    ModName = NormalisedLockText(Variant(ModName));
+    UserName = NormalisedLockText(Variant(UserName));
+    WorkStation = NormalisedLockText(Variant(WorkStation));
+
+    LockTarget target{id.string(), UserName, WorkStation, ModName};
+    std::optional<std::string> query = ConflictQuery(iClass, target);
+    std::string_view scope = LockScopeIdentifier(iClass);
+    if (!scope.empty() && target.id.empty()) {
+      target.id = std::string(scope);
+      id = Variant(target.id);
+    }
+    if (!query) return false;
+
+    conflict = CheckAndInsert(DataSourceName, *query, InsertLockStatement(target, iClass, sDigest));
+    if (!conflict) return true;
+  } catch (const std::exception& e) {
+    NoteSwallowedError("LockManager.LockIt", e);
+    ThrowLocked(kLockConcurrencyFailure);
+  }
+  ThrowLocked(*conflict);
+}
+
+}  // namespace q6

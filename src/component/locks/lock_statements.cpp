@@ -1,0 +1,145 @@
+// The lock table's statements, built from fixed fragments.
+//
+// Levels 5 to 7 share one head that finds the locks of every owner scope
+// (everything, workstation, user, user at workstation); the tail of each
+// level adds its module, class or record test. Values go in through
+// SqlEscaped, everything else is literal text.
+#include "component/locks/lock_statements.h"
+
+#include "component/frame/mdl_public.h"
+#include "component/frame/sql_text.h"
+#include "component/support/enums.h"
+
+namespace q6 {
+namespace {
+
+constexpr std::string_view kSelectHead = "Select top 1 * From FD_Locks with(updlock)";
+constexpr std::string_view kDeleteHead = "delete From FD_Locks";
+
+// The part shared by the conflict queries of levels 5, 6 and 7 (two blanks
+// after Where, as the protocol has always sent it).
+std::string OwnerScopesHead(const LockTarget& t) {
+  const std::string w = SqlEscaped(t.workstation);
+  const std::string u = SqlEscaped(t.user);
+  std::string q(kSelectHead);
+  q += " Where ";
+  q += " class_flag='1'";
+  q += " or (class_flag='2' and workstation_name='" + w + "')";
+  q += " or (class_flag='3' and user_name='" + u + "')";
+  q += " or (class_flag='4' and user_name='" + u + "' and workstation_name='" + w + "')";
+  return q;
+}
+
+std::string ModuleTail(const LockTarget& t, std::string_view relation) {
+  return " or (class_flag" + std::string(relation) + " and mod_name='" + SqlEscaped(t.module) +
+         "')";
+}
+
+// " and user_name='U'" and " and WorkStation_name='W'", each when given.
+std::string OwnerFilter(const LockTarget& t) {
+  std::string s;
+  if (!t.user.empty()) s += " and user_name='" + SqlEscaped(t.user) + "'";
+  if (!t.workstation.empty()) s += " and WorkStation_name='" + SqlEscaped(t.workstation) + "'";
+  return s;
+}
+
+}  // namespace
+
+std::string NormalisedLockText(const Variant& value) { return ToLower(CheckNullText(value)); }
+
+bool LockLevelApplies(int32_t level, const LockTarget& t) {
+  switch (level) {
+    case enum_All:
+      return true;
+    case enum_ByHost:
+      return !t.workstation.empty();
+    case enum_ByUser:
+      return !t.user.empty();
+    case enum_ByHostAndUser:
+      return !t.user.empty() || !t.workstation.empty();
+    case enum_ByMod:
+      return !t.module.empty();
+    case enum_byClass:
+    case enum_byID:
+      return !t.id.empty();
+    default:
+      return false;
+  }
+}
+
+std::string_view LockScopeIdentifier(int32_t level) {
+  switch (level) {
+    case enum_All:
+      return "_a";
+    case enum_ByHost:
+      return "_h";
+    case enum_ByUser:
+      return "_u";
+    case enum_ByHostAndUser:
+      return "_h&u";
+    case enum_ByMod:
+      return "_m";
+    default:
+      return "";
+  }
+}
+
+std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t) {
+  if (!LockLevelApplies(level, t)) return std::nullopt;
+  const std::string w = SqlEscaped(t.workstation);
+  const std::string u = SqlEscaped(t.user);
+  const std::string v = SqlEscaped(t.id);
+  std::string q(kSelectHead);
+  switch (level) {
+    case enum_All:
+      return q;
+    case enum_ByHost:
+      return q + " Where (class_flag<>'1' and workstation_name = '" + w + "') or class_flag='1'";
+    case enum_ByUser:
+      return q + " Where (class_flag<>'1' and user_name = '" + u + "') or class_flag='1'";
+    case enum_ByHostAndUser:
+      return q + " Where (class_flag<>'1' and user_name = '" + u + "' or workstation_name = '" + w +
+             "') or class_flag='1'";
+    case enum_ByMod:
+      return OwnerScopesHead(t) + ModuleTail(t, ">='6'");
+    case enum_byClass:
+      // The class test counts the characters of the prefix as stored, not
+      // of its quoted form.
+      return OwnerScopesHead(t) + ModuleTail(t, "='5'") +
+             " or (class_flag>='6' and left(locks_id," + SqlNumber(CharCount(t.id)) + ")= '" + v +
+             "')";
+    default:  // enum_byID
+      return OwnerScopesHead(t) + ModuleTail(t, "='5'") + " or (class_flag='6' and left('" + v +
+             "',len(locks_id))=locks_id)" + " or (class_flag='7' and locks_id='" + v + "')";
+  }
+}
+
+std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_view digest) {
+  return "insert into fd_locks values('" + SqlEscaped(t.id) + "','" + SqlEscaped(t.user) + "','" +
+         SqlEscaped(t.workstation) + "','" + SqlEscaped(t.module) + "','" + SqlNumber(level) +
+         "','" + SqlEscaped(digest) + "')";
+}
+
+std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t) {
+  if (!LockLevelApplies(level, t)) return std::nullopt;
+  std::string s(kDeleteHead);
+  switch (level) {
+    case enum_All:
+      return s;
+    case enum_ByHost:
+      return s + " Where workstation_name = '" + SqlEscaped(t.workstation) + "'";
+    case enum_ByUser:
+      return s + " Where user_name = '" + SqlEscaped(t.user) + "'";
+    case enum_ByHostAndUser:
+      return s + " Where user_name = '" + SqlEscaped(t.user) + "' and workstation_name = '" +
+             SqlEscaped(t.workstation) + "'";
+    case enum_ByMod:
+      return s + " Where mod_name = '" + SqlEscaped(t.module) + "'" + OwnerFilter(t);
+    case enum_byClass:
+      return s + " Where locks_id = '" + SqlEscaped(t.id) + "'" + OwnerFilter(t);
+    default:  // enum_byID: whoever holds it
+      return s + " Where locks_id = '" + SqlEscaped(t.id) + "'";
+  }
+}
+
+}  // namespace q6

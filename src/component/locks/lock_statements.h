@@ -1,0 +1,53 @@
+// The statements of the lock table FD_Locks: the conflict query a new lock
+// runs first, the row it inserts and the release statement of each level.
+//
+// Every text is joined from fixed fragments and the caller's values, left to
+// right, exactly as the lock protocol has always sent it; the one change is
+// that a single quote inside a value is written twice (SqlEscaped), so a
+// value can neither break a statement nor change its meaning, and the row
+// stores the text exactly as given.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "runtime/variant.h"
+
+namespace q6 {
+
+// The normalised arguments of a lock or release call: W, U, M and V.
+struct LockTarget {
+  std::string id;           // vID
+  std::string user;         // UserName
+  std::string workstation;  // WorkStation
+  std::string module;       // ModName
+};
+
+// What a lock method does to each of its text arguments first: Null (and
+// Empty) become "", then the text is lower-cased, Unicode letters included.
+// Raises what CheckNull or the text conversion raises.
+std::string NormalisedLockText(const Variant& value);
+
+// Whether `level` is one of 1 to 7 and what it needs is not empty: 1 needs
+// nothing, 2 the workstation, 3 the user, 4 the user or the workstation,
+// 5 the module, 6 and 7 the identifier.
+bool LockLevelApplies(int32_t level, const LockTarget& t);
+
+// The identifier a lock of level 1 to 5 stores when the caller gave none:
+// "_a", "_h", "_u", "_h&u", "_m"; "" for every other level.
+std::string_view LockScopeIdentifier(int32_t level);
+
+// The query that finds an existing lock in the way of a new lock of
+// `level`; nullopt when LockLevelApplies is false (no query is built).
+std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t);
+
+// "insert into fd_locks values('V','U','W','M','<level>','<digest>')".
+std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_view digest);
+
+// The DELETE that releases the locks of `level`; nullopt when
+// LockLevelApplies is false. `t.module` is compared as given.
+std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t);
+
+}  // namespace q6

@@ -1,0 +1,51 @@
+// How a member of an entity object becomes the value written into its
+// column of FD_Entities or FD_Fields.
+//
+// The writers of the entity row and of the field rows are tables of
+// {column, member, rule}; the rule says how the member's value is converted
+// and when the column receives Null instead:
+//   kLong, kInteger, kByte, kDouble  the member converted to that type;
+//   kText          the member as text, even when empty (names, captions,
+//                  the key field and the record table);
+//   kTextOrNull    the member as text; Null when it is the empty text;
+//   kLongOrNull    as Long; Null when 0 (sheet and layout cells);
+//   kByteOrNull    as Byte; Null when 0 (decimals);
+//   kBoolean       as a Boolean, which the data access layer stores as 1/0;
+//   kFlag          the Integer 1 for True, 0 for False;
+//   kLayout        as Double; Null when 0 or when the field is not in use;
+//   kBound         the Variant unconverted; Null when CheckNull in text
+//                  mode makes it the empty text (Null, Empty or "");
+//   kDefault       the Variant unconverted; Null when it equals the empty
+//                  text (Empty or "") and Null when it is Null;
+//   kMaxOID        the decimal text of the member (the BI type) followed by
+//                  thirteen zeros: the OID counter of a new entity.
+#pragma once
+
+#include "runtime/variant.h"
+
+namespace q6 {
+
+enum class WriteRule {
+  kLong,
+  kInteger,
+  kByte,
+  kDouble,
+  kText,
+  kTextOrNull,
+  kLongOrNull,
+  kByteOrNull,
+  kBoolean,
+  kFlag,
+  kLayout,
+  kBound,
+  kDefault,
+  kMaxOID,
+};
+
+// The value to write for `member` by `rule`. `in_use` is the field's IsUsed
+// (only kLayout reads it). Raises what converting the member raises
+// (Overflow 6, Type mismatch 13); the members of entity objects always hold
+// their own type, so in practice only a Byte or Integer out of range can.
+Variant ColumnOut(const Variant& member, WriteRule rule, bool in_use = true);
+
+}  // namespace q6

@@ -1,0 +1,67 @@
+// A field row, as a table: the column, the member it comes from and how the
+// value is converted. The six position and size columns follow the field's
+// IsUsed: a field that is not in use has no place on the form.
+#include "component/metadata/field_row_writer.h"
+
+#include "platform/adodb/recordset.h"
+
+namespace q6 {
+namespace {
+
+using F = FieldMember;
+using R = WriteRule;
+
+constexpr FieldOutColumn kColumns[] = {
+    {"iID", F::ID, R::kLong},
+    {"sName", F::Name, R::kText},
+    {"sCaption", F::Caption, R::kText},
+    {"iEntityID", F::EntityID, R::kLong},
+    {"iFieldOption", F::FieldOption, R::kLong},
+    {"sHelpContextID", F::HelpContextID, R::kTextOrNull},
+    {"bPersistent", F::Persistent, R::kBoolean},
+    {"iReferenceType", F::ReferenceType, R::kByte},
+    {"iRefFldSqc", F::RefFldSqc, R::kLong},
+    {"iQryFldSqc", F::QryFldSqc, R::kLong},
+    {"bIsUsed", F::IsUsed, R::kBoolean},
+    {"sTaskID", F::TaskID, R::kTextOrNull},
+    {"iEditProp", F::EditProp, R::kLong},
+    {"iDataType", F::DataType, R::kLong},
+    {"iLength", F::Length, R::kByte},
+    {"iDecimals", F::Decimals, R::kByteOrNull},
+    {"bAllowNull", F::AllowNull, R::kBoolean},
+    {"sDefaultValue", F::DefaultValue, R::kDefault},
+    {"sSourceField", F::SourceField, R::kTextOrNull},
+    {"iRow", F::Row, R::kLongOrNull},
+    {"iStartCol", F::StartCol, R::kLongOrNull},
+    {"iEndCol", F::EndCol, R::kLongOrNull},
+    {"iInputCol", F::InputCol, R::kLongOrNull},
+    {"dblleft", F::Left, R::kLayout},
+    {"dblwidth", F::Width, R::kLayout},
+    {"dblInputLeft", F::InputLeft, R::kLayout},
+    {"dblInputWidth", F::InputWidth, R::kLayout},
+    {"dbltop", F::Top, R::kLayout},
+    {"dblHeight", F::Height, R::kLayout},
+    {"dblMin", F::Min, R::kBound},
+    {"dblMax", F::Max, R::kBound},
+    {"sexpr", F::Expr, R::kTextOrNull},
+    {"sjoinfield", F::JoinField, R::kTextOrNull},
+    {"bNeedCheck", F::NeedCheck, R::kFlag},
+};
+
+}  // namespace
+
+std::span<const FieldOutColumn> FieldOutColumns() { return kColumns; }
+
+FieldRowWriter::FieldRowWriter(Recordset& rs) {
+  std::shared_ptr<Fields> fields = rs.Fields();
+  bound_.reserve(std::size(kColumns));
+  for (const FieldOutColumn& c : kColumns) bound_.push_back(fields->Item(Variant(c.column)));
+}
+
+void FieldRowWriter::Write(const EntityField& field) {
+  bool in_use = field.IsUsed();
+  for (size_t i = 0; i < std::size(kColumns); ++i)
+    bound_[i]->PutValue(ColumnOut(field.Member(kColumns[i].member), kColumns[i].rule, in_use));
+}
+
+}  // namespace q6

@@ -1,0 +1,38 @@
+// Self-registration of a library of automation classes.
+//
+// A library describes its type library (name, identifier, version, help
+// string) and lists its classes; RegisterModule writes into the registration
+// store what CreateObject and the type information need, UnregisterModule
+// removes exactly those entries. Registering twice rewrites the same entries.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "runtime/class_table.h"
+
+namespace q6 {
+
+struct TypeLibInfo {
+  std::string name;  // "Q6FDMgr"
+  Guid libid;
+  std::string version;                // "1.1"
+  std::string help;                   // the help string
+  std::vector<std::string> prog_ids;  // the library's classes, by ProgID
+};
+
+// The entries registering `lib`, with `library_path` as the server of every
+// class.
+std::vector<std::pair<std::string, std::string>> RegistrationEntries(
+    const TypeLibInfo& lib, const std::string& library_path);
+// The roots of every key RegistrationEntries writes.
+std::vector<std::string> RegistrationRoots(const TypeLibInfo& lib);
+
+HRESULT RegisterModule(const TypeLibInfo& lib, const std::string& library_path);
+HRESULT UnregisterModule(const TypeLibInfo& lib);
+
+// Path of the shared library (or program) that contains `address`.
+std::string ModulePathOf(const void* address);
+
+}  // namespace q6

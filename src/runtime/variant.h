@@ -1,0 +1,181 @@
+// Variant: the one value type of the automation runtime.
+//
+// A Variant holds one of: Empty, Null, Missing (an omitted optional
+// argument), Boolean (True converts to -1), Byte, Integer (16 bit), Long
+// (32 bit), Double, Decimal (exact), Date, String (UTF-8; lengths and
+// positions count characters), Object (a counted reference to a dispatchable
+// object, possibly Nothing) or a by-reference slot that points at a caller's
+// Variant.
+//
+// Conversions follow the automation rules:
+//   - into integer types: halves round to even; out of range raises
+//     Overflow (6);
+//   - Null into anything but Variant raises Invalid use of Null (94);
+//   - text that is not a number raises Type mismatch (13);
+//   - numbers become text with '.' as the decimal separator, whatever the
+//     process locale, Doubles with at most 15 significant digits;
+//   - Boolean becomes "True"/"False";
+//   - an Object converts through its default member (a data-access field
+//     converts as its current value).
+// A failed conversion leaves the source unchanged.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "runtime/com_error.h"
+#include "runtime/decimal.h"
+
+namespace q6 {
+
+class Dispatchable;
+using ObjectRef = std::shared_ptr<Dispatchable>;
+
+// Type tags; the numbers are the platform's VARTYPE codes.
+enum class VarType : uint16_t {
+  Empty = 0,
+  Null = 1,
+  Integer = 2,
+  Long = 3,
+  Double = 5,
+  Date = 7,
+  String = 8,
+  Object = 9,
+  Missing = 10,  // VT_ERROR holding DISP_E_PARAMNOTFOUND
+  Boolean = 11,
+  Variant = 12,  // only as a declared parameter type: "any"
+  Decimal = 14,
+  Byte = 17,
+  Void = 24,  // only as a declared result type: nothing returned
+};
+
+// Name of a type as the type information prints it ("Long", "String").
+const char* VarTypeName(VarType t);
+
+struct NullValue {
+  bool operator==(const NullValue&) const = default;
+};
+struct MissingValue {
+  bool operator==(const MissingValue&) const = default;
+};
+// A date: days since 1899-12-30, the fraction is the time of day.
+struct DateValue {
+  double days = 0;
+  bool operator==(const DateValue&) const = default;
+};
+
+class Variant {
+ public:
+  Variant() = default;
+  Variant(const Variant&) = default;
+  Variant(Variant&&) noexcept = default;
+  Variant& operator=(const Variant&) = default;
+  Variant& operator=(Variant&&) noexcept = default;
+
+  Variant(NullValue) : v_(NullValue{}) {}
+  Variant(MissingValue) : v_(MissingValue{}) {}
+  Variant(bool b) : v_(b) {}
+  Variant(uint8_t b) : v_(b) {}
+  Variant(int16_t i) : v_(i) {}
+  Variant(int32_t l) : v_(l) {}
+  Variant(double d) : v_(d) {}
+  Variant(const Decimal& d) : v_(d) {}
+  Variant(DateValue d) : v_(d) {}
+  Variant(std::string s) : v_(std::move(s)) {}
+  Variant(const char* s) : v_(std::string(s)) {}
+  Variant(std::string_view s) : v_(std::string(s)) {}
+  Variant(ObjectRef o) : v_(std::move(o)) {}
+  template <class T, class = std::enable_if_t<std::is_base_of_v<Dispatchable, T>>>
+  Variant(std::shared_ptr<T> o) : v_(ObjectRef(std::move(o))) {}
+
+  static Variant Null() { return Variant(NullValue{}); }
+  static Variant Missing() { return Variant(MissingValue{}); }
+  static Variant Nothing() { return Variant(ObjectRef()); }
+  // A by-reference slot pointing at `target`; `target` must outlive it.
+  static Variant Ref(Variant* target);
+  // The empty value of type `t` ("" for String, False for Boolean, Nothing
+  // for Object, Missing for Variant, 0 for numbers).
+  static Variant EmptyOf(VarType t);
+
+  // The type of the value, looking through a by-reference slot.
+  VarType type() const;
+  bool IsByRef() const { return std::holds_alternative<Variant*>(v_); }
+  bool IsEmpty() const { return type() == VarType::Empty; }
+  bool IsNull() const { return type() == VarType::Null; }
+  bool IsMissing() const { return type() == VarType::Missing; }
+  bool IsObject() const { return type() == VarType::Object; }
+  bool IsNothing() const { return IsObject() && !Deref().object(); }
+  // Numeric types, Boolean included.
+  bool IsNumeric() const;
+
+  // The Variant a by-reference slot points at, or this one.
+  const Variant& Deref() const;
+  Variant& Deref();
+  // A copy with by-reference slots resolved.
+  Variant Value() const { return Deref(); }
+
+  // Conversions by the rules above; each raises a ComError on failure.
+  bool ToBool() const;
+  uint8_t ToByte() const;
+  int16_t ToInteger() const;
+  int32_t ToLong() const;
+  double ToDouble() const;
+  Decimal ToDecimal() const;
+  DateValue ToDate() const;
+  std::string ToString() const;
+  // Object or Nothing; raises Type mismatch (13) for other values.
+  ObjectRef ToObject() const;
+  // The value converted to `t` (Variant: an unchanged copy).
+  Variant ChangeType(VarType t) const;
+
+  // For an object, the value of its default member (recursively); otherwise
+  // a copy of the value.
+  Variant Unwrapped() const;
+
+  // Direct access to the held value; REQUIRES: type() is the matching type.
+  bool& bool_ref() { return std::get<bool>(Deref().v_); }
+  uint8_t& byte_ref() { return std::get<uint8_t>(Deref().v_); }
+  int16_t& integer_ref() { return std::get<int16_t>(Deref().v_); }
+  int32_t& long_ref() { return std::get<int32_t>(Deref().v_); }
+  double& double_ref() { return std::get<double>(Deref().v_); }
+  Decimal& decimal_ref() { return std::get<Decimal>(Deref().v_); }
+  DateValue& date_ref() { return std::get<DateValue>(Deref().v_); }
+  std::string& string_ref() { return std::get<std::string>(Deref().v_); }
+  ObjectRef& object_ref() { return std::get<ObjectRef>(Deref().v_); }
+  const std::string& string() const { return std::get<std::string>(Deref().v_); }
+  const ObjectRef& object() const { return std::get<ObjectRef>(Deref().v_); }
+
+  // Same type and same value (objects: same object). Used to tell whether
+  // a put changed a value.
+  friend bool operator==(const Variant& a, const Variant& b);
+
+  // For diagnostics: "Long 5", "String 'x'", "Null".
+  std::string Describe() const;
+
+ private:
+  using Storage =
+      std::variant<std::monostate, NullValue, MissingValue, bool, uint8_t, int16_t, int32_t, double,
+                   Decimal, DateValue, std::string, ObjectRef, Variant*>;
+  Storage v_;
+};
+
+// Formats a Double the way the automation text conversion does: up to 15
+// significant digits, no trailing point, exponent form "1E+15" for large and
+// tiny magnitudes, '.' separator.
+std::string FormatDouble(double d);
+
+// Parses a number in text with surrounding blanks allowed; false when `s`
+// is not a number.
+bool ParseNumber(std::string_view s, double* out);
+
+// Case-insensitive comparison of ASCII and Unicode letters (simple folding).
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// Lower-case of UTF-8 text (Unicode letters included).
+std::string ToLower(std::string_view s);
+// Number of characters of UTF-8 text.
+size_t CharCount(std::string_view s);
+
+}  // namespace q6

@@ -1,0 +1,134 @@
+// LockItEx and UnLockItEx: one LockIt or UnlockIt per item of a list.
+#include "component/locks/lock_list.h"
+
+#include "locks_fixture.h"
+
+namespace q6::test {
+namespace {
+
+TEST(LockListHasItems, SeparatorsAndBlanksAloneAreNoList) {
+  struct Row {
+    std::string list, separator;
+    bool has;
+  } rows[] = {
+      {"a,b", ",", true},    {"", ",", false},     {"a", "", false},   {",,,", ",", false},
+      {" , ,", ",", false},  {"a", ",", true},     {";;", ";", false}, {"x;;y", ";;", true},
+      {"abab", "ab", false}, {"aBab", "ab", true}, {"\t", ",", true},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(LockListHasItems(r.list, r.separator), r.has) << r.list << " / " << r.separator;
+}
+
+class LockListTest : public LocksTest {
+ protected:
+  bool LockEx(int32_t level, std::string id, std::string user, std::string ws, std::string mod,
+              std::string sep, Variant* id_after = nullptr) {
+    Variant dsn(this->dsn()), vid(id);
+    std::string digest = "dg";
+    bool r = lm_->LockItEx(dsn, vid, user, ws, mod, level, digest, sep);
+    if (id_after) *id_after = vid;
+    return r;
+  }
+  bool UnlockEx(int32_t level, std::string id, std::string user, std::string ws, std::string mod,
+                std::string sep) {
+    Variant dsn(this->dsn()), vid(id);
+    std::string digest;
+    return lm_->UnLockItEx(dsn, vid, user, ws, mod, level, digest, sep);
+  }
+};
+
+TEST_P(LockListTest, LocksEachNonEmptyItem) {
+  struct Row {
+    int32_t level;
+    std::string id, user, ws, mod, sep;
+    std::vector<LockRow> rows;
+  } rows[] = {
+      {7,
+       "A,,B",
+       "U",
+       "W",
+       "M",
+       ",",
+       {{"a", "u", "w", "m", "7", "dg"}, {"b", "u", "w", "m", "7", "dg"}}},
+      {6,
+       " p1 ; p2 ;",
+       "u",
+       "w",
+       "m",
+       ";",
+       {{"p1", "u", "w", "m", "6", "dg"}, {"p2", "u", "w", "m", "6", "dg"}}},
+      {2,
+       "",
+       "u",
+       "W1|W2",
+       "m",
+       "|",
+       {{"_h", "u", "w1", "m", "2", "dg"}, {"_h", "u", "w2", "m", "2", "dg"}}},
+      {3,
+       "",
+       "A;B",
+       "w",
+       "m",
+       ";",
+       {{"_u", "a", "w", "m", "3", "dg"}, {"_u", "b", "w", "m", "3", "dg"}}},
+      {5,
+       "",
+       "u",
+       "w",
+       "M1,M2",
+       ",",
+       {{"_m", "u", "w", "m1", "5", "dg"}, {"_m", "u", "w", "m2", "5", "dg"}}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id + r.user + r.ws + r.mod);
+    Exec("delete from FD_Locks");
+    EXPECT_TRUE(LockEx(r.level, r.id, r.user, r.ws, r.mod, r.sep));
+    EXPECT_EQ(Rows(), r.rows);
+  }
+}
+
+TEST_P(LockListTest, ScopeIdentifierOfTheFirstCallHoldsForTheRest) {
+  Variant id_after;
+  EXPECT_TRUE(LockEx(5, "", "u", "w", "m1,m2", ",", &id_after));
+  EXPECT_EQ(id_after, Variant("_m"));
+}
+
+TEST_P(LockListTest, NothingToSplitReturnsFalseWithoutStatements) {
+  struct Row {
+    int32_t level;
+    std::string id, sep;
+  } rows[] = {
+      {7, ",,", ","},  {7, " , ", ","}, {7, "a,b", ""},  {7, "", ","},
+      {4, "a,b", ","}, {1, "a,b", ","}, {0, "a,b", ","}, {8, "a,b", ","},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::to_string(r.level) + " " + r.id + " " + r.sep);
+    StatementCapture cap;
+    EXPECT_FALSE(LockEx(r.level, r.id, "u", "w", "m", r.sep));
+    EXPECT_FALSE(UnlockEx(r.level, r.id, "u", "w", "m", r.sep));
+    EXPECT_TRUE(cap.Sql().empty());
+  }
+}
+
+TEST_P(LockListTest, AFailingItemStopsTheListAndKeepsEarlierLocks) {
+  Put({"b", "x", "y", "z", "7", ""});
+  EXPECT_THROW(LockEx(7, "a,b,c", "u", "w", "m", ","), ComError);
+  EXPECT_EQ(Rows(),
+            (std::vector<LockRow>{{"a", "u", "w", "m", "7", "dg"}, {"b", "x", "y", "z", "7", ""}}));
+}
+
+TEST_P(LockListTest, UnlocksEachItem) {
+  Put({"_u", "a", "w", "m", "3", ""});
+  Put({"r", "b", "w", "m", "7", ""});
+  Put({"r2", "c", "w", "m", "7", ""});
+  StatementCapture cap;
+  EXPECT_TRUE(UnlockEx(3, "", "A;;B", "", "", ";"));
+  EXPECT_EQ(cap.Sql(), (std::vector<std::string>{"delete From FD_Locks Where user_name = 'a'",
+                                                 "delete From FD_Locks Where user_name = 'b'"}));
+  EXPECT_EQ(Rows(), (std::vector<LockRow>{{"r2", "c", "w", "m", "7", ""}}));
+}
+
+Q6_INSTANTIATE_ENGINE_TEST(LockListTest);
+
+}  // namespace
+}  // namespace q6::test
