@@ -11,6 +11,7 @@
 #include "cli/command.h"
 #include "cli/demo_setup.h"
 #include "cli/entity_view.h"
+#include "cli/text_table.h"
 #include "component/frame/data_manager.h"
 #include "component/frame/lock_manager.h"
 #include "component/frame/log_manager.h"
@@ -82,7 +83,7 @@ std::shared_ptr<EntityObject> Demo::LoadType(int32_t bitype) {
 void Demo::ShowRecord(const EntityObject& eo, const std::string& how) {
   Note(how + ": OID " + eo.OID()->Value() + ", EditState " + std::to_string(eo.EditState()));
   RecordTable(eo).Print(out_, "      ");
-  TextTable lines = LinesTable(eo);
+  ResultTable lines = LinesTable(eo);
   if (lines.size()) {
     Note("  lines:");
     lines.Print(out_, "      ");
@@ -355,16 +356,8 @@ int Demo::Run() {
   return 0;
 }
 
-int RunDemo(const std::vector<std::string>& args, const Options&, std::ostream& out) {
-  std::string dsn = "demo";
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--dsn" && i + 1 < args.size())
-      dsn = args[++i];
-    else {
-      out << "usage: q6fd demo [--dsn NAME]\n";
-      return 2;
-    }
-  }
+int RunDemo(const Invocation& in, std::ostream& out) {
+  std::string dsn = in.Value("--dsn", "demo");
   Demo demo(out, dsn);
   try {
     return demo.Run();
@@ -377,8 +370,12 @@ int RunDemo(const std::vector<std::string>& args, const Options&, std::ostream& 
 }  // namespace
 
 std::vector<Command> DemoCommands() {
-  return {{"demo", "demo [--dsn NAME]",
-           "set up the sample database and walk the typical road of a user", RunDemo}};
+  return {{"demo",
+           "",
+           "set up the sample database and walk the typical road of a user",
+           {{"--dsn", "NAME", "the data source to use (default: demo, var/demo.db, created)"}},
+           RunDemo,
+           Access::kWrite}};
 }
 
 }  // namespace q6::cli

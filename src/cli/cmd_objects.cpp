@@ -43,14 +43,16 @@ std::string Show(const Variant& v) {
   return d.ToString();
 }
 
-int RunClasses(const std::vector<std::string>& args, const Options& opt, std::ostream& out) {
+int RunClasses(const Invocation& in, std::ostream& out) {
+  const auto& args = in.positional;
+  const Options& opt = in.opt;
   auto classes = ClassTable::Linked().All();
-  if (opt.json) out << "[";
+  if (opt.json()) out << "[";
   bool first_class = true;
   for (const ClassInfo* c : classes) {
     if (!args.empty() && !EqualsNoCase(args[0], c->prog_id)) continue;
     const InterfaceInfo& itf = c->interface_info();
-    if (opt.json) {
+    if (opt.json()) {
       out << (first_class ? "" : ",") << "\n {\"progid\": " << JsonString(c->prog_id)
           << ", \"clsid\": " << JsonString(c->clsid.ToString())
           << ", \"interface\": " << JsonString(itf.name) << ", \"members\": [";
@@ -70,21 +72,17 @@ int RunClasses(const std::vector<std::string>& args, const Options& opt, std::os
     }
     first_class = false;
   }
-  if (opt.json) out << "\n]\n";
+  if (opt.json()) out << "\n]\n";
   return 0;
 }
 
-int RunCall(const std::vector<std::string>& args, const Options& opt, std::ostream& out) {
-  if (args.empty()) {
-    out << "usage: q6fd call <ProgID>.<Method> [value | name:=value]...\n";
-    return 2;
-  }
+int RunCall(const Invocation& in, std::ostream& out) {
+  const auto& args = in.positional;
+  const Options& opt = in.opt;
   const std::string& target = args[0];
   size_t dot = target.rfind('.');
-  if (dot == std::string::npos || dot == 0) {
-    out << "q6fd call: expected <ProgID>.<Method>, got " << target << "\n";
-    return 2;
-  }
+  if (dot == std::string::npos || dot == 0)
+    throw UsageError("expected <ProgID>.<Method>, got " + target);
   ObjectRef obj = CreateObject(target.substr(0, dot));
   std::vector<Variant> positional;
   std::vector<NamedArg> named;
@@ -100,7 +98,7 @@ int RunCall(const std::vector<std::string>& args, const Options& opt, std::ostre
   std::vector<Variant> refs;
   for (auto& s : slots) refs.push_back(Variant::Ref(&s));
   Variant result = obj->Invoke(target.substr(dot + 1), MemberKind::Method, refs, named);
-  if (opt.json) {
+  if (opt.json()) {
     out << "{\"result\": " << JsonString(Show(result)) << ", \"arguments\": [";
     for (size_t i = 0; i < slots.size(); ++i) out << (i ? ", " : "") << JsonString(Show(slots[i]));
     out << "]}\n";
@@ -117,9 +115,15 @@ int RunCall(const std::vector<std::string>& args, const Options& opt, std::ostre
 
 std::vector<Command> ObjectCommands() {
   return {
-      {"classes", "classes [ProgID]", "list classes, interfaces and member signatures", RunClasses},
-      {"call", "call <ProgID>.<Method> [args]", "call a method by name (name:=value for named)",
-       RunCall},
+      {"classes", "[ProgID]", "list classes, interfaces and member signatures", {}, RunClasses},
+      {"call",
+       "<ProgID>.<Method> [ARG...]",
+       "call a method by name (name:=value for named)",
+       {},
+       RunCall,
+       Access::kNone,
+       "Each ARG is null, empty, true, false, a number, 'quoted text' or bare text;\n"
+       "name:=value passes an argument by name. Arguments the method writes back are shown."},
   };
 }
 

@@ -23,15 +23,14 @@ std::string LibraryPath(const std::vector<std::string>& args) {
   return std::filesystem::weakly_canonical(lib, ec).string();
 }
 
-int CallEntry(const std::vector<std::string>& args, const Options& opt, std::ostream& out,
-              const char* entry) {
-  std::string path = LibraryPath(args);
+int CallEntry(const Invocation& in, std::ostream& out, const char* entry) {
+  std::string path = LibraryPath(in.positional);
   void* h = ::dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
   if (!h) Throw(E_FAIL, std::string("cannot load ") + path + ": " + ::dlerror());
   auto fn = reinterpret_cast<DllRegisterServerFn>(::dlsym(h, entry));
   if (!fn) Throw(E_FAIL, path + " does not export " + entry);
   HRESULT hr = fn();
-  if (opt.json)
+  if (in.opt.json())
     out << "{\"entry\": " << JsonString(entry) << ", \"library\": " << JsonString(path)
         << ", \"store\": " << JsonString(RegistryStore().path())
         << ", \"hresult\": " << JsonString(HrToString(hr)) << "}\n";
@@ -45,10 +44,20 @@ int CallEntry(const std::vector<std::string>& args, const Options& opt, std::ost
 
 std::vector<Command> RegistryCommands() {
   return {
-      {"register", "register [library]", "register the component in the registration store",
-       [](auto& a, auto& o, auto& out) { return CallEntry(a, o, out, "DllRegisterServer"); }},
-      {"unregister", "unregister [library]", "remove the component's registration",
-       [](auto& a, auto& o, auto& out) { return CallEntry(a, o, out, "DllUnregisterServer"); }},
+      {"register",
+       "[LIBRARY]",
+       "register the component in the registration store",
+       {},
+       [](const Invocation& in, std::ostream& out) {
+         return CallEntry(in, out, "DllRegisterServer");
+       }},
+      {"unregister",
+       "[LIBRARY]",
+       "remove the component's registration",
+       {},
+       [](const Invocation& in, std::ostream& out) {
+         return CallEntry(in, out, "DllUnregisterServer");
+       }},
   };
 }
 

@@ -1,9 +1,21 @@
-// The command table of q6fd: each command is a name, a one-line summary and
-// a function taking the remaining arguments. `q6fd help` prints the table.
+// The command table of q6fd: every command with its arguments and options,
+// each explained. Parsing, `q6fd help CMD`, `CMD --help` and usage errors all
+// read this one table, so a command is described in one place:
+//
+//   Command{"oid", "DSN BITYPE", "the type's OID counter (GetNewOID)",
+//           {{"--allocate", "", "take the next OID instead of showing the last issued"}},
+//           Oid, Access::kRead}
+//
+// A command file contributes a function returning its commands; Commands()
+// lists them in help order. Command functions get the parsed Invocation and
+// the standard output; they raise UsageError for a bad value and ComError
+// for failures (main turns both into messages and exit codes).
 #pragma once
 
 #include <functional>
 #include <iosfwd>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -11,27 +23,87 @@
 
 namespace q6::cli {
 
+// How the result is written: text for people, one JSON document, or CSV
+// (table commands only).
+enum class Format { kText, kJson, kCsv };
+
 struct Options {
-  bool json = false;  // --json: output for programs
+  Format format = Format::kText;
+  bool json() const { return format == Format::kJson; }
 };
 
-using CommandFn =
-    std::function<int(const std::vector<std::string>& args, const Options& opt, std::ostream& out)>;
+// One option of a command: "--limit" with value name "N", or a switch when
+// `value` is empty.
+struct OptionSpec {
+  std::string name;
+  std::string value;
+  std::string help;
+};
+
+// What a command does to the data source it names: a read command never
+// creates or changes a database file.
+enum class Access { kNone, kRead, kWrite };
+
+// A command line parsed against a command's table entry.
+class Invocation {
+ public:
+  Options opt;
+  std::vector<std::string> positional;
+  std::vector<std::pair<std::string, std::string>> flags;  // name, value ("" for switches)
+
+  size_t Count() const { return positional.size(); }
+  // REQUIRES: i < Count() (the table's argument count guarantees it).
+  const std::string& At(size_t i) const { return positional.at(i); }
+  std::string At(size_t i, const std::string& def) const { return i < Count() ? At(i) : def; }
+  bool Has(const std::string& flag) const;
+  // The value of `flag`, or `def` when it was not given.
+  std::string Value(const std::string& flag, const std::string& def = "") const;
+};
+
+// A value the table cannot check (a number that is not one, a missing
+// choice); main prints the message and the command's usage on standard
+// error and exits 2.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+using CommandFn = std::function<int(const Invocation& in, std::ostream& out)>;
 
 struct Command {
   std::string name;
-  std::string usage;    // "call <ProgID>.<Method> [args...]"
+  // Positional arguments as usage shows them: "DSN BITYPE", "[ProgID]",
+  // "<ProgID>.<Method> [ARG...]". Names in brackets are optional, "..." takes
+  // any number.
+  std::string args;
   std::string summary;  // one line
+  std::vector<OptionSpec> options;
   CommandFn run;
+  Access access = Access::kNone;
+  std::string details;  // further paragraphs for `q6fd help CMD`; may be ""
+  bool table = false;   // writes a table: --csv applies
+
+  // "records DSN BITYPE [--first] [--last] ..." as usage lines show it.
+  std::string Usage() const;
+  const OptionSpec* FindOption(const std::string& name) const;
 };
 
 // Every command, in the order help lists them.
 const std::vector<Command>& Commands();
+const Command* FindCommand(const std::string& name);
+
+// Parses `args` (the words after the command name, global options removed)
+// against `cmd`: unknown options, options without their value, missing and
+// extra arguments raise UsageError naming the word.
+Invocation Parse(const Command& cmd, const std::vector<std::string>& args, const Options& opt);
+
+// A whole number argument; UsageError naming `what` otherwise.
+int32_t ParseWhole(const std::string& s, const std::string& what);
 
 // Commands contributed by each source file.
 std::vector<Command> ObjectCommands();    // classes, call
 std::vector<Command> RegistryCommands();  // register, unregister
-std::vector<Command> DataCommands();      // init and the administration commands
+std::vector<Command> DataCommands();      // init and the data commands
+std::vector<Command> LockCommands();      // locks, lock, unlock
 std::vector<Command> DemoCommands();      // demo
 
 // JSON string literals, as the statement trace writes them.

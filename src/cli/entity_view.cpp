@@ -7,45 +7,42 @@
 
 namespace q6::cli {
 
-std::string Shown(const Variant& v) {
-  const Variant& d = v.Deref();
-  if (d.IsNull() || d.IsEmpty() || d.IsMissing()) return "";
-  if (d.IsObject()) return d.object() ? "<" + d.object()->Interface().name + ">" : "Nothing";
-  return d.ToString();
+namespace {
+
+std::vector<ColumnInfo> FieldColumns(const EntityObject& eo) {
+  std::vector<ColumnInfo> cols;
+  for (const auto& f : *eo.Fields()) cols.push_back({f->Name(), f->Caption()});
+  return cols;
 }
 
-TextTable DefinitionTable(const EntityObject& eo) {
-  TextTable t({"row", "col", "name", "caption", "column", "type", "key"});
+std::vector<Variant> FieldValues(const EntityObject& eo) {
+  std::vector<Variant> row;
+  for (const auto& f : *eo.Fields()) row.push_back(f->Value());
+  return row;
+}
+
+}  // namespace
+
+ResultTable DefinitionTable(const EntityObject& eo) {
+  auto t = ResultTable::Named({"row", "col", "name", "caption", "column", "type", "key"});
   for (const auto& f : *eo.Fields())
-    t.Add({std::to_string(f->Row()), std::to_string(f->InputCol()), f->Name(), f->Caption(),
-           f->JoinField().empty() ? f->SourceField() : f->JoinField(),
-           std::to_string(f->DataType()), f->Name() == eo.OIDSourceField() ? "*" : ""});
+    t.Add({Variant(int32_t(f->Row())), Variant(int32_t(f->InputCol())), Variant(f->Name()),
+           Variant(f->Caption()),
+           Variant(f->JoinField().empty() ? f->SourceField() : f->JoinField()),
+           Variant(int32_t(f->DataType())), Variant(f->Name() == eo.OIDSourceField())});
   return t;
 }
 
-TextTable RecordTable(const EntityObject& eo) {
-  std::vector<std::string> header, row;
-  for (const auto& f : *eo.Fields()) {
-    header.push_back(f->Caption().empty() ? f->Name() : f->Caption());
-    row.push_back(Shown(f->Value()));
-  }
-  TextTable t(header);
-  t.Add(row);
+ResultTable RecordTable(const EntityObject& eo) {
+  ResultTable t(FieldColumns(eo));
+  t.Add(FieldValues(eo));
   return t;
 }
 
-TextTable LinesTable(const EntityObject& eo) {
-  std::vector<std::string> header;
+ResultTable LinesTable(const EntityObject& eo) {
   const auto& def = eo.ChildEOs()->ChildEO();
-  if (def)
-    for (const auto& f : *def->Fields())
-      header.push_back(f->Caption().empty() ? f->Name() : f->Caption());
-  TextTable t(header);
-  for (const auto& line : eo.ChildEOs()->Items()) {
-    std::vector<std::string> row;
-    for (const auto& f : *line->Fields()) row.push_back(Shown(f->Value()));
-    t.Add(row);
-  }
+  ResultTable t(def ? FieldColumns(*def) : std::vector<ColumnInfo>{});
+  for (const auto& line : eo.ChildEOs()->Items()) t.Add(FieldValues(*line));
   return t;
 }
 

@@ -2,28 +2,94 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "cli/error_kind.h"
+#include "cli/help.h"
 #include "runtime/com_error.h"
 
 namespace q6::cli {
-
-const std::vector<Command>& Commands() {
-  static const std::vector<Command> all = [] {
-    std::vector<Command> v;
-    for (auto part : {DemoCommands(), ObjectCommands(), RegistryCommands(), DataCommands()})
-      v.insert(v.end(), part.begin(), part.end());
-    return v;
-  }();
-  return all;
-}
-
 namespace {
 
-void PrintHelp(std::ostream& out) {
-  out << "usage: q6fd [--json] <command> [args...]\n\ncommands:\n";
-  for (const Command& c : Commands()) {
-    std::string u = c.usage;
-    if (u.size() < 44) u.resize(44, ' ');
-    out << "  " << u << " " << c.summary << "\n";
+// A usage error: the message and the command's usage (or the pointer to
+// the general help) on standard error.
+int UsageFailure(const Options& opt, const Command* cmd, const std::string& msg) {
+  std::string prefix = cmd ? "q6fd " + cmd->name : "q6fd";
+  if (opt.json()) {
+    std::cerr << "{\"error\": {\"hresult\": " << JsonString(HrToString(E_INVALIDARG))
+              << ", \"description\": " << JsonString(msg) << ", \"source\": \"q6fd\""
+              << ", \"kind\": \"usage\"}}\n";
+  } else {
+    std::cerr << prefix << ": " << msg << "\n";
+    if (cmd)
+      std::cerr << "usage: q6fd " << cmd->Usage() << "\n(q6fd help " << cmd->name
+                << " explains each option)\n";
+    else
+      std::cerr << "(q6fd help lists the commands)\n";
+  }
+  return ExitCode(ErrorKind::kUsage);
+}
+
+int Failure(const Options& opt, const ComError& e) {
+  ErrorKind kind = Classify(e);
+  auto holder = HolderOf(e);
+  if (opt.json()) {
+    std::cerr << "{\"error\": {\"hresult\": " << JsonString(HrToString(e.hr()))
+              << ", \"description\": " << JsonString(e.description())
+              << ", \"source\": " << JsonString(e.source())
+              << ", \"kind\": " << JsonString(KindName(kind));
+    if (holder)
+      std::cerr << ", \"holder\": {\"user\": " << JsonString(holder->user)
+                << ", \"workstation\": " << JsonString(holder->workstation)
+                << ", \"module\": " << JsonString(holder->module)
+                << ", \"level\": " << JsonString(holder->level)
+                << ", \"reason\": " << JsonString(holder->reason) << "}";
+    std::cerr << "}}\n";
+  } else {
+    std::cerr << "q6fd: error " << HrToString(e.hr()) << ": " << e.description() << "\n";
+  }
+  return ExitCode(kind);
+}
+
+int Run(const std::vector<std::string>& args, const Options& opt) {
+  if (args.empty()) {
+    PrintGeneralHelp(std::cerr);
+    return ExitCode(ErrorKind::kUsage);
+  }
+  if (args[0] == "--version") {
+    if (args.size() > 1) return UsageFailure(opt, nullptr, "unexpected argument " + args[1]);
+    std::cout << (opt.json() ? "{\"version\": \"" Q6FD_VERSION "\"}\n" : "q6fd " Q6FD_VERSION "\n");
+    return 0;
+  }
+  if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+    if (args.size() > 2) return UsageFailure(opt, nullptr, "unexpected argument " + args[2]);
+    if (args.size() == 1) {
+      PrintGeneralHelp(std::cout);
+      return 0;
+    }
+    const Command* c = FindCommand(args[1]);
+    if (!c) return UsageFailure(opt, nullptr, "unknown command " + args[1]);
+    PrintCommandHelp(*c, std::cout);
+    return 0;
+  }
+  const Command* cmd = FindCommand(args[0]);
+  if (!cmd) return UsageFailure(opt, nullptr, "unknown command " + args[0]);
+  std::vector<std::string> rest(args.begin() + 1, args.end());
+  for (const std::string& a : rest)
+    if (a == "--help" || a == "-h") {
+      PrintCommandHelp(*cmd, std::cout);
+      return 0;
+    }
+  if (opt.format == Format::kCsv && !cmd->table)
+    return UsageFailure(opt, cmd, "--csv applies to table commands only");
+  try {
+    Invocation in = Parse(*cmd, rest, opt);
+    return cmd->run(in, std::cout);
+  } catch (const UsageError& e) {
+    return UsageFailure(opt, cmd, e.what());
+  } catch (const ComError& e) {
+    std::cout.flush();
+    return Failure(opt, e);
+  } catch (const std::exception& e) {
+    return Failure(opt, ComError(E_FAIL, e.what(), "q6fd"));
   }
 }
 
@@ -34,33 +100,20 @@ int main(int argc, char** argv) {
   using namespace q6::cli;
   Options opt;
   std::vector<std::string> args;
+  bool json = false, csv = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--json")
-      opt.json = true;
+      json = true;
+    else if (a == "--csv")
+      csv = true;
     else
       args.push_back(a);
   }
-  if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
-    PrintHelp(std::cout);
-    return args.empty() ? 2 : 0;
+  if (json && csv) {
+    std::cerr << "q6fd: --json and --csv exclude each other\n";
+    return ExitCode(ErrorKind::kUsage);
   }
-  for (const Command& c : Commands()) {
-    if (c.name != args[0]) continue;
-    try {
-      return c.run(std::vector<std::string>(args.begin() + 1, args.end()), opt, std::cout);
-    } catch (const q6::ComError& e) {
-      if (opt.json)
-        std::cout << "{\"error\": {\"hresult\": " << JsonString(q6::HrToString(e.hr()))
-                  << ", \"description\": " << JsonString(e.description()) << "}}\n";
-      else
-        std::cerr << "q6fd: error " << q6::HrToString(e.hr()) << ": " << e.description() << "\n";
-      return 1;
-    } catch (const std::exception& e) {
-      std::cerr << "q6fd: " << e.what() << "\n";
-      return 1;
-    }
-  }
-  std::cerr << "q6fd: unknown command '" << args[0] << "' (try q6fd help)\n";
-  return 2;
+  opt.format = json ? Format::kJson : csv ? Format::kCsv : Format::kText;
+  return Run(args, opt);
 }

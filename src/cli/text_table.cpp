@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <ostream>
 
-#include "cli/command.h"
-
 namespace q6::cli {
 
 namespace {
@@ -66,18 +64,6 @@ void TextTable::Print(std::ostream& out, const std::string& indent) const {
   for (size_t w : width) rule.push_back(std::string(w, '-'));
   line(rule);
   for (auto& r : rows_) line(r);
-}
-
-void TextTable::PrintJson(std::ostream& out) const {
-  out << "[";
-  for (size_t i = 0; i < rows_.size(); ++i) {
-    out << (i ? ",\n " : "\n ") << "{";
-    for (size_t c = 0; c < header_.size(); ++c)
-      out << (c ? ", " : "") << JsonString(header_[c]) << ": "
-          << JsonString(c < rows_[i].size() ? rows_[i][c] : "");
-    out << "}";
-  }
-  out << "\n]\n";
 }
 
 }  // namespace q6::cli

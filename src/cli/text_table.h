@@ -20,8 +20,6 @@ class TextTable {
   size_t size() const { return rows_.size(); }
   // Writes the table, each line starting with `indent`.
   void Print(std::ostream& out, const std::string& indent = "  ") const;
-  // Writes the rows as a JSON array of objects keyed by the header.
-  void PrintJson(std::ostream& out) const;
 
  private:
   std::vector<std::string> header_;

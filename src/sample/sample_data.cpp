@@ -216,11 +216,15 @@ long CountRows(Connection& con, const std::string& table) {
 // Fills an empty document table (and its lines) with `n` documents.
 int AddDocuments(Connection& con, int bitype, const char* table, const char* lines,
                  const char* link, const char* partner_column, int line_type, int n,
-                 const SeedOptions& opt, int& done, int total) {
-  if (CountRows(con, table) > 0) return 0;
+                 const SeedOptions& opt, int& done, int total, SeedResult& result) {
+  long have = CountRows(con, table);
+  if (have > 0 && !opt.force) {
+    ++result.types_skipped;
+    return 0;
+  }
   con.BeginTrans();
-  long line_no = 0;
-  for (int i = 1; i <= n; ++i) {
+  long line_no = have > 0 ? CountRows(con, lines) : 0;
+  for (int i = static_cast<int>(have) + 1; i <= static_cast<int>(have) + n; ++i) {
     std::string oid = Oid(bitype, i);
     double amount = 1000.0 + (i * 7919 % 50000) / 1.0 + (i % 4) * 0.25;
     // Every seventh document is filed in a closed book: navigation skips it.
@@ -243,7 +247,7 @@ int AddDocuments(Connection& con, int bitype, const char* table, const char* lin
     ++done;
     if (opt.progress && (done % 200 == 0 || done == total)) opt.progress(done, total);
   }
-  con.Execute("update FD_Entities set sMaxOID = " + Q(Oid(bitype, n)) +
+  con.Execute("update FD_Entities set sMaxOID = " + Q(Oid(bitype, static_cast<int>(have) + n)) +
               " where iID = " + std::to_string(bitype));
   con.Execute("update FD_Entities set sMaxOID = " + Q(Oid(line_type, line_no)) +
               " where iID = " + std::to_string(line_type));
@@ -251,8 +255,11 @@ int AddDocuments(Connection& con, int bitype, const char* table, const char* lin
   return n;
 }
 
-int AddAccounts(Connection& con, int n) {
-  if (CountRows(con, "fd_account") > 0) return 0;
+int AddAccounts(Connection& con, int n, SeedResult& result) {
+  if (CountRows(con, "fd_account") > 0) {
+    ++result.types_skipped;
+    return 0;
+  }
   con.BeginTrans();
   for (int i = 1; i <= n; ++i)
     con.Execute(
@@ -289,10 +296,10 @@ SeedResult SeedSample(Connection& con, const SeedOptions& opt) {
   int n = opt.documents;
   int total = 2 * n, done = 0;
   result.documents_added += AddDocuments(con, 51, "fd_receipt", "fd_receipt_line", "receipt_oid",
-                                         "payer", 52, n, opt, done, total);
+                                         "payer", 52, n, opt, done, total, result);
   result.documents_added += AddDocuments(con, 53, "fd_payment", "fd_payment_line", "payment_oid",
-                                         "payee", 54, n, opt, done, total);
-  result.documents_added += AddAccounts(con, std::max(3, n / 4));
+                                         "payee", 54, n, opt, done, total, result);
+  result.documents_added += AddAccounts(con, std::max(3, n / 4), result);
   return result;
 }
 

@@ -32,6 +32,7 @@ const std::vector<SampleType>& SampleTypes();
 
 struct SeedOptions {
   int documents = 12;  // per document type, when its table is empty
+  bool force = false;  // add `documents` more to tables that have some
   // Called now and then with (done, total) documents.
   std::function<void(int, int)> progress;
 };
@@ -39,11 +40,13 @@ struct SeedOptions {
 struct SeedResult {
   bool metadata_created = false;
   int documents_added = 0;
+  int types_skipped = 0;  // document types left alone because they had documents
 };
 
 // Creates the metadata and lock tables, the sample metadata and the record
 // tables where absent, and fills empty record tables with documents. Safe to
-// run again: what exists is left alone.
+// run again: what exists is left alone, unless options.force asks for more
+// documents after the ones there (their OIDs and codes follow the count).
 SeedResult SeedSample(Connection& con, const SeedOptions& options);
 
 }  // namespace q6::sample

@@ -71,7 +71,7 @@ TEST_P(CliTest, EveryCommandAgainstASeededDatabase) {
       {"records " + D() + " 51 --last", 0, "510000000000005"},
       {"browse " + D() + " 53 --limit 2", 0, "5 records of type 53"},
       {"lock " + D() + " --id 510000000000002 --as ann --at pc1 --module fd", 0, "True"},
-      {"lock " + D() + " --class 51 --as bob --at pc2 --module fd", 1, "用户[ann]"},
+      {"lock " + D() + " --class 51 --as bob --at pc2 --module fd", 3, "用户[ann]"},
       {"locks " + D(), 0, "510000000000002"},
       {"unlock " + D() + " --id 510000000000002 --as ann --at pc1", 0, "True"},
       {"oid " + D() + " 51", 0, "510000000000005"},
@@ -84,9 +84,9 @@ TEST_P(CliTest, EveryCommandAgainstASeededDatabase) {
       {"type " + D() + " 99", 1, "not defined"},
       {"records " + D(), 2, "usage: q6fd records"},
       {"oid " + D() + " x51", 2, "usage"},
-      {"lock " + D() + " --bogus", 2, "usage"},
+      {"lock " + D() + " --bogus", 2, "unknown option --bogus"},
       {"nosuchcommand", 2, "unknown command"},
-      {"types 'Driver=sqlite;Database=" + folder() + "/empty.db'", 1, "q6fd init"},
+      {"types 'Driver=sqlite;Database=" + folder() + "/empty.db'", 5, "q6fd init"},
       {"types nosuchsource", 1, "nosuchsource"},
   };
   for (const Row& row : rows) {

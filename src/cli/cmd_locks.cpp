@@ -1,0 +1,115 @@
+// q6fd locks / lock / unlock: the lock table and taking and releasing
+// locks as a client of the lock manager does.
+#include <ostream>
+
+#include "cli/command.h"
+#include "cli/data_open.h"
+#include "cli/result_table.h"
+#include "component/frame/lock_manager.h"
+#include "component/support/enums.h"
+#include "platform/adodb/connection.h"
+#include "platform/adodb/recordset.h"
+
+namespace q6::cli {
+
+namespace {
+
+// The lock levels as options: the flag, the level, whether it names an
+// identifier, and what it selects.
+struct LevelOption {
+  const char* flag;
+  int32_t level;
+  const char* value;
+  const char* help;
+};
+
+constexpr LevelOption kLevels[] = {
+    {"--id", enum_byID, "ID", "level 7: the record ID (an OID); the default level"},
+    {"--class", enum_byClass, "PREFIX", "level 6: every identifier starting with PREFIX"},
+    {"--mod", enum_ByMod, "", "level 5: the whole module (needs --module)"},
+    {"--host-user", enum_ByHostAndUser, "",
+     "level 4: the user at the workstation (needs --as or --at)"},
+    {"--user", enum_ByUser, "", "level 3: everything of the user (needs --as)"},
+    {"--host", enum_ByHost, "", "level 2: everything from the workstation (needs --at)"},
+    {"--all", enum_All, "", "level 1: everything"},
+};
+
+std::vector<OptionSpec> LockOptions(bool lock) {
+  std::vector<OptionSpec> v;
+  for (const LevelOption& l : kLevels) v.push_back({l.flag, l.value, l.help});
+  v.push_back({"--as", "USER", "the user holding the lock"});
+  v.push_back({"--at", "HOST", "the workstation it is held from"});
+  v.push_back({"--module", "MOD", "the module it is held in"});
+  if (lock) v.push_back({"--digest", "TEXT", "why: shown to whoever runs into the lock"});
+  return v;
+}
+
+int Locks(const Invocation& in, std::ostream& out) {
+  auto con = Open(in.At(0), Access::kRead);
+  RequireTables(*con, in.At(0));
+  auto rs = con->Execute(
+      "select locks_id, user_name, workstation_name, mod_name, class_flag, digest from FD_Locks "
+      "order by locks_id");
+  ResultTable t({{"locks_id", "id"},
+                 {"user_name", "user"},
+                 {"workstation_name", "workstation"},
+                 {"mod_name", "module"},
+                 {"class_flag", "level"},
+                 {"digest", ""}});
+  for (; !rs->EOF(); rs->MoveNext()) {
+    std::vector<Variant> row;
+    for (int i = 0; i < 6; ++i) row.push_back(rs->Fields()->Item(Variant(int32_t{i}))->Value());
+    t.Add(std::move(row));
+  }
+  t.Write(out, in.opt);
+  return 0;
+}
+
+int LockOrUnlock(const Invocation& in, std::ostream& out, bool lock) {
+  int32_t level = enum_byID;
+  std::string id;
+  int given = 0;
+  for (const LevelOption& l : kLevels)
+    if (in.Has(l.flag)) level = l.level, id = in.Value(l.flag), ++given;
+  if (given == 0) throw UsageError("give a level: --id ID, --class PREFIX, --mod, ... --all");
+  if (given > 1) throw UsageError("give one level option");
+  RequireExistingDatabase(in.At(0));
+  LockManager lm;
+  Variant dsn(in.At(0)), vid(id);
+  std::string user = in.Value("--as"), ws = in.Value("--at"), mod = in.Value("--module"),
+              digest = in.Value("--digest");
+  bool done = lock ? lm.LockIt(dsn, vid, user, ws, mod, level, digest)
+                   : lm.UnlockIt(dsn, vid, user, ws, mod, level);
+  if (in.opt.json())
+    out << "{\"" << (lock ? "locked" : "released") << "\": " << (done ? "true" : "false")
+        << ", \"id\": " << JsonString(vid.ToString()) << ", \"level\": " << level
+        << ", \"user\": " << JsonString(user) << ", \"workstation\": " << JsonString(ws)
+        << ", \"module\": " << JsonString(mod) << "}\n";
+  else
+    out << (lock ? "LockIt" : "UnlockIt") << " level " << level << " id '" << vid.ToString()
+        << "': " << (done ? "True" : "False (nothing to do: the level needs what was not given)")
+        << "\n";
+  return done ? 0 : 1;
+}
+
+constexpr const char* kLockDetails =
+    "The level option says what the lock covers; --as, --at and --module say who holds it.\n"
+    "A lock held by someone else ends with exit code 3 and names the holder.";
+
+}  // namespace
+
+std::vector<Command> LockCommands() {
+  return {
+      {"locks", "DSN", "every lock in the lock table", {}, Locks, Access::kRead, "", true},
+      {"lock", "DSN", "take a lock (LockIt); a conflict shows the holder", LockOptions(true),
+       [](const Invocation& in, std::ostream& out) { return LockOrUnlock(in, out, true); },
+       Access::kWrite, kLockDetails},
+      {"unlock", "DSN", "release locks (UnlockIt)", LockOptions(false),
+       [](const Invocation& in, std::ostream& out) { return LockOrUnlock(in, out, false); },
+       Access::kWrite,
+       "A release removes every lock of the owner, module or identifier the level selects,\n"
+       "whatever level the lock was taken at."},
+  };
+}
+
+}  // namespace q6::cli

@@ -1,0 +1,71 @@
+// Help texts.
+#include "cli/help.h"
+
+#include <ostream>
+
+#include "cli/text_table.h"
+
+namespace q6::cli {
+
+namespace {
+
+void Column(std::ostream& out, const std::string& left, const std::string& right, size_t width) {
+  std::string l = "  " + left;
+  if (DisplayWidth(l) + 2 > width) {
+    out << l << "\n" << std::string(width, ' ') << right << "\n";
+    return;
+  }
+  out << l << std::string(width - DisplayWidth(l), ' ') << right << "\n";
+}
+
+}  // namespace
+
+void PrintExitCodes(std::ostream& out) {
+  out << "exit codes:\n"
+         "  0  ok\n"
+         "  1  error\n"
+         "  2  usage: unknown command or option, missing or extra argument\n"
+         "  3  the lock is held by another user\n"
+         "  4  the database is busy or a wait timed out (try again)\n"
+         "  5  cannot connect: the data source cannot be reached or opened\n";
+}
+
+void PrintGeneralHelp(std::ostream& out) {
+  out << "usage: q6fd [--json | --csv] <command> [arguments] [options]\n"
+         "       q6fd help <command>      what a command does and each of its options\n"
+         "       q6fd --version\n\n"
+         "global options:\n";
+  Column(out, "--json", "one JSON document on standard output; errors as JSON on standard error",
+         24);
+  Column(out, "--csv", "tables as comma-separated values (table commands)", 24);
+  Column(out, "--help, -h", "this text, or with a command its help", 24);
+  Column(out, "--version", "the program's version", 24);
+  out << "\ncommands:\n";
+  for (const Command& c : Commands()) {
+    std::string left = c.name + (c.args.empty() ? "" : " " + c.args);
+    Column(out, left, c.summary, 40);
+  }
+  out << "\nDSN is a data-source name from q6fd.ini, \"DSN=name\" or a connection string\n"
+         "(\"Driver=sqlite;Database=x.db\"). Commands that only read never create a database:\n"
+         "q6fd init DSN creates one.\n\n";
+  PrintExitCodes(out);
+}
+
+void PrintCommandHelp(const Command& cmd, std::ostream& out) {
+  out << "usage: q6fd " << cmd.Usage() << "\n\n" << cmd.summary << "\n";
+  if (!cmd.details.empty()) out << "\n" << cmd.details << "\n";
+  if (!cmd.options.empty()) {
+    out << "\noptions:\n";
+    for (const OptionSpec& o : cmd.options)
+      Column(out, o.name + (o.value.empty() ? "" : " " + o.value), o.help, 26);
+  }
+  out << "\nglobal options: --json";
+  if (cmd.table) out << ", --csv";
+  out << " (q6fd help)\n";
+  if (cmd.access == Access::kRead)
+    out << "Reads only: a data source that has no database is an error, never created.\n";
+  out << "\n";
+  PrintExitCodes(out);
+}
+
+}  // namespace q6::cli
