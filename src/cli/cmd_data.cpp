@@ -45,6 +45,13 @@ int Init(const Invocation& in, std::ostream& out) {
   return 0;
 }
 
+int Upgrade(const Invocation& in, std::ostream& out) {
+  UpgradeDataSource(in.At(0));
+  out << (in.opt.json() ? "{\"upgraded\": " + JsonString(in.At(0)) + "}\n"
+                        : "tables and T-SQL functions up to date in " + in.At(0) + "\n");
+  return 0;
+}
+
 int Seed(const Invocation& in, std::ostream& out) {
   sample::SeedOptions so;
   so.documents = ParseWhole(in.Value("--documents", "12"), "--documents");
@@ -218,6 +225,14 @@ std::vector<Command> DataCommands() {
        {},
        Init,
        Access::kWrite},
+      {"upgrade",
+       "DSN",
+       "bring a database made by an earlier version up to date (T-SQL functions)",
+       {},
+       Upgrade,
+       Access::kWrite,
+       "PostgreSQL: installs the q6tsql compatibility schema again. SQLite: rebuilds the\n"
+       "indexes of case-insensitive columns. Running it twice changes nothing more."},
       {"seed",
        "DSN",
        "sample document types and N documents per type",

@@ -6,6 +6,7 @@
 #include "platform/dialect/expression_rules.h"
 #include "platform/dialect/select_rules.h"
 #include "platform/dialect/translation_cache.h"
+#include "platform/dialect/tsql_rules.h"
 
 namespace q6 {
 namespace {
@@ -37,7 +38,12 @@ std::string TranslateSqlUncached(std::string_view tsql, Engine engine) {
   // of the allocations of a translation.
   thread_local dialect::EditableSql sql;
   if (!sql.Parse(tsql)) return std::string(tsql);
+  if (const char* refused = dialect::RefusedConstruct(sql))
+    return std::string("SELECT tsql_unsupported('") + refused + "')";
   dialect::RewriteSelects(&sql, engine);
+  dialect::RewriteTsqlSelectLists(&sql, engine);
+  dialect::RewriteTsqlCalls(&sql, engine);
+  dialect::RewriteTsqlOperators(&sql, engine);
   dialect::RewriteExpressions(&sql, engine);
   return sql.Edited() ? sql.Render() : std::string(tsql);
 }

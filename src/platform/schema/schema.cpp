@@ -7,6 +7,8 @@
 #include "platform/schema/schema.h"
 
 #include "platform/adodb/connection.h"
+#include "platform/drivers/driver.h"
+#include "platform/drivers/postgres/tsql_compat.h"
 
 namespace q6 {
 namespace {
@@ -117,6 +119,22 @@ std::vector<std::string> SchemaStatements(Engine engine) {
 
 void CreateSchema(Connection& con) {
   for (const std::string& sql : SchemaStatements(con.engine())) con.Run(sql);
+  if (con.engine() == Engine::PostgreSQL) postgres::InstallTsqlCompat(con.driver(), true);
+}
+
+void UpgradeDataSource(const std::string& data_source) {
+  Connection con;
+  con.Open(data_source);
+  CreateSchema(con);
+  if (con.engine() == Engine::PostgreSQL) {
+    postgres::InstallTsqlCompat(con.driver(), false);
+  } else {
+    // Indexes on NOCASE columns were built under SQLite's own NOCASE, which
+    // folds only A-Z; the driver's NOCASE folds every letter and ignores
+    // trailing blanks, so their order is rebuilt under it.
+    con.driver().Execute("REINDEX NOCASE");
+  }
+  con.Close();
 }
 
 void InitDataSource(const std::string& data_source) {

@@ -21,7 +21,9 @@ class Connection;
 // The statements CreateSchema runs on `engine`, in order.
 std::vector<std::string> SchemaStatements(Engine engine);
 
-// Creates the tables (and their indexes) on `con` where absent. Raises
+// Creates the tables (and their indexes) on `con` where absent, and on
+// PostgreSQL the T-SQL compatibility schema where it is missing or older
+// (drivers/postgres/tsql_compat.h). Raises
 // E_FAIL with the engine's message when a statement fails (no right to
 // create the citext extension, say).
 void CreateSchema(Connection& con);
@@ -30,5 +32,12 @@ void CreateSchema(Connection& con);
 // the tables and closes it: what `q6fd init <dsn>` runs. Raises as
 // Connection::Open and CreateSchema.
 void InitDataSource(const std::string& data_source);
+
+// What `q6fd upgrade <dsn>` runs on a database made by an earlier version:
+// creates what is missing, as InitDataSource; on PostgreSQL installs the
+// T-SQL compatibility schema again (replacing its functions); on SQLite
+// rebuilds the indexes of NOCASE columns under the driver's NOCASE. Running
+// it twice changes nothing more. Raises as InitDataSource.
+void UpgradeDataSource(const std::string& data_source);
 
 }  // namespace q6

@@ -18,6 +18,8 @@
 #include "dialect_cases.h"
 #include "engine_client_apis.h"
 #include "platform/dialect/dialect.h"
+#include "platform/drivers/postgres/tsql_compat.h"
+#include "platform/drivers/sqlite/sqlite_functions.h"
 
 namespace q6 {
 namespace {
@@ -106,6 +108,11 @@ class SQLiteSession : public EngineSession {
     }
     if (api_.sqlite3_open(":memory:", &db_) != SQLITE_OK) {
       setup_error_ = "cannot open an in-memory database";
+      return;
+    }
+    // What the driver does on every connection it opens.
+    if (sqlite::RegisterTsqlFunctions(db_) != SQLITE_OK) {
+      setup_error_ = "cannot register the T-SQL functions";
       return;
     }
     char* msg = nullptr;
@@ -202,8 +209,9 @@ class PostgresSession : public EngineSession {
     }
     const std::string setup = "set client_min_messages = warning; drop schema if exists " +
                               schema_ + " cascade; create schema " + schema_ +
-                              "; set search_path = " + schema_ + ", public;" +
-                              Schema(kPostgresTypes);
+                              "; select pg_advisory_xact_lock(5170171);" +
+                              postgres::TsqlCompatSql() + "; set search_path = " + schema_ +
+                              ", public, q6tsql;" + Schema(kPostgresTypes);
     PGresult* r = api_.PQexec(conn_, setup.c_str());
     if (api_.PQresultStatus(r) != PGRES_COMMAND_OK) setup_error_ = api_.PQresultErrorMessage(r);
     api_.PQclear(r);

@@ -87,8 +87,11 @@ std::string PgDriver::ConnInfo(const DataSource& ds) {
   add("dbname", ds.database);
   add("user", ds.uid);
   add("password", ds.pwd);
-  if (!ds.schema.empty())
-    add("options", "-c search_path=" + SearchPathOption(ds.schema) + ",public");
+  // The T-SQL compatibility schema comes last: names of the database's own
+  // schemas win over it.
+  add("options", "-c search_path=" +
+                     (ds.schema.empty() ? std::string("\"$user\"") : SearchPathOption(ds.schema)) +
+                     ",public,q6tsql");
   return s;
 }
 

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/drivers/sqlite/error.h"
+#include "platform/drivers/sqlite/sqlite_functions.h"
 #include "platform/drivers/sqlite/sqlite_values.h"
 
 namespace q6::sqlite {
@@ -82,6 +83,12 @@ SqliteDriver::SqliteDriver(const std::string& path) {
   }
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_handler(db_, RetryWhileBusy, &busy_since_);
+  if (int frc = RegisterTsqlFunctions(db_); frc != SQLITE_OK) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    Throw(E_FAIL, std::string("Cannot register the T-SQL functions: ") + sqlite3_errstr(frc),
+          "SQLite");
+  }
   try {
     // journal_mode answers with a row; the others with none. A file that may
     // not be written is opened for reading only (SQLite falls back by

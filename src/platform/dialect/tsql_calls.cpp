@@ -1,0 +1,215 @@
+// T-SQL function calls, CAST, CONVERT and IIF rewritten into tsql_* calls.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/dialect/tsql_rules.h"
+
+namespace q6::dialect {
+namespace {
+
+enum class Kind { kRename, kDatePart, kSqliteOnly, kWithCommas };
+
+struct Renamed {
+  std::string_view name;
+  Kind kind;
+};
+
+// clang-format off
+constexpr Renamed kRenamed[] = {
+    {"charindex", Kind::kRename}, {"patindex", Kind::kRename}, {"replace", Kind::kRename},
+    {"replicate", Kind::kRename}, {"space", Kind::kRename}, {"stuff", Kind::kRename},
+    {"substring", Kind::kWithCommas}, {"str", Kind::kRename}, {"isnumeric", Kind::kRename},
+    {"round", Kind::kRename}, {"year", Kind::kRename}, {"month", Kind::kRename},
+    {"day", Kind::kRename}, {"dateadd", Kind::kDatePart}, {"datediff", Kind::kDatePart},
+    {"datepart", Kind::kDatePart}, {"datename", Kind::kDatePart},
+    {"reverse", Kind::kSqliteOnly}, {"ceiling", Kind::kSqliteOnly},
+    {"floor", Kind::kSqliteOnly}, {"sign", Kind::kSqliteOnly}, {"power", Kind::kSqliteOnly},
+    {"sqrt", Kind::kSqliteOnly}};
+// clang-format on
+
+// The top-level commas of the call whose "(" is at `open`.
+std::vector<size_t> Commas(const EditableSql& s, size_t open) {
+  std::vector<size_t> out;
+  const size_t close = s.Match(open);
+  for (size_t j = open + 1; j < close; ++j) {
+    if (s.IsPunct(j, '('))
+      j = s.Match(j);
+    else if (s.IsPunct(j, ','))
+      out.push_back(j);
+  }
+  return out;
+}
+
+void Replace(EditableSql* s, size_t i, std::string text) {
+  TokenEdit& e = s->Edit(i);
+  e.replace = true;
+  e.replacement = std::move(text);
+}
+
+void DropRange(EditableSql* s, size_t from, size_t to) {
+  for (size_t j = from; j <= to; ++j) s->Edit(j).drop = true;
+}
+
+std::string Lower(std::string_view t) {
+  std::string out;
+  AppendAsciiLower(t, &out);
+  return out;
+}
+
+// A whole number written as one token, or `fallback`.
+std::string NumberArg(const EditableSql& s, size_t i, const char* fallback) {
+  if (i != kNone && s.Kind(i) == TokenKind::kNumber) return std::string(s.Text(i));
+  if (i != kNone && s.IsWord(i, "max")) return "-1";
+  return fallback;
+}
+
+// The call and its extra arguments that convert to `type` (with its length
+// or precision arguments at `args`, kNone when none); empty when the type
+// is not one these rewrites handle.
+struct Target {
+  std::string fn;
+  std::string extra;  // ", 10" and the like
+  bool text = false;  // a character type (takes a CONVERT style)
+  bool date = false;  // a date type (takes a style too)
+};
+
+Target TargetOf(const EditableSql& s, size_t type, size_t args_open) {
+  const std::string t = Lower(s.Text(type));
+  size_t a1 = kNone, a2 = kNone;
+  if (args_open != kNone) {
+    a1 = s.NextSig(args_open);
+    const size_t c = s.NextSig(a1);
+    if (s.IsPunct(c, ',')) a2 = s.NextSig(c);
+  }
+  Target r;
+  if (t == "int" || t == "integer" || t == "bigint" || t == "smallint" || t == "tinyint") {
+    r.fn = "tsql_int";
+    r.extra = ", '" + std::string(t == "integer" ? "int" : t) + "'";
+  } else if (t == "decimal" || t == "numeric" || t == "dec") {
+    r.fn = "tsql_decimal";
+    r.extra = ", " + NumberArg(s, a1, "18") + ", " + NumberArg(s, a2, "0");
+  } else if (t == "money" || t == "smallmoney") {
+    r.fn = "tsql_decimal";
+    r.extra = t == "money" ? ", 19, 4" : ", 10, 4";
+  } else if (t == "float" || t == "real") {
+    r.fn = "tsql_float";
+  } else if (t == "bit") {
+    r.fn = "tsql_bit";
+  } else if (t == "varchar" || t == "nvarchar" || t == "char" || t == "nchar") {
+    r.fn = t == "varchar" || t == "nvarchar" ? "tsql_varchar" : "tsql_char";
+    r.extra = ", " + NumberArg(s, a1, "30");
+    r.text = true;
+  } else if (t == "datetime" || t == "datetime2" || t == "date" || t == "time" ||
+             t == "smalldatetime") {
+    r.fn = t == "datetime2" ? "tsql_datetime" : "tsql_" + t;
+    r.date = true;
+  }
+  return r;
+}
+
+// The "(" of a type's arguments right after the type name, or kNone.
+size_t TypeArgs(const EditableSql& s, size_t type) {
+  const size_t n = s.NextSig(type);
+  return s.IsPunct(n, '(') ? n : kNone;
+}
+
+// CAST(x AS type[(args)])
+void RewriteCast(EditableSql* s, size_t name, size_t open) {
+  const size_t close = s->Match(open);
+  size_t as = kNone;
+  for (size_t j = open + 1; j < close; ++j) {
+    if (s->IsPunct(j, '('))
+      j = s->Match(j);
+    else if (s->IsWord(j, "as"))
+      as = j;
+  }
+  if (as == kNone) return;
+  const size_t type = s->NextSig(as);
+  if (type == kNone || s->Kind(type) != TokenKind::kWord) return;
+  const size_t args = TypeArgs(*s, type);
+  const size_t type_end = args == kNone ? type : s->Match(args);
+  if (s->NextSig(type_end) != close) return;
+  const Target t = TargetOf(*s, type, args);
+  if (t.fn.empty()) return;
+  Replace(s, name, t.fn);
+  DropRange(s, s->PrevSig(as) + 1, type_end);
+  s->Edit(close).before += t.extra;
+}
+
+// CONVERT(type[(args)], x[, style])
+void RewriteConvert(EditableSql* s, size_t name, size_t open) {
+  const size_t type = s->NextSig(open);
+  if (type == kNone || s->Kind(type) != TokenKind::kWord) return;
+  const size_t args = TypeArgs(*s, type);
+  const size_t type_end = args == kNone ? type : s->Match(args);
+  const size_t comma = s->NextSig(type_end);
+  if (!s->IsPunct(comma, ',')) return;
+  const std::vector<size_t> commas = Commas(*s, open);
+  if (commas.size() > 2) return;
+  Target t = TargetOf(*s, type, args);
+  if (t.fn.empty()) return;
+  const size_t close = s->Match(open);
+  if (commas.size() == 2) {
+    if (t.text) {
+      t.fn = "tsql_convert_text";
+      s->Edit(commas[1]).before += t.extra;
+      t.extra.clear();
+    } else if (!t.date) {
+      DropRange(s, commas[1], close - 1);  // a style means nothing to numbers
+    }
+  }
+  Replace(s, name, t.fn);
+  DropRange(s, open + 1, comma);
+  if (s->Kind(comma + 1) == TokenKind::kSpace) s->Edit(comma + 1).drop = true;
+  (commas.size() == 2 && t.date ? s->Edit(commas[1]) : s->Edit(close)).before += t.extra;
+}
+
+// IIF(c, a, b) -> CASE WHEN (c) THEN (a) ELSE (b) END
+void RewriteIif(EditableSql* s, size_t name, size_t open) {
+  const std::vector<size_t> commas = Commas(*s, open);
+  if (commas.size() != 2) return;
+  Replace(s, name, "CASE WHEN ");
+  if (s->Kind(name + 1) == TokenKind::kSpace) s->Edit(name + 1).drop = true;
+  Replace(s, commas[0], ") THEN (");
+  Replace(s, commas[1], ") ELSE (");
+  s->Edit(s->Match(open)).after += " END";
+}
+
+}  // namespace
+
+void RewriteTsqlCalls(EditableSql* s, Engine engine) {
+  for (size_t i = 0; i < s->size(); ++i) {
+    if (s->Kind(i) != TokenKind::kWord) continue;
+    const size_t open = s->NextSig(i);
+    if (!s->IsPunct(open, '(')) continue;
+    const size_t prev = s->PrevSig(i);
+    if (prev != kNone && s->IsPunct(prev, '.')) continue;  // someone's own schema.function
+    if (s->IsWord(i, "cast")) {
+      RewriteCast(s, i, open);
+      continue;
+    }
+    if (s->IsWord(i, "convert")) {
+      RewriteConvert(s, i, open);
+      continue;
+    }
+    if (s->IsWord(i, "iif")) {
+      RewriteIif(s, i, open);
+      continue;
+    }
+    for (const Renamed& r : kRenamed) {
+      if (!s->IsWord(i, r.name)) continue;
+      if (r.kind == Kind::kSqliteOnly && engine != Engine::SQLite) break;
+      if (r.kind == Kind::kWithCommas && Commas(*s, open).empty()) break;  // SUBSTRING(x FROM ..)
+      Replace(s, i, "tsql_" + std::string(r.name));
+      if (r.kind == Kind::kDatePart) {
+        const size_t part = s->NextSig(open);
+        if (part != kNone && s->Kind(part) == TokenKind::kWord && s->IsPunct(s->NextSig(part), ','))
+          Replace(s, part, "'" + Lower(s->Text(part)) + "'");
+      }
+      break;
+    }
+  }
+}
+
+}  // namespace q6::dialect

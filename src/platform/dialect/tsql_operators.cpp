@@ -1,0 +1,339 @@
+// `+` and `-`, comparisons and LIKE given SQL Server's meaning.
+//
+// Date literals: a date stored as text 'YYYY-MM-DD HH:MM:SS' differs as text
+// from the literal '2024-02-29' users compare it with. Rather than guess
+// which columns hold dates, the literal is written so that it means the
+// same for both kinds of column: a text column that holds '2024-02-29'
+// itself still matches, and so does one that holds the midnight form.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/dialect/operands.h"
+#include "platform/dialect/tsql_rules.h"
+
+namespace q6::dialect {
+namespace {
+
+bool IsDigits(std::string_view t) {
+  for (char c : t)
+    if (c < '0' || c > '9') return false;
+  return !t.empty();
+}
+
+int Num(std::string_view t) { return std::stoi(std::string(t)); }
+
+bool ValidDay(int y, int m, int d) {
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (y < 1753 || m < 1 || m > 12 || d < 1 || d > kDays[m - 1]) return false;
+  return m != 2 || d < 29 || (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0));
+}
+
+// A date literal's forms: the day alone 'YYYY-MM-DD', and the stored form
+// 'YYYY-MM-DD HH:MM:SS' (with '.fff' when not zero).
+struct DateLiteral {
+  std::string day;
+  std::string stored;
+  bool day_only = false;  // written as the day alone, dashed
+  bool compact = false;   // written 'YYYYMMDD'
+};
+
+bool ParseDateLiteral(std::string_view text, DateLiteral* out) {
+  if (text.size() < 2) return false;
+  const std::string_view v = text.substr(1, text.size() - 2);
+  std::string_view rest;
+  if (v.size() == 8 && IsDigits(v)) {
+    out->day = std::string(v.substr(0, 4)) + "-" + std::string(v.substr(4, 2)) + "-" +
+               std::string(v.substr(6, 2));
+    out->compact = true;
+  } else if (v.size() >= 10 && v[4] == '-' && v[7] == '-' && IsDigits(v.substr(0, 4)) &&
+             IsDigits(v.substr(5, 2)) && IsDigits(v.substr(8, 2))) {
+    out->day = std::string(v.substr(0, 10));
+    rest = v.substr(10);
+    out->day_only = rest.empty();
+  } else {
+    return false;
+  }
+  if (!ValidDay(Num(out->day.substr(0, 4)), Num(out->day.substr(5, 2)), Num(out->day.substr(8, 2))))
+    return false;
+  std::string time = "00:00:00";
+  if (!rest.empty()) {
+    if (rest[0] != ' ' && rest[0] != 'T') return false;
+    rest.remove_prefix(1);
+    if (rest.size() < 5 || rest[2] != ':' || !IsDigits(rest.substr(0, 2)) ||
+        !IsDigits(rest.substr(3, 2)))
+      return false;
+    time = std::string(rest.substr(0, 5)) + ":00";
+    rest.remove_prefix(5);
+    if (!rest.empty()) {
+      if (rest.size() < 3 || rest[0] != ':' || !IsDigits(rest.substr(1, 2))) return false;
+      time.replace(6, 2, rest.substr(1, 2));
+      rest.remove_prefix(3);
+    }
+    if (!rest.empty()) {
+      if (rest[0] != '.' || !IsDigits(rest.substr(1)) || rest.size() > 4) return false;
+      std::string ms(rest.substr(1));
+      ms.resize(3, '0');
+      if (ms != "000") time += "." + ms;
+    }
+    if (Num(time.substr(0, 2)) > 23 || Num(time.substr(3, 2)) > 59 || Num(time.substr(6, 2)) > 59)
+      return false;
+  }
+  out->stored = out->day + " " + time;
+  return true;
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+void Replace(EditableSql* s, size_t i, std::string text) {
+  TokenEdit& e = s->Edit(i);
+  e.replace = true;
+  e.replacement = std::move(text);
+}
+
+// The comparison operator at i: its last token and its kind ('=', '<', '>',
+// 'l' for <=, 'g' for >=, 'n' for <> and !=); false when i starts none.
+bool ComparisonAt(const EditableSql& s, size_t i, size_t* last, char* op) {
+  if (s.Kind(i) != TokenKind::kPunct) return false;
+  const char c = s.Text(i)[0];
+  const bool next_eq = s.IsPunct(i + 1, '=');
+  if (c == '=') {
+    if (i > 0 && (s.IsPunct(i - 1, '<') || s.IsPunct(i - 1, '>') || s.IsPunct(i - 1, '!') ||
+                  s.IsPunct(i - 1, '=')))
+      return false;
+    *op = '=';
+    *last = s.IsPunct(i + 1, '=') ? i + 1 : i;
+    return true;
+  }
+  if (c == '!' && next_eq) {
+    *op = 'n';
+    *last = i + 1;
+    return true;
+  }
+  if (c == '<') {
+    if (s.IsPunct(i + 1, '>'))
+      *op = 'n';
+    else
+      *op = next_eq ? 'l' : '<';
+    *last = (*op == 'n' || next_eq) ? i + 1 : i;
+    return !(i > 0 && s.IsPunct(i - 1, '<'));
+  }
+  if (c == '>') {
+    if (i > 0 && (s.IsPunct(i - 1, '<') || s.IsPunct(i - 1, '-'))) return false;
+    *op = next_eq ? 'g' : '>';
+    *last = next_eq ? i + 1 : i;
+    return true;
+  }
+  return false;
+}
+
+char Mirror(char op) {
+  switch (op) {
+    case '<':
+      return '>';
+    case '>':
+      return '<';
+    case 'l':
+      return 'g';
+    case 'g':
+      return 'l';
+    default:
+      return op;
+  }
+}
+
+// Rewrites the date literal at `lit`, compared by `op` (seen from the other
+// operand: x op lit). `ops` are the operator's tokens, or kNone in BETWEEN.
+// True when the comparison became an IN list.
+bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, size_t op_last) {
+  DateLiteral d;
+  if (!ParseDateLiteral(s->Text(lit), &d)) return false;
+  const bool plain = d.day_only || d.compact;
+  if ((op == '=' || op == 'n') && plain && op_first != kNone) {
+    std::string list = "(" + std::string(s->Text(lit)) + "," + Quote(d.stored);
+    if (d.compact) list += "," + Quote(d.day);
+    for (size_t j = op_first; j <= op_last; ++j) s->Edit(j).drop = true;
+    Replace(s, lit, (op == 'n' ? "NOT IN " : "IN ") + list + ")");
+    return true;
+  }
+  if (op == '=' || op == 'n' || op == 'l' || op == '>') {
+    Replace(s, lit, Quote(d.stored));
+  } else if (!d.day_only) {  // < and >=: the day alone sorts before its midnight
+    Replace(s, lit, Quote(d.compact ? d.day : d.stored));
+  }
+  return false;
+}
+
+bool IsTextCall(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
+  static constexpr std::string_view kTextFns[] = {
+      "left",  "right",   "substring", "substr", "ltrim",   "rtrim", "trim", "upper",
+      "lower", "replace", "replicate", "stuff",  "reverse", "space", "str"};
+  if (!ops.IsCall(first) || s.Match(s.NextSig(first)) != last) return false;
+  for (std::string_view f : kTextFns)
+    if (s.IsWord(first, f)) return true;
+  return false;
+}
+
+bool IsLiteral(const EditableSql& s, size_t first, size_t last) {
+  return s.Kind(last) == TokenKind::kString && (first == last || s.IsWord(first, "n"));
+}
+
+// A plain column: name, possibly qualified.
+bool IsColumn(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
+  for (size_t j = first; j != kNone && j <= last; j = s.NextSig(j)) {
+    const bool name = s.Kind(j) == TokenKind::kWord || s.Kind(j) == TokenKind::kQuoted ||
+                      s.Kind(j) == TokenKind::kBracket;
+    if (!(name && !ops.IsKeyword(j) && !s.IsWord(j, "null")) && !s.IsPunct(j, '.')) return false;
+  }
+  return true;
+}
+
+void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, size_t op_last,
+                       char op, Engine engine) {
+  const size_t l0 = ops.StartBefore(op_first, true);
+  const size_t r1 = ops.EndAfter(op_last, true);
+  if (l0 == kNone || r1 == kNone) return;
+  const size_t l1 = s->PrevSig(op_first);
+  const size_t r0 = s->NextSig(op_last);
+  const bool lit_l = IsLiteral(*s, l0, l1), lit_r = IsLiteral(*s, r0, r1);
+  if (lit_r && !lit_l && RewriteDateLiteral(s, r1, op, op_first, op_last)) return;
+  if (lit_l && !lit_r && op != '=' && op != 'n')
+    RewriteDateLiteral(s, l1, Mirror(op), kNone, kNone);
+  const bool text_l = lit_l || IsTextCall(*s, ops, l0, l1);
+  const bool text_r = lit_r || IsTextCall(*s, ops, r0, r1);
+  const bool col_l = IsColumn(*s, ops, l0, l1), col_r = IsColumn(*s, ops, r0, r1);
+  if (engine == Engine::SQLite) {
+    if (s->IsWord(s->NextSig(r1), "collate") || s->IsWord(s->NextSig(l1), "collate")) return;
+    if (text_r && !col_l)
+      s->Edit(r1).after += " COLLATE NOCASE";
+    else if (text_l && !col_r)
+      s->Edit(l1).after += " COLLATE NOCASE";
+    return;
+  }
+  const bool calls = (text_l && !lit_l) || (text_r && !lit_r);
+  if (calls || (lit_l && lit_r)) {
+    s->Edit(l0).before += "rtrim(";
+    s->Edit(l1).after += ")::citext";
+    s->Edit(r0).before += "rtrim(";
+    s->Edit(r1).after += ")::citext";
+  }
+}
+
+void RewriteBetween(EditableSql* s, size_t between) {
+  const size_t low = s->NextSig(between);
+  const size_t and_ = s->NextSig(low);
+  const size_t high = s->NextSig(and_);
+  if (low == kNone || !s->IsWord(and_, "and") || high == kNone) return;
+  if (s->Kind(low) == TokenKind::kString) RewriteDateLiteral(s, low, 'g', kNone, kNone);
+  if (s->Kind(high) == TokenKind::kString) RewriteDateLiteral(s, high, 'l', kNone, kNone);
+}
+
+// PostgreSQL: x [NOT] LIKE p [ESCAPE e] -> x [!]~* tsql_like_regex(p[, e]).
+// A literal pattern without [ keeps its LIKE, which means the same there
+// and lets the server use an index; a backslash in it, an escape character
+// on PostgreSQL only, is switched off with ESCAPE ''.
+void RewriteLike(EditableSql* s, const Operands& ops, size_t like) {
+  const size_t end = ops.EndAfter(like, true);
+  if (end == kNone) return;
+  const size_t after = s->NextSig(end);
+  const bool has_escape = after != kNone && s->IsWord(after, "escape");
+  if (IsLiteral(*s, s->NextSig(like), end)) {
+    const std::string_view pattern = s->Text(end);
+    if (pattern.find('[') == std::string_view::npos) {
+      if (pattern.find('\\') != std::string_view::npos && !has_escape)
+        s->Edit(end).after += " ESCAPE ''";
+      return;
+    }
+  }
+  const size_t prev = s->PrevSig(like);
+  const bool negated = prev != kNone && s->IsWord(prev, "not");
+  if (negated) s->Edit(prev).drop = true;
+  Replace(s, like, negated ? "!~* tsql_like_regex(" : "~* tsql_like_regex(");
+  if (s->Kind(like + 1) == TokenKind::kSpace) s->Edit(like + 1).drop = true;
+  const size_t esc = s->NextSig(end);
+  const size_t esc_lit = esc == kNone ? kNone : s->NextSig(esc);
+  if (esc != kNone && s->IsWord(esc, "escape") && esc_lit != kNone &&
+      s->Kind(esc_lit) == TokenKind::kString) {
+    Replace(s, esc, ",");
+    s->Edit(esc_lit).after += ")";
+  } else {
+    s->Edit(end).after += ")";
+  }
+}
+
+// Whether the term [first, last] is a number whatever the data: a numeric
+// literal or a call of a function that returns numbers.
+bool IsSurelyNumber(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
+  static constexpr std::string_view kNumberFns[] = {
+      "len", "length", "count", "charindex", "datediff",  "datepart",
+      "abs", "year",   "month", "day",       "isnumeric", "patindex"};
+  while (first < last && (s.IsPunct(first, '-') || s.IsPunct(first, '+'))) first = s.NextSig(first);
+  if (first == last) return s.Kind(first) == TokenKind::kNumber;
+  if (!ops.IsCall(first) || s.Match(s.NextSig(first)) != last) return false;
+  for (std::string_view f : kNumberFns)
+    if (s.IsWord(first, f)) return true;
+  return false;
+}
+
+// SQLite: t0 + t1 - t2 -> tsql_sub(tsql_add(t0 , t1) , t2). A sum of terms
+// that are all numbers whatever the data keeps SQLite's own operators.
+void RewriteSum(EditableSql* s, const Operands& ops, size_t first_op, std::vector<bool>* done) {
+  const size_t start = ops.StartBefore(first_op, false);
+  if (start == kNone) return;
+  std::vector<size_t> signs, ends;
+  bool numbers = IsSurelyNumber(*s, ops, start, s->PrevSig(first_op));
+  for (size_t op = first_op;;) {
+    const size_t end = ops.EndAfter(op, false);
+    if (end == kNone) return;
+    signs.push_back(op);
+    ends.push_back(end);
+    numbers = numbers && IsSurelyNumber(*s, ops, s->NextSig(op), end);
+    (*done)[op] = true;
+    const size_t next = s->NextSig(end);
+    if (next == kNone || !ops.IsBinarySign(next)) break;
+    op = next;
+  }
+  if (numbers) return;
+  std::string prefix;
+  for (size_t k = signs.size(); k-- > 0;)
+    prefix += s->IsPunct(signs[k], '+') ? "tsql_add(" : "tsql_sub(";
+  s->Edit(start).before.insert(0, prefix);
+  for (size_t k = 0; k < signs.size(); ++k) {
+    Replace(s, signs[k], ",");
+    s->Edit(ends[k]).after += ")";
+    (*done)[signs[k]] = true;
+  }
+}
+
+// Table definitions keep their expressions as written: a default or check
+// that called a tsql_* function would tie the file to this driver.
+bool IsDdl(const EditableSql& s) {
+  const size_t i = s.IsBlank(0) ? s.NextSig(0) : 0;
+  return i != kNone && (s.IsWord(i, "create") || s.IsWord(i, "alter") || s.IsWord(i, "pragma"));
+}
+
+}  // namespace
+
+void RewriteTsqlOperators(EditableSql* s, Engine engine) {
+  if (s->size() == 0 || IsDdl(*s)) return;
+  const Operands ops(*s);
+  if (engine == Engine::SQLite) {
+    std::vector<bool> done(s->size(), false);
+    for (size_t i = 0; i < s->size(); ++i)
+      if (!done[i] && ops.IsBinarySign(i)) RewriteSum(s, ops, i, &done);
+  }
+  for (size_t i = 0; i < s->size(); ++i) {
+    size_t last;
+    char op;
+    if (ComparisonAt(*s, i, &last, &op)) {
+      RewriteComparison(s, ops, i, last, op, engine);
+      i = last;
+    } else if (s->IsWord(i, "between")) {
+      RewriteBetween(s, i);
+    } else if (engine == Engine::PostgreSQL && s->IsWord(i, "like")) {
+      RewriteLike(s, ops, i);
+    }
+  }
+}
+
+}  // namespace q6::dialect

@@ -1,0 +1,57 @@
+// Rewrites that give T-SQL constructs SQL Server's meaning on each engine.
+//
+// The rewrites are syntax only: a construct becomes a call of a function
+// named tsql_* (or an operator) whose semantics each engine's driver
+// supplies (SQLite: functions registered on every connection; PostgreSQL:
+// the compatibility schema). Nothing here knows column types; whatever
+// depends on them is decided by the engine, on the values.
+#pragma once
+
+#include "platform/dialect/dialect.h"
+#include "platform/dialect/editable_sql.h"
+
+namespace q6::dialect {
+
+// Function calls and conversions:
+// - CHARINDEX, PATINDEX, REPLACE, REPLICATE, SPACE, STUFF, SUBSTRING (with
+//   commas), STR, ISNUMERIC, ROUND, YEAR, MONTH, DAY become tsql_<name>;
+//   on SQLite also REVERSE, CEILING, FLOOR, SIGN, POWER, SQRT (PostgreSQL's
+//   own functions already mean the same).
+// - DATEADD, DATEDIFF, DATEPART, DATENAME become tsql_<name> with the date
+//   part written as a string: dateadd(dd, 1, d) -> tsql_dateadd('dd', 1, d).
+// - CAST(x AS type) and CONVERT(type, x[, style]) to the integer types,
+//   decimal/numeric(p,s), money, float/real, bit, (n)char/(n)varchar(n|max),
+//   datetime/smalldatetime/date/time become tsql_int(x,'int'),
+//   tsql_decimal(x,p,s), tsql_float(x), tsql_bit(x), tsql_varchar(x,n),
+//   tsql_char(x,n), tsql_datetime(x[,style]), ...; a style with a character
+//   target becomes tsql_convert_text(x,n,style). Other types are left alone.
+// - IIF(c, a, b) becomes CASE WHEN (c) THEN (a) ELSE (b) END.
+void RewriteTsqlCalls(EditableSql* sql, Engine engine);
+
+// Operators:
+// - SQLite: every binary + and - becomes tsql_add / tsql_sub (the engine
+//   decides between addition, concatenation and date arithmetic).
+// - Both: a date literal compared with something ('2024-02-29',
+//   '20240229', '2024-02-29T10:00:00') is written so that it also matches
+//   dates stored as 'YYYY-MM-DD HH:MM:SS' text: x = '2024-02-29' becomes
+//   x IN ('2024-02-29','2024-02-29 00:00:00'), x <= '2024-02-29' compares
+//   with the midnight form, and so on, also in BETWEEN.
+// - SQLite: a string literal or text function result compared with anything
+//   but a plain column gets COLLATE NOCASE (the driver's NOCASE ignores case
+//   and trailing blanks); a plain column keeps its own collation.
+//   PostgreSQL: a comparison with a text function result, or of two
+//   literals, compares rtrim(..)::citext on both sides.
+// - PostgreSQL: x [NOT] LIKE p [ESCAPE e] becomes x [!]~* tsql_like_regex(p[, e]).
+void RewriteTsqlOperators(EditableSql* sql, Engine engine);
+
+// Select lists and names: `alias = expr` and `expr 'alias'` items get AS;
+// dbo. and [dbo]. prefixes go.
+void RewriteTsqlSelectLists(EditableSql* sql, Engine engine);
+
+// The name of a construct in the statement that cannot be given SQL
+// Server's meaning ("TOP n PERCENT", "TOP n WITH TIES"), or nullptr. Such a
+// statement is sent as SELECT tsql_unsupported('<name>'), which fails on
+// both engines with a message naming the construct.
+const char* RefusedConstruct(const EditableSql& sql);
+
+}  // namespace q6::dialect

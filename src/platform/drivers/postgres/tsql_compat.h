@@ -1,0 +1,32 @@
+// The T-SQL compatibility schema of PostgreSQL databases.
+//
+// The dialect layer rewrites T-SQL constructs into calls of tsql_*
+// functions (and leaves `text + text` as it is); on PostgreSQL these live in
+// the schema q6tsql (tsql_compat.sql), which every connection the driver
+// opens has at the end of its search path. `q6fd init` creates the schema
+// where it is missing or older; `q6fd upgrade` replaces it in any case.
+#pragma once
+
+namespace q6 {
+class Driver;
+}
+
+namespace q6::postgres {
+
+// The version of the schema this build installs (what q6tsql.tsql_version()
+// answers once it is installed).
+inline constexpr int kTsqlCompatVersion = 1;
+
+// The SQL text that creates the schema (several statements; running it
+// again replaces the functions and keeps the rest).
+const char* TsqlCompatSql();
+
+// Installs or replaces the schema on `driver` (a PostgreSQL connection), in
+// one transaction taken under an advisory lock, so that connections doing
+// it at once wait for each other. With `only_if_older`, a database that
+// already has this version (or a newer one) is left alone. Raises E_FAIL with
+// the server's message (no right to create a schema, say); nothing is
+// changed then. REQUIRES: no transaction open on `driver`.
+void InstallTsqlCompat(Driver& driver, bool only_if_older);
+
+}  // namespace q6::postgres

@@ -1,0 +1,196 @@
+// CAST and CONVERT on SQLite, as the dialect layer writes them: one function
+// per target type (tsql_int, tsql_decimal, tsql_varchar, ...), plus STR and
+// ISNUMERIC.
+//
+// SQLite has no exact decimal type: decimal, numeric and money values are
+// rounded to their scale as SQL Server rounds them and kept as doubles, so
+// the value is SQL Server's while its text has no trailing zeros.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "platform/drivers/sqlite/sqlite_function_util.h"
+
+namespace q6::sqlite {
+namespace {
+
+// tsql_int(x, 'int' | 'bigint' | 'smallint' | 'tinyint'): numbers truncate
+// toward zero; text must be a whole number.
+void ToInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  const std::string_view type = TextOf(argv[1]);
+  const std::optional<Number> n = NumberOf(argv[0]);
+  if (!n || (!IsNumeric(argv[0]) && !n->integral))
+    return ResultError(ctx, ConversionFailed(TextOf(argv[0]), type));
+  const double v = n->integral ? static_cast<double>(n->i) : std::trunc(n->d);
+  const double lo = type == "tinyint"    ? 0
+                    : type == "smallint" ? -32768
+                    : type == "int"      ? -2147483648.0
+                                         : -9.2233720368547758e18;
+  const double hi = type == "tinyint"    ? 255
+                    : type == "smallint" ? 32767
+                    : type == "int"      ? 2147483647.0
+                                         : 9.2233720368547748e18;
+  if (!(v >= lo && v <= hi))
+    return ResultError(ctx, "Arithmetic overflow error converting expression to data type " +
+                                std::string(type) + ".");
+  sqlite3_result_int64(ctx, n->integral ? n->i : static_cast<int64_t>(v));
+}
+
+// tsql_decimal(x, precision, scale): rounded half away from zero to the
+// scale; more whole digits than precision - scale is an overflow.
+void ToDecimal(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  const std::optional<Number> n = NumberOf(argv[0]);
+  if (!n) return ResultError(ctx, "Error converting data type varchar to numeric.");
+  const int p = sqlite3_value_int(argv[1]);
+  const int s = sqlite3_value_int(argv[2]);
+  const double f = std::pow(10.0, s);
+  double scaled = n->d * f;
+  scaled = std::round(scaled + scaled * 1e-12);
+  const double v = scaled / f;
+  if (std::fabs(v) >= std::pow(10.0, p - s))
+    return ResultError(ctx, "Arithmetic overflow error converting numeric to data type numeric.");
+  sqlite3_result_double(ctx, v);
+}
+
+void ToFloat(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  const std::optional<Number> n = NumberOf(argv[0]);
+  if (!n) return ResultError(ctx, "Error converting data type varchar to float.");
+  sqlite3_result_double(ctx, n->d);
+}
+
+void ToBit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  std::string t(TextOf(argv[0]));
+  for (char& c : t) c = static_cast<char>(c | 0x20);
+  if (t == "true" || t == "false") return sqlite3_result_int(ctx, t == "true");
+  const std::optional<Number> n = NumberOf(argv[0]);
+  if (!n) return ResultError(ctx, ConversionFailed(TextOf(argv[0]), "bit"));
+  sqlite3_result_int(ctx, n->d != 0);
+}
+
+// The text of a value cut to `n` characters (-1: no limit); `pad` fills up
+// to n with blanks, as char(n) does.
+void CutText(sqlite3_context* ctx, std::string_view s, int64_t n, bool pad) {
+  if (n < 0) return ResultText(ctx, std::string(s));
+  std::string out(s.substr(0, ByteOfChar(s, static_cast<size_t>(n))));
+  if (pad) out.append(static_cast<size_t>(n) - CharCount(out), ' ');
+  ResultText(ctx, out);
+}
+
+void ToVarchar(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  CutText(ctx, TextOf(argv[0]), sqlite3_value_int64(argv[1]), false);
+}
+
+void ToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  CutText(ctx, TextOf(argv[0]), sqlite3_value_int64(argv[1]), true);
+}
+
+// tsql_convert_text(x, n, style): a date (text in a date form, as dates are
+// stored) written in the style; any other value as its text. Cut to n.
+void ConvertText(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  const int style = sqlite3_value_int(argv[2]);
+  const int64_t n = sqlite3_value_int64(argv[1]);
+  std::string out;
+  if (!IsNumeric(argv[0])) {
+    if (const std::optional<DateTime> d = ParseDateTime(TextOf(argv[0]))) {
+      if (!FormatStyle(*d, style, &out))
+        return ResultError(ctx, std::to_string(style) +
+                                    " is not a valid style number when converting from datetime to "
+                                    "a character string.");
+      return CutText(ctx, out, n, false);
+    }
+  }
+  CutText(ctx, TextOf(argv[0]), n, false);
+}
+
+// STR(x[, length[, decimals]]): right-aligned in `length` (10), rounded to
+// `decimals` (0); asterisks when it does not fit.
+void Str(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNullArg(argc, argv)) return;
+  const std::optional<Number> n = NumberOf(argv[0]);
+  if (!n) return ResultError(ctx, "Error converting data type varchar to float.");
+  const int len = argc > 1 ? sqlite3_value_int(argv[1]) : 10;
+  int dec = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
+  if (len <= 0 || len > 8000 || dec < 0) return;
+  if (dec > 16) dec = 16;
+  const double f = std::pow(10.0, dec);
+  const double v = std::round(n->d * f + n->d * f * 1e-12) / f;
+  char buf[400];
+  int w = std::snprintf(buf, sizeof buf, "%.*f", dec, v);
+  while (w > len && dec > 0) w = std::snprintf(buf, sizeof buf, "%.*f", --dec, v);
+  if (w < 0 || w > len) return ResultText(ctx, std::string(static_cast<size_t>(len), '*'));
+  ResultText(ctx, std::string(static_cast<size_t>(len - w), ' ') + buf);
+}
+
+// ISNUMERIC: 1 for what converts to some numeric type, currency sign and
+// thousands separators included.
+void IsNumericFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int t = sqlite3_value_type(argv[0]);
+  if (t == SQLITE_NULL || t == SQLITE_BLOB) return sqlite3_result_int(ctx, 0);
+  if (IsNumeric(argv[0])) return sqlite3_result_int(ctx, 1);
+  std::string s(TextOf(argv[0]));
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+  size_t i = s.find_first_not_of(" \t");
+  if (i == std::string::npos) return sqlite3_result_int(ctx, 0);
+  if (s[i] == '+' || s[i] == '-') ++i;
+  if (i < s.size() && s[i] == '$') ++i;
+  size_t digits = 0;
+  bool point = false;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (c == ',' && !point && digits > 0) {
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D') && digits > 0) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+  }
+  const bool lone_sign =
+      digits == 0 && s.size() == 1 && (s == "+" || s == "-" || s == "$" || s == ".");
+  sqlite3_result_int(ctx, i == s.size() && (digits > 0 || lone_sign));
+}
+
+}  // namespace
+
+int RegisterConversionFunctions(sqlite3* db) {
+  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  struct Fn {
+    const char* name;
+    int args;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+  };
+  static constexpr Fn kFns[] = {
+      {"tsql_int", 2, ToInt},
+      {"tsql_decimal", 3, ToDecimal},
+      {"tsql_float", 1, ToFloat},
+      {"tsql_bit", 1, ToBit},
+      {"tsql_varchar", 2, ToVarchar},
+      {"tsql_char", 2, ToChar},
+      {"tsql_convert_text", 3, ConvertText},
+      {"tsql_str", 1, Str},
+      {"tsql_str", 2, Str},
+      {"tsql_str", 3, Str},
+      {"tsql_isnumeric", 1, IsNumericFn},
+  };
+  for (const Fn& f : kFns) {
+    const int rc = sqlite3_create_function_v2(db, f.name, f.args, kFlags, nullptr, f.fn, nullptr,
+                                              nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
+
+}  // namespace q6::sqlite

@@ -1,0 +1,134 @@
+// Dates on SQLite as SQL Server computes them: conversions to datetime,
+// smalldatetime, date and time, and DATEADD, DATEDIFF, DATEPART, DATENAME,
+// YEAR, MONTH, DAY. Every one takes the stored text form, the other literal
+// forms and numbers (days since 1900-01-01), and gives back text in the
+// stored form, so results compare and sort with the stored dates.
+#include <string>
+
+#include "platform/drivers/sqlite/sqlite_function_util.h"
+
+namespace q6::sqlite {
+namespace {
+
+// The date in argument `i` (with an optional style in argument `style_arg`),
+// or false after setting SQL Server's conversion error.
+bool DateArg(sqlite3_context* ctx, sqlite3_value** argv, int i, int style, DateTime* out) {
+  const std::optional<DateTime> d = DateOf(argv[i], style);
+  if (!d) ResultError(ctx, kDateConversionFailed);
+  if (d) *out = *d;
+  return d.has_value();
+}
+
+bool PartArg(sqlite3_context* ctx, sqlite3_value* v, const char* fn, DatePart* out) {
+  const std::optional<DatePart> p = DatePartOf(TextOf(v));
+  if (!p) {
+    ResultError(ctx, std::string(fn) + " with the part '" + std::string(TextOf(v)) +
+                         "' is not supported on SQLite");
+  }
+  if (p) *out = *p;
+  return p.has_value();
+}
+
+enum class Target { kDateTime, kSmallDateTime, kDate, kTime };
+
+template <Target T>
+void ToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  DateTime d;
+  if (!DateArg(ctx, argv, 0, argc > 1 ? sqlite3_value_int(argv[1]) : 0, &d)) return;
+  std::string s;
+  switch (T) {
+    case Target::kDateTime:
+      s = FormatStored(d);
+      break;
+    case Target::kSmallDateTime: {  // to the nearest minute
+      const int64_t ms = MillisOf(d);
+      d = FromMillis((ms + 30000) / 60000 * 60000);
+      s = FormatStored(d);
+      break;
+    }
+    case Target::kDate:
+      s = FormatStored(d).substr(0, 10);
+      break;
+    case Target::kTime:
+      s = FormatStored(d).substr(11);
+      break;
+  }
+  ResultText(ctx, s);
+}
+
+void DateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  DatePart p;
+  DateTime d;
+  if (!PartArg(ctx, argv[0], "DATEADD", &p) || AnyNullArg(argc, argv)) return;
+  if (!DateArg(ctx, argv, 2, 0, &d)) return;
+  const DateTime r = AddPart(d, p, sqlite3_value_int64(argv[1]));
+  if (r.year < 1753 || r.year > 9999)
+    return ResultError(ctx, "Adding a value to a 'datetime' column caused an overflow.");
+  ResultText(ctx, FormatStored(r));
+}
+
+void DateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  DatePart p;
+  DateTime a, b;
+  if (!PartArg(ctx, argv[0], "DATEDIFF", &p) || AnyNullArg(argc, argv)) return;
+  if (!DateArg(ctx, argv, 1, 0, &a) || !DateArg(ctx, argv, 2, 0, &b)) return;
+  sqlite3_result_int64(ctx, DiffParts(a, b, p));
+}
+
+void DatePartFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  DatePart p;
+  DateTime d;
+  if (!PartArg(ctx, argv[0], "DATEPART", &p) || AnyNullArg(argc, argv)) return;
+  if (DateArg(ctx, argv, 1, 0, &d)) sqlite3_result_int64(ctx, PartOf(d, p));
+}
+
+void DateName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  DatePart p;
+  DateTime d;
+  if (!PartArg(ctx, argv[0], "DATENAME", &p) || AnyNullArg(argc, argv)) return;
+  if (DateArg(ctx, argv, 1, 0, &d)) ResultText(ctx, NameOf(d, p));
+}
+
+template <DatePart P>
+void PartShortcut(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  DateTime d;
+  if (AnyNullArg(argc, argv)) return;
+  if (DateArg(ctx, argv, 0, 0, &d)) sqlite3_result_int64(ctx, PartOf(d, P));
+}
+
+}  // namespace
+
+int RegisterDateFunctions(sqlite3* db) {
+  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  struct Fn {
+    const char* name;
+    int args;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+  };
+  static constexpr Fn kFns[] = {
+      {"tsql_datetime", 1, ToDate<Target::kDateTime>},
+      {"tsql_datetime", 2, ToDate<Target::kDateTime>},
+      {"tsql_smalldatetime", 1, ToDate<Target::kSmallDateTime>},
+      {"tsql_smalldatetime", 2, ToDate<Target::kSmallDateTime>},
+      {"tsql_date", 1, ToDate<Target::kDate>},
+      {"tsql_date", 2, ToDate<Target::kDate>},
+      {"tsql_time", 1, ToDate<Target::kTime>},
+      {"tsql_time", 2, ToDate<Target::kTime>},
+      {"tsql_dateadd", 3, DateAdd},
+      {"tsql_datediff", 3, DateDiff},
+      {"tsql_datepart", 2, DatePartFn},
+      {"tsql_datename", 2, DateName},
+      {"tsql_year", 1, PartShortcut<DatePart::kYear>},
+      {"tsql_month", 1, PartShortcut<DatePart::kMonth>},
+      {"tsql_day", 1, PartShortcut<DatePart::kDay>},
+  };
+  for (const Fn& f : kFns) {
+    const int rc = sqlite3_create_function_v2(db, f.name, f.args, kFlags, nullptr, f.fn, nullptr,
+                                              nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
+
+}  // namespace q6::sqlite

@@ -1,0 +1,31 @@
+// SQL Server's meaning of T-SQL operators and functions on SQLite: the
+// functions and the collation every SQLite connection gets when it opens.
+//
+// The dialect layer rewrites T-SQL constructs into calls of functions named
+// tsql_* (tsql_add for `+`, tsql_dateadd for DATEADD, ...); this is where
+// those names get SQL Server's semantics. The built-in NOCASE collation,
+// upper(), lower() and like() are replaced as well:
+// - NOCASE compares with Unicode case folding (Cyrillic, Greek, accented
+//   Latin letters, not only A-Z) and ignores trailing blanks, as SQL Server's
+//   default collation does. Indexes built under the old NOCASE on text with
+//   non-ASCII letters need a REINDEX, which `q6fd upgrade` runs.
+// - upper() and lower() map every letter, not only A-Z.
+// - like() takes [abc], [a-c], [^a] classes and [%] / [_] escapes, ignores
+//   case for every letter and has no escape character unless ESCAPE names one.
+// A value a function cannot convert ends the statement with SQL Server's
+// message ("Conversion failed when converting ...").
+#pragma once
+
+struct sqlite3;
+
+namespace q6::sqlite {
+
+// Registers the functions and the collation on `db`. Returns the SQLite
+// result code of the first registration that failed, SQLITE_OK otherwise.
+int RegisterTsqlFunctions(sqlite3* db);
+
+// The part that deals with case-insensitive text (NOCASE, upper, lower,
+// like, charindex, patindex, replace); called by RegisterTsqlFunctions.
+int RegisterTextFunctions(sqlite3* db);
+
+}  // namespace q6::sqlite

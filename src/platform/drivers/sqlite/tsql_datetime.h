@@ -1,0 +1,80 @@
+// Date and time values as SQL Server reads, computes and writes them, for the
+// functions the SQLite driver registers on its connections.
+//
+// Dates live in the database as text in the form the component writes,
+// 'YYYY-MM-DD HH:MM:SS'. These helpers read that form and the other literal
+// forms users write, do the date arithmetic of DATEADD / DATEDIFF / DATEPART,
+// and write the stored form or one of CONVERT's styles back.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace q6::sqlite {
+
+struct DateTime {
+  int year = 1900, month = 1, day = 1;
+  int hour = 0, minute = 0, second = 0, millis = 0;
+};
+
+// Reads `text` in the forms SQL Server takes without a style:
+// 'YYYYMMDD[ hh:mm[:ss[.fff]]]', 'YYYY-MM-DD[ hh:mm[:ss[.fff]]]',
+// 'YYYY-MM-DDThh:mm:ss[.fff]', 'Mon d yyyy[ hh:mm[:ss][AM|PM]]',
+// 'mm/dd/yyyy' and 'hh:mm[:ss]' (on 1900-01-01); blanks around are allowed.
+// With `style` (CONVERT's third argument, 0 when none) the day-month order
+// and two-digit years of that style apply. nullopt when the text is none of
+// these or names a day that does not exist.
+std::optional<DateTime> ParseDateTime(std::string_view text, int style = 0);
+
+// Days since 1900-01-01 (negative before) and back.
+int64_t DayNumber(const DateTime& d);
+DateTime FromDayNumber(int64_t days);
+
+// Milliseconds since 1900-01-01 00:00:00 and back.
+int64_t MillisOf(const DateTime& d);
+DateTime FromMillis(int64_t ms);
+
+// 'YYYY-MM-DD HH:MM:SS', with '.fff' when the milliseconds are not zero.
+std::string FormatStored(const DateTime& d);
+
+// `d` written in CONVERT style `style`; false when the style is not one of
+// 0/100, 1/101, 2/102, 3/103, 4/104, 5/105, 10/110, 11/111, 12/112, 20/120,
+// 21/121, 23, 126.
+bool FormatStyle(const DateTime& d, int style, std::string* out);
+
+// The date parts DATEADD, DATEDIFF, DATEPART and DATENAME take.
+enum class DatePart {
+  kYear,
+  kQuarter,
+  kMonth,
+  kDayOfYear,
+  kDay,
+  kWeek,
+  kWeekday,
+  kHour,
+  kMinute,
+  kSecond,
+  kMillisecond
+};
+
+// The part a name or abbreviation stands for ("yy", "month", "dw"), in any
+// case; nullopt for names SQL Server has that these functions do not take
+// (microsecond, nanosecond, tzoffset, iso_week) and for unknown names.
+std::optional<DatePart> DatePartOf(std::string_view name);
+
+// DATEADD: `d` moved by `n` parts; a month end is kept within the month.
+DateTime AddPart(const DateTime& d, DatePart part, int64_t n);
+
+// DATEDIFF: the part boundaries crossed from `a` to `b` (weeks start on
+// Sunday, as under the default DATEFIRST 7).
+int64_t DiffParts(const DateTime& a, const DateTime& b, DatePart part);
+
+// DATEPART: the number; weekday counts from Sunday = 1.
+int64_t PartOf(const DateTime& d, DatePart part);
+
+// DATENAME: month and weekday names in English, the number as text otherwise.
+std::string NameOf(const DateTime& d, DatePart part);
+
+}  // namespace q6::sqlite
