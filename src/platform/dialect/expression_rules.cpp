@@ -109,6 +109,21 @@ std::string QuotedName(std::string_view token_text, bool lower) {
   return out;
 }
 
+// PostgreSQL's own brackets: ARRAY[1,2], a subscript (x)[2] or a[1:2], an
+// array type int[]. A T-SQL bracketed name is never empty, never follows
+// a name or a parenthesis without a blank, and does not hold list or slice
+// punctuation.
+bool IsArraySyntax(const EditableSql& s, size_t i) {
+  const std::string_view body = s.Text(i).substr(1, s.Text(i).size() - 2);
+  if (body.empty() || body.find_first_of("[,:") != std::string_view::npos) return true;
+  const size_t prev = s.PrevSig(i);
+  if (prev != kNone && s.IsWord(prev, "array")) return true;
+  if (i == 0) return false;
+  const TokenKind k = s.Kind(i - 1);
+  return k == TokenKind::kWord || k == TokenKind::kBracket || k == TokenKind::kQuoted ||
+         s.IsPunct(i - 1, ')') || s.IsPunct(i - 1, ']');
+}
+
 bool IsFunctionName(const EditableSql& s, size_t i) {
   return s.IsWord(i, "left") || s.IsWord(i, "right") || s.IsWord(i, "len") ||
          s.IsWord(i, "isnull") || s.IsWord(i, "getdate");
@@ -120,6 +135,7 @@ void RewriteExpressions(EditableSql* s, Engine engine) {
   for (size_t i = 0; i < s->size(); ++i) {
     const TokenKind kind = s->Kind(i);
     if (kind == TokenKind::kBracket) {
+      if (engine == Engine::PostgreSQL && IsArraySyntax(*s, i)) continue;
       const size_t prev = s->PrevSig(i);
       const bool alias = prev != kNone && s->IsWord(prev, "as");
       TokenEdit& e = s->Edit(i);

@@ -20,6 +20,7 @@
 #include "platform/dialect/dialect.h"
 #include "platform/drivers/postgres/tsql_compat.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
+#include "tsql_conformance_cases.h"
 
 namespace q6 {
 namespace {
@@ -75,6 +76,11 @@ std::string Schema(const EngineTypes& t) {
          " ('510000000000002', '0000000124', 7, null, ' xy'),"
          " ('510000000000003', '0000000125', 9, 'b1', 'z'),"
          " ('520000000000001', '0000000001', 1, null, 'q');"
+         "create table fd_names (id integer, name " +
+         x + ", d " + x +
+         ");"
+         "insert into fd_names values (1, 'Продажи', '2024-02-29 00:00:00'),"
+         " (2, 'abc  ', '2024-03-01 10:30:00'), (3, 'ABD', null), (4, 'abd', null);"
          "insert into fd_line values ('L1', '510000000000001', 'bolt', 2.5),"
          " ('L2', '510000000000001', 'nut', 1), ('L3', '510000000000002', 'pin', 4);";
 }
@@ -317,6 +323,64 @@ INSTANTIATE_TEST_SUITE_P(Statements, DialectOnEngine,
                          ::testing::Combine(::testing::Values(Engine::SQLite, Engine::PostgreSQL),
                                             ::testing::ValuesIn(kDialectCases)),
                          [](const ::testing::TestParamInfo<EngineCase>& info) {
+                           return std::string(EngineName(std::get<0>(info.param))) + "_" +
+                                  std::get<1>(info.param).name;
+                         });
+
+using dialect_test::ConformanceCase;
+using dialect_test::kConformanceCases;
+using dialect_test::kNull;
+using dialect_test::Quirk;
+using ConformanceParam = std::tuple<Engine, ConformanceCase>;
+
+// SQL Server's answer on both engines, or a refusal that names the cause.
+class TsqlOnEngine : public ::testing::TestWithParam<ConformanceParam> {
+ protected:
+  static void SetUpTestSuite() {
+    sqlite_ = std::make_unique<SQLiteSession>();
+    if (const char* dsn = std::getenv("Q6FD_TEST_PG"); dsn != nullptr && *dsn != '\0') {
+      postgres_ = std::make_unique<PostgresSession>(dsn);
+    }
+  }
+  static void TearDownTestSuite() {
+    sqlite_.reset();
+    postgres_.reset();
+  }
+  static std::unique_ptr<EngineSession> sqlite_;
+  static std::unique_ptr<EngineSession> postgres_;
+};
+
+std::unique_ptr<EngineSession> TsqlOnEngine::sqlite_;
+std::unique_ptr<EngineSession> TsqlOnEngine::postgres_;
+
+TEST_P(TsqlOnEngine, GivesSqlServersResult) {
+  const auto& [engine, c] = GetParam();
+  const bool pg = engine == Engine::PostgreSQL;
+  if (!pg && c.quirk == Quirk::kPostgresOnly) GTEST_SKIP() << "PostgreSQL syntax";
+  EngineSession* session = pg ? postgres_.get() : sqlite_.get();
+  if (session == nullptr) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
+  ASSERT_EQ(session->setup_error(), "");
+
+  const std::string sql = TranslateSql(c.tsql, engine);
+  const Outcome o = session->Run(sql);
+  if (c.first == nullptr || (pg && c.quirk == Quirk::kRefusedOnPostgres)) {
+    EXPECT_FALSE(o.ok) << "the engine took: " << sql;
+    if (c.error != nullptr) {
+      EXPECT_NE(o.error.find(c.error), std::string::npos) << o.error;
+    }
+    return;
+  }
+  ASSERT_TRUE(o.ok) << o.error << "\n  in: " << sql;
+  ASSERT_EQ(o.rows, 1) << sql;
+  const std::string got = o.has_first ? o.first : kNull;
+  EXPECT_TRUE(SameValue(got, c.first))
+      << "got '" << got << "', want '" << c.first << "' from: " << sql;
+}
+
+INSTANTIATE_TEST_SUITE_P(Constructs, TsqlOnEngine,
+                         ::testing::Combine(::testing::Values(Engine::SQLite, Engine::PostgreSQL),
+                                            ::testing::ValuesIn(kConformanceCases)),
+                         [](const ::testing::TestParamInfo<ConformanceParam>& info) {
                            return std::string(EngineName(std::get<0>(info.param))) + "_" +
                                   std::get<1>(info.param).name;
                          });

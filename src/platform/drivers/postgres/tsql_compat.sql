@@ -103,6 +103,14 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 'SELECT CASE WHEN st >= 1 AND st <= length(s) AND len >= 0
  THEN overlay(s placing coalesce(r, '''') from st::int for len::int) END';
 
+-- LEN, LEFT and RIGHT of a number work on its text, as in SQL Server.
+CREATE OR REPLACE FUNCTION q6tsql.rtrim(x numeric) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT x::text';
+CREATE OR REPLACE FUNCTION q6tsql.left(x numeric, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT left(x::text, n)';
+CREATE OR REPLACE FUNCTION q6tsql.right(x numeric, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT right(x::text, n)';
+
 -- Numbers.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_round(x numeric, n int, f int DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS

@@ -1,0 +1,137 @@
+// T-SQL constructs with the results SQL Server gives for them, construct by
+// construct: every row runs, translated, on both engines (on the tables of
+// dialect_engines_test.cpp). Where an engine cannot give SQL Server's
+// meaning, the row says so: that engine must refuse the statement, never
+// answer differently.
+#pragma once
+
+namespace q6::dialect_test {
+
+// The few places where an engine refuses what SQL Server runs.
+enum class Quirk {
+  kNone,
+  kRefusedOnPostgres,  // PostgreSQL refuses it (its text columns have no date arithmetic)
+  kPostgresOnly,       // PostgreSQL syntax that must pass through unharmed
+};
+
+inline constexpr const char* kNull = "<NULL>";
+
+struct ConformanceCase {
+  const char* name;
+  const char* tsql;
+  const char* first;            // the first column of the only row; kNull; nullptr: refused
+  const char* error = nullptr;  // when refused: a part of the message
+  Quirk quirk = Quirk::kNone;
+};
+
+// clang-format off
+inline const ConformanceCase kConformanceCases[] = {
+  // Operators and literals.
+  {"ConcatLiterals", "select 'x' + 'y'", "xy"},
+  {"ConcatColumns", "select code + ' ' + coid from fd_doc where coid = '510000000000001'", "0000000123 510000000000001"},
+  {"ConcatNull", "select 'x' + null + 'y'", kNull},
+  {"AddTextToNumber", "select '1' + 1", "2"},
+  {"DatePlusDays", "select d + 1 from fd_names where id = 1", "2024-03-01 00:00:00", nullptr, Quirk::kRefusedOnPostgres},
+  {"DateMinusDays", "select d - 1.5 from fd_names where id = 1", "2024-02-27 12:00:00", nullptr, Quirk::kRefusedOnPostgres},
+  {"IntegerDivision", "select -7 / 2", "-3"},
+  {"Modulo", "select 7 % 3", "1"},
+  {"NLiteral", "select N'Привет ''мир'''", "Привет 'мир'"},
+  // Conversions.
+  {"CastIntTruncates", "select cast(-1.9 as int)", "-1"},
+  {"CastIntFromDecimalText", "select cast('1.5' as int)", nullptr, "Conversion failed"},
+  {"CastTinyintOverflow", "select cast(256 as tinyint)", nullptr, "overflow"},
+  {"CastDecimalRounds", "select cast(2.675 as decimal(5,2))", "2.68"},
+  {"CastDecimalOverflow", "select cast(1000 as numeric(5,2))", nullptr, "overflow"},
+  {"CastMoney", "select cast('12.34567' as money)", "12.3457"},
+  {"CastFloat", "select cast(' 1.5 ' as float)", "1.5"},
+  {"CastBit", "select cast(5 as bit) + cast('false' as bit)", "1"},
+  {"CastVarcharCuts", "select cast('abcdef' as varchar(3))", "abc"},
+  {"CastCharPads", "select cast('ab' as char(4)) + '|'", "ab  |"},
+  {"CastDatetimeCompact", "select cast('20240305' as datetime)", "2024-03-05 00:00:00"},
+  {"CastDatetimeIsoT", "select cast('2024-03-05T10:11:12' as datetime)", "2024-03-05 10:11:12"},
+  {"CastDatetimeMonthName", "select cast('Mar 5 2024 10:00PM' as datetime)", "2024-03-05 22:00:00"},
+  {"CastDatetimeNoSuchDay", "select cast('2024-02-30' as datetime)", nullptr, "Conversion failed"},
+  {"CastSmalldatetimeRounds", "select cast('2024-03-05 10:11:31' as smalldatetime)", "2024-03-05 10:12:00"},
+  {"CastDate", "select cast('2024-03-05 10:11:12' as date)", "2024-03-05"},
+  {"ConvertStyle103Out", "select convert(varchar(10), d, 103) from fd_names where id = 1", "29/02/2024"},
+  {"ConvertStyle103In", "select convert(datetime, '29/02/2024', 103)", "2024-02-29 00:00:00"},
+  {"ConvertStyle112", "select convert(char(8), d, 112) from fd_names where id = 1", "20240229"},
+  {"ConvertStyle1", "select convert(varchar, d, 1) from fd_names where id = 1", "02/29/24"},
+  {"ConvertStyle0", "select convert(varchar(30), d, 0) from fd_names where id = 2", "Mar  1 2024 10:30AM"},
+  {"ConvertStyle126", "select convert(varchar(30), d, 126) from fd_names where id = 2", "2024-03-01T10:30:00"},
+  {"ConvertBadStyle", "select convert(varchar(30), d, 7) from fd_names where id = 2", nullptr, "style"},
+  {"Str", "select str(123.456, 8, 2)", "  123.46"},
+  {"StrTooNarrow", "select str(123456, 3)", "***"},
+  {"IsNumeric", "select isnumeric('1e5') * 10 + isnumeric('abc')", "10"},
+  // Dates.
+  {"DateAddKeepsMonthEnd", "select dateadd(month, 1, '2024-01-31')", "2024-02-29 00:00:00"},
+  {"DateAddDaysToColumn", "select dateadd(dd, -1, d) from fd_names where id = 1", "2024-02-28 00:00:00"},
+  {"DateDiffYearBoundary", "select datediff(year, '2023-12-31 23:59:59', '2024-01-01')", "1"},
+  {"DateDiffWeekStartsSunday", "select datediff(wk, '2024-03-02', '2024-03-03')", "1"},
+  {"DateDiffDays", "select datediff(day, '2024-02-28 23:00', '2024-03-01 01:00')", "2"},
+  {"DatePartWeekday", "select datepart(dw, '2024-03-03')", "1"},
+  {"DatePartQuarter", "select datepart(qq, d) from fd_names where id = 2", "1"},
+  {"DateNameMonth", "select datename(month, '2024-03-03')", "March"},
+  {"YearMonthDay", "select year(d) * 10000 + month(d) * 100 + day(d) from fd_names where id = 1", "20240229"},
+  {"DatePartTzOffset", "select datepart(tzoffset, '2024-03-03')", nullptr, "DATEPART with the part 'tzoffset' is not supported"},
+  {"GetDateIsRecent", "select case when getdate() > '20200101' then 1 else 0 end", "1"},
+  // Strings.
+  {"CharIndexFromStart", "select charindex('b', 'abcb', 3)", "4"},
+  {"CharIndexIgnoresCase", "select charindex('B', 'abc')", "2"},
+  {"PatIndex", "select patindex('%[0-9]%', 'ab12')", "3"},
+  {"SubstringZeroStart", "select substring('abcdef', 0, 3)", "ab"},
+  {"LenDropsTrailingBlanks", "select len(name) from fd_names where id = 2", "3"},
+  {"LenOfNumber", "select len(12345)", "5"},
+  {"LeftAndRight", "select left('abcdef', 2) + right('abcdef', 2)", "abef"},
+  {"Trims", "select ltrim('  a ') + '|' + rtrim(' b  ') + '|'", "a | b|"},
+  {"UpperCyrillic", "select upper(N'привет, ёж')", "ПРИВЕТ, ЁЖ"},
+  {"LowerCyrillic", "select lower(name) from fd_names where id = 1", "продажи"},
+  {"ReplaceIgnoresCase", "select replace('aBcb', 'b', 'X')", "aXcX"},
+  {"Replicate", "select replicate('ab', 3)", "ababab"},
+  {"Space", "select 'a' + space(2) + 'b'", "a  b"},
+  {"Reverse", "select reverse(N'абв')", "вба"},
+  {"Stuff", "select stuff('abcdef', 2, 3, 'XY')", "aXYef"},
+  // Logic and numbers.
+  {"Iif", "select iif(1 > 2, 'a', 'b')", "b"},
+  {"CaseCoalesceNullif", "select coalesce(nullif(1, 1), case when 1 = 1 then 7 end)", "7"},
+  {"IsNull", "select isnull(null, 'x')", "x"},
+  {"RoundNegativeLength", "select round(1234.5, -2)", "1200"},
+  {"RoundTruncates", "select round(2.675, 2, 1)", "2.67"},
+  {"RoundHalfAwayFromZero", "select round(-2.5, 0)", "-3"},
+  {"CeilingFloorSign", "select ceiling(1.2) * 100 + floor(-1.2) * 10 + sign(-5)", "179"},
+  {"PowerSqrtAbs", "select power(2, 10) + sqrt(16) + abs(-3)", "1031"},
+  // Comparison under the default collation.
+  {"EqualsFoldsCyrillic", "select count(*) from fd_names where name = N'ПРОДАЖИ'", "1"},
+  {"LiteralsIgnoreCaseAndBlanks", "select case when 'abc' = 'ABC  ' then 1 else 0 end", "1"},
+  {"FunctionResultIgnoresCase", "select count(*) from fd_doc where upper(memo) = 'abc'", "1"},
+  {"InIgnoresCase", "select count(*) from fd_names where name in ('abd', 'x')", "2"},
+  {"OrderByIgnoresCase", "select top 1 name from fd_names where id > 1 order by name desc, id", "ABD"},
+  {"GroupByIgnoresCase", "select count(*) from (select name from fd_names group by name) g", "3"},
+  {"DistinctIgnoresCase", "select count(distinct name) from fd_names", "3"},
+  {"PrefixEndingInBlank", "select count(*) from fd_names where left('abc d', len(name)) = name", "1"},
+  {"LikeRange", "select count(*) from fd_names where name like '[a-c]bd'", "2"},
+  {"LikeNegatedClass", "select count(*) from fd_names where name like '[^a]%'", "1"},
+  {"LikeEscapes", "select case when '5%' like '5[%]' and 'a_c' like 'a[_]c' and 'abc' not like 'a[_]c' then 1 else 0 end", "1"},
+  {"LikeCyrillicCase", "select count(*) from fd_names where name like N'про%'", "1"},
+  {"LikeBackslashIsPlain", "select case when 'a\\b' like 'a\\b' then 1 else 0 end", "1"},
+  {"DateTextEqualsDay", "select count(*) from fd_names where d = '2024-02-29'", "1"},
+  {"DateTextEqualsCompactDay", "select count(*) from fd_names where d = '20240229'", "1"},
+  {"DateTextAtMostDay", "select count(*) from fd_names where d <= '2024-02-29'", "1"},
+  {"DateTextAfterDay", "select count(*) from fd_names where d > '2024-02-29'", "1"},
+  {"DateTextBetween", "select count(*) from fd_names where d between '20240229' and '2024-03-01'", "1"},
+  {"DateTextIsoT", "select count(*) from fd_names where d = '2024-03-01T10:30:00'", "1"},
+  // Syntax.
+  {"TopInParentheses", "select top (1) coid from fd_doc order by coid desc", "520000000000001"},
+  {"TopPercent", "select top 10 percent coid from fd_doc", nullptr, "TOP n PERCENT is not supported"},
+  {"AliasEqualsExpression", "select total = qty * 2 from fd_doc where coid = '510000000000001'", "10"},
+  {"QuotedAliasWithoutAs", "select x from (select qty 'x' from fd_doc where coid = '510000000000001') t", "5"},
+  {"DboPrefixes", "select count(*) from dbo.fd_doc d join [dbo].[fd_line] l on l.parentoid = d.coid", "3"},
+  {"SelectWithoutFrom", "select 1 + 1", "2"},
+  // Standard SQL that must pass through.
+  {"ArrayConstructor", "select (ARRAY[1,2,3])[2]", "2", nullptr, Quirk::kPostgresOnly},
+  {"ArrayCast", "select array_length('{1,2}'::int[], 1)", "2", nullptr, Quirk::kPostgresOnly},
+  {"SubstringFromFor", "select substring('abcdef' from 2 for 3)", "bcd", nullptr, Quirk::kPostgresOnly},
+};
+// clang-format on
+
+}  // namespace q6::dialect_test
