@@ -61,6 +61,11 @@ std::vector<std::string> Statements() {
       " update fd_entities set smaxoid='510000000000003' where iid= 51",
       "select max(code) from fd_doc with(updlock) where coid like '51%'",
       "select * from  isnull(fd_doc.qty,0) as 'Qty' , fd_doc.code as 'Code'  from fd_doc",
+      // Users' own T-SQL: concatenation, conversions, dates, classes, select-list forms.
+      "select total = qty * 2, code + ' ' + memo 'label', cast(qty as decimal(10,2)) from fd_doc "
+      "where ddate >= '20240101' and memo like '[a-c]%'",
+      "select convert(varchar(10), dateadd(day, -1, ddate), 103), datediff(month, ddate, "
+      "getdate()) from dbo.fd_doc where charindex('x', memo, 2) > 0 and upper(code) = 'ab'",
   };
 }
 

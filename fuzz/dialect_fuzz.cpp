@@ -47,8 +47,8 @@ bool Literals(std::string_view sql, std::vector<std::string>* out) {
 }
 
 void CheckQuotedValue(std::string_view value, Engine engine) {
-  // The shapes the component builds: a hinted TOP select, a function on a
-  // column, an insert.
+  // The shapes the component builds (a hinted TOP select, a function on a
+  // column, an insert) and one of users' own T-SQL.
   const std::string quoted = q6::SqlQuoted(value);
   const std::string statements[] = {
       "Select top 1 * From FD_Locks with(updlock) Where  class_flag='1' or (locks_id=" + quoted +
@@ -56,6 +56,9 @@ void CheckQuotedValue(std::string_view value, Engine engine) {
       "select left(sName,2) as 'n', len(sCaption) from FD_Entities where sCaption=" + quoted +
           " and iBIType <> 51",
       "insert into fd_locks values(" + quoted + ",'u','w','m','7'," + quoted + ")",
+      // Users' own T-SQL: concatenation, conversions, comparisons, LIKE.
+      "select code + " + quoted + ", charindex(" + quoted + ", memo), cast(" + quoted +
+          " as varchar(10)) from dbo.fd_doc where memo like " + quoted + " or ddate = " + quoted,
   };
   for (const std::string& sql : statements) {
     const std::string native = q6::TranslateSqlUncached(sql, engine);

@@ -7,6 +7,8 @@
 // operator", which ends the operand as well.
 #include "platform/dialect/operands.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
 
 namespace q6::dialect {
@@ -22,13 +24,27 @@ constexpr std::string_view kKeywords[] = {
     "values", "when", "where", "with"};
 // clang-format on
 
+// Whether `word` is in kKeywords (sorted), in any case.
+bool InKeywords(std::string_view word) {
+  char buf[16];
+  if (word.size() > sizeof buf) return false;
+  for (size_t k = 0; k < word.size(); ++k) {
+    const char c = word[k];
+    buf[k] = c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
+  }
+  return std::binary_search(std::begin(kKeywords), std::end(kKeywords),
+                            std::string_view(buf, word.size()));
+}
+
 }  // namespace
 
 Operands::Operands(const EditableSql& sql) : s_(sql) {
   case_partner_.assign(s_.size(), kNone);
+  keyword_.assign(s_.size(), false);
   std::vector<size_t> open;
   for (size_t i = 0; i < s_.size(); ++i) {
     if (s_.Kind(i) != TokenKind::kWord) continue;
+    keyword_[i] = InKeywords(s_.Text(i));
     if (s_.IsWord(i, "case")) {
       open.push_back(i);
     } else if (s_.IsWord(i, "end") && !open.empty() && s_.Depth(open.back()) == s_.Depth(i)) {
@@ -40,14 +56,9 @@ Operands::Operands(const EditableSql& sql) : s_(sql) {
 }
 
 bool Operands::IsKeyword(size_t i) const {
-  if (i >= s_.size() || s_.Kind(i) != TokenKind::kWord) return false;
+  if (i >= s_.size() || !keyword_[i]) return false;
   // left( and right( are calls; as bare words they belong to joins.
-  if ((s_.IsWord(i, "left") || s_.IsWord(i, "right")) && s_.IsPunct(s_.NextSig(i), '('))
-    return false;
-  for (std::string_view k : kKeywords) {
-    if (s_.IsWord(i, k)) return true;
-  }
-  return false;
+  return !((s_.IsWord(i, "left") || s_.IsWord(i, "right")) && s_.IsPunct(s_.NextSig(i), '('));
 }
 
 bool Operands::IsCall(size_t i) const {

@@ -47,6 +47,7 @@ class Operands {
 
   const EditableSql& s_;
   std::vector<size_t> case_partner_;
+  std::vector<bool> keyword_;  // words that end an operand (LEFT and RIGHT before "(" aside)
 };
 
 }  // namespace q6::dialect

@@ -148,15 +148,17 @@ char Mirror(char op) {
 bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, size_t op_last) {
   DateLiteral d;
   if (!ParseDateLiteral(s->Text(lit), &d)) return false;
-  const bool plain = d.day_only || d.compact;
-  if ((op == '=' || op == 'n') && plain && op_first != kNone) {
+  if (s->Text(lit) == Quote(d.stored)) return false;
+  if ((op == '=' || op == 'n') && op_first != kNone) {
+    // The literal itself stays in the list: a text column that holds it
+    // as written still matches.
     std::string list = "(" + std::string(s->Text(lit)) + "," + Quote(d.stored);
     if (d.compact) list += "," + Quote(d.day);
     for (size_t j = op_first; j <= op_last; ++j) s->Edit(j).drop = true;
     Replace(s, lit, (op == 'n' ? "NOT IN " : "IN ") + list + ")");
     return true;
   }
-  if (op == '=' || op == 'n' || op == 'l' || op == '>') {
+  if (op == 'l' || op == '>') {
     Replace(s, lit, Quote(d.stored));
   } else if (!d.day_only) {  // < and >=: the day alone sorts before its midnight
     Replace(s, lit, Quote(d.compact ? d.day : d.stored));

@@ -65,7 +65,9 @@ BEGIN
   RETURN r || '$';
 END $$;
 
--- Strings. Searches ignore case, as the default collation does.
+-- Strings. Searches ignore case, as the default collation does. REPLACE
+-- takes the plain replace() when every match is spelt as `f` is (as many
+-- matches with case as without), a regular expression otherwise.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_charindex(f text, s text) RETURNS bigint
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 'SELECT CASE WHEN f = '''' THEN 0 ELSE strpos(lower(s), lower(f)) END';
@@ -90,7 +92,9 @@ BEGIN
 END $$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_replace(s text, f text, r text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
-$$SELECT CASE WHEN f = '' THEN s ELSE regexp_replace(s,
+$$SELECT CASE WHEN f = '' THEN s
+  WHEN length(replace(s, f, '')) = length(replace(lower(s), lower(f), '')) THEN replace(s, f, r)
+  ELSE regexp_replace(s,
   regexp_replace(f, '([.^$*+?()\[\]{}|\\-])', '\\\1', 'g'), replace(r, '\', '\\'), 'gi') END$$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_replicate(s text, n bigint) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT CASE WHEN n >= 0 THEN repeat(s, n::int) END';

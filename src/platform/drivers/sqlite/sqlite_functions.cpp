@@ -194,7 +194,7 @@ void Substring(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (len <= 0) return ResultText(ctx, "");
   const size_t from = ByteOfChar(s, static_cast<size_t>(start - 1));
   const size_t to = from + ByteOfChar(s.substr(from), static_cast<size_t>(len));
-  ResultText(ctx, std::string(s.substr(from, to - from)));
+  sqlite3_result_text(ctx, s.data() + from, static_cast<int>(to - from), SQLITE_TRANSIENT);
 }
 
 void Replicate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {

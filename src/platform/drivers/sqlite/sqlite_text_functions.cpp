@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/drivers/sqlite/sqlite_functions.h"
@@ -209,9 +210,43 @@ size_t Find(const std::vector<uint32_t>& find, const std::vector<uint32_t>& s, s
   return 0;
 }
 
+bool IsAscii(sqlite3_value* v) {
+  const auto* s = sqlite3_value_text(v);
+  const int n = sqlite3_value_bytes(v);
+  for (int i = 0; i < n; ++i)
+    if (s[i] >= 0x80) return false;
+  return true;
+}
+
+unsigned char AsciiFold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c | 0x20 : c; }
+
+// The byte offset of `find` in `s` from `from` on, ASCII letters folded;
+// npos when absent.
+size_t AsciiFind(std::string_view s, std::string_view find, size_t from) {
+  if (find.empty() || find.size() > s.size()) return std::string_view::npos;
+  for (size_t i = from; i + find.size() <= s.size(); ++i) {
+    size_t k = 0;
+    while (k < find.size() && AsciiFold(s[i + k]) == AsciiFold(find[k])) ++k;
+    if (k == find.size()) return i;
+  }
+  return std::string_view::npos;
+}
+
+std::string_view View(sqlite3_value* v) {
+  return {reinterpret_cast<const char*>(sqlite3_value_text(v)),
+          static_cast<size_t>(sqlite3_value_bytes(v))};
+}
+
 void CharIndex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return;
   const int64_t start = argc == 3 ? sqlite3_value_int64(argv[2]) : 1;
+  if (IsAscii(argv[0]) && IsAscii(argv[1])) {  // bytes are characters
+    const std::string_view s = View(argv[1]);
+    const size_t from = start > 1 ? static_cast<size_t>(start - 1) : 0;
+    const size_t at = from > s.size() ? std::string_view::npos : AsciiFind(s, View(argv[0]), from);
+    sqlite3_result_int64(ctx, at == std::string_view::npos ? 0 : static_cast<int64_t>(at) + 1);
+    return;
+  }
   sqlite3_result_int64(
       ctx, static_cast<int64_t>(Find(CodePoints(argv[0], true), CodePoints(argv[1], true),
                                      start > 1 ? static_cast<size_t>(start - 1) : 0)));
@@ -237,6 +272,19 @@ void PatIndex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 // REPLACE finds `find` without regard to case, as under the default collation.
 void Replace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return;
+  if (IsAscii(argv[0]) && IsAscii(argv[1])) {
+    const std::string_view s = View(argv[0]), find = View(argv[1]), with = View(argv[2]);
+    std::string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    for (size_t at; (at = AsciiFind(s, find, i)) != std::string_view::npos; i = at + find.size()) {
+      out.append(s.substr(i, at - i));
+      out.append(with);
+    }
+    out.append(s.substr(i));
+    sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+    return;
+  }
   const std::vector<uint32_t> s = CodePoints(argv[0], false);
   std::vector<uint32_t> folded = s;
   for (uint32_t& c : folded) c = Fold(c);

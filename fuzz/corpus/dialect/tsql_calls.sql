@@ -1,0 +1,1 @@
+select iif(a > 1, convert(varchar(10), dateadd(day, -1, d), 103), substring(s, 0, 2)), (ARRAY[1,2])[1], '{1}'::int[] from [dbo].[t] where upper(x) = 'A' and d <= '2024-02-29T10:00:00'

@@ -1,0 +1,1 @@
+select total = a + 'x' + N'y', b 'lbl' from dbo.t where d between '20240101' and '2024-01-31' and n like '[a-c]%' and cast(x as decimal(10,2)) > 1

@@ -1,0 +1,1 @@
+select top 5 percent case when a - 1 = 'b' then 1 end from t
