@@ -77,6 +77,16 @@ const MatrixRow kMatrix[] = {
      {7, "R1", "u1", "w1", "m1"},
      true},
     {"7 vs another record", {"r2", "u2", "w2", "m2", "7", ""}, {7, "r1", "u1", "w1", "m1"}, false},
+    // A class prefix that ends in a blank covers the records that begin with
+    // it: LEN drops the blank and the comparison ignores trailing blanks.
+    {"7 'ab c' vs class 'ab '",
+     {"ab ", "u2", "w2", "m2", "6", ""},
+     {7, "ab c", "u1", "w1", "m1"},
+     true},
+    {"5 in Cyrillic vs record in the same module spelt otherwise",
+     {"r", "u2", "w2", "Продажи", "7", ""},
+     {5, "", "u1", "w1", "ПРОДАЖИ"},
+     true},
     {"7 'abc' vs class 'ab'",
      {"ab", "u2", "w2", "m2", "6", ""},
      {7, "abc", "u1", "w1", "m1"},

@@ -67,6 +67,15 @@ TEST_P(UnlockItTest, EveryLevelSendsItsStatementAndRemovesItsRows) {
   }
 }
 
+// Module names in any alphabet compare without case on both engines.
+TEST_P(UnlockItTest, ModuleInAnotherCaseIsReleasedInAnyAlphabet) {
+  Put({"r1", "u1", "w1", "Продажи", "7", "1"});
+  Put({"r2", "u1", "w1", "Ärger", "7", "2"});
+  EXPECT_TRUE(Unlock(5, "", "", "", "ПРОДАЖИ"));
+  EXPECT_TRUE(Unlock(5, "", "", "", "äRGER"));
+  EXPECT_EQ(Remaining(), "");
+}
+
 TEST_P(UnlockItTest, NothingToBuildReturnsFalseWithoutAConnection) {
   struct Row {
     int32_t level;
