@@ -307,6 +307,26 @@ void RewriteSum(EditableSql* s, const Operands& ops, size_t first_op, std::vecto
   }
 }
 
+// SQLite: ORDER BY and GROUP BY terms that are neither a plain column (which
+// keeps its own collation) nor a position nor surely a number get COLLATE
+// NOCASE, so that literals and function results sort and group as under the
+// default collation.
+void RewriteOrderTerms(EditableSql* s, const Operands& ops, size_t by) {
+  for (size_t sep = by;;) {
+    const size_t start = s->NextSig(sep);
+    const size_t end = ops.EndAfter(sep, true);
+    if (start == kNone || end == kNone) return;
+    size_t next = s->NextSig(end);
+    if (!IsColumn(*s, ops, start, end) && !IsSurelyNumber(*s, ops, start, end) &&
+        !s->IsWord(next, "collate")) {
+      s->Edit(end).after += " COLLATE NOCASE";
+    }
+    if (s->IsWord(next, "asc") || s->IsWord(next, "desc")) next = s->NextSig(next);
+    if (!s->IsPunct(next, ',')) return;
+    sep = next;
+  }
+}
+
 // Table definitions keep their expressions as written: a default or check
 // that called a tsql_* function would tie the file to this driver.
 bool IsDdl(const EditableSql& s) {
@@ -334,6 +354,9 @@ void RewriteTsqlOperators(EditableSql* s, Engine engine) {
       RewriteBetween(s, i);
     } else if (engine == Engine::PostgreSQL && s->IsWord(i, "like")) {
       RewriteLike(s, ops, i);
+    } else if (engine == Engine::SQLite && s->IsWord(i, "by") && i > 0 &&
+               (s->IsWord(s->PrevSig(i), "order") || s->IsWord(s->PrevSig(i), "group"))) {
+      RewriteOrderTerms(s, ops, i);
     }
   }
 }

@@ -39,6 +39,8 @@ void RewriteTsqlCalls(EditableSql* sql, Engine engine);
 // - SQLite: a string literal or text function result compared with anything
 //   but a plain column gets COLLATE NOCASE (the driver's NOCASE ignores case
 //   and trailing blanks); a plain column keeps its own collation.
+//   ORDER BY and GROUP BY terms other than plain columns, positions and
+//   numbers get COLLATE NOCASE as well.
 //   PostgreSQL: a comparison with a text function result, or of two
 //   literals, compares rtrim(..)::citext on both sides.
 // - PostgreSQL: x [NOT] LIKE p [ESCAPE e] becomes x [!]~* tsql_like_regex(p[, e]).

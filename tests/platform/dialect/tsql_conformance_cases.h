@@ -106,6 +106,8 @@ inline const ConformanceCase kConformanceCases[] = {
   {"FunctionResultIgnoresCase", "select count(*) from fd_doc where upper(memo) = 'abc'", "1"},
   {"InIgnoresCase", "select count(*) from fd_names where name in ('abd', 'x')", "2"},
   {"OrderByIgnoresCase", "select top 1 name from fd_names where id > 1 order by name desc, id", "ABD"},
+  {"OrderByExpression", "select top 1 name from fd_names where id > 1 order by name + 'z' desc, id", "ABD"},
+  {"GroupByExpression", "select count(*) from (select 1 k from fd_names group by name + '') g", "3"},
   {"GroupByIgnoresCase", "select count(*) from (select name from fd_names group by name) g", "3"},
   {"DistinctIgnoresCase", "select count(distinct name) from fd_names", "3"},
   {"PrefixEndingInBlank", "select count(*) from fd_names where left('abc d', len(name)) = name", "1"},

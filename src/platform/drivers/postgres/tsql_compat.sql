@@ -5,6 +5,7 @@ R"q6sql(
 -- Running this text again is harmless: it replaces the functions and only
 -- creates what is missing. (The first and last lines let the driver compile
 -- the text in; they are not part of the SQL.)
+CREATE EXTENSION IF NOT EXISTS citext;
 CREATE SCHEMA IF NOT EXISTS q6tsql;
 
 CREATE OR REPLACE FUNCTION q6tsql.tsql_version() RETURNS integer
@@ -15,9 +16,10 @@ LANGUAGE plpgsql AS $$ BEGIN
   RAISE EXCEPTION '% is not supported on PostgreSQL', what USING ERRCODE = '0A000';
 END $$;
 
--- text + text joins the two; NULL gives NULL.
-CREATE OR REPLACE FUNCTION q6tsql.tsql_concat(a text, b text) RETURNS text
-LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT a || b';
+-- text + text joins the two; NULL gives NULL. The result is citext, so that
+-- it compares, sorts and groups without case, as under the default collation.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_concat(a text, b text) RETURNS citext
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT (a || b)::citext';
 DO $$ BEGIN
   IF NOT EXISTS (SELECT 1 FROM pg_operator o JOIN pg_namespace n ON n.oid = o.oprnamespace
                  WHERE n.nspname = 'q6tsql' AND o.oprname = '+'
