@@ -8,6 +8,8 @@
 #include "platform/dialect/operands.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <iterator>
 #include <string_view>
 
@@ -24,10 +26,22 @@ constexpr std::string_view kKeywords[] = {
     "values", "when", "where", "with"};
 // clang-format on
 
+// Bit n of entry c: some keyword starts with letter c and has n letters. Most
+// names fail this test and skip the search.
+constexpr std::array<uint32_t, 26> LengthsByInitial() {
+  std::array<uint32_t, 26> out{};
+  for (std::string_view k : kKeywords) out[k[0] - 'a'] |= 1u << k.size();
+  return out;
+}
+constexpr std::array<uint32_t, 26> kLengthsByInitial = LengthsByInitial();
+
 // Whether `word` is in kKeywords (sorted), in any case.
 bool InKeywords(std::string_view word) {
   char buf[16];
   if (word.size() > sizeof buf) return false;
+  const char first = static_cast<char>(word[0] | 0x20);
+  if (first < 'a' || first > 'z' || !(kLengthsByInitial[first - 'a'] >> word.size() & 1u))
+    return false;
   for (size_t k = 0; k < word.size(); ++k) {
     const char c = word[k];
     buf[k] = c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
@@ -38,16 +52,17 @@ bool InKeywords(std::string_view word) {
 
 }  // namespace
 
-Operands::Operands(const EditableSql& sql) : s_(sql) {
-  case_partner_.assign(s_.size(), kNone);
-  keyword_.assign(s_.size(), false);
+void Operands::Reset(const EditableSql& sql) {
+  sp_ = &sql;
+  case_partner_.assign(S().size(), kNone);
+  keyword_.assign(S().size(), false);
   std::vector<size_t> open;
-  for (size_t i = 0; i < s_.size(); ++i) {
-    if (s_.Kind(i) != TokenKind::kWord) continue;
-    keyword_[i] = InKeywords(s_.Text(i));
-    if (s_.IsWord(i, "case")) {
+  for (size_t i = 0; i < S().size(); ++i) {
+    if (S().Kind(i) != TokenKind::kWord) continue;
+    keyword_[i] = InKeywords(S().Text(i));
+    if (S().IsWord(i, "case")) {
       open.push_back(i);
-    } else if (s_.IsWord(i, "end") && !open.empty() && s_.Depth(open.back()) == s_.Depth(i)) {
+    } else if (S().IsWord(i, "end") && !open.empty() && S().Depth(open.back()) == S().Depth(i)) {
       case_partner_[i] = open.back();
       case_partner_[open.back()] = i;
       open.pop_back();
@@ -56,77 +71,77 @@ Operands::Operands(const EditableSql& sql) : s_(sql) {
 }
 
 bool Operands::IsKeyword(size_t i) const {
-  if (i >= s_.size() || !keyword_[i]) return false;
+  if (i >= S().size() || !keyword_[i]) return false;
   // left( and right( are calls; as bare words they belong to joins.
-  return !((s_.IsWord(i, "left") || s_.IsWord(i, "right")) && s_.IsPunct(s_.NextSig(i), '('));
+  return !((S().IsWord(i, "left") || S().IsWord(i, "right")) && S().IsPunct(S().NextSig(i), '('));
 }
 
 bool Operands::IsCall(size_t i) const {
-  if (i >= s_.size() || s_.Kind(i) != TokenKind::kWord || IsKeyword(i)) return false;
-  return s_.IsPunct(s_.NextSig(i), '(');
+  if (i >= S().size() || S().Kind(i) != TokenKind::kWord || IsKeyword(i)) return false;
+  return S().IsPunct(S().NextSig(i), '(');
 }
 
 // A token that can be the last of a unit.
 bool Operands::EndsOperand(size_t i) const {
   if (i == kNone) return false;
-  switch (s_.Kind(i)) {
+  switch (S().Kind(i)) {
     case TokenKind::kWord:
-      return !IsKeyword(i) || (s_.IsWord(i, "end") && CasePartner(i) != kNone);
+      return !IsKeyword(i) || (S().IsWord(i, "end") && CasePartner(i) != kNone);
     case TokenKind::kNumber:
     case TokenKind::kString:
     case TokenKind::kQuoted:
     case TokenKind::kBracket:
       return true;
     case TokenKind::kPunct:
-      return s_.IsPunct(i, ')') || s_.IsPunct(i, '?') || s_.IsPunct(i, '*');
+      return S().IsPunct(i, ')') || S().IsPunct(i, '?') || S().IsPunct(i, '*');
     default:
       return false;
   }
 }
 
 bool Operands::IsBinarySign(size_t i) const {
-  if (!s_.IsPunct(i, '+') && !s_.IsPunct(i, '-')) return false;
-  const size_t p = s_.PrevSig(i);
+  if (!S().IsPunct(i, '+') && !S().IsPunct(i, '-')) return false;
+  const size_t p = S().PrevSig(i);
   if (p == kNone) return false;
-  if (s_.IsPunct(p, '*')) {  // "count(*) + 1" against "a * -1"
-    const size_t pp = s_.PrevSig(p);
-    return pp != kNone && (s_.IsPunct(pp, '(') || s_.IsPunct(pp, '.') || s_.IsPunct(pp, ','));
+  if (S().IsPunct(p, '*')) {  // "count(*) + 1" against "a * -1"
+    const size_t pp = S().PrevSig(p);
+    return pp != kNone && (S().IsPunct(pp, '(') || S().IsPunct(pp, '.') || S().IsPunct(pp, ','));
   }
   return EndsOperand(p);
 }
 
 bool Operands::JoinsUnits(size_t i, bool additive) const {
-  if (i == kNone || s_.Kind(i) != TokenKind::kPunct) return false;
-  const char c = s_.Text(i)[0];
+  if (i == kNone || S().Kind(i) != TokenKind::kPunct) return false;
+  const char c = S().Text(i)[0];
   if (c == '+' || c == '-') return additive && IsBinarySign(i);
-  if (c == '*') return !s_.IsPunct(s_.PrevSig(i), '(') && !s_.IsPunct(s_.PrevSig(i), '.');
+  if (c == '*') return !S().IsPunct(S().PrevSig(i), '(') && !S().IsPunct(S().PrevSig(i), '.');
   return c == '/' || c == '%' || c == '|' || c == '&' || c == '^' || c == ':';
 }
 
 size_t Operands::UnitStart(size_t last) const {
   if (!EndsOperand(last)) return kNone;
   size_t first = last;
-  if (s_.IsPunct(last, ')')) {
-    first = s_.Match(last);
-    const size_t name = s_.PrevSig(first);
+  if (S().IsPunct(last, ')')) {
+    first = S().Match(last);
+    const size_t name = S().PrevSig(first);
     if (IsCall(name)) first = name;
-  } else if (s_.IsWord(last, "end")) {
+  } else if (S().IsWord(last, "end")) {
     first = CasePartner(last);
-  } else if (s_.Kind(last) == TokenKind::kString && last > 0 && s_.IsWord(last - 1, "n")) {
+  } else if (S().Kind(last) == TokenKind::kString && last > 0 && S().IsWord(last - 1, "n")) {
     first = last - 1;
   }
   // Qualified names: a.b.c
-  for (size_t dot = s_.PrevSig(first); s_.IsPunct(dot, '.');) {
-    const size_t name = s_.PrevSig(dot);
+  for (size_t dot = S().PrevSig(first); S().IsPunct(dot, '.');) {
+    const size_t name = S().PrevSig(dot);
     if (name == kNone || !EndsOperand(name)) break;
     first = name;
-    dot = s_.PrevSig(first);
+    dot = S().PrevSig(first);
   }
   // Unary signs in front.
-  for (size_t sign = s_.PrevSig(first);
-       (s_.IsPunct(sign, '-') || s_.IsPunct(sign, '+') || s_.IsPunct(sign, '~')) &&
+  for (size_t sign = S().PrevSig(first);
+       (S().IsPunct(sign, '-') || S().IsPunct(sign, '+') || S().IsPunct(sign, '~')) &&
        !IsBinarySign(sign);
-       sign = s_.PrevSig(first)) {
+       sign = S().PrevSig(first)) {
     first = sign;
   }
   return first;
@@ -134,39 +149,39 @@ size_t Operands::UnitStart(size_t last) const {
 
 size_t Operands::UnitEnd(size_t first) const {
   size_t i = first;
-  while (s_.IsPunct(i, '-') || s_.IsPunct(i, '+') || s_.IsPunct(i, '~')) i = s_.NextSig(i);
+  while (S().IsPunct(i, '-') || S().IsPunct(i, '+') || S().IsPunct(i, '~')) i = S().NextSig(i);
   if (i == kNone) return kNone;
   size_t last = kNone;
-  if (s_.IsPunct(i, '(')) {
-    last = s_.Match(i);
+  if (S().IsPunct(i, '(')) {
+    last = S().Match(i);
   } else if (IsCall(i)) {
-    last = s_.Match(s_.NextSig(i));
-  } else if (s_.IsWord(i, "case") && CasePartner(i) != kNone) {
+    last = S().Match(S().NextSig(i));
+  } else if (S().IsWord(i, "case") && CasePartner(i) != kNone) {
     last = CasePartner(i);
-  } else if (s_.IsWord(i, "n") && i + 1 < s_.size() && s_.Kind(i + 1) == TokenKind::kString) {
+  } else if (S().IsWord(i, "n") && i + 1 < S().size() && S().Kind(i + 1) == TokenKind::kString) {
     last = i + 1;
-  } else if (EndsOperand(i) && !s_.IsPunct(i, ')')) {
+  } else if (EndsOperand(i) && !S().IsPunct(i, ')')) {
     last = i;
   } else {
     return kNone;
   }
-  for (size_t dot = s_.NextSig(last); s_.IsPunct(dot, '.');) {
-    const size_t name = s_.NextSig(dot);
+  for (size_t dot = S().NextSig(last); S().IsPunct(dot, '.');) {
+    const size_t name = S().NextSig(dot);
     if (name == kNone || !EndsOperand(name)) break;
     last = name;
-    dot = s_.NextSig(last);
+    dot = S().NextSig(last);
   }
   return last;
 }
 
 size_t Operands::StartBefore(size_t op, bool additive) const {
-  size_t first = UnitStart(s_.PrevSig(op));
+  size_t first = UnitStart(S().PrevSig(op));
   while (first != kNone) {
-    const size_t join = s_.PrevSig(first);
+    const size_t join = S().PrevSig(first);
     if (!JoinsUnits(join, additive)) break;
     size_t j = join;
-    while (s_.IsPunct(s_.PrevSig(j), ':') || s_.IsPunct(s_.PrevSig(j), '|')) j = s_.PrevSig(j);
-    const size_t before = UnitStart(s_.PrevSig(j));
+    while (S().IsPunct(S().PrevSig(j), ':') || S().IsPunct(S().PrevSig(j), '|')) j = S().PrevSig(j);
+    const size_t before = UnitStart(S().PrevSig(j));
     if (before == kNone) break;
     first = before;
   }
@@ -174,13 +189,13 @@ size_t Operands::StartBefore(size_t op, bool additive) const {
 }
 
 size_t Operands::EndAfter(size_t op, bool additive) const {
-  size_t last = UnitEnd(s_.NextSig(op));
+  size_t last = UnitEnd(S().NextSig(op));
   while (last != kNone) {
-    size_t join = s_.NextSig(last);
+    size_t join = S().NextSig(last);
     if (!JoinsUnits(join, additive)) break;
-    while (s_.IsPunct(s_.NextSig(join), ':') || s_.IsPunct(s_.NextSig(join), '|'))
-      join = s_.NextSig(join);
-    const size_t after = UnitEnd(s_.NextSig(join));
+    while (S().IsPunct(S().NextSig(join), ':') || S().IsPunct(S().NextSig(join), '|'))
+      join = S().NextSig(join);
+    const size_t after = UnitEnd(S().NextSig(join));
     if (after == kNone) break;
     last = after;
   }

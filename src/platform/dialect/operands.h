@@ -18,8 +18,10 @@ namespace q6::dialect {
 
 class Operands {
  public:
-  // REQUIRES: `sql` parsed; it must outlive this object.
-  explicit Operands(const EditableSql& sql);
+  Operands() = default;
+  // Takes `sql` (parsed; it must outlive the use of this object), keeping
+  // the buffers of the statement before.
+  void Reset(const EditableSql& sql);
 
   // The first token of the operand that ends just before token `op`, or
   // kNone when there is none. `additive`: + and - belong to the operand (the
@@ -45,7 +47,9 @@ class Operands {
   // The last token of the unit that starts at `first`, or kNone.
   size_t UnitEnd(size_t first) const;
 
-  const EditableSql& s_;
+  const EditableSql& S() const { return *sp_; }
+
+  const EditableSql* sp_ = nullptr;
   std::vector<size_t> case_partner_;
   std::vector<bool> keyword_;  // words that end an operand (LEFT and RIGHT before "(" aside)
 };

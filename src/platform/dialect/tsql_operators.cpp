@@ -338,7 +338,8 @@ bool IsDdl(const EditableSql& s) {
 
 void RewriteTsqlOperators(EditableSql* s, Engine engine) {
   if (s->size() == 0 || IsDdl(*s)) return;
-  const Operands ops(*s);
+  thread_local Operands ops;  // its buffers are reused, as EditableSql's are
+  ops.Reset(*s);
   if (engine == Engine::SQLite) {
     std::vector<bool> done(s->size(), false);
     for (size_t i = 0; i < s->size(); ++i)
