@@ -44,10 +44,10 @@ std::string IsoNow() {
   ::clock_gettime(CLOCK_REALTIME, &ts);
   struct tm tm {};
   ::gmtime_r(&ts.tv_sec, &tm);
-  char buf[40];
+  char buf[96];  // room for any int the compiler cannot rule out
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ", tm.tm_year + 1900,
                 tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-                static_cast<long>(ts.tv_nsec / 1000000));
+                static_cast<long>(ts.tv_nsec / 1000000 % 1000));
   return buf;
 }
 
@@ -148,8 +148,9 @@ std::string TraceLine(const TraceRecord& r) {
 std::string WithContext(std::string line, std::string_view source) {
   size_t close = line.rfind('}');
   if (close == std::string::npos) return line;
-  line.insert(close, ", \"time\": \"" + IsoNow() + "\", \"pid\": " + std::to_string(::getpid()) +
-                         ", \"source\": " + JsonString(source));
+  std::string context = ", \"time\": \"" + IsoNow() + "\", \"pid\": " + std::to_string(::getpid());
+  if (!source.empty()) context += ", \"source\": " + JsonString(source);
+  line.insert(close, context);
   return line;
 }
 

@@ -53,8 +53,8 @@ void SetTraceFile(const std::string& path);
 // writes, before the time, process and source members it adds.
 std::string TraceLine(const TraceRecord& r);
 
-// `line` (a TraceLine) with "time", "pid" and "source" added as its last
-// members.
+// `line` (a TraceLine) with "time", "pid" and "source" (when not empty)
+// added as its last members.
 std::string WithContext(std::string line, std::string_view source);
 
 // `s` as a JSON string literal, quotes included. Invalid UTF-8 bytes are
