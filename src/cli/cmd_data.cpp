@@ -113,7 +113,6 @@ int Type(const Invocation& in, std::ostream& out) {
 }
 
 int Records(const Invocation& in, std::ostream& out) {
-  auto eo = LoadType(in.At(0), TypeArg(in));
   int32_t mode = enum_First;
   std::string from;
   int given = 0;
@@ -122,6 +121,7 @@ int Records(const Invocation& in, std::ostream& out) {
                          std::pair{"--oid", enum_Current}})
     if (in.Has(flag)) mode = m, from = in.Value(flag), ++given;
   if (given > 1) throw UsageError("give one of --first, --last, --next, --prev, --oid");
+  auto eo = LoadType(in.At(0), TypeArg(in));
   eo->SetOIDValue(Variant(from));
   auto con = Open(in.At(0), Access::kRead);
   DataManager dm;

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "cli/command.h"
+#include "cli/result_table.h"
 #include "runtime/class_table.h"
 
 namespace q6::cli {
@@ -99,8 +100,20 @@ int RunCall(const Invocation& in, std::ostream& out) {
   for (auto& s : slots) refs.push_back(Variant::Ref(&s));
   Variant result = obj->Invoke(target.substr(dot + 1), MemberKind::Method, refs, named);
   if (opt.json()) {
-    out << "{\"result\": " << JsonString(Show(result)) << ", \"arguments\": [";
-    for (size_t i = 0; i < slots.size(); ++i) out << (i ? ", " : "") << JsonString(Show(slots[i]));
+    // Values as JSON values; objects as their description.
+    auto json = [&out](const Variant& v) {
+      if (v.Deref().IsObject())
+        out << JsonString(Show(v));
+      else
+        WriteJsonValue(out, v);
+    };
+    out << "{\"result\": ";
+    json(result);
+    out << ", \"arguments\": [";
+    for (size_t i = 0; i < slots.size(); ++i) {
+      out << (i ? ", " : "");
+      json(slots[i]);
+    }
     out << "]}\n";
   } else {
     out << Show(result) << "\n";

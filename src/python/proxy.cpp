@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "python/convert.h"
+#include "python/member_doc.h"
 #include "python/python_types.h"
 #include "runtime/class_table.h"
 
@@ -83,6 +84,7 @@ class CallArgs {
 
 py::object CallMember(const ObjectRef& o, const std::string& name, MemberKind kind,
                       const py::args& args, const py::kwargs& kwargs) {
+  if (const MemberInfo* m = o->Interface().Find(name, kind)) WarnDiscardedResults(*m, args, kwargs);
   CallArgs call(args, kwargs);
   Variant result = o->Invoke(name, kind, std::move(call.positional), std::move(call.named));
   call.WriteBack();
@@ -165,6 +167,22 @@ py::list Dir(const Proxy& p) {
   return out;
 }
 
+const MemberInfo& InfoOf(const BoundMember& b) {
+  const MemberInfo* m = b.object->Interface().Find(b.name, b.kind);
+  if (!m) UnknownName(b.object->Interface(), b.name);
+  return *m;
+}
+
+// help(proxy): the interface and every member's signature.
+std::string ProxyDoc(const Proxy& p) {
+  const InterfaceInfo& info = p.object->Interface();
+  std::string doc = "Automation object " + info.name +
+                    ", called by name. Members (help(obj.Member) explains one):\n";
+  for (const MemberInfo& m : info.members)
+    if (!m.hidden) doc += "  " + m.Signature() + "\n";
+  return doc;
+}
+
 std::string MemberRepr(const BoundMember& b) {
   const MemberInfo* m = b.object->Interface().Find(b.name, b.kind);
   std::string sig = m ? m->Signature() : b.name;
@@ -189,7 +207,20 @@ void BindProxy(py::module_& m) {
            [](const BoundMember& b, const py::args& args, const py::kwargs& kwargs) {
              return CallMember(b.object, b.name, b.kind, args, kwargs);
            })
-      .def("__repr__", &MemberRepr);
+      .def("__repr__", &MemberRepr)
+      // A descriptor-like member reads as a routine to help() and inspect.
+      .def("__get__", [](py::object self, py::handle, py::handle) { return self; })
+      .def("__getattr__",
+           [](const BoundMember& b, const std::string& attr) -> py::object {
+             if (attr == "__name__") return py::str(b.name);
+             if (attr == "__qualname__") return py::str(b.object->Interface().name + "." + b.name);
+             throw py::attribute_error(attr);
+           })
+      .def_property_readonly(
+          "__doc__",
+          [](const BoundMember& b) { return MemberDoc(b.object->Interface(), InfoOf(b)); })
+      .def_property_readonly("__signature__",
+                             [](const BoundMember& b) { return MemberSignature(InfoOf(b)); });
 
   py::class_<Proxy>(m, "Dispatch",
                     "Dispatch(progid): creates the automation object registered under "
@@ -207,6 +238,7 @@ void BindProxy(py::module_& m) {
       .def("__repr__", &Repr)
       .def("__iter__", &Iter)
       .def("__dir__", &Dir)
+      .def_property_readonly("__doc__", &ProxyDoc)
       .def("__eq__",
            [](const Proxy& p, py::handle other) -> py::object {
              ObjectRef o = UnwrapObject(other);

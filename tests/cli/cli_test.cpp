@@ -1,43 +1,23 @@
 // The command line, run as a user runs it: the demo end to end on both
 // engines, every command once against a seeded database, bad arguments.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
-
+#include "cli/run_q6fd.h"
 #include "support/test_db.h"
 
 namespace q6 {
 namespace {
 
-struct CmdResult {
-  int status;
-  std::string out;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-CmdResult Q6fd(const std::string& args, const std::string& cwd) {
-  std::string cmd = "cd " + Quote(cwd) + " && " + Quote(Q6FD_BIN) + " " + args + " 2>&1";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  CmdResult r{-1, ""};
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  int st = ::pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+using test::CmdResult;
+using test::Quote;
 
 class CliTest : public test::EngineTest {
  protected:
-  CmdResult Cmd(const std::string& args) { return Q6fd(args, folder()); }
+  CmdResult Cmd(const std::string& args) {
+    CmdResult r = test::Q6fd(args, folder());
+    r.out = r.both();
+    return r;
+  }
   std::string D() { return Quote(dsn()); }
 };
 

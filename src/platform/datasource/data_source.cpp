@@ -86,10 +86,12 @@ IniSection FindSection(const std::string& name) {
   std::string path = DataSourceFilePath();
   auto file = LoadIniFile(path);
   if (!file) {
-    if (std::getenv("Q6FD_DSN_FILE"))
+    std::string problem = IniFileProblem(path);
+    if (std::getenv("Q6FD_DSN_FILE") || problem != "does not exist")
       Throw(E_FAIL,
             "Data source '" + Shown(name) + "' is not defined: the data-source file " + path +
-                " (Q6FD_DSN_FILE) does not exist",
+                (std::getenv("Q6FD_DSN_FILE") ? " (Q6FD_DSN_FILE) " : " ") +
+                (problem.empty() ? "cannot be read" : problem),
             kSource);
     Throw(E_FAIL,
           "Data source '" + Shown(name) +
@@ -106,7 +108,9 @@ IniSection FindSection(const std::string& name) {
 
 std::string DataSourceFilePath() {
   if (const char* env = std::getenv("Q6FD_DSN_FILE"); env && *env) return env;
-  if (::access("q6fd.ini", R_OK) == 0) return AbsoluteFolder(".") + "/q6fd.ini";
+  // A ./q6fd.ini that is there but cannot be read is still the one meant: the
+  // error says what is wrong with it.
+  if (::access("q6fd.ini", F_OK) == 0) return AbsoluteFolder(".") + "/q6fd.ini";
   return HomeIniPath();
 }
 

@@ -5,7 +5,10 @@
 #include "platform/datasource/ini_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -27,7 +30,11 @@ std::shared_ptr<IniFile> Parse(const std::string& path, std::istream& in) {
   file->path = path;
   IniSection* current = nullptr;
   std::string line;
+  bool first = true;
   while (std::getline(in, line)) {
+    // A byte-order mark some editors write first is not part of the text.
+    if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+    first = false;
     std::string t = Trim(line);
     if (t.empty() || t[0] == ';' || t[0] == '#') continue;
     if (t.front() == '[' && t.back() == ']') {
@@ -74,6 +81,20 @@ std::shared_ptr<const IniFile> LoadIniFile(const std::string& path) {
   c.mtime = st.st_mtim;
   c.size = st.st_size;
   return c.file;
+}
+
+std::string IniFileProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? "does not exist"
+                           : std::string("cannot be read: ") + std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return "is a folder, not a file";
+  if (S_ISFIFO(st.st_mode)) return "is a pipe, not a file";
+  if (S_ISSOCK(st.st_mode)) return "is a socket, not a file";
+  if (!S_ISREG(st.st_mode)) return "is not a regular file";
+  if (::access(path.c_str(), R_OK) != 0)
+    return std::string("cannot be read: ") + std::strerror(errno);
+  return "";
 }
 
 }  // namespace q6

@@ -43,11 +43,11 @@ ResultSet Driver::Traced(const std::string& native, std::string_view built, F&& 
     ResultSet r = run();
     int64_t rows = r.has_rows ? static_cast<int64_t>(r.row_count)
                               : (r.rows_affected < 0 ? 0 : r.rows_affected);
-    TraceStatement({id_, built, native, ms(), rows, nullptr});
+    TraceStatement({id_, built, native, ms(), rows, nullptr, source_});
     return r;
   } catch (const ComError& e) {
     last_error_ = e.description();
-    TraceStatement({id_, built, native, ms(), 0, &last_error_});
+    TraceStatement({id_, built, native, ms(), 0, &last_error_, source_});
     throw;
   }
 }

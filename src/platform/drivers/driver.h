@@ -118,6 +118,11 @@ class Driver {
   // sends a trivial round trip on client/server engines. Never raises.
   virtual bool IsAlive() = 0;
 
+  // The data source this driver was opened for, as trace lines name it:
+  // its name from the data-source file, or its description without password.
+  const std::string& source() const { return source_; }
+  void set_source(std::string s) { source_ = std::move(s); }
+
   // The text of the last error this driver raised; "" when none yet.
   const std::string& last_error() const { return last_error_; }
 
@@ -138,6 +143,7 @@ class Driver {
   ResultSet Traced(const std::string& native, std::string_view built, F&& run);
 
   int64_t id_;
+  std::string source_;
   std::string last_error_;
 };
 

@@ -5,8 +5,13 @@
 namespace q6 {
 
 std::unique_ptr<Driver> OpenDriver(const DataSource& ds) {
-  if (ds.engine == Engine::PostgreSQL) return std::make_unique<postgres::PgDriver>(ds);
-  return std::make_unique<sqlite::SqliteDriver>(ds.database);
+  std::unique_ptr<Driver> d;
+  if (ds.engine == Engine::PostgreSQL)
+    d = std::make_unique<postgres::PgDriver>(ds);
+  else
+    d = std::make_unique<sqlite::SqliteDriver>(ds.database);
+  d->set_source(ds.name.empty() ? ds.Describe() : ds.name);
+  return d;
 }
 
 }  // namespace q6

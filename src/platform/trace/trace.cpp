@@ -10,9 +10,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <mutex>
 
 #include "runtime/value_utf8.h"
@@ -25,7 +28,27 @@ std::atomic<int> g_fd{-2};  // -2: not configured yet, -1: off
 
 int OpenTrace(const std::string& path) {
   if (path.empty()) return -1;
-  return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    int err = errno;
+    std::string msg = "q6fd: cannot write the statement trace " + path + ": " + std::strerror(err) +
+                      " (tracing is off)\n";
+    [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, msg.data(), msg.size());
+  }
+  return fd;
+}
+
+// "2026-12-08T05:30:00.123Z".
+std::string IsoNow() {
+  struct timespec ts {};
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  struct tm tm {};
+  ::gmtime_r(&ts.tv_sec, &tm);
+  char buf[96];  // room for any int the compiler cannot rule out
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ", tm.tm_year + 1900,
+                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                static_cast<long>(ts.tv_nsec / 1000000 % 1000));
+  return buf;
 }
 
 int TraceFd() {
@@ -122,10 +145,19 @@ std::string TraceLine(const TraceRecord& r) {
   return line;
 }
 
+std::string WithContext(std::string line, std::string_view source) {
+  size_t close = line.rfind('}');
+  if (close == std::string::npos) return line;
+  std::string context = ", \"time\": \"" + IsoNow() + "\", \"pid\": " + std::to_string(::getpid());
+  if (!source.empty()) context += ", \"source\": " + JsonString(source);
+  line.insert(close, context);
+  return line;
+}
+
 void TraceStatement(const TraceRecord& r) {
   int fd = TraceFd();
   if (fd < 0) return;
-  std::string line = TraceLine(r);
+  std::string line = WithContext(TraceLine(r), r.source);
   // One write per line; a short write (disk full) is not retried, since a
   // second write could interleave with another writer's line.
   [[maybe_unused]] ssize_t n = ::write(fd, line.data(), line.size());
@@ -134,8 +166,8 @@ void TraceStatement(const TraceRecord& r) {
 void TraceNote(std::string_view source, std::string_view error) {
   int fd = TraceFd();
   if (fd < 0) return;
-  std::string line =
-      "{\"note\": " + JsonString(source) + ", \"error\": " + JsonString(error) + "}\n";
+  std::string line = WithContext(
+      "{\"note\": " + JsonString(source) + ", \"error\": " + JsonString(error) + "}\n", "");
   [[maybe_unused]] ssize_t n = ::write(fd, line.data(), line.size());
 }
 

@@ -2,13 +2,18 @@
 //
 // When the environment variable Q6FD_TRACE names a file, every statement any
 // connection sends appends one line to it:
-//   {"conn": 3, "sql": "...", "native": "...", "ms": 0.412, "rows": 1}
-// with "error": "..." added when the statement failed. "sql" is the text as
+//   {"conn": 3, "sql": "...", "native": "...", "ms": 0.412, "rows": 1,
+//    "time": "2026-12-08T05:30:00.123Z", "pid": 4711, "source": "demo"}
+// with "error": "..." after "rows" when the statement failed. "time" is UTC,
+// "pid" the writing process and "source" the data source's name (or its
+// description without password for a connection string), so that the lines
+// of several processes appending to one file can be told apart. "sql" is the text as
 // the caller built it, "native" the text sent to the engine. Each line is
 // written with one write(2) on a descriptor opened with O_APPEND, so lines
 // from several threads and processes never interleave and another process can
 // follow the file as it grows. Statements carry no passwords, and nothing
-// else is written.
+// else is written. A trace file that cannot be opened for writing is reported
+// once on standard error, and tracing stays off.
 #pragma once
 
 #include <cstdint>
@@ -24,14 +29,15 @@ struct TraceRecord {
   double ms = 0;                       // duration
   int64_t rows = 0;                    // rows returned, or rows affected
   const std::string* error = nullptr;  // the failure's text; null on success
+  std::string_view source;             // the data source's name
 };
 
 // True when a trace file is configured. Cheap: callers may skip building a
 // record when it is false.
 bool TraceEnabled();
 
-// Appends `r` as one line; does nothing when tracing is off. Never raises: a
-// trace that cannot be written is given up silently.
+// Appends `r` as one line with the time, process id and source; does nothing
+// when tracing is off. Never raises.
 void TraceStatement(const TraceRecord& r);
 
 // Appends {"note": source, "error": text}: an error that a method swallowed
@@ -43,8 +49,13 @@ void TraceNote(std::string_view source, std::string_view error);
 // Q6FD_TRACE. For the command line and tests.
 void SetTraceFile(const std::string& path);
 
-// The line TraceStatement writes for `r`, newline included.
+// The members of `r` as a line, newline included: what TraceStatement
+// writes, before the time, process and source members it adds.
 std::string TraceLine(const TraceRecord& r);
+
+// `line` (a TraceLine) with "time", "pid" and "source" (when not empty)
+// added as its last members.
+std::string WithContext(std::string line, std::string_view source);
 
 // `s` as a JSON string literal, quotes included. Invalid UTF-8 bytes are
 // written as \u00XX escapes of their byte value.

@@ -4,11 +4,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "platform/adodb/connection.h"
 
@@ -103,6 +105,38 @@ TEST_F(DataSourceTest, UnknownNamesAndBadEntriesNameWhatIsWrong) {
   EXPECT_THAT(Message("Database=x.db"), HasSubstr("Driver"));
   ::setenv("Q6FD_DSN_FILE", (dir_ + "/missing.ini").c_str(), 1);
   EXPECT_THAT(Message("demo"), HasSubstr(dir_ + "/missing.ini"));
+}
+
+TEST_F(DataSourceTest, ByteOrderMarkDoesNotHideTheFirstSection) {
+  Write(dir_ + "/q6fd.ini", "\xEF\xBB\xBF[demo]\nDriver=sqlite\nDatabase=/abs/bom.db\n");
+  EXPECT_EQ(ResolveDataSource("demo").database, "/abs/bom.db");
+}
+
+TEST_F(DataSourceTest, AFileThatIsNoFileIsReportedAsWhatItIs) {
+  std::string path = dir_ + "/etc/q6fd.ini";
+  ::setenv("Q6FD_DSN_FILE", path.c_str(), 1);
+  struct Case {
+    std::function<void()> make;
+    std::string expected;
+  } cases[] = {
+      {[&] { fs::create_directories(path); }, "is a folder"},
+      {[&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, "is a pipe"},
+      {[&] {
+         Write(path, "[demo]\nDriver=sqlite\n");
+         fs::permissions(path, fs::perms::none);
+       },
+       ::geteuid() == 0 ? "" : "cannot be read"},
+  };
+  for (const Case& c : cases) {
+    fs::create_directories(dir_ + "/etc");
+    c.make();
+    if (!c.expected.empty()) {
+      std::string m = Message("demo");
+      EXPECT_THAT(m, HasSubstr(c.expected));
+      EXPECT_THAT(m, Not(HasSubstr("does not exist")));
+    }
+    fs::remove_all(path);
+  }
 }
 
 TEST_F(DataSourceTest, PasswordNeverInConnectFailure) {

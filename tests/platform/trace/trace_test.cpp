@@ -15,6 +15,7 @@
 namespace q6 {
 namespace {
 
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 
 std::vector<std::string> Lines(const std::string& path) {
@@ -61,6 +62,10 @@ TEST_P(TraceTest, EveryStatementWithBuiltAndNativeTextRowsAndErrors) {
     EXPECT_EQ(l.back(), '}');
     EXPECT_THAT(l, HasSubstr("\"conn\": " + std::to_string(con->driver().id()) + ","));
     EXPECT_THAT(l, HasSubstr("\"ms\": "));
+    EXPECT_THAT(l, ContainsRegex("\"time\": \"20[0-9][0-9]-[01][0-9]-[0-3][0-9]T[0-9:.]+Z\""));
+    EXPECT_THAT(l, HasSubstr("\"pid\": " + std::to_string(::getpid()) + ","));
+    EXPECT_THAT(l, HasSubstr("\"source\": " + JsonString(con->driver().source()) + "}"));
+    EXPECT_FALSE(con->driver().source().empty());
   }
 }
 
@@ -88,8 +93,12 @@ TEST(TraceLines, ThreadsAndProcessesNeverInterleave) {
   SetTraceFile("");
   auto lines = Lines(path);
   EXPECT_EQ(lines.size(), 600u);
-  for (const std::string& l : lines)
-    ASSERT_EQ(l, TraceLine({7, big, "n", 1.0, 1, nullptr}).substr(0, l.size()));
+  std::string record = TraceLine({7, big, "n", 1.0, 1, nullptr});
+  record.resize(record.size() - 2);  // the members without "}\n"
+  for (const std::string& l : lines) {
+    ASSERT_EQ(l.substr(0, record.size()), record);
+    ASSERT_EQ(l.back(), '}');
+  }
   std::filesystem::remove_all(dir);
 }
 
@@ -101,6 +110,18 @@ TEST(TraceLines, JsonEscapes) {
   EXPECT_EQ(TraceLine({3, "s", "n", 0.5, 2, &err}),
             "{\"conn\": 3, \"sql\": \"s\", \"native\": \"n\", \"ms\": 0.500, \"rows\": 2, "
             "\"error\": \"boom\"}\n");
+}
+
+TEST(TraceLines, AnUnwritablePathIsReportedOnceAndTracingStaysOff) {
+  testing::internal::CaptureStderr();
+  SetTraceFile("/nonexistent-folder/trace.jsonl");
+  TraceStatement({1, "s", "n", 0.1, 0, nullptr});
+  TraceNote("x", "y");
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(TraceEnabled());
+  EXPECT_THAT(err, HasSubstr("/nonexistent-folder/trace.jsonl"));
+  EXPECT_EQ(err.find("trace.jsonl"), err.rfind("trace.jsonl")) << err;
+  SetTraceFile("");
 }
 
 }  // namespace
