@@ -72,28 +72,6 @@ TEST_P(SeededQueriesTest, EverySampleQueryObjectRuns) {
   EXPECT_EQ(ran, counts.size());
 }
 
-// The receipt summary's columns are expressions of the receipt's columns.
-TEST_P(SeededQueriesTest, TheReceiptSummaryComputesItsColumns) {
-  sample::SeedOptions options;
-  options.documents = 6;
-  sample::SeedSample(*OpenConnection(), options);
-  Exec("update fd_receipt set amount = NULL, payer = 'Acme' where oid = '510000000000001'");
-  DataManager dm;
-  Querymanager qm;
-  Variant dsn(this->dsn());
-  int32_t bitype = 63, only_used = 0;
-  bool only_eo = false, get_child = false, captions = false;
-  ObjectRef q = dm.LoadEOMetaData(dsn, bitype, only_eo, only_used, get_child);
-  auto rs = As<Recordset>(qm.GetQueryResult(dsn, q, captions));
-  ASSERT_TRUE(rs && !rs->EOF());
-  EXPECT_EQ(rs->Field("oid").ToString(), "510000000000001");  // in key order
-  EXPECT_EQ(rs->Field("payer").ToString(), "ACME");
-  EXPECT_EQ(rs->Field("amount").ToDouble(), 0.0);
-  long approved = 0;
-  for (; !rs->EOF(); rs->MoveNext()) approved += rs->Field("status").ToString() == "已审核";
-  EXPECT_EQ(approved, Scalar("select count(*) from fd_receipt where approved = 1").ToLong());
-}
-
 Q6_INSTANTIATE_ENGINE_TEST(SeededQueriesTest);
 
 }  // namespace
