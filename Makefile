@@ -80,4 +80,4 @@ format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-pip
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-python

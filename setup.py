@@ -1,7 +1,8 @@
 """Builds the q6fdmgr module with CMake for pip.
 
 The extension and the shared libraries it links are built by the project's
-own CMake build (tests off) and installed with its install rules: the module
+own CMake build (tests off; CMAKE_BUILD_TYPE from the environment, Release by
+default) in build-python/ and installed with its install rules: the module
 at the top of the wheel, the libraries in q6fdmgr.libs/ beside it, found
 through a RUNPATH relative to the module. The version is the CMake project's.
 """
@@ -35,11 +36,14 @@ class CMakeExtension(Extension):
 class CMakeBuild(build_ext):
     def build_extension(self, ext):
         out = Path(self.get_ext_fullpath(ext.name)).resolve().parent
-        tree = Path(self.build_temp).resolve() / "cmake"
+        # A tree beside build/, at the same depth, so that with ccache the
+        # objects of an earlier build of the same type are reused.
+        tree = ROOT / "build-python"
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
+        build_type = os.environ.get("CMAKE_BUILD_TYPE", "Release")
         configure = [
             "cmake", "-S", str(ROOT), "-B", str(tree),
-            "-DCMAKE_BUILD_TYPE=Release",
+            f"-DCMAKE_BUILD_TYPE={build_type}",
             "-DBUILD_TESTING=OFF",
             "-DQ6_INSTALL=ON",
             f"-DPython3_EXECUTABLE={sys.executable}",
@@ -61,6 +65,6 @@ setup(
     version=project_version(),
     ext_modules=[CMakeExtension("q6fdmgr")],
     cmdclass={"build_ext": CMakeBuild},
-    options={"build": {"build_base": "build-pip"}},
+    options={"build": {"build_base": "build-python/setuptools"}},
     zip_safe=False,
 )

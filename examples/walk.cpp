@@ -14,8 +14,10 @@
 
 namespace {
 
+// A field's value as text; "" for Null.
 std::string FieldText(const q6::EntityObject& eo, const char* name) {
-  return eo.Fields()->Item(name)->Value().ToString();
+  q6::Variant v = eo.Fields()->Item(name)->Value();
+  return v.IsNull() ? "" : v.ToString();
 }
 
 }  // namespace
@@ -45,8 +47,12 @@ int main(int argc, char** argv) try {
     throw q6::ComError(q6::E_FAIL, "LockIt returned False");
   std::cout << "locked " << oid << "\n";
 
-  // Save: only the changed field is written.
-  receipt->Fields()->Item("remark")->SetValue("checked by the example");
+  // Save: only the changed field is written (a save that changes nothing
+  // is refused, so each run writes the other of two remarks).
+  const char* remark = FieldText(*receipt, "remark") == "checked by the example"
+                           ? "checked again by the example"
+                           : "checked by the example";
+  receipt->Fields()->Item("remark")->SetValue(remark);
   receipt->SetEditState(int32_t{3});
   std::cout << "Save -> " << (dm.Save(con, receipt) ? "True" : "False") << "\n";
   receipt->ChildEOs()->Clear();

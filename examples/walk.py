@@ -36,7 +36,11 @@ def main():
         sys.exit("LockIt returned False")
     print("locked", oid)
 
-    receipt.Fields("remark").Value = "checked by the Python example"
+    # A save that changes nothing is refused: each run writes the other remark.
+    remark = "checked by the Python example"
+    if receipt.Fields("remark").Value == remark:
+        remark = "checked again by the Python example"
+    receipt.Fields("remark").Value = remark
     receipt.EditState = 3
     print("Save ->", dm.Save(con, receipt))
     receipt.ChildEOs.Clear()

@@ -2,10 +2,12 @@
 # The library as its users get it. From the build tree $1 (default build/):
 #  1. `cmake --install` into a temporary prefix, then move the prefix (every
 #     path in it must be relative) and check the RUNPATHs say $ORIGIN;
-#  2. build examples/walk.cpp from outside the tree against the moved prefix,
+#  2. compile every installed header alone from the prefix; build
+#     examples/walk.cpp from outside the tree against the moved prefix,
 #     once with find_package and once with pkg-config (linked --as-needed),
 #     and a program that names no symbol of the component and creates its
 #     classes by ProgID all the same;
+#     configure a host project that adds the tree with add_subdirectory;
 #  3. run both examples and examples/walk.py on the SQLite data source that
 #     `q6fd demo` writes into an empty folder;
 #  4. `pip install --no-build-isolation` the tree into a folder and run the
@@ -43,6 +45,13 @@ done
 export PKG_CONFIG_PATH=$LIBDIR/pkgconfig
 [ "$(pkg-config --modversion q6fd)" = "1.1.0" ] || fail "pkg-config does not know q6fd 1.1.0"
 
+step "every installed header compiles on its own"
+find "$P/include/q6fd" -name '*.h' -print0 |
+  xargs -0 -P "$JOBS" -I{} sh -c \
+    'g++ -std=c++20 -fsyntax-only -I"$1/include" -I"$1/include/q6fd" -include "$2" -x c++ /dev/null || exit 255' \
+    _ "$P" {} || fail "an installed header does not compile from the prefix"
+echo "$(find "$P/include/q6fd" -name '*.h' | wc -l) headers"
+
 step "build the example from outside the tree: find_package"
 cmake -S "$SRC/examples" -B "$TMP/ex-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$P" >/dev/null
 cmake --build "$TMP/ex-cmake" -j "$JOBS"
@@ -75,6 +84,27 @@ fi
 grep -qx '_DataManager' "$TMP/by_progid.out" || fail "CreateObject did not find the component"
 grep -q 'Link the library' "$TMP/by_progid.out" || fail "the not-registered error gives no hint"
 
+step "the tree as a subproject: no tests, no install rules, no flags for the host"
+mkdir "$TMP/host"
+cat >"$TMP/host/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.25)
+project(host CXX)
+add_subdirectory("$SRC" q6fd)
+add_executable(app app.cpp)
+target_link_libraries(app PRIVATE q6fdmgr)
+get_directory_property(flags COMPILE_OPTIONS)
+get_directory_property(links LINK_OPTIONS)
+file(WRITE "\${CMAKE_BINARY_DIR}/host-flags.txt" "[\${flags}][\${links}][\${CMAKE_CXX_FLAGS}]")
+CMAKE
+cp "$SRC/examples/walk.cpp" "$TMP/host/app.cpp"
+cmake -S "$TMP/host" -B "$TMP/host/build" -G Ninja >/dev/null
+[ "$(cat "$TMP/host/build/host-flags.txt")" = "[][][]" ] ||
+  fail "the subproject set flags for its host: $(cat "$TMP/host/build/host-flags.txt")"
+if ninja -C "$TMP/host/build" -t targets all | grep -E '_tests|^install:' >/dev/null; then
+  fail "the subproject adds tests or install rules to its host"
+fi
+[ ! -f "$TMP/host/build/CTestTestfile.cmake" ] || fail "the subproject enables testing in its host"
+
 step "run the examples on the demo's SQLite data source"
 mkdir "$TMP/run"
 (
@@ -87,8 +117,9 @@ mkdir "$TMP/run"
 )
 
 step "pip install --no-build-isolation ."
-rm -rf "$SRC/build-pip"
-"$PY" -m pip install --no-build-isolation --no-index --no-deps --target "$TMP/pip" "$SRC" >"$TMP/pip.log" 2>&1 ||
+rm -rf "$SRC/build-python"
+CMAKE_BUILD_TYPE=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$BUILD/CMakeCache.txt") \
+  CMAKE_BUILD_PARALLEL_LEVEL=$JOBS "$PY" -m pip install --no-build-isolation --no-index --no-deps --target "$TMP/pip" "$SRC" >"$TMP/pip.log" 2>&1 ||
   { tail -n 40 "$TMP/pip.log"; fail "pip install failed"; }
 (
   cd "$TMP/run"
@@ -99,8 +130,8 @@ rm -rf "$SRC/build-pip"
   PYTHONPATH=$TMP/pip "$PY" "$SRC/examples/walk.py"
 )
 
-step "make package: the .deb"
-cmake --build "$BUILD" -j "$JOBS" --target package >/dev/null
+step "the .deb (what \`make package\` builds, from the targets built above)"
+(cd "$BUILD" && cpack -G DEB >/dev/null)
 DEB=$(ls "$BUILD"/packages/q6fd_1.1.0_*.deb)
 dpkg-deb --info "$DEB" | grep -E 'Package|Version|Depends'
 for path in ./usr/bin/q6fd ./usr/include/q6fd/q6fd.h ./usr/lib/pkgconfig/q6fd.pc \
