@@ -45,6 +45,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Fund-management data objects: libraries, headers, the q6fd program and the Python module")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libsqlite3-0, libpq5, python3 (>= 3.11)")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libsqlite3-dev, libpq-dev, pkg-config, cmake")
