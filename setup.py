@@ -59,13 +59,13 @@ class CMakeBuild(build_ext):
                                    "--component", component])
         # A wheel holds no symbolic links: keep each library once, under the
         # name the module and the runtime load it by (its SONAME).
-        for link in (out / "q6fdmgr.libs").glob("*.so*"):
+        for link in list((out / "q6fdmgr.libs").glob("*.so*")):
             if link.is_symlink():
                 target = link.resolve()
                 link.unlink()
                 if target.exists():
                     target.rename(link)
-        for leftover in (out / "q6fdmgr.libs").glob("*.so.*.*"):
+        for leftover in list((out / "q6fdmgr.libs").glob("*.so.*.*")):
             leftover.unlink()
         if not Path(self.get_ext_fullpath(ext.name)).exists():
             sys.exit("setup.py: CMake did not build the module (is pybind11-dev installed?)")
