@@ -83,7 +83,8 @@ TEST_P(ExactValueTest, NumericsTheDecimalCannotHoldRaiseOverflowNamingTheColumn)
       {"12.500000000000000000000000000000000", "12.5"},  // trailing zeros are no digits
       {"79228162514264337593543950336", nullptr},        // one more
       {"0.00000000000000000000000000001", nullptr},      // 29 places
-      {"1.0000000000000000000000000001", nullptr},       // 29 significant digits
+      {"1.0000000000000000000000000001", "1.0000000000000000000000000001"},  // 29 digits
+      {"9.9999999999999999999999999999", nullptr},  // 29 digits beyond 96 bits
       {"123456789012345678901234567890123456789", nullptr},
   };
   auto d = Open();
