@@ -15,8 +15,10 @@ namespace q6 {
 
 namespace {
 
+// A begin that found the database held by another writer (or a snapshot
+// gone stale under it) may simply be tried again.
 bool IsBusy(const ComError& e) {
-  return e.hr() == E_FAIL && e.description().find("(SQLITE_BUSY") != std::string::npos;
+  return e.kind() == ErrorKind::kBusy || e.kind() == ErrorKind::kSerialization;
 }
 
 void PauseBeforeRetry() {
@@ -28,13 +30,15 @@ void PauseBeforeRetry() {
 }  // namespace
 
 ExclusiveTransaction::ExclusiveTransaction(Connection& con, std::string source,
-                                           const std::vector<std::string>& exclusion,
+                                           const std::optional<ExclusiveResource>& resource,
                                            int busy_retries)
     : con_(con), source_(std::move(source)) {
   BeginRetryingWhileBusy(busy_retries);
   open_ = true;
   try {
-    for (const std::string& sql : exclusion) con_.Execute(sql, nullptr, kAdExecuteNoRecords);
+    if (resource)
+      for (const std::string& sql : con_.driver().ExclusionStatements(*resource))
+        con_.Execute(sql, nullptr, kAdExecuteNoRecords);
   } catch (...) {
     RollbackQuietly();
     throw;

@@ -5,17 +5,21 @@
 // It begins with Connection::BeginTrans, which on SQLite is BEGIN IMMEDIATE:
 // the database's write lock is taken at once, so a second writer waits at its
 // own begin (a deferred BEGIN that reads first could not upgrade later in WAL
-// mode). On PostgreSQL the caller names the statements that shut the other
-// writers of its kind out (a table lock, an advisory lock); they run right
-// after the begin and hold until the transaction ends. Callers that rely on
-// a row lock of their own (SELECT ... FOR UPDATE) name none.
+// mode). The caller names the resource it must have to itself (the writers
+// of a table, a name all steps of its kind share); the driver says what
+// that takes on its engine (Driver::ExclusionStatements: nothing more on
+// SQLite, a table or advisory lock on PostgreSQL), run right after the
+// begin and held until the transaction ends. Callers that lock the rows
+// they read instead (kExecuteLockingRows) name none.
 //
 // A scope left without Commit() (an exception on the way) rolls back, so a
 // failed step writes nothing.
 #pragma once
 
+#include <optional>
 #include <string>
-#include <vector>
+
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 
@@ -23,7 +27,7 @@ class Connection;
 
 class ExclusiveTransaction {
  public:
-  // Begins the transaction on `con` and runs `exclusion`. SQLite's waiters
+  // Begins the transaction on `con` and takes `resource`. SQLite's waiters
   // poll for the write lock and are not queued, so under a crowd one of them
   // can run out its busy timeout at the begin; nothing has been read then,
   // and the begin is tried again up to `busy_retries` times after a short
@@ -32,7 +36,8 @@ class ExclusiveTransaction {
   // the step in the trace notes.
   // REQUIRES: `con` is open and outlives this object.
   ExclusiveTransaction(Connection& con, std::string source,
-                       const std::vector<std::string>& exclusion = {}, int busy_retries = 0);
+                       const std::optional<ExclusiveResource>& resource = std::nullopt,
+                       int busy_retries = 0);
   // Rolls back unless committed. A failing rollback is written to the
   // statement trace and otherwise ignored: the error that ended the scope is
   // the one the caller needs, and the connection pool rolls back again.

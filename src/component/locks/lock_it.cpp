@@ -7,8 +7,11 @@
 // ends, so two callers that ask at the same moment cannot both get the lock.
 // A conflict rolls back and raises 0x80040C1E naming the holder; any other
 // failure rolls back, writes its cause to the statement trace and raises
-// 0x80040C1E with the fixed concurrency text. The lease gives the connection
-// back on every path.
+// 0x80040C1E with the fixed concurrency text, keeping the kind and engine
+// code of the cause. An identifier longer than the engine can index is
+// refused before anything is sent, with 0x80040C1E and a text that says so
+// (the insert would fail with the engine's index error otherwise). The
+// lease gives the connection back on every path.
 #include <optional>
 
 #include "component/frame/exclusive_transaction.h"
@@ -24,14 +27,24 @@
 namespace q6 {
 namespace {
 
+// Why `id` cannot be stored as a lock on `driver`; nullopt when it can.
+std::optional<std::string> UnindexableId(const std::string& id, const Driver& driver) {
+  const size_t limit = driver.MaxIndexedTextBytes();
+  if (id.size() <= limit) return std::nullopt;
+  return "The lock identifier is " + std::to_string(id.size()) +
+         " bytes long; the database indexes at most " + std::to_string(limit) +
+         " bytes of it, so it cannot be locked";
+}
+
 // Runs the check and, when nothing is in the way, the insert. Returns the
-// conflict message, or nullopt once the row is in. The transaction ends
-// before the lease gives the connection back: committed after the insert,
-// rolled back on a conflict or an error.
-std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string& query,
-                                          const std::string& insert) {
+// conflict message (or why the identifier is refused), or nullopt once the
+// row is in. The transaction ends before the lease gives the connection
+// back: committed after the insert, rolled back on a conflict or an error.
+std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string& id,
+                                          const std::string& query, const std::string& insert) {
   ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
-  ExclusiveTransaction xact(*lease, "LockManager.LockIt", LockerExclusion(lease->engine()));
+  if (auto refused = UnindexableId(id, lease->driver())) return refused;
+  ExclusiveTransaction xact(*lease, "LockManager.LockIt", LockerExclusion());
   std::shared_ptr<Recordset> rs = lease->Execute(query);
   if (!rs->EOF()) return LockConflictMessage(ReadLockHolderRow(*rs));
   rs.reset();
@@ -62,11 +75,12 @@ bool LockManager::LockIt(Variant& DataSourceName, Variant& vID, std::string& Use
     }
     if (!query) return false;
 
-    conflict = CheckAndInsert(DataSourceName, *query, InsertLockStatement(target, iClass, sDigest));
+    conflict = CheckAndInsert(DataSourceName, target.id, *query,
+                              InsertLockStatement(target, iClass, sDigest));
     if (!conflict) return true;
   } catch (const std::exception& e) {
     NoteSwallowedError("LockManager.LockIt", e);
-    ThrowLocked(kLockConcurrencyFailure);
+    ThrowLocked(kLockConcurrencyFailure, e);
   }
   ThrowLocked(*conflict);
 }
