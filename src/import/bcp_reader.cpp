@@ -89,7 +89,19 @@ BcpReader::BcpReader(std::string_view bytes, BcpFormat format) : format_(std::mo
     wide = wide || f.wide;
     if (f.server_order != 0) columns_.push_back(f.column);
   }
-  if (wide && !bytes.starts_with("\xFF\xFE")) {
+  if (wide) {
+    // Terminators of a wide export are UTF-16 too ("\t\0"): keep their
+    // characters, as the data is decoded.
+    for (BcpField& f : format_.fields) {
+      std::string narrow;
+      bool utf16 = f.terminator.size() % 2 == 0;
+      for (size_t i = 0; utf16 && i < f.terminator.size(); i += 2) {
+        narrow += f.terminator[i];
+        utf16 = f.terminator[i + 1] == '\0';
+      }
+      if (utf16) f.terminator = narrow;
+    }
+    if (bytes.starts_with("\xFF\xFE")) bytes.remove_prefix(2);
     text_ = textfile::Utf16LeToUtf8(bytes);
   } else {
     text_ = DecodeScriptBytes(bytes);
