@@ -18,9 +18,10 @@ namespace {
 // One progress line, redrawn in place on a terminal.
 void ShowProgress(const std::string& table, int64_t done, int64_t total, double seconds) {
   double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
-  std::fprintf(stderr, "\r\033[K  %-24s %lld/%lld rows  %.0f rows/s", table.c_str(),
-               static_cast<long long>(done), static_cast<long long>(total), rate);
-  if (done >= total) std::fputs("\r\033[K", stderr);
+  std::string of = total > 0 ? "/" + std::to_string(total) : "";
+  std::fprintf(stderr, "\r\033[K  %-24s %lld%s rows  %.0f rows/s", table.c_str(),
+               static_cast<long long>(done), of.c_str(), rate);
+  if (done >= total && (total > 0 || done == 0)) std::fputs("\r\033[K", stderr);
   std::fflush(stderr);
 }
 

@@ -38,20 +38,24 @@ class WriteSink : public ScriptSink {
   void OnSkipped(const std::string&) override {}
   void OnRow(const std::string&, const std::vector<std::string>& columns,
              const std::vector<Literal>& values, size_t, size_t) override {
-    Write(columns, values);
-  }
-  void Write(const std::vector<std::string>& columns, const std::vector<Literal>& values) {
+    values_ = values;
     std::string error;
-    // The plan converted every row already; a failure here is a bug.
-    if (!shape_.Convert(columns, values, &row_, &error)) Throw(E_FAIL, error);
+    if (!Write(columns, values_, &error)) Throw(E_FAIL, error);
+  }
+  // False with `*error` for a row that does not fit the table.
+  bool Write(const std::vector<std::string>& columns, std::vector<Literal>& values,
+             std::string* error) {
+    if (!shape_.Convert(columns, values, &row_, error)) return false;
     writer_.Add(row_);
     tick_();
+    return true;
   }
 
  private:
   TableWriter& writer_;
   RowShape shape_;
   std::vector<Variant> row_;
+  std::vector<Literal> values_;
   const std::function<void()>& tick_;
 };
 
@@ -73,7 +77,10 @@ void Fill(const Plan& plan, const PlannedTable& t, TableWriter& w,
     std::string bytes = all.str();
     BcpReader reader(bytes, src.format);
     std::vector<Literal> lits;
-    while (reader.Next(&lits)) sink.Write(reader.columns(), lits);
+    std::string error;
+    while (reader.Next(&lits))
+      if (!sink.Write(reader.columns(), lits, &error))
+        Throw(E_FAIL, src.data_path + " row " + std::to_string(reader.row_number()) + ": " + error);
   }
 }
 
@@ -81,7 +88,7 @@ void Fill(const Plan& plan, const PlannedTable& t, TableWriter& w,
 
 ImportReport Import(Connection& con, const std::vector<std::string>& files,
                     const ImportOptions& options) {
-  Plan plan = MakePlan(files);
+  Plan plan = MakePlan(files, options.dry_run);
   ImportReport report;
   report.dry_run = options.dry_run;
   report.skipped = plan.skipped;
@@ -116,13 +123,14 @@ ImportReport Import(Connection& con, const std::vector<std::string>& files,
       Fill(plan, t, writer, tick);
       writer.Commit();
       tr.written = true;
+      tr.rows = done;
       for (const std::string& e : report.existing)
         if (e == t.def.name) report.replaced.push_back(e);
     } catch (const ComError& e) {
       tr.error = e.description();
     }
     tr.seconds = seconds();
-    if (options.progress) options.progress(t.def.name, done, t.rows, tr.seconds);
+    if (options.progress) options.progress(t.def.name, done, done, tr.seconds);
   }
   return report;
 }

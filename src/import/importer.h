@@ -22,7 +22,9 @@ namespace q6::import {
 struct ImportOptions {
   bool dry_run = false;
   bool replace = false;
-  // Called every few thousand rows and once at the end of each table.
+  // Called every few thousand rows and once at the end of each table (with
+  // done == total). `total` is 0 while the rows of bcp exports are not yet
+  // counted.
   std::function<void(const std::string& table, int64_t done, int64_t total, double seconds)>
       progress;
 };

@@ -89,7 +89,7 @@ class PlanSink : public ScriptSink {
       shape_table_ = t;
     }
     std::string error;
-    if (!shape_->Convert(columns, values, &row_, &error))
+    if (!shape_->Check(columns, values, &error))
       return Fail(t, "row " + std::to_string(t->rows + 1) + ": " + error + " (" + Where() + ")");
     ++t->rows;
     // Consecutive statements of one table make one range of text.
@@ -137,7 +137,6 @@ class PlanSink : public ScriptSink {
   std::vector<std::string> touched_;
   std::unique_ptr<RowShape> shape_;
   const PlannedTable* shape_table_ = nullptr;
-  std::vector<Variant> row_;
 };
 
 void PlanScript(Plan& plan, const std::string& path) {
@@ -162,7 +161,7 @@ void PlanScript(Plan& plan, const std::string& path) {
   }
 }
 
-void PlanBcp(Plan& plan, const std::string& path) {
+void PlanBcp(Plan& plan, const std::string& path, bool check_rows) {
   std::filesystem::path p(path);
   std::string table = p.stem().string();
   std::filesystem::path fmt = p;
@@ -178,20 +177,24 @@ void PlanBcp(Plan& plan, const std::string& path) {
   } catch (const ComError& e) {
     return Fail(t, fmt.string() + ": " + e.description());
   }
-  std::string bytes = ReadBytes(path);
-  BcpReader reader(bytes, src.format);
   std::vector<std::string> carried = CarriedColumns(t->def);
   if (t->load_columns.empty())
-    for (const std::string& c : reader.columns())
+    for (const BcpField& f : src.format.fields)
       for (const std::string& k : carried)
-        if (strcasecmp(c.c_str(), k.c_str()) == 0) t->load_columns.push_back(k);
+        if (f.server_order != 0 && strcasecmp(f.column.c_str(), k.c_str()) == 0)
+          t->load_columns.push_back(k);
+  if (!check_rows) {
+    t->bcp.push_back(std::move(src));
+    return;
+  }
+  std::string bytes = ReadBytes(path);
+  BcpReader reader(bytes, src.format);
   RowShape shape(t->def, t->load_columns);
   std::vector<Literal> lits;
-  std::vector<Variant> row;
   std::string error;
   try {
     while (reader.Next(&lits)) {
-      if (!shape.Convert(reader.columns(), lits, &row, &error))
+      if (!shape.Check(reader.columns(), lits, &error))
         return Fail(t, path + " row " + std::to_string(reader.row_number()) + ": " + error);
       ++t->rows;
     }
@@ -203,13 +206,13 @@ void PlanBcp(Plan& plan, const std::string& path) {
 
 }  // namespace
 
-Plan MakePlan(const std::vector<std::string>& files) {
+Plan MakePlan(const std::vector<std::string>& files, bool check_bcp_rows) {
   Plan plan;
   // Scripts first: they create the tables the bcp files fill.
   for (const std::string& f : files)
     if (std::filesystem::path(f).extension() == ".sql") PlanScript(plan, f);
   for (const std::string& f : files)
-    if (std::filesystem::path(f).extension() != ".sql") PlanBcp(plan, f);
+    if (std::filesystem::path(f).extension() != ".sql") PlanBcp(plan, f, check_bcp_rows);
   for (PlannedTable& t : plan.tables)
     if (t.load_columns.empty()) t.load_columns = CarriedColumns(t.def);
   return plan;

@@ -48,7 +48,9 @@ struct Plan {
 };
 
 // Reads and checks `files`. Raises E_FAIL for a file that cannot be read;
-// everything else is recorded in the plan.
-Plan MakePlan(const std::vector<std::string>& files);
+// everything else is recorded in the plan. Without `check_bcp_rows` only
+// the format files of bcp exports are read: their rows are counted and
+// checked as they are written (a bad row then rolls its table back).
+Plan MakePlan(const std::vector<std::string>& files, bool check_bcp_rows);
 
 }  // namespace q6::import

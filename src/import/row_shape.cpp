@@ -37,20 +37,42 @@ void RowShape::Map(const std::vector<std::string>& source_columns) {
   }
 }
 
-bool RowShape::Convert(const std::vector<std::string>& source_columns,
-                       const std::vector<Literal>& values, std::vector<Variant>* out,
-                       std::string* error) {
+bool RowShape::Fits(const std::vector<std::string>& source_columns, size_t count,
+                    std::string* error) {
   if (!mapped_ || source_columns != mapped_for_) Map(source_columns);
   if (!map_error_.empty()) return *error = map_error_, false;
-  if (values.size() != slots_.size()) {
-    *error =
-        std::to_string(values.size()) + " values for " + std::to_string(slots_.size()) + " columns";
+  if (count != slots_.size()) {
+    *error = std::to_string(count) + " values for " + std::to_string(slots_.size()) + " columns";
     return false;
   }
+  return true;
+}
+
+bool RowShape::Check(const std::vector<std::string>& source_columns,
+                     const std::vector<Literal>& values, std::string* error) {
+  if (!Fits(source_columns, values.size(), error)) return false;
+  for (size_t i = 0; i < values.size(); ++i) {
+    int s = slots_[i];
+    if (s < 0 || load_kinds_[s] == ValueKind::kText) continue;
+    if (!ToValue(load_kinds_[s], values[i], &scratch_, error)) {
+      *error = "column " + load_[s] + ": " + *error;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RowShape::Convert(const std::vector<std::string>& source_columns, std::vector<Literal>& values,
+                       std::vector<Variant>* out, std::string* error) {
+  if (!Fits(source_columns, values.size(), error)) return false;
   out->assign(load_.size(), Variant::Null());
   for (size_t i = 0; i < values.size(); ++i) {
     int s = slots_[i];
     if (s < 0) continue;
+    if (load_kinds_[s] == ValueKind::kText && values[i].kind != Literal::kNull) {
+      (*out)[s] = Variant(std::move(values[i].text));
+      continue;
+    }
     if (!ToValue(load_kinds_[s], values[i], &(*out)[s], error)) {
       *error = "column " + load_[s] + ": " + *error;
       return false;

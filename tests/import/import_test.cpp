@@ -47,7 +47,8 @@ struct RowCollector : ScriptSink {
   void OnTableNote(const std::string&, const std::string&) override {}
   void OnSkipped(const std::string&) override {}
   void OnRow(const std::string& t, const std::vector<std::string>& cols,
-             const std::vector<Literal>& values, size_t, size_t) override {
+             const std::vector<Literal>& source, size_t, size_t) override {
+    std::vector<Literal> values = source;
     RowShape shape(defs.at(t), CarriedColumns(defs.at(t)));
     std::vector<Variant> row;
     std::string error;

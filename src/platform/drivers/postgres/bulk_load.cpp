@@ -18,6 +18,10 @@ constexpr size_t kSendAt = 1 << 20;
 
 // `text` escaped for COPY's text format.
 void AppendEscaped(const std::string& text, std::string* out) {
+  if (text.find_first_of("\\\t\n\r") == std::string::npos) {
+    *out += text;
+    return;
+  }
   for (char c : text) {
     switch (c) {
       case '\\':
@@ -71,6 +75,13 @@ class PgBulkLoad : public BulkLoad {
                         std::to_string(ncols_) + " columns");
     for (size_t i = 0; i < ncols_; ++i) {
       if (i) buffer_ += '\t';
+      if (row[i].type() == VarType::String) {
+        const std::string& s = row[i].string();
+        if (std::memchr(s.data(), 0, s.size()))
+          Throw(E_FAIL, "A text value holds a NUL character, which no engine accepts");
+        AppendEscaped(s, &buffer_);
+        continue;
+      }
       if (!ParamText(row[i], &text_)) {
         buffer_ += "\\N";
         continue;
