@@ -1,8 +1,6 @@
 // q6fd import: carrying tables over from generated SQL Server scripts and
 // bcp exports (src/import does the work; this file is the command and its
 // summary).
-#include <unistd.h>
-
 #include <cstdio>
 #include <ostream>
 
