@@ -128,7 +128,6 @@ double SqliteBaseline(const std::string& path) {
 
 double PgBaseline(const std::string& dsn) {
   PGconn* c = PQconnectdb(postgres::PgDriver::ConnInfo(ResolveDataSource(dsn)).c_str());
-  PQclear(PQexec(c, "drop table if exists big"));
   char create[300];
   std::snprintf(create, sizeof create, kCreate, "citext", "citext", "double precision");
   PQclear(PQexec(c, create));
