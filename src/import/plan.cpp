@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "import/row_shape.h"
@@ -116,7 +117,7 @@ class PlanSink : public ScriptSink {
   PlannedTable* Table(const std::string& name) {
     Touch(name);
     PlannedTable* t = plan_.Find(name);
-    if (!t)
+    if (!t && unknown_.insert(name).second)
       plan_.errors.push_back("table " + name + " is used before CREATE TABLE (" + Where() + ")");
     return t;
   }
@@ -135,6 +136,7 @@ class PlanSink : public ScriptSink {
   std::string path_;
   const Batch* batch_ = nullptr;
   std::vector<std::string> touched_;
+  std::set<std::string> unknown_;  // tables reported as used before CREATE TABLE
   std::unique_ptr<RowShape> shape_;
   const PlannedTable* shape_table_ = nullptr;
 };
