@@ -30,6 +30,8 @@
 
 namespace q6 {
 
+class BulkLoad;
+
 // Column types as the data access layer reports them in Field.Type.
 enum AdoType : int32_t {
   kAdEmpty = 0,
@@ -146,6 +148,14 @@ class Driver {
   // The longest text, in bytes, that the engine's indexes take as one key;
   // SIZE_MAX (the baseline) when there is no such limit.
   virtual size_t MaxIndexedTextBytes() const;
+
+  // Opens a bulk load (bulk_load.h) of `columns` of `table`, names as
+  // written in the engine's SQL (quoted by the caller where needed).
+  // REQUIRES: a transaction is open and stays open until the load finishes
+  // or is dropped. Raises E_FAIL with the engine's message (an unknown
+  // table or column).
+  virtual std::unique_ptr<BulkLoad> OpenBulkLoad(const std::string& table,
+                                                 const std::vector<std::string>& columns) = 0;
 
   // False when the connection no longer works (a server that went away);
   // sends a trivial round trip on client/server engines. Never raises.

@@ -23,6 +23,9 @@ class PgDriver : public Driver {
   // Tracked by libpq from the server's own transaction status, so it stays
   // right when a statement inside a transaction fails.
   bool InTransaction() const override;
+  // COPY ... FROM STDIN (postgres/bulk_load.cpp).
+  std::unique_ptr<BulkLoad> OpenBulkLoad(const std::string& table,
+                                         const std::vector<std::string>& columns) override;
   // Sends an empty statement; false when the server went away.
   bool IsAlive() override;
 
