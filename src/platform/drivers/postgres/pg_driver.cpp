@@ -45,6 +45,14 @@ unsigned LiteralType(const LiteralParam& p) {
   return 0;
 }
 
+// Whether the server refused the statement's text itself (syntax, names,
+// types: SQLSTATE class 42), as opposed to failing while running it.
+bool RefusedText(const PGresult* res) {
+  if (!res || PQresultStatus(res) != PGRES_FATAL_ERROR) return false;
+  const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+  return state && state[0] == '4' && state[1] == '2';
+}
+
 // Whether a kept statement failed only because the server wants it
 // prepared again: a table it reads changed shape, or it is gone.
 bool Stale(const PGresult* res) {
@@ -185,12 +193,25 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
   const int n = static_cast<int>(values.size());
   for (int attempt = 0;; ++attempt) {
     std::string* name = statements_.Find(key);
+    if (!name && seen_.insert(key).second) {
+      // First sight of this text: sent unnamed, in one round trip, as a
+      // statement run once (on a short-lived connection) would waste the
+      // second one a named prepare costs. It is kept from the second time.
+      if (seen_.size() > kCachedStatements * 4) seen_ = {key};
+      PGresult* res = PQexecParams(conn_, text.c_str(), n, types.empty() ? nullptr : types.data(),
+                                   values.data(), nullptr, nullptr, 0);
+      if (quiet && !InTransaction() && RefusedText(res)) {
+        PQclear(res);
+        return std::nullopt;
+      }
+      return Collect(conn_, res);
+    }
     if (!name) {
       std::string fresh = "q6s" + std::to_string(++prepared_seq_);
       Result prep(
           PQprepare(conn_, fresh.c_str(), text.c_str(), n, types.empty() ? nullptr : types.data()));
       if (!prep || PQresultStatus(prep.get()) != PGRES_COMMAND_OK) {
-        if (quiet && !InTransaction()) return std::nullopt;
+        if (quiet && !InTransaction() && RefusedText(prep.get())) return std::nullopt;
         ThrowError(conn_, prep.get());
       }
       name = statements_.Put(key, std::move(fresh));

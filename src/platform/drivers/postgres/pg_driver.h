@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 
 #include "platform/datasource/data_source.h"
 #include "platform/drivers/driver.h"
@@ -54,6 +55,7 @@ class PgDriver : public Driver {
   pg_conn* conn_ = nullptr;
   int64_t prepared_seq_ = 0;
   StatementCache<std::string> statements_;  // key -> server-side name
+  std::unordered_set<std::string> seen_;    // keys run once, not yet kept
 };
 
 }  // namespace q6::postgres
