@@ -52,6 +52,8 @@ enum AdoLockType : int32_t {
 constexpr int32_t kAdOpenStatic = 3;
 // AffectEnum of UpdateBatch.
 constexpr int32_t kAdAffectAll = 3;
+// StringFormatEnum of GetString: the only format there is.
+constexpr int32_t kAdClipString = 2;
 
 class Recordset : public Dispatchable {
  public:
@@ -108,6 +110,16 @@ class Recordset : public Dispatchable {
   // when one is open). On failure nothing is written and the edits are kept.
   void UpdateBatch(int32_t affect_records = kAdAffectAll);
 
+  // The values of up to `num_rows` rows (all when negative) from the
+  // current one on, as text: each value followed by `column_delimiter`
+  // except the last of a row, each row followed by `row_delimiter`, Null as
+  // `null_expr`. The cursor ends after the last row read (EOF when all were
+  // read). Raises 3021 at BOF or EOF, 3001 for a format other than
+  // kAdClipString.
+  std::string GetString(int32_t format = kAdClipString, int32_t num_rows = -1,
+                        const std::string& column_delimiter = "\t",
+                        const std::string& row_delimiter = "\r", const std::string& null_expr = "");
+
   void Close();
   int32_t State() const;
   int32_t CursorType() const { return kAdOpenStatic; }
@@ -135,6 +147,10 @@ class Recordset : public Dispatchable {
   void DispPutFilter(Variant& v) { PutFilter(v); }
   void DispAddNew(Variant& FieldList, Variant& Values);
   void DispUpdate(Variant& FieldList, Variant& Values);
+  std::string DispGetString(int32_t StringFormat, int32_t NumRows, std::string& ColumnDelimeter,
+                            std::string& RowDelimeter, std::string& NullExpr) {
+    return GetString(StringFormat, NumRows, ColumnDelimeter, RowDelimeter, NullExpr);
+  }
   int32_t DispRecordCount() { return RecordCount(); }
   int32_t DispState() { return State(); }
   int32_t DispCursorType() { return CursorType(); }

@@ -37,6 +37,10 @@ const InterfaceInfo& Recordset::Info() {
                             {OptNone("Fields"), OptNone("Values")}),
           Method<Recordset>("UpdateBatch", 0x40B, &Recordset::UpdateBatch,
                             {Opt("AffectRecords", kAdAffectAll)}),
+          Method<Recordset>(
+              "GetString", 0x20A, &Recordset::DispGetString,
+              {Opt("StringFormat", kAdClipString), Opt("NumRows", -1), Opt("ColumnDelimeter", "\t"),
+               Opt("RowDelimeter", "\r"), Opt("NullExpr", "")}),
           Method<Recordset>("Close", 0x412, &Recordset::Close, {}),
           PropGet<Recordset>("State", 0x41E, &Recordset::DispState),
           PropGet<Recordset>("CursorType", 0x3ED, &Recordset::DispCursorType),

@@ -54,17 +54,25 @@ ResultSet Driver::Traced(const std::string& native, std::string_view built, F&& 
   }
 }
 
+template <class F>
+ResultSet Driver::Prepared(const std::string& native, F&& fallback) {
+  thread_local ParameterizedSql sql;
+  if (ParameterizeLiterals(native, engine(), &sql))
+    if (std::optional<ResultSet> r = DoExecuteLiterals(sql)) return std::move(*r);
+  return fallback();
+}
+
 ResultSet Driver::Execute(const std::string& native, std::string_view built) {
   return Traced(native, built, [&] {
     RefuseNul(native, "The statement text");
-    return DoExecute(native);
+    return Prepared(native, [&] { return DoExecute(native); });
   });
 }
 
 ResultSet Driver::ExecuteOne(const std::string& native, std::string_view built) {
   return Traced(native, built, [&] {
     RefuseNul(native, "The statement text");
-    return DoExecuteOne(native);
+    return Prepared(native, [&] { return DoExecuteOne(native); });
   });
 }
 

@@ -11,6 +11,15 @@
 // Every statement a driver sends is timed and written to the statement trace
 // (trace.h) with the text the caller built and the text sent.
 //
+// Single statements (SELECT, INSERT, UPDATE, DELETE) run as prepared
+// statements kept per connection (StatementCache, a few dozen): the literals
+// after comparisons become bound parameters (literal_params.h), so statements
+// that differ only in those values share one prepared statement, and
+// ExecuteParams prepares each text once. The trace still shows the text with
+// its values. A statement prepared before a table changed is prepared again
+// by the engine (SQLite) or by the driver (PostgreSQL), so it sees the table
+// as it is now.
+//
 // Errors: every engine error is a ComError E_FAIL (0x80004005) carrying the
 // engine's message (and SQLSTATE on PostgreSQL), the kind of failure
 // (ErrorKind) and the engine's own code; each driver maps its errors in its
@@ -20,12 +29,14 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/datasource/data_source.h"
 #include "platform/dialect/dialect.h"
+#include "platform/dialect/literal_params.h"
 #include "runtime/variant.h"
 
 namespace q6 {
@@ -177,11 +188,19 @@ class Driver {
   virtual ResultSet DoExecuteOne(const std::string& native) = 0;
   virtual ResultSet DoExecuteParams(const std::string& native,
                                     const std::vector<Variant>& params) = 0;
+  // Runs one statement with its literals bound (kept prepared for its
+  // text); nullopt, running nothing, when the engine does not see exactly
+  // one statement in `sql.text`.
+  virtual std::optional<ResultSet> DoExecuteLiterals(const ParameterizedSql& sql) = 0;
   virtual const char* BeginText() const = 0;
   // A query listing the key column names of the table given as parameter 1.
   virtual std::string PrimaryKeyQuery() const = 0;
 
  private:
+  // `native` through DoExecuteLiterals when it can go that way, else
+  // through `fallback`.
+  template <class F>
+  ResultSet Prepared(const std::string& native, F&& fallback);
   template <class F>
   ResultSet Traced(const std::string& native, std::string_view built, F&& run);
 

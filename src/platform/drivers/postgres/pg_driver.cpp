@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -24,6 +26,45 @@ struct ResultDeleter {
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
 void IgnoreNotice(void*, const char*) {}
+
+constexpr size_t kCachedStatements = 64;
+constexpr unsigned kInt4Oid = 23, kInt8Oid = 20, kNumericOid = 1700;
+
+// The literal's type as the server gives it in place: integers as int4 or
+// int8 by size, other numbers as numeric, strings left unknown (resolved
+// from what they meet, as a quoted literal is).
+unsigned LiteralType(const LiteralParam& p) {
+  switch (p.kind) {
+    case LiteralParam::kInteger: {
+      const long long v = std::strtoll(p.value.c_str(), nullptr, 10);
+      return v >= INT32_MIN && v <= INT32_MAX ? kInt4Oid : kInt8Oid;
+    }
+    case LiteralParam::kReal:
+      return kNumericOid;
+    case LiteralParam::kText:
+      break;
+  }
+  return 0;
+}
+
+// Whether the server refused the statement's text itself (syntax, names,
+// types: SQLSTATE class 42), as opposed to failing while running it.
+bool RefusedText(const PGresult* res) {
+  if (!res || PQresultStatus(res) != PGRES_FATAL_ERROR) return false;
+  const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+  return state && state[0] == '4' && state[1] == '2';
+}
+
+// Whether a kept statement failed only because the server wants it
+// prepared again: a table it reads changed shape, or it is gone.
+bool Stale(const PGresult* res) {
+  if (!res || PQresultStatus(res) != PGRES_FATAL_ERROR) return false;
+  const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+  if (!state) return false;
+  const std::string s = state;
+  return s == "26000" || (s == "0A000" && std::strstr(PQresultErrorMessage(res),
+                                                      "cached plan must not change result type"));
+}
 
 std::string Quoted(const std::string& v) {
   std::string out = "'";
@@ -104,7 +145,13 @@ std::string PgDriver::ConnInfo(const DataSource& ds) {
   return s;
 }
 
-PgDriver::PgDriver(const DataSource& ds) {
+PgDriver::PgDriver(const DataSource& ds)
+    : statements_(kCachedStatements, [this](std::string& name) {
+        // Not inside a failed transaction, which takes nothing but its end:
+        // the name is then left to the session, never to be used again.
+        if (conn_ && PQtransactionStatus(conn_) != PQTRANS_INERROR)
+          Result(PQexec(conn_, ("DEALLOCATE " + name).c_str()));
+      }) {
   conn_ = PQconnectdb(ConnInfo(ds).c_str());
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
     // Copy the message before the connection object goes.
@@ -120,8 +167,10 @@ PgDriver::PgDriver(const DataSource& ds) {
 }
 
 PgDriver::~PgDriver() {
-  // The server rolls back a transaction left open when the session ends.
+  // The server rolls back a transaction left open when the session ends,
+  // and drops the session's prepared statements.
   if (conn_) PQfinish(conn_);
+  conn_ = nullptr;
 }
 
 bool PgDriver::InTransaction() const {
@@ -147,6 +196,64 @@ ResultSet PgDriver::DoExecuteOne(const std::string& native) {
                  PQexecParams(conn_, native.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
 }
 
+std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std::string& text,
+                                               const std::vector<unsigned>& types,
+                                               const std::vector<const char*>& values, bool quiet) {
+  const int n = static_cast<int>(values.size());
+  for (int attempt = 0;; ++attempt) {
+    std::string* name = statements_.Find(key);
+    if (!name && seen_.insert(key).second) {
+      // First sight of this text: sent unnamed, in one round trip, as a
+      // statement run once (on a short-lived connection) would waste the
+      // second one a named prepare costs. It is kept from the second time.
+      if (seen_.size() > kCachedStatements * 4) seen_ = {key};
+      PGresult* res = PQexecParams(conn_, text.c_str(), n, types.empty() ? nullptr : types.data(),
+                                   values.data(), nullptr, nullptr, 0);
+      if (quiet && !InTransaction() && RefusedText(res)) {
+        PQclear(res);
+        return std::nullopt;
+      }
+      return Collect(conn_, res);
+    }
+    if (!name) {
+      std::string fresh = "q6s" + std::to_string(++prepared_seq_);
+      Result prep(
+          PQprepare(conn_, fresh.c_str(), text.c_str(), n, types.empty() ? nullptr : types.data()));
+      if (!prep || PQresultStatus(prep.get()) != PGRES_COMMAND_OK) {
+        if (quiet && !InTransaction() && RefusedText(prep.get())) return std::nullopt;
+        ThrowError(conn_, prep.get());
+      }
+      name = statements_.Put(key, std::move(fresh));
+    }
+    PGresult* res = PQexecPrepared(conn_, name->c_str(), n, values.data(), nullptr, nullptr, 0);
+    if (attempt == 0 && Stale(res)) {
+      statements_.Erase(key);
+      if (!InTransaction()) {
+        PQclear(res);
+        continue;
+      }
+    }
+    return Collect(conn_, res);
+  }
+}
+
+std::optional<ResultSet> PgDriver::DoExecuteLiterals(const ParameterizedSql& sql) {
+  thread_local std::string key;
+  thread_local std::vector<unsigned> types;
+  thread_local std::vector<const char*> values;
+  key = sql.text;
+  key += '\x01';
+  types.clear();
+  values.clear();
+  for (const LiteralParam& p : sql.params) {
+    types.push_back(LiteralType(p));
+    key += std::to_string(types.back());
+    key += ',';
+    values.push_back(p.value.c_str());
+  }
+  return RunPrepared(key, sql.text, types, values, true);
+}
+
 ResultSet PgDriver::DoExecuteParams(const std::string& native, const std::vector<Variant>& params) {
   std::vector<std::string> texts(params.size());
   std::vector<const char*> values(params.size(), nullptr);
@@ -154,8 +261,7 @@ ResultSet PgDriver::DoExecuteParams(const std::string& native, const std::vector
     if (ParamText(params[i], &texts[i])) values[i] = texts[i].c_str();
   // Parameter types are left to the server, which takes them from the
   // columns they are compared with or stored into.
-  return Collect(conn_, PQexecParams(conn_, native.c_str(), static_cast<int>(params.size()),
-                                     nullptr, values.data(), nullptr, nullptr, 0));
+  return std::move(*RunPrepared(native, native, {}, values, false));
 }
 
 std::vector<std::string> PgDriver::ExclusionStatements(const ExclusiveResource& resource) const {

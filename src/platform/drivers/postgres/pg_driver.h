@@ -2,9 +2,11 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 
 #include "platform/datasource/data_source.h"
 #include "platform/drivers/driver.h"
+#include "platform/drivers/statement_cache.h"
 
 struct pg_conn;
 
@@ -48,11 +50,27 @@ class PgDriver : public Driver {
   ResultSet DoExecute(const std::string& native) override;
   ResultSet DoExecuteOne(const std::string& native) override;
   ResultSet DoExecuteParams(const std::string& native, const std::vector<Variant>& params) override;
+  std::optional<ResultSet> DoExecuteLiterals(const ParameterizedSql& sql) override;
   const char* BeginText() const override { return "BEGIN"; }
   std::string PrimaryKeyQuery() const override;
 
  private:
+  // Runs the statement kept under `key`, preparing `text` with `types`
+  // first when there is none. A kept statement the server no longer takes
+  // (a table it reads changed shape, or it was deallocated) is prepared
+  // again and run once more when no transaction is open; inside one the
+  // error is raised, as the transaction has failed anyway. A text the
+  // server refuses to prepare gives nullopt when `quiet` and no transaction
+  // is open (the caller then sends the statement as written, so that its
+  // error is the statement's own); otherwise the error is raised.
+  std::optional<ResultSet> RunPrepared(const std::string& key, const std::string& text,
+                                       const std::vector<unsigned>& types,
+                                       const std::vector<const char*>& values, bool quiet);
+
   pg_conn* conn_ = nullptr;
+  int64_t prepared_seq_ = 0;
+  StatementCache<std::string> statements_;  // key -> server-side name
+  std::unordered_set<std::string> seen_;    // keys run once, not yet kept
 };
 
 }  // namespace q6::postgres

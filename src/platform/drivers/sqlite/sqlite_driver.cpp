@@ -1,18 +1,24 @@
 // The SQLite driver.
 //
+// Single statements are kept prepared per connection (driver.h); the rest
+// are prepared, stepped to the end and finalised in one call. Either way a
+// statement is stepped to its end or reset before the call returns, so no
+// engine lock outlives a call (an UPDATE ... RETURNING commits only when
+// stepped to its end).
+//
 // Connections are opened without SQLite's own mutex (multi-thread mode): a
 // connection belongs to one apartment, and the per-call locking would
-// otherwise tax every value read. Statements are prepared, stepped to the
-// end and finalised in one call, so no engine lock outlives a call (an
-// UPDATE ... RETURNING commits only when stepped to its end).
+// otherwise tax every value read.
 #include "platform/drivers/sqlite/sqlite_driver.h"
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <chrono>
 #include <functional>
 #include <random>
 #include <thread>
+#include <utility>
 
 #include "platform/drivers/sqlite/error.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
@@ -26,6 +32,41 @@ struct Stmt {
   sqlite3_stmt* p = nullptr;
   ~Stmt() { sqlite3_finalize(p); }
 };
+
+// How many prepared statements a connection keeps.
+constexpr size_t kCachedStatements = 64;
+
+// Leaves a kept statement ready for its next use, whatever happened: reset
+// (which also ends the read it held) and its bindings cleared, so no value
+// of one run can reach the next.
+struct ResetOnExit {
+  sqlite3_stmt* p;
+  ~ResetOnExit() {
+    sqlite3_reset(p);
+    sqlite3_clear_bindings(p);
+  }
+};
+
+// Binds a literal taken out of the text as the engine would have read it.
+int BindLiteral(sqlite3_stmt* stmt, int n, const LiteralParam& lit) {
+  const char* first = lit.value.data();
+  const char* last = first + lit.value.size();
+  switch (lit.kind) {
+    case LiteralParam::kInteger: {
+      int64_t v = 0;
+      std::from_chars(first, last, v);
+      return sqlite3_bind_int64(stmt, n, v);
+    }
+    case LiteralParam::kReal: {
+      double v = 0;
+      std::from_chars(first, last, v);
+      return sqlite3_bind_double(stmt, n, v);
+    }
+    case LiteralParam::kText:
+      break;
+  }
+  return sqlite3_bind_text(stmt, n, first, static_cast<int>(lit.value.size()), SQLITE_STATIC);
+}
 
 // The busy handler. SQLite's own (sqlite3_busy_timeout) sleeps longer and
 // longer between tries, up to 100 ms; under a steady stream of short write
@@ -49,13 +90,16 @@ int RetryWhileBusy(void* arg, int tries) {
 // Steps `stmt` to its end, collecting its rows into `out` when it has
 // columns. Raises on error.
 void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out) {
-  int ncols = sqlite3_column_count(stmt);
+  // The columns are read after the first step: a kept statement whose table
+  // changed since it was prepared is prepared again inside that step, and
+  // only then shows the columns the table has now.
+  int rc = sqlite3_step(stmt);
+  const int ncols = sqlite3_column_count(stmt);
   if (ncols > 0) {
     out->has_rows = true;
     out->columns = ColumnsOf(stmt);
   }
-  for (;;) {
-    int rc = sqlite3_step(stmt);
+  for (;; rc = sqlite3_step(stmt)) {
     if (rc == SQLITE_ROW) {
       AppendRow(stmt, ncols, &out->cells);
       ++out->row_count;
@@ -72,7 +116,8 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out) {
 
 }  // namespace
 
-SqliteDriver::SqliteDriver(const std::string& path) {
+SqliteDriver::SqliteDriver(const std::string& path)
+    : statements_(kCachedStatements, [](sqlite3_stmt*& s) { sqlite3_finalize(s); }) {
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
@@ -108,6 +153,7 @@ SqliteDriver::SqliteDriver(const std::string& path) {
 
 SqliteDriver::~SqliteDriver() {
   // An open transaction is rolled back by sqlite3_close_v2.
+  statements_.Clear();
   if (db_) sqlite3_close_v2(db_);
 }
 
@@ -155,18 +201,58 @@ ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
   return r;
 }
 
-ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
-                                        const std::vector<Variant>& params) {
+sqlite3_stmt* SqliteDriver::Cached(const std::string& text, bool quiet) {
+  if (sqlite3_stmt** kept = statements_.Find(text)) return *kept;
   Stmt s;
-  int rc = sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &s.p, nullptr);
-  if (rc != SQLITE_OK) ThrowError(db_, rc);
-  ResultSet r;
-  if (!s.p) return r;
-  for (size_t i = 0; i < params.size(); ++i) {
-    rc = Bind(s.p, static_cast<int>(i + 1), params[i]);
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v3(db_, text.c_str(), static_cast<int>(text.size()),
+                              SQLITE_PREPARE_PERSISTENT, &s.p, &tail);
+  if (rc != SQLITE_OK) {
+    if (quiet) return nullptr;
+    ThrowError(db_, rc);
+  }
+  if (!s.p) return nullptr;
+  for (const char* end = text.c_str() + text.size(); tail < end; ++tail)
+    if (*tail != ' ' && *tail != '\n' && *tail != '\t' && *tail != '\r' && *tail != ';')
+      return nullptr;  // more follows: not a statement to keep
+  sqlite3_stmt* p = std::exchange(s.p, nullptr);
+  return *statements_.Put(text, p);
+}
+
+std::optional<ResultSet> SqliteDriver::DoExecuteLiterals(const ParameterizedSql& sql) {
+  // A text the engine refuses runs again as written, so that its error
+  // quotes the statement as it was sent.
+  sqlite3_stmt* stmt = Cached(sql.text, true);
+  if (!stmt) return std::nullopt;
+  ResetOnExit reset{stmt};
+  for (size_t i = 0; i < sql.params.size(); ++i) {
+    int rc = BindLiteral(stmt, static_cast<int>(i + 1), sql.params[i]);
     if (rc != SQLITE_OK) ThrowError(db_, rc);
   }
-  Run(db_, s.p, &r);
+  ResultSet r;
+  Run(db_, stmt, &r);
+  return r;
+}
+
+ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
+                                        const std::vector<Variant>& params) {
+  Stmt once;
+  sqlite3_stmt* stmt = Cached(native, false);
+  if (!stmt) {
+    // Not one statement: the first one runs, prepared for this call only.
+    int rc =
+        sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &once.p, nullptr);
+    if (rc != SQLITE_OK) ThrowError(db_, rc);
+    if (!once.p) return ResultSet{};
+    stmt = once.p;
+  }
+  ResetOnExit reset{stmt};
+  for (size_t i = 0; i < params.size(); ++i) {
+    int rc = Bind(stmt, static_cast<int>(i + 1), params[i]);
+    if (rc != SQLITE_OK) ThrowError(db_, rc);
+  }
+  ResultSet r;
+  Run(db_, stmt, &r);
   return r;
 }
 

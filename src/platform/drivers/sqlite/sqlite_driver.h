@@ -6,8 +6,10 @@
 #include <string>
 
 #include "platform/drivers/driver.h"
+#include "platform/drivers/statement_cache.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace q6::sqlite {
 
@@ -37,11 +39,20 @@ class SqliteDriver : public Driver {
   ResultSet DoExecute(const std::string& native) override;
   ResultSet DoExecuteOne(const std::string& native) override;
   ResultSet DoExecuteParams(const std::string& native, const std::vector<Variant>& params) override;
+  std::optional<ResultSet> DoExecuteLiterals(const ParameterizedSql& sql) override;
   const char* BeginText() const override { return "BEGIN IMMEDIATE"; }
   std::string PrimaryKeyQuery() const override;
 
  private:
+  // The statement kept for `text`, prepared now if needed; nullptr when the
+  // text holds no statement or more than one, and when the engine refuses
+  // it and `quiet`; otherwise raises the prepare error.
+  sqlite3_stmt* Cached(const std::string& text, bool quiet);
+
   sqlite3* db_ = nullptr;
+  // Prepared with sqlite3_prepare_v3, which prepares a statement again by
+  // itself when the schema changed since (SQLITE_SCHEMA never reaches us).
+  StatementCache<sqlite3_stmt*> statements_;
   std::chrono::steady_clock::time_point busy_since_;  // the busy handler's first try
 };
 

@@ -1,0 +1,168 @@
+// Literal parameterisation: one pass over the tokens of a native statement.
+//
+// The scan keeps, per parenthesis level, whether it is inside a condition
+// (after WHERE, ON, HAVING or SET, until the next clause keyword), and takes
+// a literal only when the operator before it is a comparison. Everything it
+// is unsure about (a parameter already in the text, a comment between an
+// operator and its literal, a prefixed string such as E'..', a number glued
+// to a name) leaves the literal, or the whole statement, as it was: a
+// statement that is not taken still runs, only without a shared plan.
+#include "platform/dialect/literal_params.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <initializer_list>
+
+#include "platform/dialect/sql_tokens.h"
+
+namespace q6 {
+namespace {
+
+using dialect::Token;
+using dialect::TokenKind;
+
+bool WordIs(std::string_view text, std::string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if ((text[i] | 0x20) != lower[i]) return false;
+  return true;
+}
+
+bool OneOf(std::string_view word, std::initializer_list<std::string_view> list) {
+  for (std::string_view w : list)
+    if (WordIs(word, w)) return true;
+  return false;
+}
+
+bool Significant(const Token& t) {
+  return t.kind != TokenKind::kSpace && t.kind != TokenKind::kComment;
+}
+
+// Whether the tokens right before `i` (spaces allowed, no comment) form a
+// comparison operator.
+bool AfterComparison(std::string_view sql, const std::vector<Token>& toks, size_t i) {
+  size_t j = i;
+  while (j > 0 && toks[j - 1].kind == TokenKind::kSpace) --j;
+  if (j == 0 || toks[j - 1].kind != TokenKind::kPunct) return false;
+  // The operator: up to two adjacent punctuation characters ending there.
+  const auto adjacent = [&](size_t k) {
+    return k > 0 && toks[k - 1].kind == TokenKind::kPunct && toks[k - 1].pos + 1 == toks[k].pos;
+  };
+  size_t first = j - 1;
+  if (adjacent(first)) {
+    --first;
+    if (adjacent(first)) return false;  // a longer operator (->>, <=>)
+  }
+  const std::string_view op = sql.substr(toks[first].pos, j - first);
+  for (std::string_view c : {"=", "<", ">", "<=", ">=", "<>", "!=", "=="})
+    if (op == c) return true;
+  return false;
+}
+
+// The parameter for a literal token, or false to leave it in the text.
+bool LiteralOf(std::string_view text, TokenKind kind, LiteralParam* p) {
+  p->value.clear();
+  if (kind == TokenKind::kString) {
+    p->kind = LiteralParam::kText;
+    dialect::AppendUnquoted(text, &p->value);
+    return true;
+  }
+  if (text.find_first_of(".eE") != std::string_view::npos) {
+    p->kind = LiteralParam::kReal;
+  } else {
+    int64_t v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size()) return false;
+    p->kind = LiteralParam::kInteger;
+  }
+  p->value.assign(text);
+  return true;
+}
+
+bool IsWordByte(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return std::isalnum(u) || c == '_' || c == '$' || u >= 0x80;
+}
+
+}  // namespace
+
+bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedSql* out) {
+  thread_local std::vector<Token> toks;
+  if (!dialect::Tokenize(native, &toks)) return false;
+  out->text.clear();
+  out->params.clear();
+
+  size_t end = toks.size();  // tokens [0, end) make the statement
+  bool first_word = true;
+  std::vector<bool> cond{false};
+  size_t copied = 0;  // bytes of `native` already in out->text
+  for (size_t i = 0; i < end; ++i) {
+    const Token& t = toks[i];
+    const std::string_view text = t.Text(native);
+    if (!Significant(t)) continue;
+    if (first_word) {
+      if (t.kind != TokenKind::kWord ||
+          !OneOf(text, {"select", "insert", "update", "delete", "with"}))
+        return false;
+      first_word = false;
+    }
+    const bool next_adjacent = i + 1 < toks.size() && toks[i + 1].pos == t.pos + t.len;
+    switch (t.kind) {
+      case TokenKind::kPunct: {
+        const char c = text[0];
+        if (c == '?' || c == '$') return false;
+        if (c == ':') {
+          // PostgreSQL's :: cast; any other colon may name a parameter.
+          const bool cast =
+              engine == Engine::PostgreSQL && ((next_adjacent && native[t.pos + 1] == ':') ||
+                                               (t.pos > 0 && native[t.pos - 1] == ':'));
+          if (!cast) return false;
+        } else if (c == '(') {
+          cond.push_back(cond.back());
+        } else if (c == ')') {
+          if (cond.size() > 1) cond.pop_back();
+        } else if (c == ';') {
+          for (size_t k = i + 1; k < toks.size(); ++k)
+            if (Significant(toks[k])) return false;  // a second statement
+          end = i;
+        }
+        break;
+      }
+      case TokenKind::kWord:
+        if (text[0] == '@') return false;
+        if (next_adjacent && toks[i + 1].kind == TokenKind::kString) {
+          if (engine == Engine::PostgreSQL) return false;  // E'..', U&'..', B'..'
+          ++i;                                             // X'..' stays as it is
+        } else if (OneOf(text, {"where", "on", "having", "set"})) {
+          cond.back() = true;
+        } else if (OneOf(text, {"select", "from", "order", "group", "limit", "offset", "union",
+                                "values", "returning", "into"})) {
+          cond.back() = false;
+        }
+        break;
+      case TokenKind::kString:
+      case TokenKind::kNumber: {
+        if (!cond.back() || !AfterComparison(native, toks, i)) break;
+        if (next_adjacent && toks[i + 1].kind == TokenKind::kWord) break;  // 0x1F
+        LiteralParam p;
+        if (!LiteralOf(text, t.kind, &p)) break;
+        out->text.append(native, copied, t.pos - copied);
+        out->params.push_back(std::move(p));
+        out->text += engine == Engine::SQLite ? '?' : '$';
+        out->text += std::to_string(out->params.size());
+        if (t.pos + t.len < native.size() && IsWordByte(native[t.pos + t.len])) out->text += ' ';
+        copied = t.pos + t.len;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  if (first_word) return false;  // nothing but blanks and comments
+  const size_t stop = end < toks.size() ? toks[end].pos : native.size();
+  out->text.append(native, copied, stop - copied);
+  return true;
+}
+
+}  // namespace q6

@@ -1,0 +1,43 @@
+// Turning the literal values of a statement into bound parameters, so that
+// statements differing only in those values share one prepared statement.
+//
+// Only literals whose meaning cannot change are taken: a string or number
+// right after a comparison (= < > <= >= <> !=) inside a WHERE, ON, HAVING or
+// SET clause of a single SELECT, INSERT, UPDATE, DELETE or WITH statement.
+// Literals in a select list (they name result columns), ORDER BY ordinals,
+// TOP/LIMIT counts, type sizes and LIKE patterns stay in the text. Text that
+// already holds parameters, or that this scan cannot split reliably, is not
+// taken at all.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/dialect/dialect.h"
+
+namespace q6 {
+
+// One literal taken out of the text, with the type the engine would have
+// given it in place.
+struct LiteralParam {
+  enum Kind : char {
+    kText = 'T',     // '...' (value without quotes, '' turned back into ')
+    kInteger = 'I',  // digits only, fits 64 bits signed
+    kReal = 'R',     // with a decimal point or an exponent
+  } kind;
+  std::string value;  // the literal's value as text
+};
+
+struct ParameterizedSql {
+  std::string text;                  // with ?N (SQLite) or $N (PostgreSQL) placeholders
+  std::vector<LiteralParam> params;  // in placeholder order
+};
+
+// Fills `out` from `native` (text already in `engine`'s dialect) and returns
+// true when it is one statement the prepared path can run; false otherwise
+// (`out` is then unspecified). A closing ';' is dropped from out->text.
+// Never throws except std::bad_alloc.
+bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedSql* out);
+
+}  // namespace q6
