@@ -190,6 +190,58 @@ bool IsColumn(const EditableSql& s, const Operands& ops, size_t first, size_t la
   return true;
 }
 
+// PostgreSQL: column = literal -> tsql_eq(column, literal). The server picks
+// the overload by the column's type: on citext it ignores trailing blanks on
+// both sides and still reads the column's index (the function is inlined
+// into a range on the column); any other type compares as `=` does.
+void EqualsColumnToLiteral(EditableSql* s, size_t op_first, size_t op_last, char op, size_t c0,
+                           size_t c1, size_t v0, size_t v1) {
+  std::string literal;
+  if (v0 < c0) {  // literal first: it moves behind the column
+    for (size_t j = v0; j <= v1; ++j) {
+      TokenEdit& e = s->Edit(j);
+      literal += e.replace ? e.replacement : std::string(s->Text(j));
+      e.drop = true;
+      e.replace = false;
+    }
+    for (size_t j = v1 + 1; j < c0; ++j) s->Edit(j).drop = true;
+  } else {
+    for (size_t j = c1 + 1; j < v0; ++j) s->Edit(j).drop = true;
+  }
+  for (size_t j = op_first; j <= op_last; ++j) s->Edit(j).drop = true;
+  s->Edit(c0).before += op == 'n' ? "(NOT tsql_eq(" : "tsql_eq(";
+  // Closing texts go ahead of what later rules (LIMIT, FOR UPDATE) put there.
+  const std::string close = op == 'n' ? "))" : ")";
+  if (v0 < c0) {
+    s->Edit(c1).after.insert(0, ", " + literal + close);
+  } else {
+    s->Edit(c1).after.insert(0, ", ");
+    s->Edit(v1).after.insert(0, close);
+  }
+}
+
+// True when the column at `c0` is the target of an assignment in a SET list
+// (UPDATE ... SET a = 'x', b = 'y'), which is not a comparison.
+bool IsAssignment(const EditableSql& s, size_t c0) {
+  size_t j = s.PrevSig(c0);
+  if (j == kNone) return false;
+  if (s.IsWord(j, "set")) return true;
+  if (!s.IsPunct(j, ',')) return false;
+  int depth = 0;
+  for (; j != kNone; j = s.PrevSig(j)) {
+    if (s.IsPunct(j, ')')) {
+      ++depth;
+    } else if (s.IsPunct(j, '(')) {
+      if (depth-- == 0) return false;
+    } else if (depth == 0) {
+      if (s.IsWord(j, "set")) return true;
+      for (std::string_view w : {"where", "select", "from", "values", "by", "on", "into"})
+        if (s.IsWord(j, w)) return false;
+    }
+  }
+  return false;
+}
+
 void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, size_t op_last,
                        char op, Engine engine) {
   const size_t l0 = ops.StartBefore(op_first, true);
@@ -213,7 +265,10 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
     return;
   }
   const bool calls = (text_l && !lit_l) || (text_r && !lit_r);
-  if (calls || (lit_l && lit_r)) {
+  if ((op == '=' || op == 'n') && ((col_l && lit_r && !IsAssignment(*s, l0)) || (lit_l && col_r))) {
+    EqualsColumnToLiteral(s, op_first, op_last, op, lit_l ? r0 : l0, lit_l ? r1 : l1,
+                          lit_l ? l0 : r0, lit_l ? l1 : r1);
+  } else if (calls || (lit_l && lit_r)) {
     s->Edit(l0).before += "rtrim(";
     s->Edit(l1).after += ")::citext";
     s->Edit(r0).before += "rtrim(";

@@ -104,6 +104,8 @@ inline const ConformanceCase kConformanceCases[] = {
   {"EqualsFoldsCyrillic", "select count(*) from fd_names where name = N'ПРОДАЖИ'", "1"},
   {"LiteralsIgnoreCaseAndBlanks", "select case when 'abc' = 'ABC  ' then 1 else 0 end", "1"},
   {"FunctionResultIgnoresCase", "select count(*) from fd_doc where upper(memo) = 'abc'", "1"},
+  {"ColumnTrailingBlanksIgnored", "select count(*) from fd_names where name = 'ABC' and 'abc ' = name and not name <> 'abc'", "1"},
+  {"ColumnNotEqualIgnoresBlanks", "select count(*) from fd_names where name <> N'abc' and id = 2", "0"},
   {"InIgnoresCase", "select count(*) from fd_names where name in ('abd', 'x')", "2"},
   {"OrderByIgnoresCase", "select top 1 name from fd_names where id > 1 order by name desc, id", "ABD"},
   {"OrderByExpression", "select top 1 name from fd_names where id > 1 order by name + 'z' desc, id", "ABD"},

@@ -9,7 +9,7 @@ CREATE EXTENSION IF NOT EXISTS citext;
 CREATE SCHEMA IF NOT EXISTS q6tsql;
 
 CREATE OR REPLACE FUNCTION q6tsql.tsql_version() RETURNS integer
-LANGUAGE sql IMMUTABLE AS 'SELECT 1';
+LANGUAGE sql IMMUTABLE AS 'SELECT 2';
 
 CREATE OR REPLACE FUNCTION q6tsql.tsql_unsupported(what text) RETURNS integer
 LANGUAGE plpgsql AS $$ BEGIN
@@ -27,6 +27,20 @@ DO $$ BEGIN
     CREATE OPERATOR q6tsql.+ (LEFTARG = text, RIGHTARG = text, FUNCTION = q6tsql.tsql_concat);
   END IF;
 END $$;
+
+-- column = literal, as the dialect writes it: tsql_eq(column, literal).
+-- Any type compares as = does. On citext, trailing blanks do not count on
+-- either side, as under SQL Server's padding rule. Both functions are plain
+-- SQL so that the planner inlines them: the citext one becomes a range on
+-- the column, which its btree index serves, and the exact test on the rows
+-- found. (A stored value with more than 8000 trailing blanks, the widest
+-- non-max varchar, falls outside the range.)
+CREATE OR REPLACE FUNCTION q6tsql.tsql_eq(a anycompatible, b anycompatible) RETURNS boolean
+LANGUAGE sql STABLE PARALLEL SAFE AS 'SELECT a = b';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_eq(a citext, b citext) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT a >= rtrim(b)::citext AND a <= (rtrim(b) || repeat(' ', 8000))::citext
+     AND rtrim(a)::citext = rtrim(b)::citext$$;
 
 -- LIKE patterns ([abc], [a-c], [^a], [%], % and _) as an anchored regular
 -- expression, used with ~* (case-insensitive, as the default collation).
