@@ -276,6 +276,50 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
   }
 }
 
+void FoldOperand(EditableSql* s, size_t first, size_t last) {
+  s->Edit(first).before += "rtrim(";
+  s->Edit(last).after += ")::citext";
+}
+
+// x [NOT] IN (a, b, ...) with text function results or literals, which
+// would compare with case. SQLite takes the collation of the tested operand:
+// it gets NOCASE unless it is a column (which keeps its own). On PostgreSQL
+// each such operand, the tested one and the list's, is compared as citext
+// without trailing blanks, as in comparisons; a plain column keeps its type
+// (and index).
+void RewriteInList(EditableSql* s, const Operands& ops, size_t in, Engine engine) {
+  const size_t open = s->NextSig(in);
+  if (open == kNone || !s->IsPunct(open, '(')) return;
+  const size_t first = s->NextSig(open);
+  const size_t close = s->Match(open);
+  if (first == kNone || first == close || s->IsWord(first, "select")) return;
+  const size_t prev = s->PrevSig(in);
+  const size_t op = prev != kNone && s->IsWord(prev, "not") ? prev : in;
+  const size_t l0 = ops.StartBefore(op, true);
+  if (l0 == kNone) return;
+  const size_t l1 = s->PrevSig(op);
+  const bool fold_all = IsLiteral(*s, l0, l1) || IsTextCall(*s, ops, l0, l1);
+  const bool postgres = engine == Engine::PostgreSQL;
+  bool any = false;
+  const int depth = s->Depth(first);
+  size_t e0 = first;
+  for (size_t j = first; j != kNone && j <= close; j = s->NextSig(j)) {
+    if (j != close && !(s->IsPunct(j, ',') && s->Depth(j) == depth)) continue;
+    const size_t e1 = s->PrevSig(j);
+    if (IsTextCall(*s, ops, e0, e1) || (fold_all && IsLiteral(*s, e0, e1))) {
+      if (postgres) FoldOperand(s, e0, e1);
+      any = true;
+    }
+    e0 = s->NextSig(j);
+  }
+  if (postgres) {
+    if (fold_all || any) FoldOperand(s, l0, l1);
+  } else if ((fold_all || (any && !IsColumn(*s, ops, l0, l1))) &&
+             !s->IsWord(s->PrevSig(l1), "collate")) {
+    s->Edit(l1).after += " COLLATE NOCASE";
+  }
+}
+
 void RewriteBetween(EditableSql* s, size_t between) {
   const size_t low = s->NextSig(between);
   const size_t and_ = s->NextSig(low);
@@ -408,6 +452,8 @@ void RewriteTsqlOperators(EditableSql* s, Engine engine) {
       i = last;
     } else if (s->IsWord(i, "between")) {
       RewriteBetween(s, i);
+    } else if (s->IsWord(i, "in")) {
+      RewriteInList(s, ops, i, engine);
     } else if (engine == Engine::PostgreSQL && s->IsWord(i, "like")) {
       RewriteLike(s, ops, i);
     } else if (engine == Engine::SQLite && s->IsWord(i, "by") && i > 0 &&

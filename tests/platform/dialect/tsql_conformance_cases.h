@@ -107,6 +107,8 @@ inline const ConformanceCase kConformanceCases[] = {
   {"ColumnTrailingBlanksIgnored", "select count(*) from fd_names where name = 'ABC' and 'abc ' = name and not name <> 'abc'", "1"},
   {"ColumnNotEqualIgnoresBlanks", "select count(*) from fd_names where name <> N'abc' and id = 2", "0"},
   {"InIgnoresCase", "select count(*) from fd_names where name in ('abd', 'x')", "2"},
+  {"InFunctionResultIgnoresCase", "select count(*) from fd_names where upper(name) in ('abd', 'x') and 'ABD' in (lower(name), 'y') and left(name, 3) in (N'ABC', N'ABD  ')", "2"},
+  {"InLiteralsIgnoreCase", "select case when 'abc' in ('x', 'ABC  ') and rtrim('a') in ('A') and 'a' not in (N'b') then 1 else 0 end", "1"},
   {"OrderByIgnoresCase", "select top 1 name from fd_names where id > 1 order by name desc, id", "ABD"},
   {"OrderByExpression", "select top 1 name from fd_names where id > 1 order by name + 'z' desc, id", "ABD"},
   {"GroupByExpression", "select count(*) from (select 1 k from fd_names group by name + '') g", "3"},
