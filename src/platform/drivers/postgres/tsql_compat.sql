@@ -273,6 +273,31 @@ CREATE OR REPLACE FUNCTION q6tsql.tsql_fmt(d timestamp) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$SELECT to_char(d, 'YYYY-MM-DD HH24:MI:SS') || CASE WHEN to_char(d, 'MS') = '000' THEN ''
   ELSE '.' || to_char(d, 'MS') END$$;
+-- Stored date text plus or minus n days (fractions are parts of a day), as
+-- datetime + n. Text that holds no date is refused: there the number would
+-- win and the sum be a number, which an operator of one result type cannot
+-- give.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_add_days(d text, n numeric) RETURNS text
+LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$ BEGIN
+  IF btrim(d) !~ '^\d{4}-\d{1,2}-\d{1,2}([ T]\d{1,2}:\d{2}(:\d{2}(\.\d+)?)?)?$' THEN
+    RAISE EXCEPTION 'text + number is supported on PostgreSQL only for date text (''%'' is none); use CAST or DATEADD', d
+      USING ERRCODE = '0A000';
+  END IF;
+  RETURN q6tsql.tsql_fmt(q6tsql.tsql_to_ts(d) + n * interval '1 day');
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_add_days(n numeric, d text) RETURNS text
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT q6tsql.tsql_add_days(d, n)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_sub_days(d text, n numeric) RETURNS text
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT q6tsql.tsql_add_days(d, -n)';
+DO $$ BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_operator o JOIN pg_namespace n ON n.oid = o.oprnamespace
+                 WHERE n.nspname = 'q6tsql' AND o.oprname = '+'
+                   AND o.oprleft = 'text'::regtype AND o.oprright = 'numeric'::regtype) THEN
+    CREATE OPERATOR q6tsql.+ (LEFTARG = text, RIGHTARG = numeric, FUNCTION = q6tsql.tsql_add_days);
+    CREATE OPERATOR q6tsql.+ (LEFTARG = numeric, RIGHTARG = text, FUNCTION = q6tsql.tsql_add_days);
+    CREATE OPERATOR q6tsql.- (LEFTARG = text, RIGHTARG = numeric, FUNCTION = q6tsql.tsql_sub_days);
+  END IF;
+END $$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_datetime(s text, style int DEFAULT 0) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_fmt(q6tsql.tsql_to_ts(s, style))';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_datetime(d timestamp, style int DEFAULT 0) RETURNS text
