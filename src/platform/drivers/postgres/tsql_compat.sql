@@ -33,14 +33,29 @@ END $$;
 -- either side, as under SQL Server's padding rule. Both functions are plain
 -- SQL so that the planner inlines them: the citext one becomes a range on
 -- the column, which its btree index serves, and the exact test on the rows
--- found. (A stored value with more than 8000 trailing blanks, the widest
--- non-max varchar, falls outside the range.)
+-- found. Under code-point order (C collations) every value that is the
+-- literal plus blanks sorts below the literal plus '!', the character after
+-- the blank. Other collations may order blanks elsewhere; there the range
+-- ends at the literal plus 8000 blanks (the widest non-max varchar), which
+-- costs the planner more.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_eq(a anycompatible, b anycompatible) RETURNS boolean
 LANGUAGE sql STABLE PARALLEL SAFE AS 'SELECT a = b';
-CREATE OR REPLACE FUNCTION q6tsql.tsql_eq(a citext, b citext) RETURNS boolean
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
-$$SELECT a >= rtrim(b)::citext AND a <= (rtrim(b) || repeat(' ', 8000))::citext
-     AND rtrim(a)::citext = rtrim(b)::citext$$;
+DO $$
+DECLARE
+  code_points boolean;
+  upper_bound text;
+BEGIN
+  -- (The locale provider column exists from PostgreSQL 15 on.)
+  SELECT coalesce(to_jsonb(d) ->> 'datlocprovider', 'c') = 'c'
+         AND d.datcollate IN ('C', 'POSIX', 'C.UTF-8', 'C.utf8')
+    INTO code_points FROM pg_database d WHERE d.datname = current_database();
+  upper_bound := CASE WHEN code_points THEN $b$a < (rtrim(b) || '!')::citext$b$
+                      ELSE $b$a <= (rtrim(b) || repeat(' ', 8000))::citext$b$ END;
+  EXECUTE format('CREATE OR REPLACE FUNCTION q6tsql.tsql_eq(a citext, b citext) RETURNS boolean'
+                 ' LANGUAGE sql IMMUTABLE PARALLEL SAFE AS %L',
+                 'SELECT a >= rtrim(b)::citext AND ' || upper_bound ||
+                 ' AND rtrim(a)::citext = rtrim(b)::citext');
+END $$;
 
 -- LIKE patterns ([abc], [a-c], [^a], [%], % and _) as an anchored regular
 -- expression, used with ~* (case-insensitive, as the default collation).
