@@ -221,9 +221,12 @@ void EqualsColumnToLiteral(EditableSql* s, size_t op_first, size_t op_last, char
 }
 
 // True when the column at `c0` is the target of an assignment in a SET list
-// (UPDATE ... SET a = 'x', b = 'y'), which is not a comparison.
+// (UPDATE ... SET a = 'x', b = 'y'; SET LOCAL name = 'v'), which is not a
+// comparison.
 bool IsAssignment(const EditableSql& s, size_t c0) {
   size_t j = s.PrevSig(c0);
+  if (j == kNone) return false;
+  if (s.IsWord(j, "local") || s.IsWord(j, "session")) j = s.PrevSig(j);  // SET LOCAL x = ..
   if (j == kNone) return false;
   if (s.IsWord(j, "set")) return true;
   if (!s.IsPunct(j, ',')) return false;
