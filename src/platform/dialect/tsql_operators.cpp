@@ -190,6 +190,61 @@ bool IsColumn(const EditableSql& s, const Operands& ops, size_t first, size_t la
   return true;
 }
 
+// PostgreSQL: column = literal -> tsql_eq(column, literal). The server picks
+// the overload by the column's type: on citext it ignores trailing blanks on
+// both sides and still reads the column's index (the function is inlined
+// into a range on the column); any other type compares as `=` does.
+void EqualsColumnToLiteral(EditableSql* s, size_t op_first, size_t op_last, char op, size_t c0,
+                           size_t c1, size_t v0, size_t v1) {
+  std::string literal;
+  if (v0 < c0) {  // literal first: it moves behind the column
+    for (size_t j = v0; j <= v1; ++j) {
+      TokenEdit& e = s->Edit(j);
+      literal += e.replace ? e.replacement : std::string(s->Text(j));
+      e.drop = true;
+      e.replace = false;
+    }
+    for (size_t j = v1 + 1; j < c0; ++j) s->Edit(j).drop = true;
+  } else {
+    for (size_t j = c1 + 1; j < v0; ++j) s->Edit(j).drop = true;
+  }
+  for (size_t j = op_first; j <= op_last; ++j) s->Edit(j).drop = true;
+  s->Edit(c0).before += op == 'n' ? "(NOT tsql_eq(" : "tsql_eq(";
+  // Closing texts go ahead of what later rules (LIMIT, FOR UPDATE) put there.
+  const std::string close = op == 'n' ? "))" : ")";
+  if (v0 < c0) {
+    s->Edit(c1).after.insert(0, ", " + literal + close);
+  } else {
+    s->Edit(c1).after.insert(0, ", ");
+    s->Edit(v1).after.insert(0, close);
+  }
+}
+
+// True when the column at `c0` is the target of an assignment in a SET list
+// (UPDATE ... SET a = 'x', b = 'y'; SET LOCAL name = 'v'), which is not a
+// comparison.
+bool IsAssignment(const EditableSql& s, size_t c0) {
+  size_t j = s.PrevSig(c0);
+  if (j == kNone) return false;
+  if (s.IsWord(j, "local") || s.IsWord(j, "session")) j = s.PrevSig(j);  // SET LOCAL x = ..
+  if (j == kNone) return false;
+  if (s.IsWord(j, "set")) return true;
+  if (!s.IsPunct(j, ',')) return false;
+  int depth = 0;
+  for (; j != kNone; j = s.PrevSig(j)) {
+    if (s.IsPunct(j, ')')) {
+      ++depth;
+    } else if (s.IsPunct(j, '(')) {
+      if (depth-- == 0) return false;
+    } else if (depth == 0) {
+      if (s.IsWord(j, "set")) return true;
+      for (std::string_view w : {"where", "select", "from", "values", "by", "on", "into"})
+        if (s.IsWord(j, w)) return false;
+    }
+  }
+  return false;
+}
+
 void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, size_t op_last,
                        char op, Engine engine) {
   const size_t l0 = ops.StartBefore(op_first, true);
@@ -213,11 +268,58 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
     return;
   }
   const bool calls = (text_l && !lit_l) || (text_r && !lit_r);
-  if (calls || (lit_l && lit_r)) {
+  if ((op == '=' || op == 'n') && ((col_l && lit_r && !IsAssignment(*s, l0)) || (lit_l && col_r))) {
+    EqualsColumnToLiteral(s, op_first, op_last, op, lit_l ? r0 : l0, lit_l ? r1 : l1,
+                          lit_l ? l0 : r0, lit_l ? l1 : r1);
+  } else if (calls || (lit_l && lit_r)) {
     s->Edit(l0).before += "rtrim(";
     s->Edit(l1).after += ")::citext";
     s->Edit(r0).before += "rtrim(";
     s->Edit(r1).after += ")::citext";
+  }
+}
+
+void FoldOperand(EditableSql* s, size_t first, size_t last) {
+  s->Edit(first).before += "rtrim(";
+  s->Edit(last).after += ")::citext";
+}
+
+// x [NOT] IN (a, b, ...) with text function results or literals, which
+// would compare with case. SQLite takes the collation of the tested operand:
+// it gets NOCASE unless it is a column (which keeps its own). On PostgreSQL
+// each such operand, the tested one and the list's, is compared as citext
+// without trailing blanks, as in comparisons; a plain column keeps its type
+// (and index).
+void RewriteInList(EditableSql* s, const Operands& ops, size_t in, Engine engine) {
+  const size_t open = s->NextSig(in);
+  if (open == kNone || !s->IsPunct(open, '(')) return;
+  const size_t first = s->NextSig(open);
+  const size_t close = s->Match(open);
+  if (first == kNone || first == close || s->IsWord(first, "select")) return;
+  const size_t prev = s->PrevSig(in);
+  const size_t op = prev != kNone && s->IsWord(prev, "not") ? prev : in;
+  const size_t l0 = ops.StartBefore(op, true);
+  if (l0 == kNone) return;
+  const size_t l1 = s->PrevSig(op);
+  const bool fold_all = IsLiteral(*s, l0, l1) || IsTextCall(*s, ops, l0, l1);
+  const bool postgres = engine == Engine::PostgreSQL;
+  bool any = false;
+  const int depth = s->Depth(first);
+  size_t e0 = first;
+  for (size_t j = first; j != kNone && j <= close; j = s->NextSig(j)) {
+    if (j != close && !(s->IsPunct(j, ',') && s->Depth(j) == depth)) continue;
+    const size_t e1 = s->PrevSig(j);
+    if (IsTextCall(*s, ops, e0, e1) || (fold_all && IsLiteral(*s, e0, e1))) {
+      if (postgres) FoldOperand(s, e0, e1);
+      any = true;
+    }
+    e0 = s->NextSig(j);
+  }
+  if (postgres) {
+    if (fold_all || any) FoldOperand(s, l0, l1);
+  } else if ((fold_all || (any && !IsColumn(*s, ops, l0, l1))) &&
+             !s->IsWord(s->PrevSig(l1), "collate")) {
+    s->Edit(l1).after += " COLLATE NOCASE";
   }
 }
 
@@ -353,6 +455,8 @@ void RewriteTsqlOperators(EditableSql* s, Engine engine) {
       i = last;
     } else if (s->IsWord(i, "between")) {
       RewriteBetween(s, i);
+    } else if (s->IsWord(i, "in")) {
+      RewriteInList(s, ops, i, engine);
     } else if (engine == Engine::PostgreSQL && s->IsWord(i, "like")) {
       RewriteLike(s, ops, i);
     } else if (engine == Engine::SQLite && s->IsWord(i, "by") && i > 0 &&

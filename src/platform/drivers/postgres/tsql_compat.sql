@@ -9,7 +9,7 @@ CREATE EXTENSION IF NOT EXISTS citext;
 CREATE SCHEMA IF NOT EXISTS q6tsql;
 
 CREATE OR REPLACE FUNCTION q6tsql.tsql_version() RETURNS integer
-LANGUAGE sql IMMUTABLE AS 'SELECT 1';
+LANGUAGE sql IMMUTABLE AS 'SELECT 2';
 
 CREATE OR REPLACE FUNCTION q6tsql.tsql_unsupported(what text) RETURNS integer
 LANGUAGE plpgsql AS $$ BEGIN
@@ -26,6 +26,35 @@ DO $$ BEGIN
                    AND o.oprleft = 'text'::regtype AND o.oprright = 'text'::regtype) THEN
     CREATE OPERATOR q6tsql.+ (LEFTARG = text, RIGHTARG = text, FUNCTION = q6tsql.tsql_concat);
   END IF;
+END $$;
+
+-- column = literal, as the dialect writes it: tsql_eq(column, literal).
+-- Any type compares as = does. On citext, trailing blanks do not count on
+-- either side, as under SQL Server's padding rule. Both functions are plain
+-- SQL so that the planner inlines them: the citext one becomes a range on
+-- the column, which its btree index serves, and the exact test on the rows
+-- found. Under code-point order (C collations) every value that is the
+-- literal plus blanks sorts below the literal plus '!', the character after
+-- the blank. Other collations may order blanks elsewhere; there the range
+-- ends at the literal plus 8000 blanks (the widest non-max varchar), which
+-- costs the planner more.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_eq(a anycompatible, b anycompatible) RETURNS boolean
+LANGUAGE sql STABLE PARALLEL SAFE AS 'SELECT a = b';
+DO $$
+DECLARE
+  code_points boolean;
+  upper_bound text;
+BEGIN
+  -- (The locale provider column exists from PostgreSQL 15 on.)
+  SELECT coalesce(to_jsonb(d) ->> 'datlocprovider', 'c') = 'c'
+         AND d.datcollate IN ('C', 'POSIX', 'C.UTF-8', 'C.utf8')
+    INTO code_points FROM pg_database d WHERE d.datname = current_database();
+  upper_bound := CASE WHEN code_points THEN $b$a < (rtrim(b) || '!')::citext$b$
+                      ELSE $b$a <= (rtrim(b) || repeat(' ', 8000))::citext$b$ END;
+  EXECUTE format('CREATE OR REPLACE FUNCTION q6tsql.tsql_eq(a citext, b citext) RETURNS boolean'
+                 ' LANGUAGE sql IMMUTABLE PARALLEL SAFE AS %L',
+                 'SELECT a >= rtrim(b)::citext AND ' || upper_bound ||
+                 ' AND rtrim(a)::citext = rtrim(b)::citext');
 END $$;
 
 -- LIKE patterns ([abc], [a-c], [^a], [%], % and _) as an anchored regular
@@ -259,6 +288,31 @@ CREATE OR REPLACE FUNCTION q6tsql.tsql_fmt(d timestamp) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$SELECT to_char(d, 'YYYY-MM-DD HH24:MI:SS') || CASE WHEN to_char(d, 'MS') = '000' THEN ''
   ELSE '.' || to_char(d, 'MS') END$$;
+-- Stored date text plus or minus n days (fractions are parts of a day), as
+-- datetime + n. Text that holds no date is refused: there the number would
+-- win and the sum be a number, which an operator of one result type cannot
+-- give.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_add_days(d text, n numeric) RETURNS text
+LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$ BEGIN
+  IF btrim(d) !~ '^\d{4}-\d{1,2}-\d{1,2}([ T]\d{1,2}:\d{2}(:\d{2}(\.\d+)?)?)?$' THEN
+    RAISE EXCEPTION 'text + number is supported on PostgreSQL only for date text (''%'' is none); use CAST or DATEADD', d
+      USING ERRCODE = '0A000';
+  END IF;
+  RETURN q6tsql.tsql_fmt(q6tsql.tsql_to_ts(d) + n * interval '1 day');
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_add_days(n numeric, d text) RETURNS text
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT q6tsql.tsql_add_days(d, n)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_sub_days(d text, n numeric) RETURNS text
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT q6tsql.tsql_add_days(d, -n)';
+DO $$ BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_operator o JOIN pg_namespace n ON n.oid = o.oprnamespace
+                 WHERE n.nspname = 'q6tsql' AND o.oprname = '+'
+                   AND o.oprleft = 'text'::regtype AND o.oprright = 'numeric'::regtype) THEN
+    CREATE OPERATOR q6tsql.+ (LEFTARG = text, RIGHTARG = numeric, FUNCTION = q6tsql.tsql_add_days);
+    CREATE OPERATOR q6tsql.+ (LEFTARG = numeric, RIGHTARG = text, FUNCTION = q6tsql.tsql_add_days);
+    CREATE OPERATOR q6tsql.- (LEFTARG = text, RIGHTARG = numeric, FUNCTION = q6tsql.tsql_sub_days);
+  END IF;
+END $$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_datetime(s text, style int DEFAULT 0) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_fmt(q6tsql.tsql_to_ts(s, style))';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_datetime(d timestamp, style int DEFAULT 0) RETURNS text
