@@ -114,7 +114,7 @@ class PostgresValueTest(ValueTests, ComTestCase):
 
     def test_numeric_beyond_the_decimal_is_overflow_naming_the_column(self):
         e = self.assertComError(VB_OVERFLOW, self.value,
-                                "select cast('9.9999999999999999999999999999' as numeric) as amount")
+                                "select '9.9999999999999999999999999999'::numeric as amount")
         self.assertIn("amount", e.description)
         self.assertEqual(hresult(e), VB_OVERFLOW)
 
