@@ -42,6 +42,12 @@ struct EngineQuirks {
   VarType numeric_type;    // how a NUMERIC(18,4) column's value reads back
   VarType timestamp_type;  // how a TIMESTAMP column's value reads back
   const char* blob_type;   // a column type for raw bytes
+  // A write transaction locks the whole database, so the component's own
+  // steps join a caller's open transaction of the same thread.
+  bool steps_join_callers_transaction;
+  // The server ends a session left idle inside a transaction, freeing its
+  // locks (a frozen client); a file database has no one to do that.
+  bool server_ends_idle_transactions;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

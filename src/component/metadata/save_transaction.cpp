@@ -6,8 +6,7 @@ namespace q6 {
 
 std::vector<std::string> MetadataSaverExclusion(Engine engine) {
   if (engine != Engine::PostgreSQL) return {};
-  return {"SET LOCAL lock_timeout = '30s'",
-          "select pg_advisory_xact_lock(hashtext('Q6FDMgr.SaveEOMetaData'))"};
+  return {"select pg_advisory_xact_lock(hashtext('Q6FDMgr.SaveEOMetaData'))"};
 }
 
 }  // namespace q6

@@ -10,9 +10,9 @@
 //     every metadata saver takes ("select pg_advisory_xact_lock(...)"); it
 //     serialises the savers and nobody else (loads, OIDs, record work go on),
 //     and the server drops it at commit or rollback, or when the session
-//     dies. The wait is bounded (lock_timeout for the transaction), as
-//     SQLite's is by its busy timeout, so a saver stuck behind another one
-//     fails instead of waiting for ever.
+//     dies. The wait is bounded by the data source's LockTimeout (the
+//     session's lock_timeout), as SQLite's is by its BusyTimeout, so a saver
+//     stuck behind another one fails instead of waiting for ever.
 #pragma once
 
 #include <string>

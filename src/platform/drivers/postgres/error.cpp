@@ -15,7 +15,7 @@ std::string TrimEnd(std::string s) {
 
 }  // namespace
 
-void ThrowError(pg_conn* conn, const pg_result* res) {
+void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context) {
   std::string msg;
   const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
   const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
@@ -28,6 +28,7 @@ void ThrowError(pg_conn* conn, const pg_result* res) {
   if (state) msg += std::string(" (SQLSTATE ") + state + ")";
   if (const char* detail = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL) : nullptr)
     msg += std::string(". ") + detail;
+  if (!context.empty()) msg = context + ": " + msg;
   Throw(E_FAIL, msg, "PostgreSQL");
 }
 

@@ -12,7 +12,11 @@ namespace q6::postgres {
 
 class PgDriver : public Driver {
  public:
-  // Connects to `ds` (Server, Port, Database, UID, PWD, Schema) in UTF-8.
+  // Connects to `ds` (Server, Port, Database, UID, PWD, Schema) in UTF-8,
+  // with the session's waits bounded as the data source says (LockTimeout,
+  // StatementTimeout, IdleInTransactionTimeout) and keepalives on both
+  // sides. A statement whose lock wait runs out raises E_FAIL saying how
+  // long it waited ("Waited 5000 ms (LockTimeout) ...", SQLSTATE 55P03).
   // Raises E_FAIL with libpq's message when the server cannot be reached or
   // refuses the login.
   explicit PgDriver(const DataSource& ds);
@@ -26,6 +30,13 @@ class PgDriver : public Driver {
   // Sends an empty statement; false when the server went away.
   bool IsAlive() override;
 
+  // From pg_stat_activity: pg_backend_pid() and its backend_start (cached).
+  ServerSession ThisServerSession() override;
+  // No row for the pid: false; a row whose backend_start differs (the pid
+  // was reused): false; the same start: true; a start this login may not
+  // see: nullopt.
+  std::optional<bool> ServerSessionExists(const ServerSession& s) override;
+
   // The libpq conninfo text for `ds` (password included: never show it).
   static std::string ConnInfo(const DataSource& ds);
 
@@ -38,6 +49,8 @@ class PgDriver : public Driver {
 
  private:
   pg_conn* conn_ = nullptr;
+  std::string lock_context_;
+  ServerSession session_;  // what a statement whose lock wait ran out says
 };
 
 }  // namespace q6::postgres

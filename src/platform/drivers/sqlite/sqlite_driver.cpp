@@ -8,11 +8,14 @@
 #include "platform/drivers/sqlite/sqlite_driver.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "platform/drivers/sqlite/error.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
@@ -36,19 +39,27 @@ struct Stmt {
 // the same chance at each gap, for a few hundred cheap wake-ups a second
 // while it waits. The timeout is measured from the first try.
 int RetryWhileBusy(void* arg, int tries) {
-  auto* started = static_cast<std::chrono::steady_clock::time_point*>(arg);
+  auto* wait = static_cast<SqliteDriver::BusyWait*>(arg);
   const auto now = std::chrono::steady_clock::now();
-  if (tries == 0) *started = now;
-  if (now - *started >= std::chrono::milliseconds(SqliteDriver::kBusyTimeoutMs)) return 0;
+  if (tries == 0) wait->since = now;
+  if (now - wait->since >= wait->limit) return 0;
   thread_local std::minstd_rand rng(static_cast<unsigned>(
       std::hash<std::thread::id>()(std::this_thread::get_id()) ^ now.time_since_epoch().count()));
   std::this_thread::sleep_for(std::chrono::microseconds(500 + rng() % 1500));
   return 1;
 }
 
+// Raises the error `rc` of `db`; a busy one (the wait for another
+// connection's lock ran out) says what was waited for.
+[[noreturn]] void Fail(sqlite3* db, int rc, const std::string& busy_context) {
+  const int ext = sqlite3_extended_errcode(db);
+  if ((rc & 0xff) == SQLITE_BUSY && ext != SQLITE_BUSY_SNAPSHOT) ThrowError(db, rc, busy_context);
+  ThrowError(db, rc);
+}
+
 // Steps `stmt` to its end, collecting its rows into `out` when it has
 // columns. Raises on error.
-void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out) {
+void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& busy_context) {
   int ncols = sqlite3_column_count(stmt);
   if (ncols > 0) {
     out->has_rows = true;
@@ -62,7 +73,7 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out) {
     } else if (rc == SQLITE_DONE) {
       break;
     } else {
-      ThrowError(db, rc);
+      Fail(db, rc, busy_context);
     }
   }
   // Only statements that change rows report changes; sqlite3_changes keeps
@@ -70,9 +81,31 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out) {
   if (!sqlite3_stmt_readonly(stmt)) out->rows_affected = sqlite3_changes64(db);
 }
 
+// "device:inode" of the file at `path`, or "" when there is none (an
+// in-memory or temporary database). Raises when the file has more than one
+// name.
+std::string FileKey(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || path == ":memory:" || ::stat(path.c_str(), &st) != 0) return "";
+  if (st.st_nlink > 1)
+    Throw(E_FAIL,
+          "Refused to open the SQLite database " + path + ": the file has " +
+              std::to_string(st.st_nlink) +
+              " hard links. Writers that reach one file through two names keep separate "
+              "journals and do not exclude each other, so counters would be handed out twice; "
+              "remove the other links and use one name",
+          "SQLite");
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
 }  // namespace
 
-SqliteDriver::SqliteDriver(const std::string& path) {
+SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms) {
+  FileKey(path);  // refuse a file with several names before touching it
+  busy_.limit = std::chrono::milliseconds(busy_timeout_ms);
+  busy_context_ = "Waited " + std::to_string(busy_timeout_ms) +
+                  " ms (BusyTimeout) for another connection's write lock on the SQLite database " +
+                  path;
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
@@ -82,7 +115,7 @@ SqliteDriver::SqliteDriver(const std::string& path) {
     Throw(E_FAIL, "Cannot open the SQLite database " + path + ": " + msg, "SQLite");
   }
   sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_handler(db_, RetryWhileBusy, &busy_since_);
+  sqlite3_busy_handler(db_, RetryWhileBusy, &busy_);
   if (int frc = RegisterTsqlFunctions(db_); frc != SQLITE_OK) {
     sqlite3_close(db_);
     db_ = nullptr;
@@ -97,6 +130,7 @@ SqliteDriver::SqliteDriver(const std::string& path) {
     // database".
     if (sqlite3_db_readonly(db_, "main") != 1) DoExecute("PRAGMA journal_mode=WAL");
     DoExecute("PRAGMA foreign_keys=ON");
+    file_key_ = FileKey(path);  // the file exists now
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;
@@ -105,8 +139,20 @@ SqliteDriver::SqliteDriver(const std::string& path) {
 }
 
 SqliteDriver::~SqliteDriver() {
+  if (!db_) return;
+  if (InheritedAcrossFork()) {
+    // A handle opened before a fork must not be used in the child, closing
+    // included (closing may checkpoint and would change lock state the
+    // parent's handle relies on). It is kept, reachable, until the process
+    // ends.
+    static std::mutex mutex;
+    static std::vector<sqlite3*>* abandoned = new std::vector<sqlite3*>();
+    std::lock_guard<std::mutex> hold(mutex);
+    abandoned->push_back(db_);
+    return;
+  }
   // An open transaction is rolled back by sqlite3_close_v2.
-  if (db_) sqlite3_close_v2(db_);
+  sqlite3_close_v2(db_);
 }
 
 bool SqliteDriver::InTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
@@ -119,10 +165,10 @@ ResultSet SqliteDriver::DoExecute(const std::string& native) {
   while (tail < end) {
     Stmt s;
     int rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &s.p, &tail);
-    if (rc != SQLITE_OK) ThrowError(db_, rc);
+    if (rc != SQLITE_OK) Fail(db_, rc, busy_context_);
     if (!s.p) continue;  // blanks or a comment
     ResultSet r;
-    Run(db_, s.p, &r);
+    Run(db_, s.p, &r, busy_context_);
     if (r.has_rows && !first.has_rows)
       first = std::move(r);
     else
@@ -135,7 +181,7 @@ ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
   Stmt s;
   const char* tail = nullptr;
   int rc = sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &s.p, &tail);
-  if (rc != SQLITE_OK) ThrowError(db_, rc);
+  if (rc != SQLITE_OK) Fail(db_, rc, busy_context_);
   // What follows the first statement may only be what prepares to nothing:
   // blanks, comments and semicolons. The rest is checked before the first
   // statement runs, so a refused text changes nothing.
@@ -149,7 +195,7 @@ ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
     tail = after;
   }
   ResultSet r;
-  if (s.p) Run(db_, s.p, &r);
+  if (s.p) Run(db_, s.p, &r, busy_context_);
   return r;
 }
 
@@ -157,14 +203,14 @@ ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
                                         const std::vector<Variant>& params) {
   Stmt s;
   int rc = sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &s.p, nullptr);
-  if (rc != SQLITE_OK) ThrowError(db_, rc);
+  if (rc != SQLITE_OK) Fail(db_, rc, busy_context_);
   ResultSet r;
   if (!s.p) return r;
   for (size_t i = 0; i < params.size(); ++i) {
     rc = Bind(s.p, static_cast<int>(i + 1), params[i]);
     if (rc != SQLITE_OK) ThrowError(db_, rc);
   }
-  Run(db_, s.p, &r);
+  Run(db_, s.p, &r, busy_context_);
   return r;
 }
 
