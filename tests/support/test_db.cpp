@@ -23,10 +23,16 @@ std::string MakeTempFolder() {
 }  // namespace
 
 const EngineQuirks& QuirksOf(EngineKind kind) {
-  static const EngineQuirks kSqlite{
-      Engine::SQLite, "SQLite", VarType::Double, VarType::String, "BLOB", true, false};
-  static const EngineQuirks kPg{
-      Engine::PostgreSQL, "PostgreSQL", VarType::Decimal, VarType::Date, "BYTEA", false, true};
+  static const EngineQuirks kSqlite{Engine::SQLite, "SQLite", VarType::Double, VarType::String,
+                                    "BLOB",         true,     false,           false};
+  static const EngineQuirks kPg{Engine::PostgreSQL,
+                                "PostgreSQL",
+                                VarType::Decimal,
+                                VarType::Date,
+                                "BYTEA",
+                                false,
+                                true,
+                                true};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }
 

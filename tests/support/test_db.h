@@ -48,6 +48,9 @@ struct EngineQuirks {
   // The server ends a session left idle inside a transaction, freeing its
   // locks (a frozen client); a file database has no one to do that.
   bool server_ends_idle_transactions;
+  // Clients have sessions on a server that can be asked whether a session
+  // still exists.
+  bool server_sessions;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);
