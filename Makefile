@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= 2
 PGDIR ?= /tmp/q6fd-pg-$(shell id -u)-$$$$
 
-.PHONY: deps configure build demo test test-asan test-tsan fuzz soak bench bench-quick format-check clean
+.PHONY: deps configure build demo test package check-install test-asan test-tsan fuzz soak bench bench-quick format-check clean
 
 deps:
 	@bash scripts/deps.sh
@@ -22,6 +22,16 @@ demo: build
 # run and stopped afterwards, also when tests fail.
 test: build
 	@bash scripts/run-tests.sh $(BUILD)
+
+# The .deb (CPack) of the libraries, headers, program, CMake and pkg-config
+# packages and the Python module, into $(BUILD)/packages/.
+package: build
+	@cmake --build $(BUILD) --target package
+
+# Install into a temporary prefix, build and run the examples against it
+# (CMake and pkg-config), pip-install the module, build and try the .deb.
+check-install: build
+	@JOBS=$(JOBS) bash scripts/check-install.sh $(BUILD)
 
 test-asan: deps
 	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQ6_SANITIZE=ON >/dev/null
@@ -70,4 +80,4 @@ format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-python

@@ -7,6 +7,7 @@ PKGS=(cmake ninja-build g++ make pkg-config ccache clang-format
       libsqlite3-dev sqlite3 libpq-dev postgresql postgresql-contrib
       libgtest-dev libgmock-dev googletest libbenchmark-dev
       python3 python3-dev pybind11-dev python3-jsonschema tmux
+      python3-pip python3-setuptools  # pip install . (scripts/check-install.sh)
       clang libclang-rt-14-dev)  # clang: the fuzz targets (make fuzz)
 # Extra packages one target needs, as arguments: `deps.sh gnuplot-nox` (bench).
 PKGS+=("$@")

@@ -105,6 +105,7 @@ std::vector<Command> RegistryCommands();  // register, unregister
 std::vector<Command> DataCommands();      // init and the data commands
 std::vector<Command> LockCommands();      // locks, lock, unlock
 std::vector<Command> DemoCommands();      // demo
+std::vector<Command> ImportCommands();    // import
 
 // JSON string literals, as the statement trace writes them.
 using ::q6::JsonString;

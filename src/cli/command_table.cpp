@@ -9,8 +9,8 @@ namespace q6::cli {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> all = [] {
     std::vector<Command> v;
-    for (auto part :
-         {DemoCommands(), ObjectCommands(), RegistryCommands(), DataCommands(), LockCommands()})
+    for (auto part : {DemoCommands(), ObjectCommands(), RegistryCommands(), DataCommands(),
+                      LockCommands(), ImportCommands()})
       v.insert(v.end(), part.begin(), part.end());
     return v;
   }();

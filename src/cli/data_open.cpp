@@ -21,12 +21,15 @@ void RequireExistingDatabase(const std::string& dsn) {
   std::error_code ec;
   auto st = fs::status(ds.database, ec);
   std::string hint = ": q6fd init " + dsn + " creates it";
-  if (st.type() == fs::file_type::not_found)
-    Throw(E_FAIL, "no database at " + ds.database + hint, "q6fd");
-  if (st.type() == fs::file_type::directory)
-    Throw(E_FAIL, "no database at " + ds.database + ": it is a folder", "q6fd");
+  // A database that is not there cannot be reached, as a server that is not.
+  auto missing = [&](const std::string& why) {
+    throw ComError(E_FAIL, "no database at " + ds.database + why, "q6fd",
+                   q6::ErrorKind::kConnectionLost, "");
+  };
+  if (st.type() == fs::file_type::not_found) missing(hint);
+  if (st.type() == fs::file_type::directory) missing(": it is a folder");
   if (st.type() == fs::file_type::regular && fs::file_size(ds.database, ec) == 0 && !ec)
-    Throw(E_FAIL, "no database at " + ds.database + " (the file is empty)" + hint, "q6fd");
+    missing(" (the file is empty)" + hint);
 }
 
 std::shared_ptr<Connection> Open(const std::string& dsn, Access access) {

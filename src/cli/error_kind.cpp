@@ -1,7 +1,6 @@
 // Errors to kinds and exit codes.
 #include "cli/error_kind.h"
 
-#include <array>
 #include <string_view>
 
 namespace q6::cli {
@@ -9,10 +8,6 @@ namespace q6::cli {
 namespace {
 
 constexpr std::string_view kConflictStart = "当前记录已被";
-
-bool Contains(const std::string& s, std::string_view part) {
-  return s.find(part) != std::string::npos;
-}
 
 // The text between `open` and the next `close` after it, from `pos` on.
 std::string Between(const std::string& s, std::string_view open, std::string_view close) {
@@ -26,24 +21,24 @@ std::string Between(const std::string& s, std::string_view open, std::string_vie
 }  // namespace
 
 ErrorKind Classify(const ComError& e) {
-  const std::string& d = e.description();
+  // The kind the driver (or the command) set where the failure happened.
+  switch (e.kind()) {
+    case q6::ErrorKind::kBusy:
+    case q6::ErrorKind::kLockTimeout:
+    case q6::ErrorKind::kDeadlock:
+    case q6::ErrorKind::kSerialization:
+      return ErrorKind::kBusy;
+    case q6::ErrorKind::kConnectionLost:
+      return ErrorKind::kConnect;
+    case q6::ErrorKind::kConstraint:
+    case q6::ErrorKind::kOther:
+      break;
+  }
+  // The lock methods' own error: a conflict names its holder in the
+  // component's fixed message; any other failure is reported as a
+  // concurrency failure.
   if (e.hr() == Q6_E_LOCKED)
-    return d.rfind(kConflictStart, 0) == 0 ? ErrorKind::kLockHeld : ErrorKind::kBusy;
-  // The engines' texts for waits that ran out, deadlocks and serialization
-  // failures (SQLSTATE 55P03 lock_not_available, 57014 query_canceled by a
-  // timeout, 40P01, 40001).
-  static constexpr std::array<std::string_view, 7> kBusy = {
-      "(SQLITE_BUSY",   "(SQLITE_LOCKED", "SQLSTATE 55P03",    "SQLSTATE 57014",
-      "SQLSTATE 40P01", "SQLSTATE 40001", "database is locked"};
-  for (std::string_view b : kBusy)
-    if (Contains(d, b)) return ErrorKind::kBusy;
-  // Connections that could not be made: a server that cannot be reached, a
-  // database file that cannot be opened or is not there, a connection lost
-  // (SQLSTATE class 08).
-  static constexpr std::array<std::string_view, 4> kConnect = {
-      "Cannot connect", "Cannot open the SQLite database", "SQLSTATE 08", "no database at"};
-  for (std::string_view c : kConnect)
-    if (Contains(d, c)) return ErrorKind::kConnect;
+    return e.description().rfind(kConflictStart, 0) == 0 ? ErrorKind::kLockHeld : ErrorKind::kBusy;
   return ErrorKind::kError;
 }
 

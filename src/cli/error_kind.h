@@ -15,10 +15,11 @@ namespace q6::cli {
 
 enum class ErrorKind { kError, kUsage, kLockHeld, kBusy, kConnect };
 
-// The kind of `e`: a lock conflict (0x80040C1E naming a holder), a busy or
-// timed-out engine (the lock error for concurrency, SQLite busy, lock and
-// statement timeouts, deadlocks and serialization failures), a data source
-// that cannot be reached or opened, or any other error.
+// The kind of `e`, from the kind its driver set (ComError::kind): a busy or
+// timed-out engine (busy, lock timeout, deadlock, serialization failure,
+// and the lock methods' concurrency error), a data source that cannot be
+// reached or opened (connection lost), a lock conflict (0x80040C1E naming a
+// holder), or any other error.
 ErrorKind Classify(const ComError& e);
 
 // The exit code of a kind: 1, 2, 3, 4, 5 in the order above.

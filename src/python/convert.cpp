@@ -53,12 +53,21 @@ Variant FromInt(py::handle h) {
   return Variant(f);
 }
 
-// Text that cannot be UTF-8 (lone surrogates) raises UnicodeEncodeError.
+// Bytes that came out as escapes (StringToPython) go back as those bytes;
+// other lone surrogates cannot be UTF-8 and raise TypeError.
 Variant FromStr(py::handle h) {
-  Py_ssize_t size = 0;
-  const char* utf8 = PyUnicode_AsUTF8AndSize(h.ptr(), &size);
-  if (!utf8) throw py::error_already_set();
-  return Variant(std::string(utf8, static_cast<size_t>(size)));
+  PyObject* b = PyUnicode_AsEncodedString(h.ptr(), "utf-8", "surrogateescape");
+  if (!b) {
+    PyErr_Clear();
+    throw py::type_error("q6fdmgr cannot pass a str holding lone surrogates");
+  }
+  py::bytes bytes = py::reinterpret_steal<py::bytes>(b);
+  return Variant(static_cast<std::string>(bytes));
+}
+
+Variant FromBytes(py::handle h) {
+  std::string raw = py::bytes(py::reinterpret_borrow<py::object>(h));
+  return Variant(ByteArray(raw.begin(), raw.end()));
 }
 
 Variant FromDecimal(py::handle h) {
@@ -91,8 +100,11 @@ py::object DateToPython(double days) {
   return start + py::reinterpret_borrow<py::object>(TimeDeltaType())(py::arg("milliseconds") = ms);
 }
 
+// Bytes that are not UTF-8 (text an embedded database took as it came)
+// become escapes that FromStr turns back into the same bytes.
 py::object StringToPython(const std::string& s) {
-  PyObject* o = PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), nullptr);
+  PyObject* o =
+      PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), "surrogateescape");
   if (!o) throw py::error_already_set();
   return py::reinterpret_steal<py::object>(o);
 }
@@ -107,6 +119,7 @@ Variant ToVariant(py::handle h) {
   if (PyLong_Check(p)) return FromInt(h);
   if (PyFloat_Check(p)) return Variant(PyFloat_AsDouble(p));
   if (PyUnicode_Check(p)) return FromStr(h);
+  if (PyBytes_Check(p) || PyByteArray_Check(p)) return FromBytes(h);
   if (ObjectRef o = UnwrapObject(h)) return Variant(o);
   if (IsInstance(h, DecimalType())) return FromDecimal(h);
   if (IsInstance(h, DateType())) return FromDate(h);  // datetime.datetime included
@@ -135,6 +148,10 @@ py::object ToPython(const Variant& in) {
       return DateToPython(v.ToDate().days);
     case VarType::String:
       return StringToPython(v.string());
+    case VarType::ByteArray: {
+      const ByteArray& b = v.bytes();
+      return py::bytes(reinterpret_cast<const char*>(b.data()), b.size());
+    }
     case VarType::Object:
       return WrapObject(v.object());
     default:  // Empty, Missing

@@ -16,7 +16,8 @@
 //                           as the fraction (tzinfo is ignored: the wall-clock
 //                           time is taken); outside 0100-01-01..9999-12-31:
 //                           Overflow
-//   str                     String
+//   str                     String (escaped bytes, see below, as those bytes)
+//   bytes, bytearray        byte array
 //   q6fdmgr.Dispatch        Object
 //   q6fdmgr.Ref             its .value (by-reference passing is done by the
 //                           caller of ToVariant, see proxy.cpp)
@@ -25,7 +26,8 @@
 // Variant to Python:
 //   Empty, Missing, Nothing None;  Null q6fdmgr.Null;  Boolean bool;
 //   Byte, Integer, Long int;  Double float;  Decimal decimal.Decimal;
-//   Date datetime.datetime (rounded to the millisecond);  String str;
+//   Date datetime.datetime (rounded to the millisecond);  String str (bytes
+//   that are not UTF-8 as surrogate escapes);  byte array bytes;
 //   Object a new q6fdmgr.Dispatch proxy.
 #pragma once
 

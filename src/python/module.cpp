@@ -23,4 +23,5 @@ PYBIND11_MODULE(q6fdmgr, m) {
   q6::pymod::BindProxy(m);
   q6::pymod::BindMessageBox(m);
   q6::pymod::DefineMemberDocs(m);
+  m.attr("__version__") = Q6FD_VERSION;  // the project's version, set by the build
 }

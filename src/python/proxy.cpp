@@ -140,13 +140,45 @@ std::string Repr(const Proxy& p) {
   return "<q6fdmgr.Dispatch " + p.object->Interface().name + " at " + addr + ">";
 }
 
-py::object Str(const Proxy& p) {
-  // Objects without a default member, or whose default member needs
-  // arguments (a collection's Item), show their repr.
+// True when the object's default member is a property read without
+// arguments (an OIDObject's or a field's Value), so that the object stands
+// for that value where a plain value is wanted. A collection's Item needs an
+// index and does not count.
+bool HasValueDefault(const Proxy& p) {
   const MemberInfo* m = p.object->Interface().FindById(DISPID_VALUE, MemberKind::PropertyGet);
-  if (!m || HasRequiredParams(*m)) return py::str(Repr(p));
+  return m && !HasRequiredParams(*m);
+}
+
+py::object DefaultValue(const Proxy& p) {
+  p.object->CheckApartment();
+  return ToPython(p.object->DefaultValue().Unwrapped());
+}
+
+py::object Str(const Proxy& p) {
+  if (!HasValueDefault(p)) return py::str(Repr(p));
   p.object->CheckApartment();
   return ToPython(Variant(p.object->DefaultValue().Unwrapped().ToString()));
+}
+
+// A new reference from the C API, or the Python error it set.
+py::object Checked(PyObject* result) {
+  if (!result) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(result);
+}
+
+// Two proxies are equal when they hold the same object; a proxy and a plain
+// value compare through the proxy's default value.
+py::object Equal(const Proxy& p, py::handle other) {
+  if (ObjectRef o = UnwrapObject(other)) return py::bool_(o == p.object);
+  if (!HasValueDefault(p)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+  return Checked(PyObject_RichCompare(DefaultValue(p).ptr(), other.ptr(), Py_EQ));
+}
+
+// Formats the default value (f"{eo.OID:>20}", f"{field:.2f}"); the text of
+// str() for objects without one.
+py::object Format(const Proxy& p, const py::str& spec) {
+  py::object value = HasValueDefault(p) ? DefaultValue(p) : Str(p);
+  return Checked(PyObject_Format(value.ptr(), spec.ptr()));
 }
 
 py::object Iter(const Proxy& p) {
@@ -239,12 +271,8 @@ void BindProxy(py::module_& m) {
       .def("__iter__", &Iter)
       .def("__dir__", &Dir)
       .def_property_readonly("__doc__", &ProxyDoc)
-      .def("__eq__",
-           [](const Proxy& p, py::handle other) -> py::object {
-             ObjectRef o = UnwrapObject(other);
-             if (!o) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-             return py::bool_(o == p.object);
-           })
+      .def("__eq__", &Equal)
+      .def("__format__", &Format)
       .def("__hash__", [](const Proxy& p) { return std::hash<const void*>()(p.object.get()); });
 }
 

@@ -11,6 +11,7 @@
 #include <pybind11/eval.h>
 
 #include <exception>
+#include <new>
 
 namespace q6::pymod {
 
@@ -24,13 +25,20 @@ class ComError(Exception):
                  (hex(e.hresult & 0xffffffff) shows the usual form)
     description  the error text
     source       who raised it, often empty
+    kind         what kind of database failure it was: "busy", "lock_timeout",
+                 "deadlock", "serialization", "constraint", "connection_lost",
+                 or "other" (also for every error no database raised)
+    native       the database's own code ("5" from SQLite, the SQLSTATE
+                 "40P01" from PostgreSQL), "" when there is none
     """
 
-    def __init__(self, hresult=0, description="", source=""):
-        super().__init__(hresult, description, source)
+    def __init__(self, hresult=0, description="", source="", kind="other", native=""):
+        super().__init__(hresult, description, source, kind, native)
         self.hresult = hresult
         self.description = description
         self.source = source
+        self.kind = kind
+        self.native = native
 
     def __str__(self):
         text = "0x%08X: %s" % (self.hresult & 0xFFFFFFFF, self.description)
@@ -115,8 +123,9 @@ PyObject* Keep(py::object o) { return o.release().ptr(); }
 // Sets the Python error for `e`; never throws.
 void SetComError(PyObject* type, const ComError& e) {
   try {
-    py::object inst = py::reinterpret_borrow<py::object>(type)(e.hr(), MessageText(e.description()),
-                                                               MessageText(e.source()));
+    py::object inst = py::reinterpret_borrow<py::object>(type)(
+        e.hr(), MessageText(e.description()), MessageText(e.source()), ErrorKindName(e.kind()),
+        MessageText(e.native_code()));
     PyErr_SetObject(type, inst.ptr());
   } catch (py::error_already_set& err) {
     err.restore();
@@ -152,6 +161,15 @@ void DefinePythonTypes(py::module_& m) {
       SetComError(g_unknown_name, e);
     } catch (const ComError& e) {
       SetComError(g_com_error, e);
+    } catch (const py::builtin_exception&) {
+      throw;  // TypeError and its kin, raised on purpose
+    } catch (const py::error_already_set&) {
+      throw;  // a Python exception, from a handler the script installed
+    } catch (const std::bad_alloc&) {
+      throw;  // MemoryError
+    } catch (const std::exception& e) {
+      // Every other failure of the runtime is an automation error too.
+      SetComError(g_com_error, ComError(E_FAIL, e.what()));
     }
   });
 }

@@ -3,6 +3,10 @@
 
 #include <dlfcn.h>
 
+#include <initializer_list>
+#include <mutex>
+
+#include "runtime/module.h"
 #include "runtime/registry.h"
 
 namespace q6 {
@@ -68,8 +72,51 @@ void ClassFactory::Release() {
 
 namespace {
 
+// The file names (SONAMEs) of the libraries that register classes, set by
+// the build (none when the runtime is compiled into a program); loading the
+// component pulls in the libraries it links.
+#ifndef Q6_CLASS_LIBRARIES
+#define Q6_CLASS_LIBRARIES
+#endif
+constexpr std::initializer_list<const char*> kSiblingClassLibraries = {Q6_CLASS_LIBRARIES};
+
+std::string RuntimeDirectory() {
+  std::string self = ModulePathOf(reinterpret_cast<const void*>(&RuntimeDirectory));
+  auto slash = self.rfind('/');
+  return slash == std::string::npos ? "." : self.substr(0, slash);
+}
+
 [[noreturn]] void NotRegistered(std::string_view what) {
-  Throw(REGDB_E_CLASSNOTREG, "Class not registered: " + std::string(what));
+  Throw(REGDB_E_CLASSNOTREG,
+        "Class not registered: " + std::string(what) +
+            ". Link the library that provides it (for the component's classes: "
+            "q6fd::q6fdmgr in CMake, `pkg-config --libs q6fd`), install it beside " +
+            RuntimeDirectory() + ", or register it with `q6fd register <library>`");
+}
+
+// The class libraries of this package, loaded on demand from the runtime's
+// own folder: a program linked with --as-needed may have dropped a library
+// it names no symbol of, and so never ran its registrars. Loading each at
+// most once; a library that is missing is skipped, and the lookup after it
+// reports the class as not registered.
+void LoadSiblingClassLibraries() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (const char* name : kSiblingClassLibraries) {
+      std::string path = RuntimeDirectory() + "/" + name;
+      ::dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);  // stays loaded: its classes may be in use
+    }
+  });
+}
+
+const ClassInfo* FindLoadingSiblings(std::string_view prog_id, const Guid* clsid) {
+  auto find = [&] {
+    return clsid ? ClassTable::Linked().FindClsid(*clsid)
+                 : ClassTable::Linked().FindProgId(prog_id);
+  };
+  if (const ClassInfo* c = find()) return c;
+  LoadSiblingClassLibraries();
+  return find();
 }
 
 // Loads `library` and creates `clsid` through its class factory. The library
@@ -100,7 +147,7 @@ ObjectRef CreateFromLibrary(const std::string& library, const Guid& clsid) {
 }  // namespace
 
 ObjectRef CreateLinkedObject(std::string_view prog_id) {
-  const ClassInfo* c = ClassTable::Linked().FindProgId(prog_id);
+  const ClassInfo* c = FindLoadingSiblings(prog_id, nullptr);
   if (!c) NotRegistered(prog_id);
   return c->create();
 }
@@ -109,7 +156,7 @@ ObjectRef CreateObject(const Guid& clsid) {
   RegistryStore store;
   if (auto lib = store.Get("CLSID\\" + clsid.ToString() + "\\InprocServer32"))
     return CreateFromLibrary(*lib, clsid);
-  const ClassInfo* c = ClassTable::Linked().FindClsid(clsid);
+  const ClassInfo* c = FindLoadingSiblings({}, &clsid);
   if (!c) NotRegistered(clsid.ToString());
   return c->create();
 }

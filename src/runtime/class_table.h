@@ -5,7 +5,11 @@
 // looks a ProgID up in the registration store first and, when the store
 // names a library for it, loads that library and asks its DllGetClassObject
 // for the class factory; a ProgID the store does not know is created from
-// the classes linked into the process.
+// the classes linked into the process. When the linked table does not know
+// it either, CreateObject loads the package's class libraries from the
+// runtime's own folder once and looks again, so a program that names no
+// symbol of the component (linked with --as-needed) still creates its
+// classes.
 #pragma once
 
 #include <atomic>
@@ -99,7 +103,8 @@ using DllCanUnloadNowFn = HRESULT (*)();
 using DllRegisterServerFn = HRESULT (*)();
 
 // Creates an object by ProgID (any case) or CLSID text. Unknown:
-// REGDB_E_CLASSNOTREG with a message naming it.
+// REGDB_E_CLASSNOTREG with a message naming it and saying how to make it
+// known (link or install the library, or register it).
 ObjectRef CreateObject(std::string_view prog_id);
 ObjectRef CreateObject(const Guid& clsid);
 

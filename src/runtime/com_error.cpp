@@ -38,11 +38,42 @@ std::string VbErrorText(int number) {
   }
 }
 
+const char* ErrorKindName(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::kBusy:
+      return "busy";
+    case ErrorKind::kLockTimeout:
+      return "lock_timeout";
+    case ErrorKind::kDeadlock:
+      return "deadlock";
+    case ErrorKind::kSerialization:
+      return "serialization";
+    case ErrorKind::kConstraint:
+      return "constraint";
+    case ErrorKind::kConnectionLost:
+      return "connection_lost";
+    case ErrorKind::kOther:
+      break;
+  }
+  return "other";
+}
+
+bool IsTransient(ErrorKind kind) {
+  return kind == ErrorKind::kBusy || kind == ErrorKind::kLockTimeout ||
+         kind == ErrorKind::kDeadlock || kind == ErrorKind::kSerialization;
+}
+
 ComError::ComError(HRESULT hr, std::string description, std::string source)
+    : ComError(hr, std::move(description), std::move(source), ErrorKind::kOther, "") {}
+
+ComError::ComError(HRESULT hr, std::string description, std::string source, ErrorKind kind,
+                   std::string native_code)
     : std::runtime_error(description.empty() ? HrToString(hr) : description),
       hr_(hr),
       description_(std::move(description)),
-      source_(std::move(source)) {}
+      source_(std::move(source)),
+      kind_(kind),
+      native_code_(std::move(native_code)) {}
 
 int32_t ComError::Number() const {
   uint32_t u = static_cast<uint32_t>(hr_);
@@ -56,6 +87,12 @@ void ThrowVb(int number, const std::string& text) {
 
 void Throw(HRESULT hr, const std::string& description, const std::string& source) {
   throw ComError(hr, description, source);
+}
+
+void ThrowWithCauseOf(HRESULT hr, const std::string& description, const std::exception& cause) {
+  if (const auto* e = dynamic_cast<const ComError*>(&cause))
+    throw ComError(hr, description, "", e->kind(), e->native_code());
+  throw ComError(hr, description);
 }
 
 std::string HrToString(HRESULT hr) {

@@ -4,6 +4,14 @@
 // a description and a source. Business code throws it where the failure is;
 // the dispatch boundary hands it to the caller unchanged (the Python module
 // raises q6fdmgr.ComError, the command line prints it).
+//
+// An error that an engine raised also says what kind of failure it was and
+// carries the engine's own code (SQLite's extended result code, PostgreSQL's
+// SQLSTATE). Both are set once, where a driver maps its engine's errors, and
+// travel beside the HRESULT and the text: a method that must raise a fixed
+// number and text of its own keeps the kind and code of the failure behind
+// it. Callers that react to a failure (a retry, an exit code) decide by the
+// kind, never by the text.
 #pragma once
 
 #include <cstdint>
@@ -60,9 +68,33 @@ constexpr HRESULT VbHr(int number) { return MakeHr(0x800A0000u + static_cast<uin
 // "Application-defined or object-defined error" for numbers without one.
 std::string VbErrorText(int number);
 
+// The kinds of engine failure a caller can act on.
+enum class ErrorKind : uint8_t {
+  kOther = 0,       // any other failure, and every error no engine raised
+  kBusy,            // the database is held by another connection and the
+                    // engine gave up waiting (SQLite's busy timeout ran out)
+  kLockTimeout,     // a wait for a row or table lock ran out (lock_timeout)
+  kDeadlock,        // the engine broke a deadlock by failing this statement
+  kSerialization,   // the transaction's snapshot is stale: run it again
+  kConstraint,      // a key, unique, not-null, check or foreign-key rule
+  kConnectionLost,  // the connection could not be made or has gone away
+};
+
+// "other", "busy", "lock_timeout", "deadlock", "serialization", "constraint",
+// "connection_lost": the names the trace, the Python module and the command
+// line show.
+const char* ErrorKindName(ErrorKind kind);
+
+// Whether running the whole operation again may succeed: busy, lock
+// timeout, deadlock and serialization failures.
+bool IsTransient(ErrorKind kind);
+
 class ComError : public std::runtime_error {
  public:
   ComError(HRESULT hr, std::string description, std::string source = "");
+  // An error with the kind and engine code of an engine failure.
+  ComError(HRESULT hr, std::string description, std::string source, ErrorKind kind,
+           std::string native_code);
 
   HRESULT hr() const { return hr_; }
   const std::string& description() const { return description_; }
@@ -72,10 +104,19 @@ class ComError : public std::runtime_error {
   // the HRESULT itself.
   int32_t Number() const;
 
+  // What kind of engine failure this is (kOther when no engine raised it).
+  ErrorKind kind() const { return kind_; }
+  // The engine's own code: SQLite's extended result code in decimal ("5",
+  // "517"), PostgreSQL's SQLSTATE ("40P01"); "" when the engine gave none or
+  // no engine raised the error.
+  const std::string& native_code() const { return native_code_; }
+
  private:
   HRESULT hr_;
   std::string description_;
   std::string source_;
+  ErrorKind kind_ = ErrorKind::kOther;
+  std::string native_code_;
 };
 
 // Raises the run-time error `number` with its built-in text (or `text`).
@@ -83,6 +124,12 @@ class ComError : public std::runtime_error {
 
 // Raises `hr` with `description`.
 [[noreturn]] void Throw(HRESULT hr, const std::string& description, const std::string& source = "");
+
+// Raises `hr` with `description` and no source, keeping the kind and engine
+// code of `cause` when it is a ComError (a method that reports every failure
+// with a fixed number and text of its own).
+[[noreturn]] void ThrowWithCauseOf(HRESULT hr, const std::string& description,
+                                   const std::exception& cause);
 
 // "0x800A0006" for diagnostics.
 std::string HrToString(HRESULT hr);

@@ -80,6 +80,7 @@ struct ToNumber {
   // Objects and slots are resolved before visiting.
   Number operator()(const ObjectRef&) const { ThrowVb(kVbTypeMismatch); }
   Number operator()(Variant*) const { ThrowVb(kVbTypeMismatch); }
+  Number operator()(const ByteArray&) const { ThrowVb(kVbTypeMismatch); }
 
   static Number Int(int64_t v) {
     Number n;
@@ -208,6 +209,7 @@ struct ToText {
   std::string operator()(const std::string& s) const { return s; }
   std::string operator()(const ObjectRef&) const { ThrowVb(kVbTypeMismatch); }
   std::string operator()(Variant*) const { ThrowVb(kVbTypeMismatch); }
+  std::string operator()(const ByteArray& b) const { return std::string(b.begin(), b.end()); }
 };
 
 }  // namespace
@@ -242,6 +244,8 @@ const char* VarTypeName(VarType t) {
       return "Byte";
     case VarType::Void:
       return "Void";
+    case VarType::ByteArray:
+      return "Byte()";
   }
   return "Unknown";
 }
@@ -282,15 +286,17 @@ Variant Variant::EmptyOf(VarType t) {
       return Variant(uint8_t{0});
     case VarType::Void:
       return Variant();
+    case VarType::ByteArray:
+      return Variant(ByteArray());
   }
   return Variant();
 }
 
 VarType Variant::type() const {
   static constexpr VarType kByIndex[] = {
-      VarType::Empty,   VarType::Null,   VarType::Missing, VarType::Boolean, VarType::Byte,
-      VarType::Integer, VarType::Long,   VarType::Double,  VarType::Decimal, VarType::Date,
-      VarType::String,  VarType::Object, VarType::Empty};
+      VarType::Empty,   VarType::Null,   VarType::Missing, VarType::Boolean,  VarType::Byte,
+      VarType::Integer, VarType::Long,   VarType::Double,  VarType::Decimal,  VarType::Date,
+      VarType::String,  VarType::Object, VarType::Empty,   VarType::ByteArray};
   static_assert(std::size(kByIndex) == std::variant_size_v<Storage>);
   return kByIndex[Deref().v_.index()];
 }
@@ -382,6 +388,15 @@ std::string Variant::ToString() const {
   return std::visit(ToText{}, d.v_);
 }
 
+ByteArray Variant::ToBytes() const {
+  const Variant& d = Deref();
+  if (d.IsObject()) return Unwrapped().ToBytes();
+  if (const auto* b = std::get_if<ByteArray>(&d.v_)) return *b;
+  if (const auto* s = std::get_if<std::string>(&d.v_)) return ByteArray(s->begin(), s->end());
+  if (d.IsNull()) ThrowVb(kVbInvalidUseOfNull);
+  ThrowVb(kVbTypeMismatch);
+}
+
 ObjectRef Variant::ToObject() const {
   const Variant& d = Deref();
   if (!d.IsObject()) ThrowVb(kVbTypeMismatch);
@@ -410,6 +425,8 @@ Variant Variant::ChangeType(VarType t) const {
       return Variant(ToString());
     case VarType::Object:
       return Variant(ToObject());
+    case VarType::ByteArray:
+      return Variant(ToBytes());
     case VarType::Empty:
     case VarType::Null:
     case VarType::Missing:
@@ -435,6 +452,8 @@ std::string Variant::Describe() const {
       return "String '" + string() + "'";
     case VarType::Object:
       return object() ? "Object " + object()->Interface().name : "Nothing";
+    case VarType::ByteArray:
+      return "Byte() of " + std::to_string(bytes().size()) + " bytes";
     case VarType::Date: {
       // Diagnostics never fail: a day number outside the calendar prints as is.
       const double days = std::get<DateValue>(Deref().v_).days;

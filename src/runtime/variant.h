@@ -3,7 +3,8 @@
 // A Variant holds one of: Empty, Null, Missing (an omitted optional
 // argument), Boolean (True converts to -1), Byte, Integer (16 bit), Long
 // (32 bit), Double, Decimal (exact), Date, String (UTF-8; lengths and
-// positions count characters), Object (a counted reference to a dispatchable
+// positions count characters), a byte array (raw bytes, as binary columns
+// hold them), Object (a counted reference to a dispatchable
 // object, possibly Nothing) or a by-reference slot that points at a caller's
 // Variant.
 //
@@ -16,7 +17,9 @@
 //     process locale, Doubles with at most 15 significant digits;
 //   - Boolean becomes "True"/"False";
 //   - an Object converts through its default member (a data-access field
-//     converts as its current value).
+//     converts as its current value);
+//   - a byte array converts to and from String byte for byte, and to
+//     nothing else (Type mismatch).
 // A failed conversion leaves the source unchanged.
 #pragma once
 
@@ -25,6 +28,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "runtime/com_error.h"
 #include "runtime/decimal.h"
@@ -49,7 +53,8 @@ enum class VarType : uint16_t {
   Variant = 12,  // only as a declared parameter type: "any"
   Decimal = 14,
   Byte = 17,
-  Void = 24,  // only as a declared result type: nothing returned
+  Void = 24,           // only as a declared result type: nothing returned
+  ByteArray = 0x2011,  // an array of Byte (VT_ARRAY | VT_UI1)
 };
 
 // Name of a type as the type information prints it ("Long", "String").
@@ -61,6 +66,9 @@ struct NullValue {
 struct MissingValue {
   bool operator==(const MissingValue&) const = default;
 };
+// The bytes of a byte array.
+using ByteArray = std::vector<uint8_t>;
+
 // A date: days since 1899-12-30, the fraction is the time of day.
 struct DateValue {
   double days = 0;
@@ -87,6 +95,7 @@ class Variant {
   Variant(std::string s) : v_(std::move(s)) {}
   Variant(const char* s) : v_(std::string(s)) {}
   Variant(std::string_view s) : v_(std::string(s)) {}
+  Variant(ByteArray b) : v_(std::move(b)) {}
   Variant(ObjectRef o) : v_(std::move(o)) {}
   template <class T, class = std::enable_if_t<std::is_base_of_v<Dispatchable, T>>>
   Variant(std::shared_ptr<T> o) : v_(ObjectRef(std::move(o))) {}
@@ -126,6 +135,9 @@ class Variant {
   Decimal ToDecimal() const;
   DateValue ToDate() const;
   std::string ToString() const;
+  // A byte array, or a String's bytes; raises Type mismatch (13) for other
+  // values, Invalid use of Null (94) for Null.
+  ByteArray ToBytes() const;
   // Object or Nothing; raises Type mismatch (13) for other values.
   ObjectRef ToObject() const;
   // The value converted to `t` (Variant: an unchanged copy).
@@ -146,6 +158,7 @@ class Variant {
   std::string& string_ref() { return std::get<std::string>(Deref().v_); }
   ObjectRef& object_ref() { return std::get<ObjectRef>(Deref().v_); }
   const std::string& string() const { return std::get<std::string>(Deref().v_); }
+  const ByteArray& bytes() const { return std::get<ByteArray>(Deref().v_); }
   const ObjectRef& object() const { return std::get<ObjectRef>(Deref().v_); }
 
   // Same type and same value (objects: same object). Used to tell whether
@@ -158,7 +171,7 @@ class Variant {
  private:
   using Storage =
       std::variant<std::monostate, NullValue, MissingValue, bool, uint8_t, int16_t, int32_t, double,
-                   Decimal, DateValue, std::string, ObjectRef, Variant*>;
+                   Decimal, DateValue, std::string, ObjectRef, Variant*, ByteArray>;
   Storage v_;
 };
 

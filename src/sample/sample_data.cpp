@@ -19,7 +19,9 @@ struct FieldDef {
   int data_type;       // 1 text, 3 number, 6 flag
   int row, col;
   int edit_prop;
-  int qry;  // position in query output, 0: not listed
+  // Position in the query object's output, 0: not listed. A listed field
+  // names its source column as its join column too, which the query reads.
+  int qry;
   const char* expr;
 };
 
@@ -107,12 +109,15 @@ const std::vector<TypeDef>& Types() {
        0,
        0,
        false,
-       "",
+       "fd_account order by transactions_code",
        {{"oid", "账户标识", "oid", 1, 0, 0, 2, 0, ""},
         {"transactions_code", "账户编号", "transactions_code", 1, 1, 1, 0, 0, ""},
         {"account_name", "账户名称", "account_name", 1, 1, 2, 0, 0, ""},
         {"bank", "开户银行", "bank", 1, 2, 1, 0, 0, ""},
         {"balance", "余额", "balance", 3, 2, 2, 0, 0, ""}}},
+      // A query object: its listed fields become the select items of
+      // "select * from <items> <QryJoin>", so the first item opens a
+      // subquery and the join text closes it.
       {63,
        "receipt_summary",
        "收款汇总",
@@ -121,30 +126,34 @@ const std::vector<TypeDef>& Types() {
        0,
        0,
        false,
-       "",
-       {{"oid", "单据标识", "oid", 1, 0, 0, 2, 0, ""},
-        {"transactions_code", "单据编号", "transactions_code", 1, 1, 1, 0, 0, ""},
-        {"payer", "付款单位", "payer", 1, 1, 2, 0, 0, "upper(@)"},
-        {"amount", "金额", "amount", 3, 2, 1, 0, 0, "isnull(@,0)"},
-        {"status", "状态", "approved", 1, 2, 2, 0, 0,
+       "from fd_receipt) s order by 1",
+       {{"oid", "单据标识", "oid", 1, 0, 0, 2, 1, "(select @"},
+        {"transactions_code", "单据编号", "transactions_code", 1, 1, 1, 0, 2, ""},
+        {"payer", "付款单位", "payer", 1, 1, 2, 0, 3, "upper(@)"},
+        {"amount", "金额", "amount", 3, 2, 1, 0, 4, "isnull(@,0)"},
+        {"status", "状态", "approved", 1, 2, 2, 0, 5,
          "case when @ = 1 then '已审核' else '未审核' end"}}},
   };
   return types;
 }
 
+// Every key column is NOT NULL: SQLite, unlike PostgreSQL, lets a text
+// PRIMARY KEY hold NULL, and a record saved without its key would be stored
+// where no lookup by key finds it.
 const char* kTables[] = {
-    "create table if not exists fd_receipt (oid varchar(15) primary key, transactions_code "
-    "varchar(20), book_name varchar(40), doc_date varchar(10), payer varchar(60), amount double "
-    "precision, approved integer, remark varchar(200))",
-    "create table if not exists fd_receipt_line (oid varchar(15) primary key, receipt_oid "
-    "varchar(15), line_no integer, subject varchar(20), amount double precision)",
-    "create table if not exists fd_payment (oid varchar(15) primary key, transactions_code "
-    "varchar(20), book_name varchar(40), doc_date varchar(10), payee varchar(60), amount double "
-    "precision, approved integer)",
-    "create table if not exists fd_payment_line (oid varchar(15) primary key, payment_oid "
-    "varchar(15), line_no integer, subject varchar(20), amount double precision)",
-    "create table if not exists fd_account (oid varchar(15) primary key, transactions_code "
-    "varchar(20), account_name varchar(60), bank varchar(60), balance double precision)",
+    "create table if not exists fd_receipt (oid varchar(15) not null primary key, "
+    "transactions_code varchar(20), book_name varchar(40), doc_date varchar(10), "
+    "payer varchar(60), amount double precision, approved integer, remark varchar(200))",
+    "create table if not exists fd_receipt_line (oid varchar(15) not null primary key, "
+    "receipt_oid varchar(15), line_no integer, subject varchar(20), amount double precision)",
+    "create table if not exists fd_payment (oid varchar(15) not null primary key, "
+    "transactions_code varchar(20), book_name varchar(40), doc_date varchar(10), "
+    "payee varchar(60), amount double precision, approved integer)",
+    "create table if not exists fd_payment_line (oid varchar(15) not null primary key, "
+    "payment_oid varchar(15), line_no integer, subject varchar(20), amount double precision)",
+    "create table if not exists fd_account (oid varchar(15) not null primary key, "
+    "transactions_code varchar(20), account_name varchar(60), bank varchar(60), "
+    "balance double precision)",
 };
 
 const char* kPartners[] = {"华东贸易有限公司", "北方钢铁集团", "Acme Trading Ltd",
@@ -204,7 +213,8 @@ void InsertType(Connection& con, const TypeDef& t, int child_of) {
         std::to_string(f.row) + ", " + std::to_string(f.col * 2 - 1) + ", " +
         std::to_string(f.col * 2) + ", " + std::to_string(f.col) + ", " +
         std::to_string(f.col * 1800) + ", 900, " + std::to_string(f.col * 1800 + 900) + ", 1500, " +
-        std::to_string(f.row * 400) + ", 300, NULL, NULL, " + Q(f.expr) + ", NULL, 0)");
+        std::to_string(f.row * 400) + ", 300, NULL, NULL, " + Q(f.expr) + ", " +
+        (f.qry > 0 ? Q(f.source) : std::string("NULL")) + ", 0)");
   }
 }
 
@@ -276,9 +286,9 @@ int AddAccounts(Connection& con, int n, SeedResult& result) {
 
 const std::vector<SampleType>& SampleTypes() {
   static const std::vector<SampleType> types = {
-      {51, "收款单", "fd_receipt", 52}, {52, "收款单明细", "fd_receipt_line", 0},
-      {53, "付款单", "fd_payment", 54}, {54, "付款单明细", "fd_payment_line", 0},
-      {5, "银行账户", "fd_account", 0}, {63, "收款汇总", "fd_receipt", 0},
+      {51, "收款单", "fd_receipt", 52, true}, {52, "收款单明细", "fd_receipt_line", 0, false},
+      {53, "付款单", "fd_payment", 54, true}, {54, "付款单明细", "fd_payment_line", 0, false},
+      {5, "银行账户", "fd_account", 0, true}, {63, "收款汇总", "fd_receipt", 0, true},
   };
   return types;
 }

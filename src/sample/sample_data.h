@@ -24,7 +24,8 @@ struct SampleType {
   int bitype;
   const char* caption;
   const char* table;
-  int child;  // 0: none
+  int child;   // 0: none
+  bool query;  // its query object runs (GetQueryResult); line types have none
 };
 
 // The sample types, parents before children.

@@ -58,6 +58,8 @@ TEST_P(CliTest, EveryCommandAgainstASeededDatabase) {
       {"oid " + D() + " 51 --allocate", 0, "510000000000006"},
       {"code " + D() + " 51", 0, "0000000006"},
       {"query " + D() + " 51", 0, "transactions_code"},
+      {"query " + D() + " 63", 0, "未审核"},
+      {"query " + D() + " 63 --names", 0, "status"},
       {"--json types " + D(), 0, "\"caption\": \"收款单\""},
       {"classes Q6FDMgr.DataManager", 0, "MoveToByRS"},
       {"call Q6FDMgr.DataManager.MaxQrySqc " + D() + " 51", 0, "0"},

@@ -149,26 +149,32 @@ TEST(CliReadOnly, ReadCommandsNeverCreateOrChangeADatabaseFile) {
 
 TEST(CliErrorKind, EachEnginesFailuresMapToTheirKind) {
   using cli::ErrorKind;
+  using Engine = q6::ErrorKind;
   struct Row {
     HRESULT hr;
     std::string description;
+    Engine engine_kind;  // as the driver set it
     ErrorKind kind;
     int exit;
   } rows[] = {
-      {Q6_E_LOCKED, "当前记录已被用户[a]锁定(级别7)，请稍后再试！", ErrorKind::kLockHeld, 3},
-      {Q6_E_LOCKED, "由于并发原因不能进行操作！", ErrorKind::kBusy, 4},
-      {E_FAIL, "database is locked (SQLITE_BUSY)", ErrorKind::kBusy, 4},
-      {E_FAIL, "canceling statement due to lock timeout (SQLSTATE 55P03)", ErrorKind::kBusy, 4},
-      {E_FAIL, "deadlock detected (SQLSTATE 40P01)", ErrorKind::kBusy, 4},
-      {E_FAIL, "could not serialize access (SQLSTATE 40001)", ErrorKind::kBusy, 4},
-      {E_FAIL, "Cannot connect to PostgreSQL (Server=x): refused", ErrorKind::kConnect, 5},
-      {E_FAIL, "Cannot open the SQLite database /x.db: unable to open", ErrorKind::kConnect, 5},
-      {E_FAIL, "terminating connection (SQLSTATE 08006)", ErrorKind::kConnect, 5},
-      {E_FAIL, "relation \"x\" does not exist (SQLSTATE 42P01)", ErrorKind::kError, 1},
-      {DISP_E_TYPEMISMATCH, "Type mismatch", ErrorKind::kError, 1},
+      {Q6_E_LOCKED, "当前记录已被用户[a]锁定(级别7)，请稍后再试！", Engine::kOther,
+       ErrorKind::kLockHeld, 3},
+      {Q6_E_LOCKED, "由于并发原因不能进行操作！", Engine::kOther, ErrorKind::kBusy, 4},
+      {Q6_E_LOCKED, "由于并发原因不能进行操作！", Engine::kConnectionLost, ErrorKind::kConnect, 5},
+      {E_FAIL, "database is locked (SQLITE_BUSY)", Engine::kBusy, ErrorKind::kBusy, 4},
+      {E_FAIL, "canceling statement due to lock timeout", Engine::kLockTimeout, ErrorKind::kBusy,
+       4},
+      {E_FAIL, "deadlock detected", Engine::kDeadlock, ErrorKind::kBusy, 4},
+      {E_FAIL, "could not serialize access", Engine::kSerialization, ErrorKind::kBusy, 4},
+      {E_FAIL, "Cannot connect to PostgreSQL (Server=x): refused", Engine::kConnectionLost,
+       ErrorKind::kConnect, 5},
+      {E_FAIL, "duplicate key value", Engine::kConstraint, ErrorKind::kError, 1},
+      // The text alone decides nothing.
+      {E_FAIL, "deadlock detected (SQLSTATE 40P01)", Engine::kOther, ErrorKind::kError, 1},
+      {DISP_E_TYPEMISMATCH, "Type mismatch", Engine::kOther, ErrorKind::kError, 1},
   };
   for (const Row& row : rows) {
-    ComError e(row.hr, row.description);
+    ComError e(row.hr, row.description, "", row.engine_kind, "");
     EXPECT_EQ(cli::Classify(e), row.kind) << row.description;
     EXPECT_EQ(cli::ExitCode(cli::Classify(e)), row.exit) << row.description;
   }

@@ -1,5 +1,6 @@
 """Helpers shared by the Python client tests."""
 
+import os
 import threading
 import unittest
 
@@ -15,6 +16,54 @@ RPC_E_WRONG_THREAD = 0x8001010E
 VB_INVALID_PROCEDURE_CALL = 0x800A0005
 VB_OVERFLOW = 0x800A0006
 VB_TYPE_MISMATCH = 0x800A000D
+
+
+# The PostgreSQL server the tests may use (a connection string), or None.
+PG = os.environ.get("Q6FD_TEST_PG")
+requires_pg = unittest.skipUnless(PG, "Q6FD_TEST_PG names no PostgreSQL server")
+
+
+def q6fd_binary():
+    """The built command line: beside the library under test, else on PYTHONPATH's side."""
+    lib = os.environ.get("Q6FD_LIB")
+    if lib:
+        return os.path.join(os.path.dirname(os.path.dirname(lib)), "bin", "q6fd")
+    for p in os.environ.get("PYTHONPATH", "").split(os.pathsep):
+        candidate = os.path.join(os.path.dirname(os.path.abspath(p)), "bin", "q6fd")
+        if os.path.exists(candidate):
+            return candidate
+    return "q6fd"
+
+
+def _pg_execute(sql):
+    admin = q.Dispatch("ADODB.Connection")
+    admin.Open(PG)
+    try:
+        admin.Execute(sql)
+    finally:
+        admin.Close()
+
+
+def pg_schema_dsn(schema):
+    """A data source on a new, empty schema of the PostgreSQL server."""
+    _pg_execute("drop schema if exists %s cascade" % schema)
+    _pg_execute("create schema %s" % schema)
+    return PG + ";Schema=" + schema
+
+
+def drop_pg_schema(schema):
+    _pg_execute("drop schema if exists %s cascade" % schema)
+
+
+def rows(con, sql):
+    """Every row of `sql` on the ADODB connection `con`, as tuples of values."""
+    rs = con.Execute(sql)
+    out = []
+    while not rs.EOF:
+        f = rs.Fields
+        out.append(tuple(f.Item(i).Value for i in range(f.Count)))
+        rs.MoveNext()
+    return out
 
 
 def available(progid):

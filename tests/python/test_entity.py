@@ -148,6 +148,29 @@ class DefaultMemberAndIdentityTest(ComTestCase):
         f.Value = True
         self.assertEqual(str(f), "True")
 
+    def test_identifiers_stand_for_their_text(self):
+        # OID and ParentOID are the entity's own OIDObjects; their default
+        # member Value is what formatting, comparing and str() see.
+        for member in ("OID", "ParentOID"):
+            with self.subTest(member=member):
+                eo = q.Dispatch("Q6FDEso.EntityObject")
+                held = getattr(eo, member)
+                held.Value = "510000000000001"  # written through the entity's object
+                self.assertEqual(getattr(eo, member).Value, "510000000000001")
+                self.assertEqual(getattr(eo, member), held)  # the same object
+                self.assertEqual(held, "510000000000001")
+                self.assertNotEqual(held, "510000000000002")
+                self.assertEqual(str(held), "510000000000001")
+                self.assertEqual(f"{held}|{held:>16}|{held:.2}",
+                                 "510000000000001| 510000000000001|51")
+                setattr(eo, member, 7)  # a plain put writes the text of the held object
+                self.assertEqual(held.Value, "7")
+                self.assertEqual(held, "7")
+                self.assertNotEqual(held, 7)  # the text, not a number
+        f = new_field("amount", 12.5)
+        self.assertEqual(f"{f:.2f}", "12.50")
+        self.assertEqual(f, 12.5)
+
     def test_str_without_a_usable_default_member_is_the_repr(self):
         eo = entity_with_fields("code")
         self.assertEqual(str(eo), repr(eo))

@@ -20,6 +20,7 @@ import tempfile
 import unittest
 
 import q6fdmgr as q
+from support import drop_pg_schema, pg_schema_dsn, q6fd_binary, requires_pg, rows
 
 MIB = 1 << 20
 
@@ -62,17 +63,6 @@ def text_parameters(obj):
     return out
 
 
-def q6fd_binary():
-    lib = os.environ.get("Q6FD_LIB")
-    if lib:
-        return os.path.join(os.path.dirname(os.path.dirname(lib)), "bin", "q6fd")
-    for p in os.environ.get("PYTHONPATH", "").split(os.pathsep):
-        candidate = os.path.join(os.path.dirname(os.path.abspath(p)), "bin", "q6fd")
-        if os.path.exists(candidate):
-            return candidate
-    return "q6fd"
-
-
 class Database:
     """A seeded data source with a canary table, and a connection to look."""
 
@@ -89,13 +79,7 @@ class Database:
         self.con.Execute(sql)
 
     def rows(self, sql):
-        rs = self.con.Execute(sql)
-        out = []
-        while not rs.EOF:
-            f = rs.Fields
-            out.append(tuple(f.Item(i).Value for i in range(f.Count)))
-            rs.MoveNext()
-        return out
+        return rows(self.con, sql)
 
     def snapshot(self):
         """What no call may change: canary rows and the row counts."""
@@ -356,25 +340,16 @@ class SqliteHostileTest(HostileTests, unittest.TestCase):
         pass
 
 
-@unittest.skipUnless(os.environ.get("Q6FD_TEST_PG"), "Q6FD_TEST_PG names no PostgreSQL server")
+@requires_pg
 class PostgresHostileTest(HostileTests, unittest.TestCase):
     @classmethod
     def make_dsn(cls):
-        base = os.environ["Q6FD_TEST_PG"]
         cls.schema = "q6hostile_%d" % os.getpid()
-        admin = q.Dispatch("ADODB.Connection")
-        admin.Open(base)
-        admin.Execute("drop schema if exists %s cascade" % cls.schema)
-        admin.Execute("create schema %s" % cls.schema)
-        admin.Close()
-        return base + ";Schema=" + cls.schema
+        return pg_schema_dsn(cls.schema)
 
     @classmethod
     def drop(cls):
-        admin = q.Dispatch("ADODB.Connection")
-        admin.Open(os.environ["Q6FD_TEST_PG"])
-        admin.Execute("drop schema if exists %s cascade" % cls.schema)
-        admin.Close()
+        drop_pg_schema(cls.schema)
 
 
 if __name__ == "__main__":

@@ -84,7 +84,7 @@ TEST_P(CaptionRaceTest, SecondSaverWaitsForTheFirstsTransactionThenRefuses) {
   Workers workers;
   pid_t first = workers.Spawn(
       [&] {
-        ::setenv(kSavePauseVariable, pause.c_str(), 1);
+        SetSavePauseHook(PauseWhileFileExists(pause));
         return SaveNewType(source, 200, caption, boxes);
       },
       false);

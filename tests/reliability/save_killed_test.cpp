@@ -57,7 +57,7 @@ TEST_P(SaveKilledTest, MetadataIsAsBeforeAndTheNextSaveDoesNotWait) {
       Workers workers;
       pid_t saver = workers.Spawn(
           [&] {
-            ::setenv(kSavePauseVariable, pause.c_str(), 1);
+            SetSavePauseHook(PauseWhileFileExists(pause));
             return Save(source, c);
           },
           false);

@@ -167,4 +167,18 @@ inline bool WaitForFile(const std::string& path, std::chrono::milliseconds limit
   return true;
 }
 
+// A pause for a hook inside the code under test: creates `path` (holding
+// the process id) and waits while it exists, at most `limit`. The test
+// waits for the file, does what it must while the child is held, and
+// removes the file to let the child go on.
+inline std::function<void()> PauseWhileFileExists(
+    const std::string& path, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+  return [path, limit] {
+    if (!AppendLine(path, std::to_string(::getpid()))) return;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (::access(path.c_str(), F_OK) == 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  };
+}
+
 }  // namespace q6::test

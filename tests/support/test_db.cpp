@@ -23,8 +23,9 @@ std::string MakeTempFolder() {
 }  // namespace
 
 const EngineQuirks& QuirksOf(EngineKind kind) {
-  static const EngineQuirks kSqlite{Engine::SQLite, "SQLite", VarType::Double, VarType::String,
-                                    "BLOB",         true,     false,           false};
+  static const EngineQuirks kSqlite{Engine::SQLite,  "SQLite", VarType::Double,
+                                    VarType::String, "BLOB",   true,
+                                    false,           false,    ErrorKind::kBusy};
   static const EngineQuirks kPg{Engine::PostgreSQL,
                                 "PostgreSQL",
                                 VarType::Decimal,
@@ -32,7 +33,8 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                 "BYTEA",
                                 false,
                                 true,
-                                true};
+                                true,
+                                ErrorKind::kLockTimeout};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }
 

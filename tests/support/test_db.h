@@ -29,6 +29,7 @@
 
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
+#include "runtime/com_error.h"
 #include "runtime/variant.h"
 
 namespace q6::test {
@@ -51,6 +52,9 @@ struct EngineQuirks {
   // Clients have sessions on a server that can be asked whether a session
   // still exists.
   bool server_sessions;
+  // The kind of the error a wait for another client's lock ends with when it
+  // runs out (the data source's BusyTimeout / LockTimeout).
+  ErrorKind wait_ran_out_kind;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

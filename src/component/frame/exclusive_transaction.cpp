@@ -13,7 +13,8 @@ constexpr const char* kSavepoint = "q6_exclusive_step";
 }  // namespace
 
 ExclusiveTransaction::ExclusiveTransaction(Connection& con, std::string source,
-                                           const std::vector<std::string>& exclusion, Join join)
+                                           const std::optional<ExclusiveResource>& resource,
+                                           Join join)
     : con_(&con), source_(std::move(source)) {
   Connection* holder = join == Join::kThisThreadsWriter ? WriteTransactionHolder(con) : nullptr;
   if (holder) {
@@ -28,7 +29,9 @@ ExclusiveTransaction::ExclusiveTransaction(Connection& con, std::string source,
   }
   open_ = true;
   try {
-    for (const std::string& sql : exclusion) con_->Execute(sql, nullptr, kAdExecuteNoRecords);
+    if (resource)
+      for (const std::string& sql : con_->driver().ExclusionStatements(*resource))
+        con_->Execute(sql, nullptr, kAdExecuteNoRecords);
   } catch (...) {
     RollbackQuietly();
     throw;

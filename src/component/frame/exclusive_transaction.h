@@ -5,10 +5,12 @@
 // It begins with Connection::BeginTrans, which on SQLite is BEGIN IMMEDIATE:
 // the database's write lock is taken at once, so a second writer waits at its
 // own begin (a deferred BEGIN that reads first could not upgrade later in WAL
-// mode). On PostgreSQL the caller names the statements that shut the other
-// writers of its kind out (a table lock, an advisory lock); they run right
-// after the begin and hold until the transaction ends. Callers that rely on
-// a row lock of their own (SELECT ... FOR UPDATE) name none.
+// mode). The caller names the resource it must have to itself (the writers
+// of a table, a name all steps of its kind share); the driver says what
+// that takes on its engine (Driver::ExclusionStatements: nothing more on
+// SQLite, a table or advisory lock on PostgreSQL), run right after the
+// begin and held until the transaction ends. Callers that lock the rows
+// they read instead (kExecuteLockingRows) name none.
 //
 // Every wait is bounded by the data source's own timeout (BusyTimeout on
 // SQLite, LockTimeout on PostgreSQL); running out raises the engine's error,
@@ -25,8 +27,10 @@
 // failed step writes nothing.
 #pragma once
 
+#include <optional>
 #include <string>
-#include <vector>
+
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 
@@ -37,13 +41,15 @@ class ExclusiveTransaction {
   enum class Join { kNever, kThisThreadsWriter };
 
   // Begins the transaction on `con` (or, see above, a savepoint on the
-  // connection of this thread that holds the write lock) and runs
-  // `exclusion`. Raises what fails (0x8004D013 when a transaction is already
-  // open on `con`, E_FAIL from the engine, for instance when a wait ran
-  // out); nothing is left open then. `source` names the step in the trace.
+  // connection of this thread that holds the write lock) and takes
+  // `resource`. Raises what fails (0x8004D013 when a transaction is already
+  // open on `con`, E_FAIL from the engine with kind busy or lock_timeout when
+  // a wait ran out); nothing is left open then. `source` names the step in
+  // the trace.
   // REQUIRES: `con` is open and outlives this object.
   ExclusiveTransaction(Connection& con, std::string source,
-                       const std::vector<std::string>& exclusion = {}, Join join = Join::kNever);
+                       const std::optional<ExclusiveResource>& resource = std::nullopt,
+                       Join join = Join::kNever);
   // Rolls back unless committed. A failing rollback is written to the
   // statement trace and otherwise ignored: the error that ended the scope is
   // the one the caller needs, and the connection pool rolls back again.

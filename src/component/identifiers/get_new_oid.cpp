@@ -6,10 +6,12 @@
 // so both statements run in one transaction of the method's own connection
 // that keeps other allocators of the type out until it commits: SQLite
 // begins it with BEGIN IMMEDIATE (the database's write lock, taken before
-// the read), and on PostgreSQL the select's with(updlock) becomes FOR UPDATE,
-// which holds the counter's row. Any failure rolls the transaction back, so
-// the counter moves exactly when an OID is returned. A plain read needs no
-// transaction and writes nothing.
+// the read), and the select asks for the counter's row to be locked
+// (kExecuteLockingRows: FOR UPDATE on PostgreSQL), whatever the dialect
+// makes of its with(updlock) hint. A counter that would leave the type's
+// range fails (NextOid) before anything is written. Any failure rolls the
+// transaction back, so the counter moves exactly when an OID is returned. A
+// plain read needs no transaction and writes nothing.
 //
 // When this thread already holds the database's write lock in a transaction
 // of its own (a caller's BeginTrans on SQLite: begin, allocate the lines'
@@ -38,10 +40,10 @@ ObjectRef OIDManager::GetNewOID(Variant& DataSource, int32_t& BIStyle, bool& Loc
     return oid;
   }
 
-  ExclusiveTransaction tx(*con, "OIDManager.GetNewOID", {},
+  ExclusiveTransaction tx(*con, "OIDManager.GetNewOID", std::nullopt,
                           ExclusiveTransaction::Join::kThisThreadsWriter);
-  std::shared_ptr<Recordset> rs = tx.connection().Execute(select);
-  const std::string next = NextOid(rs->Fields()->Item(Variant("sMaxOID"))->Value());
+  std::shared_ptr<Recordset> rs = tx.connection().Execute(select, nullptr, kExecuteLockingRows);
+  const std::string next = NextOid(rs->Fields()->Item(Variant("sMaxOID"))->Value(), BIStyle);
   tx.connection().Execute(" update fd_entities set smaxoid='" + SqlEscaped(next) +
                           "' where iid= " + SqlNumber(BIStyle));
   tx.Commit();

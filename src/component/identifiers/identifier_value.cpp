@@ -31,10 +31,25 @@ ExactDecimal DecimalOf(const Variant& value) {
   }
 }
 
-std::string NextOid(const Variant& counter) {
-  std::string text =
-      std::string(kOidLength, '0') + (DecimalOf(counter) + ExactDecimal::Parse("1")).ToString();
-  return text.substr(text.size() - kOidLength);
+std::string NextOid(const Variant& counter, int32_t bi_type) {
+  const ExactDecimal current = DecimalOf(counter);
+  const std::string type = std::to_string(bi_type);
+  if (current.negative() || !current.fraction_digits().empty())
+    ThrowVb(kVbTypeMismatch, "The OID counter of type " + type + " holds " + current.ToString() +
+                                 ", which is not a whole non-negative number");
+  const std::string next = (current + ExactDecimal::Parse("1")).integer_digits();
+  const size_t type_digits = type.size() + kOidSeedZeros;
+  const char* problem = nullptr;
+  if (next.size() > kOidLength)
+    problem = "has more than fifteen digits";
+  else if (!next.starts_with(type))
+    problem = "does not begin with the type's number";
+  else if (next.size() != type_digits)
+    problem = "does not have the digits of the type's seed";
+  if (problem)
+    ThrowVb(kVbOverflow,
+            "Type " + type + " has no OID left: the next counter value, " + next + ", " + problem);
+  return std::string(kOidLength - next.size(), '0') + next;
 }
 
 Variant SingleValue(const Variant& result) {

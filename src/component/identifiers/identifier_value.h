@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "component/identifiers/exact_decimal.h"
@@ -15,6 +16,8 @@ namespace q6 {
 
 // Characters of an OID.
 constexpr size_t kOidLength = 15;
+// Zeros after the type's number in the seed of its counter.
+constexpr size_t kOidSeedZeros = 13;
 // Least number of digits of a document code.
 constexpr size_t kCodeDigits = 10;
 
@@ -25,12 +28,20 @@ constexpr size_t kCodeDigits = 10;
 // is not a number and for values of other types, Overflow (6) as Parse does.
 ExactDecimal DecimalOf(const Variant& value);
 
-// The OID that follows the counter text `counter`: counter + 1 in decimal,
-// fifteen "0" characters in front, of that the rightmost fifteen characters.
+// The OID of type `bi_type` that follows the counter `counter`: counter + 1
+// in decimal, zero-padded on the left to fifteen characters.
 // "510000000000000" -> "510000000000001"; "50000000000000" (fourteen
-// characters) -> "050000000000001"; "1230000000000000" -> "230000000000001".
-// Raises as DecimalOf.
-std::string NextOid(const Variant& counter);
+// characters, type 5) -> "050000000000001".
+// The counter must stay inside the type's own range, or two types would
+// hand out the same OIDs: the new value, without its leading zeros, must
+// have at most fifteen digits, begin with the type's decimal text and have
+// as many digits as the type's seed (the type's text and thirteen zeros).
+// Raises as DecimalOf; Type mismatch (13) for a counter that is not a whole
+// non-negative number ("-3", "5.5"); Overflow (6) for a new value outside
+// the type's range (type 51 at 519999999999999; any type at
+// 999999999999999; any type of three digits or more). Each with a text
+// that names the type and the value.
+std::string NextOid(const Variant& counter, int32_t bi_type);
 
 // The single value of a statement's result as a Variant: a Recordset gives
 // the first column of its current row, Null when it has no row; any other

@@ -32,4 +32,8 @@ std::string LockConflictMessage(const LockHolderRow& row) {
 
 void ThrowLocked(const std::string& description) { Throw(Q6_E_LOCKED, description); }
 
+void ThrowLocked(const std::string& description, const std::exception& cause) {
+  ThrowWithCauseOf(Q6_E_LOCKED, description, cause);
+}
+
 }  // namespace q6

@@ -39,5 +39,9 @@ inline constexpr const char* kLockConcurrencyFailure = "由于并发原因不能
 
 // Raises Q6_E_LOCKED with `description` and no source.
 [[noreturn]] void ThrowLocked(const std::string& description);
+// The same, keeping the kind and engine code of the failure `cause` (the
+// fixed concurrency text stands for many failures; the kind tells a busy
+// database from a missing table).
+[[noreturn]] void ThrowLocked(const std::string& description, const std::exception& cause);
 
 }  // namespace q6

@@ -61,7 +61,7 @@ std::vector<LockView> ListLocks(Connection& con) { return Read(con, LockHoldersP
 std::vector<LockView> ReleaseStaleLocks(Connection& con) {
   std::vector<LockView> released;
   if (!LockHoldersReady(con)) return released;
-  ExclusiveTransaction xact(con, "LockManager (stale locks)", LockerExclusion(con.engine()));
+  ExclusiveTransaction xact(con, "LockManager (stale locks)", LockerExclusion());
   for (LockView& v : Read(con, true)) {
     if (v.state != HolderState::kGone) continue;
     std::string who;

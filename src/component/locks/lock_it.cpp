@@ -7,8 +7,11 @@
 // ends, so two callers that ask at the same moment cannot both get the lock.
 // A conflict rolls back and raises 0x80040C1E naming the holder; any other
 // failure rolls back, writes its cause to the statement trace and raises
-// 0x80040C1E with the fixed concurrency text. The lease gives the connection
-// back on every path.
+// 0x80040C1E with the fixed concurrency text, keeping the kind and engine
+// code of the cause. An identifier longer than the engine can index is
+// refused before anything is sent, with 0x80040C1E and a text that says so
+// (the insert would fail with the engine's index error otherwise). The
+// lease gives the connection back on every path.
 //
 // Every lock taken is recorded with its holder (lock_holders.h). When the
 // data source says ReclaimStaleLocks=1 and the lock in the way belongs to a
@@ -36,10 +39,15 @@
 namespace q6 {
 namespace {
 
-// Runs the check and, when nothing is in the way, the insert. Returns the
-// conflict message, or nullopt once the row is in. The transaction ends
-// before the lease gives the connection back: committed after the insert,
-// rolled back on a conflict or an error.
+// Why `id` cannot be stored as a lock on `driver`; nullopt when it can.
+std::optional<std::string> UnindexableId(const std::string& id, const Driver& driver) {
+  const size_t limit = driver.MaxIndexedTextBytes();
+  if (id.size() <= limit) return std::nullopt;
+  return "The lock identifier is " + std::to_string(id.size()) +
+         " bytes long; the database indexes at most " + std::to_string(limit) +
+         " bytes of it, so it cannot be locked";
+}
+
 constexpr const char* kSource = "LockManager.LockIt";
 // Stale locks taken over in one call at most; each one found runs the check
 // again.
@@ -66,12 +74,17 @@ bool TookOverStaleLock(Connection& con, Recordset& conflict) {
   return true;
 }
 
+// Runs the check and, when nothing is in the way, the insert. Returns the
+// conflict message (or why the identifier is refused), or nullopt once the
+// row is in. The transaction ends before the lease gives the connection
+// back: committed after the insert, rolled back on a conflict or an error.
 std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string& query,
                                           const std::string& insert, const LockKey& key) {
   ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
+  if (auto refused = UnindexableId(key.id, lease->driver())) return refused;
   const bool record = LockHoldersReady(*lease);
   const bool reclaim = record && lease->data_source().reclaim_stale_locks;
-  ExclusiveTransaction xact(*lease, kSource, LockerExclusion(lease->engine()),
+  ExclusiveTransaction xact(*lease, kSource, LockerExclusion(),
                             ExclusiveTransaction::Join::kThisThreadsWriter);
   Connection& con = xact.connection();
   for (int take_overs = 0;; ++take_overs) {
@@ -115,7 +128,7 @@ bool LockManager::LockIt(Variant& DataSourceName, Variant& vID, std::string& Use
     if (!conflict) return true;
   } catch (const std::exception& e) {
     NoteSwallowedError("LockManager.LockIt", e);
-    ThrowLocked(kLockConcurrencyFailure);
+    ThrowLocked(kLockConcurrencyFailure, e);
   }
   ThrowLocked(*conflict);
 }

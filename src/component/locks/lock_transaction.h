@@ -3,22 +3,17 @@
 //
 // Two lockers that check at the same moment must not both find the table
 // free, so the check and the insert run in one ExclusiveTransaction that
-// excludes every other locker from its start until it ends:
-//   - SQLite: BEGIN IMMEDIATE takes the database's write lock at once.
-//   - PostgreSQL: LOCK TABLE on FD_Locks in SHARE ROW EXCLUSIVE mode, a mode
-//     that conflicts with itself and with writers but not with readers; it
-//     is held until the transaction ends.
+// keeps the lock table's writers out from its start until it ends; readers
+// go on. What that takes is the engine's affair (Driver::ExclusionStatements).
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "platform/dialect/dialect.h"
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 
-// The statements that follow the begin on `engine` to shut other lockers
-// out; none when the begin already does it (SQLite).
-std::vector<std::string> LockerExclusion(Engine engine);
+// The resource every LockIt holds while it checks and inserts.
+inline ExclusiveResource LockerExclusion() {
+  return {ExclusiveResource::Kind::kTableWriters, "FD_Locks"};
+}
 
 }  // namespace q6

@@ -1,20 +1,24 @@
 // DataManager.SaveEOMetaData: an entity's definition back into FD_Entities
 // and FD_Fields, with its chain of child entities, as one unit.
 //
-// The outermost call takes a connection, begins the transaction and shuts
-// other metadata savers out (ExclusiveTransaction with MetadataSaverExclusion), then checks the
-// caption, writes the entity row (inserted for a new entity, EditState 2;
-// rewritten otherwise), deletes the entity's field rows and sends the new
-// ones in one batch, and saves the child through this object's interface.
-// The child's call joins the open unit (SaveUnit): same connection, same
-// transaction. Only when every level has succeeded is the whole committed.
+// Only the outermost (public) call opens the unit: it takes a connection,
+// begins the transaction and shuts other metadata savers out
+// (ExclusiveTransaction with MetadataSaverExclusion). Within the unit each
+// level checks its caption, writes its entity row (inserted for a new
+// entity, EditState 2; rewritten otherwise), deletes its field rows and
+// sends the new ones in one batch, and then saves its child, with the unit
+// handed down: same connection, same transaction, no second trip to the
+// connection pool (a second connection would wait for the first one's write
+// lock on SQLite until its busy timeout). Only when every level has
+// succeeded is the whole committed.
 //
 // Every failure ends in the result False with nothing written: the
 // transaction is rolled back, the connection goes back to the pool, and the
 // error is written to the statement trace (the caller sees only False). A
 // failure before the transaction began (no connection, say) needs no
 // rollback and gets none. A caption used by another document type is told
-// to the user by the message box, once, after the rollback.
+// to the user by the message box, once, after the rollback, so that nobody
+// waits for a person to read it while the save's locks are held.
 #include "component/frame/data_manager.h"
 #include "component/frame/exclusive_transaction.h"
 #include "component/metadata/entity_row_writer.h"
@@ -22,7 +26,7 @@
 #include "component/metadata/save_pause_hook.h"
 #include "component/metadata/save_statements.h"
 #include "component/metadata/save_transaction.h"
-#include "component/metadata/save_unit.h"
+#include "component/support/error_note.h"
 #include "outside/eso/entity_object.h"
 #include "outside/services/connection_manager.h"
 #include "platform/adodb/connection.h"
@@ -42,17 +46,30 @@ constexpr int32_t kAdOpenDynamic = 2;
 constexpr int32_t kAdOptionUnspecified = -1;
 // EditState of an entity that is not in the tables yet.
 constexpr int32_t kEditStateNew = 2;
+// Levels of children one save goes down at most; a chain of ChildEO links
+// that loops back on itself ends here instead of in a stack overflow.
+constexpr int kMaxLevels = 64;
 
-void NoteFailure(const std::exception& e) noexcept {
-  try {
-    if (const auto* ce = dynamic_cast<const ComError*>(&e))
-      TraceNote(kSource, HrToString(ce->hr()) + " " + ce->description());
-    else
-      TraceNote(kSource, e.what());
-  } catch (...) {
-    // The trace is best effort; nothing may escape the error path.
-  }
-}
+// The work of one outermost save: its connection, inside its transaction,
+// and what the levels below found.
+class SaveUnit {
+ public:
+  explicit SaveUnit(std::shared_ptr<Connection> con) : con_(std::move(con)) {}
+
+  Connection& connection() const { return *con_; }
+  // The connection as recordsets take it (ActiveConnection).
+  Variant connection_variant() const { return Variant(ObjectRef(con_)); }
+
+  // A level found its caption taken; the outermost save shows the message.
+  void NoteDuplicateCaption() { duplicate_caption_ = true; }
+  bool duplicate_caption() const { return duplicate_caption_; }
+
+ private:
+  std::shared_ptr<Connection> con_;
+  bool duplicate_caption_ = false;
+};
+
+void NoteFailure(const std::exception& e) noexcept { NoteSwallowedError(kSource, e); }
 
 std::shared_ptr<EntityObject> RequireEntity(const ObjectRef& o) {
   if (!o) ThrowVb(91);
@@ -94,11 +111,13 @@ void ReplaceFields(const SaveUnit& unit, const EntityObject& eo) {
   rs->UpdateBatch(kAdAffectAll);
 }
 
-// Saves `EO` (and its children) inside `unit`. Returns false when a caption
-// is taken here or below (noted in the unit) or a child's save failed;
-// raises on any other failure.
-bool SaveWithin(DataManager& self, SaveUnit& unit, Variant& data_source, const ObjectRef& EO,
-                bool only_eo, bool set_child) {
+// Saves `EO` (and its children) inside `unit`; `level` counts the parents
+// above. Returns false when a caption is taken here or below (noted in the
+// unit); raises on any other failure.
+bool SaveWithin(SaveUnit& unit, const ObjectRef& EO, bool only_eo, bool set_child, int level) {
+  if (level >= kMaxLevels)
+    Throw(E_FAIL, "the chain of child entities is deeper than " + std::to_string(kMaxLevels) +
+                      " levels; does it loop back on itself?");
   std::shared_ptr<EntityObject> eo = RequireEntity(EO);
   if (CaptionTaken(unit.connection(), *eo)) {
     TraceNote(kSource, "the caption " + eo->Caption() + " of type " + std::to_string(eo->BIType()) +
@@ -111,9 +130,8 @@ bool SaveWithin(DataManager& self, SaveUnit& unit, Variant& data_source, const O
   ReplaceFields(unit, *eo);
   ObjectRef child = eo->ChildEOs()->ChildEO();
   if (!child || !set_child) return true;
-  bool child_only_eo = false;
-  bool child_set_child = true;
-  return self.SaveEOMetaData(data_source, child, child_only_eo, child_set_child);
+  // The child is saved whole (fields and its own child) in the same unit.
+  return SaveWithin(unit, child, false, true, level + 1);
 }
 
 void ShowDuplicateCaption() noexcept {
@@ -130,15 +148,6 @@ void ShowDuplicateCaption() noexcept {
 
 bool DataManager::SaveEOMetaData(Variant& DataSourceName, ObjectRef& EO, bool& OnlyEO,
                                  bool& SetChildEO) {
-  // A child's save: part of its parent's unit, which rolls back on False.
-  try {
-    if (SaveUnit* unit = SaveUnit::Joinable(DataSourceName))
-      return SaveWithin(*this, *unit, DataSourceName, EO, OnlyEO, SetChildEO);
-  } catch (const std::exception& e) {
-    NoteFailure(e);
-    return false;
-  }
-
   bool duplicate_caption = false;
   try {
     // Destroyed in reverse: the unit, the transaction (rolled back unless
@@ -147,10 +156,10 @@ bool DataManager::SaveEOMetaData(Variant& DataSourceName, ObjectRef& EO, bool& O
     ConnectionLease lease(DataSourceName);
     std::shared_ptr<Connection> con = As<Connection>(ObjectOf(lease.variable()));
     if (!con) ThrowVb(kVbTypeMismatch);
-    ExclusiveTransaction transaction(*con, kSource, MetadataSaverExclusion(con->engine()));
-    SaveUnit unit(con, DataSourceName);
-    if (SaveWithin(*this, unit, DataSourceName, EO, OnlyEO, SetChildEO)) {
-      PauseInsideSaveIfAsked();  // tests only: see save_pause_hook.h
+    ExclusiveTransaction transaction(*con, kSource, MetadataSaverExclusion());
+    SaveUnit unit(con);
+    if (SaveWithin(unit, EO, OnlyEO, SetChildEO, 0)) {
+      RunSavePauseHook();  // installed by tests only
       transaction.Commit();
       return true;
     }

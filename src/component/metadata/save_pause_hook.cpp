@@ -1,27 +1,35 @@
-// PauseInsideSaveIfAsked: create the marker file, wait while it exists.
+// The installed save hook, shared by the threads of the process.
 #include "component/metadata/save_pause_hook.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <string>
-#include <thread>
+#include <memory>
+#include <mutex>
 
 namespace q6 {
+namespace {
 
-void PauseInsideSaveIfAsked() noexcept {
-  const char* path = std::getenv(kSavePauseVariable);
-  if (!path || !*path) return;
-  int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  const std::string pid = std::to_string(::getpid()) + "\n";
-  bool written = ::write(fd, pid.data(), pid.size()) == static_cast<ssize_t>(pid.size());
-  ::close(fd);
-  if (!written) return;
-  const auto deadline = std::chrono::steady_clock::now() + kMaxPause;
-  while (::access(path, F_OK) == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+std::mutex g_mu;
+std::shared_ptr<const std::function<void()>> g_hook;  // guarded by g_mu
+
+}  // namespace
+
+void SetSavePauseHook(std::function<void()> hook) {
+  auto next = hook ? std::make_shared<const std::function<void()>>(std::move(hook)) : nullptr;
+  std::lock_guard<std::mutex> l(g_mu);
+  g_hook = std::move(next);
+}
+
+void RunSavePauseHook() noexcept {
+  std::shared_ptr<const std::function<void()>> hook;
+  {
+    std::lock_guard<std::mutex> l(g_mu);
+    hook = g_hook;
+  }
+  if (!hook) return;
+  try {
+    (*hook)();
+  } catch (...) {
+    // A test hook that fails lets the save go on.
+  }
 }
 
 }  // namespace q6

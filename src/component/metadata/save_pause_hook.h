@@ -1,24 +1,24 @@
-// A test-only pause inside a metadata save's open transaction.
+// A hook inside a metadata save's open transaction, for tests.
 //
 // Fault and race tests need a save held at its most delicate point: every
-// row written, nothing committed. When the environment variable
-// Q6_TEST_PAUSE_IN_SAVE names a file, the outermost SaveEOMetaData calls
-// PauseInsideSaveIfAsked() just before it commits; the call creates that
-// file (holding the process id) and waits until the file is removed again,
-// for at most kMaxPause. A test can then kill the process, or start a
-// competing saver, and let the save go on by removing the file. Without the
-// variable the call returns at once.
+// row written, nothing committed. A test installs a hook with
+// SetSavePauseHook; the outermost SaveEOMetaData runs it just before it
+// commits, and the test does what it needs there (kill the process, start a
+// competing saver, wait for a signal). Nothing in the product installs one,
+// and nothing reads the environment for it.
 #pragma once
 
-#include <chrono>
+#include <functional>
 
 namespace q6 {
 
-inline constexpr const char* kSavePauseVariable = "Q6_TEST_PAUSE_IN_SAVE";
-inline constexpr std::chrono::seconds kMaxPause{60};
+// Installs `hook` for every later save in this process; an empty function
+// removes it. Safe from any thread; a save already past the point keeps the
+// hook it found.
+void SetSavePauseHook(std::function<void()> hook);
 
-// Pauses as described above. Never raises: a file that cannot be created
-// means no pause.
-void PauseInsideSaveIfAsked() noexcept;
+// Runs the installed hook, if any. Never raises: a hook that throws is
+// taken as done.
+void RunSavePauseHook() noexcept;
 
 }  // namespace q6

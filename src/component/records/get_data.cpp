@@ -30,7 +30,7 @@ bool DataManager::GetData(ObjectRef& con, ObjectRef& EO, ObjectRef& pRS, ObjectR
     const std::shared_ptr<EntityObject> child = eo->ChildEOs()->ChildEO();
     if (!master->EOF() && child && GetChild) {
       // The first master record's key, under the alias of the key field.
-      child->SetParentOID(master->Field(eo->OIDSourceField()));
+      child->ParentOID()->SetValue(master->Field(eo->OIDSourceField()));
       const ChildSource child_source = ChildSourceOf(*child, eo->UseExpr());
       ObjectRef child_ref = child;
       int32_t child_flag = 0;

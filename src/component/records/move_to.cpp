@@ -42,7 +42,7 @@ bool DataManager::MoveTo(ObjectRef& con, ObjectRef& EO, int32_t& MoveMode, bool&
 
   const std::shared_ptr<EntityObject> child = eo->ChildEOs()->ChildEO();
   if (!child || !GetChild) return true;
-  child->SetParentOID(rs->Field(eo->OIDSourceField()));
+  child->ParentOID()->SetValue(rs->Field(eo->OIDSourceField()));
   const ChildSource child_source = ChildSourceOf(*child, eo->UseExpr());
   ObjectRef child_ref = child;
   int32_t child_flag = 0;

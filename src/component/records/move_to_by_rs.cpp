@@ -37,9 +37,10 @@ bool DataManager::MoveToByRS(ObjectRef& con, ObjectRef& EO, int32_t& MoveMode, O
 
     const std::shared_ptr<EntityObject> child = eo->ChildEOs()->ChildEO();
     if (!child || !GetChild) return true;
-    child->SetParentOID(master->Field(eo->OIDSourceField()));
+    child->ParentOID()->SetValue(master->Field(eo->OIDSourceField()));
     const std::shared_ptr<Recordset> children = RequireRecordset(cRS);
-    children->PutFilter(Variant(ChildRecordsetFilter(child->ParentField(), child->ParentOID())));
+    children->PutFilter(
+        Variant(ChildRecordsetFilter(child->ParentField(), child->ParentOID()->Value())));
     for (; !children->EOF(); children->MoveNext())
       AddChildRecord(*eo, NewChildRecord(*child, *children));
     return true;

@@ -90,7 +90,7 @@ ChildSource ChildSourceOf(const EntityObject& child, bool parent_use_expr) {
   c.table = child.SourceTable();
   c.join = parent_use_expr ? child.QryJoin() : std::string();
   c.parent_field = child.ParentField();
-  c.parent_oid = child.ParentOID();
+  c.parent_oid = child.ParentOID()->Value();
   c.key = ChildKeyColumn(child);
   return c;
 }

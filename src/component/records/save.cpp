@@ -70,12 +70,12 @@ bool DataManager::Save(ObjectRef& con, ObjectRef& EO) {
   const std::shared_ptr<EntityObject> definition = eo->ChildEOs()->ChildEO();
   if (!definition) return true;
   const Variant oid(eo->OID()->Value());
-  definition->SetParentOID(oid);
+  definition->ParentOID()->SetValue(oid);
   // A copy: the records' own saves must not see the list change under them.
   const std::vector<std::shared_ptr<EntityObject>> records = eo->ChildEOs()->Items();
   for (size_t i = 0; i < records.size(); ++i) {
     links[i]->SetValue(oid);
-    records[i]->SetParentOID(oid);
+    records[i]->ParentOID()->SetValue(oid);
     ObjectRef child = records[i];
     this->Save(con, child);
   }

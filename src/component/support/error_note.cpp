@@ -8,8 +8,15 @@
 namespace q6 {
 
 std::string SwallowedErrorText(const std::exception& e) {
-  if (const auto* ce = dynamic_cast<const ComError*>(&e))
-    return HrToString(ce->hr()) + " " + ce->description();
+  if (const auto* ce = dynamic_cast<const ComError*>(&e)) {
+    std::string text = HrToString(ce->hr()) + " ";
+    if (ce->kind() != ErrorKind::kOther || !ce->native_code().empty()) {
+      text += std::string("[") + ErrorKindName(ce->kind());
+      if (!ce->native_code().empty()) text += " " + ce->native_code();
+      text += "] ";
+    }
+    return text + ce->description();
+  }
   return e.what();
 }
 

@@ -7,7 +7,9 @@
 
 namespace q6 {
 
-// "0x80004005 <description>" for a ComError, what() for anything else.
+// "0x80004005 <description>" for a ComError ("0x80004005 [busy 5]
+// <description>" when it has a kind or an engine code), what() for anything
+// else.
 std::string SwallowedErrorText(const std::exception& e);
 
 // TraceNote(source, SwallowedErrorText(e)); never raises.

@@ -23,13 +23,43 @@ constexpr DISPID kParentOIDId = 0x60030103;
 constexpr DISPID kEditStateId = 0x60030104;
 constexpr DISPID kCloneId = 0x60030105;
 
+using HeldOID = const std::shared_ptr<OIDObject>& (EntityObject::*)() const;
+using ReplaceOID = void (EntityObject::*)(std::shared_ptr<OIDObject>);
+
+// The members of an identifier property (OID, ParentOID): the get returns the
+// held OIDObject itself, a plain put writes its text, a put by reference
+// replaces it (Nothing: a new empty one; any other class: 13).
+void AppendOIDMembers(std::vector<MemberInfo>* m, const char* name, DISPID id, HeldOID held,
+                      ReplaceOID replace) {
+  m->push_back(GetMember(name, id, {VarType::Object, "OIDObject"},
+                         [held](Dispatchable& self, std::vector<Variant>&) {
+                           return Variant((SelfAs<EntityObject>(self).*held)());
+                         }));
+  m->push_back(PutMember(name, id, ConvertedInMember(VarType::String),
+                         [held](Dispatchable& self, std::vector<Variant>& args) {
+                           (SelfAs<EntityObject>(self).*held)()->SetValue(args[0]);
+                           return Variant();
+                         }));
+  m->push_back(PutMember(
+      name, id, {VarType::Object, "OIDObject"},
+      [replace](Dispatchable& self, std::vector<Variant>& args) {
+        const ObjectRef& o = args[0].object();
+        auto oid = As<OIDObject>(o);
+        if (o && !oid) ThrowVb(kVbTypeMismatch);
+        (SelfAs<EntityObject>(self).*replace)(std::move(oid));
+        return Variant();
+      },
+      MemberKind::PropertyPutRef));
+}
+
 }  // namespace
 
 EntityObject::EntityObject()
     : members_(kEntityMembers),
       fields_(std::make_shared<EntityFields>()),
       children_(std::make_shared<EntityChildren>(this)),
-      oid_(NewOIDObject()) {}
+      oid_(NewOIDObject()),
+      parent_oid_(NewOIDObject()) {}
 
 // The children collection may outlive this object when a caller still holds
 // it; it must not keep comparing against a dead owner.
@@ -43,8 +73,8 @@ void EntityObject::SetOID(std::shared_ptr<OIDObject> oid) {
   oid_ = oid ? std::move(oid) : NewOIDObject();
 }
 
-void EntityObject::SetParentOID(const Variant& value) {
-  parent_oid_ = ValueForMember(value, VarType::String).string();
+void EntityObject::SetParentOID(std::shared_ptr<OIDObject> oid) {
+  parent_oid_ = oid ? std::move(oid) : NewOIDObject();
 }
 
 void EntityObject::SetEditState(const Variant& value) {
@@ -75,34 +105,8 @@ const InterfaceInfo& EntityObject::Info() {
                           [](Dispatchable& self, std::vector<Variant>&) {
                             return Variant(SelfAs<Self>(self).ChildEOs());
                           }));
-    m.push_back(GetMember("OID", kOIDId, {VarType::Object, "OIDObject"},
-                          [](Dispatchable& self, std::vector<Variant>&) {
-                            return Variant(SelfAs<Self>(self).OID());
-                          }));
-    m.push_back(PutMember("OID", kOIDId, ConvertedInMember(VarType::String),
-                          [](Dispatchable& self, std::vector<Variant>& args) {
-                            SelfAs<Self>(self).SetOIDValue(args[0]);
-                            return Variant();
-                          }));
-    m.push_back(PutMember(
-        "OID", kOIDId, {VarType::Object, "OIDObject"},
-        [](Dispatchable& self, std::vector<Variant>& args) {
-          const ObjectRef& o = args[0].object();
-          auto oid = As<OIDObject>(o);
-          if (o && !oid) ThrowVb(kVbTypeMismatch);
-          SelfAs<Self>(self).SetOID(std::move(oid));
-          return Variant();
-        },
-        MemberKind::PropertyPutRef));
-    m.push_back(GetMember("ParentOID", kParentOIDId, {VarType::String, ""},
-                          [](Dispatchable& self, std::vector<Variant>&) {
-                            return Variant(SelfAs<Self>(self).ParentOID());
-                          }));
-    m.push_back(PutMember("ParentOID", kParentOIDId, ConvertedInMember(VarType::String),
-                          [](Dispatchable& self, std::vector<Variant>& args) {
-                            SelfAs<Self>(self).SetParentOID(args[0]);
-                            return Variant();
-                          }));
+    AppendOIDMembers(&m, "OID", kOIDId, &Self::OID, &Self::SetOID);
+    AppendOIDMembers(&m, "ParentOID", kParentOIDId, &Self::ParentOID, &Self::SetParentOID);
     m.push_back(GetMember("EditState", kEditStateId, {VarType::Long, ""},
                           [](Dispatchable& self, std::vector<Variant>&) {
                             return Variant(SelfAs<Self>(self).EditState());

@@ -24,8 +24,12 @@
 //                                (Nothing: a new empty one); a plain put
 //                                stores the value as the identifier's text
 //                                (94 for Null).
-//   ParentOID As String          (get, put) on a child record, the OID of the
-//                                parent record (94 for Null).
+//   ParentOID As OIDObject       (get) on a child definition and on a child
+//                                record, the identifier of the parent record.
+//                                The object is this entity's own, so
+//                                `ParentOID.Value = "x"` changes it; its
+//                                default member Value gives the text. Puts
+//                                as for OID.
 //   EditState As Long            (get, put) 0 after a metadata load, 1 after a
 //                                record was loaded or saved, 2 new, 4 to be
 //                                deleted. Putting 1 clears Changed on every
@@ -113,8 +117,10 @@ class EntityObject final : public Dispatchable {
   // Sets the text of the held OIDObject (94 for Null).
   void SetOIDValue(const Variant& value) { oid_->SetValue(value); }
 
-  const std::string& ParentOID() const { return parent_oid_; }
-  void SetParentOID(const Variant& value);
+  // Never null. Write the text through ParentOID()->SetValue().
+  const std::shared_ptr<OIDObject>& ParentOID() const { return parent_oid_; }
+  // Holds `oid` from now on; null holds a new empty OIDObject.
+  void SetParentOID(std::shared_ptr<OIDObject> oid);
 
   int32_t EditState() const { return edit_state_; }
   // Converts to Long (6, 13, 94); 1 clears Changed on every field.
@@ -135,7 +141,7 @@ class EntityObject final : public Dispatchable {
   std::shared_ptr<EntityFields> fields_;
   std::shared_ptr<EntityChildren> children_;
   std::shared_ptr<OIDObject> oid_;
-  std::string parent_oid_;
+  std::shared_ptr<OIDObject> parent_oid_;
   int32_t edit_state_ = 0;
 };
 

@@ -46,7 +46,10 @@ ResultSet Connection::Run(const std::string& built) {
 std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* records_affected,
                                                int32_t options) {
   ResultSet r;
-  if (options != -1 && (options & kExecuteOneStatement)) {
+  if (options != -1 && (options & kExecuteLockingRows)) {
+    Driver& d = driver();
+    r = d.ExecuteOne(d.WithRowLock(TranslateSql(sql, d.engine())), sql);
+  } else if (options != -1 && (options & kExecuteOneStatement)) {
     Driver& d = driver();
     r = d.ExecuteOne(TranslateSql(sql, d.engine()), sql);
   } else {

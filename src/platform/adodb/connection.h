@@ -32,6 +32,10 @@ constexpr int32_t kAdExecuteNoRecords = 0x80;
 // statement (Driver::ExecuteOne), for statements completed with a caller's
 // condition or column list.
 constexpr int32_t kExecuteOneStatement = 0x10000;
+// This layer's own option bit: the text is one SELECT whose rows stay
+// locked until the transaction ends (Driver::WithRowLock), asked for
+// explicitly instead of left to how the dialect reads a lock hint.
+constexpr int32_t kExecuteLockingRows = 0x20000;
 
 class Connection : public Dispatchable {
  public:
@@ -56,7 +60,8 @@ class Connection : public Dispatchable {
   // has kAdExecuteNoRecords. `records_affected`, when given, receives the
   // number of rows changed (Long; -1 for statements that return rows).
   // With kExecuteOneStatement in `options` a text holding more than one
-  // statement is refused (E_FAIL) before any of it runs.
+  // statement is refused (E_FAIL) before any of it runs. With
+  // kExecuteLockingRows the rows read stay locked until the transaction ends.
   // Raises 3709 when closed; E_FAIL with the engine's message when the
   // statement fails.
   std::shared_ptr<Recordset> Execute(const std::string& sql, Variant* records_affected = nullptr,

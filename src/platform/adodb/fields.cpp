@@ -57,6 +57,8 @@ int32_t Field::ActualSize() const {
       return -1;
     case VarType::String:
       return static_cast<int32_t>(CharCount(v.string()));
+    case VarType::ByteArray:
+      return static_cast<int32_t>(v.bytes().size());
     case VarType::Boolean:
     case VarType::Integer:
       return 2;

@@ -25,6 +25,7 @@ Kind KindOf(const Variant& v) {
       return kDateKind;
     case VarType::String:
     case VarType::Object:
+    case VarType::ByteArray:
       return kTextKind;
     default:
       return kNumberKind;

@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <cstdint>
 
 #include "platform/trace/trace.h"
 
@@ -70,7 +71,8 @@ ResultSet Driver::Traced(const std::string& native, std::string_view built, F&& 
     return r;
   } catch (const ComError& e) {
     last_error_ = e.description();
-    TraceStatement({id_, built, native, ms(), 0, &last_error_, source_});
+    TraceStatement({id_, built, native, ms(), 0, &last_error_, source_, ErrorKindName(e.kind()),
+                    e.native_code()});
     throw;
   }
 }
@@ -105,6 +107,12 @@ std::vector<std::string> Driver::PrimaryKey(const std::string& table) {
   for (size_t i = 0; i < r.row_count; ++i) keys.push_back(r.cells[i * r.columns.size()].ToString());
   return keys;
 }
+
+std::vector<std::string> Driver::ExclusionStatements(const ExclusiveResource&) const { return {}; }
+
+std::string Driver::WithRowLock(std::string select) const { return select; }
+
+size_t Driver::MaxIndexedTextBytes() const { return SIZE_MAX; }
 
 void Driver::Begin() {
   if (InTransaction()) {

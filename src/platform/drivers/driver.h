@@ -12,8 +12,9 @@
 // (trace.h) with the text the caller built and the text sent.
 //
 // Errors: every engine error is a ComError E_FAIL (0x80004005) carrying the
-// engine's message (and SQLSTATE on PostgreSQL); each driver maps its errors
-// in its error.cpp. A Driver belongs to one thread at a time.
+// engine's message (and SQLSTATE on PostgreSQL), the kind of failure
+// (ErrorKind) and the engine's own code; each driver maps its errors in its
+// error.cpp. A Driver belongs to one thread at a time.
 #pragma once
 
 #include <chrono>
@@ -29,6 +30,8 @@
 #include "runtime/variant.h"
 
 namespace q6 {
+
+class BulkLoad;
 
 // Column types as the data access layer reports them in Field.Type.
 enum AdoType : int32_t {
@@ -60,6 +63,20 @@ struct ResultSet {
   std::vector<Variant> cells;       // row-major: row r, column c at r * columns.size() + c
   size_t row_count = 0;
   int64_t rows_affected = -1;  // rows changed by an insert, update or delete; else -1
+};
+
+// What a read-then-write step keeps to itself for the length of its
+// transaction (Driver::ExclusionStatements).
+struct ExclusiveResource {
+  enum class Kind {
+    kTableWriters,  // the table `name` against every other writer; readers go on
+    kName,          // the name `name` against every transaction that asks for it
+  };
+  Kind kind = Kind::kName;
+  std::string name;
+  // The longest wait for the resource in milliseconds; 0: the connection's
+  // own limit.
+  int max_wait_ms = 0;
 };
 
 // HRESULTs of transaction misuse.
@@ -114,6 +131,32 @@ class Driver {
   void Rollback();
   // Whether the engine has a transaction open (an explicit one).
   virtual bool InTransaction() const = 0;
+
+  // Engine differences, asked for by purpose. Each has one baseline here,
+  // overridden by the engines that need more, so that no caller has to ask
+  // which engine it talks to.
+  //
+  // The statements that, run right after Begin, keep `resource` to this
+  // transaction until it ends; waiters wait for that. Baseline: none, for
+  // an engine whose Begin already shuts every other writer out (SQLite's
+  // BEGIN IMMEDIATE takes the database's write lock).
+  virtual std::vector<std::string> ExclusionStatements(const ExclusiveResource& resource) const;
+  // `select`, the native text of one SELECT, changed so that it also locks
+  // the rows it reads until the transaction ends. Baseline: unchanged, for
+  // the same reason. A select the engine cannot lock rows for (an
+  // aggregate, say) then fails instead of reading without the lock.
+  virtual std::string WithRowLock(std::string select) const;
+  // The longest text, in bytes, that the engine's indexes take as one key;
+  // SIZE_MAX (the baseline) when there is no such limit.
+  virtual size_t MaxIndexedTextBytes() const;
+
+  // Opens a bulk load (bulk_load.h) of `columns` of `table`, names as
+  // written in the engine's SQL (quoted by the caller where needed).
+  // REQUIRES: a transaction is open and stays open until the load finishes
+  // or is dropped. Raises E_FAIL with the engine's message (an unknown
+  // table or column).
+  virtual std::unique_ptr<BulkLoad> OpenBulkLoad(const std::string& table,
+                                                 const std::vector<std::string>& columns) = 0;
 
   // False when the connection no longer works (a server that went away);
   // sends a trivial round trip on client/server engines. Never raises.

@@ -140,7 +140,11 @@ std::string TraceLine(const TraceRecord& r) {
   line += ", \"ms\": ";
   line.append(num, res.ptr);
   line += ", \"rows\": " + std::to_string(r.rows);
-  if (r.error) line += ", \"error\": " + JsonString(*r.error);
+  if (r.error) {
+    line += ", \"error\": " + JsonString(*r.error);
+    if (!r.kind.empty()) line += ", \"kind\": " + JsonString(r.kind);
+    if (!r.code.empty()) line += ", \"code\": " + JsonString(r.code);
+  }
   line += "}\n";
   return line;
 }

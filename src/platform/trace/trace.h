@@ -4,7 +4,9 @@
 // connection sends appends one line to it:
 //   {"conn": 3, "sql": "...", "native": "...", "ms": 0.412, "rows": 1,
 //    "time": "2026-12-08T05:30:00.123Z", "pid": 4711, "source": "demo"}
-// with "error": "..." after "rows" when the statement failed. "time" is UTC,
+// with "error": "..." after "rows" when the statement failed, followed by
+// "kind": "busy" and "code": "5" (the kind of failure and the engine's own
+// code, see ErrorKind; "code" only when the engine gave one). "time" is UTC,
 // "pid" the writing process and "source" the data source's name (or its
 // description without password for a connection string), so that the lines
 // of several processes appending to one file can be told apart. "sql" is the text as
@@ -30,6 +32,8 @@ struct TraceRecord {
   int64_t rows = 0;                    // rows returned, or rows affected
   const std::string* error = nullptr;  // the failure's text; null on success
   std::string_view source;             // the data source's name
+  std::string_view kind;               // with error: the kind's name ("busy")
+  std::string_view code;               // with error: the engine's code; may be ""
 };
 
 // True when a trace file is configured. Cheap: callers may skip building a

@@ -89,27 +89,38 @@ TEST_P(GetNewOidTest, Type51AllocatesFromItsSeedAndReadsStoreNothing) {
   EXPECT_EQ(Counter(51).ToString(), "510000000000002");
 }
 
-TEST_P(GetNewOidTest, AllocationsKeepFifteenCharactersOfTheExactSum) {
+TEST_P(GetNewOidTest, AllocationsKeepFifteenCharactersAndStayInTheirType) {
   const struct {
     int type;
     const char* seed;
-    const char* first;
+    const char* first;  // nullptr: the allocation fails with `hr`
     const char* second;
+    HRESULT hr;
   } rows[] = {
-      {5, "50000000000000", "050000000000001", "050000000000002"},      // padded
-      {123, "1230000000000000", "230000000000001", "230000000000002"},  // first digit lost
-      {52, "9007199254740993", "007199254740994", "007199254740995"},   // no double
-      {53, "123456789012345678901234567890123", "901234567890124", "901234567890125"},
-      {54, " 540000000000009 ", "540000000000010", "540000000000011"},
-      {55, "999999999999999", "000000000000000", "000000000000001"},
+      {5, "50000000000000", "050000000000001", "050000000000002", S_OK},  // padded
+      {54, " 540000000000009 ", "540000000000010", "540000000000011", S_OK},
+      {56, "569999999999998", "569999999999999", nullptr, VbHr(kVbOverflow)},
+      {123, "1230000000000000", nullptr, nullptr, VbHr(kVbOverflow)},  // three digits
+      {99, "999999999999999", nullptr, nullptr, VbHr(kVbOverflow)},
+      {52, "9007199254740993", nullptr, nullptr, VbHr(kVbOverflow)},
+      {1, "100000000000000", nullptr, nullptr, VbHr(kVbOverflow)},  // type 10's range
+      {57, "-3", nullptr, nullptr, VbHr(kVbTypeMismatch)},
+      {58, "5.5", nullptr, nullptr, VbHr(kVbTypeMismatch)},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.seed);
     AddType(r.type, r.seed);
-    EXPECT_EQ(Call(r.type, true), r.first);
-    EXPECT_EQ(Counter(r.type).ToString(), r.first);
-    EXPECT_EQ(Call(r.type, true), r.second);
-    EXPECT_EQ(Counter(r.type).ToString(), r.second);
+    std::string stored = r.seed;
+    for (const char* want : {r.first, r.second}) {
+      if (want) {
+        EXPECT_EQ(Call(r.type, true), want);
+        stored = want;
+      } else {
+        EXPECT_EQ(ErrorOf(r.type, true), r.hr);
+      }
+      EXPECT_EQ(Counter(r.type).ToString(), stored);
+      if (!want) break;
+    }
   }
 }
 

@@ -51,24 +51,43 @@ TEST(IdentifierValueTest, NullAndNonNumbersRaiseTheConversionErrors) {
   EXPECT_EQ(ErrorOf(Variant::Missing()), VbHr(kVbTypeMismatch));
 }
 
-TEST(IdentifierValueTest, NextOidKeepsTheRightmostFifteenCharacters) {
+TEST(IdentifierValueTest, NextOidStaysInsideTheTypesRange) {
+  const HRESULT kOverflow = VbHr(kVbOverflow);
+  const HRESULT kMismatch = VbHr(kVbTypeMismatch);
   const struct {
     const char* counter;
-    const char* next;
+    int32_t type;
+    const char* next;  // nullptr: fails with `hr`
+    HRESULT hr;
   } rows[] = {
-      {"510000000000000", "510000000000001"},
-      {"510000000000009", "510000000000010"},
-      {"50000000000000", "050000000000001"},    // one-digit type: padded
-      {"1230000000000000", "230000000000001"},  // three-digit type: first digit lost
-      {"9007199254740993", "007199254740994"},  // beyond a double's exact integers
-      {"123456789012345678901234567890123", "901234567890124"},  // beyond 29 digits
-      {"999999999999999", "000000000000000"},
-      {" 070000000000009 ", "070000000000010"},
-      {"0", "000000000000001"},
+      {"510000000000000", 51, "510000000000001", S_OK},
+      {"510000000000009", 51, "510000000000010", S_OK},
+      {"519999999999998", 51, "519999999999999", S_OK},  // the type's last OID
+      {"50000000000000", 5, "050000000000001", S_OK},    // one-digit type: padded
+      {" 070000000000009 ", 7, "070000000000010", S_OK},
+      {"5.0", 5, nullptr, kOverflow},                 // 6: not type 5's digits
+      {"519999999999999", 51, nullptr, kOverflow},    // into type 52's range
+      {"999999999999999", 99, nullptr, kOverflow},    // sixteen digits
+      {"1010000000000000", 101, nullptr, kOverflow},  // three-digit type
+      {"100000000000000", 1, nullptr, kOverflow},     // type 10's range
+      {"5999999999999", 5, nullptr, kOverflow},       // fewer digits than the seed
+      {"123456789012345678901234567890123", 12, nullptr, kOverflow},
+      {"-3", 51, nullptr, kMismatch},
+      {"5.5", 51, nullptr, kMismatch},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.counter);
-    EXPECT_EQ(NextOid(Variant(r.counter)), r.next);
+    if (r.next) {
+      EXPECT_EQ(NextOid(Variant(r.counter), r.type), r.next);
+      continue;
+    }
+    try {
+      NextOid(Variant(r.counter), r.type);
+      ADD_FAILURE() << "no error";
+    } catch (const ComError& e) {
+      EXPECT_EQ(e.hr(), r.hr);
+      EXPECT_NE(e.description().find(std::to_string(r.type)), std::string::npos) << e.description();
+    }
   }
 }
 

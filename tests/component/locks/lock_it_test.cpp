@@ -1,6 +1,7 @@
 // LockIt on both engines: the statements of every level, what is written
 // back, when nothing happens, quotes, and the failure path.
 #include <fstream>
+#include <random>
 
 #include "component/locks/lock_statements.h"
 #include "locks_fixture.h"
@@ -188,6 +189,9 @@ TEST_P(LockItTest, OtherFailuresRaiseTheConcurrencyTextAndTraceTheCause) {
     EXPECT_EQ(e.hr(), Q6_E_LOCKED);
     EXPECT_EQ(e.description(), "由于并发原因不能进行操作！");
     EXPECT_EQ(e.source(), "");
+    // The fixed text stands for the failure; its kind and code travel along.
+    EXPECT_EQ(e.kind(), ErrorKind::kConnectionLost);
+    EXPECT_EQ(e.native_code(), "14");
   }
   ASSERT_EQ(TraceNotes(trace).size(), 1u);
   EXPECT_NE(TraceNotes(trace)[0].find("LockManager.LockIt"), std::string::npos);
@@ -206,6 +210,8 @@ TEST_P(LockItTest, OtherFailuresRaiseTheConcurrencyTextAndTraceTheCause) {
   } catch (const ComError& e) {
     EXPECT_EQ(e.hr(), Q6_E_LOCKED);
     EXPECT_EQ(e.description(), "由于并发原因不能进行操作！");
+    EXPECT_EQ(e.kind(), ErrorKind::kOther);
+    EXPECT_FALSE(e.native_code().empty());
   }
   EXPECT_EQ(TraceNotes(trace).size(), 2u);
   SetTraceFile("");
@@ -214,6 +220,30 @@ TEST_P(LockItTest, OtherFailuresRaiseTheConcurrencyTextAndTraceTheCause) {
   EXPECT_EQ(cm->IdleCount(), idle + 1);
   Exec("insert into FD_Locks values('x','u','w','m','7')");
   EXPECT_EQ(Scalar("select count(*) from FD_Locks").ToLong(), 1);
+}
+
+TEST_P(LockItTest, IdentifiersLongerThanTheEngineIndexesAreRefusedClearly) {
+  // The longest identifier each engine's index on locks_id takes; 0: none.
+  const size_t limit = engine() == Engine::PostgreSQL ? 2692 : 0;
+  // Text that does not compress, so that the engine stores it as it is.
+  std::minstd_rand rng(7);
+  auto text = [&](size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += "abcdefghijklmnopqrstuvwxyz0123456789"[rng() % 36];
+    return s;
+  };
+  EXPECT_TRUE(Lock(7, text(limit ? limit : 100000), "u"));
+  ASSERT_EQ(Rows().size(), 1u);
+  if (!limit) return;
+  try {
+    Lock(7, text(limit + 1), "u");
+    ADD_FAILURE() << "no error";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.hr(), Q6_E_LOCKED);
+    EXPECT_NE(e.description().find(std::to_string(limit + 1) + " bytes"), std::string::npos)
+        << e.description();
+  }
+  EXPECT_EQ(Rows().size(), 1u);
 }
 
 Q6_INSTANTIATE_ENGINE_TEST(LockItTest);

@@ -112,7 +112,7 @@ TEST_P(GetDataTest, ChildRecordsOfTheFirstRecordOnly) {
             (std::vector<std::string>{"510000000000001", "510000000000002", "510000000000003"}));
   EXPECT_EQ(Keys(*As<Recordset>(crs), "line_oid"),
             (std::vector<std::string>{"520000000000001", "520000000000002"}));
-  EXPECT_EQ(eo->ChildEOs()->ChildEO()->ParentOID(), "510000000000001");
+  EXPECT_EQ(eo->ChildEOs()->ChildEO()->ParentOID()->Value(), "510000000000001");
   // GetData fills nothing of the entity itself.
   EXPECT_EQ(eo->OID()->Value(), "");
   EXPECT_EQ(eo->EditState(), 0);
@@ -140,7 +140,7 @@ TEST_P(GetDataTest, EmptyTypeGetChildAndMissingChildDefinition) {
                  (r.get_child ? " get" : ""));
     auto eo = r.with_child ? ReceiptWithLines() : Receipt(51);
     eo->SetBIType(Variant(r.bi));
-    if (r.with_child) eo->ChildEOs()->ChildEO()->SetParentOID(Variant("before"));
+    if (r.with_child) eo->ChildEOs()->ChildEO()->ParentOID()->SetValue(Variant("before"));
     test::StatementCapture capture;
     ObjectRef prs, crs = sentinel;
     ASSERT_TRUE(Run(eo, prs, crs, r.get_child));
@@ -155,7 +155,7 @@ TEST_P(GetDataTest, EmptyTypeGetChildAndMissingChildDefinition) {
     else
       EXPECT_TRUE(As<Recordset>(crs) && As<Recordset>(crs)->EOF());  // no lines stored
     if (r.with_child)
-      EXPECT_EQ(eo->ChildEOs()->ChildEO()->ParentOID(),
+      EXPECT_EQ(eo->ChildEOs()->ChildEO()->ParentOID()->Value(),
                 r.statements == 2 ? "510000000000001" : "before");
   }
 }

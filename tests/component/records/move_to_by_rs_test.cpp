@@ -107,7 +107,7 @@ TEST_P(MoveToByRSTest, ChildRecordsOnlyForTheFirstRecord) {
 
   ASSERT_TRUE(Move(3));
   EXPECT_EQ(Oid(), "510000000000002");
-  EXPECT_EQ(line_def->ParentOID(), "510000000000002");
+  EXPECT_EQ(line_def->ParentOID()->Value(), "510000000000002");
   EXPECT_EQ(crs().Filter().ToString(), "parent_oid = '510000000000002'");
   EXPECT_EQ(crs().RecordCount(), 0);
   EXPECT_EQ(eo_->ChildEOs()->Count(), 2) << "cRS holds the first record's lines only";
@@ -128,7 +128,7 @@ TEST_P(MoveToByRSTest, GetChildFalseAndMissingChildRecordset) {
   crs_.reset();  // called without cRS
   EXPECT_FALSE(Move(3));
   EXPECT_EQ(Oid(), "510000000000002") << "the entity is filled before the child filter fails";
-  EXPECT_EQ(line_def->ParentOID(), "510000000000002");
+  EXPECT_EQ(line_def->ParentOID()->Value(), "510000000000002");
   EXPECT_EQ(eo_->ChildEOs()->Count(), 0);
 }
 

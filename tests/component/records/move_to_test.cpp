@@ -252,10 +252,10 @@ TEST_P(MoveToTest, ChildrenAndGrandchildren) {
   EXPECT_EQ(ChildKeys(*first), (std::vector<std::string>{"530000000000001", "530000000000002"}));
   EXPECT_EQ(first->ChildEOs()->Item("K530000000000002")->Fields()->Item("note")->Value().ToString(),
             "d2");
-  EXPECT_EQ(first->ChildEOs()->ChildEO()->ParentOID(), "520000000000001");
+  EXPECT_EQ(first->ChildEOs()->ChildEO()->ParentOID()->Value(), "520000000000001");
   EXPECT_EQ(eo->ChildEOs()->Item("K520000000000002")->ChildEOs()->Count(), 0);
   // The definitions themselves hold no record.
-  EXPECT_EQ(eo->ChildEOs()->ChildEO()->ParentOID(), "510000000000001");
+  EXPECT_EQ(eo->ChildEOs()->ChildEO()->ParentOID()->Value(), "510000000000001");
   EXPECT_EQ(eo->ChildEOs()->ChildEO()->ChildEOs()->Count(), 0);
 
   // Records accumulate: the next record's lines join the earlier ones.
@@ -273,13 +273,13 @@ TEST_P(MoveToTest, GetChildFalseLeavesChildrenAlone) {
   AddThreeReceipts();
   AddLine("520000000000001", "510000000000001", 1);
   auto eo = ReceiptWithLines();
-  eo->ChildEOs()->ChildEO()->SetParentOID(Variant("before"));
+  eo->ChildEOs()->ChildEO()->ParentOID()->SetValue(Variant("before"));
   test::StatementCapture capture;
   ASSERT_TRUE(Move(eo, 0, false, false));
   EXPECT_EQ(capture.Sql().size(), 1u);
   EXPECT_EQ(eo->OID()->Value(), "510000000000001");
   EXPECT_EQ(eo->ChildEOs()->Count(), 0);
-  EXPECT_EQ(eo->ChildEOs()->ChildEO()->ParentOID(), "before");
+  EXPECT_EQ(eo->ChildEOs()->ChildEO()->ParentOID()->Value(), "before");
 }
 
 TEST_P(MoveToTest, ErrorsReachTheCaller) {

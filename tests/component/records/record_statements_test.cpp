@@ -48,7 +48,7 @@ TEST(RecordStatements, ChildJoinFollowsTheParentsUseExpr) {
   auto line = Line();
   line->SetQryJoin(Variant("left join fd_item on fd_item.code = fd_receipt_line.item"));
   line->SetUseExpr(Variant(false));
-  line->SetParentOID(Variant("510000000000001"));
+  line->ParentOID()->SetValue(Variant("510000000000001"));
   EXPECT_EQ(ChildSourceOf(*line, true).join, line->QryJoin());
   line->SetUseExpr(Variant(true));
   EXPECT_EQ(ChildSourceOf(*line, false).join, "");

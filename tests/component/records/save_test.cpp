@@ -92,7 +92,7 @@ TEST_P(SaveTest, OtherStatesDoNothingAndLeaveChildrenAlone) {
     EXPECT_TRUE(write_test::Save(dm_, nullptr, eo)) << state;
     EXPECT_TRUE(cap.Sql().empty()) << state;
     EXPECT_EQ(eo->EditState(), state);
-    EXPECT_TRUE(eo->ChildEOs()->Item(1)->ParentOID().empty()) << "children not visited";
+    EXPECT_TRUE(eo->ChildEOs()->Item(1)->ParentOID()->Value().empty()) << "children not visited";
   }
 }
 
@@ -123,6 +123,9 @@ TEST_P(SaveTest, ChildrenAreSavedByTheirOwnStates) {
   AddRecord(*eo, MakeRecord(*def, {{"ck", Variant("u")}, {"q", Variant("after")}}, "u", 3, {"q"}));
   AddRecord(*eo, MakeRecord(*def, {{"ck", Variant("d")}}, "d", 4));
   AddRecord(*eo, MakeRecord(*def, {{"ck", Variant("n")}, {"q", Variant("ignored")}}, "n", 1));
+  // A caller that holds the definition's ParentOID sees the save's value in it.
+  const ObjectRef held = def->Get("ParentOID").ToObject();
+  held->Put("Value", "stale");
 
   StatementCapture cap;
   EXPECT_TRUE(Save(eo));
@@ -133,9 +136,10 @@ TEST_P(SaveTest, ChildrenAreSavedByTheirOwnStates) {
                            "Update C Set p = '123', q = 'after' Where ck = 'u'",
                            "Delete From C Where ck = 'd'",
                        }));
-  EXPECT_EQ(def->ParentOID(), "123");
+  EXPECT_EQ(held->Get("Value"), Variant("123"));
+  EXPECT_EQ(def->ParentOID(), held);
   for (const auto& record : *eo->ChildEOs()) {
-    EXPECT_EQ(record->ParentOID(), "123");
+    EXPECT_EQ(record->ParentOID()->Value(), "123");
     EXPECT_EQ(record->Fields()->Item("p")->Value().ToString(), "123");
   }
   EXPECT_EQ(eo->ChildEOs()->Item(4)->EditState(), 1);
@@ -164,7 +168,7 @@ TEST_P(SaveTest, RecordsWithoutChildDefinitionAreNotVisited) {
   StatementCapture cap;
   EXPECT_TRUE(Save(eo));
   EXPECT_EQ(cap.Sql().size(), 1u);
-  EXPECT_TRUE(eo->ChildEOs()->Item(1)->ParentOID().empty());
+  EXPECT_TRUE(eo->ChildEOs()->Item(1)->ParentOID()->Value().empty());
 }
 
 TEST_P(SaveTest, FailuresBeforeAnyStatementLeaveEverythingAsItWas) {

@@ -36,7 +36,7 @@ std::shared_ptr<EntityObject> LoadedEntity() {
   record->Fields()->Item("line")->SetValue(1);
   eo->ChildEOs()->Add(record, "K520000000000001");
   eo->SetOIDValue("510000000000001");
-  eo->SetParentOID("P");
+  eo->ParentOID()->SetValue("P");
   eo->SetEditState(1);
   return eo;
 }
@@ -99,28 +99,45 @@ TEST(EntityObject, EditStateOneClearsChangedOfEveryField) {
   }
 }
 
-TEST(EntityObject, OIDIsAnObjectWithTextDefault) {
-  auto eo = NewEntityObject();
-  EXPECT_EQ(Variant(eo->Get("OID")).ToString(), "");
-  eo->Put("OID", "510000000000007");  // a plain put sets the text
-  EXPECT_EQ(eo->OID()->Value(), "510000000000007");
-  ObjectRef held = eo->Get("OID").ToObject();
-  EXPECT_EQ(held->Get("Value").ToString(), "510000000000007");
-  EXPECT_EQ(Variant(held).ToString(), "510000000000007");
+// OID and ParentOID both hand out the entity's own OIDObject, whose default
+// member gives its text to late-bound callers.
+TEST(EntityObject, IdentifiersAreObjectsWithTextDefault) {
+  using Held = const std::shared_ptr<OIDObject>& (EntityObject::*)() const;
+  const struct {
+    const char* member;
+    Held held;
+  } rows[] = {{"OID", &EntityObject::OID}, {"ParentOID", &EntityObject::ParentOID}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.member);
+    auto eo = NewEntityObject();
+    EXPECT_EQ(Variant(eo->Get(row.member)).ToString(), "");
+    eo->Put(row.member, "510000000000007");  // a plain put sets the text
+    EXPECT_EQ(((*eo).*row.held)()->Value(), "510000000000007");
+    ObjectRef held = eo->Get(row.member).ToObject();
+    EXPECT_EQ(held, ((*eo).*row.held)());
+    EXPECT_EQ(held->Get("Value").ToString(), "510000000000007");
+    EXPECT_EQ(Variant(held).ToString(), "510000000000007");
+    EXPECT_EQ(Variant(held).ChangeType(VarType::String), Variant("510000000000007"));
+    held->InvokeById(DISPID_VALUE, MemberKind::PropertyPut, {Variant("x")});
+    EXPECT_EQ(eo->Get(row.member).ToObject()->Get("Value"), Variant("x"));  // the same object
 
-  auto other = NewOIDObject();
-  other->Put("Value", int32_t{12});
-  eo->Invoke("OID", MemberKind::PropertyPutRef, {Variant(other)});
-  EXPECT_EQ(eo->OID(), other);
-  EXPECT_EQ(eo->OID()->Value(), "12");
-  eo->Invoke("OID", MemberKind::PropertyPutRef, {Variant::Nothing()});
-  ASSERT_NE(eo->OID(), nullptr);
-  EXPECT_EQ(eo->OID()->Value(), "");
-  EXPECT_EQ(
-      HrOf([&] { eo->Invoke("OID", MemberKind::PropertyPutRef, {Variant(NewEntityField())}); }),
-      VbHr(kVbTypeMismatch));
-  EXPECT_EQ(HrOf([&] { other->Put("Value", Variant::Null()); }), VbHr(kVbInvalidUseOfNull));
-  EXPECT_EQ(other->Value(), "12");
+    auto other = NewOIDObject();
+    other->Put("Value", int32_t{12});
+    eo->Invoke(row.member, MemberKind::PropertyPutRef, {Variant(other)});
+    EXPECT_EQ(((*eo).*row.held)(), other);
+    EXPECT_EQ(((*eo).*row.held)()->Value(), "12");
+    eo->Invoke(row.member, MemberKind::PropertyPutRef, {Variant::Nothing()});
+    ASSERT_NE(((*eo).*row.held)(), nullptr);
+    EXPECT_EQ(((*eo).*row.held)()->Value(), "");
+    EXPECT_EQ(HrOf([&] {
+                eo->Invoke(row.member, MemberKind::PropertyPutRef, {Variant(NewEntityField())});
+              }),
+              VbHr(kVbTypeMismatch));
+    EXPECT_EQ(HrOf([&] { other->Put("Value", Variant::Null()); }), VbHr(kVbInvalidUseOfNull));
+    EXPECT_EQ(other->Value(), "12");
+  }
+  auto eo = NewEntityObject();
+  EXPECT_NE(eo->OID(), eo->ParentOID());
 }
 
 TEST(EntityObject, CloneCopiesTheDefinitionWithoutTheRecord) {
@@ -155,7 +172,8 @@ TEST(EntityObject, CloneCopiesTheDefinitionWithoutTheRecord) {
   EXPECT_EQ(copy->ChildEOs()->Count(), 0);
   EXPECT_EQ(copy->OID()->Value(), "");
   EXPECT_NE(copy->OID(), eo->OID());
-  EXPECT_EQ(copy->ParentOID(), "");
+  EXPECT_EQ(copy->ParentOID()->Value(), "");
+  EXPECT_NE(copy->ParentOID(), eo->ParentOID());
   EXPECT_EQ(copy->EditState(), 0);
   // The original keeps its record.
   EXPECT_EQ(eo->ChildEOs()->Count(), 1);

@@ -55,6 +55,7 @@ TEST_P(TraceTest, EveryStatementWithBuiltAndNativeTextRowsAndErrors) {
                         TranslateSql("select top 1 locks_id from FD_Locks", engine()) + "\""));
   EXPECT_THAT(lines[2], HasSubstr("\"error\": "));
   EXPECT_THAT(lines[2], HasSubstr("nowhere"));
+  EXPECT_THAT(lines[2], HasSubstr("\"kind\": \"other\", \"code\": \""));
   EXPECT_THAT(lines[3], HasSubstr("\"sql\": \"BeginTrans\""));
   EXPECT_THAT(lines[4], HasSubstr("\"sql\": \"CommitTrans\", \"native\": \"COMMIT\""));
   for (const std::string& l : lines) {

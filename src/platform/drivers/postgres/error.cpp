@@ -1,7 +1,21 @@
 // PostgreSQL errors to ComErrors.
+//
+// The kind is read from the SQLSTATE the server sends with every error:
+//   lock_timeout    55P03 lock_not_available (lock_timeout ran out, NOWAIT)
+//   deadlock        40P01 deadlock_detected
+//   serialization   40001 serialization_failure
+//   constraint      class 23 (integrity constraint violation)
+//   connection_lost class 08 (connection exception), 57P01..57P03 (the
+//                   server shut the session down), and any failure without a
+//                   result on a connection libpq reports as broken
+//   other           everything else
+// PostgreSQL has no busy state of its own: a wait for a lock ends as a lock
+// timeout.
 #include "platform/drivers/postgres/error.h"
 
 #include <libpq-fe.h>
+
+#include <string_view>
 
 #include "runtime/com_error.h"
 
@@ -14,6 +28,17 @@ std::string TrimEnd(std::string s) {
 }
 
 }  // namespace
+
+ErrorKind KindOf(std::string_view sqlstate, bool connection_broken) {
+  if (sqlstate == "55P03") return ErrorKind::kLockTimeout;
+  if (sqlstate == "40P01") return ErrorKind::kDeadlock;
+  if (sqlstate == "40001") return ErrorKind::kSerialization;
+  if (sqlstate.starts_with("23")) return ErrorKind::kConstraint;
+  if (sqlstate.starts_with("08") || sqlstate == "57P01" || sqlstate == "57P02" ||
+      sqlstate == "57P03")
+    return ErrorKind::kConnectionLost;
+  return connection_broken ? ErrorKind::kConnectionLost : ErrorKind::kOther;
+}
 
 void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context) {
   std::string msg;
@@ -29,12 +54,14 @@ void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context)
   if (const char* detail = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL) : nullptr)
     msg += std::string(". ") + detail;
   if (!context.empty()) msg = context + ": " + msg;
-  Throw(E_FAIL, msg, "PostgreSQL");
+  const bool broken = conn && PQstatus(conn) == CONNECTION_BAD;
+  throw ComError(E_FAIL, msg, "PostgreSQL", KindOf(state ? state : "", broken), state ? state : "");
 }
 
 void ThrowConnectError(pg_conn* conn, const std::string& described) {
   std::string msg = TrimEnd(conn ? PQerrorMessage(conn) : "out of memory");
-  Throw(E_FAIL, "Cannot connect to PostgreSQL (" + described + "): " + msg, "PostgreSQL");
+  throw ComError(E_FAIL, "Cannot connect to PostgreSQL (" + described + "): " + msg, "PostgreSQL",
+                 ErrorKind::kConnectionLost, "");
 }
 
 }  // namespace q6::postgres

@@ -42,6 +42,13 @@ std::string Quoted(const std::string& v) {
   return out + "'";
 }
 
+// `text` as a SQL string literal.
+std::string Literal(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out + "'";
+}
+
 // SQLSTATE of a statement cancelled because its lock wait ran out.
 constexpr const char* kLockNotAvailable = "55P03";
 
@@ -221,6 +228,30 @@ std::optional<bool> PgDriver::ServerSessionExists(const ServerSession& s) {
   if (r.row_count == 0) return false;
   if (r.cells[0].IsNull() || s.started.empty()) return std::nullopt;
   return r.cells[0].ToString() == s.started;
+}
+
+std::vector<std::string> PgDriver::ExclusionStatements(const ExclusiveResource& resource) const {
+  std::vector<std::string> out;
+  if (const int ms = resource.max_wait_ms; ms > 0)
+    out.push_back("SET LOCAL lock_timeout = '" +
+                  (ms % 1000 ? std::to_string(ms) + "ms" : std::to_string(ms / 1000) + "s") + "'");
+  if (resource.kind == ExclusiveResource::Kind::kTableWriters)
+    out.push_back("LOCK TABLE " + resource.name + " IN SHARE ROW EXCLUSIVE MODE");
+  else
+    out.push_back("select pg_advisory_xact_lock(hashtext(" + Literal(resource.name) + "))");
+  return out;
+}
+
+std::string PgDriver::WithRowLock(std::string select) const {
+  size_t end = select.find_last_not_of(" \t\r\n;");
+  select.erase(end == std::string::npos ? 0 : end + 1);
+  constexpr std::string_view kForUpdate = " FOR UPDATE";
+  const bool has =
+      select.size() >= kForUpdate.size() &&
+      std::equal(kForUpdate.rbegin(), kForUpdate.rend(), select.rbegin(),
+                 [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); });
+  if (!has) select += kForUpdate;
+  return select;
 }
 
 std::string PgDriver::PrimaryKeyQuery() const {

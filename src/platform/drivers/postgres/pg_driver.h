@@ -27,6 +27,9 @@ class PgDriver : public Driver {
   // Tracked by libpq from the server's own transaction status, so it stays
   // right when a statement inside a transaction fails.
   bool InTransaction() const override;
+  // COPY ... FROM STDIN (postgres/bulk_load.cpp).
+  std::unique_ptr<BulkLoad> OpenBulkLoad(const std::string& table,
+                                         const std::vector<std::string>& columns) override;
   // Sends an empty statement; false when the server went away.
   bool IsAlive() override;
 
@@ -36,6 +39,17 @@ class PgDriver : public Driver {
   // was reused): false; the same start: true; a start this login may not
   // see: nullopt.
   std::optional<bool> ServerSessionExists(const ServerSession& s) override;
+  // A table's writers are shut out by LOCK TABLE in SHARE ROW EXCLUSIVE
+  // mode (it conflicts with itself and with writers, not with readers); a
+  // name by a transaction-level advisory lock on its hash, which the server
+  // drops at commit or rollback, or when the session dies. A wait limit
+  // becomes the transaction's lock_timeout.
+  std::vector<std::string> ExclusionStatements(const ExclusiveResource& resource) const override;
+  // Appends FOR UPDATE, unless the select already ends with it.
+  std::string WithRowLock(std::string select) const override;
+  // A btree entry holds at most 2704 bytes, its 8-byte header and the
+  // text's 4-byte length included (texts are not compressed in this count).
+  size_t MaxIndexedTextBytes() const override { return 2692; }
 
   // The libpq conninfo text for `ds` (password included: never show it).
   static std::string ConnInfo(const DataSource& ds);

@@ -9,6 +9,8 @@
 #include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <limits>
+#include <new>
 
 #include "runtime/value_date.h"
 #include "runtime/value_number_text.h"
@@ -18,6 +20,7 @@ namespace {
 
 enum Oid_ : unsigned {
   kBool = 16,
+  kBytea = 17,
   kInt8 = 20,
   kInt2 = 21,
   kInt4 = 23,
@@ -30,7 +33,7 @@ enum Oid_ : unsigned {
   kNumeric = 1700,
 };
 
-enum class Reader { kLong, kInt8, kDouble, kNumeric, kBool, kDate, kString };
+enum class Reader { kLong, kInt8, kDouble, kNumeric, kBool, kDate, kBytes, kString };
 
 Reader ReaderOf(unsigned oid) {
   switch (oid) {
@@ -47,6 +50,8 @@ Reader ReaderOf(unsigned oid) {
       return Reader::kNumeric;
     case kBool:
       return Reader::kBool;
+    case kBytea:
+      return Reader::kBytes;
     case kDate:
     case kTimestamp:
     case kTimestampTz:
@@ -72,6 +77,8 @@ int32_t AdoTypeOf(unsigned oid) {
       return kAdNumeric;
     case kBool:
       return kAdBoolean;
+    case kBytea:
+      return kAdLongVarBinary;
     case kDate:
     case kTimestamp:
     case kTimestampTz:
@@ -97,7 +104,59 @@ bool ReadDate(std::string_view s, double* days) {
   return true;
 }
 
-Variant Read(Reader r, const char* p, int len) {
+// The server's spellings of the floating values that are not numbers.
+bool ReadSpecialFloat(std::string_view s, double* out) {
+  if (s == "NaN")
+    *out = std::numeric_limits<double>::quiet_NaN();
+  else if (s == "Infinity")
+    *out = std::numeric_limits<double>::infinity();
+  else if (s == "-Infinity")
+    *out = -std::numeric_limits<double>::infinity();
+  else
+    return false;
+  return true;
+}
+
+// `text` (a numeric as the server writes it: sign, digits, point, digits)
+// in the canonical form Decimal::ToString gives: no leading zeros before
+// the point, no trailing zeros after it, no "-0".
+std::string CanonicalNumeric(std::string_view text) {
+  bool negative = !text.empty() && text[0] == '-';
+  if (negative) text.remove_prefix(1);
+  const size_t point = text.find('.');
+  std::string_view whole = text.substr(0, point);
+  std::string_view frac = point == std::string_view::npos ? "" : text.substr(point + 1);
+  while (whole.size() > 1 && whole[0] == '0') whole.remove_prefix(1);
+  while (!frac.empty() && frac.back() == '0') frac.remove_suffix(1);
+  std::string out(whole.empty() ? "0" : whole);
+  if (!frac.empty()) out += "." + std::string(frac);
+  if (negative && out != "0") out.insert(0, "-");
+  return out;
+}
+
+// A numeric value exactly as a Decimal, NaN and the infinities as Doubles.
+// Raises Overflow (6) naming `column` for a value the Decimal type cannot
+// hold without losing digits.
+Variant ReadNumeric(std::string_view s, const char* column) {
+  Decimal d;
+  if (Decimal::TryParse(s, &d) && d.ToString() == CanonicalNumeric(s)) return Variant(d);
+  double special = 0;
+  if (ReadSpecialFloat(s, &special)) return Variant(special);
+  ThrowVb(kVbOverflow, "Overflow: the value " + std::string(s) + " of column " + column +
+                           " has more digits than the Decimal type holds exactly");
+}
+
+// bytea in the server's text form ("\x4142" or the older escape form).
+Variant ReadBytes(const char* p) {
+  size_t n = 0;
+  unsigned char* raw = PQunescapeBytea(reinterpret_cast<const unsigned char*>(p), &n);
+  if (!raw) throw std::bad_alloc();
+  ByteArray bytes(raw, raw + n);
+  PQfreemem(raw);
+  return Variant(std::move(bytes));
+}
+
+Variant Read(Reader r, const char* p, int len, const char* column) {
   std::string_view s(p, static_cast<size_t>(len));
   switch (r) {
     case Reader::kLong:
@@ -110,16 +169,14 @@ Variant Read(Reader r, const char* p, int len) {
     }
     case Reader::kDouble: {
       double d = 0;
-      if (value::ParseDouble(s, &d) == value::ParseStatus::kOk) return Variant(d);
-      return Variant(std::string(s));  // NaN, Infinity
-    }
-    case Reader::kNumeric: {
-      Decimal d;
-      if (Decimal::TryParse(s, &d)) return Variant(d);
-      double x = 0;
-      if (value::ParseDouble(s, &x) == value::ParseStatus::kOk) return Variant(x);
+      if (value::ParseDouble(s, &d) == value::ParseStatus::kOk || ReadSpecialFloat(s, &d))
+        return Variant(d);
       return Variant(std::string(s));
     }
+    case Reader::kNumeric:
+      return ReadNumeric(s, column);
+    case Reader::kBytes:
+      return ReadBytes(p);
     case Reader::kBool:
       return Variant(len > 0 && p[0] == 't');
     case Reader::kDate: {
@@ -157,7 +214,8 @@ void AppendRows(const pg_result* res, std::vector<Variant>* cells) {
       if (PQgetisnull(res, r, c))
         cells->emplace_back(NullValue{});
       else
-        cells->push_back(Read(readers[c], PQgetvalue(res, r, c), PQgetlength(res, r, c)));
+        cells->push_back(
+            Read(readers[c], PQgetvalue(res, r, c), PQgetlength(res, r, c), PQfname(res, c)));
     }
 }
 
@@ -180,6 +238,16 @@ bool ParamText(const Variant& value, std::string* out) {
     case VarType::Date:
       *out = value::FormatDate(v.ToDate().days);
       return true;
+    case VarType::ByteArray: {
+      static constexpr char kHex[] = "0123456789abcdef";
+      const ByteArray& b = v.bytes();
+      out->assign("\\x");
+      for (uint8_t byte : b) {
+        *out += kHex[byte >> 4];
+        *out += kHex[byte & 15];
+      }
+      return true;
+    }
     default:
       *out = v.ToString();
       return true;

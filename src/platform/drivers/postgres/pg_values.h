@@ -14,13 +14,17 @@ namespace q6::postgres {
 std::vector<ColumnInfo> ColumnsOf(const pg_result* res);
 
 // Appends every row of `res` to `cells` (text format): int2/int4 as Long,
-// int8 as Long when it fits 32 bits else Decimal, numeric as Decimal (Double
-// beyond its range), float4/float8 as Double, bool as Boolean, date and
-// timestamp as Date, NULL as Null, everything else as String.
+// int8 as Long when it fits 32 bits else Decimal, numeric as Decimal
+// exactly (NaN and the infinities as Double), float4/float8 as Double
+// (NaN and the infinities included), bool as Boolean, date and timestamp as
+// Date, bytea as a byte array, NULL as Null, everything else as String.
+// Raises Overflow (6), naming the column, for a numeric the Decimal type
+// cannot hold without losing digits.
 void AppendRows(const pg_result* res, std::vector<Variant>* cells);
 
 // The text a parameter is sent as; false for NULL (Null, Empty, Missing).
-// Booleans are "1"/"0", Doubles are written so that they read back exactly.
+// Booleans are "1"/"0", Doubles are written so that they read back exactly,
+// byte arrays in bytea's hex form ("\x4142").
 bool ParamText(const Variant& v, std::string* out);
 
 }  // namespace q6::postgres

@@ -110,9 +110,11 @@ SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms) {
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    int ext = db_ ? sqlite3_extended_errcode(db_) : rc;
     sqlite3_close(db_);
     db_ = nullptr;
-    Throw(E_FAIL, "Cannot open the SQLite database " + path + ": " + msg, "SQLite");
+    throw ComError(E_FAIL, "Cannot open the SQLite database " + path + ": " + msg, "SQLite",
+                   KindOf(ext), std::to_string(ext));
   }
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_handler(db_, RetryWhileBusy, &busy_);

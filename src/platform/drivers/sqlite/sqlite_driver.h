@@ -26,6 +26,9 @@ class SqliteDriver : public Driver {
   Engine engine() const override { return Engine::SQLite; }
   std::string Placeholder(int n) const override { return "?" + std::to_string(n); }
   bool InTransaction() const override;
+  // A prepared INSERT reused for every row (sqlite/bulk_load.cpp).
+  std::unique_ptr<BulkLoad> OpenBulkLoad(const std::string& table,
+                                         const std::vector<std::string>& columns) override;
   bool IsAlive() override { return db_ != nullptr; }
   // "device:inode" of the database file; "" for an in-memory database.
   std::string WriteLockKey() const override { return file_key_; }

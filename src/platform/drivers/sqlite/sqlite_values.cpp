@@ -68,7 +68,13 @@ void AppendRow(sqlite3_stmt* stmt, int ncols, std::vector<Variant>* cells) {
       case SQLITE_NULL:
         cells->emplace_back(NullValue{});
         break;
-      default: {  // TEXT, BLOB
+      case SQLITE_BLOB: {
+        const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, i));
+        int len = sqlite3_column_bytes(stmt, i);
+        cells->emplace_back(p ? ByteArray(p, p + len) : ByteArray());
+        break;
+      }
+      default: {  // TEXT
         const char* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
         int len = sqlite3_column_bytes(stmt, i);
         cells->emplace_back(std::string(p ? p : "", static_cast<size_t>(len)));
@@ -108,6 +114,12 @@ int Bind(sqlite3_stmt* stmt, int n, const Variant& value) {
     case VarType::Date: {
       std::string s = value::FormatDate(v.ToDate().days);
       return sqlite3_bind_text(stmt, n, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    case VarType::ByteArray: {
+      // A null pointer would bind NULL: an empty array is a blob of no bytes.
+      const ByteArray& b = v.bytes();
+      if (b.empty()) return sqlite3_bind_zeroblob(stmt, n, 0);
+      return sqlite3_bind_blob64(stmt, n, b.data(), b.size(), SQLITE_TRANSIENT);
     }
     default: {
       std::string s = v.ToString();

@@ -1,0 +1,138 @@
+// The import: plan, refuse or write table by table.
+#include "import/importer.h"
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "import/plan.h"
+#include "import/row_shape.h"
+#include "import/script_parser.h"
+#include "import/table_writer.h"
+#include "runtime/com_error.h"
+
+namespace q6::import {
+
+bool ImportReport::ok() const {
+  if (refused || !errors.empty()) return false;
+  for (const TableReport& t : tables)
+    if (!t.error.empty()) return false;
+  return true;
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int64_t kProgressEvery = 8192;
+
+// Writes the rows of one table's INSERT ranges, parsing them again.
+class WriteSink : public ScriptSink {
+ public:
+  WriteSink(const PlannedTable& t, TableWriter& w, const std::function<void()>& tick)
+      : writer_(w), shape_(t.def, t.load_columns), tick_(tick) {}
+  void OnTable(TableDef) override {}
+  void OnDefault(const std::string&, const std::string&, const std::string&) override {}
+  void OnPrimaryKey(const std::string&, std::vector<std::string>) override {}
+  void OnIndex(const std::string&, IndexDef) override {}
+  void OnTableNote(const std::string&, const std::string&) override {}
+  void OnSkipped(const std::string&) override {}
+  void OnRow(const std::string&, const std::vector<std::string>& columns,
+             const std::vector<Literal>& values, size_t, size_t) override {
+    values_ = values;
+    std::string error;
+    if (!Write(columns, values_, &error)) Throw(E_FAIL, error);
+  }
+  // False with `*error` for a row that does not fit the table.
+  bool Write(const std::vector<std::string>& columns, std::vector<Literal>& values,
+             std::string* error) {
+    if (!shape_.Convert(columns, values, &row_, error)) return false;
+    writer_.Add(row_);
+    tick_();
+    return true;
+  }
+
+ private:
+  TableWriter& writer_;
+  RowShape shape_;
+  std::vector<Variant> row_;
+  std::vector<Literal> values_;
+  const std::function<void()>& tick_;
+};
+
+void Fill(const Plan& plan, const PlannedTable& t, TableWriter& w,
+          const std::function<void()>& tick) {
+  WriteSink sink(t, w, tick);
+  for (const RowRange& r : t.ranges) {
+    std::string_view text(plan.texts[r.file]);
+    try {
+      ParseBatch(text.substr(r.begin, r.end - r.begin), sink);
+    } catch (const BatchError& e) {
+      Throw(E_FAIL, "rows changed between reads: " + e.error.message);
+    }
+  }
+  for (const BcpSource& src : t.bcp) {
+    std::ifstream in(src.data_path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    std::string bytes = all.str();
+    BcpReader reader(bytes, src.format);
+    std::vector<Literal> lits;
+    std::string error;
+    while (reader.Next(&lits))
+      if (!sink.Write(reader.columns(), lits, &error))
+        Throw(E_FAIL, src.data_path + " row " + std::to_string(reader.row_number()) + ": " + error);
+  }
+}
+
+}  // namespace
+
+ImportReport Import(Connection& con, const std::vector<std::string>& files,
+                    const ImportOptions& options) {
+  Plan plan = MakePlan(files, options.dry_run);
+  ImportReport report;
+  report.dry_run = options.dry_run;
+  report.skipped = plan.skipped;
+  report.errors = plan.errors;
+  Driver& driver = con.driver();
+  for (const PlannedTable& t : plan.tables) {
+    TableReport tr{t.def.name, t.rows, false, t.error, t.def.notes, 0};
+    TableStatements(t.def, driver.engine(), &tr.notes);
+    report.tables.push_back(std::move(tr));
+    if (t.error.empty() && TableExists(driver, t.def.name)) report.existing.push_back(t.def.name);
+  }
+  if (!report.existing.empty() && !options.replace) {
+    report.refused = true;
+    return report;
+  }
+  if (options.dry_run) return report;
+  if (driver.engine() == Engine::PostgreSQL)
+    driver.Execute("CREATE EXTENSION IF NOT EXISTS citext");
+  size_t i = 0;
+  for (const PlannedTable& t : plan.tables) {
+    TableReport& tr = report.tables[i++];
+    if (!t.error.empty()) continue;
+    auto start = Clock::now();
+    int64_t done = 0;
+    auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    std::function<void()> tick = [&] {
+      if (++done % kProgressEvery == 0 && options.progress)
+        options.progress(t.def.name, done, t.rows, seconds());
+    };
+    try {
+      TableWriter writer(driver, t.def, t.load_columns, options.replace);
+      Fill(plan, t, writer, tick);
+      writer.Commit();
+      tr.written = true;
+      tr.rows = done;
+      for (const std::string& e : report.existing)
+        if (e == t.def.name) report.replaced.push_back(e);
+    } catch (const ComError& e) {
+      tr.error = e.description();
+    }
+    tr.seconds = seconds();
+    if (options.progress) options.progress(t.def.name, done, done, tr.seconds);
+  }
+  return report;
+}
+
+}  // namespace q6::import

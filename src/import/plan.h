@@ -1,0 +1,56 @@
+// What an import will do, worked out from its files before anything is
+// written: the tables, where their rows are, and every value checked.
+//
+// Files ending in .sql are scripts; any other file is a bcp character
+// export loaded into the table named by its file name (orders.dat ->
+// orders), with its format file beside it (orders.fmt). A table whose
+// batch has a syntax error, or one of whose rows does not fit its columns,
+// is marked failed with the reason and is not written at all.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "import/bcp_reader.h"
+#include "import/table_def.h"
+
+namespace q6::import {
+
+// INSERT statements of one table, in the decoded text of a script.
+struct RowRange {
+  size_t file = 0;  // index into Plan::texts
+  size_t begin = 0, end = 0;
+};
+
+struct BcpSource {
+  std::string data_path;
+  BcpFormat format;
+};
+
+struct PlannedTable {
+  TableDef def;
+  std::vector<std::string> load_columns;  // carried columns named by the first source
+  std::vector<RowRange> ranges;
+  std::vector<BcpSource> bcp;
+  int64_t rows = 0;
+  std::string source;  // the file that defines it
+  std::string error;   // why it is not written; "" when it will be
+};
+
+struct Plan {
+  std::vector<std::string> texts;    // decoded scripts, by file index
+  std::deque<PlannedTable> tables;   // a deque: pointers to its tables stay valid
+  std::vector<std::string> skipped;  // objects not carried
+  std::vector<std::string> errors;   // batch and file errors, with place
+
+  PlannedTable* Find(const std::string& name);
+};
+
+// Reads and checks `files`. Raises E_FAIL for a file that cannot be read;
+// everything else is recorded in the plan. Without `check_bcp_rows` only
+// the format files of bcp exports are read: their rows are counted and
+// checked as they are written (a bad row then rolls its table back).
+Plan MakePlan(const std::vector<std::string>& files, bool check_bcp_rows);
+
+}  // namespace q6::import

@@ -1,0 +1,84 @@
+#include "import/row_shape.h"
+
+#include <strings.h>
+
+namespace q6::import {
+
+std::vector<std::string> CarriedColumns(const TableDef& def) {
+  std::vector<std::string> out;
+  for (const ColumnDef& c : def.columns)
+    if (MapType(c, Engine::SQLite).kind != ValueKind::kNone) out.push_back(c.name);
+  return out;
+}
+
+RowShape::RowShape(const TableDef& def, std::vector<std::string> load_columns)
+    : def_(def), load_(std::move(load_columns)) {
+  for (const std::string& n : load_)
+    load_kinds_.push_back(MapType(*def_.Find(n), Engine::SQLite).kind);
+}
+
+void RowShape::Map(const std::vector<std::string>& source_columns) {
+  mapped_ = true;
+  mapped_for_ = source_columns;
+  map_error_.clear();
+  slots_.clear();
+  std::vector<std::string> names = source_columns;
+  if (names.empty())
+    for (const ColumnDef& c : def_.columns) names.push_back(c.name);
+  for (const std::string& n : names) {
+    if (!def_.Find(n)) {
+      map_error_ = "no column " + n + " in table " + def_.name;
+      return;
+    }
+    int slot = -1;
+    for (size_t i = 0; i < load_.size(); ++i)
+      if (strcasecmp(load_[i].c_str(), n.c_str()) == 0) slot = static_cast<int>(i);
+    slots_.push_back(slot);
+  }
+}
+
+bool RowShape::Fits(const std::vector<std::string>& source_columns, size_t count,
+                    std::string* error) {
+  if (!mapped_ || source_columns != mapped_for_) Map(source_columns);
+  if (!map_error_.empty()) return *error = map_error_, false;
+  if (count != slots_.size()) {
+    *error = std::to_string(count) + " values for " + std::to_string(slots_.size()) + " columns";
+    return false;
+  }
+  return true;
+}
+
+bool RowShape::Check(const std::vector<std::string>& source_columns,
+                     const std::vector<Literal>& values, std::string* error) {
+  if (!Fits(source_columns, values.size(), error)) return false;
+  for (size_t i = 0; i < values.size(); ++i) {
+    int s = slots_[i];
+    if (s < 0 || load_kinds_[s] == ValueKind::kText) continue;
+    if (!ToValue(load_kinds_[s], values[i], &scratch_, error)) {
+      *error = "column " + load_[s] + ": " + *error;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RowShape::Convert(const std::vector<std::string>& source_columns, std::vector<Literal>& values,
+                       std::vector<Variant>* out, std::string* error) {
+  if (!Fits(source_columns, values.size(), error)) return false;
+  out->assign(load_.size(), Variant::Null());
+  for (size_t i = 0; i < values.size(); ++i) {
+    int s = slots_[i];
+    if (s < 0) continue;
+    if (load_kinds_[s] == ValueKind::kText && values[i].kind != Literal::kNull) {
+      (*out)[s] = Variant(std::move(values[i].text));
+      continue;
+    }
+    if (!ToValue(load_kinds_[s], values[i], &(*out)[s], error)) {
+      *error = "column " + load_[s] + ": " + *error;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace q6::import

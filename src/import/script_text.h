@@ -1,0 +1,33 @@
+// The text of a script file: its encoding and its batches.
+//
+// Scripts come as UTF-8 (with or without a byte-order mark) or as UTF-16
+// with a byte-order mark (FF FE little-endian, FE FF big-endian). Batches
+// are separated by lines holding only GO (any case, blanks around it, an
+// optional repeat count, which is ignored).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace q6::import {
+
+// File bytes as UTF-8 text, the byte-order mark removed.
+std::string DecodeScriptBytes(std::string_view bytes);
+
+// Reads and decodes a whole file. Raises E_FAIL naming the file when it
+// cannot be read.
+std::string ReadTextFile(const std::string& path);
+
+struct Batch {
+  int number = 0;      // 1-based
+  int first_line = 0;  // 1-based line of the batch's first line in the file
+  size_t offset = 0;   // of the batch's text in the file's text
+  std::string_view text;
+};
+
+// The batches of `text`, empty ones (blanks only) left out. The views point
+// into `text`.
+std::vector<Batch> SplitBatches(std::string_view text);
+
+}  // namespace q6::import

@@ -1,0 +1,80 @@
+// Bulk loads on SQLite: one INSERT prepared once, bound and stepped per row.
+#include "platform/drivers/bulk_load.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "platform/drivers/sqlite/error.h"
+#include "platform/drivers/sqlite/sqlite_driver.h"
+#include "platform/drivers/sqlite/sqlite_values.h"
+
+namespace q6::sqlite {
+namespace {
+
+class SqliteBulkLoad : public BulkLoad {
+ public:
+  SqliteBulkLoad(sqlite3* db, int64_t conn, std::string sql, size_t ncols)
+      : db_(db), conn_(conn), sql_(std::move(sql)), ncols_(ncols) {
+    int rc = sqlite3_prepare_v2(db_, sql_.c_str(), static_cast<int>(sql_.size()), &stmt_, nullptr);
+    if (rc != SQLITE_OK) Fail(rc);
+  }
+  ~SqliteBulkLoad() override { sqlite3_finalize(stmt_); }
+
+  void Add(const std::vector<Variant>& row) override {
+    if (row.size() != ncols_)
+      Throw(E_FAIL, "A bulk-load row has " + std::to_string(row.size()) + " values for " +
+                        std::to_string(ncols_) + " columns");
+    for (size_t i = 0; i < ncols_; ++i) {
+      const Variant& v = row[i];
+      int rc;
+      if (v.type() == VarType::String) {
+        // Bound in place: the row outlives the step.
+        const std::string& s = v.string();
+        if (std::memchr(s.data(), 0, s.size()))
+          Throw(E_FAIL, "A text value holds a NUL character, which no engine accepts");
+        rc = sqlite3_bind_text(stmt_, static_cast<int>(i + 1), s.data(), static_cast<int>(s.size()),
+                               SQLITE_STATIC);
+      } else {
+        rc = Bind(stmt_, static_cast<int>(i + 1), v);
+      }
+      if (rc != SQLITE_OK) Fail(rc);
+    }
+    int rc = sqlite3_step(stmt_);
+    sqlite3_reset(stmt_);
+    if (rc != SQLITE_DONE) Fail(rc);
+    ++rows_;
+  }
+
+  void Finish() override { TraceBulkLoad(conn_, sql_, Ms(), rows_, nullptr); }
+
+ private:
+  double Ms() const {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_)
+        .count();
+  }
+  [[noreturn]] void Fail(int rc) {
+    std::string msg = sqlite3_errmsg(db_);
+    TraceBulkLoad(conn_, sql_, Ms(), rows_, &msg);
+    ThrowError(db_, rc);
+  }
+
+  sqlite3* db_;
+  int64_t conn_;
+  std::string sql_;
+  size_t ncols_;
+  sqlite3_stmt* stmt_ = nullptr;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+std::unique_ptr<BulkLoad> SqliteDriver::OpenBulkLoad(const std::string& table,
+                                                     const std::vector<std::string>& columns) {
+  std::string sql = "INSERT INTO " + table + " (" + BulkColumnList(columns) + ") VALUES (";
+  for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + Placeholder(int(i + 1));
+  return std::make_unique<SqliteBulkLoad>(db_, id(), sql + ")", columns.size());
+}
+
+}  // namespace q6::sqlite

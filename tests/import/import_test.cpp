@@ -1,0 +1,278 @@
+// Importing generated scripts and bcp exports, on both engines: values read
+// back through ADODB.Recordset equal the source, a broken table leaves
+// nothing behind, a dry run writes nothing, existing tables are refused.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+#include "import/importer.h"
+#include "import/row_shape.h"
+#include "import/script_parser.h"
+#include "import/script_text.h"
+#include "support/test_db.h"
+
+namespace q6::import {
+namespace {
+
+using test::EngineTest;
+
+std::string Utf16Le(const std::string& utf8, bool bom = true) {
+  std::string out = bom ? "\xFF\xFE" : "";
+  std::u32string cps;
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char c = utf8[i];
+    int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    char32_t cp = n == 1 ? c : c & (0x7F >> n);
+    for (int k = 1; k < n; ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
+    i += n;
+    auto unit = [&](char32_t u) { out += char(u & 0xFF), out += char(u >> 8); };
+    if (cp >= 0x10000)
+      unit(0xD800 + ((cp - 0x10000) >> 10)), unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    else
+      unit(cp);
+  }
+  return out;
+}
+
+// Every row of every INSERT in a script, by table, converted as the
+// columns' kinds say: the source values a round trip must give back.
+struct RowCollector : ScriptSink {
+  std::map<std::string, TableDef> defs;
+  std::map<std::string, std::vector<std::vector<Variant>>> rows;
+  void OnTable(TableDef d) override { defs[d.name] = std::move(d); }
+  void OnDefault(const std::string&, const std::string&, const std::string&) override {}
+  void OnPrimaryKey(const std::string&, std::vector<std::string>) override {}
+  void OnIndex(const std::string&, IndexDef) override {}
+  void OnTableNote(const std::string&, const std::string&) override {}
+  void OnSkipped(const std::string&) override {}
+  void OnRow(const std::string& t, const std::vector<std::string>& cols,
+             const std::vector<Literal>& source, size_t, size_t) override {
+    std::vector<Literal> values = source;
+    RowShape shape(defs.at(t), CarriedColumns(defs.at(t)));
+    std::vector<Variant> row;
+    std::string error;
+    ASSERT_TRUE(shape.Convert(cols, values, &row, &error)) << error;
+    rows[t].push_back(row);
+  }
+};
+
+// Equal as the column's kind compares: numbers by value, the rest as text.
+void ExpectSame(const Variant& want, const Variant& got, const std::string& where) {
+  if (want.IsNull()) {
+    EXPECT_TRUE(got.IsNull()) << where << ": " << got.Describe();
+  } else if (want.type() == VarType::String && got.IsNumeric()) {
+    EXPECT_EQ(Decimal::Parse(want.string()).ToDouble(), got.ToDouble()) << where;
+  } else if (want.IsNumeric()) {
+    EXPECT_EQ(want.ToDouble(), got.ToDouble()) << where;
+  } else {
+    EXPECT_EQ(want.ToString(), got.ToString()) << where;
+  }
+}
+
+class ImportTest : public EngineTest {
+ protected:
+  std::string Write(const std::string& name, const std::string& bytes) {
+    std::string path = folder() + "/" + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  ImportReport Run(const std::vector<std::string>& files, ImportOptions opt = {}) {
+    auto con = OpenConnection();
+    return Import(*con, files, opt);
+  }
+  bool Exists(const std::string& table) {
+    try {
+      Scalar("select count(*) from " + table);
+      return true;
+    } catch (const ComError&) {
+      return false;
+    }
+  }
+  // Every source row of `table` equals the row read back (ordered by `key`).
+  void ExpectRoundTrip(const RowCollector& src, const std::string& table, const std::string& key) {
+    const TableDef& def = src.defs.at(table);
+    std::vector<std::string> cols = CarriedColumns(def);
+    auto want = src.rows.at(table);
+    std::sort(want.begin(), want.end(), [&](auto& a, auto& b) {
+      size_t k = std::find(cols.begin(), cols.end(), key) - cols.begin();
+      return a[k].ToString() < b[k].ToString();
+    });
+    auto rs = OpenConnection()->Execute("select * from " + table + " order by " + key);
+    size_t r = 0;
+    for (; !rs->EOF(); rs->MoveNext(), ++r) {
+      ASSERT_LT(r, want.size()) << table;
+      for (size_t c = 0; c < cols.size(); ++c)
+        ExpectSame(want[r][c], rs->Field(cols[c]),
+                   table + " row " + std::to_string(r + 1) + " " + cols[c]);
+    }
+    EXPECT_EQ(r, want.size()) << table;
+  }
+};
+
+TEST_P(ImportTest, SampleScriptRoundTripsAndCountersContinue) {
+  std::string path = std::string(Q6_SAMPLES_DIR) + "/legacy_fund.sql";
+  ImportOptions opt;
+  opt.replace = true;  // the fixture made the metadata tables already
+  ImportReport r = Run({path}, opt);
+  ASSERT_TRUE(r.ok()) << (r.errors.empty() ? "" : r.errors[0]);
+  EXPECT_EQ(r.skipped.size(), 3u);  // view, procedure, trigger
+
+  RowCollector src;
+  std::string text = ReadTextFile(path);
+  for (const Batch& b : SplitBatches(text)) ParseBatch(b.text, src);
+  for (auto [table, key] :
+       std::vector<std::pair<std::string, std::string>>{{"FD_Entities", "iID"},
+                                                        {"FD_Fields", "iID"},
+                                                        {"fd_receipt", "oid"},
+                                                        {"fd_receipt_line", "oid"},
+                                                        {"fd_account", "oid"},
+                                                        {"fd_audit_log", "id"}})
+    ExpectRoundTrip(src, table, key);
+
+  // Spot checks of what the script spells in its own ways.
+  EXPECT_EQ(Scalar("select payer from fd_receipt where oid = '510000000000002'").ToString(),
+            "ООО «Ромашка» — Москва");
+  EXPECT_EQ(Scalar("select logged_at from fd_audit_log where id = 2").ToString(),
+            "2019-06-28 09:16:40.127");
+  EXPECT_EQ(Scalar("select note from fd_audit_log where id = 2").ToString(),
+            "Сверка остатков: it's done");
+  // Text compares without regard to case, as under the default collation.
+  EXPECT_EQ(Scalar("select count(*) from FD_Entities where sName = 'RECEIPT'").ToLong(), 1);
+  // The identity column continues after the largest value; defaults apply.
+  Exec("insert into fd_audit_log (who) values ('next')");
+  EXPECT_EQ(Scalar("select id from fd_audit_log where who = 'next'").ToLong(), 6);
+  EXPECT_EQ(Scalar("select flag from fd_audit_log where who = 'next'").ToLong(), 0);
+}
+
+TEST_P(ImportTest, BcpExportRoundTrips) {
+  Write("ledger.sql",
+        "CREATE TABLE [dbo].[ledger]([id] [int] NOT NULL, [name] [nvarchar](40) NULL,\n"
+        " [amount] [decimal](12, 2) NULL, [posted] [datetime] NULL, [ok] [bit] NULL,\n"
+        " [rate] [float] NULL, CONSTRAINT [PK_ledger] PRIMARY KEY CLUSTERED ([id] ASC)\n"
+        " WITH (PAD_INDEX = OFF) ON [PRIMARY]) ON [PRIMARY]\nGO\n");
+  Write("ledger.fmt",
+        "14.0\n6\n"
+        "1 SQLNCHAR 0 24 \"\\t\\0\" 1 id \"\"\n"
+        "2 SQLNCHAR 0 80 \"\\t\\0\" 2 name Chinese_PRC_CI_AS\n"
+        "3 SQLNCHAR 0 30 \"\\t\\0\" 3 amount \"\"\n"
+        "4 SQLNCHAR 0 48 \"\\t\\0\" 4 posted \"\"\n"
+        "5 SQLNCHAR 0 2 \"\\t\\0\" 5 ok \"\"\n"
+        "6 SQLNCHAR 0 60 \"\\r\\0\\n\\0\" 6 rate \"\"\n");
+  // Written as a -w export: UTF-16LE; an empty field is NULL, a NUL is ''.
+  std::string data =
+      "1\t张三 Ж\t1234567890.12\t2021-03-04 05:06:07.000\t1\t0.5\r\n"
+      "2\t\t-0.01\t\t0\t\r\n"
+      "3\t" +
+      std::string(1, '\0') + "\t\t1999-12-31 23:59:59.997\t\t1e-3\r\n";
+  Write("ledger.dat", Utf16Le(data, false));
+  ImportReport r = Run({folder() + "/ledger.sql", folder() + "/ledger.dat"});
+  ASSERT_TRUE(r.ok()) << (r.tables.empty() ? "" : r.tables[0].error);
+  struct Want {
+    int id;
+    const char *name, *amount, *posted;
+    int ok;
+    double rate;
+  };
+  const Want want[] = {{1, "张三 Ж", "1234567890.12", "2021-03-04 05:06:07", 1, 0.5},
+                       {2, nullptr, "-0.01", nullptr, 0, -1},
+                       {3, "", nullptr, "1999-12-31 23:59:59.997", -1, 0.001}};
+  auto rs = OpenConnection()->Execute("select * from ledger order by id");
+  for (const Want& w : want) {
+    ASSERT_FALSE(rs->EOF());
+    std::string at = "row " + std::to_string(w.id);
+    EXPECT_EQ(rs->Field("id").ToLong(), w.id) << at;
+    ExpectSame(w.name ? Variant(w.name) : Variant::Null(), rs->Field("name"), at);
+    ExpectSame(w.amount ? Variant(w.amount) : Variant::Null(), rs->Field("amount"), at);
+    ExpectSame(w.posted ? Variant(w.posted) : Variant::Null(), rs->Field("posted"), at);
+    ExpectSame(w.ok < 0 ? Variant::Null() : Variant(w.ok), rs->Field("ok"), at);
+    ExpectSame(w.rate < 0 ? Variant::Null() : Variant(w.rate), rs->Field("rate"), at);
+    rs->MoveNext();
+  }
+  EXPECT_TRUE(rs->EOF());
+}
+
+// A table whose rows cannot all be written leaves nothing of itself; the
+// tables before it stay imported.
+TEST_P(ImportTest, BrokenTableLeavesNothing) {
+  struct Case {
+    const char* name;
+    const char* rows;  // the third batch: rows of table b
+  };
+  const Case cases[] = {
+      {"syntax error in the third batch",
+       "INSERT [dbo].[b] ([k], [v]) VALUES (1, N'x')\nINSERT [dbo].[b] ([k], [v]) VALUES (2, N'y'"},
+      {"a value that is no date",
+       "INSERT [dbo].[b] ([k], [d]) VALUES (1, CAST(N'2020-01-01T00:00:00' AS DateTime))\n"
+       "INSERT [dbo].[b] ([k], [d]) VALUES (2, N'yesterday')"},
+      {"a key the engine rejects",
+       "INSERT [dbo].[b] ([k], [v]) VALUES (1, N'x')\nINSERT [dbo].[b] ([k], [v]) VALUES (1, "
+       "N'y')"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string a = "a" + std::to_string(++n), b = "b" + std::to_string(n);
+    std::string rows = c.rows;
+    for (size_t at; (at = rows.find("[b]")) != std::string::npos;)
+      rows.replace(at, 3, "[" + b + "]");
+    std::string script =  // batch 1: a and its row; 2: b; 3: the rows of b
+        "CREATE TABLE [dbo].[" + a + "]([k] [int] NOT NULL PRIMARY KEY)\n" + "INSERT [dbo].[" + a +
+        "] ([k]) VALUES (1)\nGO\n" + "CREATE TABLE [dbo].[" + b +
+        "]([k] [int] NOT NULL, [v] [nvarchar](9) NULL, [d] [datetime] NULL,\n"
+        " CONSTRAINT [PK_" +
+        b + "] PRIMARY KEY CLUSTERED ([k] ASC)) ON [PRIMARY]\nGO\n" + rows + "\nGO\n";
+    ImportReport r = Run({Write(b + ".sql", script)});
+    EXPECT_FALSE(r.ok());
+    EXPECT_EQ(Scalar("select count(*) from " + a).ToLong(), 1);
+    EXPECT_FALSE(Exists(b));
+  }
+}
+
+TEST_P(ImportTest, DryRunWritesNothingAndExistingTablesAreRefused) {
+  std::string path =
+      Write("t.sql",
+            "CREATE TABLE [dbo].[t]([k] [int] NOT NULL)\nGO\n"
+            "INSERT [dbo].[t] ([k]) VALUES (1)\nINSERT [dbo].[t] ([k]) VALUES (2)\n");
+  ImportOptions dry;
+  dry.dry_run = true;
+  ImportReport r = Run({path}, dry);
+  EXPECT_TRUE(r.ok());
+  ASSERT_EQ(r.tables.size(), 1u);
+  EXPECT_EQ(r.tables[0].rows, 2);
+  EXPECT_FALSE(Exists("t"));
+
+  ASSERT_TRUE(Run({path}).ok());
+  Exec("insert into t (k) values (3)");
+  r = Run({path});
+  EXPECT_TRUE(r.refused);
+  EXPECT_EQ(Scalar("select count(*) from t").ToLong(), 3);  // untouched
+  ImportOptions replace;
+  replace.replace = true;
+  ASSERT_TRUE(Run({path}, replace).ok());
+  EXPECT_EQ(Scalar("select count(*) from t").ToLong(), 2);
+}
+
+Q6_INSTANTIATE_ENGINE_TEST(ImportTest);
+
+// Scripts in every encoding a generated script comes in read the same.
+TEST(ScriptText, EncodingsDecodeAlike) {
+  const std::string text = "INSERT [dbo].[t] ([s]) VALUES (N'Ж中 😀')\r\nGO\r\nSELECT 1\r\n";
+  std::string be = Utf16Le(text);
+  for (size_t i = 0; i + 1 < be.size(); i += 2) std::swap(be[i], be[i + 1]);
+  const std::pair<const char*, std::string> files[] = {{"UTF-8", text},
+                                                       {"UTF-8 with BOM", "\xEF\xBB\xBF" + text},
+                                                       {"UTF-16LE", Utf16Le(text)},
+                                                       {"UTF-16BE", be}};
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    std::string decoded = DecodeScriptBytes(bytes);
+    EXPECT_EQ(decoded, text);
+    auto batches = SplitBatches(decoded);
+    ASSERT_EQ(batches.size(), 2u);
+    EXPECT_EQ(batches[1].first_line, 3);
+  }
+}
+
+}  // namespace
+}  // namespace q6::import
