@@ -6,6 +6,7 @@
 #include "cli/data_open.h"
 #include "cli/result_table.h"
 #include "component/frame/lock_manager.h"
+#include "component/locks/lock_admin.h"
 #include "component/support/enums.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
@@ -41,31 +42,58 @@ std::vector<OptionSpec> LockOptions(bool lock) {
   v.push_back({"--at", "HOST", "the workstation it is held from"});
   v.push_back({"--module", "MOD", "the module it is held in"});
   if (lock) v.push_back({"--digest", "TEXT", "why: shown to whoever runs into the lock"});
+  if (!lock) v.push_back({"--stale", "", "release the locks whose holder is provably gone"});
   return v;
 }
 
+// Every lock with its age and whether its holder is alive; --stale: only
+// the locks whose holder is provably gone.
 int Locks(const Invocation& in, std::ostream& out) {
   auto con = Open(in.At(0), Access::kRead);
   RequireTables(*con, in.At(0));
-  auto rs = con->Execute(
-      "select locks_id, user_name, workstation_name, mod_name, class_flag, digest from FD_Locks "
-      "order by locks_id");
   ResultTable t({{"locks_id", "id"},
                  {"user_name", "user"},
                  {"workstation_name", "workstation"},
                  {"mod_name", "module"},
                  {"class_flag", "level"},
-                 {"digest", ""}});
-  for (; !rs->EOF(); rs->MoveNext()) {
-    std::vector<Variant> row;
-    for (int i = 0; i < 6; ++i) row.push_back(rs->Fields()->Item(Variant(int32_t{i}))->Value());
-    t.Add(std::move(row));
+                 {"digest", ""},
+                 {"age_s", "age (s)"},
+                 {"holder", ""},
+                 {"holder_state", "holder state"}});
+  for (const LockView& v : ListLocks(*con)) {
+    if (in.Has("--stale") && v.state != HolderState::kGone) continue;
+    std::optional<int64_t> age = v.holder ? AgeSeconds(v.holder->taken_at) : std::nullopt;
+    t.Add({Variant(v.key.id), Variant(v.key.user), Variant(v.key.workstation),
+           Variant(v.key.module), Variant(v.key.level), Variant(v.key.digest),
+           age ? Variant(static_cast<int32_t>(*age)) : Variant::Null(),
+           v.holder ? Variant(Describe(*v.holder)) : Variant::Null(),
+           Variant(std::string(StateName(v.state)))});
   }
   t.Write(out, in.opt);
   return 0;
 }
 
+// unlock DSN --stale: releases the locks whose holder is provably gone.
+int UnlockStale(const Invocation& in, std::ostream& out) {
+  auto con = Open(in.At(0), Access::kWrite);
+  RequireTables(*con, in.At(0));
+  ResultTable t({{"locks_id", "id"},
+                 {"user_name", "user"},
+                 {"workstation_name", "workstation"},
+                 {"mod_name", "module"},
+                 {"class_flag", "level"},
+                 {"holder", ""}});
+  for (const LockView& v : ReleaseStaleLocks(*con))
+    t.Add({Variant(v.key.id), Variant(v.key.user), Variant(v.key.workstation),
+           Variant(v.key.module), Variant(v.key.level),
+           v.holder ? Variant(Describe(*v.holder)) : Variant::Null()});
+  if (!in.opt.json()) out << t.size() << " stale locks released\n";
+  t.Write(out, in.opt);
+  return 0;
+}
+
 int LockOrUnlock(const Invocation& in, std::ostream& out, bool lock) {
+  if (!lock && in.Has("--stale")) return UnlockStale(in, out);
   int32_t level = enum_byID;
   std::string id;
   int given = 0;
@@ -92,6 +120,11 @@ int LockOrUnlock(const Invocation& in, std::ostream& out, bool lock) {
   return done ? 0 : 1;
 }
 
+constexpr const char* kStaleDetails =
+    "A holder is gone when, on this host, its process no longer exists, was restarted\n"
+    "or the host rebooted; on another host, when its PostgreSQL session is gone.\n"
+    "A holder that cannot be checked counts as alive.";
+
 constexpr const char* kLockDetails =
     "The level option says what the lock covers; --as, --at and --module say who holds it.\n"
     "A lock held by someone else ends with exit code 3 and names the holder.";
@@ -100,7 +133,14 @@ constexpr const char* kLockDetails =
 
 std::vector<Command> LockCommands() {
   return {
-      {"locks", "DSN", "every lock in the lock table", {}, Locks, Access::kRead, "", true},
+      {"locks",
+       "DSN",
+       "every lock with its age and whether its holder is alive",
+       {{"--stale", "", "only the locks whose holder is provably gone"}},
+       Locks,
+       Access::kRead,
+       kStaleDetails,
+       true},
       {"lock", "DSN", "take a lock (LockIt); a conflict shows the holder", LockOptions(true),
        [](const Invocation& in, std::ostream& out) { return LockOrUnlock(in, out, true); },
        Access::kWrite, kLockDetails},
@@ -108,7 +148,8 @@ std::vector<Command> LockCommands() {
        [](const Invocation& in, std::ostream& out) { return LockOrUnlock(in, out, false); },
        Access::kWrite,
        "A release removes every lock of the owner, module or identifier the level selects,\n"
-       "whatever level the lock was taken at."},
+       "whatever level the lock was taken at. --stale releases instead the locks whose\n"
+       "holder is provably gone."},
   };
 }
 

@@ -30,9 +30,9 @@ const BusyCase kCases[] = {
     {"GetData", "True", false, false},
     {"SaveEOMetaData", "False", true, false},
     {"LockIt", "Error 0x80040C1E 由于并发原因不能进行操作！", true, false},
-    {"UnlockIt", "Error 0x80004005 database is locked", true, false},
-    {"Save", "Error 0x80004005 database is locked", true, false},
-    {"GetNewOID", "Error 0x80004005 database is locked", true, true},
+    {"UnlockIt", "Error 0x80004005 Waited 5000 ms (BusyTimeout)", true, false},
+    {"Save", "Error 0x80004005 Waited 5000 ms (BusyTimeout)", true, false},
+    {"GetNewOID", "Error 0x80004005 Waited 5000 ms (BusyTimeout)", true, false},
 };
 
 constexpr const char* kLocked = "database is locked";

@@ -23,10 +23,18 @@ std::string MakeTempFolder() {
 }  // namespace
 
 const EngineQuirks& QuirksOf(EngineKind kind) {
-  static const EngineQuirks kSqlite{Engine::SQLite, "SQLite", VarType::Double, VarType::String,
-                                    "BLOB"};
-  static const EngineQuirks kPg{Engine::PostgreSQL, "PostgreSQL", VarType::Decimal, VarType::Date,
-                                "BYTEA"};
+  static const EngineQuirks kSqlite{Engine::SQLite,  "SQLite", VarType::Double,
+                                    VarType::String, "BLOB",   true,
+                                    false,           false,    ErrorKind::kBusy};
+  static const EngineQuirks kPg{Engine::PostgreSQL,
+                                "PostgreSQL",
+                                VarType::Decimal,
+                                VarType::Date,
+                                "BYTEA",
+                                false,
+                                true,
+                                true,
+                                ErrorKind::kLockTimeout};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }
 

@@ -29,6 +29,7 @@
 
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
+#include "runtime/com_error.h"
 #include "runtime/variant.h"
 
 namespace q6::test {
@@ -42,6 +43,18 @@ struct EngineQuirks {
   VarType numeric_type;    // how a NUMERIC(18,4) column's value reads back
   VarType timestamp_type;  // how a TIMESTAMP column's value reads back
   const char* blob_type;   // a column type for raw bytes
+  // A write transaction locks the whole database, so the component's own
+  // steps join a caller's open transaction of the same thread.
+  bool steps_join_callers_transaction;
+  // The server ends a session left idle inside a transaction, freeing its
+  // locks (a frozen client); a file database has no one to do that.
+  bool server_ends_idle_transactions;
+  // Clients have sessions on a server that can be asked whether a session
+  // still exists.
+  bool server_sessions;
+  // The kind of the error a wait for another client's lock ends with when it
+  // runs out (the data source's BusyTimeout / LockTimeout).
+  ErrorKind wait_ran_out_kind;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

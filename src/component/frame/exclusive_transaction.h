@@ -12,6 +12,17 @@
 // begin and held until the transaction ends. Callers that lock the rows
 // they read instead (kExecuteLockingRows) name none.
 //
+// Every wait is bounded by the data source's own timeout (BusyTimeout on
+// SQLite, LockTimeout on PostgreSQL); running out raises the engine's error,
+// which says what was waited for. Nothing is tried again.
+//
+// Joining the thread's own write transaction (Join::kThisThreadsWriter):
+// when another connection of this thread already holds the write lock on
+// the same database (a caller's BeginTrans on SQLite), waiting could only
+// run out, so the step runs on that connection inside a savepoint instead.
+// Its work then becomes part of the caller's transaction: committed with it,
+// and undone with it when the caller rolls back.
+//
 // A scope left without Commit() (an exception on the way) rolls back, so a
 // failed step writes nothing.
 #pragma once
@@ -27,17 +38,18 @@ class Connection;
 
 class ExclusiveTransaction {
  public:
-  // Begins the transaction on `con` and takes `resource`. SQLite's waiters
-  // poll for the write lock and are not queued, so under a crowd one of them
-  // can run out its busy timeout at the begin; nothing has been read then,
-  // and the begin is tried again up to `busy_retries` times after a short
-  // random pause. Raises what fails (0x8004D013 when a transaction is already
-  // open, E_FAIL from the engine); nothing is left open then. `source` names
-  // the step in the trace notes.
+  enum class Join { kNever, kThisThreadsWriter };
+
+  // Begins the transaction on `con` (or, see above, a savepoint on the
+  // connection of this thread that holds the write lock) and takes
+  // `resource`. Raises what fails (0x8004D013 when a transaction is already
+  // open on `con`, E_FAIL from the engine with kind busy or lock_timeout when
+  // a wait ran out); nothing is left open then. `source` names the step in
+  // the trace.
   // REQUIRES: `con` is open and outlives this object.
   ExclusiveTransaction(Connection& con, std::string source,
                        const std::optional<ExclusiveResource>& resource = std::nullopt,
-                       int busy_retries = 0);
+                       Join join = Join::kNever);
   // Rolls back unless committed. A failing rollback is written to the
   // statement trace and otherwise ignored: the error that ended the scope is
   // the one the caller needs, and the connection pool rolls back again.
@@ -45,17 +57,23 @@ class ExclusiveTransaction {
   ExclusiveTransaction(const ExclusiveTransaction&) = delete;
   ExclusiveTransaction& operator=(const ExclusiveTransaction&) = delete;
 
-  // Commits; raises the engine's error (the destructor then rolls back what
-  // the engine still holds open).
+  // The connection the step's statements must run on: `con`, or the
+  // joined transaction's connection.
+  Connection& connection() const { return *con_; }
+  // Whether the step runs inside the thread's own write transaction.
+  bool joined() const { return joined_; }
+
+  // Commits (releases the savepoint when joined); raises the engine's error
+  // (the destructor then rolls back what the engine still holds open).
   void Commit();
 
  private:
-  void BeginRetryingWhileBusy(int busy_retries);
   void RollbackQuietly() noexcept;
 
-  Connection& con_;
+  Connection* con_;
   std::string source_;
   bool open_ = false;
+  bool joined_ = false;
 };
 
 }  // namespace q6

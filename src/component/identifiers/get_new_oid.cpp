@@ -12,6 +12,11 @@
 // range fails (NextOid) before anything is written. Any failure rolls the
 // transaction back, so the counter moves exactly when an OID is returned. A
 // plain read needs no transaction and writes nothing.
+//
+// When this thread already holds the database's write lock in a transaction
+// of its own (a caller's BeginTrans on SQLite: begin, allocate the lines'
+// OIDs, save, commit), the allocation runs inside that transaction under a
+// savepoint: the counter then moves for good only when the caller commits.
 #include "component/frame/exclusive_transaction.h"
 #include "component/frame/oid_manager.h"
 #include "component/frame/sql_text.h"
@@ -24,11 +29,6 @@
 
 namespace q6 {
 
-namespace {
-// Tries of a begin that found SQLite's write lock taken by another allocator.
-constexpr int kBusyRetries = 5;
-}  // namespace
-
 ObjectRef OIDManager::GetNewOID(Variant& DataSource, int32_t& BIStyle, bool& Locked) {
   const std::string select =
       "Select sMaxOID From FD_Entities with(updlock) Where iID = " + SqlNumber(BIStyle);
@@ -40,12 +40,12 @@ ObjectRef OIDManager::GetNewOID(Variant& DataSource, int32_t& BIStyle, bool& Loc
     return oid;
   }
 
-  // Busy begins are tried again: nothing has been read at that point.
-  ExclusiveTransaction tx(*con, "OIDManager.GetNewOID", std::nullopt, kBusyRetries);
-  std::shared_ptr<Recordset> rs = con->Execute(select, nullptr, kExecuteLockingRows);
+  ExclusiveTransaction tx(*con, "OIDManager.GetNewOID", std::nullopt,
+                          ExclusiveTransaction::Join::kThisThreadsWriter);
+  std::shared_ptr<Recordset> rs = tx.connection().Execute(select, nullptr, kExecuteLockingRows);
   const std::string next = NextOid(rs->Fields()->Item(Variant("sMaxOID"))->Value(), BIStyle);
-  con->Execute(" update fd_entities set smaxoid='" + SqlEscaped(next) +
-               "' where iid= " + SqlNumber(BIStyle));
+  tx.connection().Execute(" update fd_entities set smaxoid='" + SqlEscaped(next) +
+                          "' where iid= " + SqlNumber(BIStyle));
   tx.Commit();
   oid->SetValue(Variant(next));
   return oid;

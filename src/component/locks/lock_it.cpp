@@ -12,17 +12,29 @@
 // refused before anything is sent, with 0x80040C1E and a text that says so
 // (the insert would fail with the engine's index error otherwise). The
 // lease gives the connection back on every path.
+//
+// Every lock taken is recorded with its holder (lock_holders.h). When the
+// data source says ReclaimStaleLocks=1 and the lock in the way belongs to a
+// holder that is provably gone, that lock is deleted inside the same
+// transaction, the take-over is written to the statement trace, and the
+// check runs again. On SQLite, when this thread already holds the
+// database's write lock in a transaction of its own, the lock is taken
+// inside that transaction (see ExclusiveTransaction): it then exists for
+// others once the caller commits, and a rollback undoes it.
 #include <optional>
 
 #include "component/frame/exclusive_transaction.h"
 #include "component/frame/lock_manager.h"
 #include "component/locks/conflict_message.h"
+#include "component/locks/lock_holders.h"
 #include "component/locks/lock_statements.h"
 #include "component/locks/lock_transaction.h"
 #include "component/support/error_note.h"
 #include "outside/services/connection_manager.h"
 #include "platform/adodb/connection.h"
+#include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
+#include "platform/trace/trace.h"
 
 namespace q6 {
 namespace {
@@ -36,19 +48,53 @@ std::optional<std::string> UnindexableId(const std::string& id, const Driver& dr
          " bytes of it, so it cannot be locked";
 }
 
+constexpr const char* kSource = "LockManager.LockIt";
+// Stale locks taken over in one call at most; each one found runs the check
+// again.
+constexpr int kMaxTakeOvers = 16;
+
+LockKey KeyOfRow(Recordset& rs) {
+  auto text = [&](const char* name) {
+    Variant v = rs.Fields()->Item(Variant(name))->Value();
+    return v.IsNull() ? std::string() : v.ToString();
+  };
+  return {text("locks_id"), text("user_name"),  text("workstation_name"),
+          text("mod_name"), text("class_flag"), text("digest")};
+}
+
+// Deletes the lock in the way when ReclaimStaleLocks is on and its holders
+// are provably gone. Returns whether it did.
+bool TookOverStaleLock(Connection& con, Recordset& conflict) {
+  LockKey key = KeyOfRow(conflict);
+  std::string who;
+  if (!AllHoldersGone(con, key, &who)) return false;
+  DeleteLockRows(con, key);
+  TraceNote(kSource, "took over the lock on '" + key.id + "' (level " + key.level + ", user '" +
+                         key.user + "'): its holder is gone (" + who + ")");
+  return true;
+}
+
 // Runs the check and, when nothing is in the way, the insert. Returns the
 // conflict message (or why the identifier is refused), or nullopt once the
 // row is in. The transaction ends before the lease gives the connection
 // back: committed after the insert, rolled back on a conflict or an error.
-std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string& id,
-                                          const std::string& query, const std::string& insert) {
+std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string& query,
+                                          const std::string& insert, const LockKey& key) {
   ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
-  if (auto refused = UnindexableId(id, lease->driver())) return refused;
-  ExclusiveTransaction xact(*lease, "LockManager.LockIt", LockerExclusion());
-  std::shared_ptr<Recordset> rs = lease->Execute(query);
-  if (!rs->EOF()) return LockConflictMessage(ReadLockHolderRow(*rs));
-  rs.reset();
-  lease->Execute(insert, nullptr, kAdExecuteNoRecords);
+  if (auto refused = UnindexableId(key.id, lease->driver())) return refused;
+  const bool record = LockHoldersReady(*lease);
+  const bool reclaim = record && lease->data_source().reclaim_stale_locks;
+  ExclusiveTransaction xact(*lease, kSource, LockerExclusion(),
+                            ExclusiveTransaction::Join::kThisThreadsWriter);
+  Connection& con = xact.connection();
+  for (int take_overs = 0;; ++take_overs) {
+    std::shared_ptr<Recordset> rs = con.Execute(query);
+    if (rs->EOF()) break;
+    if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(con, *rs))
+      return LockConflictMessage(ReadLockHolderRow(*rs));
+  }
+  con.Execute(insert, nullptr, kAdExecuteNoRecords);
+  if (record) RecordLockHolder(con, key);
   xact.Commit();
   return std::nullopt;
 }
@@ -75,8 +121,10 @@ bool LockManager::LockIt(Variant& DataSourceName, Variant& vID, std::string& Use
     }
     if (!query) return false;
 
-    conflict = CheckAndInsert(DataSourceName, target.id, *query,
-                              InsertLockStatement(target, iClass, sDigest));
+    const LockKey key{
+        target.id, target.user, target.workstation, target.module, std::to_string(iClass), sDigest};
+    conflict =
+        CheckAndInsert(DataSourceName, *query, InsertLockStatement(target, iClass, sDigest), key);
     if (!conflict) return true;
   } catch (const std::exception& e) {
     NoteSwallowedError("LockManager.LockIt", e);

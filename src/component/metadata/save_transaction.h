@@ -6,8 +6,10 @@
 // transaction, after every other saver of metadata has been shut out. The
 // savers share one name for that, which serialises them and nobody else
 // (loads, OIDs and record work go on); what holding the name takes is the
-// engine's affair (Driver::ExclusionStatements). The wait is bounded, so a
-// saver stuck behind another one fails instead of waiting for ever.
+// engine's affair (Driver::ExclusionStatements). The wait is bounded by the
+// data source's own limit (LockTimeout on PostgreSQL, BusyTimeout on
+// SQLite), so a saver stuck behind another one fails instead of waiting for
+// ever.
 #pragma once
 
 #include "platform/drivers/driver.h"
@@ -16,7 +18,7 @@ namespace q6 {
 
 // The resource every outermost SaveEOMetaData holds for its transaction.
 inline ExclusiveResource MetadataSaverExclusion() {
-  return {ExclusiveResource::Kind::kName, "Q6FDMgr.SaveEOMetaData", 30000};
+  return {ExclusiveResource::Kind::kName, "Q6FDMgr.SaveEOMetaData"};
 }
 
 }  // namespace q6

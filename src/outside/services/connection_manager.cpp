@@ -4,6 +4,11 @@
 // Requests take an idle connection of the same data source when one is alive
 // and open a new one otherwise; releases put connections back. The pool lives
 // in the apartment (thread) that uses it, so it needs no lock.
+//
+// In a process forked after the pool was filled, the idle connections are
+// the parent's: a connection counts as alive only in the process that opened
+// it, so the child drops them (without ending the parent's sessions) and
+// opens its own.
 #include "outside/services/connection_manager.h"
 
 #include "platform/adodb/connection.h"
@@ -81,6 +86,9 @@ void ConnectionManager::ReleaseConnection(Variant& con) {
   auto c = As<Connection>(v.object());
   con.Deref() = Variant::Nothing();
   if (!c || c->State() != kAdStateOpen) return;
+  // A connection the parent opened before this process forked is let go
+  // without a word to its engine (see Driver::InheritedAcrossFork).
+  if (c->driver().InheritedAcrossFork()) return;
   if (c->InTransaction()) {
     try {
       c->RollbackTrans();

@@ -5,7 +5,9 @@
 // connection is handed out again on the next request for the same name after
 // a liveness check; one that broke (a server restart, say) is dropped and
 // replaced. A connection released inside an open transaction is rolled back
-// first, so the next user never inherits someone else's work.
+// first, so the next user never inherits someone else's work. A process
+// forked from one that used the pool never uses the parent's connections: it
+// opens its own, and the parent's server sessions stay the parent's.
 //
 // Errors (HRESULTs): an unknown data source or a failing open raises the data
 // access layer's error (0x80004005 with the engine's or resolver's text).

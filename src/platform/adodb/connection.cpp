@@ -3,6 +3,7 @@
 
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/recordset.h"
+#include "platform/adodb/write_transactions.h"
 
 namespace q6 {
 namespace {
@@ -12,6 +13,7 @@ constexpr const char* kSource = "ADODB.Connection";
 Connection::~Connection() {
   // Closing rolls back an open transaction; the engine does it when the
   // session ends, so destruction only has to end the session.
+  ForgetWriteTransaction(this);
   driver_.reset();
 }
 
@@ -31,7 +33,9 @@ Driver& Connection::driver() const {
   return *driver_;
 }
 
-bool Connection::IsAlive() { return driver_ && driver_->IsAlive(); }
+bool Connection::IsAlive() {
+  return driver_ && !driver_->InheritedAcrossFork() && driver_->IsAlive();
+}
 
 ResultSet Connection::Run(const std::string& built) {
   Driver& d = driver();
@@ -61,12 +65,19 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* 
 
 int32_t Connection::BeginTrans() {
   driver().Begin();
+  NoteWriteTransaction(this);
   return 1;
 }
 
-void Connection::CommitTrans() { driver().Commit(); }
+void Connection::CommitTrans() {
+  driver().Commit();
+  ForgetWriteTransaction(this);
+}
 
-void Connection::RollbackTrans() { driver().Rollback(); }
+void Connection::RollbackTrans() {
+  driver().Rollback();
+  ForgetWriteTransaction(this);
+}
 
 void Connection::Close() {
   if (!driver_) ThrowAdo(kAdoObjectClosed, kSource);
@@ -77,6 +88,7 @@ void Connection::Close() {
       // The session ends below, which rolls back on the server as well.
     }
   }
+  ForgetWriteTransaction(this);
   driver_.reset();
 }
 

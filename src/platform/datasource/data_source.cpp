@@ -49,6 +49,19 @@ std::string Shown(std::string_view text) {
   return std::string(text.substr(0, cut)) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
+// A wait in milliseconds: a whole number from 0 to 24 hours.
+int Milliseconds(const std::string& key, const std::string& value) {
+  constexpr long kMax = 24L * 3600 * 1000;
+  char* end = nullptr;
+  long n = value.empty() ? -1 : std::strtol(value.c_str(), &end, 10);
+  if (n < 0 || n > kMax || (end && *end))
+    Throw(E_FAIL,
+          "The data-source key " + key + "=" + Shown(value) +
+              " is not a number of milliseconds from 0 to " + std::to_string(kMax),
+          kSource);
+  return static_cast<int>(n);
+}
+
 // Applies one key of a section or connection string; unknown keys are kept
 // out (ODBC-style strings carry keys we do not use).
 void Apply(DataSource* ds, const std::string& key, const std::string& value, std::string* driver) {
@@ -67,6 +80,16 @@ void Apply(DataSource* ds, const std::string& key, const std::string& value, std
     ds->pwd = value;
   else if (k == "schema")
     ds->schema = value;
+  else if (k == "busytimeout")
+    ds->busy_timeout_ms = Milliseconds(key, value);
+  else if (k == "locktimeout")
+    ds->lock_timeout_ms = Milliseconds(key, value);
+  else if (k == "idleintransactiontimeout")
+    ds->idle_in_transaction_timeout_ms = Milliseconds(key, value);
+  else if (k == "statementtimeout")
+    ds->statement_timeout_ms = Milliseconds(key, value);
+  else if (k == "reclaimstalelocks")
+    ds->reclaim_stale_locks = value == "1" || ToLower(value) == "yes" || ToLower(value) == "true";
 }
 
 Engine EngineOf(const std::string& driver, const DataSource& ds) {
@@ -154,6 +177,16 @@ std::string DataSource::Describe() const {
   if (!uid.empty()) s += ";UID=" + uid;
   if (!schema.empty()) s += ";Schema=" + schema;
   return s;
+}
+
+int DataSource::SqliteBusyTimeoutMs() const {
+  return busy_timeout_ms >= 0 ? busy_timeout_ms
+                              : (lock_timeout_ms >= 0 ? lock_timeout_ms : kDefaultWaitMs);
+}
+
+int DataSource::PostgresLockTimeoutMs() const {
+  return lock_timeout_ms >= 0 ? lock_timeout_ms
+                              : (busy_timeout_ms >= 0 ? busy_timeout_ms : kDefaultWaitMs);
 }
 
 DataSource ResolveDataSource(std::string_view text) {

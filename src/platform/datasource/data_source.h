@@ -19,6 +19,19 @@
 // relative to the ini file's folder (to the working folder for a connection
 // string). The key Schema (PostgreSQL only) puts a schema first on the search
 // path. Passwords never appear in messages.
+//
+// Waits, in milliseconds (default 5000 each, 0 = do not wait):
+//   BusyTimeout   SQLite: how long a statement waits for another connection's
+//                 write lock on the database file.
+//   LockTimeout   PostgreSQL: how long a statement waits for a row, table or
+//                 advisory lock (the session's lock_timeout).
+// Either key is taken by either engine when its own is not given.
+//   IdleInTransactionTimeout  PostgreSQL (default 60000, 0 = none): a session
+//                 left idle inside a transaction that long (a frozen or cut-off
+//                 client) is ended by the server, which frees its locks.
+//   StatementTimeout  PostgreSQL (default 0 = none): longest statement.
+//   ReclaimStaleLocks=1  LockIt takes over a lock whose holder is provably
+//                 gone instead of refusing it (see component/locks).
 #pragma once
 
 #include <string>
@@ -38,8 +51,18 @@ struct DataSource {
   std::string port;
   std::string uid;
   std::string pwd;
-  std::string schema;  // PostgreSQL: searched first; "" for the default path
-  std::string origin;  // the ini file it came from, or "connection string"
+  std::string schema;        // PostgreSQL: searched first; "" for the default path
+  std::string origin;        // the ini file it came from, or "connection string"
+  int busy_timeout_ms = -1;  // -1: not given
+  int lock_timeout_ms = -1;  // -1: not given
+  int idle_in_transaction_timeout_ms = 60000;
+  int statement_timeout_ms = 0;
+  bool reclaim_stale_locks = false;
+
+  static constexpr int kDefaultWaitMs = 5000;
+  // The wait each engine applies (see the keys above).
+  int SqliteBusyTimeoutMs() const;
+  int PostgresLockTimeoutMs() const;
 
   // The data source as a connection string without the password, for
   // messages: "Driver=postgresql;Server=/tmp/pg;Port=5433;Database=q6;UID=u".

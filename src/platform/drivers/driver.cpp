@@ -2,6 +2,8 @@
 // statement, transaction state checks, the primary key lookup.
 #include "platform/drivers/driver.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdint>
 
@@ -10,6 +12,14 @@
 namespace q6 {
 namespace {
 std::atomic<int64_t> g_next_id{1};
+
+// Counts the forks this process descends from since the library was loaded:
+// the child of every fork adds one, so a driver opened before the fork sees
+// a different count in the child. Cheaper per statement than asking the
+// kernel for the process id.
+std::atomic<uint64_t> g_fork_generation{0};
+void CountFork() { g_fork_generation.fetch_add(1, std::memory_order_relaxed); }
+const bool kForkCounted = (::pthread_atfork(nullptr, nullptr, CountFork), true);
 constexpr const char* kSource = "ADODB.Connection";
 
 // No engine takes a NUL character in statement text or in a text value: the
@@ -21,12 +31,25 @@ void RefuseNul(std::string_view text, const char* what) {
 }
 }  // namespace
 
-Driver::Driver() : id_(g_next_id++) {}
+Driver::Driver()
+    : id_(g_next_id++), fork_generation_(g_fork_generation.load(std::memory_order_relaxed)) {}
+
+bool Driver::InheritedAcrossFork() const {
+  (void)kForkCounted;
+  return fork_generation_ != g_fork_generation.load(std::memory_order_relaxed);
+}
 Driver::~Driver() = default;
 
 template <class F>
 ResultSet Driver::Traced(const std::string& native, std::string_view built, F&& run) {
   if (built.empty()) built = native;
+  if (InheritedAcrossFork()) {
+    last_error_ =
+        "This connection was opened before the process forked and belongs to the parent; "
+        "a forked process opens connections of its own";
+    TraceStatement({id_, built, native, 0.0, 0, &last_error_});
+    Throw(E_FAIL, last_error_, kSource);
+  }
   if (!TraceEnabled()) {
     try {
       return run();

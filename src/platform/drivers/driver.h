@@ -177,6 +177,32 @@ class Driver {
   const std::string& source() const { return source_; }
   void set_source(std::string s) { source_ = std::move(s); }
 
+  // A key naming what a write transaction of this engine locks as a whole
+  // (SQLite: the database file), so that two connections with the same key
+  // know they exclude each other; "" for engines whose transactions lock
+  // rows and tables only (PostgreSQL) and for in-memory databases.
+  virtual std::string WriteLockKey() const { return ""; }
+
+  // This session's identity on a database server (the server's process id
+  // for it and when that process started); pid 0 for embedded engines.
+  struct ServerSession {
+    int64_t pid = 0;
+    std::string started;
+  };
+  virtual ServerSession ThisServerSession() { return {}; }
+  // Whether the server session `s` (perhaps another client's) still exists:
+  // false when the server no longer has it, true when it does, nullopt when
+  // the engine has no server sessions or cannot tell. Raises E_FAIL when
+  // the question itself fails.
+  virtual std::optional<bool> ServerSessionExists(const ServerSession& s) { return std::nullopt; }
+
+  // True in a process forked after this driver was opened. Such a driver
+  // shares its engine state (a server session's socket, a database handle)
+  // with the parent: every statement on it is refused without sending
+  // anything, and destroying it lets go of the memory without ending the
+  // parent's session or touching its file locks.
+  bool InheritedAcrossFork() const;
+
   // The text of the last error this driver raised; "" when none yet.
   const std::string& last_error() const { return last_error_; }
 
@@ -206,6 +232,7 @@ class Driver {
 
   int64_t id_;
   std::string source_;
+  uint64_t fork_generation_;  // the process's fork count when opened
   std::string last_error_;
 };
 

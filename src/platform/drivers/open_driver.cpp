@@ -9,7 +9,7 @@ std::unique_ptr<Driver> OpenDriver(const DataSource& ds) {
   if (ds.engine == Engine::PostgreSQL)
     d = std::make_unique<postgres::PgDriver>(ds);
   else
-    d = std::make_unique<sqlite::SqliteDriver>(ds.database);
+    d = std::make_unique<sqlite::SqliteDriver>(ds.database, ds.SqliteBusyTimeoutMs());
   d->set_source(ds.name.empty() ? ds.Describe() : ds.name);
   return d;
 }

@@ -79,6 +79,23 @@ const std::vector<Table>& Tables() {
         {"mod_name", kText},
         {"class_flag", kText},
         {"digest", kText}}},
+      // Who holds each lock, beside FD_Locks (which keeps its six columns
+      // for the programs that read it): the lock's six texts, the holder's
+      // host, process id and process start ("boot id/start tick"), its
+      // server session where there is one, and when the lock was taken (UTC).
+      {"FD_LockHolders",
+       {{"locks_id", kText},
+        {"user_name", kText},
+        {"workstation_name", kText},
+        {"mod_name", kText},
+        {"class_flag", kText},
+        {"digest", kText},
+        {"host", kText},
+        {"pid", kInt},
+        {"process_start", kText},
+        {"backend_pid", kInt},
+        {"backend_start", kText},
+        {"taken_at", kText}}},
   };
   return tables;
 }
@@ -114,11 +131,41 @@ std::vector<std::string> SchemaStatements(Engine engine) {
   out.push_back("CREATE INDEX IF NOT EXISTS FD_Fields_iEntityID ON FD_Fields (iEntityID)");
   out.push_back("CREATE INDEX IF NOT EXISTS FD_Entities_iparentid ON FD_Entities (iparentid)");
   out.push_back("CREATE INDEX IF NOT EXISTS FD_Locks_locks_id ON FD_Locks (locks_id)");
+  for (std::string& sql : LockHolderCleanupStatements(engine)) out.push_back(std::move(sql));
+  return out;
+}
+
+std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
+  const char* cols[] = {"locks_id", "user_name",  "workstation_name",
+                        "mod_name", "class_flag", "digest"};
+  const bool pg = engine == Engine::PostgreSQL;
+  std::string match;
+  for (const char* c : cols)
+    match += std::string(match.empty() ? "" : " AND ") + c +
+             (pg ? " IS NOT DISTINCT FROM " : " IS ") + (pg ? "OLD." : "old.") + c;
+  std::vector<std::string> out = {
+      "CREATE INDEX IF NOT EXISTS FD_LockHolders_locks_id ON FD_LockHolders (locks_id)"};
+  if (!pg) {
+    out.push_back(
+        "CREATE TRIGGER IF NOT EXISTS FD_Locks_release AFTER DELETE ON FD_Locks BEGIN "
+        "DELETE FROM FD_LockHolders WHERE " +
+        match + "; END");
+    return out;
+  }
+  out.push_back(
+      "CREATE OR REPLACE FUNCTION fd_locks_release() RETURNS trigger LANGUAGE plpgsql AS "
+      "$q6$BEGIN DELETE FROM FD_LockHolders WHERE " +
+      match + "; RETURN NULL; END$q6$");
+  out.push_back(
+      "DO $q6$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'fd_locks_release' "
+      "AND tgrelid = 'fd_locks'::regclass) THEN CREATE TRIGGER fd_locks_release AFTER DELETE ON "
+      "FD_Locks FOR EACH ROW EXECUTE FUNCTION fd_locks_release(); END IF; END$q6$");
   return out;
 }
 
 void CreateSchema(Connection& con) {
-  for (const std::string& sql : SchemaStatements(con.engine())) con.Run(sql);
+  for (const std::string& sql : SchemaStatements(con.engine()))
+    con.driver().Execute(sql);  // native DDL already
   if (con.engine() == Engine::PostgreSQL) postgres::InstallTsqlCompat(con.driver(), true);
 }
 

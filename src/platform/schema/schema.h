@@ -18,8 +18,16 @@ namespace q6 {
 
 class Connection;
 
+// FD_LockHolders records who holds each lock (see component/locks); a
+// trigger on FD_Locks removes a lock's holder rows whenever the lock's row
+// is deleted, by whatever program deletes it.
+
 // The statements CreateSchema runs on `engine`, in order.
 std::vector<std::string> SchemaStatements(Engine engine);
+
+// The index and the trigger that keep FD_LockHolders in step with FD_Locks
+// (part of SchemaStatements, after the tables).
+std::vector<std::string> LockHolderCleanupStatements(Engine engine);
 
 // Creates the tables (and their indexes) on `con` where absent, and on
 // PostgreSQL the T-SQL compatibility schema where it is missing or older

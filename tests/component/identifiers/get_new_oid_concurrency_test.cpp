@@ -1,7 +1,7 @@
 // Several processes allocating OIDs of one type at the same time: every OID
 // is handed out once, and the counter moves by exactly the number handed out;
-// an allocation waits for another that holds the counter, even past SQLite's
-// busy timeout, and continues from the value that one stored.
+// an allocation waits for another that holds the counter and continues from
+// the value that one stored.
 //
 // Each worker is a forked child that opens its own connections (through its
 // own copy of the apartment's pool, which holds nothing for the data source
@@ -28,9 +28,9 @@ namespace {
 constexpr int kWorkers = 4;
 constexpr int kPerWorker = 250;
 
-// How long a holder keeps the counter: past SQLite's busy timeout (5 s), so
-// the allocation has to begin again; on PostgreSQL the row lock just waits.
-int HoldSeconds(Engine e) { return e == Engine::SQLite ? 6 : 1; }
+// How long a holder keeps the counter: well inside the data source's wait
+// (5 s by default), so the allocation waits for it and then goes on.
+int HoldSeconds(Engine) { return 1; }
 
 // Waits on `go` (until the parent closes its end), allocates `count` OIDs of
 // type 51 on `source` and writes them one per line to `out_path`; on a

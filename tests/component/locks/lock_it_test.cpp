@@ -64,7 +64,7 @@ TEST_P(LockItTest, EveryLevelSendsItsQueryAndInsertInOneTransaction) {
     int32_t level = r.level;
     StatementCapture cap;
     EXPECT_TRUE(lm_->LockIt(dsn, vid, user, ws, mod, level, digest));
-    EXPECT_EQ(cap.Sql(), LockSql(r.query, r.insert));
+    EXPECT_EQ(ProtocolSql(cap.Sql()), LockSql(r.query, r.insert));
     for (const std::string& e : cap.Errors()) EXPECT_EQ(e, "");
     EXPECT_EQ(vid.ToString(), r.id_after);
     EXPECT_EQ(user, ToLower(r.user));
@@ -111,7 +111,7 @@ TEST_P(LockItTest, MissingLevelOrNeedReturnsFalseWithoutAConnection) {
 TEST_P(LockItTest, QuotesAreDoubledInTheTextAndStoredExactly) {
   StatementCapture cap;
   ASSERT_TRUE(Lock(7, "a'b", "o'neil", "w'1", "m'1", "it's mine"));
-  std::vector<std::string> sql = cap.Sql();
+  std::vector<std::string> sql = ProtocolSql(cap.Sql());
   EXPECT_EQ(sql[sql.size() - 2],
             "insert into fd_locks values('a''b','o''neil','w''1','m''1','7','it''s mine')");
   EXPECT_EQ(Rows(), (std::vector<LockRow>{{"a'b", "o'neil", "w'1", "m'1", "7", "it's mine"}}));

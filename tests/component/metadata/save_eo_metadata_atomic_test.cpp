@@ -115,7 +115,6 @@ TEST_P(SaveUnitTest, StatementsOfANewEntity) {
   std::vector<std::string> sql = capture.Sql();
   std::vector<std::string> expected = {"BeginTrans"};
   if (engine() == Engine::PostgreSQL) {
-    expected.push_back("SET LOCAL lock_timeout = '30s'");
     expected.push_back("select pg_advisory_xact_lock(hashtext('Q6FDMgr.SaveEOMetaData'))");
   }
   expected.push_back(

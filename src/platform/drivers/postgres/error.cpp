@@ -40,7 +40,7 @@ ErrorKind KindOf(std::string_view sqlstate, bool connection_broken) {
   return connection_broken ? ErrorKind::kConnectionLost : ErrorKind::kOther;
 }
 
-void ThrowError(pg_conn* conn, const pg_result* res) {
+void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context) {
   std::string msg;
   const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
   const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
@@ -53,6 +53,7 @@ void ThrowError(pg_conn* conn, const pg_result* res) {
   if (state) msg += std::string(" (SQLSTATE ") + state + ")";
   if (const char* detail = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL) : nullptr)
     msg += std::string(". ") + detail;
+  if (!context.empty()) msg = context + ": " + msg;
   const bool broken = conn && PQstatus(conn) == CONNECTION_BAD;
   throw ComError(E_FAIL, msg, "PostgreSQL", KindOf(state ? state : "", broken), state ? state : "");
 }

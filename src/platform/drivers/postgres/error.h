@@ -21,7 +21,8 @@ ErrorKind KindOf(std::string_view sqlstate, bool connection_broken);
 // failure and the SQLSTATE as its native code. With no result (the
 // connection failed), the connection's message is used and the native code
 // is empty.
-[[noreturn]] void ThrowError(pg_conn* conn, const pg_result* res);
+// A non-empty `context` goes before the message ("context: message").
+[[noreturn]] void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context = "");
 
 // Raises E_FAIL of the kind connection_lost for a connection that could not
 // be made; the message names the data source without its password.

@@ -5,7 +5,9 @@
 // transaction checks that matter are made by Driver itself.
 #include "platform/drivers/postgres/pg_driver.h"
 
+#include <fcntl.h>
 #include <libpq-fe.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,6 +21,12 @@
 
 namespace q6::postgres {
 namespace {
+
+// Keepalive probes: the first after 10 s of silence, then every 5 s; 3
+// unanswered probes end the connection (about 25 s for a vanished host).
+constexpr int kKeepaliveIdleS = 10;
+constexpr int kKeepaliveIntervalS = 5;
+constexpr int kKeepaliveCount = 3;
 
 struct ResultDeleter {
   void operator()(PGresult* r) const { PQclear(r); }
@@ -82,7 +90,10 @@ std::string Literal(const std::string& text) {
   return out + "'";
 }
 
-ResultSet Collect(PGconn* conn, PGresult* raw) {
+// SQLSTATE of a statement cancelled because its lock wait ran out.
+constexpr const char* kLockNotAvailable = "55P03";
+
+ResultSet Collect(PGconn* conn, PGresult* raw, const std::string& lock_context) {
   Result res(raw);
   ResultSet r;
   switch (res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR) {
@@ -99,8 +110,12 @@ ResultSet Collect(PGconn* conn, PGresult* raw) {
     }
     case PGRES_EMPTY_QUERY:
       return r;
-    default:
+    default: {
+      const char* state = res ? PQresultErrorField(res.get(), PG_DIAG_SQLSTATE) : nullptr;
+      if (state && std::string_view(state) == kLockNotAvailable)
+        ThrowError(conn, res.get(), lock_context);
       ThrowError(conn, res.get());
+    }
   }
 }
 
@@ -127,8 +142,31 @@ std::string SearchPathOption(const std::string& schema) {
 
 }  // namespace
 
+// The session settings that bound every wait: lock waits (lock_timeout;
+// 0 would mean none there, so "do not wait" becomes 1 ms), statements
+// (statement_timeout), a session idle inside a transaction (its client froze
+// or was cut off: the server ends it, which frees its locks), and the
+// server's keepalive probes, which notice a client host that is gone.
+std::string WaitOptions(const DataSource& ds) {
+  auto c = [](const char* name, long v) {
+    return std::string(" -c ") + name + "=" + std::to_string(v);
+  };
+  std::string o = c("lock_timeout", std::max(1, ds.PostgresLockTimeoutMs()));
+  o += c("statement_timeout", ds.statement_timeout_ms);
+  o += c("idle_in_transaction_session_timeout", ds.idle_in_transaction_timeout_ms);
+  o += c("tcp_keepalives_idle", kKeepaliveIdleS);
+  o += c("tcp_keepalives_interval", kKeepaliveIntervalS);
+  o += c("tcp_keepalives_count", kKeepaliveCount);
+  return o;
+}
+
 std::string PgDriver::ConnInfo(const DataSource& ds) {
-  std::string s = "client_encoding=UTF8 connect_timeout=10";
+  // Keepalives on our side too: a server host that vanished is noticed
+  // within about a minute instead of when the kernel gives up.
+  std::string s = "client_encoding=UTF8 connect_timeout=10 keepalives=1";
+  s += " keepalives_idle=" + std::to_string(kKeepaliveIdleS);
+  s += " keepalives_interval=" + std::to_string(kKeepaliveIntervalS);
+  s += " keepalives_count=" + std::to_string(kKeepaliveCount);
   auto add = [&](const char* key, const std::string& v) {
     if (!v.empty()) s += std::string(" ") + key + "=" + Quoted(v);
   };
@@ -139,19 +177,24 @@ std::string PgDriver::ConnInfo(const DataSource& ds) {
   add("password", ds.pwd);
   // The T-SQL compatibility schema comes last: names of the database's own
   // schemas win over it.
-  add("options", "-c search_path=" +
-                     (ds.schema.empty() ? std::string("\"$user\"") : SearchPathOption(ds.schema)) +
-                     ",public,q6tsql");
+  std::string options =
+      WaitOptions(ds) + " -c search_path=" +
+      (ds.schema.empty() ? std::string("\"$user\"") : SearchPathOption(ds.schema)) +
+      ",public,q6tsql";
+  add("options", options.substr(1));
   return s;
 }
 
 PgDriver::PgDriver(const DataSource& ds)
-    : statements_(kCachedStatements, [this](std::string& name) {
-        // Not inside a failed transaction, which takes nothing but its end:
-        // the name is then left to the session, never to be used again.
-        if (conn_ && PQtransactionStatus(conn_) != PQTRANS_INERROR)
-          Result(PQexec(conn_, ("DEALLOCATE " + name).c_str()));
-      }) {
+    : statements_(kCachedStatements,
+                  [this](std::string& name) {
+                    // Not inside a failed transaction, which takes nothing but its end:
+                    // the name is then left to the session, never to be used again.
+                    if (conn_ && PQtransactionStatus(conn_) != PQTRANS_INERROR)
+                      Result(PQexec(conn_, ("DEALLOCATE " + name).c_str()));
+                  }),
+      lock_context_("Waited " + std::to_string(ds.PostgresLockTimeoutMs()) +
+                    " ms (LockTimeout) for a lock that another session holds") {
   conn_ = PQconnectdb(ConnInfo(ds).c_str());
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
     // Copy the message before the connection object goes.
@@ -167,9 +210,20 @@ PgDriver::PgDriver(const DataSource& ds)
 }
 
 PgDriver::~PgDriver() {
+  if (!conn_) return;
+  if (InheritedAcrossFork()) {
+    // The socket is the parent's session too: PQfinish would send it the
+    // Terminate message and end the parent's session. Put /dev/null in the
+    // socket's place first, so the goodbye goes nowhere and only this
+    // process's descriptor is closed.
+    int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null_fd >= 0 && PQsocket(conn_) >= 0) ::dup2(null_fd, PQsocket(conn_));
+    if (null_fd >= 0) ::close(null_fd);
+  }
   // The server rolls back a transaction left open when the session ends,
-  // and drops the session's prepared statements.
-  if (conn_) PQfinish(conn_);
+  // and drops the session's prepared statements. With conn_ cleared, the
+  // statement cache forgets its names without sending anything.
+  PQfinish(conn_);
   conn_ = nullptr;
 }
 
@@ -185,7 +239,7 @@ bool PgDriver::IsAlive() {
 }
 
 ResultSet PgDriver::DoExecute(const std::string& native) {
-  return Collect(conn_, PQexec(conn_, native.c_str()));
+  return Collect(conn_, PQexec(conn_, native.c_str()), lock_context_);
 }
 
 ResultSet PgDriver::DoExecuteOne(const std::string& native) {
@@ -193,7 +247,8 @@ ResultSet PgDriver::DoExecuteOne(const std::string& native) {
   // text with more ("cannot insert multiple commands into a prepared
   // statement") before running any of it.
   return Collect(conn_,
-                 PQexecParams(conn_, native.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+                 PQexecParams(conn_, native.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0),
+                 lock_context_);
 }
 
 std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std::string& text,
@@ -213,7 +268,7 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
         PQclear(res);
         return std::nullopt;
       }
-      return Collect(conn_, res);
+      return Collect(conn_, res, lock_context_);
     }
     if (!name) {
       std::string fresh = "q6s" + std::to_string(++prepared_seq_);
@@ -233,7 +288,7 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
         continue;
       }
     }
-    return Collect(conn_, res);
+    return Collect(conn_, res, lock_context_);
   }
 }
 
@@ -262,6 +317,23 @@ ResultSet PgDriver::DoExecuteParams(const std::string& native, const std::vector
   // Parameter types are left to the server, which takes them from the
   // columns they are compared with or stored into.
   return std::move(*RunPrepared(native, native, {}, values, false));
+}
+
+Driver::ServerSession PgDriver::ThisServerSession() {
+  if (session_.pid == 0) {
+    ResultSet r = Execute(
+        "SELECT pid, backend_start::text FROM pg_stat_activity WHERE pid = pg_backend_pid()");
+    if (r.row_count == 1) session_ = {r.cells[0].ToLong(), r.cells[1].ToString()};
+  }
+  return session_;
+}
+
+std::optional<bool> PgDriver::ServerSessionExists(const ServerSession& s) {
+  ResultSet r = ExecuteParams("SELECT backend_start::text FROM pg_stat_activity WHERE pid = $1",
+                              {Variant(static_cast<int32_t>(s.pid))});
+  if (r.row_count == 0) return false;
+  if (r.cells[0].IsNull() || s.started.empty()) return std::nullopt;
+  return r.cells[0].ToString() == s.started;
 }
 
 std::vector<std::string> PgDriver::ExclusionStatements(const ExclusiveResource& resource) const {

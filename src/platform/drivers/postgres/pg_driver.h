@@ -14,7 +14,11 @@ namespace q6::postgres {
 
 class PgDriver : public Driver {
  public:
-  // Connects to `ds` (Server, Port, Database, UID, PWD, Schema) in UTF-8.
+  // Connects to `ds` (Server, Port, Database, UID, PWD, Schema) in UTF-8,
+  // with the session's waits bounded as the data source says (LockTimeout,
+  // StatementTimeout, IdleInTransactionTimeout) and keepalives on both
+  // sides. A statement whose lock wait runs out raises E_FAIL saying how
+  // long it waited ("Waited 5000 ms (LockTimeout) ...", SQLSTATE 55P03).
   // Raises E_FAIL with libpq's message when the server cannot be reached or
   // refuses the login.
   explicit PgDriver(const DataSource& ds);
@@ -31,6 +35,12 @@ class PgDriver : public Driver {
   // Sends an empty statement; false when the server went away.
   bool IsAlive() override;
 
+  // From pg_stat_activity: pg_backend_pid() and its backend_start (cached).
+  ServerSession ThisServerSession() override;
+  // No row for the pid: false; a row whose backend_start differs (the pid
+  // was reused): false; the same start: true; a start this login may not
+  // see: nullopt.
+  std::optional<bool> ServerSessionExists(const ServerSession& s) override;
   // A table's writers are shut out by LOCK TABLE in SHARE ROW EXCLUSIVE
   // mode (it conflicts with itself and with writers, not with readers); a
   // name by a transaction-level advisory lock on its hash, which the server
@@ -71,6 +81,8 @@ class PgDriver : public Driver {
   int64_t prepared_seq_ = 0;
   StatementCache<std::string> statements_;  // key -> server-side name
   std::unordered_set<std::string> seen_;    // keys run once, not yet kept
+  std::string lock_context_;
+  ServerSession session_;  // what a statement whose lock wait ran out says
 };
 
 }  // namespace q6::postgres

@@ -12,13 +12,16 @@
 #include "platform/drivers/sqlite/sqlite_driver.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <charconv>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <random>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/drivers/sqlite/error.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
@@ -77,19 +80,27 @@ int BindLiteral(sqlite3_stmt* stmt, int n, const LiteralParam& lit) {
 // the same chance at each gap, for a few hundred cheap wake-ups a second
 // while it waits. The timeout is measured from the first try.
 int RetryWhileBusy(void* arg, int tries) {
-  auto* started = static_cast<std::chrono::steady_clock::time_point*>(arg);
+  auto* wait = static_cast<SqliteDriver::BusyWait*>(arg);
   const auto now = std::chrono::steady_clock::now();
-  if (tries == 0) *started = now;
-  if (now - *started >= std::chrono::milliseconds(SqliteDriver::kBusyTimeoutMs)) return 0;
+  if (tries == 0) wait->since = now;
+  if (now - wait->since >= wait->limit) return 0;
   thread_local std::minstd_rand rng(static_cast<unsigned>(
       std::hash<std::thread::id>()(std::this_thread::get_id()) ^ now.time_since_epoch().count()));
   std::this_thread::sleep_for(std::chrono::microseconds(500 + rng() % 1500));
   return 1;
 }
 
+// Raises the error `rc` of `db`; a busy one (the wait for another
+// connection's lock ran out) says what was waited for.
+[[noreturn]] void Fail(sqlite3* db, int rc, const std::string& busy_context) {
+  const int ext = sqlite3_extended_errcode(db);
+  if ((rc & 0xff) == SQLITE_BUSY && ext != SQLITE_BUSY_SNAPSHOT) ThrowError(db, rc, busy_context);
+  ThrowError(db, rc);
+}
+
 // Steps `stmt` to its end, collecting its rows into `out` when it has
 // columns. Raises on error.
-void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out) {
+void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& busy_context) {
   // The columns are read after the first step: a kept statement whose table
   // changed since it was prepared is prepared again inside that step, and
   // only then shows the columns the table has now.
@@ -106,7 +117,7 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out) {
     } else if (rc == SQLITE_DONE) {
       break;
     } else {
-      ThrowError(db, rc);
+      Fail(db, rc, busy_context);
     }
   }
   // Only statements that change rows report changes; sqlite3_changes keeps
@@ -114,10 +125,32 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out) {
   if (!sqlite3_stmt_readonly(stmt)) out->rows_affected = sqlite3_changes64(db);
 }
 
+// "device:inode" of the file at `path`, or "" when there is none (an
+// in-memory or temporary database). Raises when the file has more than one
+// name.
+std::string FileKey(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || path == ":memory:" || ::stat(path.c_str(), &st) != 0) return "";
+  if (st.st_nlink > 1)
+    Throw(E_FAIL,
+          "Refused to open the SQLite database " + path + ": the file has " +
+              std::to_string(st.st_nlink) +
+              " hard links. Writers that reach one file through two names keep separate "
+              "journals and do not exclude each other, so counters would be handed out twice; "
+              "remove the other links and use one name",
+          "SQLite");
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
 }  // namespace
 
-SqliteDriver::SqliteDriver(const std::string& path)
+SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms)
     : statements_(kCachedStatements, [](sqlite3_stmt*& s) { sqlite3_finalize(s); }) {
+  FileKey(path);  // refuse a file with several names before touching it
+  busy_.limit = std::chrono::milliseconds(busy_timeout_ms);
+  busy_context_ = "Waited " + std::to_string(busy_timeout_ms) +
+                  " ms (BusyTimeout) for another connection's write lock on the SQLite database " +
+                  path;
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
@@ -129,7 +162,7 @@ SqliteDriver::SqliteDriver(const std::string& path)
                    KindOf(ext), std::to_string(ext));
   }
   sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_handler(db_, RetryWhileBusy, &busy_since_);
+  sqlite3_busy_handler(db_, RetryWhileBusy, &busy_);
   if (int frc = RegisterTsqlFunctions(db_); frc != SQLITE_OK) {
     sqlite3_close(db_);
     db_ = nullptr;
@@ -144,6 +177,7 @@ SqliteDriver::SqliteDriver(const std::string& path)
     // database".
     if (sqlite3_db_readonly(db_, "main") != 1) DoExecute("PRAGMA journal_mode=WAL");
     DoExecute("PRAGMA foreign_keys=ON");
+    file_key_ = FileKey(path);  // the file exists now
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;
@@ -152,6 +186,18 @@ SqliteDriver::SqliteDriver(const std::string& path)
 }
 
 SqliteDriver::~SqliteDriver() {
+  if (!db_) return;
+  if (InheritedAcrossFork()) {
+    // A handle opened before a fork must not be used in the child, closing
+    // included (closing may checkpoint and would change lock state the
+    // parent's handle relies on). It is kept, reachable, until the process
+    // ends.
+    static std::mutex mutex;
+    static std::vector<sqlite3*>* abandoned = new std::vector<sqlite3*>();
+    std::lock_guard<std::mutex> hold(mutex);
+    abandoned->push_back(db_);
+    return;
+  }
   // An open transaction is rolled back by sqlite3_close_v2.
   statements_.Clear();
   if (db_) sqlite3_close_v2(db_);
@@ -167,10 +213,10 @@ ResultSet SqliteDriver::DoExecute(const std::string& native) {
   while (tail < end) {
     Stmt s;
     int rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &s.p, &tail);
-    if (rc != SQLITE_OK) ThrowError(db_, rc);
+    if (rc != SQLITE_OK) Fail(db_, rc, busy_context_);
     if (!s.p) continue;  // blanks or a comment
     ResultSet r;
-    Run(db_, s.p, &r);
+    Run(db_, s.p, &r, busy_context_);
     if (r.has_rows && !first.has_rows)
       first = std::move(r);
     else
@@ -183,7 +229,7 @@ ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
   Stmt s;
   const char* tail = nullptr;
   int rc = sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &s.p, &tail);
-  if (rc != SQLITE_OK) ThrowError(db_, rc);
+  if (rc != SQLITE_OK) Fail(db_, rc, busy_context_);
   // What follows the first statement may only be what prepares to nothing:
   // blanks, comments and semicolons. The rest is checked before the first
   // statement runs, so a refused text changes nothing.
@@ -197,7 +243,7 @@ ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
     tail = after;
   }
   ResultSet r;
-  if (s.p) Run(db_, s.p, &r);
+  if (s.p) Run(db_, s.p, &r, busy_context_);
   return r;
 }
 
@@ -209,7 +255,7 @@ sqlite3_stmt* SqliteDriver::Cached(const std::string& text, bool quiet) {
                               SQLITE_PREPARE_PERSISTENT, &s.p, &tail);
   if (rc != SQLITE_OK) {
     if (quiet) return nullptr;
-    ThrowError(db_, rc);
+    Fail(db_, rc, busy_context_);
   }
   if (!s.p) return nullptr;
   for (const char* end = text.c_str() + text.size(); tail < end; ++tail)
@@ -230,7 +276,7 @@ std::optional<ResultSet> SqliteDriver::DoExecuteLiterals(const ParameterizedSql&
     if (rc != SQLITE_OK) ThrowError(db_, rc);
   }
   ResultSet r;
-  Run(db_, stmt, &r);
+  Run(db_, stmt, &r, busy_context_);
   return r;
 }
 
@@ -242,7 +288,7 @@ ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
     // Not one statement: the first one runs, prepared for this call only.
     int rc =
         sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &once.p, nullptr);
-    if (rc != SQLITE_OK) ThrowError(db_, rc);
+    if (rc != SQLITE_OK) Fail(db_, rc, busy_context_);
     if (!once.p) return ResultSet{};
     stmt = once.p;
   }
@@ -252,7 +298,7 @@ ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
     if (rc != SQLITE_OK) ThrowError(db_, rc);
   }
   ResultSet r;
-  Run(db_, stmt, &r);
+  Run(db_, stmt, &r, busy_context_);
   return r;
 }
 

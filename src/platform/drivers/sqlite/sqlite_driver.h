@@ -16,11 +16,13 @@ namespace q6::sqlite {
 class SqliteDriver : public Driver {
  public:
   // Opens (creating if needed) the database file `path` with the WAL
-  // journal, a busy timeout of 5 seconds and foreign keys on. A file the
-  // process may not write opens for reading only, in the journal mode it
+  // journal, a busy timeout of `busy_timeout_ms` and foreign keys on. A file
+  // the process may not write opens for reading only, in the journal mode it
   // has; writes then fail with E_FAIL "attempt to write a readonly
-  // database". Raises E_FAIL when the file cannot be opened.
-  explicit SqliteDriver(const std::string& path);
+  // database". Raises E_FAIL when the file cannot be opened, and when it has
+  // more than one hard link: each name of the file would keep a journal of
+  // its own, so writers through two names would not exclude each other.
+  explicit SqliteDriver(const std::string& path, int busy_timeout_ms = kBusyTimeoutMs);
   ~SqliteDriver() override;
 
   Engine engine() const override { return Engine::SQLite; }
@@ -30,10 +32,20 @@ class SqliteDriver : public Driver {
   std::unique_ptr<BulkLoad> OpenBulkLoad(const std::string& table,
                                          const std::vector<std::string>& columns) override;
   bool IsAlive() override { return db_ != nullptr; }
+  // "device:inode" of the database file; "" for an in-memory database.
+  std::string WriteLockKey() const override { return file_key_; }
 
   // How long a statement waits for another connection's lock before it
-  // fails with SQLITE_BUSY; tries are a few milliseconds apart.
+  // fails with SQLITE_BUSY when the data source does not say; tries are a
+  // few milliseconds apart.
   static constexpr int kBusyTimeoutMs = 5000;
+
+  // What the busy handler keeps: when the current wait began, how long it
+  // may last.
+  struct BusyWait {
+    std::chrono::steady_clock::time_point since;
+    std::chrono::milliseconds limit{kBusyTimeoutMs};
+  };
 
  protected:
   ResultSet DoExecute(const std::string& native) override;
@@ -53,7 +65,9 @@ class SqliteDriver : public Driver {
   // Prepared with sqlite3_prepare_v3, which prepares a statement again by
   // itself when the schema changed since (SQLITE_SCHEMA never reaches us).
   StatementCache<sqlite3_stmt*> statements_;
-  std::chrono::steady_clock::time_point busy_since_;  // the busy handler's first try
+  BusyWait busy_;
+  std::string busy_context_;  // what a statement that ran out of waiting says
+  std::string file_key_;
 };
 
 }  // namespace q6::sqlite
