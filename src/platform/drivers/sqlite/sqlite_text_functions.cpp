@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/drivers/sqlite/sqlite_functions.h"
+#include "runtime/value_utf8.h"
 
 namespace q6::sqlite {
 namespace {
@@ -43,24 +44,6 @@ uint32_t Next(const unsigned char* s, size_t n, size_t* i) {
   }
   *i += extra;
   return c;
-}
-
-void Append(uint32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
 }
 
 std::vector<uint32_t> CodePoints(sqlite3_value* v, bool fold) {
@@ -108,7 +91,7 @@ void MapCase(sqlite3_context* ctx, int, sqlite3_value** argv, bool upper) {
       c = static_cast<uint32_t>(upper ? towupper_l(static_cast<wint_t>(c), loc)
                                       : towlower_l(static_cast<wint_t>(c), loc));
     }
-    Append(c, &out);
+    value::AppendUtf8(c, &out);
   }
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
@@ -294,10 +277,10 @@ void Replace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   std::string out;
   size_t i = 0;
   for (size_t at; (at = Find(find, folded, i)) != 0; i = at - 1 + find.size()) {
-    for (size_t k = i; k < at - 1; ++k) Append(s[k], &out);
+    for (size_t k = i; k < at - 1; ++k) value::AppendUtf8(s[k], &out);
     out += with;
   }
-  for (; i < s.size(); ++i) Append(s[i], &out);
+  for (; i < s.size(); ++i) value::AppendUtf8(s[i], &out);
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
