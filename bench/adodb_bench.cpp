@@ -130,8 +130,8 @@ void BM_FetchRecordset(benchmark::State& state) {
   const double bytes =
       bench::PeakBytes([&] { benchmark::DoNotOptimize(con->Execute("select * from t")); });
   if (Seconds().count("raw")) {
-    bench::ReportTime(state, mine, Seconds()["raw"], 1.5);
-    bench::ReportMemory(state, bytes, Seconds()["raw_bytes"], 2.0);
+    bench::ReportTime(state, mine, Seconds()["raw"], 1.2);
+    bench::ReportMemory(state, bytes, Seconds()["raw_bytes"], 1.2);
   }
 }
 

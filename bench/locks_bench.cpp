@@ -263,7 +263,7 @@ void RunBatches(benchmark::State& state, bool raw) {
   } else if (RawSeconds().count(Key(engine, procs))) {
     const double pairs = per * procs;  // seconds per lock + release pair on both sides
     bench::ReportThroughput(state, per_batch / pairs, RawSeconds()[Key(engine, procs)] / pairs,
-                            0.5);
+                            0.8);
   }
 }
 

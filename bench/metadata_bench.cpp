@@ -196,7 +196,7 @@ void BM_LoadEOMetaDataSideBySide(benchmark::State& state) {
   sqlite3_close(db);
   double n = static_cast<double>(state.iterations());
   q6::bench::ReportTime(state, std::chrono::duration<double>(ours).count() / n,
-                        std::chrono::duration<double>(raw).count() / n, 1.5);
+                        std::chrono::duration<double>(raw).count() / n, 1.2);
   state.counters["cpu_ratio"] = ours_cpu / raw_cpu;
 }
 

@@ -439,7 +439,7 @@ void BM_SaveEOMetaData(benchmark::State& state, bool postgres) {
   raw_pg.reset();
   raw_lite.reset();
   if (n == 0) return;
-  q6::bench::ReportTime(state, system_s / n, baseline_s / n, 1.5);
+  q6::bench::ReportTime(state, system_s / n, baseline_s / n, 1.2);
   q6::bench::Label(state, postgres ? "PostgreSQL" : "SQLite", FieldCount());
 }
 

@@ -317,9 +317,9 @@ void BM_RecordsGetData(benchmark::State& state) {
     state.ResumeTiming();
   }
   const double iterations = static_cast<double>(state.iterations());
-  q6::bench::ReportTime(state, system / iterations, base / iterations, 1.5);
+  q6::bench::ReportTime(state, system / iterations, base / iterations, 1.2);
   q6::bench::ReportMemory(state, q6::bench::PeakBytes(component), q6::bench::PeakBytes(baseline),
-                          2.0);
+                          1.2);
 }
 
 // ---- MoveToByRS ----
@@ -357,7 +357,7 @@ void BM_RecordsMoveToByRS(benchmark::State& state) {
   const std::string key = std::string(EngineName(e)) + "/byrs/";
   Kept()[key + std::to_string(n)] = per_record;
   if (n > 10000 && Kept().count(key + "10000"))
-    q6::bench::ReportTime(state, per_record, Kept()[key + "10000"], 1.5);
+    q6::bench::ReportTime(state, per_record, Kept()[key + "10000"], 1.2);
 }
 
 // ---- MoveTo ----
@@ -405,11 +405,11 @@ void BM_RecordsMoveTo(benchmark::State& state) {
   const double iterations = static_cast<double>(state.iterations());
   const double per_step = system / iterations;
   q6::bench::ReportStep(state, per_step);
-  q6::bench::ReportTime(state, per_step, base / iterations, 2.0);
+  q6::bench::ReportTime(state, per_step, base / iterations, 1.2);
   const std::string key = std::string(EngineName(e)) + "/moveto/";
   Kept()[key + std::to_string(n)] = per_step;
   if (n > 10000 && Kept().count(key + "10000"))
-    q6::bench::ReportScaling(state, per_step, Kept()[key + "10000"], 10000, 1.5);
+    q6::bench::ReportScaling(state, per_step, Kept()[key + "10000"], 10000, 1.2);
 }
 
 void EngineArgs(benchmark::internal::Benchmark* b) {
