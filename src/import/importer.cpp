@@ -29,7 +29,7 @@ constexpr int64_t kProgressEvery = 8192;
 class WriteSink : public ScriptSink {
  public:
   WriteSink(const PlannedTable& t, TableWriter& w, const std::function<void()>& tick)
-      : writer_(w), shape_(t.def, t.load_columns), tick_(tick) {}
+      : writer_(w), shape_(t.def), tick_(tick) {}
   void OnTable(TableDef) override {}
   void OnDefault(const std::string&, const std::string&, const std::string&) override {}
   void OnPrimaryKey(const std::string&, std::vector<std::string>) override {}
@@ -46,7 +46,7 @@ class WriteSink : public ScriptSink {
   bool Write(const std::vector<std::string>& columns, std::vector<Literal>& values,
              std::string* error) {
     if (!shape_.Convert(columns, values, &row_, error)) return false;
-    writer_.Add(row_);
+    writer_.Add(shape_.load_columns(), row_);
     tick_();
     return true;
   }
@@ -119,7 +119,7 @@ ImportReport Import(Connection& con, const std::vector<std::string>& files,
         options.progress(t.def.name, done, t.rows, seconds());
     };
     try {
-      TableWriter writer(driver, t.def, t.load_columns, options.replace);
+      TableWriter writer(driver, t.def, options.replace);
       Fill(plan, t, writer, tick);
       writer.Commit();
       tr.written = true;

@@ -84,9 +84,8 @@ class PlanSink : public ScriptSink {
              const std::vector<Literal>& values, size_t stmt_begin, size_t stmt_end) override {
     PlannedTable* t = Table(table);
     if (!t || !t->error.empty()) return;
-    if (t->load_columns.empty()) t->load_columns = LoadColumns(*t, columns);
     if (!shape_ || shape_table_ != t) {
-      shape_ = std::make_unique<RowShape>(t->def, t->load_columns);
+      shape_ = std::make_unique<RowShape>(t->def);
       shape_table_ = t;
     }
     std::string error;
@@ -121,16 +120,6 @@ class PlanSink : public ScriptSink {
       plan_.errors.push_back("table " + name + " is used before CREATE TABLE (" + Where() + ")");
     return t;
   }
-  static std::vector<std::string> LoadColumns(const PlannedTable& t,
-                                              const std::vector<std::string>& named) {
-    std::vector<std::string> carried = CarriedColumns(t.def), out;
-    if (named.empty()) return carried;
-    for (const std::string& c : carried)
-      for (const std::string& n : named)
-        if (strcasecmp(c.c_str(), n.c_str()) == 0) out.push_back(c);
-    return out;
-  }
-
   Plan& plan_;
   size_t file_;
   std::string path_;
@@ -179,19 +168,13 @@ void PlanBcp(Plan& plan, const std::string& path, bool check_rows) {
   } catch (const ComError& e) {
     return Fail(t, fmt.string() + ": " + e.description());
   }
-  std::vector<std::string> carried = CarriedColumns(t->def);
-  if (t->load_columns.empty())
-    for (const BcpField& f : src.format.fields)
-      for (const std::string& k : carried)
-        if (f.server_order != 0 && strcasecmp(f.column.c_str(), k.c_str()) == 0)
-          t->load_columns.push_back(k);
   if (!check_rows) {
     t->bcp.push_back(std::move(src));
     return;
   }
   std::string bytes = ReadBytes(path);
   BcpReader reader(bytes, src.format);
-  RowShape shape(t->def, t->load_columns);
+  RowShape shape(t->def);
   std::vector<Literal> lits;
   std::string error;
   try {
@@ -215,8 +198,6 @@ Plan MakePlan(const std::vector<std::string>& files, bool check_bcp_rows) {
     if (std::filesystem::path(f).extension() == ".sql") PlanScript(plan, f);
   for (const std::string& f : files)
     if (std::filesystem::path(f).extension() != ".sql") PlanBcp(plan, f, check_bcp_rows);
-  for (PlannedTable& t : plan.tables)
-    if (t.load_columns.empty()) t.load_columns = CarriedColumns(t.def);
   return plan;
 }
 

@@ -30,7 +30,6 @@ struct BcpSource {
 
 struct PlannedTable {
   TableDef def;
-  std::vector<std::string> load_columns;  // carried columns named by the first source
   std::vector<RowRange> ranges;
   std::vector<BcpSource> bcp;
   int64_t rows = 0;

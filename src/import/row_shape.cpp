@@ -11,17 +11,13 @@ std::vector<std::string> CarriedColumns(const TableDef& def) {
   return out;
 }
 
-RowShape::RowShape(const TableDef& def, std::vector<std::string> load_columns)
-    : def_(def), load_(std::move(load_columns)) {
-  for (const std::string& n : load_)
-    load_kinds_.push_back(MapType(*def_.Find(n), Engine::SQLite).kind);
-}
-
 void RowShape::Map(const std::vector<std::string>& source_columns) {
   mapped_ = true;
   mapped_for_ = source_columns;
   map_error_.clear();
   slots_.clear();
+  load_.clear();
+  load_kinds_.clear();
   std::vector<std::string> names = source_columns;
   if (names.empty())
     for (const ColumnDef& c : def_.columns) names.push_back(c.name);
@@ -30,6 +26,18 @@ void RowShape::Map(const std::vector<std::string>& source_columns) {
       map_error_ = "no column " + n + " in table " + def_.name;
       return;
     }
+  }
+  for (const ColumnDef& c : def_.columns) {
+    ValueKind k = MapType(c, Engine::SQLite).kind;
+    if (k == ValueKind::kNone) continue;
+    for (const std::string& n : names)
+      if (strcasecmp(c.name.c_str(), n.c_str()) == 0) {
+        load_.push_back(c.name);
+        load_kinds_.push_back(k);
+        break;
+      }
+  }
+  for (const std::string& n : names) {
     int slot = -1;
     for (size_t i = 0; i < load_.size(); ++i)
       if (strcasecmp(load_[i].c_str(), n.c_str()) == 0) slot = static_cast<int>(i);

@@ -16,16 +16,18 @@ std::vector<std::string> CarriedColumns(const TableDef& def);
 
 class RowShape {
  public:
-  // REQUIRES: every name of `load_columns` is a carried column of `def`.
-  RowShape(const TableDef& def, std::vector<std::string> load_columns);
+  explicit RowShape(const TableDef& def) : def_(def) {}
 
+  // The carried columns the last source row named, in table order: the
+  // columns its converted row is for. Columns a source leaves out are not
+  // among them, so the table's defaults fill them as an INSERT that leaves
+  // them out would.
   const std::vector<std::string>& load_columns() const { return load_; }
   // Converts one source row whose values are for `source_columns` (empty:
   // every column of the table, computed ones included, in order), taking
-  // the text out of `values`. Columns of the load the source does not name
-  // get NULL; values of columns that are not carried are dropped. False
-  // with `*error` for a value that does not fit its column, an unknown
-  // column or a wrong number of values.
+  // the text out of `values`. Values of columns that are not carried are
+  // dropped. False with `*error` for a value that does not fit its column,
+  // an unknown column or a wrong number of values.
   bool Convert(const std::vector<std::string>& source_columns, std::vector<Literal>& values,
                std::vector<Variant>* out, std::string* error);
   // Whether Convert would succeed, without building the row (text values

@@ -88,8 +88,7 @@ bool TableExists(Driver& d, const std::string& table) {
   return d.ExecuteParams(q, {Variant(table)}).row_count > 0;
 }
 
-TableWriter::TableWriter(Driver& driver, const TableDef& def,
-                         const std::vector<std::string>& load_columns, bool replace)
+TableWriter::TableWriter(Driver& driver, const TableDef& def, bool replace)
     : driver_(driver), def_(def) {
   std::vector<std::string> ignored;
   Engine e = driver_.engine();
@@ -98,11 +97,7 @@ TableWriter::TableWriter(Driver& driver, const TableDef& def,
   try {
     if (replace) driver_.Execute("DROP TABLE IF EXISTS " + SqlName(def.name, e));
     driver_.Execute(statements_[0]);
-    std::vector<std::string> cols;
-    for (const std::string& c : load_columns) cols.push_back(SqlName(c, e));
-    load_ = driver_.OpenBulkLoad(SqlName(def.name, e), cols);
   } catch (...) {
-    load_.reset();
     driver_.Rollback();
     throw;
   }
@@ -117,8 +112,21 @@ TableWriter::~TableWriter() {
   }
 }
 
+void TableWriter::Add(const std::vector<std::string>& columns, const std::vector<Variant>& row) {
+  if (!load_ || columns != load_columns_) {
+    if (load_) load_->Finish();
+    load_.reset();
+    Engine e = driver_.engine();
+    std::vector<std::string> cols;
+    for (const std::string& c : columns) cols.push_back(SqlName(c, e));
+    load_ = driver_.OpenBulkLoad(SqlName(def_.name, e), cols);
+    load_columns_ = columns;
+  }
+  load_->Add(row);
+}
+
 void TableWriter::Commit() {
-  load_->Finish();
+  if (load_) load_->Finish();
   load_.reset();
   for (size_t i = 1; i < statements_.size(); ++i) driver_.Execute(statements_[i]);
   ContinueIdentity();

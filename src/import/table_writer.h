@@ -22,17 +22,19 @@ bool TableExists(Driver& driver, const std::string& table);
 
 class TableWriter {
  public:
-  // Begins a transaction, drops the table first when `replace`, creates it
-  // without its indexes and opens a bulk load of `load_columns`. Raises
-  // ComError E_FAIL with the engine's message; nothing is left behind then.
-  TableWriter(Driver& driver, const TableDef& def, const std::vector<std::string>& load_columns,
-              bool replace);
+  // Begins a transaction, drops the table first when `replace` and creates
+  // it without its indexes. Raises ComError E_FAIL with the engine's
+  // message; nothing is left behind then.
+  TableWriter(Driver& driver, const TableDef& def, bool replace);
   // Rolls back unless Commit succeeded: nothing of the table stays.
   ~TableWriter();
   TableWriter(const TableWriter&) = delete;
   TableWriter& operator=(const TableWriter&) = delete;
 
-  void Add(const std::vector<Variant>& row) { load_->Add(row); }
+  // Adds one row of values for `columns`. Rows are loaded through one bulk
+  // load per run of rows naming the same columns, so the engine fills the
+  // columns a row leaves out with their defaults.
+  void Add(const std::vector<std::string>& columns, const std::vector<Variant>& row);
   // Ends the load, creates the indexes, moves identity counters past the
   // values loaded, and commits. Raises as the constructor.
   void Commit();
@@ -44,6 +46,7 @@ class TableWriter {
   const TableDef& def_;
   std::vector<std::string> statements_;
   std::unique_ptr<BulkLoad> load_;
+  std::vector<std::string> load_columns_;  // the columns `load_` was opened for
   bool done_ = false;
 };
 

@@ -36,7 +36,8 @@ std::string Utf16Le(const std::string& utf8, bool bom = true) {
 }
 
 // Every row of every INSERT in a script, by table, converted as the
-// columns' kinds say: the source values a round trip must give back.
+// columns' kinds say and placed in the table's carried columns (NULL where a
+// row names none): the source values a round trip must give back.
 struct RowCollector : ScriptSink {
   std::map<std::string, TableDef> defs;
   std::map<std::string, std::vector<std::vector<Variant>>> rows;
@@ -49,10 +50,15 @@ struct RowCollector : ScriptSink {
   void OnRow(const std::string& t, const std::vector<std::string>& cols,
              const std::vector<Literal>& source, size_t, size_t) override {
     std::vector<Literal> values = source;
-    RowShape shape(defs.at(t), CarriedColumns(defs.at(t)));
-    std::vector<Variant> row;
+    RowShape shape(defs.at(t));
+    std::vector<Variant> named;
     std::string error;
-    ASSERT_TRUE(shape.Convert(cols, values, &row, &error)) << error;
+    ASSERT_TRUE(shape.Convert(cols, values, &named, &error)) << error;
+    std::vector<std::string> carried = CarriedColumns(defs.at(t));
+    std::vector<Variant> row(carried.size(), Variant::Null());
+    for (size_t i = 0; i < named.size(); ++i)
+      row[std::find(carried.begin(), carried.end(), shape.load_columns()[i]) - carried.begin()] =
+          named[i];
     rows[t].push_back(row);
   }
 };
@@ -227,6 +233,27 @@ TEST_P(ImportTest, BrokenTableLeavesNothing) {
     EXPECT_EQ(Scalar("select count(*) from " + a).ToLong(), 1);
     EXPECT_FALSE(Exists(b));
   }
+}
+
+// Rows that name different columns: what a row leaves out gets the column's
+// default (or NULL), what only a later row names is kept.
+TEST_P(ImportTest, ColumnsARowLeavesOutGetTheirDefaults) {
+  std::string script =
+      "CREATE TABLE [dbo].[partial]([k] [int] NOT NULL, [v] [nvarchar](9) NULL,\n"
+      " [n] [int] NOT NULL, CONSTRAINT [PK_partial] PRIMARY KEY CLUSTERED ([k] ASC))\nGO\n"
+      "ALTER TABLE [dbo].[partial] ADD  DEFAULT ((7)) FOR [n]\nGO\n"
+      "INSERT [dbo].[partial] ([k], [n]) VALUES (1, 3)\n"
+      "INSERT [dbo].[partial] ([k]) VALUES (2)\n"
+      "INSERT [dbo].[partial] ([k], [v], [n]) VALUES (3, N'c', 5)\n"
+      "INSERT [dbo].[partial] ([v], [k]) VALUES (N'd', 4)\nGO\n";
+  ImportReport r = Run({Write("partial.sql", script)});
+  ASSERT_TRUE(r.ok()) << (r.errors.empty() ? r.tables.at(0).error : r.errors[0]);
+  auto rs = OpenConnection()->Execute("select k, v, n from partial order by k");
+  std::string got;
+  for (; !rs->EOF(); rs->MoveNext())
+    got += rs->Field("k").ToString() + ":" + rs->Field("v").Describe() + ":" +
+           rs->Field("n").ToString() + " ";
+  EXPECT_EQ(got, "1:Null:3 2:Null:7 3:String 'c':5 4:String 'd':7 ");
 }
 
 TEST_P(ImportTest, DryRunWritesNothingAndExistingTablesAreRefused) {
