@@ -42,18 +42,6 @@ END $$;
 -- Other collations may order blanks elsewhere: there equality ends its range
 -- at B plus 8000 blanks (the widest non-max varchar), and the others compare
 -- the blank-free values without a range.
-CREATE OR REPLACE FUNCTION q6tsql.tsql_eq(a anycompatible, b anycompatible) RETURNS boolean
-LANGUAGE sql STABLE PARALLEL SAFE AS 'SELECT a = b';
-CREATE OR REPLACE FUNCTION q6tsql.tsql_ne(a anycompatible, b anycompatible) RETURNS boolean
-LANGUAGE sql STABLE PARALLEL SAFE AS 'SELECT a <> b';
-CREATE OR REPLACE FUNCTION q6tsql.tsql_lt(a anycompatible, b anycompatible) RETURNS boolean
-LANGUAGE sql STABLE PARALLEL SAFE AS 'SELECT a < b';
-CREATE OR REPLACE FUNCTION q6tsql.tsql_le(a anycompatible, b anycompatible) RETURNS boolean
-LANGUAGE sql STABLE PARALLEL SAFE AS 'SELECT a <= b';
-CREATE OR REPLACE FUNCTION q6tsql.tsql_gt(a anycompatible, b anycompatible) RETURNS boolean
-LANGUAGE sql STABLE PARALLEL SAFE AS 'SELECT a > b';
-CREATE OR REPLACE FUNCTION q6tsql.tsql_ge(a anycompatible, b anycompatible) RETURNS boolean
-LANGUAGE sql STABLE PARALLEL SAFE AS 'SELECT a >= b';
 DO $$
 DECLARE
   code_points boolean;
@@ -65,6 +53,13 @@ BEGIN
   SELECT coalesce(to_jsonb(d) ->> 'datlocprovider', 'c') = 'c'
          AND d.datcollate IN ('C', 'POSIX', 'C.UTF-8', 'C.utf8')
     INTO code_points FROM pg_database d WHERE d.datname = current_database();
+  FOR body IN SELECT * FROM (VALUES ('eq', '='), ('ne', '<>'), ('lt', '<'), ('le', '<='),
+                                    ('gt', '>'), ('ge', '>=')) v(name, op)
+  LOOP
+    EXECUTE format('CREATE OR REPLACE FUNCTION q6tsql.tsql_%s(a anycompatible, b anycompatible)'
+                   ' RETURNS boolean LANGUAGE sql STABLE PARALLEL SAFE AS %L',
+                   body.name, 'SELECT a ' || body.op || ' b');
+  END LOOP;
   FOR body IN
     SELECT * FROM (VALUES
       ('eq', 'a >= ' || b || ' AND ' || CASE WHEN code_points
