@@ -59,6 +59,10 @@ void CheckQuotedValue(std::string_view value, Engine engine) {
       // Users' own T-SQL: concatenation, conversions, comparisons, LIKE.
       "select code + " + quoted + ", charindex(" + quoted + ", memo), cast(" + quoted +
           " as varchar(10)) from dbo.fd_doc where memo like " + quoted + " or ddate = " + quoted,
+      "select distinct left(memo, 2) m, code + " + quoted +
+          " from fd_doc d join fd_line l on l.parentoid = d.coid where code in (" + quoted +
+          ", 'x') and code >= " + quoted + " and " + quoted + " <> memo",
+      "create table t (a nvarchar(10) default " + quoted + ", b varchar(max))",
   };
   for (const std::string& sql : statements) {
     const std::string native = q6::TranslateSqlUncached(sql, engine);

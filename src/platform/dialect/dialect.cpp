@@ -43,6 +43,7 @@ std::string TranslateSqlUncached(std::string_view tsql, Engine engine) {
   dialect::RewriteSelects(&sql, engine);
   dialect::RewriteTsqlSelectLists(&sql, engine);
   dialect::RewriteTsqlCalls(&sql, engine);
+  dialect::RewriteTsqlTableDefinitions(&sql, engine);
   dialect::RewriteTsqlOperators(&sql, engine);
   dialect::RewriteExpressions(&sql, engine);
   return sql.Edited() ? sql.Render() : std::string(tsql);

@@ -50,11 +50,12 @@ bool AfterComparison(std::string_view sql, const std::vector<Token>& toks, size_
     return k > 0 && toks[k - 1].kind == TokenKind::kPunct && toks[k - 1].pos + 1 == toks[k].pos;
   };
   size_t first = j - 1;
-  if (adjacent(first)) {
-    --first;
-    if (adjacent(first)) return false;  // a longer operator (->>, <=>)
-  }
-  const std::string_view op = sql.substr(toks[first].pos, j - first);
+  if (adjacent(first)) --first;
+  // The compatibility schema's comparisons (^=, ^<>, ^<=, ..) are ^ and one.
+  if (adjacent(first) && sql[toks[first - 1].pos] == '^') --first;
+  if (adjacent(first)) return false;  // a longer operator (->>, <=>)
+  std::string_view op = sql.substr(toks[first].pos, j - first);
+  if (op.size() > 1 && op[0] == '^') op.remove_prefix(1);
   for (std::string_view c : {"=", "<", ">", "<=", ">=", "<>", "!=", "=="})
     if (op == c) return true;
   return false;

@@ -2,7 +2,7 @@
 // statements differing only in those values share one prepared statement.
 //
 // Only literals whose meaning cannot change are taken: a string or number
-// right after a comparison (= < > <= >= <> !=) inside a WHERE, ON, HAVING or
+// right after a comparison (= < > <= >= <> !=, also behind ^) inside a WHERE, ON, HAVING or
 // SET clause of a single SELECT, INSERT, UPDATE, DELETE or WITH statement.
 // Literals in a select list (they name result columns), ORDER BY ordinals,
 // TOP/LIMIT counts, type sizes and LIKE patterns stay in the text. Text that

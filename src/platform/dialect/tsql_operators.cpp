@@ -99,7 +99,7 @@ bool ComparisonAt(const EditableSql& s, size_t i, size_t* last, char* op) {
   const bool next_eq = s.IsPunct(i + 1, '=');
   if (c == '=') {
     if (i > 0 && (s.IsPunct(i - 1, '<') || s.IsPunct(i - 1, '>') || s.IsPunct(i - 1, '!') ||
-                  s.IsPunct(i - 1, '=')))
+                  s.IsPunct(i - 1, '=') || s.IsPunct(i - 1, '^')))
       return false;
     *op = '=';
     *last = s.IsPunct(i + 1, '=') ? i + 1 : i;
@@ -116,10 +116,11 @@ bool ComparisonAt(const EditableSql& s, size_t i, size_t* last, char* op) {
     else
       *op = next_eq ? 'l' : '<';
     *last = (*op == 'n' || next_eq) ? i + 1 : i;
-    return !(i > 0 && s.IsPunct(i - 1, '<'));
+    return !(i > 0 && (s.IsPunct(i - 1, '<') || s.IsPunct(i - 1, '^')));
   }
   if (c == '>') {
-    if (i > 0 && (s.IsPunct(i - 1, '<') || s.IsPunct(i - 1, '-'))) return false;
+    if (i > 0 && (s.IsPunct(i - 1, '<') || s.IsPunct(i - 1, '-') || s.IsPunct(i - 1, '^')))
+      return false;
     *op = next_eq ? 'g' : '>';
     *last = next_eq ? i + 1 : i;
     return true;
@@ -185,39 +186,66 @@ bool IsColumn(const EditableSql& s, const Operands& ops, size_t first, size_t la
   for (size_t j = first; j != kNone && j <= last; j = s.NextSig(j)) {
     const bool name = s.Kind(j) == TokenKind::kWord || s.Kind(j) == TokenKind::kQuoted ||
                       s.Kind(j) == TokenKind::kBracket;
-    if (!(name && !ops.IsKeyword(j) && !s.IsWord(j, "null")) && !s.IsPunct(j, '.')) return false;
+    if (!(name && !ops.IsKeyword(j) && !s.IsWord(j, "null") && !s.IsWord(j, "localtimestamp")) &&
+        !s.IsPunct(j, '.'))
+      return false;
   }
   return true;
 }
 
-// PostgreSQL: column = literal -> tsql_eq(column, literal). The server picks
-// the overload by the column's type: on citext it ignores trailing blanks on
-// both sides and still reads the column's index (the function is inlined
-// into a range on the column); any other type compares as `=` does.
-void EqualsColumnToLiteral(EditableSql* s, size_t op_first, size_t op_last, char op, size_t c0,
-                           size_t c1, size_t v0, size_t v1) {
-  std::string literal;
-  if (v0 < c0) {  // literal first: it moves behind the column
-    for (size_t j = v0; j <= v1; ++j) {
-      TokenEdit& e = s->Edit(j);
-      literal += e.replace ? e.replacement : std::string(s->Text(j));
-      e.drop = true;
-      e.replace = false;
-    }
-    for (size_t j = v1 + 1; j < c0; ++j) s->Edit(j).drop = true;
-  } else {
-    for (size_t j = c1 + 1; j < v0; ++j) s->Edit(j).drop = true;
+// A bound parameter: ? or $n.
+bool IsParam(const EditableSql& s, size_t first, size_t last) {
+  if (first != last) return false;
+  if (s.IsPunct(first, '?')) return true;
+  const std::string_view t = s.Text(first);
+  return s.Kind(first) == TokenKind::kWord && t.size() > 1 && t[0] == '$' && IsDigits(t.substr(1));
+}
+
+// The q6tsql operator of a comparison kind.
+const char* PaddedOperator(char op) {
+  switch (op) {
+    case '<':
+      return "^<";
+    case '>':
+      return "^>";
+    case 'l':
+      return "^<=";
+    case 'g':
+      return "^>=";
+    case 'n':
+      return "^<>";
+    default:
+      return "^=";
   }
+}
+
+// PostgreSQL: column op value -> column ^op value, where the value is a
+// literal, a parameter or another column; a value written first moves
+// behind the column (the operator mirrored), so that the column stays on the
+// side the server's index range is built for. The server picks the operator
+// by the operand types: on citext it ignores trailing blanks on both sides
+// and still reads the column's index (its function is inlined into a range
+// on the column); any other type compares as the plain operator does.
+void ColumnComparison(EditableSql* s, size_t op_first, size_t op_last, char op, size_t c0,
+                      size_t c1, size_t v0, size_t v1) {
   for (size_t j = op_first; j <= op_last; ++j) s->Edit(j).drop = true;
-  s->Edit(c0).before += op == 'n' ? "(NOT tsql_eq(" : "tsql_eq(";
-  // Closing texts go ahead of what later rules (LIMIT, FOR UPDATE) put there.
-  const std::string close = op == 'n' ? "))" : ")";
-  if (v0 < c0) {
-    s->Edit(c1).after.insert(0, ", " + literal + close);
-  } else {
-    s->Edit(c1).after.insert(0, ", ");
-    s->Edit(v1).after.insert(0, close);
+  if (v0 > c0) {
+    TokenEdit& e = s->Edit(op_first);
+    e.before += PaddedOperator(op);
+    if (!s->IsBlank(op_first - 1)) e.before.insert(0, " ");
+    if (!s->IsBlank(op_last + 1)) e.before += " ";
+    return;
   }
+  std::string value;  // written first: it moves behind the column
+  for (size_t j = v0; j <= v1; ++j) {
+    TokenEdit& e = s->Edit(j);
+    value += e.replace ? e.replacement : std::string(s->Text(j));
+    e.drop = true;
+    e.replace = false;
+  }
+  for (size_t j = v1 + 1; j < c0; ++j) s->Edit(j).drop = true;
+  // Closing texts go ahead of what later rules (LIMIT, FOR UPDATE) put there.
+  s->Edit(c1).after.insert(0, std::string(" ") + PaddedOperator(Mirror(op)) + " " + value);
 }
 
 // True when the column at `c0` is the target of an assignment in a SET list
@@ -268,9 +296,12 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
     return;
   }
   const bool calls = (text_l && !lit_l) || (text_r && !lit_r);
-  if ((op == '=' || op == 'n') && ((col_l && lit_r && !IsAssignment(*s, l0)) || (lit_l && col_r))) {
-    EqualsColumnToLiteral(s, op_first, op_last, op, lit_l ? r0 : l0, lit_l ? r1 : l1,
-                          lit_l ? l0 : r0, lit_l ? l1 : r1);
+  const bool value_l = lit_l || IsParam(*s, l0, l1), value_r = lit_r || IsParam(*s, r0, r1);
+  if (((col_l && (value_r || col_r) && !IsAssignment(*s, l0)) || (value_l && col_r)) &&
+      !s->Dropped(op_first)) {
+    const bool swap = !col_l;
+    ColumnComparison(s, op_first, op_last, op, swap ? r0 : l0, swap ? r1 : l1, swap ? l0 : r0,
+                     swap ? l1 : r1);
   } else if (calls || (lit_l && lit_r)) {
     s->Edit(l0).before += "rtrim(";
     s->Edit(l1).after += ")::citext";
@@ -282,6 +313,50 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
 void FoldOperand(EditableSql* s, size_t first, size_t last) {
   s->Edit(first).before += "rtrim(";
   s->Edit(last).after += ")::citext";
+}
+
+// PostgreSQL: column [NOT] IN (a, b, ...) -> [NOT] (column ^= a OR column
+// ^= b ...), each comparison as in ColumnComparison, so that a citext column
+// ignores trailing blanks and its index still serves (one range per value).
+// A text function result in the list is compared as citext; an item that is
+// more than one unit is put in parentheses. A list of numbers only, and a
+// statement that begins with the column, are left as they are (false).
+bool ColumnInList(EditableSql* s, const Operands& ops, size_t c0, size_t c1, size_t op, size_t in,
+                  size_t open) {
+  const size_t close = s->Match(open);
+  if (c0 == 0) return false;
+  const int depth = s->Depth(open) + 1;
+  bool numbers = true;
+  for (size_t j = s->NextSig(open); j != kNone && j < close; j = s->NextSig(j))
+    if (s->Depth(j) == depth && s->Kind(j) != TokenKind::kNumber && !s->IsPunct(j, ',') &&
+        !s->IsPunct(j, '-'))
+      numbers = false;
+  if (numbers) return false;
+  s->Edit(c0 - 1).after += op == in ? "(" : "NOT (";
+  for (size_t j = op; j <= open; ++j) s->Edit(j).drop = true;
+  s->Edit(open).before += "^= ";
+  size_t e0 = s->NextSig(open);
+  for (size_t j = e0; j != kNone && j <= close; j = s->NextSig(j)) {
+    if (j != close && !(s->IsPunct(j, ',') && s->Depth(j) == depth)) continue;
+    const size_t e1 = s->PrevSig(j);
+    if (IsTextCall(*s, ops, e0, e1)) {
+      FoldOperand(s, e0, e1);
+    } else if (e0 != e1 && !IsColumn(*s, ops, e0, e1) && !IsLiteral(*s, e0, e1) &&
+               !(ops.IsCall(e0) && s->Match(s->NextSig(e0)) == e1)) {
+      s->Edit(e0).before += "(";
+      s->Edit(e1).after += ")";
+    }
+    if (j != close) {
+      TokenEdit& comma = s->Edit(j);
+      comma.before += " OR ";
+      comma.repeat_from = c0;
+      comma.repeat_to = c1 + 1;
+      comma.replace = true;
+      comma.replacement = " ^=";
+    }
+    e0 = s->NextSig(j);
+  }
+  return true;
 }
 
 // x [NOT] IN (a, b, ...) with text function results or literals, which
@@ -303,6 +378,7 @@ void RewriteInList(EditableSql* s, const Operands& ops, size_t in, Engine engine
   const size_t l1 = s->PrevSig(op);
   const bool fold_all = IsLiteral(*s, l0, l1) || IsTextCall(*s, ops, l0, l1);
   const bool postgres = engine == Engine::PostgreSQL;
+  if (postgres && IsColumn(*s, ops, l0, l1) && ColumnInList(s, ops, l0, l1, op, in, open)) return;
   bool any = false;
   const int depth = s->Depth(first);
   size_t e0 = first;
@@ -429,6 +505,96 @@ void RewriteOrderTerms(EditableSql* s, const Operands& ops, size_t by) {
   }
 }
 
+// DISTINCT compares the values of an expression without case and trailing
+// blanks, as under the default collation. SQLite takes the collation of each
+// select-list item: an item that is not a plain column (which keeps its own)
+// or surely a number gets COLLATE NOCASE, and, having no alias, is named by
+// its text as written. PostgreSQL: a text function result becomes citext.
+// The same for the argument of an aggregate's DISTINCT (count(DISTINCT x)),
+// which on PostgreSQL also loses its trailing blanks (it is only counted).
+void CollateDistinctTerm(EditableSql* s, const Operands& ops, size_t first, size_t last,
+                         bool aliased, bool aggregate, Engine engine) {
+  if (first == kNone || last == kNone || first > last || IsColumn(*s, ops, first, last) ||
+      IsSurelyNumber(*s, ops, first, last) || s->IsPunct(last, '*') ||
+      s->IsWord(s->PrevSig(last), "collate"))
+    return;
+  if (engine == Engine::PostgreSQL) {
+    if (!IsTextCall(*s, ops, first, last)) return;
+    if (aggregate)  // only counted: trailing blanks can go
+      FoldOperand(s, first, last);
+    else
+      s->Edit(last).after.insert(0, "::citext");
+    return;
+  }
+  std::string text = " COLLATE NOCASE";
+  if (!aliased) {
+    const size_t from = s->token(first).pos;
+    const std::string_view name =
+        s->sql().substr(from, s->token(last).pos + s->token(last).len - from);
+    text += " AS \"";
+    for (char c : name) {
+      text += c;
+      if (c == '"') text += '"';
+    }
+    text += '"';
+  }
+  // `alias = expr` was written `expr AS "alias"` first, ahead of the closing
+  // texts of later rules: the collation goes behind those, the alias last.
+  TokenEdit& e = s->Edit(last);
+  if (e.after.rfind(" AS \"", 0) == 0) {
+    size_t q = 5;
+    while (q < e.after.size() && (e.after[q] != '"' || e.after[q + 1] == '"'))
+      q += e.after[q] == '"' ? 2 : 1;
+    text += e.after.substr(0, q + 1);
+    e.after.erase(0, q + 1);
+  }
+  e.after += text;
+}
+
+void RewriteDistinct(EditableSql* s, const Operands& ops, size_t distinct, Engine engine) {
+  const size_t prev = s->PrevSig(distinct);
+  if (prev == kNone) return;
+  if (s->IsPunct(prev, '(')) {  // an aggregate's argument
+    CollateDistinctTerm(s, ops, s->NextSig(distinct), s->PrevSig(s->Match(prev)), true, true,
+                        engine);
+    return;
+  }
+  if (!s->IsWord(prev, "select")) return;
+  const int depth = s->Depth(distinct);
+  size_t first = s->NextSig(distinct);
+  if (s->IsWord(first, "top")) return;  // TOP comes first and is rewritten elsewhere
+  for (size_t j = first; first != kNone; j = s->NextSig(j)) {
+    const bool end = j == kNone ||
+                     (s->Depth(j) == depth && s->Kind(j) == TokenKind::kWord && ops.IsKeyword(j) &&
+                      !s->IsWord(j, "as")) ||
+                     (s->Depth(j) < depth) || s->IsPunct(j, ';');
+    if (!end && !(s->IsPunct(j, ',') && s->Depth(j) == depth)) continue;
+    const size_t last = j == kNone ? s->PrevSig(s->size()) : s->PrevSig(j);
+    size_t x0 = first, x1 = last;
+    bool aliased = true;
+    const size_t eq = s->NextSig(first);
+    if (eq != kNone && eq < last && s->IsPunct(eq, '=') && s->Dropped(eq)) {
+      x0 = s->NextSig(eq);  // alias = expr, already written expr AS alias
+    } else if (s->IsWord(s->PrevSig(last), "as")) {
+      x1 = s->PrevSig(s->PrevSig(last));
+    } else if (first != last &&
+               (s->Kind(last) == TokenKind::kWord || s->Kind(last) == TokenKind::kQuoted ||
+                s->Kind(last) == TokenKind::kBracket || s->Kind(last) == TokenKind::kString) &&
+               !(s->IsWord(s->PrevSig(last), "n") && s->PrevSig(last) + 1 == last) &&
+               !ops.IsKeyword(last) && !s->IsPunct(s->PrevSig(last), '.') &&
+               !ops.IsCall(s->PrevSig(last)) &&
+               (s->IsPunct(s->PrevSig(last), ')') ||
+                s->Kind(s->PrevSig(last)) != TokenKind::kPunct)) {
+      x1 = s->PrevSig(last);  // expr alias, expr 'alias'
+    } else {
+      aliased = false;
+    }
+    CollateDistinctTerm(s, ops, x0, x1, aliased, false, engine);
+    if (end) return;
+    first = s->NextSig(j);
+  }
+}
+
 // Table definitions keep their expressions as written: a default or check
 // that called a tsql_* function would tie the file to this driver.
 bool IsDdl(const EditableSql& s) {
@@ -455,6 +621,8 @@ void RewriteTsqlOperators(EditableSql* s, Engine engine) {
       i = last;
     } else if (s->IsWord(i, "between")) {
       RewriteBetween(s, i);
+    } else if (s->IsWord(i, "distinct")) {
+      RewriteDistinct(s, ops, i, engine);
     } else if (s->IsWord(i, "in")) {
       RewriteInList(s, ops, i, engine);
     } else if (engine == Engine::PostgreSQL && s->IsWord(i, "like")) {

@@ -39,12 +39,25 @@ void RewriteTsqlCalls(EditableSql* sql, Engine engine);
 // - SQLite: a string literal or text function result compared with anything
 //   but a plain column gets COLLATE NOCASE (the driver's NOCASE ignores case
 //   and trailing blanks); a plain column keeps its own collation.
-//   ORDER BY and GROUP BY terms other than plain columns, positions and
-//   numbers get COLLATE NOCASE as well.
-//   PostgreSQL: a comparison with a text function result, or of two
-//   literals, compares rtrim(..)::citext on both sides.
+//   ORDER BY and GROUP BY terms and DISTINCT select-list items and
+//   aggregate arguments other than plain columns, positions and numbers get
+//   COLLATE NOCASE as well (a select-list item without alias keeps its text
+//   as written as its name).
+//   PostgreSQL: a plain column compared with a literal, a parameter or
+//   another plain column (=, <>, <, <=, >, >=, also in IN lists) takes the
+//   compatibility schema's operator of the same kind (a ^= b, a ^< b, ..:
+//   on citext, trailing blanks do not count); a comparison with a text
+//   function result, or of two literals, compares rtrim(..)::citext on both
+//   sides; a DISTINCT text function result becomes citext.
 // - PostgreSQL: x [NOT] LIKE p [ESCAPE e] becomes x [!]~* tsql_like_regex(p[, e]).
 void RewriteTsqlOperators(EditableSql* sql, Engine engine);
+
+// Table definitions: text columns (char, varchar, nchar, nvarchar, text,
+// ntext, with or without a length) of CREATE TABLE and ALTER TABLE .. ADD get
+// the case-insensitive default of a new SQL Server database: COLLATE NOCASE
+// on SQLite, citext on PostgreSQL; a length given becomes a CHECK on the
+// length on both. A column with a COLLATE of its own keeps its type.
+void RewriteTsqlTableDefinitions(EditableSql* sql, Engine engine);
 
 // Select lists and names: `alias = expr` and `expr 'alias'` items get AS;
 // dbo. and [dbo]. prefixes go.

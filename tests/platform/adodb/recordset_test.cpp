@@ -53,6 +53,38 @@ TEST_P(RecordsetTest, ExecuteReturnsAllRowsAndMovesBothWays) {
   EXPECT_EQ(rs->Field("NAME").ToString(), "three");
 }
 
+// A user's own tables, created through the layer with plain text types,
+// compare as under SQL Server's default collation: without case, trailing
+// blanks ignored, with the literals bound as parameters (each statement runs
+// twice, the second time prepared) and between columns.
+TEST_P(RecordsetTest, UsersTablesCompareWithoutCaseAndTrailingBlanks) {
+  con_->Execute("create table u (id int, code varchar(10), grp nvarchar(max))");
+  con_->Execute("alter table u add note char(4)");
+  con_->Execute(
+      "insert into u values (1, 'abc  ', 'X', 'n'), (2, 'ABD', 'x', 'N'), (3, 'b', 'y', 'm')");
+  con_->Execute("create table w (code text)");
+  con_->Execute("insert into w values ('ABC'), ('abd  ')");
+  const std::pair<const char*, int32_t> kCases[] = {
+      {"select count(*) from u where code = 'ABC'", 1},
+      {"select count(*) from u where code < 'abc '", 0},
+      {"select count(*) from u where code <= 'ABC'", 1},
+      {"select count(*) from u where code > 'abc'", 2},
+      {"select count(*) from u where code >= 'ABD  '", 2},
+      {"select count(*) from u where code <> 'abd'", 2},
+      {"select count(*) from u where code in ('ABC', 'b  ')", 2},
+      {"select count(*) from u where code not in ('ABC', 'x')", 2},
+      {"select count(*) from u join w on w.code = u.code", 2},
+      {"select count(*) from u, w where u.code >= w.code", 5},
+      {"select count(distinct grp) from u", 2},
+      {"select count(*) from (select distinct grp + '' g from u) d", 2},
+      {"select count(*) from (select distinct note from u) d", 2},
+      {"select count(*) from u where note = 'N   '", 2},
+  };
+  for (const auto& [sql, want] : kCases)
+    for (int run = 0; run < 2; ++run) EXPECT_EQ(Scalar(sql).ToLong(), want) << sql;
+  EXPECT_THROW(con_->Execute("insert into u (code) values ('12345678901')"), ComError);
+}
+
 TEST_P(RecordsetTest, NullStaysNullAndNamesMatchWithoutCase) {
   auto rs = con_->Execute("select * from t where k = 2");
   auto f = rs->Fields()->Item(Variant("AMOUNT"));

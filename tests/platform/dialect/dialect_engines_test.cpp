@@ -81,6 +81,10 @@ std::string Schema(const EngineTypes& t) {
          ");"
          "insert into fd_names values (1, 'Продажи', '2024-02-29 00:00:00'),"
          " (2, 'abc  ', '2024-03-01 10:30:00'), (3, 'ABD', null), (4, 'abd', null);"
+         "create table fd_pad (code " +
+         x +
+         ");"
+         "insert into fd_pad values ('ABC'), ('abd   ');"
          "insert into fd_line values ('L1', '510000000000001', 'bolt', 2.5),"
          " ('L2', '510000000000001', 'nut', 1), ('L3', '510000000000002', 'pin', 4);";
 }

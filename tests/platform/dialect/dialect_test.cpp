@@ -59,7 +59,7 @@ std::string LockQuery(int n) {
 std::string LockQueryFor(int n, Engine e) {
   const std::string id = "'" + std::to_string(n) + "'";
   if (e == Engine::PostgreSQL)
-    return "Select * From FD_Locks Where tsql_eq(locks_id, " + id + ") LIMIT 1 FOR UPDATE";
+    return "Select * From FD_Locks Where locks_id ^= " + id + " LIMIT 1 FOR UPDATE";
   return "Select * From FD_Locks Where locks_id = " + id + " LIMIT 1";
 }
 

@@ -15,7 +15,7 @@ namespace q6::postgres {
 
 // The version of the schema this build installs (what q6tsql.tsql_version()
 // answers once it is installed).
-inline constexpr int kTsqlCompatVersion = 2;
+inline constexpr int kTsqlCompatVersion = 3;
 
 // The SQL text that creates the schema (several statements; running it
 // again replaces the functions and keeps the rest).

@@ -9,7 +9,7 @@ CREATE EXTENSION IF NOT EXISTS citext;
 CREATE SCHEMA IF NOT EXISTS q6tsql;
 
 CREATE OR REPLACE FUNCTION q6tsql.tsql_version() RETURNS integer
-LANGUAGE sql IMMUTABLE AS 'SELECT 2';
+LANGUAGE sql IMMUTABLE AS 'SELECT 3';
 
 CREATE OR REPLACE FUNCTION q6tsql.tsql_unsupported(what text) RETURNS integer
 LANGUAGE plpgsql AS $$ BEGIN
@@ -28,33 +28,70 @@ DO $$ BEGIN
   END IF;
 END $$;
 
--- column = literal, as the dialect writes it: tsql_eq(column, literal).
--- Any type compares as = does. On citext, trailing blanks do not count on
--- either side, as under SQL Server's padding rule. Both functions are plain
--- SQL so that the planner inlines them: the citext one becomes a range on
--- the column, which its btree index serves, and the exact test on the rows
--- found. Under code-point order (C collations) every value that is the
--- literal plus blanks sorts below the literal plus '!', the character after
--- the blank. Other collations may order blanks elsewhere; there the range
--- ends at the literal plus 8000 blanks (the widest non-max varchar), which
--- costs the planner more.
-CREATE OR REPLACE FUNCTION q6tsql.tsql_eq(a anycompatible, b anycompatible) RETURNS boolean
-LANGUAGE sql STABLE PARALLEL SAFE AS 'SELECT a = b';
+-- Comparisons of a column with a literal, a parameter or another column, as
+-- the dialect writes them: a ^= b, a ^<> b, a ^< b, a ^<= b, a ^> b, a ^>= b.
+-- The server picks the function by the operand types: any type compares as
+-- the plain operator does; on citext, trailing blanks do not count on either
+-- side, as under SQL Server's padding rule. All are plain SQL so that the
+-- planner inlines them: on citext the column's btree index still serves, by
+-- a range on the column plus the exact test on the rows found, and a join of
+-- two columns still hashes or merges on the blank-free values. Under
+-- code-point order (C collations) a value that is B plus blanks sorts at or
+-- above B and below B plus '!', the character after the blank, which makes
+-- the ranges exact (for a < b and a >= b the range alone is the answer).
+-- Other collations may order blanks elsewhere: there equality ends its range
+-- at B plus 8000 blanks (the widest non-max varchar), and the others compare
+-- the blank-free values without a range.
 DO $$
 DECLARE
   code_points boolean;
-  upper_bound text;
+  b text := 'rtrim(b)::citext';
+  exact text := 'rtrim(a)::citext %s rtrim(b)::citext';
+  body record;
 BEGIN
   -- (The locale provider column exists from PostgreSQL 15 on.)
   SELECT coalesce(to_jsonb(d) ->> 'datlocprovider', 'c') = 'c'
          AND d.datcollate IN ('C', 'POSIX', 'C.UTF-8', 'C.utf8')
     INTO code_points FROM pg_database d WHERE d.datname = current_database();
-  upper_bound := CASE WHEN code_points THEN $b$a < (rtrim(b) || '!')::citext$b$
-                      ELSE $b$a <= (rtrim(b) || repeat(' ', 8000))::citext$b$ END;
-  EXECUTE format('CREATE OR REPLACE FUNCTION q6tsql.tsql_eq(a citext, b citext) RETURNS boolean'
-                 ' LANGUAGE sql IMMUTABLE PARALLEL SAFE AS %L',
-                 'SELECT a >= rtrim(b)::citext AND ' || upper_bound ||
-                 ' AND rtrim(a)::citext = rtrim(b)::citext');
+  FOR body IN SELECT * FROM (VALUES ('eq', '='), ('ne', '<>'), ('lt', '<'), ('le', '<='),
+                                    ('gt', '>'), ('ge', '>=')) v(name, op)
+  LOOP
+    EXECUTE format('CREATE OR REPLACE FUNCTION q6tsql.tsql_%s(a anycompatible, b anycompatible)'
+                   ' RETURNS boolean LANGUAGE sql STABLE PARALLEL SAFE AS %L',
+                   body.name, 'SELECT a ' || body.op || ' b');
+  END LOOP;
+  FOR body IN
+    SELECT * FROM (VALUES
+      ('eq', 'a >= ' || b || ' AND ' || CASE WHEN code_points
+         THEN $x$a < (rtrim(b) || '!')::citext$x$
+         ELSE $x$a <= (rtrim(b) || repeat(' ', 8000))::citext$x$ END
+         || ' AND ' || format(exact, '=')),
+      ('ne', format(exact, '<>')),
+      ('lt', CASE WHEN code_points THEN 'a < ' || b ELSE format(exact, '<') END),
+      ('le', CASE WHEN code_points THEN $x$a < (rtrim(b) || '!')::citext AND $x$ ELSE '' END
+             || format(exact, '<=')),
+      ('gt', CASE WHEN code_points THEN 'a > ' || b || ' AND ' ELSE '' END || format(exact, '>')),
+      ('ge', CASE WHEN code_points THEN 'a >= ' || b ELSE format(exact, '>=') END)) v(name, expr)
+  LOOP
+    EXECUTE format('CREATE OR REPLACE FUNCTION q6tsql.tsql_%s(a citext, b citext) RETURNS boolean'
+                   ' LANGUAGE sql IMMUTABLE PARALLEL SAFE AS %L', body.name, 'SELECT ' || body.expr);
+  END LOOP;
+END $$;
+DO $$
+DECLARE
+  op record;
+BEGIN
+  FOR op IN SELECT * FROM (VALUES ('^=', 'eq'), ('^<>', 'ne'), ('^<', 'lt'), ('^<=', 'le'),
+                                  ('^>', 'gt'), ('^>=', 'ge')) v(name, fn),
+                          (VALUES ('anycompatible'), ('citext')) t(type)
+  LOOP
+    IF NOT EXISTS (SELECT 1 FROM pg_operator o JOIN pg_namespace n ON n.oid = o.oprnamespace
+                   WHERE n.nspname = 'q6tsql' AND o.oprname = op.name
+                     AND o.oprleft = op.type::regtype) THEN
+      EXECUTE format('CREATE OPERATOR q6tsql.%s (LEFTARG = %s, RIGHTARG = %s, FUNCTION = q6tsql.tsql_%s)',
+                     op.name, op.type, op.type, op.fn);
+    END IF;
+  END LOOP;
 END $$;
 
 -- LIKE patterns ([abc], [a-c], [^a], [%], % and _) as an anchored regular
@@ -96,16 +133,23 @@ BEGIN
   RETURN r || '$';
 END $$;
 
--- Strings. Searches ignore case, as the default collation does. REPLACE
--- takes the plain replace() when every match is spelt as `f` is (as many
--- matches with case as without), a regular expression otherwise.
+-- Strings. Searches ignore case, as the default collation does. Every
+-- function is one SQL expression that the planner inlines, so a literal
+-- search text is examined once, when the statement is planned: a text of
+-- ASCII characters only is found in the text folded by ASCII letters alone
+-- ("C" collation), much cheaper than the full Unicode lower(); a text with
+-- no ASCII letter at all is found as it is.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_charindex(f text, s text) RETURNS bigint
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
-'SELECT CASE WHEN f = '''' THEN 0 ELSE strpos(lower(s), lower(f)) END';
+$$SELECT CASE WHEN f = '' THEN 0
+  WHEN octet_length(f) > length(f) THEN strpos(lower(s), lower(f))
+  WHEN f COLLATE "C" !~ '[A-Za-z]' THEN strpos(s, f)
+  ELSE strpos(lower(s COLLATE "C"), lower(f COLLATE "C")) END$$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_charindex(f text, s text, st bigint) RETURNS bigint
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
-'SELECT CASE WHEN f = '''' THEN 0 WHEN st <= 1 THEN strpos(lower(s), lower(f))
- ELSE coalesce(nullif(strpos(lower(substr(s, st::int)), lower(f)), 0) + st - 1, 0) END';
+$$SELECT CASE WHEN f IS NULL OR s IS NULL THEN NULL
+  WHEN st <= 1 THEN q6tsql.tsql_charindex(f, s)
+  ELSE coalesce(nullif(q6tsql.tsql_charindex(f, substr(s, st::int)), 0) + st - 1, 0) END$$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_patindex(p text, s text) RETURNS bigint
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
 DECLARE
@@ -121,10 +165,29 @@ BEGIN
   m := regexp_match(s, '^(.*?)' || body, 'i');
   RETURN CASE WHEN m IS NULL THEN 0 ELSE length(m[1]) + 1 END;
 END $$;
+-- Whether no proper prefix of f is also its suffix, ignoring case: then two
+-- matches of f never overlap.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_unbordered(f text) RETURNS boolean
+LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $$
+DECLARE t text := lower(f);
+BEGIN
+  FOR n IN 1 .. length(t) - 1 LOOP
+    IF left(t, n) = right(t, n) THEN RETURN false; END IF;
+  END LOOP;
+  RETURN true;
+END $$;
+-- REPLACE takes the plain, case-exact replace() when that is SQL Server's
+-- answer: when f holds no ASCII letter (every match is exact), or when f is
+-- ASCII, its matches cannot overlap and no match of f ignoring case is left
+-- in the result (a match in another case would have stayed). Otherwise a
+-- case-insensitive regular expression does it.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_replace(s text, f text, r text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$SELECT CASE WHEN f = '' THEN s
-  WHEN length(replace(s, f, '')) = length(replace(lower(s), lower(f), '')) THEN replace(s, f, r)
+  WHEN octet_length(f) = length(f) AND f COLLATE "C" !~ '[A-Za-z]' THEN replace(s, f, r)
+  WHEN octet_length(f) = length(f) AND q6tsql.tsql_unbordered(f)
+       AND strpos(lower(replace(s, f, r) COLLATE "C"), lower(f COLLATE "C")) = 0
+    THEN replace(s, f, r)
   ELSE regexp_replace(s,
   regexp_replace(f, '([.^$*+?()\[\]{}|\\-])', '\\\1', 'g'), replace(r, '\', '\\'), 'gi') END$$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_replicate(s text, n bigint) RETURNS text
