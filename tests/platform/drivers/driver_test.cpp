@@ -1,10 +1,11 @@
 // The drivers through one interface: value types, Null, errors, rows
 // affected, parameters, transaction state, liveness. Runs on both engines.
 #include "platform/drivers/driver.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/drivers/postgres/tsql_compat.h"
+#include "platform/drivers/postgres/tsql_compat.h"
 #include "support/test_db.h"
 
 namespace q6 {
@@ -156,6 +157,20 @@ TEST(PgDriverOnly, ServerThatWentAwayIsNotAlive) {
   killer->Execute("SELECT pg_terminate_backend(" + pid.cells[0].ToString() + ")");
   EXPECT_FALSE(victim->IsAlive());
   EXPECT_THROW(victim->Execute("SELECT 1"), ComError);
+}
+
+// A database left with an older compatibility schema (binaries upgraded,
+// `q6fd upgrade` not run yet) gets this build's on the next connection.
+TEST(PgDriverOnly, OlderCompatibilitySchemaIsBroughtUpToDate) {
+  const char* pg = std::getenv("Q6FD_TEST_PG");
+  if (!pg) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
+  OpenDriver(ResolveDataSource(pg))
+      ->Execute(
+          "CREATE OR REPLACE FUNCTION q6tsql.tsql_version() RETURNS integer LANGUAGE sql "
+          "IMMUTABLE AS 'SELECT 1'");
+  auto next = OpenDriver(ResolveDataSource(pg));
+  EXPECT_EQ(next->Execute("SELECT q6tsql.tsql_version()").cells.at(0).ToLong(),
+            postgres::kTsqlCompatVersion);
 }
 
 TEST(SqliteDriverOnly, UnopenableFileFailsWithThePath) {

@@ -12,12 +12,15 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string_view>
 
 #include "platform/drivers/postgres/error.h"
 #include "platform/drivers/postgres/pg_values.h"
+#include "platform/drivers/postgres/tsql_compat.h"
+#include "runtime/com_error.h"
 
 namespace q6::postgres {
 namespace {
@@ -207,6 +210,23 @@ PgDriver::PgDriver(const DataSource& ds)
     }
   }
   PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
+  BringTsqlCompatUpToDate();
+}
+
+void PgDriver::BringTsqlCompatUpToDate() {
+  // One query, not traced, that cannot fail for a missing schema: the
+  // version function's body is 'SELECT <n>'.
+  Result r(PQexec(conn_,
+                  "SELECT coalesce((SELECT substring(prosrc FROM '[0-9]+')::int FROM pg_proc "
+                  "WHERE oid = to_regprocedure('q6tsql.tsql_version()')), 0)"));
+  if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) != 1) return;
+  if (std::atoi(PQgetvalue(r.get(), 0, 0)) >= kTsqlCompatVersion) return;
+  try {
+    InstallTsqlCompat(*this, false);
+  } catch (const ComError&) {
+    // No right to create it: statements that need it fail with the server's
+    // message, and `q6fd upgrade` by the database's owner mends it.
+  }
 }
 
 PgDriver::~PgDriver() {

@@ -20,7 +20,8 @@ class PgDriver : public Driver {
   // sides. A statement whose lock wait runs out raises E_FAIL saying how
   // long it waited ("Waited 5000 ms (LockTimeout) ...", SQLSTATE 55P03).
   // Raises E_FAIL with libpq's message when the server cannot be reached or
-  // refuses the login.
+  // refuses the login. A database whose T-SQL compatibility schema is
+  // missing or older than this build's gets it installed (when the login may).
   explicit PgDriver(const DataSource& ds);
   ~PgDriver() override;
 
@@ -65,6 +66,7 @@ class PgDriver : public Driver {
   std::string PrimaryKeyQuery() const override;
 
  private:
+  void BringTsqlCompatUpToDate();
   // Runs the statement kept under `key`, preparing `text` with `types`
   // first when there is none. A kept statement the server no longer takes
   // (a table it reads changed shape, or it was deallocated) is prepared

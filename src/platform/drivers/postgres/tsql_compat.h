@@ -3,8 +3,9 @@
 // The dialect layer rewrites T-SQL constructs into calls of tsql_*
 // functions (and leaves `text + text` as it is); on PostgreSQL these live in
 // the schema q6tsql (tsql_compat.sql), which every connection the driver
-// opens has at the end of its search path. `q6fd init` creates the schema
-// where it is missing or older; `q6fd upgrade` replaces it in any case.
+// opens has at the end of its search path. A connection that finds the
+// schema missing or older installs it (PgDriver), as `q6fd init` does;
+// `q6fd upgrade` replaces it in any case.
 #pragma once
 
 namespace q6 {
