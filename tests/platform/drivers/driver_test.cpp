@@ -1,10 +1,10 @@
 // The drivers through one interface: value types, Null, errors, rows
 // affected, parameters, transaction state, liveness. Runs on both engines.
 #include "platform/drivers/driver.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "platform/drivers/postgres/tsql_compat.h"
 #include "platform/drivers/postgres/tsql_compat.h"
 #include "support/test_db.h"
 
