@@ -6,47 +6,71 @@ namespace q6::dialect {
 bool EditableSql::Parse(std::string_view sql) {
   sql_ = sql;
   edits_.clear();
+  words_present_ = {};
+  punct_present_ = {};
+  kinds_present_ = 0;
   if (!Tokenize(sql, &tokens_)) return false;
   const size_t n = tokens_.size();
-  depth_.assign(n, 0);
+  depth_.resize(n);
   match_.assign(n, kNone);
+  word_.resize(n);
   edit_of_.assign(n, -1);
+  prev_sig_.resize(n + 1);
+  next_sig_.resize(n + 1);
   edits_.reserve(n);  // Edit() hands out references: they must never move
-  std::vector<size_t> open;
+  open_.clear();
+  size_t last_sig = kNone;
   for (size_t i = 0; i < n; ++i) {
-    if (tokens_[i].kind != TokenKind::kPunct) {
-      depth_[i] = static_cast<int>(open.size());
-      continue;
+    const Token& t = tokens_[i];
+    prev_sig_[i] = last_sig;
+    word_[i] = 0;
+    kinds_present_ |= 1u << static_cast<unsigned>(t.kind);
+    switch (t.kind) {
+      case TokenKind::kSpace:
+      case TokenKind::kComment:
+        depth_[i] = static_cast<int>(open_.size());
+        continue;
+      case TokenKind::kWord:
+        word_[i] = WordNumber(t.Text(sql_));
+        words_present_[word_[i] / 64] |= uint64_t{1} << (word_[i] % 64);
+        break;
+      case TokenKind::kPunct: {
+        const auto c = static_cast<unsigned char>(sql_[t.pos]);
+        if (c < 128) punct_present_[c / 64] |= uint64_t{1} << (c % 64);
+        if (c == ')') {
+          if (open_.empty()) return false;
+          match_[i] = open_.back();
+          match_[open_.back()] = i;
+          open_.pop_back();
+        }
+        depth_[i] = static_cast<int>(open_.size());
+        if (c == '(') open_.push_back(i);
+        last_sig = i;
+        continue;
+      }
+      default:
+        break;
     }
-    const char c = sql_[tokens_[i].pos];
-    if (c == ')') {
-      if (open.empty()) return false;
-      match_[i] = open.back();
-      match_[open.back()] = i;
-      open.pop_back();
-    }
-    depth_[i] = static_cast<int>(open.size());
-    if (c == '(') open.push_back(i);
+    depth_[i] = static_cast<int>(open_.size());
+    last_sig = i;
   }
-  return open.empty();
+  prev_sig_[n] = last_sig;
+  size_t next = kNone;
+  for (size_t k = n + 1; k-- > 0;) {
+    if (k < n && !IsBlank(k)) next = k;
+    next_sig_[k] = next;
+  }
+  return open_.empty();
 }
 
-bool EditableSql::IsBlank(size_t i) const {
-  return tokens_[i].kind == TokenKind::kSpace || tokens_[i].kind == TokenKind::kComment;
-}
-
-size_t EditableSql::NextSig(size_t i) const {
-  for (size_t j = i + 1; j < tokens_.size(); ++j) {
-    if (!IsBlank(j)) return j;
+bool EditableSql::IsWordText(size_t i, std::string_view lower) const {
+  if (tokens_[i].len != lower.size()) return false;
+  const char* t = sql_.data() + tokens_[i].pos;
+  for (size_t k = 0; k < lower.size(); ++k) {
+    const char c = t[k] >= 'A' && t[k] <= 'Z' ? static_cast<char>(t[k] | 0x20) : t[k];
+    if (c != lower[k]) return false;
   }
-  return kNone;
-}
-
-size_t EditableSql::PrevSig(size_t i) const {
-  for (size_t j = i; j-- > 0;) {
-    if (!IsBlank(j)) return j;
-  }
-  return kNone;
+  return true;
 }
 
 TokenEdit& EditableSql::Edit(size_t i) {

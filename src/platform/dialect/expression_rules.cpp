@@ -132,6 +132,8 @@ bool IsFunctionName(const EditableSql& s, size_t i) {
 }  // namespace
 
 void RewriteExpressions(EditableSql* s, Engine engine) {
+  static constexpr WordSet kTriggers{"as", "n", "left", "right", "len", "isnull", "getdate"};
+  if (!s->HasKind(TokenKind::kBracket) && !s->HasAnyWord(kTriggers)) return;
   for (size_t i = 0; i < s->size(); ++i) {
     const TokenKind kind = s->Kind(i);
     if (kind == TokenKind::kBracket) {

@@ -7,17 +7,11 @@
 // operator", which ends the operand as well.
 #include "platform/dialect/operands.h"
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
-#include <iterator>
-#include <string_view>
-
 namespace q6::dialect {
 namespace {
 
 // clang-format off
-constexpr std::string_view kKeywords[] = {
+constexpr WordSet kKeywords{
     "all", "and", "any", "as", "asc", "between", "by", "case", "collate", "cross", "delete",
     "desc", "distinct", "else", "end", "escape", "except", "exists", "from", "full", "group",
     "having", "ilike", "in", "inner", "insert", "intersect", "into", "is", "join", "left",
@@ -25,30 +19,6 @@ constexpr std::string_view kKeywords[] = {
     "returning", "right", "select", "set", "some", "then", "top", "union", "update", "using",
     "values", "when", "where", "with"};
 // clang-format on
-
-// Bit n of entry c: some keyword starts with letter c and has n letters. Most
-// names fail this test and skip the search.
-constexpr std::array<uint32_t, 26> LengthsByInitial() {
-  std::array<uint32_t, 26> out{};
-  for (std::string_view k : kKeywords) out[k[0] - 'a'] |= 1u << k.size();
-  return out;
-}
-constexpr std::array<uint32_t, 26> kLengthsByInitial = LengthsByInitial();
-
-// Whether `word` is in kKeywords (sorted), in any case.
-bool InKeywords(std::string_view word) {
-  char buf[16];
-  if (word.size() > sizeof buf) return false;
-  const char first = static_cast<char>(word[0] | 0x20);
-  if (first < 'a' || first > 'z' || !(kLengthsByInitial[first - 'a'] >> word.size() & 1u))
-    return false;
-  for (size_t k = 0; k < word.size(); ++k) {
-    const char c = word[k];
-    buf[k] = c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
-  }
-  return std::binary_search(std::begin(kKeywords), std::end(kKeywords),
-                            std::string_view(buf, word.size()));
-}
 
 }  // namespace
 
@@ -59,7 +29,7 @@ void Operands::Reset(const EditableSql& sql) {
   std::vector<size_t> open;
   for (size_t i = 0; i < S().size(); ++i) {
     if (S().Kind(i) != TokenKind::kWord) continue;
-    keyword_[i] = InKeywords(S().Text(i));
+    keyword_[i] = S().IsWordIn(i, kKeywords);
     if (S().IsWord(i, "case")) {
       open.push_back(i);
     } else if (S().IsWord(i, "end") && !open.empty() && S().Depth(open.back()) == S().Depth(i)) {

@@ -167,13 +167,11 @@ bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, si
 }
 
 bool IsTextCall(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
-  static constexpr std::string_view kTextFns[] = {
-      "left",  "right",   "substring", "substr", "ltrim",   "rtrim", "trim", "upper",
-      "lower", "replace", "replicate", "stuff",  "reverse", "space", "str"};
+  static constexpr WordSet kTextFns{"left",      "right", "substring", "substr", "ltrim",
+                                    "rtrim",     "trim",  "upper",     "lower",  "replace",
+                                    "replicate", "stuff", "reverse",   "space",  "str"};
   if (!ops.IsCall(first) || s.Match(s.NextSig(first)) != last) return false;
-  for (std::string_view f : kTextFns)
-    if (s.IsWord(first, f)) return true;
-  return false;
+  return s.IsWordIn(first, kTextFns);
 }
 
 bool IsLiteral(const EditableSql& s, size_t first, size_t last) {
@@ -238,8 +236,8 @@ bool IsAssignment(const EditableSql& s, size_t c0) {
       if (depth-- == 0) return false;
     } else if (depth == 0) {
       if (s.IsWord(j, "set")) return true;
-      for (std::string_view w : {"where", "select", "from", "values", "by", "on", "into"})
-        if (s.IsWord(j, w)) return false;
+      static constexpr WordSet kClauses{"where", "select", "from", "values", "by", "on", "into"};
+      if (s.IsWordIn(j, kClauses)) return false;
     }
   }
   return false;
@@ -368,15 +366,13 @@ void RewriteLike(EditableSql* s, const Operands& ops, size_t like) {
 // Whether the term [first, last] is a number whatever the data: a numeric
 // literal or a call of a function that returns numbers.
 bool IsSurelyNumber(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
-  static constexpr std::string_view kNumberFns[] = {
-      "len", "length", "count", "charindex", "datediff",  "datepart",
-      "abs", "year",   "month", "day",       "isnumeric", "patindex"};
+  static constexpr WordSet kNumberFns{"len",      "length",   "count",     "charindex",
+                                      "datediff", "datepart", "abs",       "year",
+                                      "month",    "day",      "isnumeric", "patindex"};
   while (first < last && (s.IsPunct(first, '-') || s.IsPunct(first, '+'))) first = s.NextSig(first);
   if (first == last) return s.Kind(first) == TokenKind::kNumber;
   if (!ops.IsCall(first) || s.Match(s.NextSig(first)) != last) return false;
-  for (std::string_view f : kNumberFns)
-    if (s.IsWord(first, f)) return true;
-  return false;
+  return s.IsWordIn(first, kNumberFns);
 }
 
 // SQLite: t0 + t1 - t2 -> tsql_sub(tsql_add(t0 , t1) , t2). A sum of terms
@@ -439,6 +435,10 @@ bool IsDdl(const EditableSql& s) {
 }  // namespace
 
 void RewriteTsqlOperators(EditableSql* s, Engine engine) {
+  static constexpr WordSet kTriggers{"between", "in", "like", "by"};
+  if (!s->HasPunct('+') && !s->HasPunct('-') && !s->HasPunct('=') && !s->HasPunct('<') &&
+      !s->HasPunct('>') && !s->HasPunct('!') && !s->HasAnyWord(kTriggers))
+    return;
   if (s->size() == 0 || IsDdl(*s)) return;
   thread_local Operands ops;  // its buffers are reused, as EditableSql's are
   ops.Reset(*s);

@@ -24,12 +24,9 @@ std::string QuotedAlias(const EditableSql& s, size_t i) {
 }
 
 bool EndsList(const EditableSql& s, size_t i) {
-  static constexpr std::string_view kEnds[] = {"from",   "into",  "where",  "group",     "order",
-                                               "having", "union", "except", "intersect", "option"};
-  if (s.IsPunct(i, ';')) return true;
-  for (std::string_view w : kEnds)
-    if (s.IsWord(i, w)) return true;
-  return false;
+  static constexpr WordSet kEnds{"from",   "into",  "where",  "group",     "order",
+                                 "having", "union", "except", "intersect", "option"};
+  return s.IsPunct(i, ';') || s.IsWordIn(i, kEnds);
 }
 
 void RewriteItem(EditableSql* s, size_t first, size_t last) {
@@ -102,6 +99,7 @@ bool IsDbo(const EditableSql& s, size_t i) {
 }  // namespace
 
 const char* RefusedConstruct(const EditableSql& s) {
+  if (!s.HasWord("top")) return nullptr;
   for (size_t i = 0; i < s.size(); ++i) {
     if (!s.IsWord(i, "top")) continue;
     size_t n = s.NextSig(i);
@@ -114,6 +112,7 @@ const char* RefusedConstruct(const EditableSql& s) {
 }
 
 void RewriteTsqlSelectLists(EditableSql* s, Engine) {
+  if (!s->HasWord("select") && !s->HasWord("dbo") && !s->HasKind(TokenKind::kBracket)) return;
   for (size_t i = 0; i < s->size(); ++i) {
     if (s->IsWord(i, "select")) {
       RewriteList(s, i);
