@@ -17,6 +17,7 @@ bool EditableSql::Parse(std::string_view sql) {
   edit_of_.assign(n, -1);
   prev_sig_.resize(n + 1);
   next_sig_.resize(n + 1);
+  next_same_.resize(n);
   edits_.reserve(n);  // Edit() hands out references: they must never move
   open_.clear();
   size_t last_sig = kNone;
@@ -56,9 +57,17 @@ bool EditableSql::Parse(std::string_view sql) {
   }
   prev_sig_[n] = last_sig;
   size_t next = kNone;
-  for (size_t k = n + 1; k-- > 0;) {
-    if (k < n && !IsBlank(k)) next = k;
+  std::array<uint64_t, 4> seen{};
+  next_sig_[n] = kNone;
+  for (size_t k = n; k-- > 0;) {
+    if (!IsBlank(k)) next = k;
     next_sig_[k] = next;
+    if (const uint8_t w = word_[k]) {
+      const uint64_t bit = uint64_t{1} << (w % 64);
+      next_same_[k] = seen[w / 64] & bit ? first_of_[w] : kNone;
+      first_of_[w] = k;
+      seen[w / 64] |= bit;
+    }
   }
   return open_.empty();
 }
@@ -93,7 +102,12 @@ std::string EditableSql::Render() const {
 void EditableSql::RenderRange(size_t from, size_t to, std::string* out) const {
   for (size_t i = from; i < to; ++i) {
     if (edit_of_[i] < 0) {
-      out->append(Text(i));
+      // A run of tokens without edits is one stretch of the source.
+      size_t j = i + 1;
+      while (j < to && edit_of_[j] < 0) ++j;
+      const size_t begin = tokens_[i].pos;
+      out->append(sql_.substr(begin, tokens_[j - 1].pos + tokens_[j - 1].len - begin));
+      i = j - 1;
       continue;
     }
     const TokenEdit& e = edits_[edit_of_[i]];

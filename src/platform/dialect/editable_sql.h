@@ -78,6 +78,13 @@ class EditableSql {
   }
   bool HasKind(TokenKind k) const { return kinds_present_ >> static_cast<unsigned>(k) & 1u; }
 
+  // The tokens that are the word `w`, in order:
+  //   for (size_t i = s.FirstWord("select"); i != kNone; i = s.NextWord(i))
+  // REQUIRES: `w` is in the vocabulary (w.number() != 0); for NextWord,
+  // token i is a word of the vocabulary.
+  size_t FirstWord(WordRef w) const { return HasWord(w) ? first_of_[w.number()] : kNone; }
+  size_t NextWord(size_t i) const { return next_same_[i]; }
+
   // Parentheses enclosing token i; a parenthesis itself counts as outside.
   int Depth(size_t i) const { return depth_[i]; }
   // The partner of the parenthesis at i. REQUIRES: token i is ( or ).
@@ -111,10 +118,12 @@ class EditableSql {
   std::vector<Token> tokens_;
   std::vector<int> depth_;
   std::vector<size_t> match_;
-  std::vector<uint8_t> word_;     // vocabulary number of each token, 0 for none
-  std::vector<size_t> next_sig_;  // [k]: first token >= k not blank; size()+1 entries
-  std::vector<size_t> prev_sig_;  // [k]: last token < k not blank; size()+1 entries
-  std::vector<size_t> open_;      // Parse's stack of open parentheses
+  std::vector<uint8_t> word_;         // vocabulary number of each token, 0 for none
+  std::vector<size_t> next_sig_;      // [k]: first token >= k not blank; size()+1 entries
+  std::vector<size_t> prev_sig_;      // [k]: last token < k not blank; size()+1 entries
+  std::vector<size_t> next_same_;     // [i]: next token with word i's number, for vocabulary words
+  std::vector<size_t> open_;          // Parse's stack of open parentheses
+  std::array<size_t, 256> first_of_;  // first token of each word present
   std::array<uint64_t, 4> words_present_{};
   std::array<uint64_t, 2> punct_present_{};
   uint32_t kinds_present_ = 0;

@@ -134,7 +134,7 @@ bool IsFunctionName(const EditableSql& s, size_t i) {
 void RewriteExpressions(EditableSql* s, Engine engine) {
   static constexpr WordSet kTriggers{"as", "n", "left", "right", "len", "isnull", "getdate"};
   if (!s->HasKind(TokenKind::kBracket) && !s->HasAnyWord(kTriggers)) return;
-  for (size_t i = 0; i < s->size(); ++i) {
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     const TokenKind kind = s->Kind(i);
     if (kind == TokenKind::kBracket) {
       if (engine == Engine::PostgreSQL && IsArraySyntax(*s, i)) continue;

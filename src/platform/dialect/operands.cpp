@@ -24,24 +24,23 @@ constexpr WordSet kKeywords{
 
 void Operands::Reset(const EditableSql& sql) {
   sp_ = &sql;
+  case_partner_.clear();
+  if (!S().HasWord("case")) return;  // CasePartner is kNone throughout
   case_partner_.assign(S().size(), kNone);
-  keyword_.assign(S().size(), false);
-  std::vector<size_t> open;
-  for (size_t i = 0; i < S().size(); ++i) {
-    if (S().Kind(i) != TokenKind::kWord) continue;
-    keyword_[i] = S().IsWordIn(i, kKeywords);
+  open_.clear();
+  for (size_t i = S().NextSig(kNone); i != kNone; i = S().NextSig(i)) {
     if (S().IsWord(i, "case")) {
-      open.push_back(i);
-    } else if (S().IsWord(i, "end") && !open.empty() && S().Depth(open.back()) == S().Depth(i)) {
-      case_partner_[i] = open.back();
-      case_partner_[open.back()] = i;
-      open.pop_back();
+      open_.push_back(i);
+    } else if (S().IsWord(i, "end") && !open_.empty() && S().Depth(open_.back()) == S().Depth(i)) {
+      case_partner_[i] = open_.back();
+      case_partner_[open_.back()] = i;
+      open_.pop_back();
     }
   }
 }
 
 bool Operands::IsKeyword(size_t i) const {
-  if (i >= S().size() || !keyword_[i]) return false;
+  if (!S().IsWordIn(i, kKeywords)) return false;
   // left( and right( are calls; as bare words they belong to joins.
   return !((S().IsWord(i, "left") || S().IsWord(i, "right")) && S().IsPunct(S().NextSig(i), '('));
 }

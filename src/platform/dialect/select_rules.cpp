@@ -197,15 +197,14 @@ SelectExtent* OwnerOf(std::vector<SelectExtent>* selects, const EditableSql& s, 
 }  // namespace
 
 void RewriteSelects(EditableSql* s, Engine engine) {
-  const bool hints = s->HasWord("with");
-  if (!s->HasWord("select") && !hints) return;
+  if (!s->HasWord("select") && !s->HasWord("with")) return;
   std::vector<SelectExtent> selects;
-  for (size_t i = 0; i < s->size(); ++i) {
-    if (s->IsWord(i, "select")) selects.push_back(ExtentOf(*s, i));
-  }
+  for (size_t i = s->FirstWord("select"); i != kNone; i = s->NextWord(i))
+    selects.push_back(ExtentOf(*s, i));
   for (SelectExtent& sel : selects) TakeTop(s, &sel);
-  for (size_t i = 0; hints && i < s->size(); ++i) {
-    if (!s->IsWord(i, "with")) continue;
+  size_t hint_end = 0;  // a WITH before it is inside the hint taken last
+  for (size_t i = s->FirstWord("with"); i != kNone; i = s->NextWord(i)) {
+    if (i < hint_end) continue;
     bool update_lock = false;
     const size_t close = HintEnd(*s, i, &update_lock);
     if (close == kNone) continue;
@@ -213,7 +212,7 @@ void RewriteSelects(EditableSql* s, Engine engine) {
     if (update_lock && engine == Engine::PostgreSQL) {
       if (SelectExtent* owner = OwnerOf(&selects, *s, i)) owner->update_lock = true;
     }
-    i = close;
+    hint_end = close + 1;
   }
   for (SelectExtent& sel : selects) {
     if (sel.update_lock && Lockable(*s, sel)) sel.tail += " FOR UPDATE";

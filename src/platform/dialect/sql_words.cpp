@@ -6,6 +6,8 @@ namespace q6::dialect {
 
 uint8_t WordNumber(std::string_view text) {
   if (text.empty() || text.size() > words::kMaxLength) return 0;
+  const unsigned first = static_cast<unsigned char>(text[0] | 0x20) - 'a';
+  if (first >= 26 || !(words::kLengthsByInitial[first] >> text.size() & 1u)) return 0;
   char buf[words::kMaxLength];
   uint32_t h = words::kHashStart;
   for (size_t k = 0; k < text.size(); ++k) {

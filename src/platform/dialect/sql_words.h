@@ -86,6 +86,18 @@ constexpr Table BuildTable() {
 
 inline constexpr Table kTable = BuildTable();
 
+// Bit n of entry c: some word starts with letter c and has n letters. Most
+// names fail this test and skip the table.
+constexpr std::array<uint32_t, 26> LengthsByInitial() {
+  std::array<uint32_t, 26> out{};
+  for (std::string_view w : kVocabulary) {
+    if (w[0] < 'a' || w[0] > 'z') throw std::logic_error("word not starting with a letter");
+    out[w[0] - 'a'] |= uint32_t{1} << w.size();
+  }
+  return out;
+}
+inline constexpr std::array<uint32_t, 26> kLengthsByInitial = LengthsByInitial();
+
 // The number of `lower` (already in lower case, `hash` its Hash) in the
 // vocabulary, 1-based; 0 when it is not there.
 constexpr uint8_t Find(std::string_view lower, uint32_t hash) {

@@ -185,7 +185,7 @@ void RewriteIif(EditableSql* s, size_t name, size_t open) {
 
 void RewriteTsqlCalls(EditableSql* s, Engine engine) {
   if (!s->HasPunct('(') || !s->HasAnyWord(kCallNames)) return;
-  for (size_t i = 0; i < s->size(); ++i) {
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     if (!s->IsWordIn(i, kCallNames)) continue;
     const size_t open = s->NextSig(i);
     if (!s->IsPunct(open, '(')) continue;

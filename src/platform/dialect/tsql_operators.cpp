@@ -442,12 +442,12 @@ void RewriteTsqlOperators(EditableSql* s, Engine engine) {
   if (s->size() == 0 || IsDdl(*s)) return;
   thread_local Operands ops;  // its buffers are reused, as EditableSql's are
   ops.Reset(*s);
-  if (engine == Engine::SQLite) {
+  if (engine == Engine::SQLite && (s->HasPunct('+') || s->HasPunct('-'))) {
     std::vector<bool> done(s->size(), false);
-    for (size_t i = 0; i < s->size(); ++i)
+    for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i))
       if (!done[i] && ops.IsBinarySign(i)) RewriteSum(s, ops, i, &done);
   }
-  for (size_t i = 0; i < s->size(); ++i) {
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     size_t last;
     char op;
     if (ComparisonAt(*s, i, &last, &op)) {

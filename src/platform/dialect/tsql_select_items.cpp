@@ -99,9 +99,7 @@ bool IsDbo(const EditableSql& s, size_t i) {
 }  // namespace
 
 const char* RefusedConstruct(const EditableSql& s) {
-  if (!s.HasWord("top")) return nullptr;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (!s.IsWord(i, "top")) continue;
+  for (size_t i = s.FirstWord("top"); i != kNone; i = s.NextWord(i)) {
     size_t n = s.NextSig(i);
     if (s.IsPunct(n, '(')) n = s.Match(n);
     const size_t after = n == kNone ? kNone : s.NextSig(n);
@@ -113,7 +111,7 @@ const char* RefusedConstruct(const EditableSql& s) {
 
 void RewriteTsqlSelectLists(EditableSql* s, Engine) {
   if (!s->HasWord("select") && !s->HasWord("dbo") && !s->HasKind(TokenKind::kBracket)) return;
-  for (size_t i = 0; i < s->size(); ++i) {
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     if (s->IsWord(i, "select")) {
       RewriteList(s, i);
     } else if (IsDbo(*s, i) && i + 1 < s->size() && s->IsPunct(i + 1, '.') &&
