@@ -1,6 +1,8 @@
 // Token navigation and rendering for the dialect rewrite rules.
 #include "platform/dialect/editable_sql.h"
 
+#include <utility>
+
 namespace q6::dialect {
 
 bool EditableSql::Parse(std::string_view sql) {
@@ -116,6 +118,12 @@ void EditableSql::RenderRange(size_t from, size_t to, std::string* out) const {
     if (!e.drop) out->append(e.replace ? std::string_view(e.replacement) : Text(i));
     out->append(e.after);
   }
+}
+
+void Replace(EditableSql* sql, size_t i, std::string text) {
+  TokenEdit& e = sql->Edit(i);
+  e.replace = true;
+  e.replacement = std::move(text);
 }
 
 void AppendAsciiLower(std::string_view s, std::string* out) {

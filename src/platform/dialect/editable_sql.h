@@ -131,6 +131,10 @@ class EditableSql {
   std::vector<TokenEdit> edits_;  // capacity reserved for one per token
 };
 
+// Token i is written as `text` instead of its own text (an edit of token i;
+// text other rules add before or after it stays).
+void Replace(EditableSql* sql, size_t i, std::string text);
+
 // Lower-cases ASCII letters of `s` into `out`, as PostgreSQL folds unquoted names.
 void AppendAsciiLower(std::string_view s, std::string* out);
 

@@ -46,12 +46,6 @@ std::vector<size_t> Commas(const EditableSql& s, size_t open) {
   return out;
 }
 
-void Replace(EditableSql* s, size_t i, std::string text) {
-  TokenEdit& e = s->Edit(i);
-  e.replace = true;
-  e.replacement = std::move(text);
-}
-
 void DropRange(EditableSql* s, size_t from, size_t to) {
   for (size_t j = from; j <= to; ++j) s->Edit(j).drop = true;
 }
