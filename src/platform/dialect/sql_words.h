@@ -86,17 +86,19 @@ constexpr Table BuildTable() {
 
 inline constexpr Table kTable = BuildTable();
 
-// Bit n of entry c: some word starts with letter c and has n letters. Most
-// names fail this test and skip the table.
-constexpr std::array<uint32_t, 26> LengthsByInitial() {
-  std::array<uint32_t, 26> out{};
+// Bit f of entry [c][n]: some word starts with letter c, has n letters and
+// ends with letter f. Most names fail this test and skip the table.
+using Shapes = std::array<std::array<uint32_t, kMaxLength + 1>, 26>;
+constexpr Shapes BuildShapes() {
+  Shapes out{};
   for (std::string_view w : kVocabulary) {
-    if (w[0] < 'a' || w[0] > 'z') throw std::logic_error("word not starting with a letter");
-    out[w[0] - 'a'] |= uint32_t{1} << w.size();
+    if (w.front() < 'a' || w.front() > 'z' || w.back() < 'a' || w.back() > 'z')
+      throw std::logic_error("word not starting and ending with a letter");
+    out[w.front() - 'a'][w.size()] |= uint32_t{1} << (w.back() - 'a');
   }
   return out;
 }
-inline constexpr std::array<uint32_t, 26> kLengthsByInitial = LengthsByInitial();
+inline constexpr Shapes kShapes = BuildShapes();
 
 // The number of `lower` (already in lower case, `hash` its Hash) in the
 // vocabulary, 1-based; 0 when it is not there.

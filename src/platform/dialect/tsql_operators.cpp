@@ -301,7 +301,7 @@ void RewriteTsqlOperators(EditableSql* s, Engine engine) {
   for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     size_t last;
     char op;
-    if (ComparisonAt(*s, i, &last, &op)) {
+    if (s->Kind(i) == TokenKind::kPunct && ComparisonAt(*s, i, &last, &op)) {
       RewriteComparison(s, ops, i, last, op, engine);
       i = last;
     } else if (s->IsWord(i, "between")) {
