@@ -22,55 +22,48 @@ bool EditableSql::Parse(std::string_view sql) {
   next_same_.resize(n);
   edits_.reserve(n);  // Edit() hands out references: they must never move
   open_.clear();
+  // One pass: a token that is not blank is the next one of every token since
+  // the one before it, and the next occurrence of the word last seen with
+  // its number.
   size_t last_sig = kNone;
   for (size_t i = 0; i < n; ++i) {
     const Token& t = tokens_[i];
     prev_sig_[i] = last_sig;
     word_[i] = 0;
     kinds_present_ |= 1u << static_cast<unsigned>(t.kind);
-    switch (t.kind) {
-      case TokenKind::kSpace:
-      case TokenKind::kComment:
-        depth_[i] = static_cast<int>(open_.size());
-        continue;
-      case TokenKind::kWord:
-        word_[i] = WordNumber(t.Text(sql_));
-        words_present_[word_[i] / 64] |= uint64_t{1} << (word_[i] % 64);
-        break;
-      case TokenKind::kPunct: {
-        const auto c = static_cast<unsigned char>(sql_[t.pos]);
-        if (c < 128) punct_present_[c / 64] |= uint64_t{1} << (c % 64);
-        if (c == ')') {
-          if (open_.empty()) return false;
-          match_[i] = open_.back();
-          match_[open_.back()] = i;
-          open_.pop_back();
-        }
-        depth_[i] = static_cast<int>(open_.size());
-        if (c == '(') open_.push_back(i);
-        last_sig = i;
-        continue;
-      }
-      default:
-        break;
-    }
     depth_[i] = static_cast<int>(open_.size());
+    if (t.kind == TokenKind::kSpace || t.kind == TokenKind::kComment) continue;
+    for (size_t k = last_sig + 1; k <= i; ++k) next_sig_[k] = i;  // kNone + 1 == 0
     last_sig = i;
+    if (t.kind == TokenKind::kWord) {
+      const uint8_t w = WordNumber(t.Text(sql_));
+      if (w == 0) continue;
+      word_[i] = w;
+      next_same_[i] = kNone;
+      uint64_t& present = words_present_[w / 64];
+      const uint64_t bit = uint64_t{1} << (w % 64);
+      if (present & bit)
+        next_same_[last_of_[w]] = i;
+      else
+        first_of_[w] = i;
+      last_of_[w] = i;
+      present |= bit;
+    } else if (t.kind == TokenKind::kPunct) {
+      const auto c = static_cast<unsigned char>(sql_[t.pos]);
+      if (c < 128) punct_present_[c / 64] |= uint64_t{1} << (c % 64);
+      if (c == ')') {
+        if (open_.empty()) return false;
+        match_[i] = open_.back();
+        match_[open_.back()] = i;
+        open_.pop_back();
+        depth_[i] = static_cast<int>(open_.size());
+      } else if (c == '(') {
+        open_.push_back(i);
+      }
+    }
   }
   prev_sig_[n] = last_sig;
-  size_t next = kNone;
-  std::array<uint64_t, 4> seen{};
-  next_sig_[n] = kNone;
-  for (size_t k = n; k-- > 0;) {
-    if (!IsBlank(k)) next = k;
-    next_sig_[k] = next;
-    if (const uint8_t w = word_[k]) {
-      const uint64_t bit = uint64_t{1} << (w % 64);
-      next_same_[k] = seen[w / 64] & bit ? first_of_[w] : kNone;
-      first_of_[w] = k;
-      seen[w / 64] |= bit;
-    }
-  }
+  for (size_t k = last_sig + 1; k <= n; ++k) next_sig_[k] = kNone;
   return open_.empty();
 }
 

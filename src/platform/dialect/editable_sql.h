@@ -124,6 +124,7 @@ class EditableSql {
   std::vector<size_t> next_same_;     // [i]: next token with word i's number, for vocabulary words
   std::vector<size_t> open_;          // Parse's stack of open parentheses
   std::array<size_t, 256> first_of_;  // first token of each word present
+  std::array<size_t, 256> last_of_;   // last token of each word present
   std::array<uint64_t, 4> words_present_{};
   std::array<uint64_t, 2> punct_present_{};
   uint32_t kinds_present_ = 0;

@@ -4,12 +4,8 @@
 
 namespace q6::dialect {
 
-uint8_t WordNumber(std::string_view text) {
-  if (text.empty() || text.size() > words::kMaxLength) return 0;
-  // ASCII letters fold with | 0x20; no other byte becomes a lower-case letter.
-  const unsigned first = static_cast<unsigned char>(text.front() | 0x20) - 'a';
-  const unsigned last = static_cast<unsigned char>(text.back() | 0x20) - 'a';
-  if (first >= 26 || last >= 26 || !(words::kShapes[first][text.size()] >> last & 1u)) return 0;
+// REQUIRES: 0 < text.size() <= kMaxLength (WordNumber checks).
+uint8_t LookUpWord(std::string_view text) {
   char buf[words::kMaxLength];
   uint32_t h = words::kHashStart;
   for (size_t k = 0; k < text.size(); ++k) {

@@ -117,7 +117,15 @@ constexpr uint8_t Find(std::string_view lower) {
 
 // The vocabulary number of a word token's text, ASCII letters folded; 0 when
 // the word is not in the vocabulary.
-uint8_t WordNumber(std::string_view text);
+uint8_t LookUpWord(std::string_view text);
+inline uint8_t WordNumber(std::string_view text) {
+  if (text.empty() || text.size() > words::kMaxLength) return 0;
+  // ASCII letters fold with | 0x20; no other byte becomes a lower-case letter.
+  const unsigned first = static_cast<unsigned char>(text.front() | 0x20) - 'a';
+  const unsigned last = static_cast<unsigned char>(text.back() | 0x20) - 'a';
+  if (first >= 26 || last >= 26 || !(words::kShapes[first][text.size()] >> last & 1u)) return 0;
+  return LookUpWord(text);
+}
 
 // A word a rule looks for, in lower case, with its vocabulary number.
 class WordRef {
