@@ -80,9 +80,11 @@ class EditableSql {
 
   // The tokens that are the word `w`, in order:
   //   for (size_t i = s.FirstWord("select"); i != kNone; i = s.NextWord(i))
-  // REQUIRES: `w` is in the vocabulary (w.number() != 0); for NextWord,
-  // token i is a word of the vocabulary.
-  size_t FirstWord(WordRef w) const { return HasWord(w) ? first_of_[w.number()] : kNone; }
+  // REQUIRES for NextWord: token i is a word of the vocabulary.
+  size_t FirstWord(KnownWord w) const {
+    const uint64_t bit = uint64_t{1} << (w.number() % 64);
+    return words_present_[w.number() / 64] & bit ? first_of_[w.number()] : kNone;
+  }
   size_t NextWord(size_t i) const { return next_same_[i]; }
 
   // Parentheses enclosing token i; a parenthesis itself counts as outside.

@@ -147,6 +147,21 @@ class WordRef {
   uint8_t number_;
 };
 
+// A word of the vocabulary, in lower case; a word missing from it does not
+// compile.
+class KnownWord {
+ public:
+  template <size_t N>
+  consteval KnownWord(const char (&lower)[N])  // NOLINT: implicit by design
+      : number_(words::Find(std::string_view(lower, N - 1))) {
+    if (number_ == 0) throw std::logic_error("word missing from the vocabulary");
+  }
+  constexpr uint8_t number() const { return number_; }
+
+ private:
+  uint8_t number_;
+};
+
 // A set of vocabulary words, tested with one bit lookup.
 class WordSet {
  public:
