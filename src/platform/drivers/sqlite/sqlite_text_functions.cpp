@@ -14,7 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/drivers/sqlite/sqlite_function_util.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
 #include "runtime/value_utf8.h"
 
@@ -288,17 +287,27 @@ void Replace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }  // namespace
 
 int RegisterTextFunctions(sqlite3* db) {
-  static constexpr FunctionDef kFns[] = {{"upper", 1, Upper},
-                                         {"lower", 1, Lower},
-                                         {"like", 2, LikeFn},
-                                         {"like", 3, LikeFn},
-                                         {"tsql_charindex", 2, CharIndex},
-                                         {"tsql_charindex", 3, CharIndex},
-                                         {"tsql_patindex", 2, PatIndex},
-                                         {"tsql_replace", 3, Replace}};
-  const int rc = sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, NoCase);
-  if (rc != SQLITE_OK) return rc;
-  return RegisterFunctions(db, kFns);
+  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  struct Fn {
+    const char* name;
+    int args;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+  };
+  static constexpr Fn kFns[] = {{"upper", 1, Upper},
+                                {"lower", 1, Lower},
+                                {"like", 2, LikeFn},
+                                {"like", 3, LikeFn},
+                                {"tsql_charindex", 2, CharIndex},
+                                {"tsql_charindex", 3, CharIndex},
+                                {"tsql_patindex", 2, PatIndex},
+                                {"tsql_replace", 3, Replace}};
+  int rc = sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, NoCase);
+  for (const Fn& f : kFns) {
+    if (rc != SQLITE_OK) break;
+    rc = sqlite3_create_function_v2(db, f.name, f.args, kFlags, nullptr, f.fn, nullptr, nullptr,
+                                    nullptr);
+  }
+  return rc;
 }
 
 }  // namespace q6::sqlite
