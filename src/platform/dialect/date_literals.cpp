@@ -13,12 +13,6 @@
 namespace q6::dialect {
 namespace {
 
-bool IsDigits(std::string_view t) {
-  for (char c : t)
-    if (c < '0' || c > '9') return false;
-  return !t.empty();
-}
-
 // REQUIRES: `t` is digits only, a few of them.
 int Num(std::string_view t) {
   int v = 0;
@@ -89,6 +83,12 @@ bool ParseDateLiteral(std::string_view text, DateLiteral* out) {
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 }  // namespace
+
+bool IsDigits(std::string_view t) {
+  for (char c : t)
+    if (c < '0' || c > '9') return false;
+  return !t.empty();
+}
 
 bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, size_t op_last) {
   DateLiteral d;

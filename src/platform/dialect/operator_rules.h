@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "platform/dialect/editable_sql.h"
 #include "platform/dialect/operands.h"
@@ -17,6 +18,9 @@ void RewriteSums(EditableSql* sql, const Operands& ops);
 // Whether the term [first, last] is a number whatever the data: a numeric
 // literal, possibly signed, or a call of a function that returns numbers.
 bool IsSurelyNumber(const EditableSql& sql, const Operands& ops, size_t first, size_t last);
+
+// Whether `t` is one or more ASCII digits.
+bool IsDigits(std::string_view t);
 
 // Rewrites the date literal at token `lit` ('2024-02-29', '20240229',
 // '2024-02-29T10:00:00', ...) compared by `op`, seen from the other operand

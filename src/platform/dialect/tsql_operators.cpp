@@ -290,10 +290,6 @@ bool IsDdl(const EditableSql& s) {
 }  // namespace
 
 void RewriteTsqlOperators(EditableSql* s, Engine engine) {
-  static constexpr WordSet kTriggers{"between", "in", "like", "by"};
-  if (!s->HasPunct('+') && !s->HasPunct('-') && !s->HasPunct('=') && !s->HasPunct('<') &&
-      !s->HasPunct('>') && !s->HasPunct('!') && !s->HasAnyWord(kTriggers))
-    return;
   if (s->size() == 0 || IsDdl(*s)) return;
   thread_local Operands ops;  // its buffers are reused, as EditableSql's are
   ops.Reset(*s);
