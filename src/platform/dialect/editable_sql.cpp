@@ -1,52 +1,80 @@
 // Token navigation and rendering for the dialect rewrite rules.
 #include "platform/dialect/editable_sql.h"
 
+#include <utility>
+
 namespace q6::dialect {
 
 bool EditableSql::Parse(std::string_view sql) {
   sql_ = sql;
   edits_.clear();
+  words_present_ = {};
+  punct_present_ = {};
+  kinds_present_ = 0;
   if (!Tokenize(sql, &tokens_)) return false;
   const size_t n = tokens_.size();
-  depth_.assign(n, 0);
+  depth_.resize(n);
   match_.assign(n, kNone);
+  word_.resize(n);
   edit_of_.assign(n, -1);
+  prev_sig_.resize(n + 1);
+  next_sig_.resize(n + 1);
+  next_same_.resize(n);
   edits_.reserve(n);  // Edit() hands out references: they must never move
-  std::vector<size_t> open;
+  open_.clear();
+  // One pass: a token that is not blank is the next one of every token since
+  // the one before it, and the next occurrence of the word last seen with
+  // its number.
+  size_t last_sig = kNone;
   for (size_t i = 0; i < n; ++i) {
-    if (tokens_[i].kind != TokenKind::kPunct) {
-      depth_[i] = static_cast<int>(open.size());
-      continue;
+    const Token& t = tokens_[i];
+    prev_sig_[i] = last_sig;
+    word_[i] = 0;
+    kinds_present_ |= 1u << static_cast<unsigned>(t.kind);
+    depth_[i] = static_cast<int>(open_.size());
+    if (t.kind == TokenKind::kSpace || t.kind == TokenKind::kComment) continue;
+    for (size_t k = last_sig + 1; k <= i; ++k) next_sig_[k] = i;  // kNone + 1 == 0
+    last_sig = i;
+    if (t.kind == TokenKind::kWord) {
+      const uint8_t w = WordNumber(t.Text(sql_));
+      if (w == 0) continue;
+      word_[i] = w;
+      next_same_[i] = kNone;
+      uint64_t& present = words_present_[w / 64];
+      const uint64_t bit = uint64_t{1} << (w % 64);
+      if (present & bit)
+        next_same_[last_of_[w]] = i;
+      else
+        first_of_[w] = i;
+      last_of_[w] = i;
+      present |= bit;
+    } else if (t.kind == TokenKind::kPunct) {
+      const auto c = static_cast<unsigned char>(sql_[t.pos]);
+      if (c < 128) punct_present_[c / 64] |= uint64_t{1} << (c % 64);
+      if (c == ')') {
+        if (open_.empty()) return false;
+        match_[i] = open_.back();
+        match_[open_.back()] = i;
+        open_.pop_back();
+        depth_[i] = static_cast<int>(open_.size());
+      } else if (c == '(') {
+        open_.push_back(i);
+      }
     }
-    const char c = sql_[tokens_[i].pos];
-    if (c == ')') {
-      if (open.empty()) return false;
-      match_[i] = open.back();
-      match_[open.back()] = i;
-      open.pop_back();
-    }
-    depth_[i] = static_cast<int>(open.size());
-    if (c == '(') open.push_back(i);
   }
-  return open.empty();
+  prev_sig_[n] = last_sig;
+  for (size_t k = last_sig + 1; k <= n; ++k) next_sig_[k] = kNone;
+  return open_.empty();
 }
 
-bool EditableSql::IsBlank(size_t i) const {
-  return tokens_[i].kind == TokenKind::kSpace || tokens_[i].kind == TokenKind::kComment;
-}
-
-size_t EditableSql::NextSig(size_t i) const {
-  for (size_t j = i + 1; j < tokens_.size(); ++j) {
-    if (!IsBlank(j)) return j;
+bool EditableSql::IsWordText(size_t i, std::string_view lower) const {
+  if (tokens_[i].len != lower.size()) return false;
+  const char* t = sql_.data() + tokens_[i].pos;
+  for (size_t k = 0; k < lower.size(); ++k) {
+    const char c = t[k] >= 'A' && t[k] <= 'Z' ? static_cast<char>(t[k] | 0x20) : t[k];
+    if (c != lower[k]) return false;
   }
-  return kNone;
-}
-
-size_t EditableSql::PrevSig(size_t i) const {
-  for (size_t j = i; j-- > 0;) {
-    if (!IsBlank(j)) return j;
-  }
-  return kNone;
+  return true;
 }
 
 TokenEdit& EditableSql::Edit(size_t i) {
@@ -69,7 +97,12 @@ std::string EditableSql::Render() const {
 void EditableSql::RenderRange(size_t from, size_t to, std::string* out) const {
   for (size_t i = from; i < to; ++i) {
     if (edit_of_[i] < 0) {
-      out->append(Text(i));
+      // A run of tokens without edits is one stretch of the source.
+      size_t j = i + 1;
+      while (j < to && edit_of_[j] < 0) ++j;
+      const size_t begin = tokens_[i].pos;
+      out->append(sql_.substr(begin, tokens_[j - 1].pos + tokens_[j - 1].len - begin));
+      i = j - 1;
       continue;
     }
     const TokenEdit& e = edits_[edit_of_[i]];
@@ -78,6 +111,12 @@ void EditableSql::RenderRange(size_t from, size_t to, std::string* out) const {
     if (!e.drop) out->append(e.replace ? std::string_view(e.replacement) : Text(i));
     out->append(e.after);
   }
+}
+
+void Replace(EditableSql* sql, size_t i, std::string text) {
+  TokenEdit& e = sql->Edit(i);
+  e.replace = true;
+  e.replacement = std::move(text);
 }
 
 void AppendAsciiLower(std::string_view s, std::string* out) {

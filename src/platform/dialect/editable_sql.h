@@ -6,12 +6,15 @@
 // one rewritten call sits inside another (left('x', len(c))).
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/dialect/sql_tokens.h"
+#include "platform/dialect/sql_words.h"
 
 namespace q6::dialect {
 
@@ -42,25 +45,47 @@ class EditableSql {
   std::string_view Text(size_t i) const { return tokens_[i].Text(sql_); }
   TokenKind Kind(size_t i) const { return tokens_[i].kind; }
 
-  // True when token i is the keyword `lower` (given in lower case), in any case.
-  bool IsWord(size_t i, std::string_view lower) const {
-    if (i >= tokens_.size() || tokens_[i].kind != TokenKind::kWord ||
-        tokens_[i].len != lower.size()) {
-      return false;
-    }
-    const char* t = sql_.data() + tokens_[i].pos;
-    for (size_t k = 0; k < lower.size(); ++k) {
-      const char c = t[k] >= 'A' && t[k] <= 'Z' ? static_cast<char>(t[k] | 0x20) : t[k];
-      if (c != lower[k]) return false;
-    }
-    return true;
+  // True when token i is the word `w` (given in lower case), in any case.
+  // False for kNone.
+  bool IsWord(size_t i, WordRef w) const {
+    if (i >= tokens_.size() || tokens_[i].kind != TokenKind::kWord) return false;
+    if (w.number() != 0) return word_[i] == w.number();
+    return IsWordText(i, w.text());
+  }
+  // True when token i is a word of `set`. False for kNone.
+  bool IsWordIn(size_t i, const WordSet& set) const {
+    return i < tokens_.size() && set.Has(word_[i]);
   }
   // True when token i is the punctuation character `c`. False for kNone.
   bool IsPunct(size_t i, char c) const {
     return i < tokens_.size() && tokens_[i].kind == TokenKind::kPunct && sql_[tokens_[i].pos] == c;
   }
   // True for spaces and comments.
-  bool IsBlank(size_t i) const;
+  bool IsBlank(size_t i) const {
+    return tokens_[i].kind == TokenKind::kSpace || tokens_[i].kind == TokenKind::kComment;
+  }
+
+  // What occurs anywhere in the statement, so that a rule whose trigger is
+  // absent can skip its scan. A word outside the vocabulary counts as
+  // present (it cannot be told apart).
+  bool HasWord(WordRef w) const {
+    return w.number() == 0 || (words_present_[w.number() / 64] >> (w.number() % 64) & 1u);
+  }
+  bool HasAnyWord(const WordSet& set) const { return set.Meets(words_present_); }
+  bool HasPunct(char c) const {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 128 && (punct_present_[u / 64] >> (u % 64) & 1u);
+  }
+  bool HasKind(TokenKind k) const { return kinds_present_ >> static_cast<unsigned>(k) & 1u; }
+
+  // The tokens that are the word `w`, in order:
+  //   for (size_t i = s.FirstWord("select"); i != kNone; i = s.NextWord(i))
+  // REQUIRES for NextWord: token i is a word of the vocabulary.
+  size_t FirstWord(KnownWord w) const {
+    const uint64_t bit = uint64_t{1} << (w.number() % 64);
+    return words_present_[w.number() / 64] & bit ? first_of_[w.number()] : kNone;
+  }
+  size_t NextWord(size_t i) const { return next_same_[i]; }
 
   // Parentheses enclosing token i; a parenthesis itself counts as outside.
   int Depth(size_t i) const { return depth_[i]; }
@@ -68,9 +93,13 @@ class EditableSql {
   size_t Match(size_t i) const { return match_[i]; }
 
   // The nearest token after / before i that is not blank; kNone when none.
-  // REQUIRES: i < size() for NextSig, i <= size() for PrevSig.
-  size_t NextSig(size_t i) const;
-  size_t PrevSig(size_t i) const;
+  // NextSig(kNone) is the first token that is not blank.
+  // REQUIRES: i <= size() for PrevSig.
+  size_t NextSig(size_t i) const {
+    const size_t k = i + 1;  // kNone + 1 == 0
+    return k < next_sig_.size() ? next_sig_[k] : kNone;
+  }
+  size_t PrevSig(size_t i) const { return i < prev_sig_.size() ? prev_sig_[i] : kNone; }
 
   // The edit of token i, created empty on first use. The reference stays
   // valid until the next Parse (there is room for one edit per token).
@@ -85,13 +114,29 @@ class EditableSql {
   void RenderRange(size_t from, size_t to, std::string* out) const;
 
  private:
+  bool IsWordText(size_t i, std::string_view lower) const;
+
   std::string_view sql_;
   std::vector<Token> tokens_;
   std::vector<int> depth_;
   std::vector<size_t> match_;
+  std::vector<uint8_t> word_;         // vocabulary number of each token, 0 for none
+  std::vector<size_t> next_sig_;      // [k]: first token >= k not blank; size()+1 entries
+  std::vector<size_t> prev_sig_;      // [k]: last token < k not blank; size()+1 entries
+  std::vector<size_t> next_same_;     // [i]: next token with word i's number, for vocabulary words
+  std::vector<size_t> open_;          // Parse's stack of open parentheses
+  std::array<size_t, 256> first_of_;  // first token of each word present
+  std::array<size_t, 256> last_of_;   // last token of each word present
+  std::array<uint64_t, 4> words_present_{};
+  std::array<uint64_t, 2> punct_present_{};
+  uint32_t kinds_present_ = 0;
   std::vector<int> edit_of_;      // index into edits_, or -1
   std::vector<TokenEdit> edits_;  // capacity reserved for one per token
 };
+
+// Token i is written as `text` instead of its own text (an edit of token i;
+// text other rules add before or after it stays).
+void Replace(EditableSql* sql, size_t i, std::string text);
 
 // Lower-cases ASCII letters of `s` into `out`, as PostgreSQL folds unquoted names.
 void AppendAsciiLower(std::string_view s, std::string* out);

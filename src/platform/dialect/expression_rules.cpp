@@ -132,7 +132,9 @@ bool IsFunctionName(const EditableSql& s, size_t i) {
 }  // namespace
 
 void RewriteExpressions(EditableSql* s, Engine engine) {
-  for (size_t i = 0; i < s->size(); ++i) {
+  static constexpr WordSet kTriggers{"as", "n", "left", "right", "len", "isnull", "getdate"};
+  if (!s->HasKind(TokenKind::kBracket) && !s->HasAnyWord(kTriggers)) return;
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     const TokenKind kind = s->Kind(i);
     if (kind == TokenKind::kBracket) {
       if (engine == Engine::PostgreSQL && IsArraySyntax(*s, i)) continue;

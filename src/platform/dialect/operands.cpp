@@ -7,17 +7,11 @@
 // operator", which ends the operand as well.
 #include "platform/dialect/operands.h"
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
-#include <iterator>
-#include <string_view>
-
 namespace q6::dialect {
 namespace {
 
 // clang-format off
-constexpr std::string_view kKeywords[] = {
+constexpr WordSet kKeywords{
     "all", "and", "any", "as", "asc", "between", "by", "case", "collate", "cross", "delete",
     "desc", "distinct", "else", "end", "escape", "except", "exists", "from", "full", "group",
     "having", "ilike", "in", "inner", "insert", "intersect", "into", "is", "join", "left",
@@ -26,52 +20,27 @@ constexpr std::string_view kKeywords[] = {
     "values", "when", "where", "with"};
 // clang-format on
 
-// Bit n of entry c: some keyword starts with letter c and has n letters. Most
-// names fail this test and skip the search.
-constexpr std::array<uint32_t, 26> LengthsByInitial() {
-  std::array<uint32_t, 26> out{};
-  for (std::string_view k : kKeywords) out[k[0] - 'a'] |= 1u << k.size();
-  return out;
-}
-constexpr std::array<uint32_t, 26> kLengthsByInitial = LengthsByInitial();
-
-// Whether `word` is in kKeywords (sorted), in any case.
-bool InKeywords(std::string_view word) {
-  char buf[16];
-  if (word.size() > sizeof buf) return false;
-  const char first = static_cast<char>(word[0] | 0x20);
-  if (first < 'a' || first > 'z' || !(kLengthsByInitial[first - 'a'] >> word.size() & 1u))
-    return false;
-  for (size_t k = 0; k < word.size(); ++k) {
-    const char c = word[k];
-    buf[k] = c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
-  }
-  return std::binary_search(std::begin(kKeywords), std::end(kKeywords),
-                            std::string_view(buf, word.size()));
-}
-
 }  // namespace
 
 void Operands::Reset(const EditableSql& sql) {
   sp_ = &sql;
+  case_partner_.clear();
+  if (!S().HasWord("case")) return;  // CasePartner is kNone throughout
   case_partner_.assign(S().size(), kNone);
-  keyword_.assign(S().size(), false);
-  std::vector<size_t> open;
-  for (size_t i = 0; i < S().size(); ++i) {
-    if (S().Kind(i) != TokenKind::kWord) continue;
-    keyword_[i] = InKeywords(S().Text(i));
+  open_.clear();
+  for (size_t i = S().NextSig(kNone); i != kNone; i = S().NextSig(i)) {
     if (S().IsWord(i, "case")) {
-      open.push_back(i);
-    } else if (S().IsWord(i, "end") && !open.empty() && S().Depth(open.back()) == S().Depth(i)) {
-      case_partner_[i] = open.back();
-      case_partner_[open.back()] = i;
-      open.pop_back();
+      open_.push_back(i);
+    } else if (S().IsWord(i, "end") && !open_.empty() && S().Depth(open_.back()) == S().Depth(i)) {
+      case_partner_[i] = open_.back();
+      case_partner_[open_.back()] = i;
+      open_.pop_back();
     }
   }
 }
 
 bool Operands::IsKeyword(size_t i) const {
-  if (i >= S().size() || !keyword_[i]) return false;
+  if (!S().IsWordIn(i, kKeywords)) return false;
   // left( and right( are calls; as bare words they belong to joins.
   return !((S().IsWord(i, "left") || S().IsWord(i, "right")) && S().IsPunct(S().NextSig(i), '('));
 }

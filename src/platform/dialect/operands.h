@@ -50,8 +50,8 @@ class Operands {
   const EditableSql& S() const { return *sp_; }
 
   const EditableSql* sp_ = nullptr;
-  std::vector<size_t> case_partner_;
-  std::vector<bool> keyword_;  // words that end an operand (LEFT and RIGHT before "(" aside)
+  std::vector<size_t> case_partner_;  // empty when the statement has no CASE
+  std::vector<size_t> open_;          // Reset's stack of open CASEs
 };
 
 }  // namespace q6::dialect

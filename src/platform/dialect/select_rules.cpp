@@ -7,7 +7,6 @@
 // subquery's ORDER BY never counts as the outer one's.
 #include "platform/dialect/select_rules.h"
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,16 +22,9 @@ struct SelectExtent {
   bool update_lock = false;
 };
 
-bool IsAnyWord(const EditableSql& s, size_t i, std::initializer_list<std::string_view> words) {
-  if (i >= s.size() || s.Kind(i) != TokenKind::kWord) return false;
-  for (std::string_view w : words) {
-    if (s.IsWord(i, w)) return true;
-  }
-  return false;
-}
-
 bool IsSetOperator(const EditableSql& s, size_t i) {
-  return IsAnyWord(s, i, {"union", "except", "intersect"});
+  static constexpr WordSet kSetOperators{"union", "except", "intersect"};
+  return s.IsWordIn(i, kSetOperators);
 }
 
 bool IsWholeNumber(std::string_view t) {
@@ -75,7 +67,7 @@ SelectExtent ExtentOf(const EditableSql& s, size_t start) {
 
 void TakeTop(EditableSql* s, SelectExtent* sel) {
   size_t top = s->NextSig(sel->start);
-  if (IsAnyWord(*s, top, {"distinct", "all"})) top = s->NextSig(top);
+  if (s->IsWord(top, "distinct") || s->IsWord(top, "all")) top = s->NextSig(top);
   if (top == kNone || !s->IsWord(top, "top")) return;
   const size_t arg = s->NextSig(top);
   if (arg == kNone) return;
@@ -112,20 +104,14 @@ void TakeTop(EditableSql* s, SelectExtent* sel) {
 }
 
 // clang-format off
-constexpr std::string_view kHints[] = {
+constexpr WordSet kHints{
     "nolock", "updlock", "rowlock", "holdlock", "readpast", "readcommitted",
     "readcommittedlock", "readuncommitted", "repeatableread", "serializable", "tablock",
     "tablockx", "paglock", "xlock", "nowait", "noexpand", "forceseek", "forcescan",
     "keepidentity", "keepdefaults", "ignore_constraints", "ignore_triggers", "snapshot"};
 // clang-format on
 
-bool IsHint(const EditableSql& s, size_t i) {
-  if (i >= s.size() || s.Kind(i) != TokenKind::kWord) return false;
-  for (std::string_view h : kHints) {
-    if (s.IsWord(i, h)) return true;
-  }
-  return false;
-}
+bool IsHint(const EditableSql& s, size_t i) { return s.IsWordIn(i, kHints); }
 
 // The closing parenthesis of a table hint whose WITH is at `w`, or kNone
 // when what follows WITH is not a list of hint keywords.
@@ -162,21 +148,21 @@ void DropHint(EditableSql* s, size_t w, size_t close) {
   }
 }
 
+// Clauses after which a select takes no FOR UPDATE, and aggregates.
+constexpr WordSet kNotLockable{"distinct", "group", "having", "join",    "apply",
+                               "over",     "into",  "pivot",  "unpivot", "for"};
+constexpr WordSet kAggregates{"count",      "count_big",    "sum",      "avg",        "min",
+                              "max",        "stdev",        "stdevp",   "var",        "varp",
+                              "string_agg", "checksum_agg", "grouping", "grouping_id"};
+
 // Whether PostgreSQL takes FOR UPDATE at the end of this select.
 bool Lockable(const EditableSql& s, const SelectExtent& sel) {
   if (sel.compound || s.Depth(sel.start) != 0 || sel.last == kNone) return false;
   size_t from = kNone;
   for (size_t j = sel.start + 1; j <= sel.last; ++j) {
     if (s.Kind(j) != TokenKind::kWord) continue;
-    if (IsAnyWord(s, j,
-                  {"distinct", "group", "having", "join", "apply", "over", "into", "pivot",
-                   "unpivot", "for"})) {
-      return false;
-    }
-    if (IsAnyWord(s, j,
-                  {"count", "count_big", "sum", "avg", "min", "max", "stdev", "stdevp", "var",
-                   "varp", "string_agg", "checksum_agg", "grouping", "grouping_id"}) &&
-        s.IsPunct(s.NextSig(j), '(')) {
+    if (s.IsWordIn(j, kNotLockable)) return false;
+    if (s.IsWordIn(j, kAggregates) && s.IsPunct(s.NextSig(j), '(')) {
       return false;
     }
     if (from == kNone && s.Depth(j) == 0 && s.IsWord(j, "from")) from = j;
@@ -187,7 +173,7 @@ bool Lockable(const EditableSql& s, const SelectExtent& sel) {
   bool named = false;
   for (size_t j = s.NextSig(from); j != kNone && j <= sel.last; j = s.NextSig(j)) {
     if (s.Dropped(j)) continue;
-    if (IsAnyWord(s, j, {"where", "order", "option"})) break;
+    if (s.IsWord(j, "where") || s.IsWord(j, "order") || s.IsWord(j, "option")) break;
     const TokenKind k = s.Kind(j);
     if (k == TokenKind::kWord || k == TokenKind::kQuoted || k == TokenKind::kBracket) {
       named = true;
@@ -211,13 +197,14 @@ SelectExtent* OwnerOf(std::vector<SelectExtent>* selects, const EditableSql& s, 
 }  // namespace
 
 void RewriteSelects(EditableSql* s, Engine engine) {
+  if (!s->HasWord("select") && !s->HasWord("with")) return;
   std::vector<SelectExtent> selects;
-  for (size_t i = 0; i < s->size(); ++i) {
-    if (s->IsWord(i, "select")) selects.push_back(ExtentOf(*s, i));
-  }
+  for (size_t i = s->FirstWord("select"); i != kNone; i = s->NextWord(i))
+    selects.push_back(ExtentOf(*s, i));
   for (SelectExtent& sel : selects) TakeTop(s, &sel);
-  for (size_t i = 0; i < s->size(); ++i) {
-    if (!s->IsWord(i, "with")) continue;
+  size_t hint_end = 0;  // a WITH before it is inside the hint taken last
+  for (size_t i = s->FirstWord("with"); i != kNone; i = s->NextWord(i)) {
+    if (i < hint_end) continue;
     bool update_lock = false;
     const size_t close = HintEnd(*s, i, &update_lock);
     if (close == kNone) continue;
@@ -225,7 +212,7 @@ void RewriteSelects(EditableSql* s, Engine engine) {
     if (update_lock && engine == Engine::PostgreSQL) {
       if (SelectExtent* owner = OwnerOf(&selects, *s, i)) owner->update_lock = true;
     }
-    i = close;
+    hint_end = close + 1;
   }
   for (SelectExtent& sel : selects) {
     if (sel.update_lock && Lockable(*s, sel)) sel.tail += " FOR UPDATE";

@@ -7,23 +7,38 @@
 // ever rewritten.
 #include "platform/dialect/sql_tokens.h"
 
+#include <array>
+#include <cstdint>
 #include <limits>
 
 namespace q6::dialect {
 namespace {
 
-bool IsWordByte(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         c == '@' || c == '#' || c == '$' || c >= 0x80;
+// Character classes, one table lookup per byte.
+enum : uint8_t { kSpaceByte = 1, kDigitByte = 2, kWordByte = 4, kWordStartByte = 8 };
+
+constexpr std::array<uint8_t, 256> ByteClasses() {
+  std::array<uint8_t, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    const bool digit = c >= '0' && c <= '9';
+    const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || digit || c == '_' ||
+                      c == '@' || c == '#' || c == '$' || c >= 0x80;
+    uint8_t k = 0;
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') k |= kSpaceByte;
+    if (digit) k |= kDigitByte;
+    if (word) k |= kWordByte;
+    if (word && !digit && c != '$') k |= kWordStartByte;
+    t[c] = k;
+  }
+  return t;
 }
+constexpr std::array<uint8_t, 256> kByteClass = ByteClasses();
 
-bool IsWordStart(unsigned char c) { return IsWordByte(c) && !(c >= '0' && c <= '9') && c != '$'; }
-
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-
-bool IsSpace(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
+bool Is(unsigned char c, uint8_t cls) { return kByteClass[c] & cls; }
+bool IsWordByte(unsigned char c) { return Is(c, kWordByte); }
+bool IsWordStart(unsigned char c) { return Is(c, kWordStartByte); }
+bool IsDigit(unsigned char c) { return Is(c, kDigitByte); }
+bool IsSpace(unsigned char c) { return Is(c, kSpaceByte); }
 
 // Returns the end of a literal that opens at `pos` and closes with `close`,
 // where a doubled `close` stands for one; npos when it is not closed.
@@ -82,6 +97,7 @@ bool Tokenize(std::string_view sql, std::vector<Token>* out) {
   out->clear();
   if (sql.size() >= std::numeric_limits<uint32_t>::max()) return false;
   const size_t n = sql.size();
+  out->reserve(n / 3 + 8);  // about one token per three bytes in statements as written
   size_t i = 0;
   while (i < n) {
     const unsigned char c = sql[i];

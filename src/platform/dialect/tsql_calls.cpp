@@ -11,7 +11,7 @@ namespace {
 enum class Kind { kRename, kDatePart, kSqliteOnly, kWithCommas };
 
 struct Renamed {
-  std::string_view name;
+  WordRef name;
   Kind kind;
 };
 
@@ -26,6 +26,11 @@ constexpr Renamed kRenamed[] = {
     {"reverse", Kind::kSqliteOnly}, {"ceiling", Kind::kSqliteOnly},
     {"floor", Kind::kSqliteOnly}, {"sign", Kind::kSqliteOnly}, {"power", Kind::kSqliteOnly},
     {"sqrt", Kind::kSqliteOnly}};
+// Every name above, and CAST, CONVERT and IIF.
+constexpr WordSet kCallNames{
+    "cast", "convert", "iif", "charindex", "patindex", "replace", "replicate", "space", "stuff",
+    "substring", "str", "isnumeric", "round", "year", "month", "day", "dateadd", "datediff",
+    "datepart", "datename", "reverse", "ceiling", "floor", "sign", "power", "sqrt"};
 // clang-format on
 
 // The top-level commas of the call whose "(" is at `open`.
@@ -39,12 +44,6 @@ std::vector<size_t> Commas(const EditableSql& s, size_t open) {
       out.push_back(j);
   }
   return out;
-}
-
-void Replace(EditableSql* s, size_t i, std::string text) {
-  TokenEdit& e = s->Edit(i);
-  e.replace = true;
-  e.replacement = std::move(text);
 }
 
 void DropRange(EditableSql* s, size_t from, size_t to) {
@@ -179,8 +178,9 @@ void RewriteIif(EditableSql* s, size_t name, size_t open) {
 }  // namespace
 
 void RewriteTsqlCalls(EditableSql* s, Engine engine) {
-  for (size_t i = 0; i < s->size(); ++i) {
-    if (s->Kind(i) != TokenKind::kWord) continue;
+  if (!s->HasPunct('(') || !s->HasAnyWord(kCallNames)) return;
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
+    if (!s->IsWordIn(i, kCallNames)) continue;
     const size_t open = s->NextSig(i);
     if (!s->IsPunct(open, '(')) continue;
     const size_t prev = s->PrevSig(i);
@@ -201,7 +201,7 @@ void RewriteTsqlCalls(EditableSql* s, Engine engine) {
       if (!s->IsWord(i, r.name)) continue;
       if (r.kind == Kind::kSqliteOnly && engine != Engine::SQLite) break;
       if (r.kind == Kind::kWithCommas && Commas(*s, open).empty()) break;  // SUBSTRING(x FROM ..)
-      Replace(s, i, "tsql_" + std::string(r.name));
+      Replace(s, i, "tsql_" + std::string(r.name.text()));
       if (r.kind == Kind::kDatePart) {
         const size_t part = s->NextSig(open);
         if (part != kNone && s->Kind(part) == TokenKind::kWord && s->IsPunct(s->NextSig(part), ','))

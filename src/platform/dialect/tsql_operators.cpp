@@ -1,95 +1,16 @@
-// `+` and `-`, comparisons and LIKE given SQL Server's meaning.
-//
-// Date literals: a date stored as text 'YYYY-MM-DD HH:MM:SS' differs as text
-// from the literal '2024-02-29' users compare it with. Rather than guess
-// which columns hold dates, the literal is written so that it means the
-// same for both kinds of column: a text column that holds '2024-02-29'
-// itself still matches, and so does one that holds the midnight form.
+// Comparisons, IN, BETWEEN, LIKE and ORDER BY / GROUP BY terms given SQL
+// Server's meaning, and the walk over the statement that applies every
+// operator rewrite (the arithmetic ones are in tsql_arithmetic.cpp, date
+// literals in date_literals.cpp).
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/dialect/operands.h"
+#include "platform/dialect/operator_rules.h"
 #include "platform/dialect/tsql_rules.h"
 
 namespace q6::dialect {
 namespace {
-
-bool IsDigits(std::string_view t) {
-  for (char c : t)
-    if (c < '0' || c > '9') return false;
-  return !t.empty();
-}
-
-int Num(std::string_view t) { return std::stoi(std::string(t)); }
-
-bool ValidDay(int y, int m, int d) {
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (y < 1753 || m < 1 || m > 12 || d < 1 || d > kDays[m - 1]) return false;
-  return m != 2 || d < 29 || (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0));
-}
-
-// A date literal's forms: the day alone 'YYYY-MM-DD', and the stored form
-// 'YYYY-MM-DD HH:MM:SS' (with '.fff' when not zero).
-struct DateLiteral {
-  std::string day;
-  std::string stored;
-  bool day_only = false;  // written as the day alone, dashed
-  bool compact = false;   // written 'YYYYMMDD'
-};
-
-bool ParseDateLiteral(std::string_view text, DateLiteral* out) {
-  if (text.size() < 2) return false;
-  const std::string_view v = text.substr(1, text.size() - 2);
-  std::string_view rest;
-  if (v.size() == 8 && IsDigits(v)) {
-    out->day = std::string(v.substr(0, 4)) + "-" + std::string(v.substr(4, 2)) + "-" +
-               std::string(v.substr(6, 2));
-    out->compact = true;
-  } else if (v.size() >= 10 && v[4] == '-' && v[7] == '-' && IsDigits(v.substr(0, 4)) &&
-             IsDigits(v.substr(5, 2)) && IsDigits(v.substr(8, 2))) {
-    out->day = std::string(v.substr(0, 10));
-    rest = v.substr(10);
-    out->day_only = rest.empty();
-  } else {
-    return false;
-  }
-  if (!ValidDay(Num(out->day.substr(0, 4)), Num(out->day.substr(5, 2)), Num(out->day.substr(8, 2))))
-    return false;
-  std::string time = "00:00:00";
-  if (!rest.empty()) {
-    if (rest[0] != ' ' && rest[0] != 'T') return false;
-    rest.remove_prefix(1);
-    if (rest.size() < 5 || rest[2] != ':' || !IsDigits(rest.substr(0, 2)) ||
-        !IsDigits(rest.substr(3, 2)))
-      return false;
-    time = std::string(rest.substr(0, 5)) + ":00";
-    rest.remove_prefix(5);
-    if (!rest.empty()) {
-      if (rest.size() < 3 || rest[0] != ':' || !IsDigits(rest.substr(1, 2))) return false;
-      time.replace(6, 2, rest.substr(1, 2));
-      rest.remove_prefix(3);
-    }
-    if (!rest.empty()) {
-      if (rest[0] != '.' || !IsDigits(rest.substr(1)) || rest.size() > 4) return false;
-      std::string ms(rest.substr(1));
-      ms.resize(3, '0');
-      if (ms != "000") time += "." + ms;
-    }
-    if (Num(time.substr(0, 2)) > 23 || Num(time.substr(3, 2)) > 59 || Num(time.substr(6, 2)) > 59)
-      return false;
-  }
-  out->stored = out->day + " " + time;
-  return true;
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-void Replace(EditableSql* s, size_t i, std::string text) {
-  TokenEdit& e = s->Edit(i);
-  e.replace = true;
-  e.replacement = std::move(text);
-}
 
 // The comparison operator at i: its last token and its kind ('=', '<', '>',
 // 'l' for <=, 'g' for >=, 'n' for <> and !=); false when i starts none.
@@ -143,38 +64,12 @@ char Mirror(char op) {
   }
 }
 
-// Rewrites the date literal at `lit`, compared by `op` (seen from the other
-// operand: x op lit). `ops` are the operator's tokens, or kNone in BETWEEN.
-// True when the comparison became an IN list.
-bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, size_t op_last) {
-  DateLiteral d;
-  if (!ParseDateLiteral(s->Text(lit), &d)) return false;
-  if (s->Text(lit) == Quote(d.stored)) return false;
-  if ((op == '=' || op == 'n') && op_first != kNone) {
-    // The literal itself stays in the list: a text column that holds it
-    // as written still matches.
-    std::string list = "(" + std::string(s->Text(lit)) + "," + Quote(d.stored);
-    if (d.compact) list += "," + Quote(d.day);
-    for (size_t j = op_first; j <= op_last; ++j) s->Edit(j).drop = true;
-    Replace(s, lit, (op == 'n' ? "NOT IN " : "IN ") + list + ")");
-    return true;
-  }
-  if (op == 'l' || op == '>') {
-    Replace(s, lit, Quote(d.stored));
-  } else if (!d.day_only) {  // < and >=: the day alone sorts before its midnight
-    Replace(s, lit, Quote(d.compact ? d.day : d.stored));
-  }
-  return false;
-}
-
 bool IsTextCall(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
-  static constexpr std::string_view kTextFns[] = {
-      "left",  "right",   "substring", "substr", "ltrim",   "rtrim", "trim", "upper",
-      "lower", "replace", "replicate", "stuff",  "reverse", "space", "str"};
+  static constexpr WordSet kTextFns{"left",      "right", "substring", "substr", "ltrim",
+                                    "rtrim",     "trim",  "upper",     "lower",  "replace",
+                                    "replicate", "stuff", "reverse",   "space",  "str"};
   if (!ops.IsCall(first) || s.Match(s.NextSig(first)) != last) return false;
-  for (std::string_view f : kTextFns)
-    if (s.IsWord(first, f)) return true;
-  return false;
+  return s.IsWordIn(first, kTextFns);
 }
 
 bool IsLiteral(const EditableSql& s, size_t first, size_t last) {
@@ -266,8 +161,8 @@ bool IsAssignment(const EditableSql& s, size_t c0) {
       if (depth-- == 0) return false;
     } else if (depth == 0) {
       if (s.IsWord(j, "set")) return true;
-      for (std::string_view w : {"where", "select", "from", "values", "by", "on", "into"})
-        if (s.IsWord(j, w)) return false;
+      static constexpr WordSet kClauses{"where", "select", "from", "values", "by", "on", "into"};
+      if (s.IsWordIn(j, kClauses)) return false;
     }
   }
   return false;
@@ -441,50 +336,6 @@ void RewriteLike(EditableSql* s, const Operands& ops, size_t like) {
   }
 }
 
-// Whether the term [first, last] is a number whatever the data: a numeric
-// literal or a call of a function that returns numbers.
-bool IsSurelyNumber(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
-  static constexpr std::string_view kNumberFns[] = {
-      "len", "length", "count", "charindex", "datediff",  "datepart",
-      "abs", "year",   "month", "day",       "isnumeric", "patindex"};
-  while (first < last && (s.IsPunct(first, '-') || s.IsPunct(first, '+'))) first = s.NextSig(first);
-  if (first == last) return s.Kind(first) == TokenKind::kNumber;
-  if (!ops.IsCall(first) || s.Match(s.NextSig(first)) != last) return false;
-  for (std::string_view f : kNumberFns)
-    if (s.IsWord(first, f)) return true;
-  return false;
-}
-
-// SQLite: t0 + t1 - t2 -> tsql_sub(tsql_add(t0 , t1) , t2). A sum of terms
-// that are all numbers whatever the data keeps SQLite's own operators.
-void RewriteSum(EditableSql* s, const Operands& ops, size_t first_op, std::vector<bool>* done) {
-  const size_t start = ops.StartBefore(first_op, false);
-  if (start == kNone) return;
-  std::vector<size_t> signs, ends;
-  bool numbers = IsSurelyNumber(*s, ops, start, s->PrevSig(first_op));
-  for (size_t op = first_op;;) {
-    const size_t end = ops.EndAfter(op, false);
-    if (end == kNone) return;
-    signs.push_back(op);
-    ends.push_back(end);
-    numbers = numbers && IsSurelyNumber(*s, ops, s->NextSig(op), end);
-    (*done)[op] = true;
-    const size_t next = s->NextSig(end);
-    if (next == kNone || !ops.IsBinarySign(next)) break;
-    op = next;
-  }
-  if (numbers) return;
-  std::string prefix;
-  for (size_t k = signs.size(); k-- > 0;)
-    prefix += s->IsPunct(signs[k], '+') ? "tsql_add(" : "tsql_sub(";
-  s->Edit(start).before.insert(0, prefix);
-  for (size_t k = 0; k < signs.size(); ++k) {
-    Replace(s, signs[k], ",");
-    s->Edit(ends[k]).after += ")";
-    (*done)[signs[k]] = true;
-  }
-}
-
 // SQLite: ORDER BY and GROUP BY terms that are neither a plain column (which
 // keeps its own collation) nor a position nor surely a number get COLLATE
 // NOCASE, so that literals and function results sort and group as under the
@@ -608,15 +459,11 @@ void RewriteTsqlOperators(EditableSql* s, Engine engine) {
   if (s->size() == 0 || IsDdl(*s)) return;
   thread_local Operands ops;  // its buffers are reused, as EditableSql's are
   ops.Reset(*s);
-  if (engine == Engine::SQLite) {
-    std::vector<bool> done(s->size(), false);
-    for (size_t i = 0; i < s->size(); ++i)
-      if (!done[i] && ops.IsBinarySign(i)) RewriteSum(s, ops, i, &done);
-  }
-  for (size_t i = 0; i < s->size(); ++i) {
+  if (engine == Engine::SQLite) RewriteSums(s, ops);
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     size_t last;
     char op;
-    if (ComparisonAt(*s, i, &last, &op)) {
+    if (s->Kind(i) == TokenKind::kPunct && ComparisonAt(*s, i, &last, &op)) {
       RewriteComparison(s, ops, i, last, op, engine);
       i = last;
     } else if (s->IsWord(i, "between")) {

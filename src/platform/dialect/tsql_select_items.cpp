@@ -24,12 +24,9 @@ std::string QuotedAlias(const EditableSql& s, size_t i) {
 }
 
 bool EndsList(const EditableSql& s, size_t i) {
-  static constexpr std::string_view kEnds[] = {"from",   "into",  "where",  "group",     "order",
-                                               "having", "union", "except", "intersect", "option"};
-  if (s.IsPunct(i, ';')) return true;
-  for (std::string_view w : kEnds)
-    if (s.IsWord(i, w)) return true;
-  return false;
+  static constexpr WordSet kEnds{"from",   "into",  "where",  "group",     "order",
+                                 "having", "union", "except", "intersect", "option"};
+  return s.IsPunct(i, ';') || s.IsWordIn(i, kEnds);
 }
 
 void RewriteItem(EditableSql* s, size_t first, size_t last) {
@@ -102,8 +99,7 @@ bool IsDbo(const EditableSql& s, size_t i) {
 }  // namespace
 
 const char* RefusedConstruct(const EditableSql& s) {
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (!s.IsWord(i, "top")) continue;
+  for (size_t i = s.FirstWord("top"); i != kNone; i = s.NextWord(i)) {
     size_t n = s.NextSig(i);
     if (s.IsPunct(n, '(')) n = s.Match(n);
     const size_t after = n == kNone ? kNone : s.NextSig(n);
@@ -114,7 +110,8 @@ const char* RefusedConstruct(const EditableSql& s) {
 }
 
 void RewriteTsqlSelectLists(EditableSql* s, Engine) {
-  for (size_t i = 0; i < s->size(); ++i) {
+  if (!s->HasWord("select") && !s->HasWord("dbo") && !s->HasKind(TokenKind::kBracket)) return;
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     if (s->IsWord(i, "select")) {
       RewriteList(s, i);
     } else if (IsDbo(*s, i) && i + 1 < s->size() && s->IsPunct(i + 1, '.') &&

@@ -40,13 +40,13 @@ void ToInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // tsql_decimal(x, precision, scale): rounded half away from zero to the
 // scale; more whole digits than precision - scale is an overflow.
 void ToDecimal(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
-  const std::optional<Number> n = NumberOf(argv[0]);
-  if (!n) return ResultError(ctx, "Error converting data type varchar to numeric.");
+  Number n;
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || !NumericArg(ctx, argv[0], &n, "numeric"))
+    return;
   const int p = sqlite3_value_int(argv[1]);
   const int s = sqlite3_value_int(argv[2]);
   const double f = std::pow(10.0, s);
-  double scaled = n->d * f;
+  double scaled = n.d * f;
   scaled = std::round(scaled + scaled * 1e-12);
   const double v = scaled / f;
   if (std::fabs(v) >= std::pow(10.0, p - s))
@@ -55,10 +55,9 @@ void ToDecimal(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void ToFloat(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
-  const std::optional<Number> n = NumberOf(argv[0]);
-  if (!n) return ResultError(ctx, "Error converting data type varchar to float.");
-  sqlite3_result_double(ctx, n->d);
+  Number n;
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || !NumericArg(ctx, argv[0], &n)) return;
+  sqlite3_result_double(ctx, n.d);
 }
 
 void ToBit(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -112,15 +111,14 @@ void ConvertText(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // STR(x[, length[, decimals]]): right-aligned in `length` (10), rounded to
 // `decimals` (0); asterisks when it does not fit.
 void Str(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (AnyNullArg(argc, argv)) return;
-  const std::optional<Number> n = NumberOf(argv[0]);
-  if (!n) return ResultError(ctx, "Error converting data type varchar to float.");
+  Number n;
+  if (AnyNullArg(argc, argv) || !NumericArg(ctx, argv[0], &n)) return;
   const int len = argc > 1 ? sqlite3_value_int(argv[1]) : 10;
   int dec = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
   if (len <= 0 || len > 8000 || dec < 0) return;
   if (dec > 16) dec = 16;
   const double f = std::pow(10.0, dec);
-  const double v = std::round(n->d * f + n->d * f * 1e-12) / f;
+  const double v = std::round(n.d * f + n.d * f * 1e-12) / f;
   char buf[400];
   int w = std::snprintf(buf, sizeof buf, "%.*f", dec, v);
   while (w > len && dec > 0) w = std::snprintf(buf, sizeof buf, "%.*f", --dec, v);
@@ -166,13 +164,7 @@ void IsNumericFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }  // namespace
 
 int RegisterConversionFunctions(sqlite3* db) {
-  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  struct Fn {
-    const char* name;
-    int args;
-    void (*fn)(sqlite3_context*, int, sqlite3_value**);
-  };
-  static constexpr Fn kFns[] = {
+  static constexpr FunctionDef kFns[] = {
       {"tsql_int", 2, ToInt},
       {"tsql_decimal", 3, ToDecimal},
       {"tsql_float", 1, ToFloat},
@@ -185,12 +177,7 @@ int RegisterConversionFunctions(sqlite3* db) {
       {"tsql_str", 3, Str},
       {"tsql_isnumeric", 1, IsNumericFn},
   };
-  for (const Fn& f : kFns) {
-    const int rc = sqlite3_create_function_v2(db, f.name, f.args, kFlags, nullptr, f.fn, nullptr,
-                                              nullptr, nullptr);
-    if (rc != SQLITE_OK) return rc;
-  }
-  return SQLITE_OK;
+  return RegisterFunctions(db, kFns);
 }
 
 }  // namespace q6::sqlite

@@ -100,13 +100,7 @@ void PartShortcut(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }  // namespace
 
 int RegisterDateFunctions(sqlite3* db) {
-  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  struct Fn {
-    const char* name;
-    int args;
-    void (*fn)(sqlite3_context*, int, sqlite3_value**);
-  };
-  static constexpr Fn kFns[] = {
+  static constexpr FunctionDef kFns[] = {
       {"tsql_datetime", 1, ToDate<Target::kDateTime>},
       {"tsql_datetime", 2, ToDate<Target::kDateTime>},
       {"tsql_smalldatetime", 1, ToDate<Target::kSmallDateTime>},
@@ -123,12 +117,7 @@ int RegisterDateFunctions(sqlite3* db) {
       {"tsql_month", 1, PartShortcut<DatePart::kMonth>},
       {"tsql_day", 1, PartShortcut<DatePart::kDay>},
   };
-  for (const Fn& f : kFns) {
-    const int rc = sqlite3_create_function_v2(db, f.name, f.args, kFlags, nullptr, f.fn, nullptr,
-                                              nullptr, nullptr);
-    if (rc != SQLITE_OK) return rc;
-  }
-  return SQLITE_OK;
+  return RegisterFunctions(db, kFns);
 }
 
 }  // namespace q6::sqlite

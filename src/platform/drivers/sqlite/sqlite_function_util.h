@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,10 @@ std::optional<Number> ParseNumber(std::string_view text);
 // text that is not a number (and for blobs).
 std::optional<Number> NumberOf(sqlite3_value* v);
 
+// The argument as a number, or false after setting SQL Server's error for
+// text that is none: "Error converting data type varchar to <type>.".
+bool NumericArg(sqlite3_context* ctx, sqlite3_value* v, Number* out, const char* type = "float");
+
 // The argument as a date: text in the literal forms of ParseDateTime (with
 // `style`), a number as days since 1900-01-01 (the fraction is the time).
 std::optional<DateTime> DateOf(sqlite3_value* v, int style = 0);
@@ -71,6 +76,19 @@ inline constexpr const char* kDateConversionFailed =
 // (s.size() when it has fewer); and its length in characters.
 size_t ByteOfChar(std::string_view s, size_t chars);
 size_t CharCount(std::string_view s);
+
+// A function as SQLite calls it, and the name and argument count it is
+// registered under.
+struct FunctionDef {
+  const char* name;
+  int args;
+  void (*fn)(sqlite3_context*, int, sqlite3_value**);
+};
+
+// Registers each of `fns` on `db` as a deterministic, innocuous UTF-8
+// function. Returns the SQLite result code of the first registration that
+// failed (the ones after it are not made), SQLITE_OK otherwise.
+int RegisterFunctions(sqlite3* db, std::span<const FunctionDef> fns);
 
 int RegisterConversionFunctions(sqlite3* db);
 int RegisterDateFunctions(sqlite3* db);

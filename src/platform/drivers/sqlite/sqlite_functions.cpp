@@ -81,6 +81,23 @@ size_t CharCount(std::string_view s) {
   return n;
 }
 
+bool NumericArg(sqlite3_context* ctx, sqlite3_value* v, Number* out, const char* type) {
+  const std::optional<Number> n = NumberOf(v);
+  if (!n) ResultError(ctx, std::string("Error converting data type varchar to ") + type + ".");
+  if (n) *out = *n;
+  return n.has_value();
+}
+
+int RegisterFunctions(sqlite3* db, std::span<const FunctionDef> fns) {
+  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  for (const FunctionDef& f : fns) {
+    const int rc = sqlite3_create_function_v2(db, f.name, f.args, kFlags, nullptr, f.fn, nullptr,
+                                              nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
+
 namespace {
 
 void AddOrSub(sqlite3_context* ctx, sqlite3_value** argv, bool add) {
@@ -119,14 +136,6 @@ void AddOrSub(sqlite3_context* ctx, sqlite3_value** argv, bool add) {
 
 void Add(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSub(ctx, argv, true); }
 void Sub(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSub(ctx, argv, false); }
-
-// A numeric argument, or the error SQL Server gives for text that is none.
-bool NumericArg(sqlite3_context* ctx, sqlite3_value* v, Number* out) {
-  const std::optional<Number> n = NumberOf(v);
-  if (!n) ResultError(ctx, "Error converting data type varchar to float.");
-  if (n) *out = *n;
-  return n.has_value();
-}
 
 // ROUND(x, n[, f]): half away from zero, n < 0 rounds left of the point, f
 // other than 0 cuts instead. Decimal literals such as 2.675 arrive here as
@@ -249,13 +258,7 @@ void Unsupported(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }  // namespace
 
 int RegisterTsqlFunctions(sqlite3* db) {
-  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  struct Fn {
-    const char* name;
-    int args;
-    void (*fn)(sqlite3_context*, int, sqlite3_value**);
-  };
-  static constexpr Fn kFns[] = {
+  static constexpr FunctionDef kFns[] = {
       {"tsql_add", 2, Add},
       {"tsql_sub", 2, Sub},
       {"tsql_round", 2, Round},
@@ -272,12 +275,8 @@ int RegisterTsqlFunctions(sqlite3* db) {
       {"tsql_stuff", 4, Stuff},
       {"tsql_unsupported", 1, Unsupported},
   };
-  int rc = SQLITE_OK;
-  for (const Fn& f : kFns) {
-    rc = sqlite3_create_function_v2(db, f.name, f.args, kFlags, nullptr, f.fn, nullptr, nullptr,
-                                    nullptr);
-    if (rc != SQLITE_OK) return rc;
-  }
+  int rc = RegisterFunctions(db, kFns);
+  if (rc != SQLITE_OK) return rc;
   if ((rc = RegisterTextFunctions(db)) != SQLITE_OK) return rc;
   if ((rc = RegisterConversionFunctions(db)) != SQLITE_OK) return rc;
   return RegisterDateFunctions(db);

@@ -1,0 +1,36 @@
+// The parts of RewriteTsqlOperators (tsql_rules.h) that live in files of
+// their own: arithmetic on SQLite, and date literals in comparisons.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "platform/dialect/editable_sql.h"
+#include "platform/dialect/operands.h"
+
+namespace q6::dialect {
+
+// SQLite: every chain of binary + and - becomes nested tsql_add / tsql_sub
+// calls (t0 + t1 - t2 -> tsql_sub(tsql_add(t0 , t1) , t2)), unless every
+// term is a number whatever the data. `ops` is Reset on `sql`.
+void RewriteSums(EditableSql* sql, const Operands& ops);
+
+// Whether the term [first, last] is a number whatever the data: a numeric
+// literal, possibly signed, or a call of a function that returns numbers.
+bool IsSurelyNumber(const EditableSql& sql, const Operands& ops, size_t first, size_t last);
+
+// Whether `t` is one or more ASCII digits.
+bool IsDigits(std::string_view t);
+
+// Rewrites the date literal at token `lit` ('2024-02-29', '20240229',
+// '2024-02-29T10:00:00', ...) compared by `op`, seen from the other operand
+// (x op lit): '=', '<', '>', 'l' for <=, 'g' for >=, 'n' for <> and !=.
+// [op_first, op_last] are the operator's tokens, or kNone in BETWEEN. With
+// = and <> the comparison becomes [NOT] IN (literal, stored forms) and the
+// operator's tokens are dropped; otherwise the literal becomes the form that
+// orders right against stored text. Returns true when the comparison became
+// an IN list; false (nothing changed, or only the literal) otherwise, also
+// when `lit` is no valid date literal.
+bool RewriteDateLiteral(EditableSql* sql, size_t lit, char op, size_t op_first, size_t op_last);
+
+}  // namespace q6::dialect

@@ -1,0 +1,61 @@
+// `+` and `-` on SQLite, where they only ever add numbers: a chain of them
+// becomes calls that decide on the values between addition, concatenation
+// and date arithmetic.
+#include <string>
+#include <vector>
+
+#include "platform/dialect/operator_rules.h"
+
+namespace q6::dialect {
+namespace {
+
+// SQLite: t0 + t1 - t2 -> tsql_sub(tsql_add(t0 , t1) , t2). A sum of terms
+// that are all numbers whatever the data keeps SQLite's own operators.
+void RewriteSum(EditableSql* s, const Operands& ops, size_t first_op, std::vector<bool>* done) {
+  const size_t start = ops.StartBefore(first_op, false);
+  if (start == kNone) return;
+  std::vector<size_t> signs, ends;
+  bool numbers = IsSurelyNumber(*s, ops, start, s->PrevSig(first_op));
+  for (size_t op = first_op;;) {
+    const size_t end = ops.EndAfter(op, false);
+    if (end == kNone) return;
+    signs.push_back(op);
+    ends.push_back(end);
+    numbers = numbers && IsSurelyNumber(*s, ops, s->NextSig(op), end);
+    (*done)[op] = true;
+    const size_t next = s->NextSig(end);
+    if (next == kNone || !ops.IsBinarySign(next)) break;
+    op = next;
+  }
+  if (numbers) return;
+  std::string prefix;
+  for (size_t k = signs.size(); k-- > 0;)
+    prefix += s->IsPunct(signs[k], '+') ? "tsql_add(" : "tsql_sub(";
+  s->Edit(start).before.insert(0, prefix);
+  for (size_t k = 0; k < signs.size(); ++k) {
+    Replace(s, signs[k], ",");
+    s->Edit(ends[k]).after += ")";
+    (*done)[signs[k]] = true;
+  }
+}
+
+}  // namespace
+
+bool IsSurelyNumber(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
+  static constexpr WordSet kNumberFns{"len",      "length",   "count",     "charindex",
+                                      "datediff", "datepart", "abs",       "year",
+                                      "month",    "day",      "isnumeric", "patindex"};
+  while (first < last && (s.IsPunct(first, '-') || s.IsPunct(first, '+'))) first = s.NextSig(first);
+  if (first == last) return s.Kind(first) == TokenKind::kNumber;
+  if (!ops.IsCall(first) || s.Match(s.NextSig(first)) != last) return false;
+  return s.IsWordIn(first, kNumberFns);
+}
+
+void RewriteSums(EditableSql* s, const Operands& ops) {
+  if (!s->HasPunct('+') && !s->HasPunct('-')) return;
+  std::vector<bool> done(s->size(), false);
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i))
+    if (!done[i] && ops.IsBinarySign(i)) RewriteSum(s, ops, i, &done);
+}
+
+}  // namespace q6::dialect
