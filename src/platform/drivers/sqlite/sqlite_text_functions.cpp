@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/drivers/sqlite/sqlite_function_util.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
 #include "runtime/value_utf8.h"
 
@@ -287,32 +288,21 @@ void Replace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }  // namespace
 
 int RegisterTextFunctions(sqlite3* db) {
-  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  struct Fn {
-    const char* name;
-    int args;
-    void (*fn)(sqlite3_context*, int, sqlite3_value**);
-  };
-  static constexpr Fn kFns[] = {{"upper", 1, Upper},
-                                {"lower", 1, Lower},
-                                {"like", 2, LikeFn},
-                                {"like", 3, LikeFn},
-                                {"tsql_charindex", 2, CharIndex},
-                                {"tsql_charindex", 3, CharIndex},
-                                {"tsql_patindex", 2, PatIndex},
-                                {"tsql_replace", 3, Replace}};
+  static constexpr FunctionDef kFns[] = {{"upper", 1, Upper},
+                                         {"lower", 1, Lower},
+                                         {"like", 2, LikeFn},
+                                         {"like", 3, LikeFn},
+                                         {"tsql_charindex", 2, CharIndex},
+                                         {"tsql_charindex", 3, CharIndex},
+                                         {"tsql_patindex", 2, PatIndex},
+                                         {"tsql_replace", 3, Replace}};
   int rc = sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, NoCase);
   // A join's Bloom filter misses values that this NOCASE holds equal but
   // whose trailing blanks differ (seen with SQLite 3.40, and with its own
   // RTRIM collation): the optimization is switched off on this connection.
   constexpr int kBloomFilter = 0x00080000;  // SQLITE_BloomFilter, not in the public header
   sqlite3_test_control(SQLITE_TESTCTRL_OPTIMIZATIONS, db, kBloomFilter);
-  for (const Fn& f : kFns) {
-    if (rc != SQLITE_OK) break;
-    rc = sqlite3_create_function_v2(db, f.name, f.args, kFlags, nullptr, f.fn, nullptr, nullptr,
-                                    nullptr);
-  }
-  return rc;
+  return rc != SQLITE_OK ? rc : RegisterFunctions(db, kFns);
 }
 
 }  // namespace q6::sqlite
