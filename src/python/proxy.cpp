@@ -7,12 +7,21 @@
 // becomes a bound member. Arguments are converted once per call; a q6fdmgr.Ref
 // argument becomes a by-reference slot that lives for the call and is copied
 // back into the Ref afterwards.
+//
+// Reading values one by one (rs.Fields.Item(i).Value) is a chain of attribute
+// reads and calls, so their fixed cost is kept small: attribute reads and
+// calls of proxies and bound members are type slots of their own rather than
+// bound Python methods; what a name means on an interface is looked up once
+// per interface and spelling and kept (AttrIndex); a bound member holds its
+// member table entry, so calling it runs the member without looking it up
+// again.
 #include "python/proxy.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -25,21 +34,59 @@ namespace q6::pymod {
 
 namespace {
 
-// The member of `object` named `name`, ready to call by name.
+// A member of `object`, ready to call. Member tables live as long as the
+// process, so the entry stays valid.
 struct BoundMember {
   ObjectRef object;
-  std::string name;  // as the member table spells it
+  const MemberInfo* member;
   MemberKind kind;
 };
 
-bool IsDunder(const std::string& name) {
-  return name.size() > 4 && name.compare(0, 2, "__") == 0 &&
-         name.compare(name.size() - 2, 2, "__") == 0;
+bool IsDunder(std::string_view name) {
+  return name.size() > 4 && name.substr(0, 2) == "__" && name.substr(name.size() - 2) == "__";
 }
 
 bool HasRequiredParams(const MemberInfo& m) {
   return std::any_of(m.params.begin(), m.params.end(),
                      [](const ParamInfo& p) { return !p.optional; });
+}
+
+// What an attribute name means on one interface.
+struct AttrEntry {
+  const MemberInfo* get = nullptr;  // for reads and calls
+  bool read_now = false;            // a property get without required parameters
+};
+
+// The meanings of the names used so far, per interface and spelling. Only
+// names that are members are kept, so the index is bounded by the member
+// tables. Used with the GIL held.
+const AttrEntry& AttrIndex(const InterfaceInfo& info, std::string_view name) {
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  using Names = std::unordered_map<std::string, AttrEntry, Hash, std::equal_to<>>;
+  static auto* index = new std::unordered_map<const InterfaceInfo*, Names>();
+  Names& names = (*index)[&info];
+  auto it = names.find(name);
+  if (it != names.end()) return it->second;
+  AttrEntry e;
+  e.get = info.Find(name, MemberKind::PropertyGet);
+  if (!e.get) {
+    if (info.Find(name, MemberKind::PropertyPut))
+      Throw(DISP_E_MEMBERNOTFOUND, std::string(name) + " of " + info.name + " can only be written");
+    throw UnknownNameError(DISP_E_UNKNOWNNAME, "Unknown name: " + std::string(name) +
+                                                   " is not a member of " + info.name);
+  }
+  e.read_now = e.get->kind == MemberKind::PropertyGet && !HasRequiredParams(*e.get);
+  return names.emplace(std::string(name), e).first->second;
+}
+
+// Runs `m` on `o` with the caller's arguments, on `o`'s own thread only.
+Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, std::vector<Variant>& args,
+            std::vector<NamedArg>& named) {
+  o.CheckApartment();
+  return InvokeMember(o, m, args, named, kind);
 }
 
 // The arguments of one call. A Ref argument is given to the invoker as
@@ -48,10 +95,16 @@ bool HasRequiredParams(const MemberInfo& m) {
 // so a by-reference parameter never touches the caller's Python object.
 class CallArgs {
  public:
-  CallArgs(const py::args& args, const py::kwargs& kwargs) {
-    positional.reserve(args.size());
-    for (py::handle a : args) positional.push_back(Arg(a));
-    for (auto item : kwargs) named.push_back({item.first.cast<std::string>(), Arg(item.second)});
+  // `kwargs` may be null.
+  CallArgs(PyObject* args, PyObject* kwargs) {
+    const Py_ssize_t n = PyTuple_GET_SIZE(args);
+    slots_.reserve(static_cast<size_t>(n) + (kwargs ? PyDict_GET_SIZE(kwargs) : 0));
+    positional.reserve(static_cast<size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) positional.push_back(Arg(PyTuple_GET_ITEM(args, i)));
+    if (!kwargs) return;
+    PyObject *key = nullptr, *value = nullptr;
+    for (Py_ssize_t pos = 0; PyDict_Next(kwargs, &pos, &key, &value);)
+      named.push_back({py::handle(key).cast<std::string>(), Arg(value)});
   }
 
   void WriteBack() {
@@ -69,24 +122,28 @@ class CallArgs {
     Variant* slot;
   };
 
-  Variant Arg(py::handle h) {
-    int is_ref = PyObject_IsInstance(h.ptr(), RefType().ptr());
-    if (is_ref < 0) throw py::error_already_set();
-    if (!is_ref) return ToVariant(h);
-    Variant& slot = slots_.emplace_back(ToVariant(h.attr("value")));
+  Variant Arg(PyObject* h) {
+    if (Py_TYPE(h) != reinterpret_cast<PyTypeObject*>(RefType().ptr())) {
+      int is_ref = PyObject_IsInstance(h, RefType().ptr());
+      if (is_ref < 0) throw py::error_already_set();
+      if (!is_ref) return ToVariant(h);
+    }
+    // Reserved for every argument up front: the addresses stay put.
+    Variant& slot = slots_.emplace_back(ToVariant(py::handle(h).attr("value")));
     refs_.push_back({py::reinterpret_borrow<py::object>(h), slot, &slot});
     return Variant::Ref(&slot);
   }
 
-  std::deque<Variant> slots_;  // stable addresses for Variant::Ref
+  std::vector<Variant> slots_;  // the Refs' values, for Variant::Ref
   std::vector<RefSlot> refs_;
 };
 
-py::object CallMember(const ObjectRef& o, const std::string& name, MemberKind kind,
-                      const py::args& args, const py::kwargs& kwargs) {
-  if (const MemberInfo* m = o->Interface().Find(name, kind)) WarnDiscardedResults(*m, args, kwargs);
+// Calls `m` of `o`; `kwargs` may be null.
+py::object CallMember(const ObjectRef& o, const MemberInfo& m, MemberKind kind, PyObject* args,
+                      PyObject* kwargs) {
+  WarnDiscardedResults(m, args, kwargs);
   CallArgs call(args, kwargs);
-  Variant result = o->Invoke(name, kind, std::move(call.positional), std::move(call.named));
+  Variant result = Run(*o, m, kind, call.positional, call.named);
   call.WriteBack();
   return ToPython(result);
 }
@@ -96,18 +153,14 @@ py::object CallMember(const ObjectRef& o, const std::string& name, MemberKind ki
                          "Unknown name: " + name + " is not a member of " + info.name);
 }
 
-py::object GetAttr(const Proxy& p, const std::string& name) {
-  if (IsDunder(name)) throw py::attribute_error(name);
-  const InterfaceInfo& info = p.object->Interface();
-  const MemberInfo* m = info.Find(name, MemberKind::PropertyGet);
-  if (!m) {
-    if (info.Find(name, MemberKind::PropertyPut))
-      Throw(DISP_E_MEMBERNOTFOUND, name + " of " + info.name + " can only be written");
-    UnknownName(info, name);
+py::object GetAttr(const Proxy& p, std::string_view name) {
+  const AttrEntry& e = AttrIndex(p.object->Interface(), name);
+  if (e.read_now) {
+    std::vector<Variant> args;
+    std::vector<NamedArg> named;
+    return ToPython(Run(*p.object, *e.get, MemberKind::PropertyGet, args, named));
   }
-  if (m->kind == MemberKind::PropertyGet && !HasRequiredParams(*m))
-    return ToPython(p.object->Invoke(m->name, MemberKind::PropertyGet, {}));
-  return py::cast(BoundMember{p.object, m->name, m->kind});
+  return py::cast(BoundMember{p.object, e.get, e.get->kind});
 }
 
 void SetAttr(const Proxy& p, const std::string& name, py::handle value) {
@@ -126,10 +179,15 @@ void SetAttr(const Proxy& p, const std::string& name, py::handle value) {
   p.object->Invoke(name, kind, {std::move(v)});
 }
 
-py::object CallDefault(const Proxy& p, const py::args& args, const py::kwargs& kwargs) {
+py::object CallDefault(const Proxy& p, PyObject* args, PyObject* kwargs) {
+  const InterfaceInfo& info = p.object->Interface();
+  const MemberInfo* m = info.FindById(DISPID_VALUE, MemberKind::PropertyGet);
+  if (!m) {
+    p.object->CheckApartment();
+    Throw(DISP_E_MEMBERNOTFOUND, "Member not found: dispatch id 0x00000000 of " + info.name);
+  }
   CallArgs call(args, kwargs);
-  Variant result = p.object->InvokeById(DISPID_VALUE, MemberKind::PropertyGet,
-                                        std::move(call.positional), std::move(call.named));
+  Variant result = Run(*p.object, *m, MemberKind::PropertyGet, call.positional, call.named);
   call.WriteBack();
   return ToPython(result);
 }
@@ -199,11 +257,7 @@ py::list Dir(const Proxy& p) {
   return out;
 }
 
-const MemberInfo& InfoOf(const BoundMember& b) {
-  const MemberInfo* m = b.object->Interface().Find(b.name, b.kind);
-  if (!m) UnknownName(b.object->Interface(), b.name);
-  return *m;
-}
+const MemberInfo& InfoOf(const BoundMember& b) { return *b.member; }
 
 // help(proxy): the interface and every member's signature.
 std::string ProxyDoc(const Proxy& p) {
@@ -216,9 +270,52 @@ std::string ProxyDoc(const Proxy& p) {
 }
 
 std::string MemberRepr(const BoundMember& b) {
-  const MemberInfo* m = b.object->Interface().Find(b.name, b.kind);
-  std::string sig = m ? m->Signature() : b.name;
-  return "<q6fdmgr member " + b.object->Interface().name + "." + b.name + ": " + sig + ">";
+  return "<q6fdmgr member " + b.object->Interface().name + "." + b.member->name + ": " +
+         b.member->Signature() + ">";
+}
+
+// The C++ value of an instance of a bound type; TypeError for an instance
+// whose value was never made (a subclass that skipped __init__).
+template <class T>
+T& ValueOf(PyObject* self) {
+  auto* inst = reinterpret_cast<py::detail::instance*>(self);
+  void* v = inst->get_value_and_holder().value_ptr();
+  if (!v) throw py::type_error("q6fdmgr object without a value");
+  return *static_cast<T*>(v);
+}
+
+// Type slots. Each one reports C++ errors as the bound functions do.
+PyObject* ProxyGetAttro(PyObject* self, PyObject* name) {
+  Py_ssize_t size = 0;
+  const char* text = PyUnicode_AsUTF8AndSize(name, &size);
+  if (!text) return nullptr;
+  const std::string_view attr(text, static_cast<size_t>(size));
+  if (IsDunder(attr)) return PyObject_GenericGetAttr(self, name);
+  try {
+    return GetAttr(ValueOf<Proxy>(self), attr).release().ptr();
+  } catch (...) {
+    SetPythonError();
+    return nullptr;
+  }
+}
+
+PyObject* ProxyCall(PyObject* self, PyObject* args, PyObject* kwargs) {
+  try {
+    return CallDefault(ValueOf<Proxy>(self), args, kwargs).release().ptr();
+  } catch (...) {
+    SetPythonError();
+    return nullptr;
+  }
+}
+
+PyObject* BoundCall(PyObject* self, PyObject* args, PyObject* kwargs) {
+  try {
+    const BoundMember& b = ValueOf<BoundMember>(self);
+    return CallMember(b.object, *b.member, b.kind, args, kwargs).release().ptr();
+  } catch (...) {
+    SetPythonError();
+    return nullptr;
+  }
 }
 
 }  // namespace
@@ -234,18 +331,17 @@ ObjectRef UnwrapObject(py::handle h) {
 }
 
 void BindProxy(py::module_& m) {
-  py::class_<BoundMember>(m, "_BoundMember")
-      .def("__call__",
-           [](const BoundMember& b, const py::args& args, const py::kwargs& kwargs) {
-             return CallMember(b.object, b.name, b.kind, args, kwargs);
-           })
+  py::class_<BoundMember>(m, "_BoundMember", py::custom_type_setup([](PyHeapTypeObject* t) {
+                            t->ht_type.tp_call = &BoundCall;
+                          }))
       .def("__repr__", &MemberRepr)
       // A descriptor-like member reads as a routine to help() and inspect.
       .def("__get__", [](py::object self, py::handle, py::handle) { return self; })
       .def("__getattr__",
            [](const BoundMember& b, const std::string& attr) -> py::object {
-             if (attr == "__name__") return py::str(b.name);
-             if (attr == "__qualname__") return py::str(b.object->Interface().name + "." + b.name);
+             if (attr == "__name__") return py::str(b.member->name);
+             if (attr == "__qualname__")
+               return py::str(b.object->Interface().name + "." + b.member->name);
              throw py::attribute_error(attr);
            })
       .def_property_readonly(
@@ -256,16 +352,18 @@ void BindProxy(py::module_& m) {
 
   py::class_<Proxy>(m, "Dispatch",
                     "Dispatch(progid): creates the automation object registered under "
-                    "`progid` (or a CLSID in braces) and calls it by name.")
+                    "`progid` (or a CLSID in braces) and calls it by name.",
+                    py::custom_type_setup([](PyHeapTypeObject* t) {
+                      t->ht_type.tp_getattro = &ProxyGetAttro;
+                      t->ht_type.tp_call = &ProxyCall;
+                    }))
       .def(py::init([](const std::string& progid) {
              ObjectRef o = CreateObject(progid);
              if (!o) Throw(E_FAIL, "Creating " + progid + " returned no object");
              return Proxy{std::move(o)};
            }),
            py::arg("progid"))
-      .def("__getattr__", &GetAttr)
       .def("__setattr__", &SetAttr)
-      .def("__call__", &CallDefault)
       .def("__str__", &Str)
       .def("__repr__", &Repr)
       .def("__iter__", &Iter)
