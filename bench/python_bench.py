@@ -49,21 +49,21 @@ def make_table(path, rows):
 
 def sqlite_values(path):
     con = sqlite3.connect(path)
-    start = time.perf_counter()
+    start = time.process_time()
     cur = con.execute(SQL)
     for row in cur:
         for i in range(COLUMNS):
             row[i]
-    elapsed = time.perf_counter() - start
+    elapsed = time.process_time() - start
     con.close()
     return elapsed
 
 
 def sqlite_fetchall(path):
     con = sqlite3.connect(path)
-    start = time.perf_counter()
+    start = time.process_time()
     con.execute(SQL).fetchall()
-    elapsed = time.perf_counter() - start
+    elapsed = time.process_time() - start
     con.close()
     return elapsed
 
@@ -71,9 +71,9 @@ def sqlite_fetchall(path):
 def q6_run(path, read):
     con = q.Dispatch("ADODB.Connection")
     con.Open("Driver=sqlite;Database=" + path)
-    start = time.perf_counter()
+    start = time.process_time()
     read(con.Execute(SQL))
-    elapsed = time.perf_counter() - start
+    elapsed = time.process_time() - start
     con.Close()
     return elapsed
 

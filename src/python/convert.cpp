@@ -131,8 +131,8 @@ py::object ArrayToPython(const VariantArray& a, size_t dim, size_t offset, size_
   const size_t inner_stride = stride * b.count;
   for (size_t i = 0; i < b.count; ++i) {
     const size_t at = offset + i * stride;
-    py::object item = dim + 1 == a.dims() ? ToPython(a.items()[at])
-                                          : ArrayToPython(a, dim + 1, at, inner_stride);
+    py::object item =
+        dim + 1 == a.dims() ? ToPython(a.items()[at]) : ArrayToPython(a, dim + 1, at, inner_stride);
     PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), item.release().ptr());
   }
   return out;

@@ -132,7 +132,8 @@ std::string MemberDoc(const InterfaceInfo& itf, const MemberInfo& m) {
   return doc;
 }
 
-void WarnDiscardedResults(const MemberInfo& m, PyObject* args, PyObject* kwargs) {
+void WarnDiscardedResults(const MemberInfo& m, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames) {
   if (std::none_of(m.params.begin(), m.params.end(), ReceivesResult)) return;
   auto check = [&](const ParamInfo& p, py::handle a) {
     if (!ReceivesResult(p)) return;
@@ -143,15 +144,13 @@ void WarnDiscardedResults(const MemberInfo& m, PyObject* args, PyObject* kwargs)
     py::object category = py::module_::import("q6fdmgr").attr("ResultDiscardedWarning");
     if (PyErr_WarnEx(category.ptr(), msg.c_str(), 1) < 0) throw py::error_already_set();
   };
-  const size_t n = static_cast<size_t>(PyTuple_GET_SIZE(args));
-  for (size_t i = 0; i < n && i < m.params.size(); ++i)
-    check(m.params[i], PyTuple_GET_ITEM(args, static_cast<Py_ssize_t>(i)));
-  if (!kwargs) return;
-  PyObject *key = nullptr, *value = nullptr;
-  for (Py_ssize_t pos = 0; PyDict_Next(kwargs, &pos, &key, &value);) {
-    std::string name = py::str(key);
+  for (size_t i = 0; i < static_cast<size_t>(nargs) && i < m.params.size(); ++i)
+    check(m.params[i], args[i]);
+  if (!kwnames) return;
+  for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(kwnames); ++k) {
+    std::string name = py::str(PyTuple_GET_ITEM(kwnames, k));
     for (const ParamInfo& p : m.params)
-      if (EqualsNoCase(p.name, name)) check(p, value);
+      if (EqualsNoCase(p.name, name)) check(p, args[nargs + k]);
   }
 }
 

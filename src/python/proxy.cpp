@@ -17,10 +17,14 @@
 // again.
 #include "python/proxy.h"
 
+#include <structmember.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -33,6 +37,11 @@
 namespace q6::pymod {
 
 namespace {
+
+// What a Dispatch instance holds.
+struct Proxy {
+  ObjectRef object;  // never null
+};
 
 // A member of `object`, ready to call. Member tables live as long as the
 // process, so the entry stays valid.
@@ -57,19 +66,8 @@ struct AttrEntry {
   bool read_now = false;            // a property get without required parameters
 };
 
-// The meanings of the names used so far, per interface and spelling. Only
-// names that are members are kept, so the index is bounded by the member
-// tables. Used with the GIL held.
-const AttrEntry& AttrIndex(const InterfaceInfo& info, std::string_view name) {
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-  };
-  using Names = std::unordered_map<std::string, AttrEntry, Hash, std::equal_to<>>;
-  static auto* index = new std::unordered_map<const InterfaceInfo*, Names>();
-  Names& names = (*index)[&info];
-  auto it = names.find(name);
-  if (it != names.end()) return it->second;
+// The meaning of `name` on `info`, found in the member table.
+AttrEntry FindAttr(const InterfaceInfo& info, std::string_view name) {
   AttrEntry e;
   e.get = info.Find(name, MemberKind::PropertyGet);
   if (!e.get) {
@@ -79,8 +77,40 @@ const AttrEntry& AttrIndex(const InterfaceInfo& info, std::string_view name) {
                                                    " is not a member of " + info.name);
   }
   e.read_now = e.get->kind == MemberKind::PropertyGet && !HasRequiredParams(*e.get);
-  return names.emplace(std::string(name), e).first->second;
+  return e;
 }
+
+// The meanings of the names used so far, per interface and name object.
+// Attribute names written in a script are interned strings, the same object
+// at every use, so the index is keyed by the object itself (and keeps it
+// alive); it only holds interned names that are members, so its size is
+// bounded by the scripts' text. Other names are looked up each time. Used
+// with the GIL held.
+AttrEntry AttrIndex(const InterfaceInfo& info, PyObject* name, std::string_view text) {
+  struct Key {
+    const InterfaceInfo* info;
+    PyObject* name;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const {
+      return std::hash<const void*>()(k.info) * 31 + std::hash<const void*>()(k.name);
+    }
+  };
+  static auto* index = new std::unordered_map<Key, AttrEntry, KeyHash>();
+  const Key key{&info, name};
+  auto it = index->find(key);
+  if (it != index->end()) return it->second;
+  const AttrEntry e = FindAttr(info, text);
+  if (PyUnicode_CHECK_INTERNED(name)) {
+    Py_INCREF(name);
+    index->emplace(key, e);
+  }
+  return e;
+}
+
+// A new bound member (defined with the Python types below).
+py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m);
 
 // Runs `m` on `o` with the caller's arguments, on `o`'s own thread only.
 Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, std::vector<Variant>& args,
@@ -95,16 +125,16 @@ Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, std::vector<V
 // so a by-reference parameter never touches the caller's Python object.
 class CallArgs {
  public:
-  // `kwargs` may be null.
-  CallArgs(PyObject* args, PyObject* kwargs) {
-    const Py_ssize_t n = PyTuple_GET_SIZE(args);
-    slots_.reserve(static_cast<size_t>(n) + (kwargs ? PyDict_GET_SIZE(kwargs) : 0));
-    positional.reserve(static_cast<size_t>(n));
-    for (Py_ssize_t i = 0; i < n; ++i) positional.push_back(Arg(PyTuple_GET_ITEM(args, i)));
-    if (!kwargs) return;
-    PyObject *key = nullptr, *value = nullptr;
-    for (Py_ssize_t pos = 0; PyDict_Next(kwargs, &pos, &key, &value);)
-      named.push_back({py::handle(key).cast<std::string>(), Arg(value)});
+  // A vector call's arguments: `nargs` positional ones, then one per name in
+  // `kwnames` (which may be null).
+  CallArgs(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
+      : total_(static_cast<size_t>(nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0))) {
+    positional.reserve(static_cast<size_t>(nargs));
+    for (Py_ssize_t i = 0; i < nargs; ++i) positional.push_back(Arg(args[i]));
+    if (!kwnames) return;
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(kwnames); ++i)
+      named.push_back(
+          {py::handle(PyTuple_GET_ITEM(kwnames, i)).cast<std::string>(), Arg(args[nargs + i])});
   }
 
   void WriteBack() {
@@ -123,26 +153,25 @@ class CallArgs {
   };
 
   Variant Arg(PyObject* h) {
-    if (Py_TYPE(h) != reinterpret_cast<PyTypeObject*>(RefType().ptr())) {
-      int is_ref = PyObject_IsInstance(h, RefType().ptr());
-      if (is_ref < 0) throw py::error_already_set();
-      if (!is_ref) return ToVariant(h);
-    }
-    // Reserved for every argument up front: the addresses stay put.
+    if (!PyType_IsSubtype(Py_TYPE(h), reinterpret_cast<PyTypeObject*>(RefType().ptr())))
+      return ToVariant(h);
+    // Room for every argument at the first Ref: the addresses stay put.
+    slots_.reserve(total_);
     Variant& slot = slots_.emplace_back(ToVariant(py::handle(h).attr("value")));
     refs_.push_back({py::reinterpret_borrow<py::object>(h), slot, &slot});
     return Variant::Ref(&slot);
   }
 
+  size_t total_;                // arguments in all
   std::vector<Variant> slots_;  // the Refs' values, for Variant::Ref
   std::vector<RefSlot> refs_;
 };
 
-// Calls `m` of `o`; `kwargs` may be null.
-py::object CallMember(const ObjectRef& o, const MemberInfo& m, MemberKind kind, PyObject* args,
-                      PyObject* kwargs) {
-  WarnDiscardedResults(m, args, kwargs);
-  CallArgs call(args, kwargs);
+// Calls `m` of `o` with a vector call's arguments.
+py::object CallMember(const ObjectRef& o, const MemberInfo& m, MemberKind kind,
+                      PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  WarnDiscardedResults(m, args, nargs, kwnames);
+  CallArgs call(args, nargs, kwnames);
   Variant result = Run(*o, m, kind, call.positional, call.named);
   call.WriteBack();
   return ToPython(result);
@@ -153,14 +182,14 @@ py::object CallMember(const ObjectRef& o, const MemberInfo& m, MemberKind kind, 
                          "Unknown name: " + name + " is not a member of " + info.name);
 }
 
-py::object GetAttr(const Proxy& p, std::string_view name) {
-  const AttrEntry& e = AttrIndex(p.object->Interface(), name);
+py::object GetAttr(const Proxy& p, PyObject* name, std::string_view text) {
+  const AttrEntry e = AttrIndex(p.object->Interface(), name, text);
   if (e.read_now) {
     std::vector<Variant> args;
     std::vector<NamedArg> named;
     return ToPython(Run(*p.object, *e.get, MemberKind::PropertyGet, args, named));
   }
-  return py::cast(BoundMember{p.object, e.get, e.get->kind});
+  return MakeBoundMember(p.object, *e.get);
 }
 
 void SetAttr(const Proxy& p, const std::string& name, py::handle value) {
@@ -179,14 +208,14 @@ void SetAttr(const Proxy& p, const std::string& name, py::handle value) {
   p.object->Invoke(name, kind, {std::move(v)});
 }
 
-py::object CallDefault(const Proxy& p, PyObject* args, PyObject* kwargs) {
+py::object CallDefault(const Proxy& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   const InterfaceInfo& info = p.object->Interface();
   const MemberInfo* m = info.FindById(DISPID_VALUE, MemberKind::PropertyGet);
   if (!m) {
     p.object->CheckApartment();
     Throw(DISP_E_MEMBERNOTFOUND, "Member not found: dispatch id 0x00000000 of " + info.name);
   }
-  CallArgs call(args, kwargs);
+  CallArgs call(args, nargs, kwnames);
   Variant result = Run(*p.object, *m, MemberKind::PropertyGet, call.positional, call.named);
   call.WriteBack();
   return ToPython(result);
@@ -257,8 +286,6 @@ py::list Dir(const Proxy& p) {
   return out;
 }
 
-const MemberInfo& InfoOf(const BoundMember& b) { return *b.member; }
-
 // help(proxy): the interface and every member's signature.
 std::string ProxyDoc(const Proxy& p) {
   const InterfaceInfo& info = p.object->Interface();
@@ -274,104 +301,253 @@ std::string MemberRepr(const BoundMember& b) {
          b.member->Signature() + ">";
 }
 
-// The C++ value of an instance of a bound type; TypeError for an instance
-// whose value was never made (a subclass that skipped __init__).
-template <class T>
-T& ValueOf(PyObject* self) {
-  auto* inst = reinterpret_cast<py::detail::instance*>(self);
-  void* v = inst->get_value_and_holder().value_ptr();
-  if (!v) throw py::type_error("q6fdmgr object without a value");
-  return *static_cast<T*>(v);
+// The Python types. Proxies and bound members are made and dropped for
+// nearly every value a script reads, so they are plain extension types: an
+// object header and the C++ value, built in place, with no registry of
+// instances behind them.
+struct ProxyObject {
+  PyObject_HEAD vectorcallfunc vectorcall;  // calls skip building an argument tuple
+  Proxy value;
+};
+struct BoundObject {
+  PyObject_HEAD vectorcallfunc vectorcall;
+  BoundMember value;
+};
+
+PyTypeObject* g_proxy_type = nullptr;
+PyTypeObject* g_bound_type = nullptr;
+
+Proxy& ProxyOf(PyObject* self) { return reinterpret_cast<ProxyObject*>(self)->value; }
+const BoundMember& BoundOf(PyObject* self) { return reinterpret_cast<BoundObject*>(self)->value; }
+
+PyObject* ProxyVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames);
+PyObject* BoundVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames);
+
+// A new instance of `type` holding `value`.
+template <class Object, class Value>
+PyObject* Make(PyTypeObject* type, Value value) {
+  PyObject* self = type->tp_alloc(type, 0);
+  if (!self) throw py::error_already_set();
+  auto* o = reinterpret_cast<Object*>(self);
+  o->vectorcall = std::is_same_v<Object, ProxyObject> ? &ProxyVectorCall : &BoundVectorCall;
+  new (&o->value) Value(std::move(value));
+  return self;
 }
 
-// Type slots. Each one reports C++ errors as the bound functions do.
+template <class Object, class Value>
+void Dealloc(PyObject* self) {
+  PyTypeObject* type = Py_TYPE(self);
+  reinterpret_cast<Object*>(self)->value.~Value();
+  type->tp_free(self);
+  Py_DECREF(type);  // instances of heap types hold their type
+}
+
+// Runs `f`, turning a C++ error into the Python error and the failure value
+// of the slot (null, or -1 for an int slot).
+template <class F>
+auto Guard(F f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (...) {
+    SetPythonError();
+    if constexpr (std::is_same_v<decltype(f()), int>)
+      return -1;
+    else
+      return nullptr;
+  }
+}
+
+PyObject* Release(py::object o) { return o.release().ptr(); }
+
+PyObject* ProxyNew(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  return Guard([&]() -> PyObject* {
+    static const char* names[] = {"progid", nullptr};
+    const char* progid = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "s:Dispatch", const_cast<char**>(names),
+                                     &progid))
+      return nullptr;
+    ObjectRef o = CreateObject(progid);
+    if (!o) Throw(E_FAIL, "Creating " + std::string(progid) + " returned no object");
+    return Make<ProxyObject>(type, Proxy{std::move(o)});
+  });
+}
+
 PyObject* ProxyGetAttro(PyObject* self, PyObject* name) {
   Py_ssize_t size = 0;
   const char* text = PyUnicode_AsUTF8AndSize(name, &size);
   if (!text) return nullptr;
   const std::string_view attr(text, static_cast<size_t>(size));
   if (IsDunder(attr)) return PyObject_GenericGetAttr(self, name);
-  try {
-    return GetAttr(ValueOf<Proxy>(self), attr).release().ptr();
-  } catch (...) {
-    SetPythonError();
-    return nullptr;
-  }
+  return Guard([&] { return Release(GetAttr(ProxyOf(self), name, attr)); });
 }
 
-PyObject* ProxyCall(PyObject* self, PyObject* args, PyObject* kwargs) {
-  try {
-    return CallDefault(ValueOf<Proxy>(self), args, kwargs).release().ptr();
-  } catch (...) {
-    SetPythonError();
-    return nullptr;
-  }
+int ProxySetAttro(PyObject* self, PyObject* name, PyObject* value) {
+  return Guard([&] {
+    const std::string attr = py::handle(name).cast<std::string>();
+    if (!value) throw py::attribute_error("cannot delete " + attr);
+    SetAttr(ProxyOf(self), attr, value);
+    return 0;
+  });
 }
 
-PyObject* BoundCall(PyObject* self, PyObject* args, PyObject* kwargs) {
-  try {
-    const BoundMember& b = ValueOf<BoundMember>(self);
-    return CallMember(b.object, *b.member, b.kind, args, kwargs).release().ptr();
-  } catch (...) {
-    SetPythonError();
-    return nullptr;
-  }
+PyObject* ProxyVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
+  return Guard([&] {
+    return Release(CallDefault(ProxyOf(self), args, PyVectorcall_NARGS(nargsf), kwnames));
+  });
+}
+
+PyObject* ProxyStr(PyObject* self) {
+  return Guard([&] { return Release(Str(ProxyOf(self))); });
+}
+
+PyObject* ProxyRepr(PyObject* self) {
+  return Guard([&] { return Release(py::str(Repr(ProxyOf(self)))); });
+}
+
+PyObject* ProxyIter(PyObject* self) {
+  return Guard([&] { return Release(Iter(ProxyOf(self))); });
+}
+
+PyObject* ProxyCompare(PyObject* self, PyObject* other, int op) {
+  if (op != Py_EQ && op != Py_NE) Py_RETURN_NOTIMPLEMENTED;
+  return Guard([&]() -> PyObject* {
+    py::object eq = Equal(ProxyOf(self), other);
+    if (op == Py_EQ || eq.ptr() == Py_NotImplemented) return Release(eq);
+    const int truth = PyObject_IsTrue(eq.ptr());
+    if (truth < 0) return nullptr;
+    return Release(py::bool_(!truth));
+  });
+}
+
+Py_hash_t ProxyHash(PyObject* self) {
+  const auto h = static_cast<Py_hash_t>(std::hash<const void*>()(ProxyOf(self).object.get()));
+  return h == -1 ? -2 : h;
+}
+
+PyObject* ProxyDir(PyObject* self, PyObject*) {
+  return Guard([&] { return Release(Dir(ProxyOf(self))); });
+}
+
+PyObject* ProxyFormat(PyObject* self, PyObject* spec) {
+  return Guard(
+      [&] { return Release(Format(ProxyOf(self), py::reinterpret_borrow<py::str>(spec))); });
+}
+
+PyObject* ProxyDocGet(PyObject* self, void*) {
+  return Guard([&] { return Release(py::str(ProxyDoc(ProxyOf(self)))); });
+}
+
+PyObject* BoundVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
+  return Guard([&] {
+    const BoundMember& b = BoundOf(self);
+    return Release(
+        CallMember(b.object, *b.member, b.kind, args, PyVectorcall_NARGS(nargsf), kwnames));
+  });
+}
+
+PyObject* BoundRepr(PyObject* self) {
+  return Guard([&] { return Release(py::str(MemberRepr(BoundOf(self)))); });
+}
+
+// A descriptor-like member reads as a routine to help() and inspect.
+PyObject* BoundDescrGet(PyObject* self, PyObject*, PyObject*) { return Py_NewRef(self); }
+
+PyObject* BoundName(PyObject* self, void*) {
+  return Guard([&] { return Release(py::str(BoundOf(self).member->name)); });
+}
+
+PyObject* BoundQualName(PyObject* self, void*) {
+  return Guard([&] {
+    const BoundMember& b = BoundOf(self);
+    return Release(py::str(b.object->Interface().name + "." + b.member->name));
+  });
+}
+
+PyObject* BoundDoc(PyObject* self, void*) {
+  return Guard([&] {
+    const BoundMember& b = BoundOf(self);
+    return Release(py::str(MemberDoc(b.object->Interface(), *b.member)));
+  });
+}
+
+PyObject* BoundSignature(PyObject* self, void*) {
+  return Guard([&] { return Release(MemberSignature(*BoundOf(self).member)); });
+}
+
+PyTypeObject* NewType(PyType_Spec* spec) {
+  PyObject* t = PyType_FromSpec(spec);
+  if (!t) throw py::error_already_set();
+  return reinterpret_cast<PyTypeObject*>(t);  // kept for the life of the process
 }
 
 }  // namespace
 
 py::object WrapObject(const ObjectRef& o) {
   if (!o) return py::none();
-  return py::cast(Proxy{o});
+  return py::reinterpret_steal<py::object>(Make<ProxyObject>(g_proxy_type, Proxy{o}));
 }
 
 ObjectRef UnwrapObject(py::handle h) {
-  if (!py::isinstance<Proxy>(h)) return nullptr;
-  return h.cast<const Proxy&>().object;
+  if (!g_proxy_type || !PyObject_TypeCheck(h.ptr(), g_proxy_type)) return nullptr;
+  return ProxyOf(h.ptr()).object;
 }
 
-void BindProxy(py::module_& m) {
-  py::class_<BoundMember>(m, "_BoundMember", py::custom_type_setup([](PyHeapTypeObject* t) {
-                            t->ht_type.tp_call = &BoundCall;
-                          }))
-      .def("__repr__", &MemberRepr)
-      // A descriptor-like member reads as a routine to help() and inspect.
-      .def("__get__", [](py::object self, py::handle, py::handle) { return self; })
-      .def("__getattr__",
-           [](const BoundMember& b, const std::string& attr) -> py::object {
-             if (attr == "__name__") return py::str(b.member->name);
-             if (attr == "__qualname__")
-               return py::str(b.object->Interface().name + "." + b.member->name);
-             throw py::attribute_error(attr);
-           })
-      .def_property_readonly(
-          "__doc__",
-          [](const BoundMember& b) { return MemberDoc(b.object->Interface(), InfoOf(b)); })
-      .def_property_readonly("__signature__",
-                             [](const BoundMember& b) { return MemberSignature(InfoOf(b)); });
+namespace {
+py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m) {
+  return py::reinterpret_steal<py::object>(
+      Make<BoundObject>(g_bound_type, BoundMember{o, &m, m.kind}));
+}
+}  // namespace
 
-  py::class_<Proxy>(m, "Dispatch",
-                    "Dispatch(progid): creates the automation object registered under "
-                    "`progid` (or a CLSID in braces) and calls it by name.",
-                    py::custom_type_setup([](PyHeapTypeObject* t) {
-                      t->ht_type.tp_getattro = &ProxyGetAttro;
-                      t->ht_type.tp_call = &ProxyCall;
-                    }))
-      .def(py::init([](const std::string& progid) {
-             ObjectRef o = CreateObject(progid);
-             if (!o) Throw(E_FAIL, "Creating " + progid + " returned no object");
-             return Proxy{std::move(o)};
-           }),
-           py::arg("progid"))
-      .def("__setattr__", &SetAttr)
-      .def("__str__", &Str)
-      .def("__repr__", &Repr)
-      .def("__iter__", &Iter)
-      .def("__dir__", &Dir)
-      .def_property_readonly("__doc__", &ProxyDoc)
-      .def("__eq__", &Equal)
-      .def("__format__", &Format)
-      .def("__hash__", [](const Proxy& p) { return std::hash<const void*>()(p.object.get()); });
+void BindProxy(py::module_& m) {
+  static PyMethodDef proxy_methods[] = {{"__dir__", &ProxyDir, METH_NOARGS, nullptr},
+                                        {"__format__", &ProxyFormat, METH_O, nullptr},
+                                        {nullptr, nullptr, 0, nullptr}};
+  static PyGetSetDef proxy_getset[] = {{"__doc__", &ProxyDocGet, nullptr, nullptr, nullptr},
+                                       {nullptr, nullptr, nullptr, nullptr, nullptr}};
+  static PyMemberDef proxy_members[] = {
+      {"__vectorcalloffset__", T_PYSSIZET, offsetof(ProxyObject, vectorcall), READONLY, nullptr},
+      {nullptr, 0, 0, 0, nullptr}};
+  static PyMemberDef bound_members[] = {
+      {"__vectorcalloffset__", T_PYSSIZET, offsetof(BoundObject, vectorcall), READONLY, nullptr},
+      {nullptr, 0, 0, 0, nullptr}};
+  static PyType_Slot proxy_slots[] = {
+      {Py_tp_new, reinterpret_cast<void*>(&ProxyNew)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(&Dealloc<ProxyObject, Proxy>)},
+      {Py_tp_getattro, reinterpret_cast<void*>(&ProxyGetAttro)},
+      {Py_tp_setattro, reinterpret_cast<void*>(&ProxySetAttro)},
+      {Py_tp_call, reinterpret_cast<void*>(&PyVectorcall_Call)},
+      {Py_tp_str, reinterpret_cast<void*>(&ProxyStr)},
+      {Py_tp_repr, reinterpret_cast<void*>(&ProxyRepr)},
+      {Py_tp_iter, reinterpret_cast<void*>(&ProxyIter)},
+      {Py_tp_richcompare, reinterpret_cast<void*>(&ProxyCompare)},
+      {Py_tp_hash, reinterpret_cast<void*>(&ProxyHash)},
+      {Py_tp_methods, proxy_methods},
+      {Py_tp_getset, proxy_getset},
+      {Py_tp_members, proxy_members},
+      {0, nullptr}};
+  static PyType_Spec proxy_spec = {"q6fdmgr.Dispatch", sizeof(ProxyObject), 0,
+                                   Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_VECTORCALL, proxy_slots};
+  static PyGetSetDef bound_getset[] = {
+      {"__name__", &BoundName, nullptr, nullptr, nullptr},
+      {"__qualname__", &BoundQualName, nullptr, nullptr, nullptr},
+      {"__doc__", &BoundDoc, nullptr, nullptr, nullptr},
+      {"__signature__", &BoundSignature, nullptr, nullptr, nullptr},
+      {nullptr, nullptr, nullptr, nullptr, nullptr}};
+  static PyType_Slot bound_slots[] = {
+      {Py_tp_dealloc, reinterpret_cast<void*>(&Dealloc<BoundObject, BoundMember>)},
+      {Py_tp_call, reinterpret_cast<void*>(&PyVectorcall_Call)},
+      {Py_tp_repr, reinterpret_cast<void*>(&BoundRepr)},
+      {Py_tp_descr_get, reinterpret_cast<void*>(&BoundDescrGet)},
+      {Py_tp_getset, bound_getset},
+      {Py_tp_members, bound_members},
+      {0, nullptr}};
+  static PyType_Spec bound_spec = {"q6fdmgr._BoundMember", sizeof(BoundObject), 0,
+                                   Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_VECTORCALL, bound_slots};
+  g_proxy_type = NewType(&proxy_spec);
+  g_bound_type = NewType(&bound_spec);
+  m.attr("Dispatch") = py::handle(reinterpret_cast<PyObject*>(g_proxy_type));
+  m.attr("_BoundMember") = py::handle(reinterpret_cast<PyObject*>(g_bound_type));
 }
 
 }  // namespace q6::pymod

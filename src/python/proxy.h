@@ -35,10 +35,6 @@ namespace q6::pymod {
 
 namespace py = pybind11;
 
-struct Proxy {
-  ObjectRef object;  // never null
-};
-
 // Registers q6fdmgr.Dispatch and its bound-member type in `m`.
 void BindProxy(py::module_& m);
 

@@ -300,8 +300,8 @@ Variant Variant::EmptyOf(VarType t) {
 
 VarType Variant::type() const {
   static constexpr VarType kByIndex[] = {
-      VarType::Empty,   VarType::Null,   VarType::Missing, VarType::Boolean,  VarType::Byte,
-      VarType::Integer, VarType::Long,   VarType::Double,  VarType::Decimal,  VarType::Date,
+      VarType::Empty,   VarType::Null,   VarType::Missing, VarType::Boolean,   VarType::Byte,
+      VarType::Integer, VarType::Long,   VarType::Double,  VarType::Decimal,   VarType::Date,
       VarType::String,  VarType::Object, VarType::Empty,   VarType::ByteArray, VarType::Array};
   static_assert(std::size(kByIndex) == std::variant_size_v<Storage>);
   return kByIndex[Deref().v_.index()];

@@ -42,10 +42,19 @@ TEST(VariantArrayTest, SubscriptsAndBounds) {
     const char* what;
     std::function<void()> call;
   } bad[] = {
-      {"below the lower bound", [&] { a.At({0, 0}); }},
-      {"above the upper bound", [&] { a.At({1, 2}); }},
+      {"below the lower bound",
+       [&] {
+         a.At({0, 0});
+       }},
+      {"above the upper bound",
+       [&] {
+         a.At({1, 2});
+       }},
       {"too few subscripts", [&] { a.At({1}); }},
-      {"too many subscripts", [&] { a.At({1, 0, 0}); }},
+      {"too many subscripts",
+       [&] {
+         a.At({1, 0, 0});
+       }},
       {"dimension 0", [&] { a.LBound(0); }},
       {"dimension 3", [&] { a.UBound(3); }},
   };
