@@ -20,6 +20,7 @@
 #include <structmember.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -39,8 +40,38 @@ namespace q6::pymod {
 namespace {
 
 // What a Dispatch instance holds.
+// The proxies of objects that property reads returned lately, kept by the
+// proxy or bound member that read them. A read that returns one of those
+// objects again hands back the same Python object instead of a new one, so
+// reading values one by one (rs.Fields.Item(i).Value) makes no proxy per
+// value. Only property reads are kept: what they return belongs to the
+// object read anyway (a recordset's Fields, a collection's items), so
+// keeping it changes no lifetime a script can see; a method's result (a new
+// recordset) is never kept. A cache holds only proxies made for it, which
+// never hold the cache's owner, so it makes no reference cycle.
+class ChildCache {
+ public:
+  ChildCache() = default;
+  ChildCache(const ChildCache&) = delete;
+  ChildCache& operator=(const ChildCache&) = delete;
+  ~ChildCache() {
+    for (PyObject* p : slots_) Py_XDECREF(p);
+  }
+
+  // The proxy of `o`: a kept one, or a new one that is kept.
+  py::object Wrap(const ObjectRef& o);
+
+ private:
+  std::array<PyObject*, 32> slots_{};  // enough for the columns of most results
+  size_t next_ = 0;                    // the slot the next new proxy takes
+};
+
+// What a Dispatch instance holds.
 struct Proxy {
   ObjectRef object;  // never null
+  ChildCache children;
+  PyObject* bound = nullptr;  // the bound member read last, handed out again for the same member
+  ~Proxy() { Py_XDECREF(bound); }
 };
 
 // A member of `object`, ready to call. Member tables live as long as the
@@ -49,7 +80,15 @@ struct BoundMember {
   ObjectRef object;
   const MemberInfo* member;
   MemberKind kind;
+  ChildCache children;
 };
+
+// A call's result for Python; objects through `cache` when there is one.
+py::object Result(const Variant& r, ChildCache* cache) {
+  const Variant& v = r.Deref();
+  if (cache && v.IsObject() && v.object()) return cache->Wrap(v.object());
+  return ToPython(v);
+}
 
 bool IsDunder(std::string_view name) {
   return name.size() > 4 && name.substr(0, 2) == "__" && name.substr(name.size() - 2) == "__";
@@ -64,6 +103,7 @@ bool HasRequiredParams(const MemberInfo& m) {
 struct AttrEntry {
   const MemberInfo* get = nullptr;  // for reads and calls
   bool read_now = false;            // a property get without required parameters
+  bool dunder = false;              // a Python special name, left to the type
 };
 
 // The meaning of `name` on `info`, found in the member table.
@@ -80,13 +120,14 @@ AttrEntry FindAttr(const InterfaceInfo& info, std::string_view name) {
   return e;
 }
 
-// The meanings of the names used so far, per interface and name object.
+// The meanings of the names used so far, per interface and name object
+// (special names such as __class__ included, marked as such).
 // Attribute names written in a script are interned strings, the same object
 // at every use, so the index is keyed by the object itself (and keeps it
 // alive); it only holds interned names that are members, so its size is
 // bounded by the scripts' text. Other names are looked up each time. Used
 // with the GIL held.
-AttrEntry AttrIndex(const InterfaceInfo& info, PyObject* name, std::string_view text) {
+AttrEntry AttrIndex(const InterfaceInfo& info, PyObject* name) {
   struct Key {
     const InterfaceInfo* info;
     PyObject* name;
@@ -101,7 +142,13 @@ AttrEntry AttrIndex(const InterfaceInfo& info, PyObject* name, std::string_view 
   const Key key{&info, name};
   auto it = index->find(key);
   if (it != index->end()) return it->second;
-  const AttrEntry e = FindAttr(info, text);
+  Py_ssize_t size = 0;
+  const char* text = PyUnicode_AsUTF8AndSize(name, &size);
+  if (!text) throw py::error_already_set();
+  const std::string_view attr(text, static_cast<size_t>(size));
+  AttrEntry e;
+  e.dunder = IsDunder(attr);
+  if (!e.dunder) e = FindAttr(info, attr);
   if (PyUnicode_CHECK_INTERNED(name)) {
     Py_INCREF(name);
     index->emplace(key, e);
@@ -111,6 +158,7 @@ AttrEntry AttrIndex(const InterfaceInfo& info, PyObject* name, std::string_view 
 
 // A new bound member (defined with the Python types below).
 py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m);
+BoundMember& BoundOf(PyObject* self);
 
 // Runs `m` on `o` with the caller's arguments, on `o`'s own thread only.
 Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, std::vector<Variant>& args,
@@ -167,14 +215,13 @@ class CallArgs {
   std::vector<RefSlot> refs_;
 };
 
-// Calls `m` of `o` with a vector call's arguments.
-py::object CallMember(const ObjectRef& o, const MemberInfo& m, MemberKind kind,
-                      PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  WarnDiscardedResults(m, args, nargs, kwnames);
+// Calls a bound member with a vector call's arguments.
+py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  WarnDiscardedResults(*b.member, args, nargs, kwnames);
   CallArgs call(args, nargs, kwnames);
-  Variant result = Run(*o, m, kind, call.positional, call.named);
+  Variant result = Run(*b.object, *b.member, b.kind, call.positional, call.named);
   call.WriteBack();
-  return ToPython(result);
+  return Result(result, b.kind == MemberKind::PropertyGet ? &b.children : nullptr);
 }
 
 [[noreturn]] void UnknownName(const InterfaceInfo& info, const std::string& name) {
@@ -182,14 +229,19 @@ py::object CallMember(const ObjectRef& o, const MemberInfo& m, MemberKind kind,
                          "Unknown name: " + name + " is not a member of " + info.name);
 }
 
-py::object GetAttr(const Proxy& p, PyObject* name, std::string_view text) {
-  const AttrEntry e = AttrIndex(p.object->Interface(), name, text);
+py::object GetAttr(Proxy& p, const AttrEntry& e) {
   if (e.read_now) {
     std::vector<Variant> args;
     std::vector<NamedArg> named;
-    return ToPython(Run(*p.object, *e.get, MemberKind::PropertyGet, args, named));
+    return Result(Run(*p.object, *e.get, MemberKind::PropertyGet, args, named), &p.children);
   }
-  return MakeBoundMember(p.object, *e.get);
+  if (p.bound && BoundOf(p.bound).member == e.get)
+    return py::reinterpret_borrow<py::object>(p.bound);
+  py::object made = MakeBoundMember(p.object, *e.get);
+  PyObject* old = p.bound;
+  p.bound = Py_NewRef(made.ptr());
+  Py_XDECREF(old);
+  return made;
 }
 
 void SetAttr(const Proxy& p, const std::string& name, py::handle value) {
@@ -208,7 +260,7 @@ void SetAttr(const Proxy& p, const std::string& name, py::handle value) {
   p.object->Invoke(name, kind, {std::move(v)});
 }
 
-py::object CallDefault(const Proxy& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+py::object CallDefault(Proxy& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   const InterfaceInfo& info = p.object->Interface();
   const MemberInfo* m = info.FindById(DISPID_VALUE, MemberKind::PropertyGet);
   if (!m) {
@@ -218,7 +270,7 @@ py::object CallDefault(const Proxy& p, PyObject* const* args, Py_ssize_t nargs, 
   CallArgs call(args, nargs, kwnames);
   Variant result = Run(*p.object, *m, MemberKind::PropertyGet, call.positional, call.named);
   call.WriteBack();
-  return ToPython(result);
+  return Result(result, &p.children);
 }
 
 std::string Repr(const Proxy& p) {
@@ -306,11 +358,13 @@ std::string MemberRepr(const BoundMember& b) {
 // object header and the C++ value, built in place, with no registry of
 // instances behind them.
 struct ProxyObject {
-  PyObject_HEAD vectorcallfunc vectorcall;  // calls skip building an argument tuple
+  PyObject ob_base;
+  vectorcallfunc vectorcall;  // calls skip building an argument tuple
   Proxy value;
 };
 struct BoundObject {
-  PyObject_HEAD vectorcallfunc vectorcall;
+  PyObject ob_base;
+  vectorcallfunc vectorcall;
   BoundMember value;
 };
 
@@ -318,19 +372,19 @@ PyTypeObject* g_proxy_type = nullptr;
 PyTypeObject* g_bound_type = nullptr;
 
 Proxy& ProxyOf(PyObject* self) { return reinterpret_cast<ProxyObject*>(self)->value; }
-const BoundMember& BoundOf(PyObject* self) { return reinterpret_cast<BoundObject*>(self)->value; }
+BoundMember& BoundOf(PyObject* self) { return reinterpret_cast<BoundObject*>(self)->value; }
 
 PyObject* ProxyVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames);
 PyObject* BoundVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames);
 
-// A new instance of `type` holding `value`.
-template <class Object, class Value>
-PyObject* Make(PyTypeObject* type, Value value) {
+// A new instance of `type` whose value is built in place from `args`.
+template <class Object, class... Args>
+PyObject* Make(PyTypeObject* type, Args&&... args) {
   PyObject* self = type->tp_alloc(type, 0);
   if (!self) throw py::error_already_set();
   auto* o = reinterpret_cast<Object*>(self);
   o->vectorcall = std::is_same_v<Object, ProxyObject> ? &ProxyVectorCall : &BoundVectorCall;
-  new (&o->value) Value(std::move(value));
+  new (&o->value) decltype(o->value){std::forward<Args>(args)...};
   return self;
 }
 
@@ -368,17 +422,17 @@ PyObject* ProxyNew(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
       return nullptr;
     ObjectRef o = CreateObject(progid);
     if (!o) Throw(E_FAIL, "Creating " + std::string(progid) + " returned no object");
-    return Make<ProxyObject>(type, Proxy{std::move(o)});
+    return Make<ProxyObject>(type, std::move(o));
   });
 }
 
 PyObject* ProxyGetAttro(PyObject* self, PyObject* name) {
-  Py_ssize_t size = 0;
-  const char* text = PyUnicode_AsUTF8AndSize(name, &size);
-  if (!text) return nullptr;
-  const std::string_view attr(text, static_cast<size_t>(size));
-  if (IsDunder(attr)) return PyObject_GenericGetAttr(self, name);
-  return Guard([&] { return Release(GetAttr(ProxyOf(self), name, attr)); });
+  return Guard([&]() -> PyObject* {
+    Proxy& p = ProxyOf(self);
+    const AttrEntry e = AttrIndex(p.object->Interface(), name);
+    if (e.dunder) return PyObject_GenericGetAttr(self, name);
+    return Release(GetAttr(p, e));
+  });
 }
 
 int ProxySetAttro(PyObject* self, PyObject* name, PyObject* value) {
@@ -439,9 +493,7 @@ PyObject* ProxyDocGet(PyObject* self, void*) {
 
 PyObject* BoundVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
   return Guard([&] {
-    const BoundMember& b = BoundOf(self);
-    return Release(
-        CallMember(b.object, *b.member, b.kind, args, PyVectorcall_NARGS(nargsf), kwnames));
+    return Release(CallMember(BoundOf(self), args, PyVectorcall_NARGS(nargsf), kwnames));
   });
 }
 
@@ -484,8 +536,21 @@ PyTypeObject* NewType(PyType_Spec* spec) {
 
 py::object WrapObject(const ObjectRef& o) {
   if (!o) return py::none();
-  return py::reinterpret_steal<py::object>(Make<ProxyObject>(g_proxy_type, Proxy{o}));
+  return py::reinterpret_steal<py::object>(Make<ProxyObject>(g_proxy_type, o));
 }
+
+namespace {
+py::object ChildCache::Wrap(const ObjectRef& o) {
+  for (PyObject* p : slots_)
+    if (p && ProxyOf(p).object == o) return py::reinterpret_borrow<py::object>(p);
+  py::object made = WrapObject(o);
+  PyObject* old = slots_[next_];
+  slots_[next_] = Py_NewRef(made.ptr());
+  next_ = (next_ + 1) % slots_.size();
+  Py_XDECREF(old);
+  return made;
+}
+}  // namespace
 
 ObjectRef UnwrapObject(py::handle h) {
   if (!g_proxy_type || !PyObject_TypeCheck(h.ptr(), g_proxy_type)) return nullptr;
@@ -494,8 +559,7 @@ ObjectRef UnwrapObject(py::handle h) {
 
 namespace {
 py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m) {
-  return py::reinterpret_steal<py::object>(
-      Make<BoundObject>(g_bound_type, BoundMember{o, &m, m.kind}));
+  return py::reinterpret_steal<py::object>(Make<BoundObject>(g_bound_type, o, &m, m.kind));
 }
 }  // namespace
 
