@@ -30,8 +30,10 @@
 #include <utility>
 #include <vector>
 
+#include "python/call_args.h"
 #include "python/convert.h"
 #include "python/member_doc.h"
+#include "python/member_index.h"
 #include "python/python_types.h"
 #include "runtime/class_table.h"
 
@@ -90,72 +92,6 @@ py::object Result(const Variant& r, ChildCache* cache) {
   return ToPython(v);
 }
 
-bool IsDunder(std::string_view name) {
-  return name.size() > 4 && name.substr(0, 2) == "__" && name.substr(name.size() - 2) == "__";
-}
-
-bool HasRequiredParams(const MemberInfo& m) {
-  return std::any_of(m.params.begin(), m.params.end(),
-                     [](const ParamInfo& p) { return !p.optional; });
-}
-
-// What an attribute name means on one interface.
-struct AttrEntry {
-  const MemberInfo* get = nullptr;  // for reads and calls
-  bool read_now = false;            // a property get without required parameters
-  bool dunder = false;              // a Python special name, left to the type
-};
-
-// The meaning of `name` on `info`, found in the member table.
-AttrEntry FindAttr(const InterfaceInfo& info, std::string_view name) {
-  AttrEntry e;
-  e.get = info.Find(name, MemberKind::PropertyGet);
-  if (!e.get) {
-    if (info.Find(name, MemberKind::PropertyPut))
-      Throw(DISP_E_MEMBERNOTFOUND, std::string(name) + " of " + info.name + " can only be written");
-    throw UnknownNameError(DISP_E_UNKNOWNNAME, "Unknown name: " + std::string(name) +
-                                                   " is not a member of " + info.name);
-  }
-  e.read_now = e.get->kind == MemberKind::PropertyGet && !HasRequiredParams(*e.get);
-  return e;
-}
-
-// The meanings of the names used so far, per interface and name object
-// (special names such as __class__ included, marked as such).
-// Attribute names written in a script are interned strings, the same object
-// at every use, so the index is keyed by the object itself (and keeps it
-// alive); it only holds interned names that are members, so its size is
-// bounded by the scripts' text. Other names are looked up each time. Used
-// with the GIL held.
-AttrEntry AttrIndex(const InterfaceInfo& info, PyObject* name) {
-  struct Key {
-    const InterfaceInfo* info;
-    PyObject* name;
-    bool operator==(const Key&) const = default;
-  };
-  struct KeyHash {
-    size_t operator()(const Key& k) const {
-      return std::hash<const void*>()(k.info) * 31 + std::hash<const void*>()(k.name);
-    }
-  };
-  static auto* index = new std::unordered_map<Key, AttrEntry, KeyHash>();
-  const Key key{&info, name};
-  auto it = index->find(key);
-  if (it != index->end()) return it->second;
-  Py_ssize_t size = 0;
-  const char* text = PyUnicode_AsUTF8AndSize(name, &size);
-  if (!text) throw py::error_already_set();
-  const std::string_view attr(text, static_cast<size_t>(size));
-  AttrEntry e;
-  e.dunder = IsDunder(attr);
-  if (!e.dunder) e = FindAttr(info, attr);
-  if (PyUnicode_CHECK_INTERNED(name)) {
-    Py_INCREF(name);
-    index->emplace(key, e);
-  }
-  return e;
-}
-
 // A new bound member (defined with the Python types below).
 py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m);
 BoundMember& BoundOf(PyObject* self);
@@ -166,54 +102,6 @@ Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, std::vector<V
   o.CheckApartment();
   return InvokeMember(o, m, args, named, kind);
 }
-
-// The arguments of one call. A Ref argument is given to the invoker as
-// Variant::Ref to a slot owned here; after a successful call the slots that
-// changed are copied back into their Refs. Plain values are passed as copies,
-// so a by-reference parameter never touches the caller's Python object.
-class CallArgs {
- public:
-  // A vector call's arguments: `nargs` positional ones, then one per name in
-  // `kwnames` (which may be null).
-  CallArgs(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
-      : total_(static_cast<size_t>(nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0))) {
-    positional.reserve(static_cast<size_t>(nargs));
-    for (Py_ssize_t i = 0; i < nargs; ++i) positional.push_back(Arg(args[i]));
-    if (!kwnames) return;
-    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(kwnames); ++i)
-      named.push_back(
-          {py::handle(PyTuple_GET_ITEM(kwnames, i)).cast<std::string>(), Arg(args[nargs + i])});
-  }
-
-  void WriteBack() {
-    for (RefSlot& r : refs_)
-      if (!(*r.slot == r.before)) r.ref.attr("value") = ToPython(*r.slot);
-  }
-
-  std::vector<Variant> positional;
-  std::vector<NamedArg> named;
-
- private:
-  struct RefSlot {
-    py::object ref;
-    Variant before;
-    Variant* slot;
-  };
-
-  Variant Arg(PyObject* h) {
-    if (!PyType_IsSubtype(Py_TYPE(h), reinterpret_cast<PyTypeObject*>(RefType().ptr())))
-      return ToVariant(h);
-    // Room for every argument at the first Ref: the addresses stay put.
-    slots_.reserve(total_);
-    Variant& slot = slots_.emplace_back(ToVariant(py::handle(h).attr("value")));
-    refs_.push_back({py::reinterpret_borrow<py::object>(h), slot, &slot});
-    return Variant::Ref(&slot);
-  }
-
-  size_t total_;                // arguments in all
-  std::vector<Variant> slots_;  // the Refs' values, for Variant::Ref
-  std::vector<RefSlot> refs_;
-};
 
 // Calls a bound member with a vector call's arguments.
 py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
