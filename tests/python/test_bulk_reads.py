@@ -5,12 +5,11 @@ per-value forms (Fields.Item(i).Value, rs(i), rs("name")) read the same values.
 """
 
 import os
-import tempfile
 import unittest
 
 import q6fdmgr as q
 
-from support import ComTestCase, drop_pg_schema, pg_schema_dsn, requires_pg
+from support import ComTestCase, SqliteDatabase, drop_pg_schema, pg_schema_dsn, requires_pg
 
 AD_BOOKMARK_FIRST = 1
 NO_CURRENT_RECORD = 0x800A0BCD  # 3021
@@ -67,17 +66,8 @@ class BulkReadTests:
         self.assertEqual(seen, [[1, "one"], [2, q.Null], [3, "three"]])
 
 
-class SqliteBulkReadTest(BulkReadTests, ComTestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.dir = tempfile.TemporaryDirectory()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.dir.cleanup()
-
-    def dsn(self):
-        return "Driver=sqlite;Database=" + os.path.join(self.dir.name, "b.db")
+class SqliteBulkReadTest(SqliteDatabase, BulkReadTests, ComTestCase):
+    pass
 
 
 @requires_pg
