@@ -9,12 +9,14 @@
 // back into the Ref afterwards.
 //
 // Reading values one by one (rs.Fields.Item(i).Value) is a chain of attribute
-// reads and calls, so their fixed cost is kept small: attribute reads and
-// calls of proxies and bound members are type slots of their own rather than
-// bound Python methods; what a name means on an interface is looked up once
-// per interface and spelling and kept (AttrIndex); a bound member holds its
-// member table entry, so calling it runs the member without looking it up
-// again.
+// reads and calls, so their fixed cost is kept small: proxies and bound
+// members are plain extension types whose attribute reads and calls are type
+// slots (calls as vector calls, without an argument tuple); what a name means
+// on an interface is looked up once and kept (member_index.h); a bound member
+// holds its member table entry, so calling it runs the member without looking
+// it up again; and the proxies that property reads return are kept by the
+// proxy that read them and handed out again (ChildCache), so a loop over a
+// recordset's values makes no new Python object but the values.
 #include "python/proxy.h"
 
 #include <structmember.h>
