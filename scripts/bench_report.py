@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Turns q6bench's JSON output into the results table.
 
-    bench_report.py INPUT.json --out-dir DIR [--plot FILE.png] [--quick]
+    bench_report.py INPUT.json [MORE.json ...] --out-dir DIR [--plot FILE.png] [--quick]
 
-Reads the benchmarks that follow the convention of bench/README.md (counters
+Reads the benchmarks (of every input, in order: q6bench's, then the Python
+client's bench/python_bench.py) that follow the convention of bench/README.md (counters
 system, baseline, ratio, target, larger_better, scale_*, mem_*, step_s; label
 "engine=... size=..."), takes the median over repetitions (the single run when
 there was one repetition), prints one table and writes DIR/results.md and
@@ -211,19 +212,23 @@ def plot(series, png):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("input")
+    ap.add_argument("inputs", nargs="+")
     ap.add_argument("--out-dir", required=True)
     ap.add_argument("--plot", help="PNG file for the stepping benchmarks")
     ap.add_argument("--quick", action="store_true", help="nothing is judged")
     args = ap.parse_args()
 
-    try:
-        with open(args.input, encoding="utf-8") as f:
-            data = json.load(f)
-    except (OSError, ValueError) as e:  # a run that crashed leaves a cut-off file
-        print(f"cannot read {args.input}: {e}", file=sys.stderr)
-        return 1
-    runs, errors = medians(data.get("benchmarks", []))
+    data = {"benchmarks": []}
+    for path in args.inputs:
+        try:
+            with open(path, encoding="utf-8") as f:
+                part = json.load(f)
+        except (OSError, ValueError) as e:  # a run that crashed leaves a cut-off file
+            print(f"cannot read {path}: {e}", file=sys.stderr)
+            return 1
+        data.setdefault("context", part.get("context", {}))
+        data["benchmarks"] += part.get("benchmarks", [])
+    runs, errors = medians(data["benchmarks"])
     rows = [row for e in runs for row in judged_rows(e, args.quick)]
     others = [describe(e) + (fmt_time(e["real_time"] * TIME_UNITS[e.get("time_unit", "ns")]),)
               for e in runs if not any(k in e for k in ("target", "scale_target", "mem_target"))]
@@ -252,7 +257,7 @@ def main():
            "One repetition: every value is from a single run; ") + "ratio = system / "
           "baseline for times (≤ target is met), system rate / baseline rate for throughputs "
           "(≥ target is met). The baseline runs the same statements through the engine's own "
-          "client library (sqlite3, libpq).", "", markdown(head, body)]
+          "client library (sqlite3, libpq; for the Python rows, Python's sqlite3 module).", "", markdown(head, body)]
     if others:
         md += ["", "## Baselines and other measurements", "",
                markdown(["benchmark", "engine", "size", "time"], [list(o) for o in others])]

@@ -9,6 +9,9 @@
 # table goes to BUILD/bench-quick/; nothing is judged, but a benchmark that
 # reports an error or crashes fails the run.
 #
+# After q6bench, bench/python_bench.py compares the Python module with Python's
+# own sqlite3 module when the build made the module; its rows join the table.
+#
 # PostgreSQL gets a throwaway server for the run, stopped on every exit.
 # $Q6_BENCH_FILTER (a regular expression over benchmark names) runs a subset
 # and writes its table to BUILD/bench-filtered/ instead.
@@ -70,10 +73,25 @@ start=$(date +%s)
 status=0
 timeout "$limit" "$bin" "${args[@]}" || status=$?
 echo "q6bench: exit $status after $(($(date +%s) - start)) s"
-if [ ! -s "$raw" ]; then
-  echo "q6bench wrote no results" >&2
+inputs=()
+# A filter that names only Python benchmarks leaves q6bench without results.
+if [ -s "$raw" ]; then inputs+=("$raw"); fi
+# The Python client against Python's own sqlite3 module, when the module was
+# built; its rows join the same table.
+if compgen -G "$build/python/q6fdmgr*.so" >/dev/null; then
+  py_raw="$build/python_bench.json"
+  rm -f "$py_raw"
+  if PYTHONPATH="$build/python" timeout "$limit" python3 bench/python_bench.py --out "$py_raw"; then
+    inputs+=("$py_raw")
+  else
+    echo "python_bench.py failed" >&2
+    status=1
+  fi
+fi
+if [ ${#inputs[@]} -eq 0 ]; then
+  echo "the benchmarks wrote no results" >&2
   exit 1
 fi
-python3 scripts/bench_report.py "$raw" --out-dir "$out" "${report[@]}" || status=1
+python3 scripts/bench_report.py "${inputs[@]}" --out-dir "$out" "${report[@]}" || status=1
 echo "results: $out/results.md"
 exit "$status"

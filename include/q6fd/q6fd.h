@@ -6,7 +6,9 @@
 // HRESULT, a description and a source) and when, and who owns what it hands
 // back.
 //
-//   runtime/variant.h        q6::Variant, the automation value, and
+//   runtime/variant.h        q6::Variant, the automation value,
+//                            q6::VariantArray, an array of them (what
+//                            Recordset::GetRows returns), and
 //                            q6::ObjectRef, a counted reference to an object
 //   runtime/com_error.h      q6::ComError and the HRESULTs it carries
 //   runtime/dispatch.h       calls by name (q6::Dispatchable::Invoke...) and

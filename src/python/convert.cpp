@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "python/proxy.h"
 #include "python/python_types.h"
@@ -88,6 +89,55 @@ Variant FromDate(py::handle h) {
   return Variant(DateValue{days});
 }
 
+// A list or tuple: two dimensions when every item is a list or tuple of
+// one length (the outer index is the first subscript), else one dimension
+// whose items convert one by one (so a ragged list is an array of arrays).
+Variant FromSequence(py::handle h) {
+  py::sequence seq = py::reinterpret_borrow<py::sequence>(h);
+  const size_t n = seq.size();
+  bool square = n > 0;
+  size_t inner = 0;
+  for (size_t i = 0; i < n && square; ++i) {
+    PyObject* item = PySequence_Fast_GET_ITEM(seq.ptr(), static_cast<Py_ssize_t>(i));
+    if (!PyList_Check(item) && !PyTuple_Check(item)) {
+      square = false;
+      break;
+    }
+    const size_t len = static_cast<size_t>(PySequence_Fast_GET_SIZE(item));
+    if (i == 0) inner = len;
+    square = len == inner;
+  }
+  if (!square) {
+    std::vector<Variant> items;
+    items.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+      items.push_back(ToVariant(PySequence_Fast_GET_ITEM(seq.ptr(), static_cast<Py_ssize_t>(i))));
+    return Variant(VariantArray::Of(std::move(items)));
+  }
+  VariantArray a({{0, n}, {0, inner}});
+  for (size_t i = 0; i < n; ++i) {
+    PyObject* row = PySequence_Fast_GET_ITEM(seq.ptr(), static_cast<Py_ssize_t>(i));
+    for (size_t j = 0; j < inner; ++j)
+      a.items()[j * n + i] = ToVariant(PySequence_Fast_GET_ITEM(row, static_cast<Py_ssize_t>(j)));
+  }
+  return Variant(std::move(a));
+}
+
+// Nested lists, outermost by the first subscript; lower bounds are not kept
+// (the element at the lower bound is at index 0).
+py::object ArrayToPython(const VariantArray& a, size_t dim, size_t offset, size_t stride) {
+  const VariantArray::Bound& b = a.bounds()[dim];
+  py::list out(b.count);
+  const size_t inner_stride = stride * b.count;
+  for (size_t i = 0; i < b.count; ++i) {
+    const size_t at = offset + i * stride;
+    py::object item =
+        dim + 1 == a.dims() ? ToPython(a.items()[at]) : ArrayToPython(a, dim + 1, at, inner_stride);
+    PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), item.release().ptr());
+  }
+  return out;
+}
+
 py::object DateToPython(double days) {
   if (!std::isfinite(days) || !value::DateInRange(days))
     ThrowVb(kVbOverflow, "Overflow: the date is out of range");
@@ -120,6 +170,7 @@ Variant ToVariant(py::handle h) {
   if (PyFloat_Check(p)) return Variant(PyFloat_AsDouble(p));
   if (PyUnicode_Check(p)) return FromStr(h);
   if (PyBytes_Check(p) || PyByteArray_Check(p)) return FromBytes(h);
+  if (PyList_Check(p) || PyTuple_Check(p)) return FromSequence(h);
   if (ObjectRef o = UnwrapObject(h)) return Variant(o);
   if (IsInstance(h, DecimalType())) return FromDecimal(h);
   if (IsInstance(h, DateType())) return FromDate(h);  // datetime.datetime included
@@ -154,6 +205,8 @@ py::object ToPython(const Variant& in) {
     }
     case VarType::Object:
       return WrapObject(v.object());
+    case VarType::Array:
+      return ArrayToPython(v.array(), 0, 0, 1);
     default:  // Empty, Missing
       return py::none();
   }

@@ -18,6 +18,10 @@
 //                           Overflow
 //   str                     String (escaped bytes, see below, as those bytes)
 //   bytes, bytearray        byte array
+//   list, tuple             array of Variants from 0: two dimensions when
+//                           every item is a list or tuple of one length
+//                           (seq[i][j] is element (i, j)), else one
+//                           dimension (a ragged list: an array of arrays)
 //   q6fdmgr.Dispatch        Object
 //   q6fdmgr.Ref             its .value (by-reference passing is done by the
 //                           caller of ToVariant, see proxy.cpp)
@@ -28,6 +32,9 @@
 //   Byte, Integer, Long int;  Double float;  Decimal decimal.Decimal;
 //   Date datetime.datetime (rounded to the millisecond);  String str (bytes
 //   that are not UTF-8 as surrogate escapes);  byte array bytes;
+//   array of Variants nested lists, the outer one by the first subscript
+//   (a recordset's GetRows gives rows[field][record]), lower bounds
+//   dropped (the element at the lower bound is at index 0);
 //   Object a new q6fdmgr.Dispatch proxy.
 #pragma once
 

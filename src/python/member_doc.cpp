@@ -3,6 +3,7 @@
 
 #include <pybind11/eval.h>
 
+#include <algorithm>
 #include <map>
 #include <string_view>
 #include <unordered_map>
@@ -131,7 +132,9 @@ std::string MemberDoc(const InterfaceInfo& itf, const MemberInfo& m) {
   return doc;
 }
 
-void WarnDiscardedResults(const MemberInfo& m, const py::args& args, const py::kwargs& kwargs) {
+void WarnDiscardedResults(const MemberInfo& m, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames) {
+  if (std::none_of(m.params.begin(), m.params.end(), ReceivesResult)) return;
   auto check = [&](const ParamInfo& p, py::handle a) {
     if (!ReceivesResult(p)) return;
     if (PyObject_IsInstance(a.ptr(), RefType().ptr()) == 1 || UnwrapObject(a)) return;
@@ -141,11 +144,13 @@ void WarnDiscardedResults(const MemberInfo& m, const py::args& args, const py::k
     py::object category = py::module_::import("q6fdmgr").attr("ResultDiscardedWarning");
     if (PyErr_WarnEx(category.ptr(), msg.c_str(), 1) < 0) throw py::error_already_set();
   };
-  for (size_t i = 0; i < args.size() && i < m.params.size(); ++i) check(m.params[i], args[i]);
-  for (auto item : kwargs) {
-    std::string name = py::str(item.first);
+  for (size_t i = 0; i < static_cast<size_t>(nargs) && i < m.params.size(); ++i)
+    check(m.params[i], args[i]);
+  if (!kwnames) return;
+  for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(kwnames); ++k) {
+    std::string name = py::str(PyTuple_GET_ITEM(kwnames, k));
     for (const ParamInfo& p : m.params)
-      if (EqualsNoCase(p.name, name)) check(p, item.second);
+      if (EqualsNoCase(p.name, name)) check(p, args[nargs + k]);
   }
 }
 

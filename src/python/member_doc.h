@@ -30,7 +30,9 @@ std::string MemberDoc(const InterfaceInfo& itf, const MemberInfo& m);
 // Warns (q6fdmgr.ResultDiscardedWarning, a UserWarning) when a by-reference
 // parameter of object type, into which the method writes its result, is given
 // None or a plain value instead of a q6fdmgr.Ref: the result would be lost.
-void WarnDiscardedResults(const MemberInfo& m, const py::args& args, const py::kwargs& kwargs);
+// The arguments are those of a vector call.
+void WarnDiscardedResults(const MemberInfo& m, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames);
 
 // Defines ResultDiscardedWarning and the enumeration constants in `m`.
 void DefineMemberDocs(py::module_& m);

@@ -7,17 +7,35 @@
 // becomes a bound member. Arguments are converted once per call; a q6fdmgr.Ref
 // argument becomes a by-reference slot that lives for the call and is copied
 // back into the Ref afterwards.
+//
+// Reading values one by one (rs.Fields.Item(i).Value) is a chain of attribute
+// reads and calls, so their fixed cost is kept small: proxies and bound
+// members are plain extension types whose attribute reads and calls are type
+// slots (calls as vector calls, without an argument tuple); what a name means
+// on an interface is looked up once and kept (member_index.h); a bound member
+// holds its member table entry, so calling it runs the member without looking
+// it up again; and the proxies that property reads return are kept by the
+// proxy that read them and handed out again (ChildCache), so a loop over a
+// recordset's values makes no new Python object but the values.
 #include "python/proxy.h"
 
+#include <structmember.h>
+
 #include <algorithm>
+#include <array>
 #include <cstdio>
-#include <deque>
+#include <new>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "python/call_args.h"
 #include "python/convert.h"
 #include "python/member_doc.h"
+#include "python/member_index.h"
 #include "python/python_types.h"
 #include "runtime/class_table.h"
 
@@ -25,70 +43,75 @@ namespace q6::pymod {
 
 namespace {
 
-// The member of `object` named `name`, ready to call by name.
-struct BoundMember {
-  ObjectRef object;
-  std::string name;  // as the member table spells it
-  MemberKind kind;
-};
-
-bool IsDunder(const std::string& name) {
-  return name.size() > 4 && name.compare(0, 2, "__") == 0 &&
-         name.compare(name.size() - 2, 2, "__") == 0;
-}
-
-bool HasRequiredParams(const MemberInfo& m) {
-  return std::any_of(m.params.begin(), m.params.end(),
-                     [](const ParamInfo& p) { return !p.optional; });
-}
-
-// The arguments of one call. A Ref argument is given to the invoker as
-// Variant::Ref to a slot owned here; after a successful call the slots that
-// changed are copied back into their Refs. Plain values are passed as copies,
-// so a by-reference parameter never touches the caller's Python object.
-class CallArgs {
+// What a Dispatch instance holds.
+// The proxies of objects that property reads returned lately, kept by the
+// proxy or bound member that read them. A read that returns one of those
+// objects again hands back the same Python object instead of a new one, so
+// reading values one by one (rs.Fields.Item(i).Value) makes no proxy per
+// value. Only property reads are kept: what they return belongs to the
+// object read anyway (a recordset's Fields, a collection's items), so
+// keeping it changes no lifetime a script can see; a method's result (a new
+// recordset) is never kept. A cache holds only proxies made for it, which
+// never hold the cache's owner, so it makes no reference cycle.
+class ChildCache {
  public:
-  CallArgs(const py::args& args, const py::kwargs& kwargs) {
-    positional.reserve(args.size());
-    for (py::handle a : args) positional.push_back(Arg(a));
-    for (auto item : kwargs) named.push_back({item.first.cast<std::string>(), Arg(item.second)});
+  ChildCache() = default;
+  ChildCache(const ChildCache&) = delete;
+  ChildCache& operator=(const ChildCache&) = delete;
+  ~ChildCache() {
+    for (PyObject* p : slots_) Py_XDECREF(p);
   }
 
-  void WriteBack() {
-    for (RefSlot& r : refs_)
-      if (!(*r.slot == r.before)) r.ref.attr("value") = ToPython(*r.slot);
-  }
-
-  std::vector<Variant> positional;
-  std::vector<NamedArg> named;
+  // The proxy of `o`: a kept one, or a new one that is kept.
+  py::object Wrap(const ObjectRef& o);
 
  private:
-  struct RefSlot {
-    py::object ref;
-    Variant before;
-    Variant* slot;
-  };
-
-  Variant Arg(py::handle h) {
-    int is_ref = PyObject_IsInstance(h.ptr(), RefType().ptr());
-    if (is_ref < 0) throw py::error_already_set();
-    if (!is_ref) return ToVariant(h);
-    Variant& slot = slots_.emplace_back(ToVariant(h.attr("value")));
-    refs_.push_back({py::reinterpret_borrow<py::object>(h), slot, &slot});
-    return Variant::Ref(&slot);
-  }
-
-  std::deque<Variant> slots_;  // stable addresses for Variant::Ref
-  std::vector<RefSlot> refs_;
+  std::array<PyObject*, 32> slots_{};  // enough for the columns of most results
+  size_t next_ = 0;                    // the slot the next new proxy takes
 };
 
-py::object CallMember(const ObjectRef& o, const std::string& name, MemberKind kind,
-                      const py::args& args, const py::kwargs& kwargs) {
-  if (const MemberInfo* m = o->Interface().Find(name, kind)) WarnDiscardedResults(*m, args, kwargs);
-  CallArgs call(args, kwargs);
-  Variant result = o->Invoke(name, kind, std::move(call.positional), std::move(call.named));
+// What a Dispatch instance holds.
+struct Proxy {
+  ObjectRef object;  // never null
+  ChildCache children;
+  PyObject* bound = nullptr;  // the bound member read last, handed out again for the same member
+  ~Proxy() { Py_XDECREF(bound); }
+};
+
+// A member of `object`, ready to call. Member tables live as long as the
+// process, so the entry stays valid.
+struct BoundMember {
+  ObjectRef object;
+  const MemberInfo* member;
+  MemberKind kind;
+  ChildCache children;
+};
+
+// A call's result for Python; objects through `cache` when there is one.
+py::object Result(const Variant& r, ChildCache* cache) {
+  const Variant& v = r.Deref();
+  if (cache && v.IsObject() && v.object()) return cache->Wrap(v.object());
+  return ToPython(v);
+}
+
+// A new bound member (defined with the Python types below).
+py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m);
+BoundMember& BoundOf(PyObject* self);
+
+// Runs `m` on `o` with the caller's arguments, on `o`'s own thread only.
+Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, std::vector<Variant>& args,
+            std::vector<NamedArg>& named) {
+  o.CheckApartment();
+  return InvokeMember(o, m, args, named, kind);
+}
+
+// Calls a bound member with a vector call's arguments.
+py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  WarnDiscardedResults(*b.member, args, nargs, kwnames);
+  CallArgs call(args, nargs, kwnames);
+  Variant result = Run(*b.object, *b.member, b.kind, call.positional, call.named);
   call.WriteBack();
-  return ToPython(result);
+  return Result(result, b.kind == MemberKind::PropertyGet ? &b.children : nullptr);
 }
 
 [[noreturn]] void UnknownName(const InterfaceInfo& info, const std::string& name) {
@@ -96,18 +119,19 @@ py::object CallMember(const ObjectRef& o, const std::string& name, MemberKind ki
                          "Unknown name: " + name + " is not a member of " + info.name);
 }
 
-py::object GetAttr(const Proxy& p, const std::string& name) {
-  if (IsDunder(name)) throw py::attribute_error(name);
-  const InterfaceInfo& info = p.object->Interface();
-  const MemberInfo* m = info.Find(name, MemberKind::PropertyGet);
-  if (!m) {
-    if (info.Find(name, MemberKind::PropertyPut))
-      Throw(DISP_E_MEMBERNOTFOUND, name + " of " + info.name + " can only be written");
-    UnknownName(info, name);
+py::object GetAttr(Proxy& p, const AttrEntry& e) {
+  if (e.read_now) {
+    std::vector<Variant> args;
+    std::vector<NamedArg> named;
+    return Result(Run(*p.object, *e.get, MemberKind::PropertyGet, args, named), &p.children);
   }
-  if (m->kind == MemberKind::PropertyGet && !HasRequiredParams(*m))
-    return ToPython(p.object->Invoke(m->name, MemberKind::PropertyGet, {}));
-  return py::cast(BoundMember{p.object, m->name, m->kind});
+  if (p.bound && BoundOf(p.bound).member == e.get)
+    return py::reinterpret_borrow<py::object>(p.bound);
+  py::object made = MakeBoundMember(p.object, *e.get);
+  PyObject* old = p.bound;
+  p.bound = Py_NewRef(made.ptr());
+  Py_XDECREF(old);
+  return made;
 }
 
 void SetAttr(const Proxy& p, const std::string& name, py::handle value) {
@@ -126,12 +150,17 @@ void SetAttr(const Proxy& p, const std::string& name, py::handle value) {
   p.object->Invoke(name, kind, {std::move(v)});
 }
 
-py::object CallDefault(const Proxy& p, const py::args& args, const py::kwargs& kwargs) {
-  CallArgs call(args, kwargs);
-  Variant result = p.object->InvokeById(DISPID_VALUE, MemberKind::PropertyGet,
-                                        std::move(call.positional), std::move(call.named));
+py::object CallDefault(Proxy& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  const InterfaceInfo& info = p.object->Interface();
+  const MemberInfo* m = info.FindById(DISPID_VALUE, MemberKind::PropertyGet);
+  if (!m) {
+    p.object->CheckApartment();
+    Throw(DISP_E_MEMBERNOTFOUND, "Member not found: dispatch id 0x00000000 of " + info.name);
+  }
+  CallArgs call(args, nargs, kwnames);
+  Variant result = Run(*p.object, *m, MemberKind::PropertyGet, call.positional, call.named);
   call.WriteBack();
-  return ToPython(result);
+  return Result(result, &p.children);
 }
 
 std::string Repr(const Proxy& p) {
@@ -199,12 +228,6 @@ py::list Dir(const Proxy& p) {
   return out;
 }
 
-const MemberInfo& InfoOf(const BoundMember& b) {
-  const MemberInfo* m = b.object->Interface().Find(b.name, b.kind);
-  if (!m) UnknownName(b.object->Interface(), b.name);
-  return *m;
-}
-
 // help(proxy): the interface and every member's signature.
 std::string ProxyDoc(const Proxy& p) {
   const InterfaceInfo& info = p.object->Interface();
@@ -216,64 +239,269 @@ std::string ProxyDoc(const Proxy& p) {
 }
 
 std::string MemberRepr(const BoundMember& b) {
-  const MemberInfo* m = b.object->Interface().Find(b.name, b.kind);
-  std::string sig = m ? m->Signature() : b.name;
-  return "<q6fdmgr member " + b.object->Interface().name + "." + b.name + ": " + sig + ">";
+  return "<q6fdmgr member " + b.object->Interface().name + "." + b.member->name + ": " +
+         b.member->Signature() + ">";
+}
+
+// The Python types. Proxies and bound members are made and dropped for
+// nearly every value a script reads, so they are plain extension types: an
+// object header and the C++ value, built in place, with no registry of
+// instances behind them.
+struct ProxyObject {
+  PyObject ob_base;
+  vectorcallfunc vectorcall;  // calls skip building an argument tuple
+  Proxy value;
+};
+struct BoundObject {
+  PyObject ob_base;
+  vectorcallfunc vectorcall;
+  BoundMember value;
+};
+
+PyTypeObject* g_proxy_type = nullptr;
+PyTypeObject* g_bound_type = nullptr;
+
+Proxy& ProxyOf(PyObject* self) { return reinterpret_cast<ProxyObject*>(self)->value; }
+BoundMember& BoundOf(PyObject* self) { return reinterpret_cast<BoundObject*>(self)->value; }
+
+PyObject* ProxyVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames);
+PyObject* BoundVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames);
+
+// A new instance of `type` whose value is built in place from `args`.
+template <class Object, class... Args>
+PyObject* Make(PyTypeObject* type, Args&&... args) {
+  PyObject* self = type->tp_alloc(type, 0);
+  if (!self) throw py::error_already_set();
+  auto* o = reinterpret_cast<Object*>(self);
+  o->vectorcall = std::is_same_v<Object, ProxyObject> ? &ProxyVectorCall : &BoundVectorCall;
+  new (&o->value) decltype(o->value){std::forward<Args>(args)...};
+  return self;
+}
+
+template <class Object, class Value>
+void Dealloc(PyObject* self) {
+  PyTypeObject* type = Py_TYPE(self);
+  reinterpret_cast<Object*>(self)->value.~Value();
+  type->tp_free(self);
+  Py_DECREF(type);  // instances of heap types hold their type
+}
+
+// Runs `f`, turning a C++ error into the Python error and the failure value
+// of the slot (null, or -1 for an int slot).
+template <class F>
+auto Guard(F f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (...) {
+    SetPythonError();
+    if constexpr (std::is_same_v<decltype(f()), int>)
+      return -1;
+    else
+      return nullptr;
+  }
+}
+
+PyObject* Release(py::object o) { return o.release().ptr(); }
+
+PyObject* ProxyNew(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  return Guard([&]() -> PyObject* {
+    static const char* names[] = {"progid", nullptr};
+    const char* progid = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "s:Dispatch", const_cast<char**>(names),
+                                     &progid))
+      return nullptr;
+    ObjectRef o = CreateObject(progid);
+    if (!o) Throw(E_FAIL, "Creating " + std::string(progid) + " returned no object");
+    return Make<ProxyObject>(type, std::move(o));
+  });
+}
+
+PyObject* ProxyGetAttro(PyObject* self, PyObject* name) {
+  return Guard([&]() -> PyObject* {
+    Proxy& p = ProxyOf(self);
+    const AttrEntry e = AttrIndex(p.object->Interface(), name);
+    if (e.dunder) return PyObject_GenericGetAttr(self, name);
+    return Release(GetAttr(p, e));
+  });
+}
+
+int ProxySetAttro(PyObject* self, PyObject* name, PyObject* value) {
+  return Guard([&] {
+    const std::string attr = py::handle(name).cast<std::string>();
+    if (!value) throw py::attribute_error("cannot delete " + attr);
+    SetAttr(ProxyOf(self), attr, value);
+    return 0;
+  });
+}
+
+PyObject* ProxyVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
+  return Guard([&] {
+    return Release(CallDefault(ProxyOf(self), args, PyVectorcall_NARGS(nargsf), kwnames));
+  });
+}
+
+PyObject* ProxyStr(PyObject* self) {
+  return Guard([&] { return Release(Str(ProxyOf(self))); });
+}
+
+PyObject* ProxyRepr(PyObject* self) {
+  return Guard([&] { return Release(py::str(Repr(ProxyOf(self)))); });
+}
+
+PyObject* ProxyIter(PyObject* self) {
+  return Guard([&] { return Release(Iter(ProxyOf(self))); });
+}
+
+PyObject* ProxyCompare(PyObject* self, PyObject* other, int op) {
+  if (op != Py_EQ && op != Py_NE) Py_RETURN_NOTIMPLEMENTED;
+  return Guard([&]() -> PyObject* {
+    py::object eq = Equal(ProxyOf(self), other);
+    if (op == Py_EQ || eq.ptr() == Py_NotImplemented) return Release(eq);
+    const int truth = PyObject_IsTrue(eq.ptr());
+    if (truth < 0) return nullptr;
+    return Release(py::bool_(!truth));
+  });
+}
+
+Py_hash_t ProxyHash(PyObject* self) {
+  const auto h = static_cast<Py_hash_t>(std::hash<const void*>()(ProxyOf(self).object.get()));
+  return h == -1 ? -2 : h;
+}
+
+PyObject* ProxyDir(PyObject* self, PyObject*) {
+  return Guard([&] { return Release(Dir(ProxyOf(self))); });
+}
+
+PyObject* ProxyFormat(PyObject* self, PyObject* spec) {
+  return Guard(
+      [&] { return Release(Format(ProxyOf(self), py::reinterpret_borrow<py::str>(spec))); });
+}
+
+PyObject* ProxyDocGet(PyObject* self, void*) {
+  return Guard([&] { return Release(py::str(ProxyDoc(ProxyOf(self)))); });
+}
+
+PyObject* BoundVectorCall(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
+  return Guard([&] {
+    return Release(CallMember(BoundOf(self), args, PyVectorcall_NARGS(nargsf), kwnames));
+  });
+}
+
+PyObject* BoundRepr(PyObject* self) {
+  return Guard([&] { return Release(py::str(MemberRepr(BoundOf(self)))); });
+}
+
+// A descriptor-like member reads as a routine to help() and inspect.
+PyObject* BoundDescrGet(PyObject* self, PyObject*, PyObject*) { return Py_NewRef(self); }
+
+PyObject* BoundName(PyObject* self, void*) {
+  return Guard([&] { return Release(py::str(BoundOf(self).member->name)); });
+}
+
+PyObject* BoundQualName(PyObject* self, void*) {
+  return Guard([&] {
+    const BoundMember& b = BoundOf(self);
+    return Release(py::str(b.object->Interface().name + "." + b.member->name));
+  });
+}
+
+PyObject* BoundDoc(PyObject* self, void*) {
+  return Guard([&] {
+    const BoundMember& b = BoundOf(self);
+    return Release(py::str(MemberDoc(b.object->Interface(), *b.member)));
+  });
+}
+
+PyObject* BoundSignature(PyObject* self, void*) {
+  return Guard([&] { return Release(MemberSignature(*BoundOf(self).member)); });
+}
+
+PyTypeObject* NewType(PyType_Spec* spec) {
+  PyObject* t = PyType_FromSpec(spec);
+  if (!t) throw py::error_already_set();
+  return reinterpret_cast<PyTypeObject*>(t);  // kept for the life of the process
 }
 
 }  // namespace
 
 py::object WrapObject(const ObjectRef& o) {
   if (!o) return py::none();
-  return py::cast(Proxy{o});
+  return py::reinterpret_steal<py::object>(Make<ProxyObject>(g_proxy_type, o));
 }
+
+namespace {
+py::object ChildCache::Wrap(const ObjectRef& o) {
+  for (PyObject* p : slots_)
+    if (p && ProxyOf(p).object == o) return py::reinterpret_borrow<py::object>(p);
+  py::object made = WrapObject(o);
+  PyObject* old = slots_[next_];
+  slots_[next_] = Py_NewRef(made.ptr());
+  next_ = (next_ + 1) % slots_.size();
+  Py_XDECREF(old);
+  return made;
+}
+}  // namespace
 
 ObjectRef UnwrapObject(py::handle h) {
-  if (!py::isinstance<Proxy>(h)) return nullptr;
-  return h.cast<const Proxy&>().object;
+  if (!g_proxy_type || !PyObject_TypeCheck(h.ptr(), g_proxy_type)) return nullptr;
+  return ProxyOf(h.ptr()).object;
 }
 
-void BindProxy(py::module_& m) {
-  py::class_<BoundMember>(m, "_BoundMember")
-      .def("__call__",
-           [](const BoundMember& b, const py::args& args, const py::kwargs& kwargs) {
-             return CallMember(b.object, b.name, b.kind, args, kwargs);
-           })
-      .def("__repr__", &MemberRepr)
-      // A descriptor-like member reads as a routine to help() and inspect.
-      .def("__get__", [](py::object self, py::handle, py::handle) { return self; })
-      .def("__getattr__",
-           [](const BoundMember& b, const std::string& attr) -> py::object {
-             if (attr == "__name__") return py::str(b.name);
-             if (attr == "__qualname__") return py::str(b.object->Interface().name + "." + b.name);
-             throw py::attribute_error(attr);
-           })
-      .def_property_readonly(
-          "__doc__",
-          [](const BoundMember& b) { return MemberDoc(b.object->Interface(), InfoOf(b)); })
-      .def_property_readonly("__signature__",
-                             [](const BoundMember& b) { return MemberSignature(InfoOf(b)); });
+namespace {
+py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m) {
+  return py::reinterpret_steal<py::object>(Make<BoundObject>(g_bound_type, o, &m, m.kind));
+}
+}  // namespace
 
-  py::class_<Proxy>(m, "Dispatch",
-                    "Dispatch(progid): creates the automation object registered under "
-                    "`progid` (or a CLSID in braces) and calls it by name.")
-      .def(py::init([](const std::string& progid) {
-             ObjectRef o = CreateObject(progid);
-             if (!o) Throw(E_FAIL, "Creating " + progid + " returned no object");
-             return Proxy{std::move(o)};
-           }),
-           py::arg("progid"))
-      .def("__getattr__", &GetAttr)
-      .def("__setattr__", &SetAttr)
-      .def("__call__", &CallDefault)
-      .def("__str__", &Str)
-      .def("__repr__", &Repr)
-      .def("__iter__", &Iter)
-      .def("__dir__", &Dir)
-      .def_property_readonly("__doc__", &ProxyDoc)
-      .def("__eq__", &Equal)
-      .def("__format__", &Format)
-      .def("__hash__", [](const Proxy& p) { return std::hash<const void*>()(p.object.get()); });
+void BindProxy(py::module_& m) {
+  static PyMethodDef proxy_methods[] = {{"__dir__", &ProxyDir, METH_NOARGS, nullptr},
+                                        {"__format__", &ProxyFormat, METH_O, nullptr},
+                                        {nullptr, nullptr, 0, nullptr}};
+  static PyGetSetDef proxy_getset[] = {{"__doc__", &ProxyDocGet, nullptr, nullptr, nullptr},
+                                       {nullptr, nullptr, nullptr, nullptr, nullptr}};
+  static PyMemberDef proxy_members[] = {
+      {"__vectorcalloffset__", T_PYSSIZET, offsetof(ProxyObject, vectorcall), READONLY, nullptr},
+      {nullptr, 0, 0, 0, nullptr}};
+  static PyMemberDef bound_members[] = {
+      {"__vectorcalloffset__", T_PYSSIZET, offsetof(BoundObject, vectorcall), READONLY, nullptr},
+      {nullptr, 0, 0, 0, nullptr}};
+  static PyType_Slot proxy_slots[] = {
+      {Py_tp_new, reinterpret_cast<void*>(&ProxyNew)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(&Dealloc<ProxyObject, Proxy>)},
+      {Py_tp_getattro, reinterpret_cast<void*>(&ProxyGetAttro)},
+      {Py_tp_setattro, reinterpret_cast<void*>(&ProxySetAttro)},
+      {Py_tp_call, reinterpret_cast<void*>(&PyVectorcall_Call)},
+      {Py_tp_str, reinterpret_cast<void*>(&ProxyStr)},
+      {Py_tp_repr, reinterpret_cast<void*>(&ProxyRepr)},
+      {Py_tp_iter, reinterpret_cast<void*>(&ProxyIter)},
+      {Py_tp_richcompare, reinterpret_cast<void*>(&ProxyCompare)},
+      {Py_tp_hash, reinterpret_cast<void*>(&ProxyHash)},
+      {Py_tp_methods, proxy_methods},
+      {Py_tp_getset, proxy_getset},
+      {Py_tp_members, proxy_members},
+      {0, nullptr}};
+  static PyType_Spec proxy_spec = {"q6fdmgr.Dispatch", sizeof(ProxyObject), 0,
+                                   Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_VECTORCALL, proxy_slots};
+  static PyGetSetDef bound_getset[] = {
+      {"__name__", &BoundName, nullptr, nullptr, nullptr},
+      {"__qualname__", &BoundQualName, nullptr, nullptr, nullptr},
+      {"__doc__", &BoundDoc, nullptr, nullptr, nullptr},
+      {"__signature__", &BoundSignature, nullptr, nullptr, nullptr},
+      {nullptr, nullptr, nullptr, nullptr, nullptr}};
+  static PyType_Slot bound_slots[] = {
+      {Py_tp_dealloc, reinterpret_cast<void*>(&Dealloc<BoundObject, BoundMember>)},
+      {Py_tp_call, reinterpret_cast<void*>(&PyVectorcall_Call)},
+      {Py_tp_repr, reinterpret_cast<void*>(&BoundRepr)},
+      {Py_tp_descr_get, reinterpret_cast<void*>(&BoundDescrGet)},
+      {Py_tp_getset, bound_getset},
+      {Py_tp_members, bound_members},
+      {0, nullptr}};
+  static PyType_Spec bound_spec = {"q6fdmgr._BoundMember", sizeof(BoundObject), 0,
+                                   Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_VECTORCALL, bound_slots};
+  g_proxy_type = NewType(&proxy_spec);
+  g_bound_type = NewType(&bound_spec);
+  m.attr("Dispatch") = py::handle(reinterpret_cast<PyObject*>(g_proxy_type));
+  m.attr("_BoundMember") = py::handle(reinterpret_cast<PyObject*>(g_bound_type));
 }
 
 }  // namespace q6::pymod

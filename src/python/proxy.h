@@ -20,6 +20,10 @@
 //   proxy == other        the same underlying object
 //   dir(proxy)            the member names of its interface
 //
+// A property read that returns the same object as an earlier read of the
+// same proxy returns the same proxy (rs.Fields is rs.Fields); a method's
+// result is always a new proxy. Dispatch cannot be subclassed.
+//
 // Errors: every failure of the object or of the call is a q6fdmgr.ComError;
 // an unknown attribute name raises DISP_E_UNKNOWNNAME (0x80020006) as a
 // ComError that is also an AttributeError. A proxy used from a thread other
@@ -34,10 +38,6 @@
 namespace q6::pymod {
 
 namespace py = pybind11;
-
-struct Proxy {
-  ObjectRef object;  // never null
-};
 
 // Registers q6fdmgr.Dispatch and its bound-member type in `m`.
 void BindProxy(py::module_& m);

@@ -157,21 +157,37 @@ void DefinePythonTypes(py::module_& m) {
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
-    } catch (const UnknownNameError& e) {
-      SetComError(g_unknown_name, e);
-    } catch (const ComError& e) {
-      SetComError(g_com_error, e);
     } catch (const py::builtin_exception&) {
       throw;  // TypeError and its kin, raised on purpose
     } catch (const py::error_already_set&) {
       throw;  // a Python exception, from a handler the script installed
     } catch (const std::bad_alloc&) {
       throw;  // MemoryError
-    } catch (const std::exception& e) {
-      // Every other failure of the runtime is an automation error too.
-      SetComError(g_com_error, ComError(E_FAIL, e.what()));
+    } catch (...) {
+      SetPythonError();
     }
   });
+}
+
+void SetPythonError() {
+  try {
+    throw;
+  } catch (py::error_already_set& e) {
+    e.restore();
+  } catch (const py::builtin_exception& e) {
+    e.set_error();
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (const UnknownNameError& e) {
+    SetComError(g_unknown_name, e);
+  } catch (const ComError& e) {
+    SetComError(g_com_error, e);
+  } catch (const std::exception& e) {
+    // Every other failure of the runtime is an automation error too.
+    SetComError(g_com_error, ComError(E_FAIL, e.what()));
+  } catch (...) {
+    PyErr_SetString(PyExc_SystemError, "unknown C++ exception");
+  }
 }
 
 py::handle NullObject() { return g_null; }

@@ -43,4 +43,10 @@ py::handle TimeDeltaType();
 // Text from the runtime for messages: invalid UTF-8 is replaced, never raised.
 py::str MessageText(const std::string& s);
 
+// Sets the Python error for the C++ exception being handled, the way bound
+// functions report theirs (ComError as q6fdmgr.ComError, Python errors as
+// themselves). For type slots written by hand; call only inside a catch
+// block.
+void SetPythonError();
+
 }  // namespace q6::pymod

@@ -9,9 +9,9 @@
 // reference is by reference, anything else by value. The C++ types map to
 // automation types as follows: bool Boolean, uint8_t Byte, int16_t Integer,
 // int32_t Long, double Double, Decimal Decimal, DateValue Date, std::string
-// String, ObjectRef Object, Variant Variant. The invoker converts every
-// argument to that type before the method runs, so the thunk only takes
-// references into the argument vector.
+// String, ObjectRef Object, VariantArray Variant(), Variant Variant. The
+// invoker converts every argument to that type before the method runs, so the
+// thunk only takes references into the argument vector.
 #pragma once
 
 #include <cstdio>
@@ -43,6 +43,7 @@ Q6_ARG_TRAITS(Decimal, Decimal, decimal_ref)
 Q6_ARG_TRAITS(DateValue, Date, date_ref)
 Q6_ARG_TRAITS(std::string, String, string_ref)
 Q6_ARG_TRAITS(ObjectRef, Object, object_ref)
+Q6_ARG_TRAITS(VariantArray, Array, array_ref)
 #undef Q6_ARG_TRAITS
 
 template <>

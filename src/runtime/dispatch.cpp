@@ -8,6 +8,7 @@
 // error numbers, so a caller can tell a bad call from a failing method.
 #include "runtime/dispatch.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace q6 {
@@ -163,9 +164,22 @@ Variant ConvertArg(const Variant& arg, const ParamInfo& p, const MemberInfo& m) 
 Variant InvokeMember(Dispatchable& self, const MemberInfo& m, std::vector<Variant>& args,
                      std::vector<NamedArg>& named, MemberKind kind) {
   const size_t n = m.params.size();
-  // Slot i holds the caller's argument for parameter i, if any.
-  std::vector<const Variant*> given(n, nullptr);
-  std::vector<Variant*> ref_slot(n, nullptr);
+  // Slot i holds the caller's argument for parameter i, if any. Members
+  // have a handful of parameters: the slots live on the stack for those.
+  // Only the first n slots are cleared: this runs for every call.
+  constexpr size_t kInline = 16;
+  const Variant* given_inline[kInline];
+  Variant* ref_inline[kInline];
+  std::vector<const Variant*> given_heap;
+  std::vector<Variant*> ref_heap;
+  if (n > kInline) {
+    given_heap.resize(n);
+    ref_heap.resize(n);
+  }
+  const Variant** given = n > kInline ? given_heap.data() : given_inline;
+  Variant** ref_slot = n > kInline ? ref_heap.data() : ref_inline;
+  std::fill_n(given, n, nullptr);
+  std::fill_n(ref_slot, n, nullptr);
   size_t positional = args.size();
   bool is_put = kind == MemberKind::PropertyPut || kind == MemberKind::PropertyPutRef;
   if (is_put) {

@@ -81,6 +81,7 @@ struct ToNumber {
   Number operator()(const ObjectRef&) const { ThrowVb(kVbTypeMismatch); }
   Number operator()(Variant*) const { ThrowVb(kVbTypeMismatch); }
   Number operator()(const ByteArray&) const { ThrowVb(kVbTypeMismatch); }
+  Number operator()(const VariantArray&) const { ThrowVb(kVbTypeMismatch); }
 
   static Number Int(int64_t v) {
     Number n;
@@ -210,6 +211,7 @@ struct ToText {
   std::string operator()(const ObjectRef&) const { ThrowVb(kVbTypeMismatch); }
   std::string operator()(Variant*) const { ThrowVb(kVbTypeMismatch); }
   std::string operator()(const ByteArray& b) const { return std::string(b.begin(), b.end()); }
+  std::string operator()(const VariantArray&) const { ThrowVb(kVbTypeMismatch); }
 };
 
 }  // namespace
@@ -244,6 +246,8 @@ const char* VarTypeName(VarType t) {
       return "Byte";
     case VarType::Void:
       return "Void";
+    case VarType::Array:
+      return "Variant()";
     case VarType::ByteArray:
       return "Byte()";
   }
@@ -286,6 +290,8 @@ Variant Variant::EmptyOf(VarType t) {
       return Variant(uint8_t{0});
     case VarType::Void:
       return Variant();
+    case VarType::Array:
+      return Variant(VariantArray());
     case VarType::ByteArray:
       return Variant(ByteArray());
   }
@@ -294,9 +300,9 @@ Variant Variant::EmptyOf(VarType t) {
 
 VarType Variant::type() const {
   static constexpr VarType kByIndex[] = {
-      VarType::Empty,   VarType::Null,   VarType::Missing, VarType::Boolean,  VarType::Byte,
-      VarType::Integer, VarType::Long,   VarType::Double,  VarType::Decimal,  VarType::Date,
-      VarType::String,  VarType::Object, VarType::Empty,   VarType::ByteArray};
+      VarType::Empty,   VarType::Null,   VarType::Missing, VarType::Boolean,   VarType::Byte,
+      VarType::Integer, VarType::Long,   VarType::Double,  VarType::Decimal,   VarType::Date,
+      VarType::String,  VarType::Object, VarType::Empty,   VarType::ByteArray, VarType::Array};
   static_assert(std::size(kByIndex) == std::variant_size_v<Storage>);
   return kByIndex[Deref().v_.index()];
 }
@@ -403,6 +409,14 @@ ObjectRef Variant::ToObject() const {
   return d.object();
 }
 
+VariantArray Variant::ToArray() const {
+  const Variant& d = Deref();
+  if (d.IsObject()) return Unwrapped().ToArray();
+  if (const auto* a = std::get_if<VariantArray>(&d.v_)) return *a;
+  if (d.IsNull()) ThrowVb(kVbInvalidUseOfNull);
+  ThrowVb(kVbTypeMismatch);
+}
+
 Variant Variant::ChangeType(VarType t) const {
   switch (t) {
     case VarType::Variant:
@@ -427,6 +441,8 @@ Variant Variant::ChangeType(VarType t) const {
       return Variant(ToObject());
     case VarType::ByteArray:
       return Variant(ToBytes());
+    case VarType::Array:
+      return Variant(ToArray());
     case VarType::Empty:
     case VarType::Null:
     case VarType::Missing:
@@ -454,6 +470,15 @@ std::string Variant::Describe() const {
       return object() ? "Object " + object()->Interface().name : "Nothing";
     case VarType::ByteArray:
       return "Byte() of " + std::to_string(bytes().size()) + " bytes";
+    case VarType::Array: {
+      std::string out = "Variant(";
+      for (const VariantArray::Bound& b : array().bounds()) {
+        if (out.back() != '(') out += ", ";
+        out += std::to_string(b.lower) + " To " +
+               std::to_string(static_cast<int64_t>(b.lower) + static_cast<int64_t>(b.count) - 1);
+      }
+      return out + ")";
+    }
     case VarType::Date: {
       // Diagnostics never fail: a day number outside the calendar prints as is.
       const double days = std::get<DateValue>(Deref().v_).days;

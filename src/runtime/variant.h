@@ -4,9 +4,9 @@
 // argument), Boolean (True converts to -1), Byte, Integer (16 bit), Long
 // (32 bit), Double, Decimal (exact), Date, String (UTF-8; lengths and
 // positions count characters), a byte array (raw bytes, as binary columns
-// hold them), Object (a counted reference to a dispatchable
-// object, possibly Nothing) or a by-reference slot that points at a caller's
-// Variant.
+// hold them), an array of Variants (one or more dimensions, each with its
+// own lower bound), Object (a counted reference to a dispatchable object,
+// possibly Nothing) or a by-reference slot that points at a caller's Variant.
 //
 // Conversions follow the automation rules:
 //   - into integer types: halves round to even; out of range raises
@@ -19,11 +19,14 @@
 //   - an Object converts through its default member (a data-access field
 //     converts as its current value);
 //   - a byte array converts to and from String byte for byte, and to
-//     nothing else (Type mismatch).
+//     nothing else (Type mismatch);
+//   - an array of Variants converts to nothing but itself (Type mismatch);
+//     copying a Variant copies the array's elements.
 // A failed conversion leaves the source unchanged.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,6 +57,7 @@ enum class VarType : uint16_t {
   Decimal = 14,
   Byte = 17,
   Void = 24,           // only as a declared result type: nothing returned
+  Array = 0x200C,      // an array of Variants (VT_ARRAY | VT_VARIANT)
   ByteArray = 0x2011,  // an array of Byte (VT_ARRAY | VT_UI1)
 };
 
@@ -68,6 +72,54 @@ struct MissingValue {
 };
 // The bytes of a byte array.
 using ByteArray = std::vector<uint8_t>;
+
+class Variant;
+
+// An array of Variants with one or more dimensions, each with its own lower
+// bound; a value like any other (copies are deep). The elements are stored
+// with the first subscript varying fastest, as the platform lays its arrays
+// out: in the [field][row] array of a recordset's rows, the values of one row
+// are adjacent. Subscripts and dimension numbers follow the automation
+// language: dimensions count from 1, a subscript runs from the dimension's
+// lower bound to its upper bound. Out-of-range subscripts or dimensions, and
+// the wrong number of subscripts, raise Subscript out of range (9).
+class VariantArray {
+ public:
+  struct Bound {
+    int32_t lower = 0;
+    size_t count = 0;
+    bool operator==(const Bound&) const = default;
+  };
+
+  // One dimension without elements (lower bound 0, upper bound -1).
+  VariantArray();
+  // Every element Empty. REQUIRES: at least one bound.
+  explicit VariantArray(std::vector<Bound> bounds);
+  // One dimension from 0 holding `items`.
+  static VariantArray Of(std::vector<Variant> items);
+
+  size_t dims() const { return bounds_.size(); }
+  const std::vector<Bound>& bounds() const { return bounds_; }
+  int32_t LBound(size_t dim = 1) const;
+  int32_t UBound(size_t dim = 1) const;
+
+  // The element at `subscripts`, one per dimension.
+  Variant& At(std::initializer_list<int32_t> subscripts);
+  const Variant& At(std::initializer_list<int32_t> subscripts) const;
+
+  // Every element, first subscript fastest.
+  std::vector<Variant>& items() { return items_; }
+  const std::vector<Variant>& items() const { return items_; }
+
+  friend bool operator==(const VariantArray& a, const VariantArray& b);
+
+ private:
+  const Bound& BoundOf(size_t dim) const;
+  size_t Offset(std::initializer_list<int32_t> subscripts) const;
+
+  std::vector<Bound> bounds_;
+  std::vector<Variant> items_;
+};
 
 // A date: days since 1899-12-30, the fraction is the time of day.
 struct DateValue {
@@ -96,6 +148,7 @@ class Variant {
   Variant(const char* s) : v_(std::string(s)) {}
   Variant(std::string_view s) : v_(std::string(s)) {}
   Variant(ByteArray b) : v_(std::move(b)) {}
+  Variant(VariantArray a) : v_(std::move(a)) {}
   Variant(ObjectRef o) : v_(std::move(o)) {}
   template <class T, class = std::enable_if_t<std::is_base_of_v<Dispatchable, T>>>
   Variant(std::shared_ptr<T> o) : v_(ObjectRef(std::move(o))) {}
@@ -140,6 +193,9 @@ class Variant {
   ByteArray ToBytes() const;
   // Object or Nothing; raises Type mismatch (13) for other values.
   ObjectRef ToObject() const;
+  // A copy of an array; raises Type mismatch (13) for other values, Invalid
+  // use of Null (94) for Null.
+  VariantArray ToArray() const;
   // The value converted to `t` (Variant: an unchanged copy).
   Variant ChangeType(VarType t) const;
 
@@ -157,9 +213,11 @@ class Variant {
   DateValue& date_ref() { return std::get<DateValue>(Deref().v_); }
   std::string& string_ref() { return std::get<std::string>(Deref().v_); }
   ObjectRef& object_ref() { return std::get<ObjectRef>(Deref().v_); }
+  VariantArray& array_ref() { return std::get<VariantArray>(Deref().v_); }
   const std::string& string() const { return std::get<std::string>(Deref().v_); }
   const ByteArray& bytes() const { return std::get<ByteArray>(Deref().v_); }
   const ObjectRef& object() const { return std::get<ObjectRef>(Deref().v_); }
+  const VariantArray& array() const { return std::get<VariantArray>(Deref().v_); }
 
   // Same type and same value (objects: same object). Used to tell whether
   // a put changed a value.
@@ -171,7 +229,7 @@ class Variant {
  private:
   using Storage =
       std::variant<std::monostate, NullValue, MissingValue, bool, uint8_t, int16_t, int32_t, double,
-                   Decimal, DateValue, std::string, ObjectRef, Variant*, ByteArray>;
+                   Decimal, DateValue, std::string, ObjectRef, Variant*, ByteArray, VariantArray>;
   Storage v_;
 };
 

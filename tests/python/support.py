@@ -1,6 +1,7 @@
 """Helpers shared by the Python client tests."""
 
 import os
+import tempfile
 import threading
 import unittest
 
@@ -112,3 +113,20 @@ class ComTestCase(unittest.TestCase):
         self.assertIsInstance(e.hresult, int)
         self.assertTrue(e.description, "a ComError carries a description")
         return e
+
+
+class SqliteDatabase:
+    """Mixin for a test class: dsn() names a SQLite file in a folder of the class."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.dir = tempfile.TemporaryDirectory()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.dir.cleanup()
+        super().tearDownClass()
+
+    def dsn(self):
+        return "Driver=sqlite;Database=" + os.path.join(self.dir.name, "test.db")

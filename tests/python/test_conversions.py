@@ -132,7 +132,7 @@ class ConversionTest(ComTestCase):
 
     def test_values_of_other_python_types_are_refused(self):
         f = q.Dispatch("Q6FDEso.EntityField")
-        for value in ([1], {"a": 1}, object(), 1j):
+        for value in ({1}, {"a": 1}, object(), 1j):  # lists and tuples are arrays
             with self.subTest(value=value):
                 with self.assertRaises(TypeError):
                     f.Value = value

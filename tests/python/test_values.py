@@ -8,12 +8,11 @@ kind of failure it was and carries the engine's code.
 """
 
 import os
-import tempfile
 import unittest
 
 import q6fdmgr as q
 
-from support import VB_OVERFLOW, ComTestCase, hresult
+from support import VB_OVERFLOW, ComTestCase, SqliteDatabase, hresult
 
 
 class ValueTests:
@@ -58,21 +57,10 @@ class ValueTests:
         self.assertTrue(cm.exception.native)
 
 
-class SqliteValueTest(ValueTests, ComTestCase):
+class SqliteValueTest(SqliteDatabase, ValueTests, ComTestCase):
     BLOB = "BLOB"
     BYTES_LITERAL = "x'00ff41'"
     DUPLICATE_KEY = "1555"
-
-    @classmethod
-    def setUpClass(cls):
-        cls.dir = tempfile.TemporaryDirectory()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.dir.cleanup()
-
-    def dsn(self):
-        return "Driver=sqlite;Database=" + os.path.join(self.dir.name, "v.db")
 
     def test_text_that_is_not_utf8_comes_back_and_goes_back_unchanged(self):
         got = self.value("select cast(x'41ff42' as text)")

@@ -96,19 +96,23 @@ std::shared_ptr<Field> Fields::At(size_t column) {
   return items_[column];
 }
 
-std::shared_ptr<Field> Fields::Item(const Variant& index) {
+std::shared_ptr<Field> Fields::Item(const Variant& index) { return At(ColumnOf(index)); }
+
+size_t Fields::ColumnOf(const Variant& index) const {
   if (!data_->open()) ThrowAdo(kAdoObjectClosed, "ADODB.Fields");
-  const Variant v = index.IsObject() ? index.Unwrapped() : index.Value();
-  if (v.type() == VarType::String) {
-    int c = data_->FindColumn(v.string());
+  const Variant& d = index.Deref();
+  const Variant v = d.IsObject() ? d.Unwrapped() : Variant();
+  const Variant& key = d.IsObject() ? v : d;
+  if (key.type() == VarType::String) {
+    int c = data_->FindColumn(key.string());
     if (c < 0) ThrowAdo(kAdoItemNotFound, "ADODB.Fields");
-    return At(static_cast<size_t>(c));
+    return static_cast<size_t>(c);
   }
-  if (v.IsNumeric()) {
-    int32_t i = v.ToLong();
+  if (key.IsNumeric()) {
+    int32_t i = key.ToLong();
     if (i < 0 || static_cast<size_t>(i) >= data_->column_count())
       ThrowAdo(kAdoItemNotFound, "ADODB.Fields");
-    return At(static_cast<size_t>(i));
+    return static_cast<size_t>(i);
   }
   ThrowAdo(kAdoItemNotFound, "ADODB.Fields");
 }

@@ -61,6 +61,8 @@ class Fields : public Dispatchable {
   // Raises 3265 when there is none. The same Field object is returned for a
   // column every time.
   std::shared_ptr<Field> Item(const Variant& index);
+  // The 0-based column `index` names, as Item finds it; raises as Item.
+  size_t ColumnOf(const Variant& index) const;
   // The fields in column order.
   std::vector<Variant> Enumerate() override;
 

@@ -54,6 +54,14 @@ constexpr int32_t kAdOpenStatic = 3;
 constexpr int32_t kAdAffectAll = 3;
 // StringFormatEnum of GetString: the only format there is.
 constexpr int32_t kAdClipString = 2;
+// GetRowsOptionEnum: every row from the start on.
+constexpr int32_t kAdGetRowsRest = -1;
+// BookmarkEnum: where GetRows starts.
+enum AdoBookmark : int32_t {
+  kAdBookmarkCurrent = 0,
+  kAdBookmarkFirst = 1,
+  kAdBookmarkLast = 2,
+};
 
 class Recordset : public Dispatchable {
  public:
@@ -120,6 +128,16 @@ class Recordset : public Dispatchable {
                         const std::string& column_delimiter = "\t",
                         const std::string& row_delimiter = "\r", const std::string& null_expr = "");
 
+  // The values of up to `rows` rows (all when negative) as an array indexed
+  // [field][row], both from 0, starting at `start` (a BookmarkEnum value:
+  // the current, first or last row of the view). `fields` picks the columns:
+  // Missing for all, a name or ordinal, or a one-dimensional array of names
+  // and ordinals. The cursor ends after the last row read (EOF when all
+  // were read). Raises 3021 when the start row is BOF or EOF, 3001 for a
+  // start that is not a BookmarkEnum value, 3265 for an unknown field.
+  VariantArray GetRows(int32_t rows = kAdGetRowsRest, const Variant& start = Variant(int32_t{0}),
+                       const Variant& fields = Variant::Missing());
+
   void Close();
   int32_t State() const;
   int32_t CursorType() const { return kAdOpenStatic; }
@@ -150,6 +168,9 @@ class Recordset : public Dispatchable {
   std::string DispGetString(int32_t StringFormat, int32_t NumRows, std::string& ColumnDelimeter,
                             std::string& RowDelimeter, std::string& NullExpr) {
     return GetString(StringFormat, NumRows, ColumnDelimeter, RowDelimeter, NullExpr);
+  }
+  Variant DispGetRows(int32_t Rows, Variant& Start, Variant& Fields) {
+    return Variant(GetRows(Rows, Start, Fields));
   }
   int32_t DispRecordCount() { return RecordCount(); }
   int32_t DispState() { return State(); }

@@ -41,6 +41,9 @@ const InterfaceInfo& Recordset::Info() {
               "GetString", 0x20A, &Recordset::DispGetString,
               {Opt("StringFormat", kAdClipString), Opt("NumRows", -1), Opt("ColumnDelimeter", "\t"),
                Opt("RowDelimeter", "\r"), Opt("NullExpr", "")}),
+          Method<Recordset>(
+              "GetRows", 0x3F5, &Recordset::DispGetRows,
+              {Opt("Rows", kAdGetRowsRest), Opt("Start", kAdBookmarkCurrent), OptNone("Fields")}),
           Method<Recordset>("Close", 0x412, &Recordset::Close, {}),
           PropGet<Recordset>("State", 0x41E, &Recordset::DispState),
           PropGet<Recordset>("CursorType", 0x3ED, &Recordset::DispCursorType),

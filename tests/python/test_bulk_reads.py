@@ -1,0 +1,89 @@
+"""Reading a recordset from Python, on SQLite and, when Q6FD_TEST_PG names a
+server, on PostgreSQL: GetRows gives nested lists indexed [field][record],
+takes a Python list where an array of field names is wanted, and the
+per-value forms (Fields.Item(i).Value, rs(i), rs("name")) read the same values.
+"""
+
+import os
+import unittest
+
+import q6fdmgr as q
+
+from support import ComTestCase, SqliteDatabase, drop_pg_schema, pg_schema_dsn, requires_pg
+
+AD_BOOKMARK_FIRST = 1
+NO_CURRENT_RECORD = 0x800A0BCD  # 3021
+ITEM_NOT_FOUND = 0x800A0CC1  # 3265
+
+
+class BulkReadTests:
+    def setUp(self):
+        self.con = q.Dispatch("ADODB.Connection")
+        self.con.Open(self.dsn())
+        self.con.Execute("create table br (k integer primary key, name varchar(10))")
+        self.con.Execute("insert into br values (1, 'one')")
+        self.con.Execute("insert into br values (2, null)")
+        self.con.Execute("insert into br values (3, 'three')")
+
+    def tearDown(self):
+        self.con.Execute("drop table br")
+        self.con.Close()
+
+    def open(self):
+        return self.con.Execute("select k, name from br order by k")
+
+    def test_get_rows_is_indexed_field_then_record(self):
+        cases = [  # (moves first, arguments, expected, EOF after)
+            (0, (), [[1, 2, 3], ["one", q.Null, "three"]], True),
+            (1, (1,), [[2], [q.Null]], False),
+            (2, (-1, AD_BOOKMARK_FIRST, ["name", 0]), [["one", q.Null, "three"], [1, 2, 3]], True),
+            (0, (2, 0, ("k",)), [[1, 2]], False),
+        ]
+        for moves, args, expected, eof in cases:
+            rs = self.open()
+            for _ in range(moves):
+                rs.MoveNext()
+            self.assertEqual(rs.GetRows(*args), expected, args)
+            self.assertEqual(rs.EOF, eof, args)
+        rs = self.open()
+        self.assertEqual(rs.GetRows(Fields="NAME", Rows=1), [["one"]])
+
+    def test_get_rows_errors(self):
+        rs = self.con.Execute("select k from br where k > 9")
+        self.assertComError(NO_CURRENT_RECORD, rs.GetRows)
+        self.assertComError(ITEM_NOT_FOUND, self.open().GetRows, -1, 0, ["k", "nope"])
+
+    def test_each_value_form_reads_the_same_values(self):
+        rs = self.open()
+        seen = []
+        while not rs.EOF:
+            row = [rs.Fields.Item(i).Value for i in range(2)]
+            self.assertEqual([rs.Fields(i).Value for i in range(2)], row)
+            self.assertEqual([rs(i).Value for i in range(2)], row)
+            self.assertEqual(rs("NAME").Value, row[1])
+            seen.append(row)
+            rs.MoveNext()
+        self.assertEqual(seen, [[1, "one"], [2, q.Null], [3, "three"]])
+
+
+class SqliteBulkReadTest(SqliteDatabase, BulkReadTests, ComTestCase):
+    pass
+
+
+@requires_pg
+class PostgresBulkReadTest(BulkReadTests, ComTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.schema = "q6bulk_%d" % os.getpid()
+        cls.pg_dsn = pg_schema_dsn(cls.schema)
+
+    @classmethod
+    def tearDownClass(cls):
+        drop_pg_schema(cls.schema)
+
+    def dsn(self):
+        return self.pg_dsn
+
+
+if __name__ == "__main__":
+    unittest.main()
