@@ -37,6 +37,10 @@ bool Connection::IsAlive() {
   return driver_ && !driver_->InheritedAcrossFork() && driver_->IsAlive();
 }
 
+bool Connection::StillAlive() {
+  return driver_ && !driver_->InheritedAcrossFork() && driver_->StillAlive();
+}
+
 ResultSet Connection::Run(const std::string& built) {
   Driver& d = driver();
   std::string native = TranslateSql(built, d.engine());

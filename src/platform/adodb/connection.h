@@ -104,6 +104,9 @@ class Connection : public Dispatchable {
   Driver& driver() const;
   // False when closed or when the engine no longer answers. Never raises.
   bool IsAlive();
+  // The same, as a pool asks it before handing the connection out again
+  // (Driver::StillAlive: no round trip where the engine can tell without).
+  bool StillAlive();
   // Whether a transaction is open.
   bool InTransaction() const { return driver_ && driver_->InTransaction(); }
   // The resolved data source (no password in Describe()).

@@ -197,6 +197,11 @@ class Driver {
   // False when the connection no longer works (a server that went away);
   // sends a trivial round trip on client/server engines. Never raises.
   virtual bool IsAlive() = 0;
+  // IsAlive for a connection handed out again by a pool: engines that can
+  // tell without a round trip do (PostgreSQL trusts a connection that
+  // answered in the last two seconds and has nothing waiting on its socket:
+  // a server that ends a session says so there first). Baseline: IsAlive.
+  virtual bool StillAlive() { return IsAlive(); }
 
   // The data source this driver was opened for, as trace lines name it:
   // its name from the data-source file, or its description without password.

@@ -238,18 +238,23 @@ bool PgDriver::InTransaction() const {
 
 bool PgDriver::IsAlive() {
   if (PQstatus(conn_) != CONNECTION_OK) return false;
+  Result r(PQexec(conn_, ""));
+  Answered();
+  return r && PQresultStatus(r.get()) == PGRES_EMPTY_QUERY && PQstatus(conn_) == CONNECTION_OK;
+}
+
+bool PgDriver::StillAlive() {
+  if (PQstatus(conn_) != CONNECTION_OK) return false;
   // A server that ends the session (a restart, a terminated backend, an
   // idle timeout) says so on the socket before it closes it, so an idle
   // connection whose socket has nothing to read, and that answered a
-  // moment ago, is taken as alive without a round trip. One quiet for
-  // longer, or with something to read, is asked.
+  // moment ago, is taken as alive. One quiet for longer, or with something
+  // to read, is asked.
   if (std::chrono::steady_clock::now() - last_answer_ < kAnsweredRecently) {
     pollfd p{PQsocket(conn_), POLLIN, 0};
     if (p.fd >= 0 && ::poll(&p, 1, 0) == 0) return true;
   }
-  Result r(PQexec(conn_, ""));
-  Answered();
-  return r && PQresultStatus(r.get()) == PGRES_EMPTY_QUERY && PQstatus(conn_) == CONNECTION_OK;
+  return IsAlive();
 }
 
 void PgDriver::Answered() { last_answer_ = std::chrono::steady_clock::now(); }

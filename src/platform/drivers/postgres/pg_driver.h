@@ -33,10 +33,11 @@ class PgDriver : public Driver {
   // COPY ... FROM STDIN (postgres/bulk_load.cpp).
   std::unique_ptr<BulkLoad> OpenBulkLoad(const std::string& table,
                                          const std::vector<std::string>& columns) override;
-  // False when the server went away: sends an empty statement, unless the
-  // server answered in the last two seconds and nothing has come from it
-  // since (a server that ends a session tells the client first).
+  // Sends an empty statement; false when the server went away.
   bool IsAlive() override;
+  // Without a round trip when the server answered in the last two seconds
+  // and nothing has come from it since; IsAlive otherwise.
+  bool StillAlive() override;
 
   // From pg_stat_activity: pg_backend_pid() and its backend_start (cached).
   ServerSession ThisServerSession() override;
