@@ -24,29 +24,46 @@ ExclusiveTransaction::ExclusiveTransaction(Connection& con, std::string source,
     con_ = holder;
     con_->Execute(std::string("SAVEPOINT ") + kSavepoint, nullptr, kAdExecuteNoRecords);
     joined_ = true;
-  } else {
-    con_->BeginTrans();
   }
-  open_ = true;
+  const std::vector<std::string> exclusion =
+      resource ? con_->driver().ExclusionStatements(*resource) : std::vector<std::string>();
+  if (joined_) {
+    open_ = true;
+    try {
+      for (const std::string& sql : exclusion) con_->Execute(sql, nullptr, kAdExecuteNoRecords);
+    } catch (...) {
+      RollbackQuietly();
+      throw;
+    }
+    return;
+  }
+  // The begin and what takes the resource go to the engine together. A
+  // refused begin (a transaction already open) leaves the caller's
+  // transaction alone; a failure after the begin rolls back.
+  const bool already_open = con_->InTransaction();
   try {
-    if (resource)
-      for (const std::string& sql : con_->driver().ExclusionStatements(*resource))
-        con_->Execute(sql, nullptr, kAdExecuteNoRecords);
+    con_->BeginTransWith(exclusion);
   } catch (...) {
-    RollbackQuietly();
+    if (!already_open && con_->InTransaction()) RollbackQuietly();
     throw;
   }
+  open_ = true;
 }
 
 ExclusiveTransaction::~ExclusiveTransaction() {
   if (open_) RollbackQuietly();
 }
 
-void ExclusiveTransaction::Commit() {
-  if (joined_)
-    con_->Execute(std::string("RELEASE SAVEPOINT ") + kSavepoint, nullptr, kAdExecuteNoRecords);
-  else
-    con_->CommitTrans();
+void ExclusiveTransaction::Commit() { CommitAfter({}); }
+
+void ExclusiveTransaction::CommitAfter(const std::vector<Driver::Batched>& writes) {
+  if (joined_) {
+    std::vector<Driver::Batched> batch = writes;
+    batch.push_back({std::string("RELEASE SAVEPOINT ") + kSavepoint, {}, ""});
+    con_->driver().ExecuteBatch(batch);
+  } else {
+    con_->CommitTransAfter(writes);
+  }
   open_ = false;
 }
 

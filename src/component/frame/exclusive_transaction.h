@@ -9,7 +9,8 @@
 // of a table, a name all steps of its kind share); the driver says what
 // that takes on its engine (Driver::ExclusionStatements: nothing more on
 // SQLite, a table or advisory lock on PostgreSQL), run right after the
-// begin and held until the transaction ends. Callers that lock the rows
+// begin, in the same exchange with the server (Connection::BeginTransWith),
+// and held until the transaction ends. Callers that lock the rows
 // they read instead (kExecuteLockingRows) name none.
 //
 // Every wait is bounded by the data source's own timeout (BusyTimeout on
@@ -29,6 +30,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/drivers/driver.h"
 
@@ -66,6 +68,10 @@ class ExclusiveTransaction {
   // Commits (releases the savepoint when joined); raises the engine's error
   // (the destructor then rolls back what the engine still holds open).
   void Commit();
+  // Runs the step's last `writes` (Connection::Batched for T-SQL) and
+  // commits, sent to the engine together (one exchange on PostgreSQL);
+  // raises as Commit, and the first failing write's error.
+  void CommitAfter(const std::vector<Driver::Batched>& writes);
 
  private:
   void RollbackQuietly() noexcept;

@@ -44,9 +44,9 @@ ObjectRef OIDManager::GetNewOID(Variant& DataSource, int32_t& BIStyle, bool& Loc
                           ExclusiveTransaction::Join::kThisThreadsWriter);
   std::shared_ptr<Recordset> rs = tx.connection().Execute(select, nullptr, kExecuteLockingRows);
   const std::string next = NextOid(rs->Fields()->Item(Variant("sMaxOID"))->Value(), BIStyle);
-  tx.connection().Execute(" update fd_entities set smaxoid='" + SqlEscaped(next) +
-                          "' where iid= " + SqlNumber(BIStyle));
-  tx.Commit();
+  // The update and the commit go together.
+  tx.CommitAfter({tx.connection().Batched(" update fd_entities set smaxoid='" + SqlEscaped(next) +
+                                          "' where iid= " + SqlNumber(BIStyle))});
   oid->SetValue(Variant(next));
   return oid;
 }

@@ -27,6 +27,9 @@ namespace q6 {
 namespace {
 
 constexpr const char* kSource = "LockManager";
+const std::string kInsertHolder =
+    "insert into FD_LockHolders (locks_id, user_name, workstation_name, mod_name, class_flag, "
+    "digest, host, pid, process_start, backend_pid, backend_start, taken_at) values (";
 
 std::string FirstLine(const char* path) {
   std::ifstream in(path);
@@ -62,6 +65,20 @@ std::string ProcessStart(int64_t pid) {
     if (n == 22) return BootId() + "/" + field;
   }
   return "";
+}
+
+// This process's id and start, read once per process (a forked child has
+// its own id and start, and reads them again).
+struct ThisProcess {
+  int64_t pid = 0;
+  std::string start;
+};
+
+const ThisProcess& Me() {
+  thread_local ThisProcess me;
+  const int64_t pid = ::getpid();
+  if (me.pid != pid) me = {pid, ProcessStart(pid)};
+  return me;
 }
 
 std::string UtcNow() {
@@ -128,20 +145,34 @@ bool LockHoldersReady(Connection& con) {
   return true;
 }
 
-void RecordLockHolder(Connection& con, const LockKey& key) {
-  const Driver::ServerSession session = con.driver().ThisServerSession();
-  const int64_t pid = ::getpid();
-  con.Execute(
-      "insert into FD_LockHolders (locks_id, user_name, workstation_name, mod_name, class_flag, "
-      "digest, host, pid, process_start, backend_pid, backend_start, taken_at) values (" +
-          SqlQuoted(key.id) + ", " + SqlQuoted(key.user) + ", " + SqlQuoted(key.workstation) +
-          ", " + SqlQuoted(key.module) + ", " + SqlQuoted(key.level) + ", " +
-          SqlQuoted(key.digest) + ", " + SqlQuoted(HostName()) + ", " + SqlNumber(pid) + ", " +
-          SqlQuoted(ProcessStart(pid)) + ", " +
-          (session.pid ? SqlNumber(session.pid) : std::string("null")) + ", " +
-          (session.pid ? SqlQuoted(session.started) : std::string("null")) + ", " +
-          SqlQuoted(UtcNow()) + ")",
-      nullptr, kAdExecuteNoRecords);
+Driver::Batched LockHolderRow(Connection& con, const LockKey& key) {
+  Driver& driver = con.driver();
+  const Driver::ServerSession session = driver.ThisServerSession();
+  const ThisProcess& me = Me();
+  const std::string now = UtcNow();
+  // One text per engine, values bound: the statement is prepared once per
+  // connection instead of once per lock.
+  std::string sql = kInsertHolder;
+  for (int n = 1; n <= 12; ++n) sql += driver.Placeholder(n) + (n < 12 ? ", " : ")");
+  // The trace shows the row's values in the text as built.
+  const std::string built =
+      TraceEnabled()
+          ? kInsertHolder + SqlQuoted(key.id) + ", " + SqlQuoted(key.user) + ", " +
+                SqlQuoted(key.workstation) + ", " + SqlQuoted(key.module) + ", " +
+                SqlQuoted(key.level) + ", " + SqlQuoted(key.digest) + ", " + SqlQuoted(HostName()) +
+                ", " + SqlNumber(me.pid) + ", " + SqlQuoted(me.start) + ", " +
+                (session.pid ? SqlNumber(session.pid) : std::string("null")) + ", " +
+                (session.pid ? SqlQuoted(session.started) : std::string("null")) + ", " +
+                SqlQuoted(now) + ")"
+          : std::string();
+  const Variant none = Variant::Null();
+  return {std::move(sql),
+          {Variant(key.id), Variant(key.user), Variant(key.workstation), Variant(key.module),
+           Variant(key.level), Variant(key.digest), Variant(HostName()),
+           Variant(static_cast<int32_t>(me.pid)), Variant(me.start),
+           session.pid ? Variant(static_cast<int32_t>(session.pid)) : none,
+           session.pid ? Variant(session.started) : none, Variant(now)},
+          built};
 }
 
 HolderState StateOf(Connection& con, const LockHolder& h) {

@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/drivers/driver.h"
+
 namespace q6 {
 
 class Connection;
@@ -56,8 +58,9 @@ bool LockHoldersReady(Connection& con);
 // REQUIRES: `con` has no transaction open.
 bool LockHoldersPresent(Connection& con);
 
-// Writes this process (and `con`'s server session) as the holder of `key`.
-void RecordLockHolder(Connection& con, const LockKey& key);
+// The statement that writes this process (and `con`'s server session) as
+// the holder of `key`, values bound, for the batch that inserts the lock.
+Driver::Batched LockHolderRow(Connection& con, const LockKey& key);
 
 // The state of `holder` as this process can prove it (see the top).
 HolderState StateOf(Connection& con, const LockHolder& holder);

@@ -93,9 +93,10 @@ std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string&
     if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(con, *rs))
       return LockConflictMessage(ReadLockHolderRow(*rs));
   }
-  con.Execute(insert, nullptr, kAdExecuteNoRecords);
-  if (record) RecordLockHolder(con, key);
-  xact.Commit();
+  // The lock's row, its holder's row and the commit go together.
+  std::vector<Driver::Batched> writes{con.Batched(insert)};
+  if (record) writes.push_back(LockHolderRow(con, key));
+  xact.CommitAfter(writes);
   return std::nullopt;
 }
 

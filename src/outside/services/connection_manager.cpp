@@ -62,7 +62,7 @@ std::shared_ptr<Connection> ConnectionManager::Take(const std::string& dsn) {
   while (it != idle_.end() && !it->second.empty()) {
     std::shared_ptr<Connection> con = std::move(it->second.back());
     it->second.pop_back();
-    if (con->IsAlive()) return con;
+    if (con->StillAlive()) return con;
     // A connection that broke while idle (a server restart) is dropped.
   }
   auto con = std::make_shared<Connection>();

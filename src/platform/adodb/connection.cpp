@@ -37,6 +37,10 @@ bool Connection::IsAlive() {
   return driver_ && !driver_->InheritedAcrossFork() && driver_->IsAlive();
 }
 
+bool Connection::StillAlive() {
+  return driver_ && !driver_->InheritedAcrossFork() && driver_->StillAlive();
+}
+
 ResultSet Connection::Run(const std::string& built) {
   Driver& d = driver();
   std::string native = TranslateSql(built, d.engine());
@@ -67,6 +71,29 @@ int32_t Connection::BeginTrans() {
   driver().Begin();
   NoteWriteTransaction(this);
   return 1;
+}
+
+int32_t Connection::BeginTransWith(const std::vector<std::string>& natives) {
+  Driver& d = driver();
+  try {
+    d.BeginWith(natives);
+  } catch (...) {
+    // Begun, with a statement after the begin failed: still a transaction
+    // of this connection until the caller rolls it back.
+    if (d.InTransaction()) NoteWriteTransaction(this);
+    throw;
+  }
+  NoteWriteTransaction(this);
+  return 1;
+}
+
+void Connection::CommitTransAfter(const std::vector<Driver::Batched>& writes) {
+  driver().CommitAfter(writes);
+  ForgetWriteTransaction(this);
+}
+
+Driver::Batched Connection::Batched(const std::string& sql) const {
+  return {TranslateSql(sql, engine()), {}, sql};
 }
 
 void Connection::CommitTrans() {

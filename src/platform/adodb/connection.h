@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/datasource/data_source.h"
 #include "platform/drivers/driver.h"
@@ -74,6 +75,18 @@ class Connection : public Dispatchable {
   void CommitTrans();
   void RollbackTrans();
 
+  // For steps that must not interleave with others (ExclusiveTransaction):
+  // BeginTrans, then `natives` (statements in the engine's own dialect,
+  // results unread), and the other way round, `writes` then CommitTrans.
+  // Each goes to the engine as one batch (Driver::ExecuteBatch: one
+  // exchange on PostgreSQL). A failure raises the engine's error; a
+  // transaction that was begun stays open for the caller to roll back.
+  int32_t BeginTransWith(const std::vector<std::string>& natives);
+  void CommitTransAfter(const std::vector<Driver::Batched>& writes);
+  // `sql` (T-SQL) as one statement of a batch: translated as Execute
+  // translates it, the text as built kept for the trace.
+  Driver::Batched Batched(const std::string& sql) const;
+
   // Closes the connection (rolling back an open transaction). Raises 3704
   // when already closed.
   void Close();
@@ -91,6 +104,9 @@ class Connection : public Dispatchable {
   Driver& driver() const;
   // False when closed or when the engine no longer answers. Never raises.
   bool IsAlive();
+  // The same, as a pool asks it before handing the connection out again
+  // (Driver::StillAlive: no round trip where the engine can tell without).
+  bool StillAlive();
   // Whether a transaction is open.
   bool InTransaction() const { return driver_ && driver_->InTransaction(); }
   // The resolved data source (no password in Describe()).

@@ -86,6 +86,26 @@ bool IsWordByte(char c) {
   return std::isalnum(u) || c == '_' || c == '$' || u >= 0x80;
 }
 
+// Whether the string at `i` is the text that left( or substr( cuts: their
+// first argument, a comma after it (spaces allowed, no comment). That
+// argument is text on both engines (PostgreSQL has one left, and resolves
+// substr of an untyped value to its text form, as it does the literal in
+// place), so a bound value means the same. Lock checks carry the record's
+// identifier there.
+bool TextCutArgument(std::string_view sql, const std::vector<Token>& toks, size_t i) {
+  auto skip = [&](size_t k, int step) {
+    while (k < toks.size() && toks[k].kind == TokenKind::kSpace) k += step;
+    return k;
+  };
+  const size_t open = skip(i - 1, -1);
+  const size_t name = open < toks.size() ? skip(open - 1, -1) : toks.size();
+  const size_t comma = skip(i + 1, 1);
+  return name < toks.size() && comma < toks.size() && sql[toks[open].pos] == '(' &&
+         toks[open].kind == TokenKind::kPunct && toks[name].kind == TokenKind::kWord &&
+         OneOf(toks[name].Text(sql), {"left", "substr"}) && toks[comma].kind == TokenKind::kPunct &&
+         sql[toks[comma].pos] == ',';
+}
+
 }  // namespace
 
 bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedSql* out) {
@@ -144,7 +164,10 @@ bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedS
         break;
       case TokenKind::kString:
       case TokenKind::kNumber: {
-        if (!cond.back() || !AfterComparison(native, toks, i)) break;
+        if (!cond.back()) break;
+        if (!AfterComparison(native, toks, i) &&
+            !(t.kind == TokenKind::kString && TextCutArgument(native, toks, i)))
+          break;
         if (next_adjacent && toks[i + 1].kind == TokenKind::kWord) break;  // 0x1F
         LiteralParam p;
         if (!LiteralOf(text, t.kind, &p)) break;

@@ -109,6 +109,54 @@ ResultSet Driver::ExecuteParams(const std::string& native, const std::vector<Var
   });
 }
 
+std::vector<ResultSet> Driver::ExecuteBatch(const std::vector<Batched>& batch) {
+  std::vector<ResultSet> done;
+  done.reserve(batch.size());
+  if (batch.size() < 2 || !SendsBatchesTogether() || InheritedAcrossFork()) {
+    for (const Batched& b : batch)
+      done.push_back(b.params.empty() ? Execute(b.native, b.built)
+                                      : ExecuteParams(b.native, b.params, b.built));
+    return done;
+  }
+  for (const Batched& b : batch) {
+    RefuseNul(b.native, "The statement text");
+    for (const Variant& p : b.params)
+      if (p.type() == VarType::String) RefuseNul(p.string(), "A text value");
+  }
+  const auto start = std::chrono::steady_clock::now();
+  auto trace = [&](const ComError* error) {
+    if (!TraceEnabled()) return;
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    for (size_t i = 0; i < done.size() + (error ? 1 : 0); ++i) {
+      const Batched& b = batch[i];
+      const std::string_view built = b.built.empty() ? std::string_view(b.native) : b.built;
+      if (i == done.size()) {
+        TraceStatement({id_, built, b.native, ms, 0, &last_error_, source_,
+                        ErrorKindName(error->kind()), error->native_code()});
+        continue;
+      }
+      const ResultSet& r = done[i];
+      const int64_t rows = r.has_rows ? static_cast<int64_t>(r.row_count)
+                                      : (r.rows_affected < 0 ? 0 : r.rows_affected);
+      TraceStatement({id_, built, b.native, ms, rows, nullptr, source_});
+    }
+  };
+  try {
+    DoExecuteBatch(batch, &done);
+  } catch (const ComError& e) {
+    last_error_ = e.description();
+    trace(&e);
+    throw;
+  }
+  trace(nullptr);
+  return done;
+}
+
+void Driver::DoExecuteBatch(const std::vector<Batched>&, std::vector<ResultSet>*) {
+  Throw(E_FAIL, "This engine does not send statements together", kSource);
+}
+
 std::vector<std::string> Driver::PrimaryKey(const std::string& table) {
   ResultSet r = ExecuteParams(PrimaryKeyQuery(), {Variant(table)});
   std::vector<std::string> keys;
@@ -128,6 +176,20 @@ void Driver::Begin() {
     Throw(kXactOnlyOneTransaction, last_error_, kSource);
   }
   Execute(BeginText(), "BeginTrans");
+}
+
+void Driver::BeginWith(const std::vector<std::string>& natives) {
+  if (natives.empty() || InTransaction()) return Begin();
+  std::vector<Batched> batch{{BeginText(), {}, "BeginTrans"}};
+  for (const std::string& sql : natives) batch.push_back({sql, {}, ""});
+  ExecuteBatch(batch);
+}
+
+void Driver::CommitAfter(const std::vector<Batched>& writes) {
+  if (writes.empty() || !InTransaction()) return Commit();
+  std::vector<Batched> batch = writes;
+  batch.push_back({"COMMIT", {}, "CommitTrans"});
+  ExecuteBatch(batch);
 }
 
 void Driver::Commit() {

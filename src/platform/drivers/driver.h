@@ -125,6 +125,26 @@ class Driver {
   ResultSet ExecuteParams(const std::string& native, const std::vector<Variant>& params,
                           std::string_view built = {});
 
+  // One statement of a batch: text in the engine's dialect, holding one
+  // statement, with `params` bound to its placeholders as ExecuteParams
+  // binds them (none: the text runs as Execute runs it); `built` is the
+  // text for the trace ("" when it is `native`).
+  struct Batched {
+    std::string native;
+    std::vector<Variant> params;
+    std::string built;
+  };
+
+  // Runs `batch` in order and returns one result per statement. Engines
+  // that can send several statements before reading any answer
+  // (PostgreSQL's pipeline) send the batch in one exchange; the others run
+  // one statement after the other. The first statement that fails raises
+  // its error and the ones after it do not run; what ran before it stands
+  // (inside a transaction, until the caller rolls back). Every statement
+  // that was run is traced; statements that went in one exchange show the
+  // time of the whole exchange.
+  std::vector<ResultSet> ExecuteBatch(const std::vector<Batched>& batch);
+
   // The placeholder for the 1-based parameter `n`: "?1" or "$1".
   virtual std::string Placeholder(int n) const = 0;
 
@@ -139,6 +159,12 @@ class Driver {
   void Begin();
   void Commit();
   void Rollback();
+  // Begin followed by `natives` (statements whose results nobody reads),
+  // and `writes` followed by Commit, each sent as one batch (ExecuteBatch).
+  // They refuse as Begin and Commit do, sending nothing; a failure in the
+  // batch raises its error and leaves an open transaction open.
+  void BeginWith(const std::vector<std::string>& natives);
+  void CommitAfter(const std::vector<Batched>& writes);
   // Whether the engine has a transaction open (an explicit one).
   virtual bool InTransaction() const = 0;
 
@@ -171,6 +197,11 @@ class Driver {
   // False when the connection no longer works (a server that went away);
   // sends a trivial round trip on client/server engines. Never raises.
   virtual bool IsAlive() = 0;
+  // IsAlive for a connection handed out again by a pool: engines that can
+  // tell without a round trip do (PostgreSQL trusts a connection that
+  // answered in the last two seconds and has nothing waiting on its socket:
+  // a server that ends a session says so there first). Baseline: IsAlive.
+  virtual bool StillAlive() { return IsAlive(); }
 
   // The data source this driver was opened for, as trace lines name it:
   // its name from the data-source file, or its description without password.
@@ -218,6 +249,13 @@ class Driver {
   // text); nullopt, running nothing, when the engine does not see exactly
   // one statement in `sql.text`.
   virtual std::optional<ResultSet> DoExecuteLiterals(const ParameterizedSql& sql) = 0;
+  // Sends `batch` in one exchange, appending to `done` the result of each
+  // statement that succeeded, in order, and raising the error of the
+  // first one that failed. Only called on engines whose
+  // SendsBatchesTogether() is true; the baseline raises.
+  virtual void DoExecuteBatch(const std::vector<Batched>& batch, std::vector<ResultSet>* done);
+  // Whether DoExecuteBatch sends a batch in one exchange. Baseline: false.
+  virtual bool SendsBatchesTogether() const { return false; }
   virtual const char* BeginText() const = 0;
   // A query listing the key column names of the table given as parameter 1.
   virtual std::string PrimaryKeyQuery() const = 0;

@@ -47,6 +47,11 @@ INSTANTIATE_TEST_SUITE_P(
             "SELECT a FROM t WHERE k = (SELECT max(k) FROM u WHERE j=$1)and k<>-1", "I4"},
         Row{kPg, "SELECT a::text FROM t WHERE k = 99999999999",
             "SELECT a::text FROM t WHERE k = $1", "I99999999999"},
+        // The text that left( or substr( cuts; not other arguments or functions.
+        Row{kPg, "SELECT a FROM t WHERE left( 'ab' ,length(k))=k OR lower('x')=k",
+            "SELECT a FROM t WHERE left( $1 ,length(k))=k OR lower('x')=k", "Tab"},
+        Row{kLite, "SELECT a FROM t WHERE substr('ab',1,2)=k OR substr(k,1,'2')=k",
+            "SELECT a FROM t WHERE substr(?1,1,2)=k OR substr(k,1,'2')=k", "Tab"},
         // Beyond 64 bits, glued to a name, behind a comment: left in place.
         Row{kLite, "SELECT a FROM t WHERE k = 99999999999999999999 OR k = 0x1F OR k = /**/ 2",
             "SELECT a FROM t WHERE k = 99999999999999999999 OR k = 0x1F OR k = /**/ 2", ""},

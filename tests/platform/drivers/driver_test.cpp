@@ -126,6 +126,38 @@ TEST_P(DriverTest, TransactionStateIsTrackedAndMisuseFails) {
   EXPECT_FALSE(d->InTransaction());
 }
 
+// A batch (one exchange on PostgreSQL) runs in order, binds each
+// statement's own values, stops at the first failure and leaves the
+// transaction to the caller; begin and commit batches refuse misuse.
+TEST_P(DriverTest, BatchesRunInOrderAndStopAtTheFirstFailure) {
+  auto d = Open();
+  d->Execute("CREATE TABLE b (k INTEGER PRIMARY KEY, s TEXT)");
+  const std::string put =
+      "INSERT INTO b (k, s) VALUES (" + d->Placeholder(1) + ", " + d->Placeholder(2) + ")";
+  d->BeginWith({"INSERT INTO b (k, s) VALUES (1, 'a')"});
+  EXPECT_TRUE(d->InTransaction());
+  EXPECT_THROW(d->BeginWith({"SELECT 1"}), ComError);
+  d->CommitAfter({{put, {Variant(2), Variant("O'Brien")}, ""}, {put, {Variant(3), Variant()}, ""}});
+  EXPECT_FALSE(d->InTransaction());
+  EXPECT_THROW(d->CommitAfter({{put, {Variant(9), Variant("x")}, ""}}), ComError);
+  std::vector<ResultSet> r = d->ExecuteBatch({{"SELECT count(*) FROM b", {}, ""},
+                                              {"SELECT s FROM b WHERE k = 2", {}, ""},
+                                              {"SELECT s FROM b WHERE k = 3", {}, ""}});
+  ASSERT_EQ(r.size(), 3u);
+  EXPECT_EQ(r[0].cells[0].ToLong(), 3);
+  EXPECT_EQ(r[1].cells[0].ToString(), "O'Brien");
+  EXPECT_TRUE(r[2].cells[0].IsNull());
+
+  d->Begin();
+  EXPECT_THROW(d->CommitAfter({{put, {Variant(4), Variant("d")}, ""},
+                               {put, {Variant(1), Variant("twice")}, ""},
+                               {put, {Variant(5), Variant("e")}, ""}}),
+               ComError);
+  EXPECT_TRUE(d->InTransaction());  // the caller rolls back
+  d->Rollback();
+  EXPECT_EQ(d->Execute("SELECT count(*) FROM b").cells[0].ToLong(), 3);
+}
+
 TEST_P(DriverTest, PrimaryKeyColumnsInKeyOrder) {
   auto d = Open();
   d->Execute("CREATE TABLE pk2 (a INTEGER, b TEXT, c INTEGER, PRIMARY KEY (c, a))");

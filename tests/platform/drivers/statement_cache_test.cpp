@@ -47,6 +47,8 @@ TEST_P(StatementCacheTest, EachRunSeesOnlyItsOwnValues) {
       {"SELECT k FROM t WHERE k > 1 AND s <> 'c' ORDER BY k", "2"},
       {"SELECT k FROM t WHERE k > 0 AND s <> 'a' ORDER BY k", "2,3"},
       {"SELECT k FROM t WHERE k >= 2.5 ORDER BY k", "3"},
+      {"SELECT k FROM t WHERE substr('abc', 1, 1) = s", "1"},
+      {"SELECT k FROM t WHERE substr('cab', 1, 1) = s", "3"},
   };
   for (int pass = 0; pass < 2; ++pass)
     for (const auto& c : cases) EXPECT_EQ(Column(*d, c.sql), c.rows) << c.sql;

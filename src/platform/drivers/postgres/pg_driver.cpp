@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <libpq-fe.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,6 +40,9 @@ using Result = std::unique_ptr<PGresult, ResultDeleter>;
 void IgnoreNotice(void*, const char*) {}
 
 constexpr size_t kCachedStatements = 64;
+// How long after its last answer a quiet connection counts as alive
+// without a round trip (PgDriver::IsAlive).
+constexpr std::chrono::seconds kAnsweredRecently{2};
 constexpr unsigned kInt4Oid = 23, kInt8Oid = 20, kNumericOid = 1700;
 
 // The literal's type as the server gives it in place: integers as int4 or
@@ -255,20 +259,39 @@ bool PgDriver::InTransaction() const {
 bool PgDriver::IsAlive() {
   if (PQstatus(conn_) != CONNECTION_OK) return false;
   Result r(PQexec(conn_, ""));
+  Answered();
   return r && PQresultStatus(r.get()) == PGRES_EMPTY_QUERY && PQstatus(conn_) == CONNECTION_OK;
 }
 
+bool PgDriver::StillAlive() {
+  if (PQstatus(conn_) != CONNECTION_OK) return false;
+  // A server that ends the session (a restart, a terminated backend, an
+  // idle timeout) says so on the socket before it closes it, so an idle
+  // connection whose socket has nothing to read, and that answered a
+  // moment ago, is taken as alive. One quiet for longer, or with something
+  // to read, is asked.
+  if (std::chrono::steady_clock::now() - last_answer_ < kAnsweredRecently) {
+    pollfd p{PQsocket(conn_), POLLIN, 0};
+    if (p.fd >= 0 && ::poll(&p, 1, 0) == 0) return true;
+  }
+  return IsAlive();
+}
+
+void PgDriver::Answered() { last_answer_ = std::chrono::steady_clock::now(); }
+
 ResultSet PgDriver::DoExecute(const std::string& native) {
-  return Collect(conn_, PQexec(conn_, native.c_str()), lock_context_);
+  PGresult* res = PQexec(conn_, native.c_str());
+  Answered();
+  return Collect(conn_, res, lock_context_);
 }
 
 ResultSet PgDriver::DoExecuteOne(const std::string& native) {
   // The extended protocol takes one statement only; the server refuses a
   // text with more ("cannot insert multiple commands into a prepared
   // statement") before running any of it.
-  return Collect(conn_,
-                 PQexecParams(conn_, native.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0),
-                 lock_context_);
+  PGresult* res = PQexecParams(conn_, native.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+  Answered();
+  return Collect(conn_, res, lock_context_);
 }
 
 std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std::string& text,
@@ -284,6 +307,7 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
       if (seen_.size() > kCachedStatements * 4) seen_ = {key};
       PGresult* res = PQexecParams(conn_, text.c_str(), n, types.empty() ? nullptr : types.data(),
                                    values.data(), nullptr, nullptr, 0);
+      Answered();
       if (quiet && !InTransaction() && RefusedText(res)) {
         PQclear(res);
         return std::nullopt;
@@ -301,6 +325,7 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
       name = statements_.Put(key, std::move(fresh));
     }
     PGresult* res = PQexecPrepared(conn_, name->c_str(), n, values.data(), nullptr, nullptr, 0);
+    Answered();
     if (attempt == 0 && Stale(res)) {
       statements_.Erase(key);
       if (!InTransaction()) {
@@ -337,6 +362,55 @@ ResultSet PgDriver::DoExecuteParams(const std::string& native, const std::vector
   // Parameter types are left to the server, which takes them from the
   // columns they are compared with or stored into.
   return std::move(*RunPrepared(native, native, {}, values, false));
+}
+
+void PgDriver::DoExecuteBatch(const std::vector<Batched>& batch, std::vector<ResultSet>* done) {
+  std::vector<std::vector<std::string>> texts(batch.size());
+  std::vector<std::vector<const char*>> values(batch.size());
+  for (size_t i = 0; i < batch.size(); ++i) {
+    texts[i].resize(batch[i].params.size());
+    values[i].assign(batch[i].params.size(), nullptr);
+    for (size_t j = 0; j < batch[i].params.size(); ++j)
+      if (ParamText(batch[i].params[j], &texts[i][j])) values[i][j] = texts[i][j].c_str();
+  }
+  // Every statement goes unnamed (parsed where it runs), then one Sync:
+  // the server answers them all at once. After a failure it skips the
+  // rest up to the Sync (PGRES_PIPELINE_ABORTED).
+  if (PQenterPipelineMode(conn_) != 1) ThrowError(conn_, nullptr);
+  bool sent = true;
+  for (size_t i = 0; sent && i < batch.size(); ++i)
+    sent = PQsendQueryParams(conn_, batch[i].native.c_str(), static_cast<int>(values[i].size()),
+                             nullptr, values[i].data(), nullptr, nullptr, 0) == 1;
+  sent = sent && PQpipelineSync(conn_) == 1;
+  std::optional<ComError> failure;
+  for (size_t i = 0; sent && i < batch.size(); ++i) {
+    PGresult* res = PQgetResult(conn_);
+    if (!res) {
+      sent = false;
+      break;
+    }
+    while (PGresult* more = PQgetResult(conn_)) PQclear(more);  // up to the end of this one
+    if (failure) {
+      PQclear(res);
+      continue;
+    }
+    try {
+      done->push_back(Collect(conn_, res, lock_context_));
+    } catch (const ComError& e) {
+      failure = e;
+    }
+  }
+  // The Sync's own result ends the exchange.
+  while (sent) {
+    Result res(PQgetResult(conn_));
+    if (!res || PQresultStatus(res.get()) == PGRES_PIPELINE_SYNC) break;
+  }
+  Answered();
+  if (PQexitPipelineMode(conn_) != 1 || !sent) {
+    if (failure) throw *failure;
+    ThrowError(conn_, nullptr);
+  }
+  if (failure) throw *failure;
 }
 
 Driver::ServerSession PgDriver::ThisServerSession() {

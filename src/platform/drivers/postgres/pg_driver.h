@@ -1,6 +1,7 @@
 // The PostgreSQL driver: libpq on one server connection.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <unordered_set>
 
@@ -35,6 +36,9 @@ class PgDriver : public Driver {
                                          const std::vector<std::string>& columns) override;
   // Sends an empty statement; false when the server went away.
   bool IsAlive() override;
+  // Without a round trip when the server answered in the last two seconds
+  // and nothing has come from it since; IsAlive otherwise.
+  bool StillAlive() override;
 
   // From pg_stat_activity: pg_backend_pid() and its backend_start (cached).
   ServerSession ThisServerSession() override;
@@ -62,6 +66,9 @@ class PgDriver : public Driver {
   ResultSet DoExecuteOne(const std::string& native) override;
   ResultSet DoExecuteParams(const std::string& native, const std::vector<Variant>& params) override;
   std::optional<ResultSet> DoExecuteLiterals(const ParameterizedSql& sql) override;
+  // The pipeline: every statement of the batch, one Sync, then the answers.
+  void DoExecuteBatch(const std::vector<Batched>& batch, std::vector<ResultSet>* done) override;
+  bool SendsBatchesTogether() const override { return true; }
   const char* BeginText() const override { return "BEGIN"; }
   std::string PrimaryKeyQuery() const override;
 
@@ -79,7 +86,11 @@ class PgDriver : public Driver {
                                        const std::vector<unsigned>& types,
                                        const std::vector<const char*>& values, bool quiet);
 
+  // Notes that the server just answered (IsAlive trusts a recent answer).
+  void Answered();
+
   pg_conn* conn_ = nullptr;
+  std::chrono::steady_clock::time_point last_answer_;
   int64_t prepared_seq_ = 0;
   StatementCache<std::string> statements_;  // key -> server-side name
   std::unordered_set<std::string> seen_;    // keys run once, not yet kept
