@@ -36,6 +36,30 @@ MemberStore::MemberStore(std::span<const MemberDef> defs) : defs_(defs) {
   for (const MemberDef& d : defs) values_.push_back(InitialValueOf(d.type));
 }
 
-void MemberStore::Put(size_t i, const Variant& v) { values_[i] = ValueForMember(v, defs_[i].type); }
+void MemberStore::Put(size_t i, const Variant& v) {
+  // A plain value of the member's own type is stored as it is: what
+  // ValueForMember would return, without its two copies.
+  const VarType t = defs_[i].type;
+  if (!v.IsByRef()) {
+    const VarType vt = v.type();
+    if (vt == t || (t == VarType::Variant && vt != VarType::Object)) {
+      values_[i] = v;
+      return;
+    }
+  }
+  values_[i] = ValueForMember(v, t);
+}
+
+void MemberStore::Put(size_t i, Variant&& v) {
+  const VarType t = defs_[i].type;
+  if (!v.IsByRef()) {
+    const VarType vt = v.type();
+    if (vt == t || (t == VarType::Variant && vt != VarType::Object)) {
+      values_[i] = std::move(v);
+      return;
+    }
+  }
+  values_[i] = ValueForMember(v, t);
+}
 
 }  // namespace q6

@@ -94,8 +94,15 @@ void RecordData::Put(size_t col, Variant v) {
   }
   e.dirty[col] = true;
   // An object stands for its default value (a Field for its current value).
-  cells_[row * columns_.size() + col] = v.IsObject() ? v.Unwrapped() : v.Value();
-  Invalidate();
+  Variant& cell = cells_[row * columns_.size() + col];
+  if (v.IsObject())
+    cell = v.Unwrapped();
+  else if (v.IsByRef())
+    cell = v.Deref();
+  else
+    cell = std::move(v);
+  // Only this column's values changed, so only its order is unknown now.
+  orders_[col] = ColumnOrder{};
 }
 
 void RecordData::AddRow() {
