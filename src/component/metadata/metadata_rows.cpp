@@ -101,16 +101,15 @@ std::vector<size_t> BindColumns(Recordset& rs, std::span<const Column> columns) 
   return out;
 }
 
-// Puts into `member` of `target` what the current row's value in column
-// `col` gives by `mode`. The value is read in place: the Field object of the
-// column would hand over the same value (kDirect, and kAsStored, whose put
-// takes a Field's current value), and CheckNull of that Field only turns
-// Null and Empty into 0 (number mode) or "" (text mode).
+// Puts into `member` of `target` what `value`, a column's value in the
+// current row, gives by `mode`. The value is read in place: the Field object
+// of the column would hand over the same value (kDirect, and kAsStored,
+// whose put takes a Field's current value), and CheckNull of that Field only
+// turns Null and Empty into 0 (number mode) or "" (text mode).
 template <class Target, class Member>
-void Fill(Target& target, Member member, const RecordData& data, size_t col, ReadMode mode) {
+void Fill(Target& target, Member member, const Variant& value, ReadMode mode) {
   static const Variant kNullAsNumber(int32_t{0});
   static const Variant kNullAsText{std::string()};
-  const Variant& value = data.Value(col);
   if ((mode == ReadMode::kText || mode == ReadMode::kNumber) &&
       (value.IsNull() || value.IsEmpty())) {
     target.SetMember(member, mode == ReadMode::kNumber ? kNullAsNumber : kNullAsText);
@@ -128,9 +127,10 @@ void ReadEntityRow(Recordset& rs, EntityObject& eo) {
   std::span<const EntityColumn> columns = EntityColumns();
   std::vector<size_t> at = BindColumns(rs, columns);
   const RecordData& data = *rs.data();
+  const size_t row = data.current();  // 3021 without one
   for (size_t i = 0; i < columns.size(); ++i) {
     if (columns[i].member == EntityMember::BIType) eo.SetEditState(Variant(int32_t{0}));
-    Fill(eo, columns[i].member, data, at[i], columns[i].mode);
+    Fill(eo, columns[i].member, data.cell(row, at[i]), columns[i].mode);
   }
 }
 
@@ -140,8 +140,9 @@ void ReadFieldRows(Recordset& rs, EntityFields& fields) {
   const RecordData& data = *rs.data();
   while (!rs.EOF()) {
     std::shared_ptr<EntityField> field = NewEntityField();
+    const size_t row = data.current();
     for (size_t i = 0; i < columns.size(); ++i)
-      Fill(*field, columns[i].member, data, at[i], columns[i].mode);
+      Fill(*field, columns[i].member, data.cell(row, at[i]), columns[i].mode);
     fields.Add(std::move(field));
     rs.MoveNext();
   }

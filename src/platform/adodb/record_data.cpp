@@ -85,7 +85,12 @@ bool RecordData::CurrentEdited() const {
 void RecordData::Put(size_t col, Variant v) {
   size_t row = current();
   if (!updatable_) ThrowAdo(kAdoNotUpdatable, kSource);
-  auto [it, added] = edits_.try_emplace(row);
+  // Rows are mostly written right after AddNew, which keeps the new row's
+  // edit last: found without a search then.
+  auto it =
+      !edits_.empty() && edits_.rbegin()->first == row ? std::prev(edits_.end()) : edits_.find(row);
+  const bool added = it == edits_.end();
+  if (added) it = edits_.try_emplace(row).first;
   RowEdit& e = it->second;
   if (added) {
     auto first = cells_.begin() + static_cast<ptrdiff_t>(row * columns_.size());
