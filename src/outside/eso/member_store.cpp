@@ -36,30 +36,26 @@ MemberStore::MemberStore(std::span<const MemberDef> defs) : defs_(defs) {
   for (const MemberDef& d : defs) values_.push_back(InitialValueOf(d.type));
 }
 
+// A plain value skips ValueForMember's copy of it: one of the member's own
+// type (or any value for a Variant member) is stored as it is, any other is
+// converted once. Objects take the long way, through their default member.
 void MemberStore::Put(size_t i, const Variant& v) {
-  // A plain value of the member's own type is stored as it is: what
-  // ValueForMember would return, without its two copies.
   const VarType t = defs_[i].type;
-  if (!v.IsByRef()) {
-    const VarType vt = v.type();
-    if (vt == t || (t == VarType::Variant && vt != VarType::Object)) {
-      values_[i] = v;
-      return;
-    }
-  }
-  values_[i] = ValueForMember(v, t);
+  const VarType vt = v.type();
+  if (vt == VarType::Object)
+    values_[i] = ValueForMember(v, t);
+  else if (vt == t || t == VarType::Variant)
+    values_[i] = v.Deref();
+  else
+    values_[i] = v.ChangeType(t);
 }
 
 void MemberStore::Put(size_t i, Variant&& v) {
   const VarType t = defs_[i].type;
-  if (!v.IsByRef()) {
-    const VarType vt = v.type();
-    if (vt == t || (t == VarType::Variant && vt != VarType::Object)) {
-      values_[i] = std::move(v);
-      return;
-    }
-  }
-  values_[i] = ValueForMember(v, t);
+  if (!v.IsByRef() && v.type() != VarType::Object && (v.type() == t || t == VarType::Variant))
+    values_[i] = std::move(v);
+  else
+    Put(i, static_cast<const Variant&>(v));
 }
 
 }  // namespace q6
