@@ -31,10 +31,26 @@ Variant InitialValueOf(VarType t) {
   }
 }
 
-MemberStore::MemberStore(std::span<const MemberDef> defs) : defs_(defs) {
-  values_.reserve(defs.size());
-  for (const MemberDef& d : defs) values_.push_back(InitialValueOf(d.type));
+namespace {
+
+// The initial values of the table `defs`, built once per thread and table
+// and copied into every new store: the classes pass static tables, and a
+// copy of ready values costs less than making each one again.
+const std::vector<Variant>& InitialValues(std::span<const MemberDef> defs) {
+  thread_local std::vector<std::pair<const MemberDef*, std::vector<Variant>>> built;
+  for (const auto& [table, values] : built)
+    if (table == defs.data() && values.size() == defs.size()) return values;
+  std::vector<Variant> values;
+  values.reserve(defs.size());
+  for (const MemberDef& d : defs) values.push_back(InitialValueOf(d.type));
+  built.emplace_back(defs.data(), std::move(values));
+  return built.back().second;
 }
+
+}  // namespace
+
+MemberStore::MemberStore(std::span<const MemberDef> defs)
+    : defs_(defs), values_(InitialValues(defs)) {}
 
 // A plain value skips ValueForMember's copy of it: one of the member's own
 // type (or any value for a Variant member) is stored as it is, any other is
