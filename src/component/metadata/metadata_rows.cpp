@@ -4,12 +4,11 @@
 // read mode of each column and the member it fills can be checked at a
 // glance against the table definitions. The Field objects of a recordset are
 // views of its current row, so each column is looked up by name once per
-// recordset and then read on every row.
+// recordset and then read in place on every row.
 #include "component/metadata/metadata_rows.h"
 
 #include <vector>
 
-#include "component/frame/mdl_public.h"
 #include "platform/adodb/recordset.h"
 
 namespace q6 {
@@ -86,40 +85,37 @@ constexpr FieldColumn kFieldColumns[] = {
     {"bNeedCheck", M::kNumber, F::NeedCheck},
 };
 
-// A column of a recordset, looked up once: its Field, and the same object
-// held in a Variant as CheckNull and the as-stored puts take it.
-struct BoundColumn {
-  std::shared_ptr<Field> field;
-  Variant object;
-};
-
-// The bound column of each entry of `columns`, in the same order.
+// The position of each entry of `columns` in the rows of `rs`, in the same
+// order; raises 3265, as Fields.Item does, for a column the rows lack.
 template <class Column>
-std::vector<BoundColumn> BindColumns(Recordset& rs, std::span<const Column> columns) {
+std::vector<size_t> BindColumns(Recordset& rs, std::span<const Column> columns) {
   std::shared_ptr<Fields> all = rs.Fields();
-  std::vector<BoundColumn> out;
+  const RecordData& data = *rs.data();
+  std::vector<size_t> out;
   out.reserve(columns.size());
   for (const Column& c : columns) {
-    std::shared_ptr<Field> field = all->Item(Variant(c.column));
-    out.push_back({field, Variant(ObjectRef(field))});
+    int at = data.FindColumn(c.column);
+    if (at < 0) all->Item(Variant(c.column));  // raises 3265
+    out.push_back(static_cast<size_t>(at));
   }
   return out;
 }
 
-// What a member gets from `column` read by `mode`.
-Variant ReadColumn(BoundColumn& column, ReadMode mode) {
-  switch (mode) {
-    case ReadMode::kDirect:
-      return column.field->Value();
-    case ReadMode::kText:
-    case ReadMode::kNumber: {
-      bool number_mode = mode == ReadMode::kNumber;
-      return CheckNull(column.object, number_mode);
-    }
-    case ReadMode::kAsStored:
-      break;
+// Puts into `member` of `target` what `value`, a column's value in the
+// current row, gives by `mode`. The value is read in place: the Field object
+// of the column would hand over the same value (kDirect, and kAsStored,
+// whose put takes a Field's current value), and CheckNull of that Field only
+// turns Null and Empty into 0 (number mode) or "" (text mode).
+template <class Target, class Member>
+void Fill(Target& target, Member member, const Variant& value, ReadMode mode) {
+  static const Variant kNullAsNumber(int32_t{0});
+  static const Variant kNullAsText{std::string()};
+  if ((mode == ReadMode::kText || mode == ReadMode::kNumber) &&
+      (value.IsNull() || value.IsEmpty())) {
+    target.SetMember(member, mode == ReadMode::kNumber ? kNullAsNumber : kNullAsText);
+    return;
   }
-  return column.object;
+  target.SetMember(member, value);
 }
 
 }  // namespace
@@ -129,20 +125,24 @@ std::span<const FieldColumn> FieldColumns() { return kFieldColumns; }
 
 void ReadEntityRow(Recordset& rs, EntityObject& eo) {
   std::span<const EntityColumn> columns = EntityColumns();
-  std::vector<BoundColumn> bound = BindColumns(rs, columns);
+  std::vector<size_t> at = BindColumns(rs, columns);
+  const RecordData& data = *rs.data();
+  const size_t row = data.current();  // 3021 without one
   for (size_t i = 0; i < columns.size(); ++i) {
     if (columns[i].member == EntityMember::BIType) eo.SetEditState(Variant(int32_t{0}));
-    eo.SetMember(columns[i].member, ReadColumn(bound[i], columns[i].mode));
+    Fill(eo, columns[i].member, data.cell(row, at[i]), columns[i].mode);
   }
 }
 
 void ReadFieldRows(Recordset& rs, EntityFields& fields) {
   std::span<const FieldColumn> columns = FieldColumns();
-  std::vector<BoundColumn> bound = BindColumns(rs, columns);
+  std::vector<size_t> at = BindColumns(rs, columns);
+  const RecordData& data = *rs.data();
   while (!rs.EOF()) {
     std::shared_ptr<EntityField> field = NewEntityField();
+    const size_t row = data.current();
     for (size_t i = 0; i < columns.size(); ++i)
-      field->SetMember(columns[i].member, ReadColumn(bound[i], columns[i].mode));
+      Fill(*field, columns[i].member, data.cell(row, at[i]), columns[i].mode);
     fields.Add(std::move(field));
     rs.MoveNext();
   }

@@ -7,8 +7,9 @@ namespace q6 {
 
 EntityFields::FieldRef EntityFields::Add(FieldRef field) {
   if (!field) ThrowVb(91);
-  if (list_.Find(field->Name()) != list_.npos) ThrowVb(kVbDuplicateKey);
-  list_.Append(field->Name(), field);
+  std::string key = ToLower(field->Name());  // lower-cased once for the check and the index
+  if (list_.FindLowered(key) != list_.npos) ThrowVb(kVbDuplicateKey);
+  list_.AppendLowered(std::move(key), field);
   return field;
 }
 

@@ -32,8 +32,10 @@ class KeyedList {
   const T& at(size_t i) const { return items_[i]; }
 
   // Index of the item with `key` (any case), or npos.
-  size_t Find(std::string_view key) const {
-    auto it = index_.find(ToLower(key));
+  size_t Find(std::string_view key) const { return FindLowered(ToLower(key)); }
+  // The same for a key already lower-cased.
+  size_t FindLowered(const std::string& lower) const {
+    auto it = index_.find(lower);
     return it == index_.end() ? npos : it->second;
   }
 
@@ -41,10 +43,12 @@ class KeyedList {
   // REQUIRES: no item has that key (Find(*key) == npos).
   void Append(std::optional<std::string_view> key, T item) {
     std::optional<std::string> lower;
-    if (key) {
-      lower = ToLower(*key);
-      index_.emplace(*lower, items_.size());
-    }
+    if (key) lower = ToLower(*key);
+    AppendLowered(std::move(lower), std::move(item));
+  }
+  // The same for a key already lower-cased.
+  void AppendLowered(std::optional<std::string> lower, T item) {
+    if (lower) index_.emplace(*lower, items_.size());
     items_.push_back(std::move(item));
     keys_.push_back(std::move(lower));
   }

@@ -31,11 +31,47 @@ Variant InitialValueOf(VarType t) {
   }
 }
 
-MemberStore::MemberStore(std::span<const MemberDef> defs) : defs_(defs) {
-  values_.reserve(defs.size());
-  for (const MemberDef& d : defs) values_.push_back(InitialValueOf(d.type));
+namespace {
+
+// The initial values of the table `defs`, built once per thread and table
+// and copied into every new store: the classes pass static tables, and a
+// copy of ready values costs less than making each one again.
+const std::vector<Variant>& InitialValues(std::span<const MemberDef> defs) {
+  thread_local std::vector<std::pair<const MemberDef*, std::vector<Variant>>> built;
+  for (const auto& [table, values] : built)
+    if (table == defs.data() && values.size() == defs.size()) return values;
+  std::vector<Variant> values;
+  values.reserve(defs.size());
+  for (const MemberDef& d : defs) values.push_back(InitialValueOf(d.type));
+  built.emplace_back(defs.data(), std::move(values));
+  return built.back().second;
 }
 
-void MemberStore::Put(size_t i, const Variant& v) { values_[i] = ValueForMember(v, defs_[i].type); }
+}  // namespace
+
+MemberStore::MemberStore(std::span<const MemberDef> defs)
+    : defs_(defs), values_(InitialValues(defs)) {}
+
+// A plain value skips ValueForMember's copy of it: one of the member's own
+// type (or any value for a Variant member) is stored as it is, any other is
+// converted once. Objects take the long way, through their default member.
+void MemberStore::Put(size_t i, const Variant& v) {
+  const VarType t = defs_[i].type;
+  const VarType vt = v.type();
+  if (vt == VarType::Object)
+    values_[i] = ValueForMember(v, t);
+  else if (vt == t || t == VarType::Variant)
+    values_[i] = v.Deref();
+  else
+    values_[i] = v.ChangeType(t);
+}
+
+void MemberStore::Put(size_t i, Variant&& v) {
+  const VarType t = defs_[i].type;
+  if (!v.IsByRef() && v.type() != VarType::Object && (v.type() == t || t == VarType::Variant))
+    values_[i] = std::move(v);
+  else
+    Put(i, static_cast<const Variant&>(v));
+}
 
 }  // namespace q6

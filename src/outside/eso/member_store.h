@@ -52,6 +52,7 @@ class MemberStore {
   const Variant& Get(size_t i) const { return values_[i]; }
   // Stores ValueForMember(v, def(i).type); on an error the old value stays.
   void Put(size_t i, const Variant& v);
+  void Put(size_t i, Variant&& v);
 
  private:
   std::span<const MemberDef> defs_;

@@ -39,9 +39,9 @@ Variant Field::Value() const {
   return data_->Value(column_);
 }
 
-void Field::PutValue(const Variant& v) {
+void Field::PutValue(Variant v) {
   if (!data_->open() || column_ >= data_->column_count()) ThrowAdo(kAdoObjectClosed, kSource);
-  data_->Put(column_, v);
+  data_->Put(column_, std::move(v));
 }
 
 int32_t Field::Type() const {

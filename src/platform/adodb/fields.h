@@ -29,7 +29,7 @@ class Field : public Dispatchable {
   Variant Value() const;
   // Puts a value into the current row (see RecordData::Put): 3251 on a
   // recordset that cannot write rows, 3021 without a current row.
-  void PutValue(const Variant& v);
+  void PutValue(Variant v);
   // The column's type (DataTypeEnum: 3 Integer, 5 Double, 202 text, ...).
   int32_t Type() const;
   // Characters of a text value, bytes of a number's type; -1 for Null.

@@ -14,6 +14,8 @@ void RecordData::Load(ResultSet&& r, bool updatable) {
   columns_ = std::move(r.columns);
   cells_ = std::move(r.cells);
   rows_ = r.row_count;
+  fetched_ = rows_;
+  added_.clear();
   by_name_.clear();
   for (size_t c = 0; c < columns_.size(); ++c)
     by_name_.emplace(ToLower(columns_[c].name), static_cast<int>(c));  // first of a name wins
@@ -30,6 +32,9 @@ void RecordData::Clear() {
   by_name_.clear();
   cells_.clear();
   cells_.shrink_to_fit();
+  added_.clear();
+  added_.shrink_to_fit();
+  fetched_ = 0;
   rows_ = 0;
   view_ = RowView{};
   pos_ = 0;
@@ -85,24 +90,36 @@ bool RecordData::CurrentEdited() const {
 void RecordData::Put(size_t col, Variant v) {
   size_t row = current();
   if (!updatable_) ThrowAdo(kAdoNotUpdatable, kSource);
-  auto [it, added] = edits_.try_emplace(row);
+  // Rows are mostly written right after AddNew, which keeps the new row's
+  // edit last: found without a search then.
+  auto it =
+      !edits_.empty() && edits_.rbegin()->first == row ? std::prev(edits_.end()) : edits_.find(row);
+  const bool added = it == edits_.end();
+  if (added) it = edits_.try_emplace(row).first;
   RowEdit& e = it->second;
   if (added) {
-    auto first = cells_.begin() + static_cast<ptrdiff_t>(row * columns_.size());
-    e.original.assign(first, first + static_cast<ptrdiff_t>(columns_.size()));
+    e.original.reserve(columns_.size());
+    for (size_t c = 0; c < columns_.size(); ++c) e.original.push_back(cell(row, c));
     e.dirty.assign(columns_.size(), false);
   }
   e.dirty[col] = true;
   // An object stands for its default value (a Field for its current value).
-  cells_[row * columns_.size() + col] = v.IsObject() ? v.Unwrapped() : v.Value();
-  Invalidate();
+  Variant& slot = mutable_cell(row, col);
+  if (v.IsObject())
+    slot = v.Unwrapped();
+  else if (v.IsByRef())
+    slot = v.Deref();
+  else
+    slot = std::move(v);
+  // Only this column's values changed, so only its order is unknown now.
+  orders_[col] = ColumnOrder{};
 }
 
 void RecordData::AddRow() {
   if (!open_) ThrowAdo(kAdoObjectClosed, kSource);
   if (!updatable_) ThrowAdo(kAdoNotUpdatable, kSource);
   size_t row = rows_++;
-  cells_.resize(cells_.size() + columns_.size(), Variant::Null());
+  added_.resize(added_.size() + columns_.size(), Variant::Null());
   RowEdit& e = edits_[row];
   e.is_new = true;
   e.dirty.assign(columns_.size(), false);

@@ -3,13 +3,14 @@
 // One RecordData is shared (std::shared_ptr) by a Recordset, its Fields
 // collection and every Field handed out, so a Field stays usable as long as
 // anyone holds it and always shows the current row of its recordset. All
-// rows live in memory, row-major; a view (all rows, a range of rows or a
-// list of rows) is what Filter leaves visible, and the position is an index
-// into the view. Not thread-safe: it belongs to its recordset's apartment.
+// rows live in memory, row-major (the fetched ones, then those added); a view (all rows, a range of
+// rows or a list of rows) is what Filter leaves visible, and the position is an index into the
+// view. Not thread-safe: it belongs to its recordset's apartment.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <string_view>
@@ -56,7 +57,10 @@ class RecordData {
 
   size_t row_count() const { return rows_; }
   // REQUIRES: row < row_count(), col < column_count().
-  const Variant& cell(size_t row, size_t col) const { return cells_[row * columns_.size() + col]; }
+  const Variant& cell(size_t row, size_t col) const {
+    return row < fetched_ ? cells_[row * columns_.size() + col]
+                          : added_[(row - fetched_) * columns_.size() + col];
+  }
 
   // --- the view and the position ---
   size_t view_size() const;
@@ -93,7 +97,17 @@ class RecordData {
   bool updatable_ = false;
   std::vector<ColumnInfo> columns_;
   std::unordered_map<std::string, int> by_name_;  // lower-cased names
-  std::vector<Variant> cells_;
+  Variant& mutable_cell(size_t row, size_t col) {
+    return const_cast<Variant&>(static_cast<const RecordData&>(*this).cell(row, col));
+  }
+
+  std::vector<Variant> cells_;  // the fetched rows, row-major
+  size_t fetched_ = 0;          // rows in cells_
+  // Rows added by AddRow, after the fetched ones, row-major. A deque grows
+  // in small blocks that the allocator hands out again from one recordset
+  // to the next, where a vector reallocated as rows are added would take
+  // fresh pages from the system, and fault them in, for every large batch.
+  std::deque<Variant> added_;
   size_t rows_ = 0;
   RowView view_;
   ptrdiff_t pos_ = 0;

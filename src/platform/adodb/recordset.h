@@ -152,8 +152,12 @@ class Recordset : public Dispatchable {
   // Sends (or, in batch mode, keeps) an edit of the current row before a
   // move, as a client cursor does in immediate mode.
   void FlushBeforeMove();
-  // Writes the edit of `row`; erases it on success.
-  void SendRow(size_t row);
+  // The last insert text a batch sent, reused for the next new row that has
+  // the same dirty columns (recordset_update.cpp).
+  struct InsertShape;
+  // Writes the edit of `row` (the caller erases it). `shape`, when given,
+  // carries the insert text from one row of a batch to the next.
+  void SendRow(size_t row, InsertShape* shape = nullptr);
 
   // Late-bound faces.
   void DispOpen(Variant& Source, Variant& ActiveConnection, int32_t CursorType, int32_t LockType,

@@ -3,7 +3,10 @@
 // In immediate mode (LockType 2 or 3) Update sends the current row at once,
 // and moving off an edited row sends it first. In batch mode (LockType 4)
 // edits are kept until UpdateBatch, which sends them all inside one
-// transaction, so a failure leaves the table as it was.
+// transaction, so a failure leaves the table as it was. Consecutive new rows
+// of a batch with the same dirty columns share one insert text: it is built
+// and translated once, and the driver, which keeps it prepared, only binds
+// each row's values (the trace still shows one statement per row).
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
@@ -13,7 +16,21 @@
 namespace q6 {
 namespace {
 constexpr const char* kSource = "ADODB.Recordset";
+
+void RequireOneRow(const ResultSet& r) {
+  if (r.rows_affected != 1)
+    Throw(kAdoRowNotFound,
+          "Row cannot be located for updating. Some values may have been changed since it was "
+          "last read.",
+          kSource);
+}
 }  // namespace
+
+struct Recordset::InsertShape {
+  std::vector<bool> dirty;  // the columns the text names; empty: no text yet
+  std::string sql;          // as built, with placeholders
+  std::string native;       // as sent
+};
 
 void Recordset::FlushBeforeMove() {
   if (lock_type_ == kAdLockBatchOptimistic || !data_->CurrentEdited()) return;
@@ -44,7 +61,8 @@ void Recordset::UpdateBatch(int32_t affect_records) {
   bool own = !driver.InTransaction();
   if (own) driver.Begin();
   try {
-    for (auto& [row, edit] : data_->edits()) SendRow(row);
+    InsertShape shape;
+    for (auto& [row, edit] : data_->edits()) SendRow(row, &shape);
     if (own) driver.Commit();
   } catch (...) {
     if (own && driver.InTransaction()) {
@@ -59,9 +77,13 @@ void Recordset::UpdateBatch(int32_t affect_records) {
   data_->edits().clear();
 }
 
-void Recordset::SendRow(size_t row) {
+void Recordset::SendRow(size_t row, InsertShape* shape) {
   Driver& driver = connection_->driver();
   const RowEdit& edit = data_->edits().at(row);
+  if (shape && edit.is_new && !edit.dirty.empty() && shape->dirty == edit.dirty) {
+    RequireOneRow(driver.ExecuteParams(shape->native, InsertValues(*data_, row, edit), shape->sql));
+    return;
+  }
   auto ph = [&driver](int n) { return driver.Placeholder(n); };
   RowStatement st;
   if (edit.is_new) {
@@ -88,12 +110,8 @@ void Recordset::SendRow(size_t row) {
     if (st.sql.empty()) return;
   }
   std::string native = TranslateSql(st.sql, driver.engine());
-  ResultSet r = driver.ExecuteParams(native, st.params, st.sql);
-  if (r.rows_affected != 1)
-    Throw(kAdoRowNotFound,
-          "Row cannot be located for updating. Some values may have been changed since it was "
-          "last read.",
-          kSource);
+  RequireOneRow(driver.ExecuteParams(native, st.params, st.sql));
+  if (shape && edit.is_new) *shape = {edit.dirty, std::move(st.sql), std::move(native)};
 }
 
 }  // namespace q6

@@ -12,19 +12,28 @@ std::string QuoteName(const std::string& name) {
   return out + "\"";
 }
 
+std::vector<Variant> InsertValues(const RecordData& data, size_t row, const RowEdit& edit) {
+  std::vector<Variant> values;
+  values.reserve(data.column_count());
+  for (size_t c = 0; c < data.column_count(); ++c)
+    if (edit.dirty[c]) values.push_back(data.cell(row, c));
+  return values;
+}
+
 RowStatement InsertStatement(const std::string& table, const RecordData& data, size_t row,
                              const RowEdit& edit, const PlaceholderFn& ph) {
   RowStatement st;
+  st.params = InsertValues(data, row, edit);
   std::string cols, vals;
+  int n = 0;
   for (size_t c = 0; c < data.column_count(); ++c) {
     if (!edit.dirty[c]) continue;
-    if (!st.params.empty()) {
+    if (n > 0) {
       cols += ", ";
       vals += ", ";
     }
-    st.params.push_back(data.cell(row, c));
     cols += QuoteName(data.column(c).name);
-    vals += ph(static_cast<int>(st.params.size()));
+    vals += ph(++n);
   }
   if (st.params.empty())
     st.sql = "INSERT INTO " + table + " DEFAULT VALUES";

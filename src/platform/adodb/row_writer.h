@@ -25,6 +25,11 @@ using PlaceholderFn = std::function<std::string(int)>;
 RowStatement InsertStatement(const std::string& table, const RecordData& data, size_t row,
                              const RowEdit& edit, const PlaceholderFn& ph);
 
+// The values InsertStatement binds for `row`: its dirty columns, in column
+// order. Rows with the same dirty columns share InsertStatement's text, so
+// a batch builds the text once and only gathers each row's values.
+std::vector<Variant> InsertValues(const RecordData& data, size_t row, const RowEdit& edit);
+
 // "UPDATE t SET "a" = ?1 WHERE "id" = ?2" for the dirty columns of a
 // fetched row; the row is found by `key` (column indexes) with its original
 // values, or by every column when `key` is empty (Null originals as IS

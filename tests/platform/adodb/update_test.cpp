@@ -101,6 +101,32 @@ TEST_P(UpdateTest, BatchModeKeepsRowsUntilUpdateBatch) {
   EXPECT_EQ(Scalar("select dblleft from FD_Fields where iID = 3").ToDouble(), 1.5);
 }
 
+TEST_P(UpdateTest, BatchOfFetchedAndNewRowsWithChangingColumnsWritesEachRowItsOwn) {
+  Exec("insert into FD_Fields (iID, sName) values (1, 'old')");
+  auto rs = OpenRs("select * from FD_Fields order by iID", kAdLockBatchOptimistic);
+  Put(*rs, "sName", Variant("fetched"));
+  // New rows whose put columns change from one row to the next and back.
+  const std::vector<std::pair<int32_t, const char*>> rows = {
+      {2, "two"}, {3, nullptr}, {4, "four"}, {5, "five"}, {6, nullptr}};
+  for (const auto& [id, name] : rows) {
+    rs->AddNew();
+    Put(*rs, "iID", Variant(id));
+    if (name) Put(*rs, "sName", Variant(name));
+  }
+  rs->MoveFirst();
+  EXPECT_EQ(rs->Field("sName").ToString(), "fetched");
+  rs->MoveLast();
+  EXPECT_EQ(rs->Field("iID").ToLong(), 6) << "the added rows read back from the recordset";
+  rs->UpdateBatch();
+  auto back = con_->Execute("select iID, sName from FD_Fields order by iID");
+  std::vector<std::string> got;
+  for (; !back->EOF(); back->MoveNext())
+    got.push_back(back->Field("iID").ToString() + "=" +
+                  (back->Field("sName").IsNull() ? "NULL" : back->Field("sName").ToString()));
+  EXPECT_THAT(got,
+              ::testing::ElementsAre("1=fetched", "2=two", "3=NULL", "4=four", "5=five", "6=NULL"));
+}
+
 TEST_P(UpdateTest, FailedBatchWritesNothingAndKeepsTheEdits) {
   Exec("insert into FD_Fields (iID, sName) values (2, 'taken')");
   auto rs = OpenRs("select * from FD_Fields where 1>1", kAdLockBatchOptimistic);

@@ -121,6 +121,10 @@ int Bind(sqlite3_stmt* stmt, int n, const Variant& value) {
       if (b.empty()) return sqlite3_bind_zeroblob(stmt, n, 0);
       return sqlite3_bind_blob64(stmt, n, b.data(), b.size(), SQLITE_TRANSIENT);
     }
+    case VarType::String: {
+      const std::string& s = v.string();
+      return sqlite3_bind_text(stmt, n, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
     default: {
       std::string s = v.ToString();
       return sqlite3_bind_text(stmt, n, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
