@@ -158,7 +158,10 @@ bool ComponentWork(const std::string& dsn, int worker, int pairs) {
   return true;
 }
 
-// The native statements the component sends for a level-7 lock and release.
+// What a plain client sends for a level-7 lock and release: the component's
+// statements, with two differences in the plain client's favour: it writes
+// no lock-holder row, and on PostgreSQL its comparisons are the plain `=`
+// (trailing blanks count).
 struct RawTexts {
   std::string query, insert, release;
 };
