@@ -184,10 +184,16 @@ std::string PgDriver::ConnInfo(const DataSource& ds) {
   add("password", ds.pwd);
   // The T-SQL compatibility schema comes last: names of the database's own
   // schemas win over it.
+  //
+  // Prepared statements keep one plan: the statements this driver prepares
+  // are the ones that run again and again with other literals (bound as
+  // parameters), mostly short keyed lookups, whose planning with each
+  // execution's values cost several times their run (the lock check: 0.5 ms
+  // planning, 0.08 ms running). SQL Server reuses a parameterised plan alike.
   std::string options =
       WaitOptions(ds) + " -c search_path=" +
       (ds.schema.empty() ? std::string("\"$user\"") : SearchPathOption(ds.schema)) +
-      ",public,q6tsql";
+      ",public,q6tsql -c plan_cache_mode=force_generic_plan";
   add("options", options.substr(1));
   return s;
 }
