@@ -224,11 +224,8 @@ PgDriver::PgDriver(const DataSource& ds)
 }
 
 void PgDriver::BringTsqlCompatUpToDate() {
-  // One query, not traced, that cannot fail for a missing schema: the
-  // version function's body is 'SELECT <n>'.
-  Result r(PQexec(conn_,
-                  "SELECT coalesce((SELECT substring(prosrc FROM '[0-9]+')::int FROM pg_proc "
-                  "WHERE oid = to_regprocedure('q6tsql.tsql_version()')), 0)"));
+  // Not traced: every connection asks.
+  Result r(PQexec(conn_, kTsqlCompatVersionQuery));
   if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) != 1) return;
   if (std::atoi(PQgetvalue(r.get(), 0, 0)) >= kTsqlCompatVersion) return;
   try {

@@ -18,10 +18,7 @@ const char kCompatSql[] =
 constexpr const char* kInstallLock = "SELECT pg_advisory_xact_lock(5170171);\n";
 
 int InstalledVersion(Driver& driver) {
-  const ResultSet has =
-      driver.Execute("SELECT to_regprocedure('q6tsql.tsql_version()') IS NOT NULL");
-  if (has.row_count == 0 || !has.cells[0].ToBool()) return 0;
-  const ResultSet v = driver.Execute("SELECT q6tsql.tsql_version()");
+  const ResultSet v = driver.Execute(kTsqlCompatVersionQuery);
   return v.row_count == 0 ? 0 : static_cast<int>(v.cells[0].ToLong());
 }
 

@@ -18,6 +18,13 @@ namespace q6::postgres {
 // answers once it is installed).
 inline constexpr int kTsqlCompatVersion = 3;
 
+// One row, one integer: the installed schema's version, 0 when there is
+// none. It cannot fail for a missing schema (the version function's body is
+// 'SELECT <n>').
+inline constexpr const char* kTsqlCompatVersionQuery =
+    "SELECT coalesce((SELECT substring(prosrc FROM '[0-9]+')::int FROM pg_proc "
+    "WHERE oid = to_regprocedure('q6tsql.tsql_version()')), 0)";
+
 // The SQL text that creates the schema (several statements; running it
 // again replaces the functions and keeps the rest).
 const char* TsqlCompatSql();
