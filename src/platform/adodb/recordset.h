@@ -152,12 +152,15 @@ class Recordset : public Dispatchable {
   // Sends (or, in batch mode, keeps) an edit of the current row before a
   // move, as a client cursor does in immediate mode.
   void FlushBeforeMove();
-  // The last insert text a batch sent, reused for the next new row that has
-  // the same dirty columns (recordset_update.cpp).
-  struct InsertShape;
-  // Writes the edit of `row` (the caller erases it). `shape`, when given,
-  // carries the insert text from one row of a batch to the next.
-  void SendRow(size_t row, InsertShape* shape = nullptr);
+  // New rows of a batch waiting to be sent together (recordset_update.cpp).
+  struct InsertRun;
+  // Adds the new row `row` to `run`, sending what `run` holds first when
+  // the row sets other columns, and all of it once it is full.
+  void QueueInsert(size_t row, InsertRun* run);
+  // Sends the rows `run` holds, in one exchange where the engine can.
+  void SendQueued(InsertRun* run);
+  // Writes the edit of `row` (the caller erases it).
+  void SendRow(size_t row);
 
   // Late-bound faces.
   void DispOpen(Variant& Source, Variant& ActiveConnection, int32_t CursorType, int32_t LockType,

@@ -4,9 +4,11 @@
 // and moving off an edited row sends it first. In batch mode (LockType 4)
 // edits are kept until UpdateBatch, which sends them all inside one
 // transaction, so a failure leaves the table as it was. Consecutive new rows
-// of a batch with the same dirty columns share one insert text: it is built
-// and translated once, and the driver, which keeps it prepared, only binds
-// each row's values (the trace still shows one statement per row).
+// of a batch with the same dirty columns share one insert text, built and
+// translated once; on an engine that sends statements together
+// (PostgreSQL) they go in exchanges of many rows instead of one round trip a
+// row, elsewhere one after the other on one prepared statement. The trace
+// still shows one statement per row, with its values.
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
@@ -26,10 +28,20 @@ void RequireOneRow(const ResultSet& r) {
 }
 }  // namespace
 
-struct Recordset::InsertShape {
+// Rows a client sends before it reads the first answer. Bounded so that the
+// answers waiting to be read (a few dozen bytes a row) always fit the
+// socket's buffers: a server that cannot write its answers stops reading,
+// and a client still writing would then wait for it for ever.
+constexpr size_t kRowsPerExchange = 256;
+
+struct Recordset::InsertRun {
   std::vector<bool> dirty;  // the columns the text names; empty: no text yet
   std::string sql;          // as built, with placeholders
   std::string native;       // as sent
+  // The rows waiting, the first `queued` of `rows`; the others are kept
+  // for their buffers, so that a long batch allocates nothing per row.
+  std::vector<Driver::Batched> rows;
+  size_t queued = 0;
 };
 
 void Recordset::FlushBeforeMove() {
@@ -61,8 +73,16 @@ void Recordset::UpdateBatch(int32_t affect_records) {
   bool own = !driver.InTransaction();
   if (own) driver.Begin();
   try {
-    InsertShape shape;
-    for (auto& [row, edit] : data_->edits()) SendRow(row, &shape);
+    InsertRun run;
+    for (auto& [row, edit] : data_->edits()) {
+      if (edit.is_new && !edit.dirty.empty()) {
+        QueueInsert(row, &run);
+        continue;
+      }
+      SendQueued(&run);
+      SendRow(row);
+    }
+    SendQueued(&run);
     if (own) driver.Commit();
   } catch (...) {
     if (own && driver.InTransaction()) {
@@ -77,13 +97,41 @@ void Recordset::UpdateBatch(int32_t affect_records) {
   data_->edits().clear();
 }
 
-void Recordset::SendRow(size_t row, InsertShape* shape) {
-  Driver& driver = connection_->driver();
+void Recordset::QueueInsert(size_t row, InsertRun* run) {
   const RowEdit& edit = data_->edits().at(row);
-  if (shape && edit.is_new && !edit.dirty.empty() && shape->dirty == edit.dirty) {
-    RequireOneRow(driver.ExecuteParams(shape->native, InsertValues(*data_, row, edit), shape->sql));
+  if (run->dirty != edit.dirty) {
+    SendQueued(run);
+    Driver& driver = connection_->driver();
+    RowStatement st = InsertStatement(table_, *data_, row, edit,
+                                      [&driver](int n) { return driver.Placeholder(n); });
+    run->native = TranslateSql(st.sql, driver.engine());
+    run->sql = std::move(st.sql);
+    run->dirty = edit.dirty;
+  }
+  if (!connection_->driver().SendsBatchesTogether()) {
+    // Nothing to gain by gathering: the row goes at once.
+    RequireOneRow(connection_->driver().ExecuteParams(run->native, InsertValues(*data_, row, edit),
+                                                      run->sql));
     return;
   }
+  if (run->queued == run->rows.size()) run->rows.emplace_back();
+  Driver::Batched& b = run->rows[run->queued++];
+  b.native = run->native;
+  b.built = run->sql;
+  InsertValues(*data_, row, edit, &b.params);
+  if (run->queued >= kRowsPerExchange) SendQueued(run);
+}
+
+void Recordset::SendQueued(InsertRun* run) {
+  if (run->queued == 0) return;
+  const std::span<const Driver::Batched> rows(run->rows.data(), run->queued);
+  run->queued = 0;
+  for (const ResultSet& r : connection_->driver().ExecuteBatch(rows)) RequireOneRow(r);
+}
+
+void Recordset::SendRow(size_t row) {
+  Driver& driver = connection_->driver();
+  const RowEdit& edit = data_->edits().at(row);
   auto ph = [&driver](int n) { return driver.Placeholder(n); };
   RowStatement st;
   if (edit.is_new) {
@@ -111,7 +159,6 @@ void Recordset::SendRow(size_t row, InsertShape* shape) {
   }
   std::string native = TranslateSql(st.sql, driver.engine());
   RequireOneRow(driver.ExecuteParams(native, st.params, st.sql));
-  if (shape && edit.is_new) *shape = {edit.dirty, std::move(st.sql), std::move(native)};
 }
 
 }  // namespace q6

@@ -14,10 +14,23 @@ std::string QuoteName(const std::string& name) {
 
 std::vector<Variant> InsertValues(const RecordData& data, size_t row, const RowEdit& edit) {
   std::vector<Variant> values;
-  values.reserve(data.column_count());
-  for (size_t c = 0; c < data.column_count(); ++c)
-    if (edit.dirty[c]) values.push_back(data.cell(row, c));
+  InsertValues(data, row, edit, &values);
   return values;
+}
+
+void InsertValues(const RecordData& data, size_t row, const RowEdit& edit,
+                  std::vector<Variant>* out) {
+  out->reserve(data.column_count());
+  size_t n = 0;
+  for (size_t c = 0; c < data.column_count(); ++c) {
+    if (!edit.dirty[c]) continue;
+    if (n < out->size())
+      (*out)[n] = data.cell(row, c);
+    else
+      out->push_back(data.cell(row, c));
+    ++n;
+  }
+  out->resize(n);
 }
 
 RowStatement InsertStatement(const std::string& table, const RecordData& data, size_t row,

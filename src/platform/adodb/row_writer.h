@@ -29,6 +29,10 @@ RowStatement InsertStatement(const std::string& table, const RecordData& data, s
 // order. Rows with the same dirty columns share InsertStatement's text, so
 // a batch builds the text once and only gathers each row's values.
 std::vector<Variant> InsertValues(const RecordData& data, size_t row, const RowEdit& edit);
+// The same values put into `out`, whose elements (and their text buffers)
+// are reused, for a caller that sends row after row.
+void InsertValues(const RecordData& data, size_t row, const RowEdit& edit,
+                  std::vector<Variant>* out);
 
 // "UPDATE t SET "a" = ?1 WHERE "id" = ?2" for the dirty columns of a
 // fetched row; the row is found by `key` (column indexes) with its original

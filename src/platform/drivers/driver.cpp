@@ -109,7 +109,7 @@ ResultSet Driver::ExecuteParams(const std::string& native, const std::vector<Var
   });
 }
 
-std::vector<ResultSet> Driver::ExecuteBatch(const std::vector<Batched>& batch) {
+std::vector<ResultSet> Driver::ExecuteBatch(std::span<const Batched> batch) {
   std::vector<ResultSet> done;
   done.reserve(batch.size());
   if (batch.size() < 2 || !SendsBatchesTogether() || InheritedAcrossFork()) {
@@ -153,7 +153,7 @@ std::vector<ResultSet> Driver::ExecuteBatch(const std::vector<Batched>& batch) {
   return done;
 }
 
-void Driver::DoExecuteBatch(const std::vector<Batched>&, std::vector<ResultSet>*) {
+void Driver::DoExecuteBatch(std::span<const Batched>, std::vector<ResultSet>*) {
   Throw(E_FAIL, "This engine does not send statements together", kSource);
 }
 

@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -143,7 +144,10 @@ class Driver {
   // (inside a transaction, until the caller rolls back). Every statement
   // that was run is traced; statements that went in one exchange show the
   // time of the whole exchange.
-  std::vector<ResultSet> ExecuteBatch(const std::vector<Batched>& batch);
+  std::vector<ResultSet> ExecuteBatch(std::span<const Batched> batch);
+  // Whether ExecuteBatch sends a batch in one exchange, so that a caller
+  // gains by gathering statements first. Baseline: false.
+  virtual bool SendsBatchesTogether() const { return false; }
 
   // The placeholder for the 1-based parameter `n`: "?1" or "$1".
   virtual std::string Placeholder(int n) const = 0;
@@ -253,9 +257,7 @@ class Driver {
   // statement that succeeded, in order, and raising the error of the
   // first one that failed. Only called on engines whose
   // SendsBatchesTogether() is true; the baseline raises.
-  virtual void DoExecuteBatch(const std::vector<Batched>& batch, std::vector<ResultSet>* done);
-  // Whether DoExecuteBatch sends a batch in one exchange. Baseline: false.
-  virtual bool SendsBatchesTogether() const { return false; }
+  virtual void DoExecuteBatch(std::span<const Batched> batch, std::vector<ResultSet>* done);
   virtual const char* BeginText() const = 0;
   // A query listing the key column names of the table given as parameter 1.
   virtual std::string PrimaryKeyQuery() const = 0;

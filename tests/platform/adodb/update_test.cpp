@@ -142,6 +142,30 @@ TEST_P(UpdateTest, FailedBatchWritesNothingAndKeepsTheEdits) {
   EXPECT_EQ(Scalar("select count(*) from FD_Fields").ToLong(), 3);
 }
 
+// More rows than go in one exchange: a failure in a later exchange takes
+// back the earlier ones, and every row is written with its own values.
+TEST_P(UpdateTest, LongBatchIsAllOrNothingAndEachRowKeepsItsValues) {
+  constexpr int32_t kRows = 600;
+  auto rs = OpenRs("select * from FD_Fields where 1>1", kAdLockBatchOptimistic);
+  for (int32_t id = 1; id <= kRows; ++id) {
+    rs->AddNew();
+    Put(*rs, "iID", Variant(id == 450 ? int32_t{7} : id));  // 450 repeats the key of row 7
+    Put(*rs, "sName", Variant("n" + std::to_string(id)));
+    Put(*rs, "dblleft", id % 3 ? Variant(id * 0.5) : Variant::Null());
+  }
+  EXPECT_THROW(rs->UpdateBatch(), ComError);
+  EXPECT_EQ(Scalar("select count(*) from FD_Fields").ToLong(), 0);
+  rs->PutFilter(Variant("sName = 'n450'"));
+  Put(*rs, "iID", Variant(int32_t{450}));
+  rs->PutFilter(Variant(int32_t{0}));
+  rs->UpdateBatch();
+  EXPECT_EQ(Scalar("select count(*) from FD_Fields").ToLong(), kRows);
+  EXPECT_EQ(Scalar("select count(*) from FD_Fields where sName = 'n' + cast(iID as varchar(10)) "
+                   "and (dblleft = iID * 0.5 or (dblleft is null and iID % 3 = 0))")
+                .ToLong(),
+            kRows);
+}
+
 TEST_P(UpdateTest, BatchInsideTheCallersTransactionIsRolledBackWithIt) {
   auto rs = OpenRs("select * from FD_Fields where 1>1", kAdLockBatchOptimistic);
   rs->AddNew();

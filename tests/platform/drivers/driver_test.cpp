@@ -140,9 +140,10 @@ TEST_P(DriverTest, BatchesRunInOrderAndStopAtTheFirstFailure) {
   d->CommitAfter({{put, {Variant(2), Variant("O'Brien")}, ""}, {put, {Variant(3), Variant()}, ""}});
   EXPECT_FALSE(d->InTransaction());
   EXPECT_THROW(d->CommitAfter({{put, {Variant(9), Variant("x")}, ""}}), ComError);
-  std::vector<ResultSet> r = d->ExecuteBatch({{"SELECT count(*) FROM b", {}, ""},
-                                              {"SELECT s FROM b WHERE k = 2", {}, ""},
-                                              {"SELECT s FROM b WHERE k = 3", {}, ""}});
+  const std::vector<Driver::Batched> reads{{"SELECT count(*) FROM b", {}, ""},
+                                           {"SELECT s FROM b WHERE k = 2", {}, ""},
+                                           {"SELECT s FROM b WHERE k = 3", {}, ""}};
+  std::vector<ResultSet> r = d->ExecuteBatch(reads);
   ASSERT_EQ(r.size(), 3u);
   EXPECT_EQ(r[0].cells[0].ToLong(), 3);
   EXPECT_EQ(r[1].cells[0].ToString(), "O'Brien");

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/drivers/postgres/error.h"
 #include "platform/drivers/postgres/pg_values.h"
@@ -367,7 +368,36 @@ ResultSet PgDriver::DoExecuteParams(const std::string& native, const std::vector
   return std::move(*RunPrepared(native, native, {}, values, false));
 }
 
-void PgDriver::DoExecuteBatch(const std::vector<Batched>& batch, std::vector<ResultSet>* done) {
+std::vector<std::string> PgDriver::BatchStatementNames(std::span<const Batched> batch) {
+  std::unordered_map<std::string_view, int> uses;
+  for (const Batched& b : batch)
+    if (!b.params.empty()) ++uses[b.native];
+  std::vector<std::string> names(batch.size());
+  for (size_t i = 0; i < batch.size(); ++i) {
+    const std::string& text = batch[i].native;
+    if (batch[i].params.empty()) continue;
+    if (const std::string* kept = statements_.Find(text)) {
+      names[i] = *kept;
+    } else if (uses[text] > 1) {
+      std::string fresh = "q6s" + std::to_string(++prepared_seq_);
+      Result prep(PQprepare(conn_, fresh.c_str(), text.c_str(),
+                            static_cast<int>(batch[i].params.size()), nullptr));
+      Answered();
+      if (!prep || PQresultStatus(prep.get()) != PGRES_COMMAND_OK) ThrowError(conn_, prep.get());
+      names[i] = *statements_.Put(text, std::move(fresh));
+    }
+  }
+  // A batch with more repeated texts than the cache keeps may have pushed
+  // out a statement named above: that one goes unnamed after all.
+  for (size_t i = 0; i < batch.size(); ++i) {
+    if (names[i].empty()) continue;
+    const std::string* kept = statements_.Find(batch[i].native);
+    if (!kept || *kept != names[i]) names[i].clear();
+  }
+  return names;
+}
+
+void PgDriver::DoExecuteBatch(std::span<const Batched> batch, std::vector<ResultSet>* done) {
   std::vector<std::vector<std::string>> texts(batch.size());
   std::vector<std::vector<const char*>> values(batch.size());
   for (size_t i = 0; i < batch.size(); ++i) {
@@ -376,16 +406,22 @@ void PgDriver::DoExecuteBatch(const std::vector<Batched>& batch, std::vector<Res
     for (size_t j = 0; j < batch[i].params.size(); ++j)
       if (ParamText(batch[i].params[j], &texts[i][j])) values[i][j] = texts[i][j].c_str();
   }
-  // Every statement goes unnamed (parsed where it runs), then one Sync:
-  // the server answers them all at once. After a failure it skips the
-  // rest up to the Sync (PGRES_PIPELINE_ABORTED).
+  const std::vector<std::string> names = BatchStatementNames(batch);
+  // Every statement goes (named, or unnamed and parsed where it runs), then
+  // one Sync: the server answers them all at once. After a failure it skips
+  // the rest up to the Sync (PGRES_PIPELINE_ABORTED).
   if (PQenterPipelineMode(conn_) != 1) ThrowError(conn_, nullptr);
   bool sent = true;
-  for (size_t i = 0; sent && i < batch.size(); ++i)
-    sent = PQsendQueryParams(conn_, batch[i].native.c_str(), static_cast<int>(values[i].size()),
-                             nullptr, values[i].data(), nullptr, nullptr, 0) == 1;
+  for (size_t i = 0; sent && i < batch.size(); ++i) {
+    const int n = static_cast<int>(values[i].size());
+    sent = (names[i].empty() ? PQsendQueryParams(conn_, batch[i].native.c_str(), n, nullptr,
+                                                 values[i].data(), nullptr, nullptr, 0)
+                             : PQsendQueryPrepared(conn_, names[i].c_str(), n, values[i].data(),
+                                                   nullptr, nullptr, 0)) == 1;
+  }
   sent = sent && PQpipelineSync(conn_) == 1;
   std::optional<ComError> failure;
+  std::optional<std::string> stale;
   for (size_t i = 0; sent && i < batch.size(); ++i) {
     PGresult* res = PQgetResult(conn_);
     if (!res) {
@@ -397,6 +433,7 @@ void PgDriver::DoExecuteBatch(const std::vector<Batched>& batch, std::vector<Res
       PQclear(res);
       continue;
     }
+    if (!names[i].empty() && Stale(res)) stale = batch[i].native;
     try {
       done->push_back(Collect(conn_, res, lock_context_));
     } catch (const ComError& e) {
@@ -409,7 +446,11 @@ void PgDriver::DoExecuteBatch(const std::vector<Batched>& batch, std::vector<Res
     if (!res || PQresultStatus(res.get()) == PGRES_PIPELINE_SYNC) break;
   }
   Answered();
-  if (PQexitPipelineMode(conn_) != 1 || !sent) {
+  const bool left = PQexitPipelineMode(conn_) == 1;
+  // A kept statement the server no longer takes is prepared afresh next
+  // time; this batch has failed with its error.
+  if (left && stale) statements_.Erase(*stale);
+  if (!left || !sent) {
     if (failure) throw *failure;
     ThrowError(conn_, nullptr);
   }

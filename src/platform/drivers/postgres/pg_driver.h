@@ -40,6 +40,8 @@ class PgDriver : public Driver {
   // and nothing has come from it since; IsAlive otherwise.
   bool StillAlive() override;
 
+  bool SendsBatchesTogether() const override { return true; }
+
   // From pg_stat_activity: pg_backend_pid() and its backend_start (cached).
   ServerSession ThisServerSession() override;
   // No row for the pid: false; a row whose backend_start differs (the pid
@@ -67,8 +69,7 @@ class PgDriver : public Driver {
   ResultSet DoExecuteParams(const std::string& native, const std::vector<Variant>& params) override;
   std::optional<ResultSet> DoExecuteLiterals(const ParameterizedSql& sql) override;
   // The pipeline: every statement of the batch, one Sync, then the answers.
-  void DoExecuteBatch(const std::vector<Batched>& batch, std::vector<ResultSet>* done) override;
-  bool SendsBatchesTogether() const override { return true; }
+  void DoExecuteBatch(std::span<const Batched> batch, std::vector<ResultSet>* done) override;
   const char* BeginText() const override { return "BEGIN"; }
   std::string PrimaryKeyQuery() const override;
 
@@ -85,6 +86,11 @@ class PgDriver : public Driver {
   std::optional<ResultSet> RunPrepared(const std::string& key, const std::string& text,
                                        const std::vector<unsigned>& types,
                                        const std::vector<const char*>& values, bool quiet);
+
+  // The prepared statement each statement of `batch` runs as ("": sent
+  // unnamed): texts kept already, and texts the batch sends more than once,
+  // prepared here (before the pipeline, one round trip each) and kept.
+  std::vector<std::string> BatchStatementNames(std::span<const Batched> batch);
 
   // Notes that the server just answered (IsAlive trusts a recent answer).
   void Answered();
