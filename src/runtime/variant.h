@@ -27,6 +27,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -163,7 +164,14 @@ class Variant {
   static Variant EmptyOf(VarType t);
 
   // The type of the value, looking through a by-reference slot.
-  VarType type() const;
+  VarType type() const {
+    static constexpr VarType kByIndex[] = {
+        VarType::Empty,   VarType::Null,   VarType::Missing, VarType::Boolean,   VarType::Byte,
+        VarType::Integer, VarType::Long,   VarType::Double,  VarType::Decimal,   VarType::Date,
+        VarType::String,  VarType::Object, VarType::Empty,   VarType::ByteArray, VarType::Array};
+    static_assert(std::size(kByIndex) == std::variant_size_v<Storage>);
+    return kByIndex[Deref().v_.index()];
+  }
   bool IsByRef() const { return std::holds_alternative<Variant*>(v_); }
   bool IsEmpty() const { return type() == VarType::Empty; }
   bool IsNull() const { return type() == VarType::Null; }
@@ -174,8 +182,16 @@ class Variant {
   bool IsNumeric() const;
 
   // The Variant a by-reference slot points at, or this one.
-  const Variant& Deref() const;
-  Variant& Deref();
+  const Variant& Deref() const {
+    const Variant* v = this;
+    while (const auto* p = std::get_if<Variant*>(&v->v_)) v = *p;
+    return *v;
+  }
+  Variant& Deref() {
+    Variant* v = this;
+    while (auto* p = std::get_if<Variant*>(&v->v_)) v = *p;
+    return *v;
+  }
   // A copy with by-reference slots resolved.
   Variant Value() const { return Deref(); }
 
@@ -202,6 +218,13 @@ class Variant {
   // For an object, the value of its default member (recursively); otherwise
   // a copy of the value.
   Variant Unwrapped() const;
+
+  // The held value when it is a T (by-reference slots looked through), else
+  // nullptr: for callers that take each type its own way without converting.
+  template <class T>
+  const T* get_if() const {
+    return std::get_if<T>(&Deref().v_);
+  }
 
   // Direct access to the held value; REQUIRES: type() is the matching type.
   bool& bool_ref() { return std::get<bool>(Deref().v_); }

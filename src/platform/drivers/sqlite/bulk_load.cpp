@@ -28,17 +28,10 @@ class SqliteBulkLoad : public BulkLoad {
                         std::to_string(ncols_) + " columns");
     for (size_t i = 0; i < ncols_; ++i) {
       const Variant& v = row[i];
-      int rc;
-      if (v.type() == VarType::String) {
-        // Bound in place: the row outlives the step.
-        const std::string& s = v.string();
-        if (std::memchr(s.data(), 0, s.size()))
-          Throw(E_FAIL, "A text value holds a NUL character, which no engine accepts");
-        rc = sqlite3_bind_text(stmt_, static_cast<int>(i + 1), s.data(), static_cast<int>(s.size()),
-                               SQLITE_STATIC);
-      } else {
-        rc = Bind(stmt_, static_cast<int>(i + 1), v);
-      }
+      if (v.type() == VarType::String && std::memchr(v.string().data(), 0, v.string().size()))
+        Throw(E_FAIL, "A text value holds a NUL character, which no engine accepts");
+      // Bound in place: the row outlives the step.
+      int rc = Bind(stmt_, static_cast<int>(i + 1), v);
       if (rc != SQLITE_OK) Fail(rc);
     }
     int rc = sqlite3_step(stmt_);

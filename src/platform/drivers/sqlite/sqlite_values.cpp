@@ -91,13 +91,15 @@ int Bind(sqlite3_stmt* stmt, int n, const Variant& value) {
     case VarType::Missing:
       return sqlite3_bind_null(stmt, n);
     case VarType::Boolean:
-      return sqlite3_bind_int(stmt, n, v.ToBool() ? 1 : 0);
+      return sqlite3_bind_int(stmt, n, *v.get_if<bool>() ? 1 : 0);
     case VarType::Byte:
+      return sqlite3_bind_int(stmt, n, *v.get_if<uint8_t>());
     case VarType::Integer:
+      return sqlite3_bind_int(stmt, n, *v.get_if<int16_t>());
     case VarType::Long:
-      return sqlite3_bind_int64(stmt, n, v.ToLong());
+      return sqlite3_bind_int(stmt, n, *v.get_if<int32_t>());
     case VarType::Double:
-      return sqlite3_bind_double(stmt, n, v.ToDouble());
+      return sqlite3_bind_double(stmt, n, *v.get_if<double>());
     case VarType::Decimal: {
       // Whole numbers stay exact as integers; fractions go as text and the
       // column's affinity turns them into numbers.
@@ -119,11 +121,11 @@ int Bind(sqlite3_stmt* stmt, int n, const Variant& value) {
       // A null pointer would bind NULL: an empty array is a blob of no bytes.
       const ByteArray& b = v.bytes();
       if (b.empty()) return sqlite3_bind_zeroblob(stmt, n, 0);
-      return sqlite3_bind_blob64(stmt, n, b.data(), b.size(), SQLITE_TRANSIENT);
+      return sqlite3_bind_blob64(stmt, n, b.data(), b.size(), SQLITE_STATIC);
     }
     case VarType::String: {
       const std::string& s = v.string();
-      return sqlite3_bind_text(stmt, n, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+      return sqlite3_bind_text(stmt, n, s.data(), static_cast<int>(s.size()), SQLITE_STATIC);
     }
     default: {
       std::string s = v.ToString();

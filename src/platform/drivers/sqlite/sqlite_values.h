@@ -19,6 +19,8 @@ std::vector<ColumnInfo> ColumnsOf(sqlite3_stmt* stmt);
 void AppendRow(sqlite3_stmt* stmt, int ncols, std::vector<Variant>* cells);
 
 // Binds `v` to the 1-based parameter `n`; returns the sqlite result code.
+// Texts and byte arrays are bound in place: `v` must stay as it is until
+// the statement has run and been reset.
 int Bind(sqlite3_stmt* stmt, int n, const Variant& v);
 
 }  // namespace q6::sqlite
