@@ -87,7 +87,7 @@ bool RecordData::CurrentEdited() const {
   return edits_.count(view_row(static_cast<size_t>(pos_))) != 0;
 }
 
-void RecordData::Put(size_t col, Variant v) {
+void RecordData::Put(size_t col, Variant&& v) {
   size_t row = current();
   if (!updatable_) ThrowAdo(kAdoNotUpdatable, kSource);
   // Rows are mostly written right after AddNew, which keeps the new row's

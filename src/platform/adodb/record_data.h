@@ -80,7 +80,7 @@ class RecordData {
   // --- edits ---
   // Puts `v` into column `col` of the current row. Raises 3251 when the
   // recordset cannot write rows, 3021 without a current row.
-  void Put(size_t col, Variant v);
+  void Put(size_t col, Variant&& v);
   // Appends a row of Nulls, makes it visible and current.
   void AddRow();
   std::map<size_t, RowEdit>& edits() { return edits_; }

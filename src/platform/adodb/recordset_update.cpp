@@ -42,6 +42,7 @@ struct Recordset::InsertRun {
   // for their buffers, so that a long batch allocates nothing per row.
   std::vector<Driver::Batched> rows;
   size_t queued = 0;
+  std::vector<const Variant*> refs;  // a row sent at once: its values in place
 };
 
 void Recordset::FlushBeforeMove() {
@@ -110,8 +111,8 @@ void Recordset::QueueInsert(size_t row, InsertRun* run) {
   }
   if (!connection_->driver().SendsBatchesTogether()) {
     // Nothing to gain by gathering: the row goes at once.
-    RequireOneRow(connection_->driver().ExecuteParams(run->native, InsertValues(*data_, row, edit),
-                                                      run->sql));
+    InsertValueRefs(*data_, row, edit, &run->refs);
+    RequireOneRow(connection_->driver().ExecuteParams(run->native, run->refs, run->sql));
     return;
   }
   if (run->queued == run->rows.size()) run->rows.emplace_back();

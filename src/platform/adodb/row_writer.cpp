@@ -33,6 +33,13 @@ void InsertValues(const RecordData& data, size_t row, const RowEdit& edit,
   out->resize(n);
 }
 
+void InsertValueRefs(const RecordData& data, size_t row, const RowEdit& edit,
+                     std::vector<const Variant*>* out) {
+  out->clear();
+  for (size_t c = 0; c < data.column_count(); ++c)
+    if (edit.dirty[c]) out->push_back(&data.cell(row, c));
+}
+
 RowStatement InsertStatement(const std::string& table, const RecordData& data, size_t row,
                              const RowEdit& edit, const PlaceholderFn& ph) {
   RowStatement st;

@@ -33,6 +33,10 @@ std::vector<Variant> InsertValues(const RecordData& data, size_t row, const RowE
 // are reused, for a caller that sends row after row.
 void InsertValues(const RecordData& data, size_t row, const RowEdit& edit,
                   std::vector<Variant>* out);
+// The same values where they are, as pointers into `data` (valid until
+// its rows change), into `out`.
+void InsertValueRefs(const RecordData& data, size_t row, const RowEdit& edit,
+                     std::vector<const Variant*>* out);
 
 // "UPDATE t SET "a" = ?1 WHERE "id" = ?2" for the dirty columns of a
 // fetched row; the row is found by `key` (column indexes) with its original

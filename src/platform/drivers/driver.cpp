@@ -101,10 +101,18 @@ ResultSet Driver::ExecuteOne(const std::string& native, std::string_view built) 
 
 ResultSet Driver::ExecuteParams(const std::string& native, const std::vector<Variant>& params,
                                 std::string_view built) {
+  std::vector<const Variant*> refs;
+  refs.reserve(params.size());
+  for (const Variant& p : params) refs.push_back(&p);
+  return ExecuteParams(native, refs, built);
+}
+
+ResultSet Driver::ExecuteParams(const std::string& native, std::span<const Variant* const> params,
+                                std::string_view built) {
   return Traced(native, built, [&] {
     RefuseNul(native, "The statement text");
-    for (const Variant& p : params)
-      if (p.type() == VarType::String) RefuseNul(p.string(), "A text value");
+    for (const Variant* p : params)
+      if (p->type() == VarType::String) RefuseNul(p->string(), "A text value");
     return DoExecuteParams(native, params);
   });
 }

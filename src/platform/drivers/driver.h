@@ -125,6 +125,11 @@ class Driver {
   // E_FAIL for a text value holding a NUL character.
   ResultSet ExecuteParams(const std::string& native, const std::vector<Variant>& params,
                           std::string_view built = {});
+  // The same with the values left where they are: `params` point at them
+  // (none is null), for a caller that holds them already (a recordset's
+  // row), so that nothing is copied on the way to the engine.
+  ResultSet ExecuteParams(const std::string& native, std::span<const Variant* const> params,
+                          std::string_view built = {});
 
   // One statement of a batch: text in the engine's dialect, holding one
   // statement, with `params` bound to its placeholders as ExecuteParams
@@ -248,7 +253,7 @@ class Driver {
   // The first statement of `native`; raises E_FAIL when another follows.
   virtual ResultSet DoExecuteOne(const std::string& native) = 0;
   virtual ResultSet DoExecuteParams(const std::string& native,
-                                    const std::vector<Variant>& params) = 0;
+                                    std::span<const Variant* const> params) = 0;
   // Runs one statement with its literals bound (kept prepared for its
   // text); nullopt, running nothing, when the engine does not see exactly
   // one statement in `sql.text`.

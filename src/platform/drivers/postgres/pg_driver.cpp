@@ -358,11 +358,12 @@ std::optional<ResultSet> PgDriver::DoExecuteLiterals(const ParameterizedSql& sql
   return RunPrepared(key, sql.text, types, values, true);
 }
 
-ResultSet PgDriver::DoExecuteParams(const std::string& native, const std::vector<Variant>& params) {
+ResultSet PgDriver::DoExecuteParams(const std::string& native,
+                                    std::span<const Variant* const> params) {
   std::vector<std::string> texts(params.size());
   std::vector<const char*> values(params.size(), nullptr);
   for (size_t i = 0; i < params.size(); ++i)
-    if (ParamText(params[i], &texts[i])) values[i] = texts[i].c_str();
+    if (ParamText(*params[i], &texts[i])) values[i] = texts[i].c_str();
   // Parameter types are left to the server, which takes them from the
   // columns they are compared with or stored into.
   return std::move(*RunPrepared(native, native, {}, values, false));

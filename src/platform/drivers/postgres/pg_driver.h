@@ -66,7 +66,8 @@ class PgDriver : public Driver {
  protected:
   ResultSet DoExecute(const std::string& native) override;
   ResultSet DoExecuteOne(const std::string& native) override;
-  ResultSet DoExecuteParams(const std::string& native, const std::vector<Variant>& params) override;
+  ResultSet DoExecuteParams(const std::string& native,
+                            std::span<const Variant* const> params) override;
   std::optional<ResultSet> DoExecuteLiterals(const ParameterizedSql& sql) override;
   // The pipeline: every statement of the batch, one Sync, then the answers.
   void DoExecuteBatch(std::span<const Batched> batch, std::vector<ResultSet>* done) override;

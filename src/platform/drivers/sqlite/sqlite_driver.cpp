@@ -145,7 +145,10 @@ std::string FileKey(const std::string& path) {
 }  // namespace
 
 SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms)
-    : statements_(kCachedStatements, [](sqlite3_stmt*& s) { sqlite3_finalize(s); }) {
+    : statements_(kCachedStatements, [this](sqlite3_stmt*& s) {
+        if (s == last_) last_ = nullptr;
+        sqlite3_finalize(s);
+      }) {
   FileKey(path);  // refuse a file with several names before touching it
   busy_.limit = std::chrono::milliseconds(busy_timeout_ms);
   busy_context_ = "Waited " + std::to_string(busy_timeout_ms) +
@@ -248,7 +251,10 @@ ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
 }
 
 sqlite3_stmt* SqliteDriver::Cached(const std::string& text, bool quiet) {
-  if (sqlite3_stmt** kept = statements_.Find(text)) return *kept;
+  // A statement run row after row (a batch's insert) is found without
+  // hashing its text again.
+  if (last_ && text == last_text_) return last_;
+  if (sqlite3_stmt** kept = statements_.Find(text)) return Remember(text, *kept);
   Stmt s;
   const char* tail = nullptr;
   int rc = sqlite3_prepare_v3(db_, text.c_str(), static_cast<int>(text.size()),
@@ -262,7 +268,13 @@ sqlite3_stmt* SqliteDriver::Cached(const std::string& text, bool quiet) {
     if (*tail != ' ' && *tail != '\n' && *tail != '\t' && *tail != '\r' && *tail != ';')
       return nullptr;  // more follows: not a statement to keep
   sqlite3_stmt* p = std::exchange(s.p, nullptr);
-  return *statements_.Put(text, p);
+  return Remember(text, *statements_.Put(text, p));
+}
+
+sqlite3_stmt* SqliteDriver::Remember(const std::string& text, sqlite3_stmt* stmt) {
+  last_text_ = text;
+  last_ = stmt;
+  return stmt;
 }
 
 std::optional<ResultSet> SqliteDriver::DoExecuteLiterals(const ParameterizedSql& sql) {
@@ -281,7 +293,7 @@ std::optional<ResultSet> SqliteDriver::DoExecuteLiterals(const ParameterizedSql&
 }
 
 ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
-                                        const std::vector<Variant>& params) {
+                                        std::span<const Variant* const> params) {
   Stmt once;
   sqlite3_stmt* stmt = Cached(native, false);
   if (!stmt) {
@@ -294,7 +306,7 @@ ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
   }
   ResetOnExit reset{stmt};
   for (size_t i = 0; i < params.size(); ++i) {
-    int rc = Bind(stmt, static_cast<int>(i + 1), params[i]);
+    int rc = Bind(stmt, static_cast<int>(i + 1), *params[i]);
     if (rc != SQLITE_OK) ThrowError(db_, rc);
   }
   ResultSet r;

@@ -50,7 +50,8 @@ class SqliteDriver : public Driver {
  protected:
   ResultSet DoExecute(const std::string& native) override;
   ResultSet DoExecuteOne(const std::string& native) override;
-  ResultSet DoExecuteParams(const std::string& native, const std::vector<Variant>& params) override;
+  ResultSet DoExecuteParams(const std::string& native,
+                            std::span<const Variant* const> params) override;
   std::optional<ResultSet> DoExecuteLiterals(const ParameterizedSql& sql) override;
   const char* BeginText() const override { return "BEGIN IMMEDIATE"; }
   std::string PrimaryKeyQuery() const override;
@@ -60,8 +61,14 @@ class SqliteDriver : public Driver {
   // text holds no statement or more than one, and when the engine refuses
   // it and `quiet`; otherwise raises the prepare error.
   sqlite3_stmt* Cached(const std::string& text, bool quiet);
+  // Notes `stmt` as the statement of `text` that Cached handed out last.
+  sqlite3_stmt* Remember(const std::string& text, sqlite3_stmt* stmt);
 
   sqlite3* db_ = nullptr;
+  // The statement Cached handed out last and its text (cleared when the
+  // cache lets the statement go).
+  sqlite3_stmt* last_ = nullptr;
+  std::string last_text_;
   // Prepared with sqlite3_prepare_v3, which prepares a statement again by
   // itself when the schema changed since (SQLITE_SCHEMA never reaches us).
   StatementCache<sqlite3_stmt*> statements_;
