@@ -68,6 +68,7 @@ class ChildCache {
  private:
   std::array<PyObject*, 32> slots_{};  // enough for the columns of most results
   size_t next_ = 0;                    // the slot the next new proxy takes
+  size_t last_ = 0;                    // the slot handed out last, looked at first
 };
 
 // What a Dispatch instance holds.
@@ -94,6 +95,16 @@ py::object Result(const Variant& r, ChildCache* cache) {
   return ToPython(v);
 }
 
+// A property get without parameters, read straight through its thunk:
+// with no arguments to lay out, convert or write back, the invoker has
+// nothing to do. A value the object holds is converted where it lies.
+py::object ReadProperty(Dispatchable& o, const MemberInfo& m, ChildCache* cache) {
+  o.CheckApartment();
+  if (m.read_in_place) return Result(m.read_in_place(o), cache);
+  std::vector<Variant> none;
+  return Result(m.thunk(o, none), cache);
+}
+
 // A new bound member (defined with the Python types below).
 py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m);
 BoundMember& BoundOf(PyObject* self);
@@ -107,11 +118,18 @@ Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, std::vector<V
 
 // Calls a bound member with a vector call's arguments.
 py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  ChildCache* cache = b.kind == MemberKind::PropertyGet ? &b.children : nullptr;
+  if (nargs == 0 && !kwnames && b.member->params.empty()) {
+    if (b.kind == MemberKind::PropertyGet) return ReadProperty(*b.object, *b.member, cache);
+    b.object->CheckApartment();
+    std::vector<Variant> none;
+    return Result(b.member->thunk(*b.object, none), cache);
+  }
   WarnDiscardedResults(*b.member, args, nargs, kwnames);
   CallArgs call(args, nargs, kwnames);
   Variant result = Run(*b.object, *b.member, b.kind, call.positional, call.named);
   call.WriteBack();
-  return Result(result, b.kind == MemberKind::PropertyGet ? &b.children : nullptr);
+  return Result(result, cache);
 }
 
 [[noreturn]] void UnknownName(const InterfaceInfo& info, const std::string& name) {
@@ -120,6 +138,7 @@ py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, P
 }
 
 py::object GetAttr(Proxy& p, const AttrEntry& e) {
+  if (e.read_now && e.get->params.empty()) return ReadProperty(*p.object, *e.get, &p.children);
   if (e.read_now) {
     std::vector<Variant> args;
     std::vector<NamedArg> named;
@@ -431,11 +450,20 @@ py::object WrapObject(const ObjectRef& o) {
 
 namespace {
 py::object ChildCache::Wrap(const ObjectRef& o) {
-  for (PyObject* p : slots_)
-    if (p && ProxyOf(p).object == o) return py::reinterpret_borrow<py::object>(p);
+  // Reads in a loop mostly return the object handed out last again (a
+  // recordset's Fields) or the one kept after it (the next column).
+  for (size_t k = 0; k < slots_.size(); ++k) {
+    const size_t i = (last_ + k) % slots_.size();
+    PyObject* p = slots_[i];
+    if (p && ProxyOf(p).object == o) {
+      last_ = i;
+      return py::reinterpret_borrow<py::object>(p);
+    }
+  }
   py::object made = WrapObject(o);
   PyObject* old = slots_[next_];
   slots_[next_] = Py_NewRef(made.ptr());
+  last_ = next_;
   next_ = (next_ + 1) % slots_.size();
   Py_XDECREF(old);
   return made;
