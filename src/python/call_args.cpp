@@ -8,34 +8,14 @@
 
 namespace q6::pymod {
 
-namespace {
-// Vectors of positional arguments that calls gave back; calls nest (a
-// conversion may run Python code that calls again), so each takes its own.
-std::vector<std::vector<Variant>>& Spare() {
-  static auto* spare = new std::vector<std::vector<Variant>>();
-  return *spare;
-}
-}  // namespace
-
 CallArgs::CallArgs(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
     : total_(static_cast<size_t>(nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0))) {
-  if (nargs > 0 && !Spare().empty()) {
-    positional = std::move(Spare().back());
-    Spare().pop_back();
-  }
   positional.reserve(static_cast<size_t>(nargs));
   for (Py_ssize_t i = 0; i < nargs; ++i) positional.push_back(Arg(args[i]));
   if (!kwnames) return;
   for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(kwnames); ++i)
     named.push_back(
         {py::handle(PyTuple_GET_ITEM(kwnames, i)).cast<std::string>(), Arg(args[nargs + i])});
-}
-
-CallArgs::~CallArgs() {
-  constexpr size_t kKept = 8, kLargest = 32;
-  positional.clear();
-  if (positional.capacity() > 0 && positional.capacity() <= kLargest && Spare().size() < kKept)
-    Spare().push_back(std::move(positional));
 }
 
 void CallArgs::WriteBack() {

@@ -3,9 +3,7 @@
 // A q6fdmgr.Ref argument is given to the invoker as Variant::Ref to a slot
 // owned here; after a successful call the slots that changed are copied back
 // into their Refs (WriteBack). Plain values are passed as copies, so a
-// by-reference parameter never touches the caller's Python object. The
-// vector of positional arguments is handed out again from one call to the
-// next (calls run with the GIL held), so a call allocates nothing for it.
+// by-reference parameter never touches the caller's Python object.
 #pragma once
 
 #include <pybind11/pybind11.h>
@@ -23,9 +21,6 @@ class CallArgs {
   // A vector call's arguments: `nargs` positional ones, then one per name in
   // `kwnames` (which may be null). Raises as ToVariant does.
   CallArgs(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
-  ~CallArgs();
-  CallArgs(const CallArgs&) = delete;
-  CallArgs& operator=(const CallArgs&) = delete;
 
   // Copies changed by-reference results back into their Refs.
   void WriteBack();

@@ -159,35 +159,6 @@ Variant ConvertArg(const Variant& arg, const ParamInfo& p, const MemberInfo& m) 
   }
 }
 
-// The converted arguments of one call. Calls run by the million when a
-// client reads values one by one, so the vectors are kept per thread and
-// handed out again instead of being allocated for every call; calls nest
-// (a member may call others), so each call takes its own.
-class ArgVector {
- public:
-  explicit ArgVector(size_t n) {
-    if (!spare_.empty()) {
-      v_ = std::move(spare_.back());
-      spare_.pop_back();
-    }
-    v_.resize(n);
-  }
-  ~ArgVector() {
-    v_.clear();
-    if (spare_.size() < kKept && v_.capacity() <= kLargest) spare_.push_back(std::move(v_));
-  }
-  ArgVector(const ArgVector&) = delete;
-  ArgVector& operator=(const ArgVector&) = delete;
-  std::vector<Variant>& get() { return v_; }
-
- private:
-  static constexpr size_t kKept = 8;      // enough for calls nested that deep
-  static constexpr size_t kLargest = 32;  // a vector kept holds this many at most
-  static thread_local std::vector<std::vector<Variant>> spare_;
-  std::vector<Variant> v_;
-};
-thread_local std::vector<std::vector<Variant>> ArgVector::spare_;
-
 }  // namespace
 
 Variant InvokeMember(Dispatchable& self, const MemberInfo& m, std::vector<Variant>& args,
@@ -232,8 +203,7 @@ Variant InvokeMember(Dispatchable& self, const MemberInfo& m, std::vector<Varian
     given[i] = &a.value;
   }
 
-  ArgVector slots(n);
-  std::vector<Variant>& local = slots.get();
+  std::vector<Variant> local(n);
   for (size_t i = 0; i < n; ++i) {
     const ParamInfo& p = m.params[i];
     const Variant* g = given[i];

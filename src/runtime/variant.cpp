@@ -298,15 +298,6 @@ Variant Variant::EmptyOf(VarType t) {
   return Variant();
 }
 
-VarType Variant::type() const {
-  static constexpr VarType kByIndex[] = {
-      VarType::Empty,   VarType::Null,   VarType::Missing, VarType::Boolean,   VarType::Byte,
-      VarType::Integer, VarType::Long,   VarType::Double,  VarType::Decimal,   VarType::Date,
-      VarType::String,  VarType::Object, VarType::Empty,   VarType::ByteArray, VarType::Array};
-  static_assert(std::size(kByIndex) == std::variant_size_v<Storage>);
-  return kByIndex[Deref().v_.index()];
-}
-
 bool Variant::IsNumeric() const {
   switch (type()) {
     case VarType::Boolean:
@@ -319,18 +310,6 @@ bool Variant::IsNumeric() const {
     default:
       return false;
   }
-}
-
-const Variant& Variant::Deref() const {
-  const Variant* v = this;
-  while (const auto* p = std::get_if<Variant*>(&v->v_)) v = *p;
-  return *v;
-}
-
-Variant& Variant::Deref() {
-  Variant* v = this;
-  while (auto* p = std::get_if<Variant*>(&v->v_)) v = *p;
-  return *v;
 }
 
 Variant Variant::Unwrapped() const {
