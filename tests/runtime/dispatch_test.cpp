@@ -24,7 +24,6 @@ class Sample : public Dispatchable {
             PropGet<Sample>("Name", DISPID_VALUE, &Sample::GetName),
             PropPut<Sample>("Name", DISPID_VALUE, &Sample::PutName, {Req("value")}),
             Method<Sample>("Half", 0x60030003, &Sample::Half, {Req("x")}),
-            PropGet<Sample>("Held", 0x60030004, &Sample::Held),
         }};
     return info;
   }
@@ -40,8 +39,6 @@ class Sample : public Dispatchable {
   std::string GetName() { return name_; }
   void PutName(const std::string& v) { name_ = v; }
   int16_t Half(int16_t x) { return static_cast<int16_t>(x / 2); }
-  const Variant& Held() { return held_; }
-  Variant held_{"kept"};
 
  private:
   std::string name_ = "start";
@@ -90,16 +87,6 @@ TEST(Dispatch, PropertiesAndDefaultMember) {
   EXPECT_EQ(s->Get("NAME").ToString(), "abc");
   EXPECT_EQ(s->DefaultValue().ToString(), "abc");
   EXPECT_EQ(Variant(ObjectRef(s)).ToString(), "abc");
-}
-
-TEST(Dispatch, HeldPropertiesAreReadInPlace) {
-  auto s = std::make_shared<Sample>();
-  const InterfaceInfo& info = s->Interface();
-  const MemberInfo* held = info.Find("held", MemberKind::PropertyGet);
-  ASSERT_TRUE(held->read_in_place);
-  EXPECT_EQ(&held->read_in_place(*s), &s->held_) << "no copy";
-  EXPECT_EQ(s->Get("Held"), Variant("kept")) << "and by name as before";
-  EXPECT_FALSE(info.Find("Name", MemberKind::PropertyGet)->read_in_place) << "a value built anew";
 }
 
 struct BadCall {

