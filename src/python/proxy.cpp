@@ -37,6 +37,7 @@
 #include "python/member_doc.h"
 #include "python/member_index.h"
 #include "python/python_types.h"
+#include "runtime/array_fill.h"
 #include "runtime/class_table.h"
 
 namespace q6::pymod {
@@ -86,6 +87,7 @@ struct BoundMember {
   const MemberInfo* member;
   MemberKind kind;
   ChildCache children;
+  const ArrayFill* fill = ArrayFillOf(*member);  // for array results: lists without the array
 };
 
 // A call's result for Python; objects through `cache` when there is one.
@@ -116,6 +118,40 @@ Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, std::vector<V
   return InvokeMember(o, m, args, named, kind);
 }
 
+// Nested lists, outermost by the first subscript, filled as an array
+// result's elements are handed out (array_fill.h): the same lists ToPython
+// makes of the array, without the array.
+class ListWriter : public ArrayWriter {
+ public:
+  void Start(const std::vector<VariantArray::Bound>& bounds) override {
+    bounds_ = bounds;
+    lists_ = Lists(0);
+  }
+  void Put(size_t index, const Variant& v) override {
+    // The subscripts, from the first on, are the digits of `index` counted
+    // in the dimensions' sizes.
+    PyObject* list = lists_.ptr();
+    size_t at = index;
+    for (size_t d = 0; d + 1 < bounds_.size(); ++d) {
+      list = PyList_GET_ITEM(list, static_cast<Py_ssize_t>(at % bounds_[d].count));
+      at /= bounds_[d].count;
+    }
+    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(at), ToPython(v).release().ptr());
+  }
+  py::object result() { return std::move(lists_); }
+
+ private:
+  py::object Lists(size_t dim) {
+    py::list out(bounds_[dim].count);
+    if (dim + 1 < bounds_.size())
+      for (size_t i = 0; i < bounds_[dim].count; ++i)
+        PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), Lists(dim + 1).release().ptr());
+    return out;
+  }
+  std::vector<VariantArray::Bound> bounds_;
+  py::object lists_;
+};
+
 // Calls a bound member with a vector call's arguments.
 py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   ChildCache* cache = b.kind == MemberKind::PropertyGet ? &b.children : nullptr;
@@ -127,6 +163,13 @@ py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, P
   }
   WarnDiscardedResults(*b.member, args, nargs, kwnames);
   CallArgs call(args, nargs, kwnames);
+  if (b.fill) {
+    ListWriter lists;
+    b.object->CheckApartment();
+    InvokeFill(*b.object, *b.member, *b.fill, call.positional, call.named, lists);
+    call.WriteBack();
+    return lists.result();
+  }
   Variant result = Run(*b.object, *b.member, b.kind, call.positional, call.named);
   call.WriteBack();
   return Result(result, cache);

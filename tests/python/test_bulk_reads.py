@@ -67,13 +67,15 @@ class BulkReadTests:
         self.assertEqual(seen, [[1, "one"], [2, q.Null], [3, "three"]])
 
     def test_reads_without_arguments_keep_the_calls_errors(self):
-        # Reads and calls without arguments take a shorter road to the member.
+        # Reads and calls without arguments, and GetRows, take shorter roads
+        # to the member than the other calls.
         rs = self.open()
         name = rs.Fields.Item("name")
         after_three_moves = lambda: [rs.MoveNext() for _ in range(3)]
         cases = [  # (action, expected HRESULT, set-up)
             (lambda: rs.MoveNext(1), BAD_PARAM_COUNT, None),
             (lambda: rs.MoveNext(Steps=1), PARAM_NOT_FOUND, None),
+            (lambda: rs.GetRows(1, 0, None, 4), BAD_PARAM_COUNT, None),  # lists without an array
             (lambda: name.Value, NO_CURRENT_RECORD, after_three_moves),
             (rs.MoveNext, NO_CURRENT_RECORD, None),
             (lambda: name.Value, OBJECT_CLOSED, rs.Close),
