@@ -3,6 +3,8 @@
 #include "python/member_index.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -50,9 +52,24 @@ AttrEntry AttrIndex(const InterfaceInfo& info, PyObject* name) {
     }
   };
   static auto* index = new std::unordered_map<Key, AttrEntry, KeyHash>();
+  // In front of the index, the entries met lately, one per slot of a small
+  // table found by the two addresses: a loop that reads a few names on a
+  // few interfaces finds them there without hashing into the index.
+  struct Recent {
+    Key key{nullptr, nullptr};
+    AttrEntry entry;
+  };
+  static std::array<Recent, 256> recent;
   const Key key{&info, name};
+  const auto at =
+      (reinterpret_cast<uintptr_t>(&info) >> 4) ^ (reinterpret_cast<uintptr_t>(name) >> 4);
+  Recent& r = recent[at % recent.size()];
+  if (r.key == key) return r.entry;
   auto it = index->find(key);
-  if (it != index->end()) return it->second;
+  if (it != index->end()) {
+    r = {key, it->second};
+    return it->second;
+  }
   Py_ssize_t size = 0;
   const char* text = PyUnicode_AsUTF8AndSize(name, &size);
   if (!text) throw py::error_already_set();

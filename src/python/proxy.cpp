@@ -37,6 +37,7 @@
 #include "python/member_doc.h"
 #include "python/member_index.h"
 #include "python/python_types.h"
+#include "runtime/array_fill.h"
 #include "runtime/class_table.h"
 
 namespace q6::pymod {
@@ -68,6 +69,7 @@ class ChildCache {
  private:
   std::array<PyObject*, 32> slots_{};  // enough for the columns of most results
   size_t next_ = 0;                    // the slot the next new proxy takes
+  size_t last_ = 0;                    // the slot handed out last, looked at first
 };
 
 // What a Dispatch instance holds.
@@ -85,6 +87,7 @@ struct BoundMember {
   const MemberInfo* member;
   MemberKind kind;
   ChildCache children;
+  const ArrayFill* fill = ArrayFillOf(*member);  // for array results: lists without the array
 };
 
 // A call's result for Python; objects through `cache` when there is one.
@@ -92,6 +95,16 @@ py::object Result(const Variant& r, ChildCache* cache) {
   const Variant& v = r.Deref();
   if (cache && v.IsObject() && v.object()) return cache->Wrap(v.object());
   return ToPython(v);
+}
+
+// A property get without parameters, read straight through its thunk:
+// with no arguments to lay out, convert or write back, the invoker has
+// nothing to do. A value the object holds is converted where it lies.
+py::object ReadProperty(Dispatchable& o, const MemberInfo& m, ChildCache* cache) {
+  o.CheckApartment();
+  if (m.read_in_place) return Result(m.read_in_place(o), cache);
+  std::vector<Variant> none;
+  return Result(m.thunk(o, none), cache);
 }
 
 // A new bound member (defined with the Python types below).
@@ -105,13 +118,61 @@ Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, std::vector<V
   return InvokeMember(o, m, args, named, kind);
 }
 
+// Nested lists, outermost by the first subscript, filled as an array
+// result's elements are handed out (array_fill.h): the same lists ToPython
+// makes of the array, without the array.
+class ListWriter : public ArrayWriter {
+ public:
+  void Start(const std::vector<VariantArray::Bound>& bounds) override {
+    bounds_ = bounds;
+    lists_ = Lists(0);
+  }
+  void Put(size_t index, const Variant& v) override {
+    // The subscripts, from the first on, are the digits of `index` counted
+    // in the dimensions' sizes.
+    PyObject* list = lists_.ptr();
+    size_t at = index;
+    for (size_t d = 0; d + 1 < bounds_.size(); ++d) {
+      list = PyList_GET_ITEM(list, static_cast<Py_ssize_t>(at % bounds_[d].count));
+      at /= bounds_[d].count;
+    }
+    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(at), ToPython(v).release().ptr());
+  }
+  py::object result() { return std::move(lists_); }
+
+ private:
+  py::object Lists(size_t dim) {
+    py::list out(bounds_[dim].count);
+    if (dim + 1 < bounds_.size())
+      for (size_t i = 0; i < bounds_[dim].count; ++i)
+        PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), Lists(dim + 1).release().ptr());
+    return out;
+  }
+  std::vector<VariantArray::Bound> bounds_;
+  py::object lists_;
+};
+
 // Calls a bound member with a vector call's arguments.
 py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  ChildCache* cache = b.kind == MemberKind::PropertyGet ? &b.children : nullptr;
+  if (nargs == 0 && !kwnames && b.member->params.empty()) {
+    if (b.kind == MemberKind::PropertyGet) return ReadProperty(*b.object, *b.member, cache);
+    b.object->CheckApartment();
+    std::vector<Variant> none;
+    return Result(b.member->thunk(*b.object, none), cache);
+  }
   WarnDiscardedResults(*b.member, args, nargs, kwnames);
   CallArgs call(args, nargs, kwnames);
+  if (b.fill) {
+    ListWriter lists;
+    b.object->CheckApartment();
+    InvokeFill(*b.object, *b.member, *b.fill, call.positional, call.named, lists);
+    call.WriteBack();
+    return lists.result();
+  }
   Variant result = Run(*b.object, *b.member, b.kind, call.positional, call.named);
   call.WriteBack();
-  return Result(result, b.kind == MemberKind::PropertyGet ? &b.children : nullptr);
+  return Result(result, cache);
 }
 
 [[noreturn]] void UnknownName(const InterfaceInfo& info, const std::string& name) {
@@ -120,6 +181,7 @@ py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, P
 }
 
 py::object GetAttr(Proxy& p, const AttrEntry& e) {
+  if (e.read_now && e.get->params.empty()) return ReadProperty(*p.object, *e.get, &p.children);
   if (e.read_now) {
     std::vector<Variant> args;
     std::vector<NamedArg> named;
@@ -431,11 +493,20 @@ py::object WrapObject(const ObjectRef& o) {
 
 namespace {
 py::object ChildCache::Wrap(const ObjectRef& o) {
-  for (PyObject* p : slots_)
-    if (p && ProxyOf(p).object == o) return py::reinterpret_borrow<py::object>(p);
+  // Reads in a loop mostly return the object handed out last again (a
+  // recordset's Fields) or the one kept after it (the next column).
+  for (size_t k = 0; k < slots_.size(); ++k) {
+    const size_t i = (last_ + k) % slots_.size();
+    PyObject* p = slots_[i];
+    if (p && ProxyOf(p).object == o) {
+      last_ = i;
+      return py::reinterpret_borrow<py::object>(p);
+    }
+  }
   py::object made = WrapObject(o);
   PyObject* old = slots_[next_];
   slots_[next_] = Py_NewRef(made.ptr());
+  last_ = next_;
   next_ = (next_ + 1) % slots_.size();
   Py_XDECREF(old);
   return made;

@@ -148,12 +148,18 @@ MemberInfo Method(std::string name, DISPID id, R (C::*f)(A...), std::vector<Para
   return m;
 }
 
-// A property get (optionally with index parameters).
+// A property get (optionally with index parameters). A get without
+// parameters that returns const Variant& can also be read in place
+// (MemberInfo::read_in_place).
 template <class C, class R, class... A>
 MemberInfo PropGet(std::string name, DISPID id, R (C::*f)(A...), std::vector<ParamSpec> params = {},
                    std::string result_type = "") {
   MemberInfo m = Method(std::move(name), id, f, std::move(params), std::move(result_type));
   m.kind = MemberKind::PropertyGet;
+  if constexpr (sizeof...(A) == 0 && std::is_same_v<R, const Variant&>)
+    m.read_in_place = [f](Dispatchable& self) -> const Variant& {
+      return (binder_detail::Self<C>(self).*f)();
+    };
   return m;
 }
 

@@ -66,6 +66,9 @@ class Dispatchable;
 // per parameter, in parameter order. By-reference parameters may be changed
 // in place; the invoker copies them back to the caller.
 using Thunk = std::function<Variant(Dispatchable& self, std::vector<Variant>& args)>;
+// Reads a property that takes no parameters without copying it: the value
+// the object holds, valid until the object is next called or changed.
+using InPlaceRead = std::function<const Variant&(Dispatchable& self)>;
 
 struct MemberInfo {
   std::string name;
@@ -74,6 +77,10 @@ struct MemberInfo {
   std::vector<ParamInfo> params;
   TypeDesc result;  // VarType::Void for none
   Thunk thunk;
+  // Set for property gets without parameters whose value the object holds
+  // (binder.h sets it for methods returning const Variant&): callers that
+  // only look at the value read it here instead of through the thunk's copy.
+  InPlaceRead read_in_place;
   bool hidden = false;
   // The name folded to lower case, for lookups; builders fill it (see
   // binder.h), and a member without it is compared by folding at lookup.

@@ -14,6 +14,7 @@ from support import ComTestCase, SqliteDatabase, drop_pg_schema, pg_schema_dsn, 
 AD_BOOKMARK_FIRST = 1
 NO_CURRENT_RECORD = 0x800A0BCD  # 3021
 ITEM_NOT_FOUND = 0x800A0CC1  # 3265
+OBJECT_CLOSED, BAD_PARAM_COUNT, PARAM_NOT_FOUND = 0x800A0E78, 0x8002000E, 0x80020004
 
 
 class BulkReadTests:
@@ -64,6 +65,26 @@ class BulkReadTests:
             seen.append(row)
             rs.MoveNext()
         self.assertEqual(seen, [[1, "one"], [2, q.Null], [3, "three"]])
+
+    def test_reads_without_arguments_keep_the_calls_errors(self):
+        # Reads and calls without arguments, and GetRows, take shorter roads
+        # to the member than the other calls.
+        rs = self.open()
+        name = rs.Fields.Item("name")
+        after_three_moves = lambda: [rs.MoveNext() for _ in range(3)]
+        cases = [  # (action, expected HRESULT, set-up)
+            (lambda: rs.MoveNext(1), BAD_PARAM_COUNT, None),
+            (lambda: rs.MoveNext(Steps=1), PARAM_NOT_FOUND, None),
+            (lambda: rs.GetRows(1, 0, None, 4), BAD_PARAM_COUNT, None),  # lists without an array
+            (lambda: name.Value, NO_CURRENT_RECORD, after_three_moves),
+            (rs.MoveNext, NO_CURRENT_RECORD, None),
+            (lambda: name.Value, OBJECT_CLOSED, rs.Close),
+            (lambda: rs.EOF, OBJECT_CLOSED, None),
+        ]
+        for action, hr, setup in cases:
+            if setup:
+                setup()
+            self.assertComError(hr, action)
 
 
 class SqliteBulkReadTest(SqliteDatabase, BulkReadTests, ComTestCase):

@@ -34,7 +34,7 @@ std::string Field::Name() const {
   return data_->column(column_).name;
 }
 
-Variant Field::Value() const {
+const Variant& Field::CurrentValue() const {
   if (!data_->open() || column_ >= data_->column_count()) ThrowAdo(kAdoObjectClosed, kSource);
   return data_->Value(column_);
 }
@@ -90,7 +90,7 @@ int32_t Fields::Count() const {
   return data_->open() ? static_cast<int32_t>(data_->column_count()) : 0;
 }
 
-std::shared_ptr<Field> Fields::At(size_t column) {
+const std::shared_ptr<Field>& Fields::At(size_t column) {
   if (items_.size() != data_->column_count()) items_.assign(data_->column_count(), nullptr);
   if (!items_[column]) items_[column] = std::make_shared<Field>(data_, column);
   return items_[column];
@@ -101,8 +101,11 @@ std::shared_ptr<Field> Fields::Item(const Variant& index) { return At(ColumnOf(i
 size_t Fields::ColumnOf(const Variant& index) const {
   if (!data_->open()) ThrowAdo(kAdoObjectClosed, "ADODB.Fields");
   const Variant& d = index.Deref();
-  const Variant v = d.IsObject() ? d.Unwrapped() : Variant();
-  const Variant& key = d.IsObject() ? v : d;
+  // An object stands for its default value (a Field for its current value).
+  return d.IsObject() ? ColumnOfKey(d.Unwrapped()) : ColumnOfKey(d);
+}
+
+size_t Fields::ColumnOfKey(const Variant& key) const {
   if (key.type() == VarType::String) {
     int c = data_->FindColumn(key.string());
     if (c < 0) ThrowAdo(kAdoItemNotFound, "ADODB.Fields");

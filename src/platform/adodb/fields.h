@@ -26,7 +26,10 @@ class Field : public Dispatchable {
   std::string Name() const;
   // The current row's value (Null stays Null). Raises 3021 without a
   // current row, 3704 when the recordset is closed.
-  Variant Value() const;
+  Variant Value() const { return CurrentValue(); }
+  // The same value as it is held in the recordset's rows, without a copy;
+  // valid until the recordset moves or changes. Raises as Value.
+  const Variant& CurrentValue() const;
   // Puts a value into the current row (see RecordData::Put): 3251 on a
   // recordset that cannot write rows, 3021 without a current row.
   void PutValue(Variant v);
@@ -40,7 +43,7 @@ class Field : public Dispatchable {
 
  private:
   std::string DispName() { return Name(); }
-  Variant DispValue() { return Value(); }
+  const Variant& DispValue() { return CurrentValue(); }
   void DispPutValue(Variant& v) { PutValue(v); }
   int32_t DispType() { return Type(); }
   int32_t DispActualSize() { return ActualSize(); }
@@ -69,7 +72,8 @@ class Fields : public Dispatchable {
  private:
   int32_t DispCount() { return Count(); }
   std::shared_ptr<Field> DispItem(Variant& Index) { return Item(Index); }
-  std::shared_ptr<Field> At(size_t column);
+  const std::shared_ptr<Field>& At(size_t column);
+  size_t ColumnOfKey(const Variant& key) const;
 
   std::shared_ptr<RecordData> data_;
   std::vector<std::shared_ptr<Field>> items_;  // created on first use

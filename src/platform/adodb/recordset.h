@@ -38,6 +38,7 @@
 
 namespace q6 {
 
+class ArrayWriter;
 class Connection;
 
 // LockTypeEnum.
@@ -137,6 +138,8 @@ class Recordset : public Dispatchable {
   // start that is not a BookmarkEnum value, 3265 for an unknown field.
   VariantArray GetRows(int32_t rows = kAdGetRowsRest, const Variant& start = Variant(int32_t{0}),
                        const Variant& fields = Variant::Missing());
+  // GetRows handing the values to `out` instead of an array (array_fill.h).
+  void GetRowsInto(ArrayWriter& out, int32_t rows, const Variant& start, const Variant& fields);
 
   void Close();
   int32_t State() const;

@@ -6,6 +6,7 @@
 // reading a whole result pays one call instead of one per value.
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/recordset.h"
+#include "runtime/array_fill.h"
 
 namespace q6 {
 namespace {
@@ -18,6 +19,16 @@ size_t BulkEnd(const RecordData& data, size_t first, int32_t num_rows) {
   if (num_rows >= 0) last = std::min(last, first + static_cast<size_t>(num_rows));
   return last;
 }
+
+// Builds the array GetRows returns.
+class ArrayBuilder : public ArrayWriter {
+ public:
+  void Start(const std::vector<VariantArray::Bound>& bounds) override {
+    array = VariantArray(bounds);
+  }
+  void Put(size_t index, const Variant& v) override { array.items()[index] = v; }
+  VariantArray array;
+};
 }  // namespace
 
 std::string Recordset::GetString(int32_t format, int32_t num_rows,
@@ -51,6 +62,13 @@ std::string Recordset::GetString(int32_t format, int32_t num_rows,
 }
 
 VariantArray Recordset::GetRows(int32_t rows, const Variant& start, const Variant& fields) {
+  ArrayBuilder out;
+  GetRowsInto(out, rows, start, fields);
+  return std::move(out.array);
+}
+
+void Recordset::GetRowsInto(ArrayWriter& out, int32_t rows, const Variant& start,
+                            const Variant& fields) {
   CheckOpen();
   FlushBeforeMove();
   std::vector<size_t> columns;
@@ -80,14 +98,13 @@ VariantArray Recordset::GetRows(int32_t rows, const Variant& start, const Varian
   data_->current();  // raises 3021 at BOF or EOF
   const size_t first = static_cast<size_t>(data_->position());
   const size_t last = BulkEnd(*data_, first, rows);
-  VariantArray out({{0, columns.size()}, {0, last - first}});
-  auto item = out.items().begin();
+  out.Start({{0, columns.size()}, {0, last - first}});
+  size_t item = 0;
   for (size_t i = first; i < last; ++i) {
     const size_t row = data_->view_row(i);
-    for (size_t c : columns) *item++ = data_->cell(row, c);
+    for (size_t c : columns) out.Put(item++, data_->cell(row, c));
   }
   data_->MoveTo(static_cast<ptrdiff_t>(last));
-  return out;
 }
 
 }  // namespace q6

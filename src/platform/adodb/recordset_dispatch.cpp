@@ -5,6 +5,7 @@
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
+#include "runtime/array_fill.h"
 #include "runtime/binder.h"
 #include "runtime/class_table.h"
 
@@ -78,6 +79,16 @@ void Recordset::DispUpdate(Variant& FieldList, Variant& Values) {
 ObjectRef Recordset::DispActiveConnection() { return connection_; }
 
 namespace {
+// GetRows can hand its values out without building the array first.
+const bool kGetRowsFill = [] {
+  SetArrayFill(*Recordset::Info().Find("GetRows", MemberKind::Method),
+               [](Dispatchable& self, std::vector<Variant>& args, ArrayWriter& out) {
+                 static_cast<Recordset&>(self).GetRowsInto(out, args[0].long_ref(), args[1],
+                                                           args[2]);
+               });
+  return true;
+}();
+
 const ClassRegistrar kRecordsetClass(ClassInfo{
     "ADODB.Recordset",
     "Recordset",

@@ -177,6 +177,17 @@ TEST_P(RecordsetTest, CloseRollsBackAnOpenTransaction) {
   EXPECT_EQ(Scalar("select count(*) from t").ToLong(), 3);
 }
 
+TEST_P(RecordsetTest, FieldValueReadInPlaceIsTheValueReadByName) {
+  auto rs = con_->Execute("select k, name, amount from t order by k");
+  auto k = rs->Fields()->Item(Variant("k"));
+  const MemberInfo* value = k->Interface().Find("Value", MemberKind::PropertyGet);
+  ASSERT_TRUE(value->read_in_place) << "Field.Value is held by the recordset";
+  for (; !rs->EOF(); rs->MoveNext())
+    for (auto f : {Variant("k"), Variant("name"), Variant("amount")})
+      EXPECT_EQ(value->read_in_place(*rs->Fields()->Item(f)), rs->Fields()->Item(f)->Get("Value"));
+  EXPECT_EQ(ErrorOf([&] { value->read_in_place(*k); }), MakeHr(0x800A0BCDu));
+}
+
 TEST_P(RecordsetTest, LateBoundCallsByName) {
   ObjectRef con = CreateLinkedObject("ADODB.Connection");
   con->Call("Open", {Variant(dsn())});
