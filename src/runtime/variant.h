@@ -163,7 +163,8 @@ class Variant {
   // for Object, Missing for Variant, 0 for numbers).
   static Variant EmptyOf(VarType t);
 
-  // The type of the value, looking through a by-reference slot.
+  // The type of the value, looking through a by-reference slot. Asked for
+  // around every value that crosses a call, so inline, as Deref is.
   VarType type() const {
     static constexpr VarType kByIndex[] = {
         VarType::Empty,   VarType::Null,   VarType::Missing, VarType::Boolean,   VarType::Byte,
@@ -255,29 +256,6 @@ class Variant {
                    Decimal, DateValue, std::string, ObjectRef, Variant*, ByteArray, VariantArray>;
   Storage v_;
 };
-
-// Deref and type are asked for around every value that crosses a call, so
-// they are inline.
-inline const Variant& Variant::Deref() const {
-  const Variant* v = this;
-  while (const auto* p = std::get_if<Variant*>(&v->v_)) v = *p;
-  return *v;
-}
-
-inline Variant& Variant::Deref() {
-  Variant* v = this;
-  while (auto* p = std::get_if<Variant*>(&v->v_)) v = *p;
-  return *v;
-}
-
-inline VarType Variant::type() const {
-  static constexpr VarType kByIndex[] = {
-      VarType::Empty,   VarType::Null,   VarType::Missing, VarType::Boolean,   VarType::Byte,
-      VarType::Integer, VarType::Long,   VarType::Double,  VarType::Decimal,   VarType::Date,
-      VarType::String,  VarType::Object, VarType::Empty,   VarType::ByteArray, VarType::Array};
-  static_assert(sizeof kByIndex / sizeof kByIndex[0] == std::variant_size_v<Storage>);
-  return kByIndex[Deref().v_.index()];
-}
 
 // Formats a Double the way the automation text conversion does: up to 15
 // significant digits, no trailing point, exponent form "1E+15" for large and
