@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/drivers/cell_store.h"
+
 namespace q6::bench {
 
 // True in quick mode.
@@ -153,6 +155,7 @@ inline void Label(benchmark::State& state, std::string_view engine, int64_t size
 // the timed loop; it is meaningful for work of a few megabytes and more.
 template <class Work>
 double PeakBytes(Work&& work) {
+  CellStore::ReleaseKeptBlocks();
   malloc_trim(0);
   std::ofstream("/proc/self/clear_refs") << "5";
   const long before = StatusKb("VmRSS");

@@ -31,7 +31,6 @@ void RecordData::Clear() {
   columns_.clear();
   by_name_.clear();
   cells_.clear();
-  cells_.shrink_to_fit();
   added_.clear();
   added_.shrink_to_fit();
   fetched_ = 0;

@@ -101,8 +101,8 @@ class RecordData {
     return const_cast<Variant&>(static_cast<const RecordData&>(*this).cell(row, col));
   }
 
-  std::vector<Variant> cells_;  // the fetched rows, row-major
-  size_t fetched_ = 0;          // rows in cells_
+  CellStore cells_;     // the fetched rows, row-major
+  size_t fetched_ = 0;  // rows in cells_
   // Rows added by AddRow, after the fetched ones, row-major. A deque grows
   // in small blocks that the allocator hands out again from one recordset
   // to the next, where a vector reallocated as rows are added would take

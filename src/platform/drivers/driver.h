@@ -38,6 +38,7 @@
 #include "platform/datasource/data_source.h"
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/literal_params.h"
+#include "platform/drivers/cell_store.h"
 #include "runtime/variant.h"
 
 namespace q6 {
@@ -71,7 +72,7 @@ struct ColumnInfo {
 struct ResultSet {
   bool has_rows = false;            // the statement returns rows (possibly none)
   std::vector<ColumnInfo> columns;  // empty unless has_rows
-  std::vector<Variant> cells;       // row-major: row r, column c at r * columns.size() + c
+  CellStore cells;                  // row-major: row r, column c at r * columns.size() + c
   size_t row_count = 0;
   int64_t rows_affected = -1;  // rows changed by an insert, update or delete; else -1
 };

@@ -203,7 +203,7 @@ std::vector<ColumnInfo> ColumnsOf(const pg_result* res) {
   return cols;
 }
 
-void AppendRows(const pg_result* res, std::vector<Variant>* cells) {
+void AppendRows(const pg_result* res, CellStore* cells) {
   int ncols = PQnfields(res);
   int nrows = PQntuples(res);
   std::vector<Reader> readers(ncols);

@@ -20,7 +20,7 @@ std::vector<ColumnInfo> ColumnsOf(const pg_result* res);
 // Date, bytea as a byte array, NULL as Null, everything else as String.
 // Raises Overflow (6), naming the column, for a numeric the Decimal type
 // cannot hold without losing digits.
-void AppendRows(const pg_result* res, std::vector<Variant>* cells);
+void AppendRows(const pg_result* res, CellStore* cells);
 
 // The text a parameter is sent as; false for NULL (Null, Empty, Missing).
 // Booleans are "1"/"0", Doubles are written so that they read back exactly,

@@ -51,7 +51,7 @@ std::vector<ColumnInfo> ColumnsOf(sqlite3_stmt* stmt) {
   return cols;
 }
 
-void AppendRow(sqlite3_stmt* stmt, int ncols, std::vector<Variant>* cells) {
+void AppendRow(sqlite3_stmt* stmt, int ncols, CellStore* cells) {
   for (int i = 0; i < ncols; ++i) {
     switch (sqlite3_column_type(stmt, i)) {
       case SQLITE_INTEGER: {

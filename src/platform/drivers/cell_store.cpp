@@ -1,0 +1,143 @@
+// Blocks of result cells and the pool that keeps freed ones.
+#include "platform/drivers/cell_store.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace q6 {
+namespace {
+
+static_assert(alignof(Variant) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+constexpr size_t kFirstCells = 16;  // the first block's first size
+
+// Full-size blocks given back by results, for the next ones. Never
+// destroyed: a result may outlive every other static object.
+class BlockPool {
+ public:
+  static BlockPool& Instance() {
+    static BlockPool* pool = new BlockPool;
+    return *pool;
+  }
+  // Appends `n` blocks to `out`, kept ones first. REQUIRES: `out` has the
+  // capacity for them, so that no block is lost to a failed push_back.
+  void Take(size_t n, std::vector<Variant*>* out) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      while (n > 0 && !free_.empty()) {
+        out->push_back(free_.back());
+        free_.pop_back();
+        --n;
+      }
+    }
+    for (; n > 0; --n) out->push_back(Allocate(CellStore::kBlockCells));
+  }
+  void Give(Variant* block) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      if (free_.size() < CellStore::kKeptBlocks) {
+        free_.push_back(block);
+        return;
+      }
+    }
+    Free(block, CellStore::kBlockCells);
+  }
+
+  void ReleaseAll() {
+    std::vector<Variant*> kept;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      kept.swap(free_);
+    }
+    for (Variant* b : kept) Free(b, CellStore::kBlockCells);
+  }
+
+  static Variant* Allocate(size_t cells) {
+    return static_cast<Variant*>(::operator new(cells * sizeof(Variant)));
+  }
+  static void Free(Variant* block, size_t cells) {
+    ::operator delete(block, cells * sizeof(Variant));
+  }
+
+ private:
+  std::mutex mu_;
+  std::vector<Variant*> free_;
+};
+
+void Release(Variant* block, size_t cells) {
+  if (cells == CellStore::kBlockCells)
+    BlockPool::Instance().Give(block);
+  else
+    BlockPool::Free(block, cells);
+}
+
+}  // namespace
+
+CellStore::CellStore(const CellStore& other) {
+  reserve(other.size_);
+  for (size_t i = 0; i < other.size_; ++i) emplace_back(other[i]);
+}
+
+CellStore& CellStore::operator=(const CellStore& other) {
+  if (this != &other) {
+    CellStore copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+void CellStore::ReleaseKeptBlocks() { BlockPool::Instance().ReleaseAll(); }
+
+void CellStore::clear() {
+  for (size_t i = 0; i < size_; ++i) (*this)[i].~Variant();
+  for (size_t b = 0; b < blocks_.size(); ++b)
+    Release(blocks_[b], b == 0 ? std::min(capacity_, kBlockCells) : kBlockCells);
+  blocks_.clear();
+  size_ = 0;
+  capacity_ = 0;
+}
+
+void CellStore::Grow(size_t needed) {
+  if (capacity_ < kBlockCells) {
+    // The first block is the only one: a bigger one takes its cells.
+    const size_t cells =
+        needed >= kBlockCells ? kBlockCells : std::max({needed, capacity_ * 4, kFirstCells});
+    blocks_.reserve(1);
+    Variant* bigger;
+    if (cells == kBlockCells) {
+      std::vector<Variant*> one;
+      one.reserve(1);
+      BlockPool::Instance().Take(1, &one);
+      bigger = one[0];
+    } else {
+      bigger = BlockPool::Allocate(cells);
+    }
+    if (!blocks_.empty()) {
+      Variant* old = blocks_[0];
+      for (size_t i = 0; i < size_; ++i) {
+        ::new (static_cast<void*>(bigger + i)) Variant(std::move(old[i]));
+        old[i].~Variant();
+      }
+      Release(old, capacity_);
+      blocks_[0] = bigger;
+    } else {
+      blocks_.push_back(bigger);
+    }
+    capacity_ = cells;
+  }
+  if (needed > capacity_) {
+    const size_t more = (needed - capacity_ + kBlockCells - 1) / kBlockCells;
+    std::vector<Variant*> taken;
+    taken.reserve(more);
+    blocks_.reserve(blocks_.size() + more);
+    try {
+      BlockPool::Instance().Take(more, &taken);
+    } catch (...) {
+      for (Variant* b : taken) Release(b, kBlockCells);
+      throw;
+    }
+    blocks_.insert(blocks_.end(), taken.begin(), taken.end());
+    capacity_ += more * kBlockCells;
+  }
+}
+
+}  // namespace q6

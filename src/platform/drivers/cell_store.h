@@ -1,0 +1,99 @@
+// The cells of a result: an append-only sequence of Variants in blocks.
+//
+// A result of many rows is collected without knowing its size in advance. A
+// vector grows by reallocation: every growth copies the cells so far, and
+// once it passes the allocator's largest heap-served size each result maps
+// fresh memory and faults in every page of it, again for the next result.
+// Here cells go into blocks of kBlockCells that never move; the first block
+// starts small and grows (so a one-row result costs what a vector's would),
+// later blocks are full size and come from a process-wide pool of freed
+// blocks, bounded (kKeptBlocks), which the next result takes again without
+// touching the system. Indexing is two loads: the block, then the cell.
+//
+// Not thread-safe as an object (as a vector is not); the pool is.
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "runtime/variant.h"
+
+namespace q6 {
+
+class CellStore {
+ public:
+  static constexpr size_t kBlockShift = 10;
+  static constexpr size_t kBlockCells = size_t{1} << kBlockShift;  // 64 KiB of Variants
+  // Free full-size blocks the process keeps for the next result: 64 MiB.
+  static constexpr size_t kKeptBlocks = 1024;
+
+  CellStore() = default;
+  CellStore(const CellStore& other);
+  CellStore& operator=(const CellStore& other);
+  CellStore(CellStore&& other) noexcept { Swap(other); }
+  CellStore& operator=(CellStore&& other) noexcept {
+    if (this != &other) {
+      clear();
+      Swap(other);
+    }
+    return *this;
+  }
+  ~CellStore() { clear(); }
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+  // REQUIRES: i < size().
+  Variant& operator[](size_t i) { return blocks_[i >> kBlockShift][i & (kBlockCells - 1)]; }
+  const Variant& operator[](size_t i) const {
+    return blocks_[i >> kBlockShift][i & (kBlockCells - 1)];
+  }
+  // Raises std::out_of_range when i >= size().
+  const Variant& at(size_t i) const {
+    if (i >= size_) throw std::out_of_range("CellStore::at");
+    return (*this)[i];
+  }
+
+  template <class... Args>
+  Variant& emplace_back(Args&&... args) {
+    if (size_ == capacity_) Grow(size_ + 1);
+    Variant* p = &(*this)[size_];
+    ::new (static_cast<void*>(p)) Variant(std::forward<Args>(args)...);
+    ++size_;
+    return *p;
+  }
+  void push_back(const Variant& v) { emplace_back(v); }
+  void push_back(Variant&& v) { emplace_back(std::move(v)); }
+
+  // Makes room for `n` cells in all, so that appending up to there takes no
+  // block from the pool or the system.
+  void reserve(size_t n) {
+    if (n > capacity_) Grow(n);
+  }
+  // Destroys every cell and gives the blocks back.
+  void clear();
+
+  // Frees the blocks the pool keeps (for a process that is done with large
+  // results, and for measuring memory from a clean start).
+  static void ReleaseKeptBlocks();
+
+ private:
+  void Grow(size_t needed);
+  void Swap(CellStore& other) noexcept {
+    std::swap(blocks_, other.blocks_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+  }
+
+  // Raw storage for Variants; cells [0, size_) are constructed. Every block
+  // holds kBlockCells but the first, which holds capacity_ while it is the
+  // only one.
+  std::vector<Variant*> blocks_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+}  // namespace q6
