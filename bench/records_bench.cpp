@@ -32,6 +32,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <deque>
 #include <map>
 #include <memory>
 #include <set>
@@ -78,8 +79,9 @@ std::map<std::string, double>& Kept() {
 class RawEngine {
  public:
   virtual ~RawEngine() = default;
-  // Runs `native` and appends every value of every row to `out`.
-  virtual void Query(const std::string& native, std::vector<Variant>& out) = 0;
+  // Runs `native` and appends every value of every row to `out` (a deque,
+  // as a plain client collects rows of unknown count without reallocating).
+  virtual void Query(const std::string& native, std::deque<Variant>& out) = 0;
 };
 
 class RawSqlite final : public RawEngine {
@@ -88,7 +90,7 @@ class RawSqlite final : public RawEngine {
     sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   }
   ~RawSqlite() override { sqlite3_close(db_); }
-  void Query(const std::string& native, std::vector<Variant>& out) override {
+  void Query(const std::string& native, std::deque<Variant>& out) override {
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db_, native.c_str(), -1, &st, nullptr);
     const int n = sqlite3_column_count(st);
@@ -119,7 +121,7 @@ class RawPostgres final : public RawEngine {
   explicit RawPostgres(const q6::DataSource& ds)
       : conn_(PQconnectdb(q6::postgres::PgDriver::ConnInfo(ds).c_str())) {}
   ~RawPostgres() override { PQfinish(conn_); }
-  void Query(const std::string& native, std::vector<Variant>& out) override {
+  void Query(const std::string& native, std::deque<Variant>& out) override {
     PGresult* r = PQexec(conn_, native.c_str());
     const int rows = PQntuples(r), cols = PQnfields(r);
     for (int i = 0; i < rows; ++i)
@@ -301,11 +303,11 @@ void BM_RecordsGetData(benchmark::State& state) {
       state.SkipWithError("GetData missed records");
   };
   auto baseline = [&] {
-    std::vector<Variant> cells;
+    std::deque<Variant> cells;
     raw->Query(native, cells);
     if (cells.size() != static_cast<size_t>(kGetDataRows) * 8)
       state.SkipWithError("the baseline missed records");
-    benchmark::DoNotOptimize(cells.data());
+    benchmark::DoNotOptimize(cells.back());
   };
   double system = 0, base = 0;
   for (auto _ : state) {
@@ -393,7 +395,7 @@ void BM_RecordsMoveTo(benchmark::State& state) {
 
     state.PauseTiming();
     std::string current = OidOf(1);
-    std::vector<Variant> row;
+    std::deque<Variant> row;
     t = Clock::now();
     for (int64_t i = 1; i < steps; ++i) {
       row.clear();
