@@ -30,9 +30,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <functional>
-#include <deque>
 #include <map>
 #include <memory>
 #include <set>
