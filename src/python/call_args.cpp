@@ -9,9 +9,9 @@
 namespace q6::pymod {
 
 CallArgs::CallArgs(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
-    : total_(static_cast<size_t>(nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0))) {
-  positional.reserve(static_cast<size_t>(nargs));
-  for (Py_ssize_t i = 0; i < nargs; ++i) positional.push_back(Arg(args[i]));
+    : positional(static_cast<size_t>(nargs)),
+      total_(static_cast<size_t>(nargs + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0))) {
+  for (Py_ssize_t i = 0; i < nargs; ++i) positional[static_cast<size_t>(i)] = Arg(args[i]);
   if (!kwnames) return;
   for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(kwnames); ++i)
     named.push_back(

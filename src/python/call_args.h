@@ -25,7 +25,7 @@ class CallArgs {
   // Copies changed by-reference results back into their Refs.
   void WriteBack();
 
-  std::vector<Variant> positional;
+  ArgBuffer positional;
   std::vector<NamedArg> named;
 
  private:

@@ -103,8 +103,7 @@ py::object Result(const Variant& r, ChildCache* cache) {
 py::object ReadProperty(Dispatchable& o, const MemberInfo& m, ChildCache* cache) {
   o.CheckApartment();
   if (m.read_in_place) return Result(m.read_in_place(o), cache);
-  std::vector<Variant> none;
-  return Result(m.thunk(o, none), cache);
+  return Result(m.thunk(o, Args()), cache);
 }
 
 // A new bound member (defined with the Python types below).
@@ -112,7 +111,7 @@ py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m);
 BoundMember& BoundOf(PyObject* self);
 
 // Runs `m` on `o` with the caller's arguments, on `o`'s own thread only.
-Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, std::vector<Variant>& args,
+Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, Args args,
             std::vector<NamedArg>& named) {
   o.CheckApartment();
   return InvokeMember(o, m, args, named, kind);
@@ -158,19 +157,18 @@ py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, P
   if (nargs == 0 && !kwnames && b.member->params.empty()) {
     if (b.kind == MemberKind::PropertyGet) return ReadProperty(*b.object, *b.member, cache);
     b.object->CheckApartment();
-    std::vector<Variant> none;
-    return Result(b.member->thunk(*b.object, none), cache);
+    return Result(b.member->thunk(*b.object, Args()), cache);
   }
   WarnDiscardedResults(*b.member, args, nargs, kwnames);
   CallArgs call(args, nargs, kwnames);
   if (b.fill) {
     ListWriter lists;
     b.object->CheckApartment();
-    InvokeFill(*b.object, *b.member, *b.fill, call.positional, call.named, lists);
+    InvokeFill(*b.object, *b.member, *b.fill, call.positional.args(), call.named, lists);
     call.WriteBack();
     return lists.result();
   }
-  Variant result = Run(*b.object, *b.member, b.kind, call.positional, call.named);
+  Variant result = Run(*b.object, *b.member, b.kind, call.positional.args(), call.named);
   call.WriteBack();
   return Result(result, cache);
 }
@@ -183,9 +181,8 @@ py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, P
 py::object GetAttr(Proxy& p, const AttrEntry& e) {
   if (e.read_now && e.get->params.empty()) return ReadProperty(*p.object, *e.get, &p.children);
   if (e.read_now) {
-    std::vector<Variant> args;
     std::vector<NamedArg> named;
-    return Result(Run(*p.object, *e.get, MemberKind::PropertyGet, args, named), &p.children);
+    return Result(Run(*p.object, *e.get, MemberKind::PropertyGet, Args(), named), &p.children);
   }
   if (p.bound && BoundOf(p.bound).member == e.get)
     return py::reinterpret_borrow<py::object>(p.bound);
@@ -220,7 +217,7 @@ py::object CallDefault(Proxy& p, PyObject* const* args, Py_ssize_t nargs, PyObje
     Throw(DISP_E_MEMBERNOTFOUND, "Member not found: dispatch id 0x00000000 of " + info.name);
   }
   CallArgs call(args, nargs, kwnames);
-  Variant result = Run(*p.object, *m, MemberKind::PropertyGet, call.positional, call.named);
+  Variant result = Run(*p.object, *m, MemberKind::PropertyGet, call.positional.args(), call.named);
   call.WriteBack();
   return Result(result, &p.children);
 }

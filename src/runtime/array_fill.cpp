@@ -21,11 +21,11 @@ const ArrayFill* ArrayFillOf(const MemberInfo& member) {
   return it == Fills().end() ? nullptr : &it->second;
 }
 
-void InvokeFill(Dispatchable& self, const MemberInfo& member, const ArrayFill& fill,
-                std::vector<Variant>& args, std::vector<NamedArg>& named, ArrayWriter& out) {
+void InvokeFill(Dispatchable& self, const MemberInfo& member, const ArrayFill& fill, Args args,
+                std::vector<NamedArg>& named, ArrayWriter& out) {
   // The entry as it is, but for what runs once the arguments are ready.
   MemberInfo filling = member;
-  filling.thunk = [&](Dispatchable& d, std::vector<Variant>& ready) {
+  filling.thunk = [&](Dispatchable& d, Args ready) {
     fill(d, ready, out);
     return Variant();
   };

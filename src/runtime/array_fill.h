@@ -27,8 +27,7 @@ class ArrayWriter {
   virtual void Put(size_t index, const Variant& v) = 0;
 };
 
-using ArrayFill =
-    std::function<void(Dispatchable& self, std::vector<Variant>& args, ArrayWriter& out)>;
+using ArrayFill = std::function<void(Dispatchable& self, Args args, ArrayWriter& out)>;
 
 // Registers `fill` for `member`, an entry of a member table (which lives as
 // long as the process). Call during static initialisation.
@@ -37,7 +36,7 @@ void SetArrayFill(const MemberInfo& member, ArrayFill fill);
 const ArrayFill* ArrayFillOf(const MemberInfo& member);
 // Runs `fill` for `member` with the caller's arguments, as InvokeMember runs
 // the member's thunk.
-void InvokeFill(Dispatchable& self, const MemberInfo& member, const ArrayFill& fill,
-                std::vector<Variant>& args, std::vector<NamedArg>& named, ArrayWriter& out);
+void InvokeFill(Dispatchable& self, const MemberInfo& member, const ArrayFill& fill, Args args,
+                std::vector<NamedArg>& named, ArrayWriter& out);
 
 }  // namespace q6

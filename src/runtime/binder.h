@@ -114,7 +114,7 @@ std::vector<ParamInfo> MakeParams(const std::string& member, std::vector<ParamSp
 }
 
 template <class C, class R, class... A, size_t... I>
-Variant Call(C& obj, R (C::*f)(A...), std::vector<Variant>& args, std::index_sequence<I...>) {
+Variant Call(C& obj, R (C::*f)(A...), Args args, std::index_sequence<I...>) {
   if constexpr (std::is_void_v<R>) {
     (obj.*f)(ArgTraits<std::decay_t<A>>::Get(args[I])...);
     return Variant();
@@ -141,7 +141,7 @@ MemberInfo Method(std::string name, DISPID id, R (C::*f)(A...), std::vector<Para
   m.dispid = id;
   m.kind = MemberKind::Method;
   m.result = TypeDesc{ResultTraits<R>::vt, std::move(result_type)};
-  m.thunk = [f](Dispatchable& self, std::vector<Variant>& args) {
+  m.thunk = [f](Dispatchable& self, Args args) {
     return binder_detail::Call(binder_detail::Self<C>(self), f, args,
                                std::index_sequence_for<A...>{});
   };

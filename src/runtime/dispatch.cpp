@@ -161,7 +161,22 @@ Variant ConvertArg(const Variant& arg, const ParamInfo& p, const MemberInfo& m) 
 
 }  // namespace
 
-Variant InvokeMember(Dispatchable& self, const MemberInfo& m, std::vector<Variant>& args,
+ArgBuffer::ArgBuffer(size_t n) : n_(n) {
+  if (n > kInline) {
+    heap_ = std::make_unique<Variant[]>(n);
+    data_ = heap_.get();
+    return;
+  }
+  data_ = reinterpret_cast<Variant*>(inline_);
+  for (size_t i = 0; i < n; ++i) ::new (static_cast<void*>(data_ + i)) Variant();
+}
+
+ArgBuffer::~ArgBuffer() {
+  if (!heap_)
+    for (size_t i = 0; i < n_; ++i) data_[i].~Variant();
+}
+
+Variant InvokeMember(Dispatchable& self, const MemberInfo& m, Args args,
                      std::vector<NamedArg>& named, MemberKind kind) {
   const size_t n = m.params.size();
   // Slot i holds the caller's argument for parameter i, if any. Members
@@ -203,7 +218,7 @@ Variant InvokeMember(Dispatchable& self, const MemberInfo& m, std::vector<Varian
     given[i] = &a.value;
   }
 
-  std::vector<Variant> local(n);
+  ArgBuffer local(n);
   for (size_t i = 0; i < n; ++i) {
     const ParamInfo& p = m.params[i];
     const Variant* g = given[i];
@@ -221,7 +236,7 @@ Variant InvokeMember(Dispatchable& self, const MemberInfo& m, std::vector<Varian
     local[i] = ConvertArg(*g, p, m);
   }
 
-  Variant result = m.thunk(self, local);
+  Variant result = m.thunk(self, local.args());
 
   for (size_t i = 0; i < n; ++i)
     if (m.params[i].by_ref && ref_slot[i]) *ref_slot[i] = std::move(local[i]);

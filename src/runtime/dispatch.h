@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -62,10 +63,35 @@ struct ParamInfo {
 };
 
 class Dispatchable;
+// The arguments of one call, wherever the caller keeps them.
+using Args = std::span<Variant>;
 // Runs a member with arguments already converted to the declared types, one
 // per parameter, in parameter order. By-reference parameters may be changed
 // in place; the invoker copies them back to the caller.
-using Thunk = std::function<Variant(Dispatchable& self, std::vector<Variant>& args)>;
+using Thunk = std::function<Variant(Dispatchable& self, Args args)>;
+
+// Room for the arguments of one call: on the stack for the handful members
+// take, on the heap beyond. Holds `n` Empty Variants to begin with. A call
+// from a script makes one of these per member it runs, so it must not cost
+// an allocation.
+class ArgBuffer {
+ public:
+  static constexpr size_t kInline = 8;
+  explicit ArgBuffer(size_t n);
+  ~ArgBuffer();
+  ArgBuffer(const ArgBuffer&) = delete;
+  ArgBuffer& operator=(const ArgBuffer&) = delete;
+
+  size_t size() const { return n_; }
+  Variant& operator[](size_t i) { return data_[i]; }
+  Args args() { return {data_, n_}; }
+
+ private:
+  alignas(Variant) unsigned char inline_[kInline * sizeof(Variant)];
+  std::unique_ptr<Variant[]> heap_;
+  Variant* data_;
+  size_t n_;
+};
 // Reads a property that takes no parameters without copying it: the value
 // the object holds, valid until the object is next called or changed.
 using InPlaceRead = std::function<const Variant&(Dispatchable& self)>;
@@ -163,7 +189,7 @@ class Dispatchable : public std::enable_shared_from_this<Dispatchable> {
 
 // Calls `member` of `self` with the caller's arguments: the heart of Invoke,
 // public so that tests and the class table can reach it.
-Variant InvokeMember(Dispatchable& self, const MemberInfo& member, std::vector<Variant>& args,
+Variant InvokeMember(Dispatchable& self, const MemberInfo& member, Args args,
                      std::vector<NamedArg>& named, MemberKind kind);
 
 // Late-bound helpers on an object held in a Variant: raise Object required

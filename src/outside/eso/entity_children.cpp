@@ -106,17 +106,15 @@ const InterfaceInfo& EntityChildren::Info() {
       Guid::Of("{EED20CAA-4A4F-4408-A99C-7E5C35C51EEE}"),
       {
           GetMember("Item", DISPID_VALUE, entity,
-                    [](Dispatchable& self, std::vector<Variant>& args) {
+                    [](Dispatchable& self, Args args) {
                       return Variant(SelfAs<Self>(self).ItemByKey(args[0]));
                     },
                     {ByValParam("Index", TypeDesc{VarType::Variant, ""})}),
           GetMember("ChildEO", 0x60030001, entity,
-                    [](Dispatchable& self, std::vector<Variant>&) {
-                      return Variant(SelfAs<Self>(self).ChildEO());
-                    }),
+                    [](Dispatchable& self, Args) { return Variant(SelfAs<Self>(self).ChildEO()); }),
           PutMember(
               "ChildEO", 0x60030001, entity,
-              [](Dispatchable& self, std::vector<Variant>& args) {
+              [](Dispatchable& self, Args args) {
                 SelfAs<Self>(self).SetChildEO(EntityArg(args[0]));
                 return Variant();
               },
@@ -125,7 +123,7 @@ const InterfaceInfo& EntityChildren::Info() {
                        {ByValParam("item", entity),
                         OptionalParam("key", TypeDesc{VarType::Variant, ""}, Variant::Missing())},
                        TypeDesc{VarType::Void, ""},
-                       [](Dispatchable& self, std::vector<Variant>& args) {
+                       [](Dispatchable& self, Args args) {
                          EntityRef item = EntityArg(args[0]);
                          if (!item) ThrowVb(91);
                          const Variant& key = args[1];
@@ -135,17 +133,15 @@ const InterfaceInfo& EntityChildren::Info() {
                          return Variant();
                        }),
           GetMember("Count", 0x60030003, TypeDesc{VarType::Long, ""},
-                    [](Dispatchable& self, std::vector<Variant>&) {
-                      return Variant(SelfAs<Self>(self).Count());
-                    }),
+                    [](Dispatchable& self, Args) { return Variant(SelfAs<Self>(self).Count()); }),
           MethodMember("Remove", 0x60030004, {ByValParam("Index", {VarType::Variant, ""})},
                        TypeDesc{VarType::Void, ""},
-                       [](Dispatchable& self, std::vector<Variant>& args) {
+                       [](Dispatchable& self, Args args) {
                          SelfAs<Self>(self).RemoveByKey(args[0]);
                          return Variant();
                        }),
           MethodMember("Clear", 0x60030005, {}, TypeDesc{VarType::Void, ""},
-                       [](Dispatchable& self, std::vector<Variant>&) {
+                       [](Dispatchable& self, Args) {
                          SelfAs<Self>(self).Clear();
                          return Variant();
                        }),

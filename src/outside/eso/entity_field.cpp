@@ -47,22 +47,20 @@ std::shared_ptr<EntityField> EntityField::CloneDefinition() const {
 const InterfaceInfo& EntityField::Info() {
   static const InterfaceInfo info = [] {
     InterfaceInfo i{"_EntityField", Guid::Of("{2B8621FD-3F72-495C-9213-B75C7FDF5AD5}"), {}};
-    i.members.push_back(GetMember("Value", DISPID_VALUE, TypeDesc{VarType::Variant, ""},
-                                  [](Dispatchable& self, std::vector<Variant>&) {
-                                    return SelfAs<EntityField>(self).Value();
-                                  }));
+    i.members.push_back(
+        GetMember("Value", DISPID_VALUE, TypeDesc{VarType::Variant, ""},
+                  [](Dispatchable& self, Args) { return SelfAs<EntityField>(self).Value(); }));
     i.members.push_back(PutMember("Value", DISPID_VALUE, TypeDesc{VarType::Variant, ""},
-                                  [](Dispatchable& self, std::vector<Variant>& args) {
+                                  [](Dispatchable& self, Args args) {
                                     SelfAs<EntityField>(self).SetValue(args[0]);
                                     return Variant();
                                   }));
     AppendStoredMembers(&i.members, kFieldMembers, kFirstMemberId, &EntityField::Store);
-    i.members.push_back(GetMember("Changed", kChangedId, TypeDesc{VarType::Boolean, ""},
-                                  [](Dispatchable& self, std::vector<Variant>&) {
-                                    return Variant(SelfAs<EntityField>(self).Changed());
-                                  }));
+    i.members.push_back(GetMember(
+        "Changed", kChangedId, TypeDesc{VarType::Boolean, ""},
+        [](Dispatchable& self, Args) { return Variant(SelfAs<EntityField>(self).Changed()); }));
     i.members.push_back(PutMember("Changed", kChangedId, ConvertedInMember(VarType::Boolean),
-                                  [](Dispatchable& self, std::vector<Variant>& args) {
+                                  [](Dispatchable& self, Args args) {
                                     SelfAs<EntityField>(self).SetChanged(args[0]);
                                     return Variant();
                                   }));

@@ -57,14 +57,14 @@ const InterfaceInfo& EntityFields::Info() {
       Guid::Of("{35E48839-8204-4E8E-9B11-3045ADF7F12C}"),
       {
           GetMember("Item", DISPID_VALUE, TypeDesc{VarType::Object, "EntityField"},
-                    [](Dispatchable& self, std::vector<Variant>& args) {
+                    [](Dispatchable& self, Args args) {
                       return Variant(SelfAs<Self>(self).ItemByKey(args[0]));
                     },
                     {ByValParam("Index", TypeDesc{VarType::Variant, ""}),
                      OptionalParam("Mode", TypeDesc{VarType::Long, ""}, Variant(int32_t{0}))}),
           MethodMember("Add", 0x60030001, {ByValParam("field", {VarType::Object, "EntityField"})},
                        TypeDesc{VarType::Object, "EntityField"},
-                       [](Dispatchable& self, std::vector<Variant>& args) {
+                       [](Dispatchable& self, Args args) {
                          const ObjectRef& o = args[0].object();
                          if (!o) ThrowVb(91);
                          auto field = As<EntityField>(o);
@@ -72,17 +72,15 @@ const InterfaceInfo& EntityFields::Info() {
                          return Variant(SelfAs<Self>(self).Add(field));
                        }),
           GetMember("Count", 0x60030002, TypeDesc{VarType::Long, ""},
-                    [](Dispatchable& self, std::vector<Variant>&) {
-                      return Variant(SelfAs<Self>(self).Count());
-                    }),
+                    [](Dispatchable& self, Args) { return Variant(SelfAs<Self>(self).Count()); }),
           MethodMember("Remove", 0x60030003, {ByValParam("Index", {VarType::Variant, ""})},
                        TypeDesc{VarType::Void, ""},
-                       [](Dispatchable& self, std::vector<Variant>& args) {
+                       [](Dispatchable& self, Args args) {
                          SelfAs<Self>(self).RemoveByKey(args[0]);
                          return Variant();
                        }),
           MethodMember("Clear", 0x60030004, {}, TypeDesc{VarType::Void, ""},
-                       [](Dispatchable& self, std::vector<Variant>&) {
+                       [](Dispatchable& self, Args) {
                          SelfAs<Self>(self).Clear();
                          return Variant();
                        }),

@@ -31,18 +31,17 @@ using ReplaceOID = void (EntityObject::*)(std::shared_ptr<OIDObject>);
 // replaces it (Nothing: a new empty one; any other class: 13).
 void AppendOIDMembers(std::vector<MemberInfo>* m, const char* name, DISPID id, HeldOID held,
                       ReplaceOID replace) {
-  m->push_back(GetMember(name, id, {VarType::Object, "OIDObject"},
-                         [held](Dispatchable& self, std::vector<Variant>&) {
-                           return Variant((SelfAs<EntityObject>(self).*held)());
-                         }));
+  m->push_back(GetMember(
+      name, id, {VarType::Object, "OIDObject"},
+      [held](Dispatchable& self, Args) { return Variant((SelfAs<EntityObject>(self).*held)()); }));
   m->push_back(PutMember(name, id, ConvertedInMember(VarType::String),
-                         [held](Dispatchable& self, std::vector<Variant>& args) {
+                         [held](Dispatchable& self, Args args) {
                            (SelfAs<EntityObject>(self).*held)()->SetValue(args[0]);
                            return Variant();
                          }));
   m->push_back(PutMember(
       name, id, {VarType::Object, "OIDObject"},
-      [replace](Dispatchable& self, std::vector<Variant>& args) {
+      [replace](Dispatchable& self, Args args) {
         const ObjectRef& o = args[0].object();
         auto oid = As<OIDObject>(o);
         if (o && !oid) ThrowVb(kVbTypeMismatch);
@@ -97,30 +96,27 @@ const InterfaceInfo& EntityObject::Info() {
     InterfaceInfo i{"_EntityObject", Guid::Of("{A1916398-9B3D-49D7-BBC7-2F3DF33CFE93}"), {}};
     AppendStoredMembers(&i.members, kEntityMembers, kFirstMemberId, &Self::Store);
     auto& m = i.members;
-    m.push_back(GetMember("Fields", kFieldsId, {VarType::Object, "EntityFields"},
-                          [](Dispatchable& self, std::vector<Variant>&) {
-                            return Variant(SelfAs<Self>(self).Fields());
-                          }));
-    m.push_back(GetMember("ChildEOs", kChildEOsId, {VarType::Object, "EntityChildren"},
-                          [](Dispatchable& self, std::vector<Variant>&) {
-                            return Variant(SelfAs<Self>(self).ChildEOs());
-                          }));
+    m.push_back(
+        GetMember("Fields", kFieldsId, {VarType::Object, "EntityFields"},
+                  [](Dispatchable& self, Args) { return Variant(SelfAs<Self>(self).Fields()); }));
+    m.push_back(
+        GetMember("ChildEOs", kChildEOsId, {VarType::Object, "EntityChildren"},
+                  [](Dispatchable& self, Args) { return Variant(SelfAs<Self>(self).ChildEOs()); }));
     AppendOIDMembers(&m, "OID", kOIDId, &Self::OID, &Self::SetOID);
     AppendOIDMembers(&m, "ParentOID", kParentOIDId, &Self::ParentOID, &Self::SetParentOID);
-    m.push_back(GetMember("EditState", kEditStateId, {VarType::Long, ""},
-                          [](Dispatchable& self, std::vector<Variant>&) {
-                            return Variant(SelfAs<Self>(self).EditState());
-                          }));
+    m.push_back(GetMember(
+        "EditState", kEditStateId, {VarType::Long, ""},
+        [](Dispatchable& self, Args) { return Variant(SelfAs<Self>(self).EditState()); }));
     m.push_back(PutMember("EditState", kEditStateId, ConvertedInMember(VarType::Long),
-                          [](Dispatchable& self, std::vector<Variant>& args) {
+                          [](Dispatchable& self, Args args) {
                             SelfAs<Self>(self).SetEditState(args[0]);
                             return Variant();
                           }));
-    m.push_back(MethodMember(
-        "Clone", kCloneId, {OptionalParam("Mode", {VarType::Long, ""}, Variant(int32_t{0}))},
-        {VarType::Object, "EntityObject"}, [](Dispatchable& self, std::vector<Variant>& args) {
-          return Variant(SelfAs<Self>(self).Clone(args[0].ToLong()));
-        }));
+    m.push_back(MethodMember("Clone", kCloneId,
+                             {OptionalParam("Mode", {VarType::Long, ""}, Variant(int32_t{0}))},
+                             {VarType::Object, "EntityObject"}, [](Dispatchable& self, Args args) {
+                               return Variant(SelfAs<Self>(self).Clone(args[0].ToLong()));
+                             }));
     return i;
   }();
   return info;

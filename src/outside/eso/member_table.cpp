@@ -54,14 +54,13 @@ void AppendStoredMembers(std::vector<MemberInfo>* out, std::span<const MemberDef
   for (size_t i = 0; i < defs.size(); ++i) {
     const MemberDef& d = defs[i];
     DISPID id = first_id + static_cast<DISPID>(i);
-    out->push_back(GetMember(
-        d.name, id, TypeDesc{d.type, ""},
-        [store, i](Dispatchable& self, std::vector<Variant>&) { return store(self).Get(i); }));
-    out->push_back(PutMember(d.name, id, ConvertedInMember(d.type),
-                             [store, i](Dispatchable& self, std::vector<Variant>& args) {
-                               store(self).Put(i, args[0]);
-                               return Variant();
-                             }));
+    out->push_back(GetMember(d.name, id, TypeDesc{d.type, ""},
+                             [store, i](Dispatchable& self, Args) { return store(self).Get(i); }));
+    out->push_back(
+        PutMember(d.name, id, ConvertedInMember(d.type), [store, i](Dispatchable& self, Args args) {
+          store(self).Put(i, args[0]);
+          return Variant();
+        }));
   }
 }
 

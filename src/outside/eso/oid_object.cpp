@@ -15,12 +15,11 @@ const InterfaceInfo& OIDObject::Info() {
       "_OIDObject",
       Guid::Of("{1EF94519-2F5A-43DC-85BB-0A4F8A5B7CB0}"),
       {
-          GetMember("Value", DISPID_VALUE, TypeDesc{VarType::String, ""},
-                    [](Dispatchable& self, std::vector<Variant>&) {
-                      return Variant(SelfAs<OIDObject>(self).Value());
-                    }),
+          GetMember(
+              "Value", DISPID_VALUE, TypeDesc{VarType::String, ""},
+              [](Dispatchable& self, Args) { return Variant(SelfAs<OIDObject>(self).Value()); }),
           PutMember("Value", DISPID_VALUE, ConvertedInMember(VarType::String),
-                    [](Dispatchable& self, std::vector<Variant>& args) {
+                    [](Dispatchable& self, Args args) {
                       SelfAs<OIDObject>(self).SetValue(args[0]);
                       return Variant();
                     }),

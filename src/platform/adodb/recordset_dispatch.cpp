@@ -82,7 +82,7 @@ namespace {
 // GetRows can hand its values out without building the array first.
 const bool kGetRowsFill = [] {
   SetArrayFill(*Recordset::Info().Find("GetRows", MemberKind::Method),
-               [](Dispatchable& self, std::vector<Variant>& args, ArrayWriter& out) {
+               [](Dispatchable& self, Args args, ArrayWriter& out) {
                  static_cast<Recordset&>(self).GetRowsInto(out, args[0].long_ref(), args[1],
                                                            args[2]);
                });

@@ -27,7 +27,7 @@ class ColumnDouble final : public Dispatchable {
           m.dispid = DISPID_VALUE;
           m.kind = MemberKind::PropertyGet;
           m.result = TypeDesc{VarType::Variant, ""};
-          m.thunk = [](Dispatchable& self, std::vector<Variant>&) {
+          m.thunk = [](Dispatchable& self, Args) {
             return static_cast<ColumnDouble&>(self).value_;
           };
           return m;
