@@ -24,6 +24,8 @@ void CallArgs::WriteBack() {
 }
 
 Variant CallArgs::Arg(PyObject* h) {
+  // The usual arguments (an index, a name) are plain values, seen at once.
+  if (PyLong_CheckExact(h) || PyUnicode_CheckExact(h)) return ToVariant(h);
   if (!PyType_IsSubtype(Py_TYPE(h), reinterpret_cast<PyTypeObject*>(RefType().ptr())))
     return ToVariant(h);
   // Room for every argument at the first Ref: the addresses stay put.

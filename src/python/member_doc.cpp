@@ -132,9 +132,13 @@ std::string MemberDoc(const InterfaceInfo& itf, const MemberInfo& m) {
   return doc;
 }
 
+bool HasResultParams(const MemberInfo& m) {
+  return std::any_of(m.params.begin(), m.params.end(), ReceivesResult);
+}
+
 void WarnDiscardedResults(const MemberInfo& m, PyObject* const* args, Py_ssize_t nargs,
                           PyObject* kwnames) {
-  if (std::none_of(m.params.begin(), m.params.end(), ReceivesResult)) return;
+  if (!HasResultParams(m)) return;
   auto check = [&](const ParamInfo& p, py::handle a) {
     if (!ReceivesResult(p)) return;
     if (PyObject_IsInstance(a.ptr(), RefType().ptr()) == 1 || UnwrapObject(a)) return;

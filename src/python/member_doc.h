@@ -33,6 +33,9 @@ std::string MemberDoc(const InterfaceInfo& itf, const MemberInfo& m);
 // The arguments are those of a vector call.
 void WarnDiscardedResults(const MemberInfo& m, PyObject* const* args, Py_ssize_t nargs,
                           PyObject* kwnames);
+// Whether `m` has such a parameter at all (WarnDiscardedResults has nothing
+// to check otherwise).
+bool HasResultParams(const MemberInfo& m);
 
 // Defines ResultDiscardedWarning and the enumeration constants in `m`.
 void DefineMemberDocs(py::module_& m);

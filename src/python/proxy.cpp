@@ -87,7 +87,8 @@ struct BoundMember {
   const MemberInfo* member;
   MemberKind kind;
   ChildCache children;
-  const ArrayFill* fill = ArrayFillOf(*member);  // for array results: lists without the array
+  const ArrayFill* fill = ArrayFillOf(*member);   // for array results: lists without the array
+  bool result_params = HasResultParams(*member);  // calls to check with WarnDiscardedResults
 };
 
 // A call's result for Python; objects through `cache` when there is one.
@@ -159,7 +160,7 @@ py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, P
     b.object->CheckApartment();
     return Result(b.member->thunk(*b.object, Args()), cache);
   }
-  WarnDiscardedResults(*b.member, args, nargs, kwnames);
+  if (b.result_params) WarnDiscardedResults(*b.member, args, nargs, kwnames);
   CallArgs call(args, nargs, kwnames);
   if (b.fill) {
     ListWriter lists;
