@@ -99,8 +99,8 @@ void CellStore::clear() {
 void CellStore::Grow(size_t needed) {
   if (capacity_ < kBlockCells) {
     // The first block is the only one: a bigger one takes its cells.
-    const size_t cells =
-        needed >= kBlockCells ? kBlockCells : std::max({needed, capacity_ * 4, kFirstCells});
+    // Never more than a full block: the cells past it live in the next one.
+    const size_t cells = std::min(kBlockCells, std::max({needed, capacity_ * 4, kFirstCells}));
     blocks_.reserve(1);
     Variant* bigger;
     if (cells == kBlockCells) {

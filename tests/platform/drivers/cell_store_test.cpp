@@ -41,7 +41,7 @@ TEST(CellStoreTest, KeepsEveryCellAcrossGrowthCopiesMovesAndReuse) {
 
     moved.clear();  // its blocks go back for the next store to take
     CellStore next;
-    next.reserve(n);
+    next.reserve(n / 2 + 1);  // a first block of an odd size, then growth past it
     for (size_t i = 0; i < n; ++i) next.push_back(Nth(i));
     ExpectCells(next, n, what + " after reuse");
     EXPECT_THROW(next.at(n), std::out_of_range) << what;
