@@ -4,16 +4,32 @@
 #include <algorithm>
 #include <mutex>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define Q6_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define Q6_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define Q6_POISON(p, n) ((void)(p), (void)(n))
+#define Q6_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
 namespace q6 {
 namespace {
 
 static_assert(alignof(Variant) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
 constexpr size_t kFirstCells = 16;  // the first block's first size
+constexpr size_t kBlockBytes = CellStore::kBlockCells * sizeof(Variant);
 
 // Full-size blocks given back by results, for the next ones. Never
-// destroyed: a result may outlive every other static object.
+// destroyed: a result may outlive every other static object. Under the
+// address sanitizer a kept block is poisoned, so that a cell used after its
+// result is gone is still reported.
 class BlockPool {
  public:
+  // Room for every block kept: giving one back (from a destructor) never
+  // allocates.
+  BlockPool() { free_.reserve(CellStore::kKeptBlocks); }
+
   static BlockPool& Instance() {
     static BlockPool* pool = new BlockPool;
     return *pool;
@@ -24,6 +40,7 @@ class BlockPool {
     {
       std::lock_guard<std::mutex> lock(mu_);
       while (n > 0 && !free_.empty()) {
+        Q6_UNPOISON(free_.back(), kBlockBytes);
         out->push_back(free_.back());
         free_.pop_back();
         --n;
@@ -35,6 +52,7 @@ class BlockPool {
     {
       std::lock_guard<std::mutex> lock(mu_);
       if (free_.size() < CellStore::kKeptBlocks) {
+        Q6_POISON(block, kBlockBytes);
         free_.push_back(block);
         return;
       }
@@ -47,8 +65,12 @@ class BlockPool {
     {
       std::lock_guard<std::mutex> lock(mu_);
       kept.swap(free_);
+      free_.reserve(CellStore::kKeptBlocks);
     }
-    for (Variant* b : kept) Free(b, CellStore::kBlockCells);
+    for (Variant* b : kept) {
+      Q6_UNPOISON(b, kBlockBytes);
+      Free(b, CellStore::kBlockCells);
+    }
   }
 
   static Variant* Allocate(size_t cells) {
