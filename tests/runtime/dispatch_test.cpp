@@ -24,6 +24,10 @@ class Sample : public Dispatchable {
             PropGet<Sample>("Name", DISPID_VALUE, &Sample::GetName),
             PropPut<Sample>("Name", DISPID_VALUE, &Sample::PutName, {Req("value")}),
             Method<Sample>("Half", 0x60030003, &Sample::Half, {Req("x")}),
+            // More parameters than the invoker keeps on the stack.
+            Method<Sample>("Sum10", 0x60030004, &Sample::Sum10,
+                           {Req("a"), Req("b"), Req("c"), Req("d"), Req("e"), Req("f"), Req("g"),
+                            Req("h"), Req("i"), Opt("j", 1000)}),
         }};
     return info;
   }
@@ -39,6 +43,11 @@ class Sample : public Dispatchable {
   std::string GetName() { return name_; }
   void PutName(const std::string& v) { name_ = v; }
   int16_t Half(int16_t x) { return static_cast<int16_t>(x / 2); }
+  std::string Sum10(int32_t& a, int32_t b, int32_t c, int32_t d, int32_t e, std::string f,
+                    int32_t g, int32_t h, int32_t i, int32_t j) {
+    a = b + c + d + e + g + h + i + j;
+    return f + std::to_string(a);
+  }
 
  private:
   std::string name_ = "start";
@@ -70,6 +79,18 @@ TEST(Dispatch, ByReferenceArgumentsAreWrittenBack) {
   Variant plain("q");
   s->Call("Join", {plain});
   EXPECT_EQ(plain.ToString(), "q");
+}
+
+TEST(Dispatch, MembersWithManyParametersGetEveryArgument) {
+  auto s = std::make_shared<Sample>();
+  Variant a(int32_t{0});
+  std::vector<Variant> args{Variant::Ref(&a)};
+  for (int v = 1; v <= 8; ++v) args.push_back(v == 5 ? Variant("sum=") : Variant(int32_t{v}));
+  EXPECT_EQ(s->Call("Sum10", args).ToString(), "sum=1031");  // j defaults to 1000
+  EXPECT_EQ(a.ToLong(), 1031);
+  args.push_back(Variant("9"));  // converted to the declared Long
+  EXPECT_EQ(s->Call("Sum10", args).ToString(), "sum=40");
+  EXPECT_EQ(a.ToLong(), 40);
 }
 
 TEST(Dispatch, ArgumentsConvertToDeclaredTypes) {
