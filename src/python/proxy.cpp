@@ -68,6 +68,7 @@ class ChildCache {
 
  private:
   std::array<PyObject*, 32> slots_{};  // enough for the columns of most results
+  size_t used_ = 0;                    // slots [0, used_) hold a proxy
   size_t next_ = 0;                    // the slot the next new proxy takes
   size_t last_ = 0;                    // the slot handed out last, looked at first
 };
@@ -492,13 +493,14 @@ py::object WrapObject(const ObjectRef& o) {
 namespace {
 py::object ChildCache::Wrap(const ObjectRef& o) {
   // Reads in a loop mostly return the object handed out last again (a
-  // recordset's Fields) or the one kept after it (the next column).
-  for (size_t k = 0; k < slots_.size(); ++k) {
-    const size_t i = (last_ + k) % slots_.size();
-    PyObject* p = slots_[i];
-    if (p && ProxyOf(p).object == o) {
+  // recordset's Fields) or the one kept after it (the next column, or the
+  // first one after the last).
+  for (size_t k = 0; k < used_; ++k) {
+    size_t i = last_ + k;
+    if (i >= used_) i -= used_;
+    if (ProxyOf(slots_[i]).object == o) {
       last_ = i;
-      return py::reinterpret_borrow<py::object>(p);
+      return py::reinterpret_borrow<py::object>(slots_[i]);
     }
   }
   py::object made = WrapObject(o);
@@ -506,6 +508,7 @@ py::object ChildCache::Wrap(const ObjectRef& o) {
   slots_[next_] = Py_NewRef(made.ptr());
   last_ = next_;
   next_ = (next_ + 1) % slots_.size();
+  used_ = std::max(used_, last_ + 1);
   Py_XDECREF(old);
   return made;
 }
