@@ -15,9 +15,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <deque>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <string>

@@ -5,6 +5,14 @@
 #include <mutex>
 
 #if defined(__SANITIZE_ADDRESS__)
+#define Q6_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define Q6_ASAN 1
+#endif
+#endif
+
+#if defined(Q6_ASAN)
 #include <sanitizer/asan_interface.h>
 #define Q6_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
 #define Q6_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
@@ -57,7 +65,7 @@ class BlockPool {
         return;
       }
     }
-    Free(block, CellStore::kBlockCells);
+    Free(block);
   }
 
   void ReleaseAll() {
@@ -69,16 +77,14 @@ class BlockPool {
     }
     for (Variant* b : kept) {
       Q6_UNPOISON(b, kBlockBytes);
-      Free(b, CellStore::kBlockCells);
+      Free(b);
     }
   }
 
   static Variant* Allocate(size_t cells) {
     return static_cast<Variant*>(::operator new(cells * sizeof(Variant)));
   }
-  static void Free(Variant* block, size_t cells) {
-    ::operator delete(block, cells * sizeof(Variant));
-  }
+  static void Free(Variant* block) { ::operator delete(block); }
 
  private:
   std::mutex mu_;
@@ -89,7 +95,7 @@ void Release(Variant* block, size_t cells) {
   if (cells == CellStore::kBlockCells)
     BlockPool::Instance().Give(block);
   else
-    BlockPool::Free(block, cells);
+    BlockPool::Free(block);
 }
 
 }  // namespace
