@@ -2,12 +2,11 @@
 #include "import/importer.h"
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 
 #include "import/plan.h"
 #include "import/row_shape.h"
 #include "import/script_parser.h"
+#include "import/script_text.h"
 #include "import/table_writer.h"
 #include "runtime/com_error.h"
 
@@ -71,10 +70,7 @@ void Fill(const Plan& plan, const PlannedTable& t, TableWriter& w,
     }
   }
   for (const BcpSource& src : t.bcp) {
-    std::ifstream in(src.data_path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    std::string bytes = all.str();
+    const std::string bytes = ReadFileBytes(src.data_path);
     BcpReader reader(bytes, src.format);
     std::vector<Literal> lits;
     std::string error;

@@ -4,10 +4,8 @@
 #include <strings.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <set>
-#include <sstream>
 
 #include "import/row_shape.h"
 #include "import/script_parser.h"
@@ -23,14 +21,6 @@ PlannedTable* Plan::Find(const std::string& name) {
 }
 
 namespace {
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) Throw(E_FAIL, "cannot read " + path);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
 
 void Fail(PlannedTable* t, const std::string& why) {
   if (t && t->error.empty()) t->error = why;
@@ -132,7 +122,7 @@ class PlanSink : public ScriptSink {
 
 void PlanScript(Plan& plan, const std::string& path) {
   size_t file = plan.texts.size();
-  plan.texts.push_back(DecodeScriptBytes(ReadBytes(path)));
+  plan.texts.push_back(DecodeScriptBytes(ReadFileBytes(path)));
   const std::string& text = plan.texts.back();
   PlanSink sink(plan, file, path);
   for (const Batch& b : SplitBatches(text)) {
@@ -164,7 +154,7 @@ void PlanBcp(Plan& plan, const std::string& path, bool check_rows) {
   }
   BcpSource src{path, {}};
   try {
-    src.format = ParseFormatFile(ReadBytes(fmt.string()));
+    src.format = ParseFormatFile(ReadFileBytes(fmt.string()));
   } catch (const ComError& e) {
     return Fail(t, fmt.string() + ": " + e.description());
   }
@@ -172,7 +162,7 @@ void PlanBcp(Plan& plan, const std::string& path, bool check_rows) {
     t->bcp.push_back(std::move(src));
     return;
   }
-  std::string bytes = ReadBytes(path);
+  std::string bytes = ReadFileBytes(path);
   BcpReader reader(bytes, src.format);
   RowShape shape(t->def);
   std::vector<Literal> lits;

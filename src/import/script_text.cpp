@@ -20,13 +20,34 @@ std::string DecodeScriptBytes(std::string_view bytes) {
   return std::string(bytes);
 }
 
-std::string ReadTextFile(const std::string& path) {
+std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) Throw(E_FAIL, "cannot read " + path);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return DecodeScriptBytes(all.str());
+  std::string bytes;
+  // The size, where the file can tell it (-1 for a pipe).
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.clear();
+  in.seekg(0);
+  in.clear();
+  if (size > 0) {
+    bytes.resize(static_cast<size_t>(size));
+    in.read(bytes.data(), size);
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    if (in.bad()) Throw(E_FAIL, "cannot read " + path);
+    in.clear();
+  }
+  // Whatever the size did not tell: a pipe's bytes, or a file that grew.
+  if (in.peek() != std::ifstream::traits_type::eof()) {
+    std::ostringstream rest;
+    rest << in.rdbuf();
+    bytes += rest.str();
+  }
+  if (in.bad()) Throw(E_FAIL, "cannot read " + path);
+  return bytes;
 }
+
+std::string ReadTextFile(const std::string& path) { return DecodeScriptBytes(ReadFileBytes(path)); }
 
 namespace {
 

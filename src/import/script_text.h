@@ -15,6 +15,12 @@ namespace q6::import {
 // File bytes as UTF-8 text, the byte-order mark removed.
 std::string DecodeScriptBytes(std::string_view bytes);
 
+// The bytes of a whole file, read in one pass into a string of the file's
+// size (a data file can be hundreds of megabytes: growing a buffer as it is
+// read would copy it several times). Raises E_FAIL naming the file when it
+// cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
 // Reads and decodes a whole file. Raises E_FAIL naming the file when it
 // cannot be read.
 std::string ReadTextFile(const std::string& path);

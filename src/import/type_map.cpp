@@ -87,11 +87,11 @@ bool IsNumberText(std::string_view s) {
   return digits && i == s.size();
 }
 
-std::string Trimmed(std::string s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
-  size_t b = 0;
-  while (b < s.size() && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  return s.substr(b);
+// `s` without its leading and trailing blanks (a view into `s`).
+std::string_view Trimmed(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  return s;
 }
 
 }  // namespace
@@ -151,7 +151,7 @@ bool ToValue(ValueKind kind, const Literal& lit, Variant* out, std::string* erro
     case ValueKind::kInt:
     case ValueKind::kBigInt:
     case ValueKind::kBit: {
-      std::string t = Trimmed(s);
+      const std::string_view t = Trimmed(s);
       int64_t v = 0;
       const char* b = t.data() + (t.starts_with('+') ? 1 : 0);
       auto r = std::from_chars(b, t.data() + t.size(), v);
@@ -171,9 +171,9 @@ bool ToValue(ValueKind kind, const Literal& lit, Variant* out, std::string* erro
       return true;
     }
     case ValueKind::kDecimal: {
-      std::string t = Trimmed(s);
+      const std::string_view t = Trimmed(s);
       if (!IsNumberText(t)) return bad("a number");
-      *out = Variant(t);
+      *out = Variant(std::string(t));
       return true;
     }
     case ValueKind::kDouble: {
@@ -212,9 +212,9 @@ bool ToValue(ValueKind kind, const Literal& lit, Variant* out, std::string* erro
 }
 
 std::string MapDefault(ValueKind kind, const std::string& tsql, Engine e, std::string* note) {
-  std::string x = Trimmed(tsql);
+  std::string x(Trimmed(tsql));
   while (x.size() >= 2 && x.front() == '(' && x.back() == ')')
-    x = Trimmed(x.substr(1, x.size() - 2));
+    x = std::string(Trimmed(std::string_view(x).substr(1, x.size() - 2)));
   std::string lower;
   for (char c : x) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (In(lower, {"getdate()", "sysdatetime()", "current_timestamp", "getutcdate()"}) &&

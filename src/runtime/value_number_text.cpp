@@ -67,6 +67,20 @@ bool ScanNumber(std::string_view s, NumberText* out) {
 }
 
 ParseStatus ParseDouble(std::string_view s, double* out) {
+  // Plain decimal text ("12.5", "-3e7", what files and engines hand over) is
+  // read as it stands: within these characters the standard parser accepts
+  // exactly what the scanner below accepts, and rounds the same value the
+  // same way. Anything else (blanks, a leading '+', a value out of range) is
+  // left to the scanner.
+  if (!s.empty() && s.front() != '+' &&
+      s.find_first_not_of("0123456789.eE+-") == std::string_view::npos) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec == std::errc() && end == s.data() + s.size()) {
+      *out = v;
+      return ParseStatus::kOk;
+    }
+  }
   NumberText n;
   if (!ScanNumber(s, &n)) return ParseStatus::kNotNumber;
   double v = 0;

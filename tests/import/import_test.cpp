@@ -2,9 +2,12 @@
 // back through ADODB.Recordset equal the source, a broken table leaves
 // nothing behind, a dry run writes nothing, existing tables are refused.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "import/importer.h"
 #include "import/row_shape.h"
@@ -299,6 +302,30 @@ TEST(ScriptText, EncodingsDecodeAlike) {
     ASSERT_EQ(batches.size(), 2u);
     EXPECT_EQ(batches[1].first_line, 3);
   }
+}
+
+TEST(ScriptText, ReadFileBytesReadsFilesAndPipesWhole) {
+  std::string bytes(3 << 20, '\0');  // several read buffers, NULs included
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+  const auto dir = std::filesystem::temp_directory_path() / ("q6read" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / "data.dat").string(), pipe = (dir / "pipe.dat").string();
+  std::ofstream(file, std::ios::binary) << bytes;
+  EXPECT_EQ(ReadFileBytes(file), bytes);
+
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::thread writer([&] { std::ofstream(pipe, std::ios::binary) << bytes; });
+  const std::string piped = ReadFileBytes(pipe);
+  writer.join();
+  EXPECT_EQ(piped, bytes);
+
+  try {
+    ReadFileBytes((dir / "missing.dat").string());
+    ADD_FAILURE() << "a missing file must raise";
+  } catch (const ComError& e) {
+    EXPECT_NE(e.description().find("missing.dat"), std::string::npos) << e.description();
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

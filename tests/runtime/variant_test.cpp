@@ -329,14 +329,17 @@ TEST_P(NumberText, ParseNumberAndToDouble) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, NumberText,
-    testing::Values(TextRow{" 12.5 ", 12.5}, TextRow{"-.5", -0.5}, TextRow{"1e3", 1000},
-                    TextRow{"+7", 7}, TextRow{"5.", 5}, TextRow{"1E-2", 0.01}, TextRow{"0.1", 0.1},
-                    TextRow{"1e-400", 0}, TextRow{"", std::nullopt}, TextRow{"  ", std::nullopt},
-                    TextRow{".", std::nullopt}, TextRow{"e3", std::nullopt},
-                    TextRow{"1e+", std::nullopt}, TextRow{"1,5", std::nullopt},
-                    TextRow{"0x1A", std::nullopt}, TextRow{"inf", std::nullopt},
-                    TextRow{"nan", std::nullopt}, TextRow{"1 000", std::nullopt},
-                    TextRow{"12abc", std::nullopt}, TextRow{"1e400", std::nullopt}));
+    testing::Values(
+        TextRow{" 12.5 ", 12.5}, TextRow{"-.5", -0.5}, TextRow{"1e3", 1000}, TextRow{"+7", 7},
+        TextRow{"5.", 5}, TextRow{"1E-2", 0.01}, TextRow{"0.1", 0.1}, TextRow{"1e-400", 0},
+        TextRow{"", std::nullopt}, TextRow{"  ", std::nullopt}, TextRow{".", std::nullopt},
+        TextRow{"e3", std::nullopt}, TextRow{"1e+", std::nullopt}, TextRow{"1,5", std::nullopt},
+        TextRow{"0x1A", std::nullopt}, TextRow{"inf", std::nullopt}, TextRow{"nan", std::nullopt},
+        TextRow{"1 000", std::nullopt}, TextRow{"12abc", std::nullopt},
+        TextRow{"1e400", std::nullopt}, TextRow{"1.5.2", std::nullopt},
+        TextRow{"--1", std::nullopt}, TextRow{"1e-", std::nullopt}, TextRow{"-1e-5000", 0},
+        TextRow{"4.9e-324", 4.9e-324}, TextRow{"1.7976931348623157e308", 1.7976931348623157e308},
+        TextRow{"000123456789012345678901234567890.5", 123456789012345678901234567890.5}));
 
 TEST(Variant, TextOutOfDoubleRangeOverflows) {
   EXPECT_EQ(ErrorOf([] { Variant("1e400").ToDouble(); }), kVbOverflow);
