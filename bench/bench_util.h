@@ -13,10 +13,14 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -161,6 +165,37 @@ double PeakBytes(Work&& work) {
   const long before = StatusKb("VmRSS");
   work();
   return static_cast<double>(StatusKb("VmHWM") - before) * 1024.0;
+}
+
+// Runs `work(worker)` in `procs` forked workers at once (worker = 0, 1, ...);
+// the wall time in seconds, or a negative number when a worker failed or
+// raised. The workers start from a parent that holds no freed memory (the
+// result blocks kept for reuse, the heap's free tail): what earlier
+// benchmarks of the run left behind is not copied into every worker.
+inline double InWorkers(int procs, const std::function<bool(int)>& work) {
+  CellStore::ReleaseKeptBlocks();
+  malloc_trim(0);
+  auto start = std::chrono::steady_clock::now();
+  std::vector<pid_t> pids;
+  for (int i = 0; i < procs; ++i) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      bool ok = false;
+      try {
+        ok = work(i);
+      } catch (...) {
+      }
+      _exit(ok ? 0 : 1);
+    }
+    pids.push_back(pid);
+  }
+  bool ok = true;
+  for (pid_t pid : pids) {
+    int status = 0;
+    ok = ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
+  }
+  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return ok ? s : -1;
 }
 
 }  // namespace q6::bench

@@ -116,25 +116,6 @@ bool Component(const std::string& source, int count) {
   }
 }
 
-// Runs `work` in `procs` forked workers at once; returns the wall time in
-// seconds, or a negative number when a worker failed.
-double InWorkers(int procs, const std::function<bool()>& work) {
-  auto start = std::chrono::steady_clock::now();
-  std::vector<pid_t> pids;
-  for (int p = 0; p < procs; ++p) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(work() ? 0 : 1);
-    pids.push_back(pid);
-  }
-  bool ok = true;
-  for (pid_t pid : pids) {
-    int status = 0;
-    ok = waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
-  }
-  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return ok ? s : -1;
-}
-
 // A database with type 51 seeded, set up once per engine; nothing of the
 // parent stays connected to it.
 struct Target {
@@ -228,8 +209,8 @@ void BM_GetNewOIDLocked(benchmark::State& state, bool postgres) {
   double component_s = 0;
   double raw_s = 0;
   for (auto _ : state) {
-    double c = InWorkers(procs, [&] { return Component(source, per_worker); });
-    double r = InWorkers(procs, [&] {
+    double c = q6::bench::InWorkers(procs, [&](int) { return Component(source, per_worker); });
+    double r = q6::bench::InWorkers(procs, [&](int) {
       return postgres ? RawPostgres(conninfo, per_worker) : RawSqlite(conninfo, per_worker);
     });
     if (c < 0 || r < 0) return state.SkipWithError("a worker failed");

@@ -112,33 +112,6 @@ const std::string& Dsn(int64_t engine) {
   return engine == kSqlite ? sqlite : pg;
 }
 
-// Runs `work(worker)` in `procs` forked workers; the wall time in seconds,
-// or a negative number when a worker failed.
-double RunWorkers(int procs, const std::function<bool(int)>& work) {
-  auto start = std::chrono::steady_clock::now();
-  std::vector<pid_t> pids;
-  for (int i = 0; i < procs; ++i) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      bool ok = false;
-      try {
-        ok = work(i);
-      } catch (...) {
-      }
-      _exit(ok ? 0 : 1);
-    }
-    pids.push_back(pid);
-  }
-  bool ok = true;
-  for (pid_t pid : pids) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  }
-  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return ok ? s : -1;
-}
-
 // A record identifier no other worker or batch uses.
 std::string RecordId(int worker, int n) {
   static int batch = 0;
@@ -248,7 +221,7 @@ void RunBatches(benchmark::State& state, bool raw) {
   const int per = kPairs / procs;
   double total = 0;
   for (auto _ : state) {
-    double s = RunWorkers(procs, [&](int w) {
+    double s = bench::InWorkers(procs, [&](int w) {
       if (!raw) return ComponentWork(dsn, w, per);
       return engine == kSqlite ? RawSqlite(dsn, w, per) : RawPostgres(dsn, w, per);
     });
@@ -289,7 +262,7 @@ void BM_LockLatency(benchmark::State& state) {
       state.SkipWithError("pipe failed");
       return;
     }
-    double s = RunWorkers(1, [&](int) {
+    double s = bench::InWorkers(1, [&](int) {
       auto lm = std::make_shared<LockManager>();
       std::vector<double> us;
       for (int n = 0; n < kSamples; ++n) {
