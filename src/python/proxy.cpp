@@ -78,6 +78,9 @@ struct Proxy {
   ObjectRef object;  // never null
   ChildCache children;
   PyObject* bound = nullptr;  // the bound member read last, handed out again for the same member
+  // The default member's get, found at the first call of the proxy (an
+  // object's interface is its class's and never changes).
+  const MemberInfo* default_get = nullptr;
   ~Proxy() { Py_XDECREF(bound); }
 };
 
@@ -212,9 +215,11 @@ void SetAttr(const Proxy& p, const std::string& name, py::handle value) {
 }
 
 py::object CallDefault(Proxy& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  const InterfaceInfo& info = p.object->Interface();
-  const MemberInfo* m = info.FindById(DISPID_VALUE, MemberKind::PropertyGet);
+  if (!p.default_get)
+    p.default_get = p.object->Interface().FindById(DISPID_VALUE, MemberKind::PropertyGet);
+  const MemberInfo* m = p.default_get;
   if (!m) {
+    const InterfaceInfo& info = p.object->Interface();
     p.object->CheckApartment();
     Throw(DISP_E_MEMBERNOTFOUND, "Member not found: dispatch id 0x00000000 of " + info.name);
   }
