@@ -5,7 +5,7 @@
 // once it passes the allocator's largest heap-served size each result maps
 // fresh memory and faults in every page of it, again for the next result.
 // Here cells go into blocks of kBlockCells that never move; the first block
-// starts small and grows (so a one-row result costs what a vector's would),
+// starts at 16 cells and grows (so a small result takes a small allocation),
 // later blocks are full size and come from a process-wide pool of freed
 // blocks, bounded (kKeptBlocks), which the next result takes again without
 // touching the system. Indexing is two loads: the block, then the cell.
