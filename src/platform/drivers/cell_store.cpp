@@ -42,19 +42,18 @@ class BlockPool {
     static BlockPool* pool = new BlockPool;
     return *pool;
   }
-  // Appends `n` blocks to `out`, kept ones first. REQUIRES: `out` has the
-  // capacity for them, so that no block is lost to a failed push_back.
-  void Take(size_t n, std::vector<Variant*>* out) {
+  // A full-size block: a kept one, else a new one.
+  Variant* Take() {
     {
       std::lock_guard<std::mutex> lock(mu_);
-      while (n > 0 && !free_.empty()) {
-        Q6_UNPOISON(free_.back(), kBlockBytes);
-        out->push_back(free_.back());
+      if (!free_.empty()) {
+        Variant* block = free_.back();
         free_.pop_back();
-        --n;
+        Q6_UNPOISON(block, kBlockBytes);
+        return block;
       }
     }
-    for (; n > 0; --n) out->push_back(Allocate(CellStore::kBlockCells));
+    return Allocate(CellStore::kBlockCells);
   }
   void Give(Variant* block) {
     {
@@ -130,15 +129,8 @@ void CellStore::Grow(size_t needed) {
     // Never more than a full block: the cells past it live in the next one.
     const size_t cells = std::min(kBlockCells, std::max({needed, capacity_ * 4, kFirstCells}));
     blocks_.reserve(1);
-    Variant* bigger;
-    if (cells == kBlockCells) {
-      std::vector<Variant*> one;
-      one.reserve(1);
-      BlockPool::Instance().Take(1, &one);
-      bigger = one[0];
-    } else {
-      bigger = BlockPool::Allocate(cells);
-    }
+    Variant* bigger =
+        cells == kBlockCells ? BlockPool::Instance().Take() : BlockPool::Allocate(cells);
     if (!blocks_.empty()) {
       Variant* old = blocks_[0];
       for (size_t i = 0; i < size_; ++i) {
@@ -153,18 +145,13 @@ void CellStore::Grow(size_t needed) {
     capacity_ = cells;
   }
   if (needed > capacity_) {
-    const size_t more = (needed - capacity_ + kBlockCells - 1) / kBlockCells;
-    std::vector<Variant*> taken;
-    taken.reserve(more);
-    blocks_.reserve(blocks_.size() + more);
-    try {
-      BlockPool::Instance().Take(more, &taken);
-    } catch (...) {
-      for (Variant* b : taken) Release(b, kBlockCells);
-      throw;
+    // Each block counts as soon as it is in: a failed allocation leaves the
+    // store whole.
+    blocks_.reserve(blocks_.size() + (needed - capacity_ + kBlockCells - 1) / kBlockCells);
+    while (capacity_ < needed) {
+      blocks_.push_back(BlockPool::Instance().Take());
+      capacity_ += kBlockCells;
     }
-    blocks_.insert(blocks_.end(), taken.begin(), taken.end());
-    capacity_ += more * kBlockCells;
   }
 }
 
