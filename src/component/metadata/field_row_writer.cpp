@@ -52,16 +52,18 @@ constexpr FieldOutColumn kColumns[] = {
 
 std::span<const FieldOutColumn> FieldOutColumns() { return kColumns; }
 
-FieldRowWriter::FieldRowWriter(Recordset& rs) {
+FieldRowWriter::FieldRowWriter(Recordset& rs) : rs_(rs) {
   std::shared_ptr<Fields> fields = rs.Fields();
-  bound_.reserve(std::size(kColumns));
-  for (const FieldOutColumn& c : kColumns) bound_.push_back(fields->Item(Variant(c.column)));
+  columns_.reserve(std::size(kColumns));
+  for (const FieldOutColumn& c : kColumns) columns_.push_back(fields->ColumnOf(Variant(c.column)));
+  values_.resize(std::size(kColumns));
 }
 
-void FieldRowWriter::Write(const EntityField& field) {
+void FieldRowWriter::Add(const EntityField& field) {
   bool in_use = field.IsUsed();
   for (size_t i = 0; i < std::size(kColumns); ++i)
-    bound_[i]->PutValue(ColumnOut(field.Member(kColumns[i].member), kColumns[i].rule, in_use));
+    values_[i] = ColumnOut(field.Member(kColumns[i].member), kColumns[i].rule, in_use);
+  rs_.AddNew(columns_, values_);
 }
 
 }  // namespace q6

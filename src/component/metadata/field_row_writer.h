@@ -10,7 +10,6 @@
 
 namespace q6 {
 
-class Field;
 class Recordset;
 
 struct FieldOutColumn {
@@ -22,23 +21,26 @@ struct FieldOutColumn {
 // Every column of a field row, in the order they are set.
 std::span<const FieldOutColumn> FieldOutColumns();
 
-// Writes field rows into one updatable recordset opened on FD_Fields. The
-// columns are looked up once, on construction, so writing many rows costs
-// no name lookups.
+// Adds field rows to one updatable recordset opened on FD_Fields. The
+// columns are looked up once, on construction, and each row goes in whole
+// (AddNew with the column list), so writing many rows costs no name lookups
+// and no put per column.
 class FieldRowWriter {
  public:
   // Raises 3265 when `rs` lacks one of the columns. `rs` must outlive the
   // writer.
   explicit FieldRowWriter(Recordset& rs);
 
-  // Sets every column of the current row of the recordset from `field`; only
-  // reads `field`. Its iEntityID is the field's own EntityID. Raises 3021
-  // without a current row, 3251 when the recordset cannot write rows,
-  // conversion errors (6, 13) of the members.
-  void Write(const EntityField& field);
+  // Appends a row made from `field` and makes it current; only reads
+  // `field`. Its iEntityID is the field's own EntityID. Raises 3251 when the
+  // recordset cannot write rows, conversion errors (6, 13) of the members
+  // (no row is added then).
+  void Add(const EntityField& field);
 
  private:
-  std::vector<std::shared_ptr<Field>> bound_;
+  Recordset& rs_;
+  std::vector<size_t> columns_;
+  std::vector<Variant> values_;  // one row, kept for its buffers
 };
 
 }  // namespace q6

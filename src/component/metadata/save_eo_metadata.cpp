@@ -104,10 +104,7 @@ void ReplaceFields(const SaveUnit& unit, const EntityObject& eo) {
   rs->Open(Variant(kNewFieldRowsSource), unit.connection_variant(), kAdOpenDynamic,
            kAdLockBatchOptimistic, kAdOptionUnspecified);
   FieldRowWriter writer(*rs);
-  for (const std::shared_ptr<EntityField>& field : *eo.Fields()) {
-    rs->AddNew();
-    writer.Write(*field);
-  }
+  for (const std::shared_ptr<EntityField>& field : *eo.Fields()) writer.Add(*field);
   rs->UpdateBatch(kAdAffectAll);
 }
 

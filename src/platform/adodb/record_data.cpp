@@ -32,7 +32,6 @@ void RecordData::Clear() {
   by_name_.clear();
   cells_.clear();
   added_.clear();
-  added_.shrink_to_fit();
   fetched_ = 0;
   rows_ = 0;
   view_ = RowView{};
@@ -86,6 +85,18 @@ bool RecordData::CurrentEdited() const {
   return edits_.count(view_row(static_cast<size_t>(pos_))) != 0;
 }
 
+namespace {
+// An object stands for its default value (a Field for its current value).
+void Store(Variant& slot, Variant&& v) {
+  if (v.IsObject())
+    slot = v.Unwrapped();
+  else if (v.IsByRef())
+    slot = v.Deref();
+  else
+    slot = std::move(v);
+}
+}  // namespace
+
 void RecordData::Put(size_t col, Variant&& v) {
   size_t row = current();
   if (!updatable_) ThrowAdo(kAdoNotUpdatable, kSource);
@@ -99,29 +110,29 @@ void RecordData::Put(size_t col, Variant&& v) {
   if (added) {
     e.original.reserve(columns_.size());
     for (size_t c = 0; c < columns_.size(); ++c) e.original.push_back(cell(row, c));
-    e.dirty.assign(columns_.size(), false);
+    e.dirty.assign(columns_.size(), 0);
   }
-  e.dirty[col] = true;
-  // An object stands for its default value (a Field for its current value).
-  Variant& slot = mutable_cell(row, col);
-  if (v.IsObject())
-    slot = v.Unwrapped();
-  else if (v.IsByRef())
-    slot = v.Deref();
-  else
-    slot = std::move(v);
+  e.dirty[col] = 1;
+  Store(mutable_cell(row, col), std::move(v));
   // Only this column's values changed, so only its order is unknown now.
   orders_[col] = ColumnOrder{};
 }
 
-void RecordData::AddRow() {
+void RecordData::AddRow(std::span<const size_t> columns, std::span<Variant> values) {
   if (!open_) ThrowAdo(kAdoObjectClosed, kSource);
   if (!updatable_) ThrowAdo(kAdoNotUpdatable, kSource);
-  size_t row = rows_++;
-  added_.resize(added_.size() + columns_.size(), Variant::Null());
+  size_t row = rows_;
+  size_t first = added_.size();
+  added_.reserve(first + columns_.size());
+  for (size_t c = 0; c < columns_.size(); ++c) added_.emplace_back(Variant::Null());
+  ++rows_;
   RowEdit& e = edits_[row];
   e.is_new = true;
-  e.dirty.assign(columns_.size(), false);
+  e.dirty.assign(columns_.size(), 0);
+  for (size_t i = 0; i < columns.size(); ++i) {
+    e.dirty[columns[i]] = 1;
+    Store(added_[first + columns[i]], std::move(values[i]));
+  }
   // A filtered view keeps the new row visible, at its end.
   if (view_.kind != RowView::kAll) {
     std::vector<size_t> list;

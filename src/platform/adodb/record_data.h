@@ -10,8 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,7 +38,9 @@ struct ColumnOrder {
 struct RowEdit {
   bool is_new = false;            // added by AddNew
   std::vector<Variant> original;  // the row as fetched (not for new rows)
-  std::vector<bool> dirty;        // columns put since the fetch or AddNew
+  // Columns put since the fetch or AddNew, one byte each, so that rows with
+  // the same columns are found by one memcmp.
+  std::vector<uint8_t> dirty;
 };
 
 class RecordData {
@@ -82,7 +84,11 @@ class RecordData {
   // recordset cannot write rows, 3021 without a current row.
   void Put(size_t col, Variant&& v);
   // Appends a row of Nulls, makes it visible and current.
-  void AddRow();
+  void AddRow() { AddRow({}, {}); }
+  // Appends a row with values[i] in column columns[i] (those columns put, as
+  // by Put) and Null in the others, makes it visible and current.
+  // REQUIRES: columns.size() == values.size(), every column < column_count().
+  void AddRow(std::span<const size_t> columns, std::span<Variant> values);
   std::map<size_t, RowEdit>& edits() { return edits_; }
   // Whether the current row has an edit not yet sent.
   bool CurrentEdited() const;
@@ -103,11 +109,9 @@ class RecordData {
 
   CellStore cells_;     // the fetched rows, row-major
   size_t fetched_ = 0;  // rows in cells_
-  // Rows added by AddRow, after the fetched ones, row-major. A deque grows
-  // in small blocks that the allocator hands out again from one recordset
-  // to the next, where a vector reallocated as rows are added would take
-  // fresh pages from the system, and fault them in, for every large batch.
-  std::deque<Variant> added_;
+  // Rows added by AddRow, after the fetched ones, row-major, in blocks that
+  // never move (a batch of many rows is not copied as it grows).
+  CellStore added_;
   size_t rows_ = 0;
   RowView view_;
   ptrdiff_t pos_ = 0;

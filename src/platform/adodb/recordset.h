@@ -29,6 +29,7 @@
 #undef EOF
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,12 @@ class Recordset : public Dispatchable {
   // Appends a row of Nulls and makes it current. An edit of the current row
   // is updated first (sent, or kept for the batch with LockType 4).
   void AddNew();
+  // Appends a row with values[i] in column columns[i] and makes it current.
+  // With LockType 4 the row is kept for UpdateBatch; otherwise it is sent at
+  // once, as Update would. A writer of many rows looks its columns up once
+  // and passes the indexes. Raises 3001 when the counts differ or a column
+  // is out of range, else as AddNew and Update.
+  void AddNew(std::span<const size_t> columns, std::span<Variant> values);
   // Sends the current row's edit (insert for a new row, update by primary
   // key, or by every original value when the table has none). With LockType
   // 4 the edit is only kept. A row without edits is left alone.

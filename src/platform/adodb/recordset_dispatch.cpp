@@ -65,9 +65,28 @@ Variant Recordset::DispFields(Variant& Index) {
   return Variant(Fields()->Item(Index));
 }
 
+// AddNew with a FieldList (one name or ordinal, or an array of them) puts
+// the Values (one value, or an array of as many) into the new row, which
+// goes to the table at once unless the recordset keeps a batch.
 void Recordset::DispAddNew(Variant& FieldList, Variant& Values) {
-  AddNew();
-  if (!FieldList.IsMissing()) Fields()->Item(FieldList)->PutValue(Values);
+  if (FieldList.IsMissing()) return AddNew();
+  CheckOpen();
+  std::shared_ptr<q6::Fields> fields = Fields();
+  std::vector<size_t> columns;
+  std::vector<Variant> values;
+  const Variant& list = FieldList.Deref();
+  if (list.type() == VarType::Array) {
+    const Variant& given = Values.Deref();
+    if (given.type() != VarType::Array ||
+        given.array().items().size() != list.array().items().size())
+      ThrowAdo(kAdoInvalidArgument, "ADODB.Recordset");
+    for (const Variant& name : list.array().items()) columns.push_back(fields->ColumnOf(name));
+    values = given.array().items();
+  } else {
+    columns.push_back(fields->ColumnOf(list));
+    values.push_back(Values);
+  }
+  AddNew(columns, values);
 }
 
 void Recordset::DispUpdate(Variant& FieldList, Variant& Values) {

@@ -35,9 +35,9 @@ void RequireOneRow(const ResultSet& r) {
 constexpr size_t kRowsPerExchange = 256;
 
 struct Recordset::InsertRun {
-  std::vector<bool> dirty;  // the columns the text names; empty: no text yet
-  std::string sql;          // as built, with placeholders
-  std::string native;       // as sent
+  std::vector<uint8_t> dirty;  // the columns the text names; empty: no text yet
+  std::string sql;             // as built, with placeholders
+  std::string native;          // as sent
   // The rows waiting, the first `queued` of `rows`; the others are kept
   // for their buffers, so that a long batch allocates nothing per row.
   std::vector<Driver::Batched> rows;
@@ -55,6 +55,17 @@ void Recordset::AddNew() {
   if (!data_->updatable()) ThrowAdo(kAdoNotUpdatable, kSource);
   FlushBeforeMove();
   data_->AddRow();
+}
+
+void Recordset::AddNew(std::span<const size_t> columns, std::span<Variant> values) {
+  CheckOpen();
+  if (!data_->updatable()) ThrowAdo(kAdoNotUpdatable, kSource);
+  if (columns.size() != values.size()) ThrowAdo(kAdoInvalidArgument, kSource);
+  for (size_t c : columns)
+    if (c >= data_->column_count()) ThrowAdo(kAdoInvalidArgument, kSource);
+  FlushBeforeMove();
+  data_->AddRow(columns, values);
+  if (lock_type_ != kAdLockBatchOptimistic) Update();
 }
 
 void Recordset::Update() {

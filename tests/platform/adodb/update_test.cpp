@@ -177,6 +177,50 @@ TEST_P(UpdateTest, BatchInsideTheCallersTransactionIsRolledBackWithIt) {
   EXPECT_EQ(Scalar("select count(*) from FD_Fields").ToLong(), 0);
 }
 
+// AddNew with a field list: one name, or arrays of names and ordinals with as
+// many values. Without a batch the row is in the table at once; with one it
+// waits for UpdateBatch like any other new row.
+TEST_P(UpdateTest, AddNewWithFieldListSendsAtOnceUnlessBatched) {
+  auto names = [](std::vector<Variant> v) { return Variant(VariantArray::Of(std::move(v))); };
+  auto count = [&] {
+    return con_->Execute("select count(*) from FD_Locks")
+        ->Fields()
+        ->Item(Variant(int32_t{0}))
+        ->Value()
+        .ToLong();
+  };
+  auto rs = OpenRs("select * from FD_Locks where 1>1", kAdLockOptimistic);
+  rs->Invoke("AddNew", MemberKind::Method, {Variant("locks_id"), Variant("a")});
+  EXPECT_EQ(count(), 1);
+  rs->Invoke(
+      "AddNew", MemberKind::Method,
+      {names({Variant("LOCKS_ID"), Variant("user_name")}), names({Variant("b"), Variant("u")})});
+  EXPECT_EQ(count(), 2);
+  EXPECT_EQ(rs->Field("user_name").ToString(), "u") << "the new row is current";
+
+  auto batch = OpenRs("select * from FD_Locks where 1>1", kAdLockBatchOptimistic);
+  auto id_column = static_cast<int32_t>(batch->Fields()->ColumnOf(Variant("locks_id")));
+  batch->Invoke("AddNew", MemberKind::Method, {names({Variant(id_column)}), names({Variant("c")})});
+  EXPECT_EQ(count(), 2);
+  batch->UpdateBatch();
+  EXPECT_EQ(count(), 3);
+
+  const std::vector<std::vector<Variant>> refused = {
+      {names({Variant("locks_id"), Variant("user_name")}), names({Variant("d")})},
+      {names({Variant("locks_id")}), Variant("d")},
+  };
+  for (const auto& args : refused) {
+    try {
+      rs->Invoke("AddNew", MemberKind::Method, args);
+      ADD_FAILURE() << "counts that differ are refused";
+    } catch (const ComError& e) {
+      EXPECT_EQ(e.hr(), VbHr(kAdoInvalidArgument));
+    }
+  }
+  EXPECT_THROW(rs->Invoke("AddNew", MemberKind::Method, {Variant("nope"), Variant(1)}), ComError);
+  EXPECT_EQ(count(), 3);
+}
+
 TEST_P(UpdateTest, ReadOnlyAndJoinedRecordsetsRefuseWrites) {
   Exec("insert into FD_Fields (iID, sName) values (1, 'a')");
   const HRESULT k3251 = VbHr(kAdoNotUpdatable);
