@@ -23,9 +23,9 @@ std::string MakeTempFolder() {
 }  // namespace
 
 const EngineQuirks& QuirksOf(EngineKind kind) {
-  static const EngineQuirks kSqlite{Engine::SQLite,  "SQLite", VarType::Double,
-                                    VarType::String, "BLOB",   true,
-                                    false,           false,    ErrorKind::kBusy};
+  static const EngineQuirks kSqlite{Engine::SQLite,   "SQLite", VarType::Double, VarType::String,
+                                    "BLOB",           true,     false,           false,
+                                    ErrorKind::kBusy, true};
   static const EngineQuirks kPg{Engine::PostgreSQL,
                                 "PostgreSQL",
                                 VarType::Decimal,
@@ -34,7 +34,8 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                 false,
                                 true,
                                 true,
-                                ErrorKind::kLockTimeout};
+                                ErrorKind::kLockTimeout,
+                                false};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }
 

@@ -55,6 +55,9 @@ struct EngineQuirks {
   // The kind of the error a wait for another client's lock ends with when it
   // runs out (the data source's BusyTimeout / LockTimeout).
   ErrorKind wait_ran_out_kind;
+  // A statement run with fewer values than it has placeholders reads Null
+  // for the others; the other engine refuses the run.
+  bool missing_parameters_read_null;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

@@ -86,12 +86,13 @@ bool RecordData::CurrentEdited() const {
 }
 
 namespace {
-// An object stands for its default value (a Field for its current value).
+// The value a cell keeps for `v`: an object stands for its default value (a
+// Field for its current value), a reference for what it refers to.
+bool NeedsUnwrap(const Variant& v) { return v.IsObject() || v.IsByRef(); }
+Variant Unwrap(const Variant& v) { return v.IsObject() ? v.Unwrapped() : v.Deref(); }
 void Store(Variant& slot, Variant&& v) {
-  if (v.IsObject())
-    slot = v.Unwrapped();
-  else if (v.IsByRef())
-    slot = v.Deref();
+  if (NeedsUnwrap(v))
+    slot = Unwrap(v);
   else
     slot = std::move(v);
 }
@@ -121,18 +122,27 @@ void RecordData::Put(size_t col, Variant&& v) {
 void RecordData::AddRow(std::span<const size_t> columns, std::span<Variant> values) {
   if (!open_) ThrowAdo(kAdoObjectClosed, kSource);
   if (!updatable_) ThrowAdo(kAdoNotUpdatable, kSource);
-  size_t row = rows_;
-  size_t first = added_.size();
-  added_.reserve(first + columns_.size());
-  for (size_t c = 0; c < columns_.size(); ++c) added_.emplace_back(Variant::Null());
-  ++rows_;
+  const size_t n = columns_.size();
+  // Values are unwrapped first: that may raise, and nothing is added then.
+  for (Variant& v : values)
+    if (NeedsUnwrap(v)) v = Unwrap(v);
+  // Which value goes to each column (the last one given wins); the cells are
+  // then made in one pass, each from its value or as Null.
+  std::vector<int>& source = source_scratch_;
+  source.assign(n, -1);
+  for (size_t i = 0; i < columns.size(); ++i) source[columns[i]] = static_cast<int>(i);
+  added_.reserve(added_.size() + n);
+  for (size_t c = 0; c < n; ++c) {
+    if (source[c] < 0)
+      added_.emplace_back(Variant::Null());
+    else
+      added_.emplace_back(std::move(values[source[c]]));
+  }
+  size_t row = rows_++;
   RowEdit& e = edits_[row];
   e.is_new = true;
-  e.dirty.assign(columns_.size(), 0);
-  for (size_t i = 0; i < columns.size(); ++i) {
-    e.dirty[columns[i]] = 1;
-    Store(added_[first + columns[i]], std::move(values[i]));
-  }
+  e.dirty.assign(n, 0);
+  for (size_t c = 0; c < n; ++c) e.dirty[c] = source[c] >= 0;
   // A filtered view keeps the new row visible, at its end.
   if (view_.kind != RowView::kAll) {
     std::vector<size_t> list;

@@ -117,6 +117,7 @@ class RecordData {
   ptrdiff_t pos_ = 0;
   std::map<size_t, RowEdit> edits_;
   std::vector<ColumnOrder> orders_;
+  std::vector<int> source_scratch_;  // AddRow's column-to-value map, kept for its buffer
 };
 
 }  // namespace q6

@@ -58,6 +58,31 @@ TEST_P(StatementCacheTest, EachRunSeesOnlyItsOwnValues) {
   EXPECT_EQ(Column(*d, "SELECT s FROM t ORDER BY k"), "x,O'Brien,y");
 }
 
+// A kept statement run again with fewer values never shows the values of
+// the run before, whose texts are gone by then.
+TEST_P(StatementCacheTest, AValueNotGivenIsNeverTheLastRunsValue) {
+  auto d = Open();
+  const std::string sql = "SELECT " + d->Placeholder(1) + ", " + d->Placeholder(2);
+  for (int run = 0; run < 3; ++run) {
+    auto first = std::make_unique<Variant>("first " + std::string(40, 'x') + std::to_string(run));
+    auto second = std::make_unique<Variant>("second " + std::string(40, 'y'));
+    std::vector<const Variant*> both = {first.get(), second.get()};
+    ResultSet r = d->ExecuteParams(sql, both, sql);
+    EXPECT_EQ(r.cells[1].ToString(), second->ToString());
+    first.reset();
+    second.reset();
+    Variant only("only");
+    std::vector<const Variant*> one = {&only};
+    if (!quirks().missing_parameters_read_null) {
+      EXPECT_THROW(d->ExecuteParams(sql, one, sql), ComError);
+      continue;
+    }
+    r = d->ExecuteParams(sql, one, sql);
+    EXPECT_EQ(r.cells[0].ToString(), "only");
+    EXPECT_TRUE(r.cells[1].IsNull()) << r.cells[1].ToString();
+  }
+}
+
 TEST_P(StatementCacheTest, ATableChangedByAnotherConnectionIsSeen) {
   auto d = Open();
   auto other = Open();

@@ -39,16 +39,20 @@ struct Stmt {
 // How many prepared statements a connection keeps.
 constexpr size_t kCachedStatements = 64;
 
-// Leaves a kept statement ready for its next use, whatever happened: reset
-// (which also ends the read it held) and its bindings cleared, so no value
-// of one run can reach the next.
+// Leaves a kept statement ready for its next use, whatever happened: reset,
+// which also ends the read it held.
 struct ResetOnExit {
   sqlite3_stmt* p;
-  ~ResetOnExit() {
-    sqlite3_reset(p);
-    sqlite3_clear_bindings(p);
-  }
+  ~ResetOnExit() { sqlite3_reset(p); }
 };
+
+// Bindings are not cleared after a run (that costs as much as binding a few
+// values): a run that binds every parameter replaces them all, and one that
+// binds fewer clears them first here. So no value of one run reaches the
+// next, and a text bound by pointer is never read after its run.
+void ReadyBindings(sqlite3_stmt* stmt, size_t given) {
+  if (given < static_cast<size_t>(sqlite3_bind_parameter_count(stmt))) sqlite3_clear_bindings(stmt);
+}
 
 // Binds a literal taken out of the text as the engine would have read it.
 int BindLiteral(sqlite3_stmt* stmt, int n, const LiteralParam& lit) {
@@ -283,6 +287,7 @@ std::optional<ResultSet> SqliteDriver::DoExecuteLiterals(const ParameterizedSql&
   sqlite3_stmt* stmt = Cached(sql.text, true);
   if (!stmt) return std::nullopt;
   ResetOnExit reset{stmt};
+  ReadyBindings(stmt, sql.params.size());
   for (size_t i = 0; i < sql.params.size(); ++i) {
     int rc = BindLiteral(stmt, static_cast<int>(i + 1), sql.params[i]);
     if (rc != SQLITE_OK) ThrowError(db_, rc);
@@ -305,6 +310,7 @@ ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
     stmt = once.p;
   }
   ResetOnExit reset{stmt};
+  ReadyBindings(stmt, params.size());
   for (size_t i = 0; i < params.size(); ++i) {
     int rc = Bind(stmt, static_cast<int>(i + 1), *params[i]);
     if (rc != SQLITE_OK) ThrowError(db_, rc);
