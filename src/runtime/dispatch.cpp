@@ -176,8 +176,30 @@ ArgBuffer::~ArgBuffer() {
     for (size_t i = 0; i < n_; ++i) data_[i].~Variant();
 }
 
+namespace {
+// Whether `args` can go to `m` as they are: one for each parameter, by
+// position, each a plain value (no reference to write back to, none left
+// out) for a parameter that takes any value, so that there is nothing to
+// convert, fill in or copy back. A parameter the member may change (ByRef)
+// given a plain value changes only that copy, as it would in the slow path.
+bool PassesAsGiven(const MemberInfo& m, Args args, const std::vector<NamedArg>& named,
+                   MemberKind kind) {
+  if (!named.empty() || args.size() != m.params.size() || kind == MemberKind::PropertyPut ||
+      kind == MemberKind::PropertyPutRef)
+    return false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const ParamInfo& p = m.params[i];
+    if (p.type.vt != VarType::Variant || args[i].IsByRef() || args[i].IsMissing()) return false;
+  }
+  return true;
+}
+}  // namespace
+
 Variant InvokeMember(Dispatchable& self, const MemberInfo& m, Args args,
                      std::vector<NamedArg>& named, MemberKind kind) {
+  // The common call (an index, a name) takes the caller's values as they
+  // are: they are the caller's own copies (see the header).
+  if (PassesAsGiven(m, args, named, kind)) return m.thunk(self, args);
   const size_t n = m.params.size();
   // Slot i holds the caller's argument for parameter i, if any. Members
   // have a handful of parameters: the slots live on the stack for those.

@@ -188,7 +188,10 @@ class Dispatchable : public std::enable_shared_from_this<Dispatchable> {
 };
 
 // Calls `member` of `self` with the caller's arguments: the heart of Invoke,
-// public so that tests and the class table can reach it.
+// public so that tests and the class table can reach it. `args` are the
+// caller's own copies, which the member may be handed as they are (and may
+// change, as a member may change a parameter it takes by value); a caller's
+// variables go in as Variant::Ref, which are written back.
 Variant InvokeMember(Dispatchable& self, const MemberInfo& member, Args args,
                      std::vector<NamedArg>& named, MemberKind kind);
 

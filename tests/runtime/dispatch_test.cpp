@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <utility>
 
 #include "runtime/binder.h"
 
@@ -28,6 +29,7 @@ class Sample : public Dispatchable {
             Method<Sample>("Sum10", 0x60030004, &Sample::Sum10,
                            {Req("a"), Req("b"), Req("c"), Req("d"), Req("e"), Req("f"), Req("g"),
                             Req("h"), Req("i"), Opt("j", 1000)}),
+            Method<Sample>("Swap", 0x60030005, &Sample::Swap, {Req("v")}),
         }};
     return info;
   }
@@ -40,6 +42,7 @@ class Sample : public Dispatchable {
     return n;
   }
   std::string Peek(Variant& v) { return v.IsMissing() ? "missing" : v.Describe(); }
+  Variant Swap(Variant& v) { return std::exchange(v, Variant("swapped")); }
   std::string GetName() { return name_; }
   void PutName(const std::string& v) { name_ = v; }
   int16_t Half(int16_t x) { return static_cast<int16_t>(x / 2); }
@@ -79,6 +82,17 @@ TEST(Dispatch, ByReferenceArgumentsAreWrittenBack) {
   Variant plain("q");
   s->Call("Join", {plain});
   EXPECT_EQ(plain.ToString(), "q");
+  // The same for a parameter that takes any value, which plain values reach
+  // without conversion.
+  Variant v(int32_t{5});
+  EXPECT_EQ(s->Call("Swap", {Variant::Ref(&v)}).ToLong(), 5);
+  EXPECT_EQ(v.ToString(), "swapped");
+  Variant kept(int32_t{6});
+  std::vector<NamedArg> none;
+  EXPECT_EQ(InvokeMember(*s, *s->Interface().Find("Swap", MemberKind::Method), Args(&kept, 1), none,
+                         MemberKind::Method)
+                .ToLong(),
+            6);
 }
 
 TEST(Dispatch, MembersWithManyParametersGetEveryArgument) {
@@ -127,6 +141,8 @@ TEST(Dispatch, BadCallsRaiseDispatchErrors) {
       {"Bump", {Variant::Null()}, {}, DISP_E_TYPEMISMATCH},
       {"Bump", {Variant(1)}, {{"nosuch", Variant(1)}}, DISP_E_PARAMNOTFOUND},
       {"Bump", {Variant(1)}, {{"n", Variant(1)}}, DISP_E_BADPARAMCOUNT},
+      {"Swap", {Variant::Missing()}, {}, DISP_E_BADPARAMCOUNT},
+      {"Swap", {}, {{"v", Variant::Missing()}}, DISP_E_BADPARAMCOUNT},
   };
   auto s = std::make_shared<Sample>();
   for (const BadCall& row : rows) {
