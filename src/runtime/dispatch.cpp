@@ -177,19 +177,23 @@ ArgBuffer::~ArgBuffer() {
 }
 
 namespace {
-// Whether `args` can go to `m` as they are: one for each parameter, by
-// position, each a plain value (no reference to write back to, none left
-// out) for a parameter that takes any value, so that there is nothing to
-// convert, fill in or copy back. A parameter the member may change (ByRef)
-// given a plain value changes only that copy, as it would in the slow path.
+// Whether `args` can go to `m` as they are: by position, each a plain value
+// (no reference to write back to, none left out) for a parameter that takes
+// any value, and every parameter after them optional without a default (it
+// arrives Missing), so that there is nothing to convert or copy back. A
+// parameter the member may change (ByRef) given a plain value changes only
+// that copy, as it would in the slow path.
 bool PassesAsGiven(const MemberInfo& m, Args args, const std::vector<NamedArg>& named,
                    MemberKind kind) {
-  if (!named.empty() || args.size() != m.params.size() || kind == MemberKind::PropertyPut ||
+  if (!named.empty() || args.size() > m.params.size() || kind == MemberKind::PropertyPut ||
       kind == MemberKind::PropertyPutRef)
     return false;
-  for (size_t i = 0; i < args.size(); ++i) {
+  for (size_t i = 0; i < m.params.size(); ++i) {
     const ParamInfo& p = m.params[i];
-    if (p.type.vt != VarType::Variant || args[i].IsByRef() || args[i].IsMissing()) return false;
+    if (p.type.vt != VarType::Variant) return false;
+    if (i >= args.size() ? !p.optional || p.default_value.has_value()
+                         : args[i].IsByRef() || args[i].IsMissing())
+      return false;
   }
   return true;
 }
@@ -199,8 +203,14 @@ Variant InvokeMember(Dispatchable& self, const MemberInfo& m, Args args,
                      std::vector<NamedArg>& named, MemberKind kind) {
   // The common call (an index, a name) takes the caller's values as they
   // are: they are the caller's own copies (see the header).
-  if (PassesAsGiven(m, args, named, kind)) return m.thunk(self, args);
   const size_t n = m.params.size();
+  if (PassesAsGiven(m, args, named, kind)) {
+    if (args.size() == n) return m.thunk(self, args);
+    ArgBuffer all(n);
+    for (size_t i = 0; i < n; ++i)
+      all[i] = i < args.size() ? std::move(args[i]) : Variant::Missing();
+    return m.thunk(self, all.args());
+  }
   // Slot i holds the caller's argument for parameter i, if any. Members
   // have a handful of parameters: the slots live on the stack for those.
   // Only the first n slots are cleared: this runs for every call.
