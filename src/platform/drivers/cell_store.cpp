@@ -146,8 +146,12 @@ void CellStore::Grow(size_t needed) {
   }
   if (needed > capacity_) {
     // Each block counts as soon as it is in: a failed allocation leaves the
-    // store whole.
-    blocks_.reserve(blocks_.size() + (needed - capacity_ + kBlockCells - 1) / kBlockCells);
+    // store whole. The list of blocks grows geometrically: grown by one
+    // entry at a time, each of its copies would be left behind between the
+    // blocks as a hole too small for a block, and a result of a million rows
+    // would leave some 200 MB of them, faulted in.
+    const size_t blocks = blocks_.size() + (needed - capacity_ + kBlockCells - 1) / kBlockCells;
+    if (blocks > blocks_.capacity()) blocks_.reserve(std::max(blocks, 2 * blocks_.capacity()));
     while (capacity_ < needed) {
       blocks_.push_back(BlockPool::Instance().Take());
       capacity_ += kBlockCells;
