@@ -86,13 +86,12 @@ bool RecordData::CurrentEdited() const {
 }
 
 namespace {
-// The value a cell keeps for `v`: an object stands for its default value (a
+// A cell keeps a plain value: an object stands for its default value (a
 // Field for its current value), a reference for what it refers to.
 bool NeedsUnwrap(const Variant& v) { return v.IsObject() || v.IsByRef(); }
-Variant Unwrap(const Variant& v) { return v.IsObject() ? v.Unwrapped() : v.Deref(); }
 void Store(Variant& slot, Variant&& v) {
   if (NeedsUnwrap(v))
-    slot = Unwrap(v);
+    slot = v.Unwrapped();
   else
     slot = std::move(v);
 }
@@ -125,7 +124,7 @@ void RecordData::AddRow(std::span<const size_t> columns, std::span<Variant> valu
   const size_t n = columns_.size();
   // Values are unwrapped first: that may raise, and nothing is added then.
   for (Variant& v : values)
-    if (NeedsUnwrap(v)) v = Unwrap(v);
+    if (NeedsUnwrap(v)) v = v.Unwrapped();
   // Which value goes to each column (the last one given wins); the cells are
   // then made in one pass, each from its value or as Null.
   std::vector<int>& source = source_scratch_;
