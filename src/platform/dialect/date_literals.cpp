@@ -90,14 +90,20 @@ bool IsDigits(std::string_view t) {
   return !t.empty();
 }
 
-bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, size_t op_last) {
+bool IsDateLiteral(std::string_view text) {
   DateLiteral d;
-  if (!ParseDateLiteral(s->Text(lit), &d)) return false;
-  if (s->Text(lit) == Quote(d.stored)) return false;
+  return ParseDateLiteral(text, &d);
+}
+
+bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, size_t op_last) {
+  const std::string_view text = s->UnwatchedText(lit);
+  DateLiteral d;
+  if (!ParseDateLiteral(text, &d)) return false;
+  if (text == Quote(d.stored)) return false;
   if ((op == '=' || op == 'n') && op_first != kNone) {
     // The literal itself stays in the list: a text column that holds it
     // as written still matches.
-    std::string list = "(" + std::string(s->Text(lit)) + "," + Quote(d.stored);
+    std::string list = "(" + std::string(text) + "," + Quote(d.stored);
     if (d.compact) list += "," + Quote(d.day);
     for (size_t j = op_first; j <= op_last; ++j) s->Edit(j).drop = true;
     Replace(s, lit, (op == 'n' ? "NOT IN " : "IN ") + list + ")");

@@ -7,6 +7,8 @@ namespace q6::dialect {
 
 bool EditableSql::Parse(std::string_view sql) {
   sql_ = sql;
+  watch_ = false;
+  stand_in_read_ = false;
   edits_.clear();
   words_present_ = {};
   punct_present_ = {};
@@ -108,7 +110,7 @@ void EditableSql::RenderRange(size_t from, size_t to, std::string* out) const {
     const TokenEdit& e = edits_[edit_of_[i]];
     out->append(e.before);
     if (e.repeat_from != kNone) RenderRange(e.repeat_from, e.repeat_to, out);
-    if (!e.drop) out->append(e.replace ? std::string_view(e.replacement) : Text(i));
+    if (!e.drop) out->append(e.replace ? std::string_view(e.replacement) : UnwatchedText(i));
     out->append(e.after);
   }
 }

@@ -39,10 +39,30 @@ class EditableSql {
   // pair up.
   bool Parse(std::string_view sql);
 
-  std::string_view sql() const { return sql_; }
+  // The whole text; while watching, asking for it counts as reading every
+  // stand-in.
+  std::string_view sql() const {
+    if (watch_) stand_in_read_ = true;
+    return sql_;
+  }
   size_t size() const { return tokens_.size(); }
   const Token& token(size_t i) const { return tokens_[i]; }
-  std::string_view Text(size_t i) const { return tokens_[i].Text(sql_); }
+  std::string_view Text(size_t i) const {
+    if (watch_) NoteRead(i);
+    return tokens_[i].Text(sql_);
+  }
+  // Text(i) without the note, for a rule whose answer a stand-in shares with
+  // every literal it may stand for (see RewriteDateLiteral).
+  std::string_view UnwatchedText(size_t i) const { return tokens_[i].Text(sql_); }
+
+  // While watching, a rule that reads a stand-in literal (literal_shape.h)
+  // through Text() or sql() is noted: the translation then depends on what
+  // the literal holds. Parse stops watching.
+  void WatchStandIns() {
+    watch_ = true;
+    stand_in_read_ = false;
+  }
+  bool StandInRead() const { return stand_in_read_; }
   TokenKind Kind(size_t i) const { return tokens_[i].kind; }
 
   // True when token i is the word `w` (given in lower case), in any case.
@@ -115,6 +135,11 @@ class EditableSql {
 
  private:
   bool IsWordText(size_t i, std::string_view lower) const;
+  void NoteRead(size_t i) const {
+    const Token& t = tokens_[i];
+    if (t.kind == TokenKind::kString && t.len > 2 && sql_[t.pos + 1] == kStandInMark)
+      stand_in_read_ = true;
+  }
 
   std::string_view sql_;
   std::vector<Token> tokens_;
@@ -132,6 +157,8 @@ class EditableSql {
   uint32_t kinds_present_ = 0;
   std::vector<int> edit_of_;      // index into edits_, or -1
   std::vector<TokenEdit> edits_;  // capacity reserved for one per token
+  bool watch_ = false;
+  mutable bool stand_in_read_ = false;
 };
 
 // Token i is written as `text` instead of its own text (an edit of token i;

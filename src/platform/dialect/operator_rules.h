@@ -31,6 +31,11 @@ bool IsDigits(std::string_view t);
 // orders right against stored text. Returns true when the comparison became
 // an IN list; false (nothing changed, or only the literal) otherwise, also
 // when `lit` is no valid date literal.
+// It reads the literal unwatched: a literal that is a date is never given
+// a stand-in, and a stand-in is never a date, so the answer is the same.
 bool RewriteDateLiteral(EditableSql* sql, size_t lit, char op, size_t op_first, size_t op_last);
+
+// Whether the literal token `text` (quotes included) is one RewriteDateLiteral takes.
+bool IsDateLiteral(std::string_view text);
 
 }  // namespace q6::dialect

@@ -35,43 +35,9 @@ constexpr std::array<uint8_t, 256> ByteClasses() {
 constexpr std::array<uint8_t, 256> kByteClass = ByteClasses();
 
 bool Is(unsigned char c, uint8_t cls) { return kByteClass[c] & cls; }
-bool IsWordByte(unsigned char c) { return Is(c, kWordByte); }
 bool IsWordStart(unsigned char c) { return Is(c, kWordStartByte); }
 bool IsDigit(unsigned char c) { return Is(c, kDigitByte); }
 bool IsSpace(unsigned char c) { return Is(c, kSpaceByte); }
-
-// Returns the end of a literal that opens at `pos` and closes with `close`,
-// where a doubled `close` stands for one; npos when it is not closed.
-size_t LiteralEnd(std::string_view sql, size_t pos, char close) {
-  size_t i = pos + 1;
-  while (true) {
-    i = sql.find(close, i);
-    if (i == std::string_view::npos) return i;
-    if (i + 1 < sql.size() && sql[i + 1] == close) {
-      i += 2;
-      continue;
-    }
-    return i + 1;
-  }
-}
-
-// Block comments nest, as in T-SQL: "/* a /* b */ c */" is one comment.
-size_t BlockCommentEnd(std::string_view sql, size_t pos) {
-  int level = 0;
-  size_t i = pos;
-  while (i + 1 < sql.size()) {
-    if (sql[i] == '/' && sql[i + 1] == '*') {
-      ++level;
-      i += 2;
-    } else if (sql[i] == '*' && sql[i + 1] == '/') {
-      i += 2;
-      if (--level == 0) return i;
-    } else {
-      ++i;
-    }
-  }
-  return std::string_view::npos;
-}
 
 size_t NumberEnd(std::string_view sql, size_t i) {
   const size_t n = sql.size();
@@ -92,6 +58,38 @@ size_t NumberEnd(std::string_view sql, size_t i) {
 }
 
 }  // namespace
+
+bool IsWordByte(char c) { return Is(static_cast<unsigned char>(c), kWordByte); }
+
+size_t LiteralEnd(std::string_view sql, size_t pos, char close) {
+  size_t i = pos + 1;
+  while (true) {
+    i = sql.find(close, i);
+    if (i == std::string_view::npos) return i;
+    if (i + 1 < sql.size() && sql[i + 1] == close) {
+      i += 2;
+      continue;
+    }
+    return i + 1;
+  }
+}
+
+size_t BlockCommentEnd(std::string_view sql, size_t pos) {
+  int level = 0;
+  size_t i = pos;
+  while (i + 1 < sql.size()) {
+    if (sql[i] == '/' && sql[i + 1] == '*') {
+      ++level;
+      i += 2;
+    } else if (sql[i] == '*' && sql[i + 1] == '/') {
+      i += 2;
+      if (--level == 0) return i;
+    } else {
+      ++i;
+    }
+  }
+  return std::string_view::npos;
+}
 
 bool Tokenize(std::string_view sql, std::vector<Token>* out) {
   out->clear();

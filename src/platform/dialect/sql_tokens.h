@@ -24,6 +24,10 @@ enum class TokenKind : uint8_t {
   kPunct,    // any other single character: ( ) , ; . = < > + - * / ...
 };
 
+// The byte that opens the content of a stand-in literal (literal_shape.h).
+// A text that holds it anywhere is never given stand-ins.
+inline constexpr char kStandInMark = '\x01';
+
 struct Token {
   TokenKind kind;
   uint32_t pos;  // byte offset into the text
@@ -36,6 +40,17 @@ struct Token {
 // literal, quoted name, bracketed name or block comment is not closed, or the
 // text is 4 GiB or longer; `out` is then unspecified.
 bool Tokenize(std::string_view sql, std::vector<Token>* out);
+
+// Whether `c` may be part of a word (a name or keyword).
+bool IsWordByte(char c);
+
+// The end of the literal, quoted or bracketed name opening at `pos` and
+// closed by `close` (doubled inside for itself); npos when it is not closed.
+size_t LiteralEnd(std::string_view sql, size_t pos, char close);
+
+// The end of the block comment opening at `pos`; they nest, as in T-SQL:
+// "/* a /* b */ c */" is one comment. npos when it is not closed.
+size_t BlockCommentEnd(std::string_view sql, size_t pos);
 
 // The content of a '...', "..." or [...] token with the doubled closing
 // character turned back into one. REQUIRES: kind is kString, kQuoted or kBracket.

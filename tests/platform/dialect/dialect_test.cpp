@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialect_cases.h"
+#include "platform/dialect/sql_tokens.h"
 
 namespace q6 {
 namespace {
@@ -47,6 +48,33 @@ TEST_P(DialectText, CacheKeepsEnginesApart) {
   }
 }
 
+// `sql` with the content of every string literal that follows no word
+// replaced by `content` (given quoted, '' for a quote).
+std::string WithLiterals(std::string_view sql, std::string_view content) {
+  std::vector<dialect::Token> tokens;
+  if (!dialect::Tokenize(sql, &tokens)) return std::string(sql);
+  std::string out;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    const bool literal = tokens[i].kind == dialect::TokenKind::kString &&
+                         (i == 0 || tokens[i - 1].kind != dialect::TokenKind::kWord);
+    out += literal ? "'" + std::string(content) + "'" : std::string(tokens[i].Text(sql));
+  }
+  return out;
+}
+
+// Statements that differ only in their literals share one translation of
+// their shape; each must still come out as its own fresh translation, also
+// where a rule reads the literal (a date, a LIKE pattern, an alias).
+TEST_P(DialectText, LiteralVariantsTranslateAsThemselves) {
+  const DialectCase& c = GetParam();
+  for (Engine e : {Engine::SQLite, Engine::PostgreSQL}) {
+    for (std::string_view content : {"x", "", "2024-02-29", "a[b]%", "O''Brien", "1", "y"}) {
+      const std::string variant = WithLiterals(c.tsql, content);
+      EXPECT_EQ(TranslateSql(variant, e), TranslateSqlUncached(variant, e)) << variant;
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Statements, DialectText, ::testing::ValuesIn(kDialectCases),
                          [](const ::testing::TestParamInfo<DialectCase>& info) {
                            return std::string(info.param.name);
@@ -69,6 +97,17 @@ TEST(DialectCache, StaysBoundedUnderDistinctStatements) {
   }
   EXPECT_LE(TranslationCacheSize(), 8192u);
   EXPECT_GT(TranslationCacheSize(), 0u);
+}
+
+TEST(DialectCache, ManyLiteralsGoBackInTheirPlaces) {
+  std::string values;
+  for (int n = 0; n < 12; ++n) values += (n ? ",'" : "'") + std::to_string(n) + "'";
+  const std::string first = "insert into t values(" + values + ")";
+  const std::string second = WithLiterals(first, "v''");
+  for (Engine e : {Engine::SQLite, Engine::PostgreSQL}) {
+    EXPECT_EQ(TranslateSql(first, e), first);
+    EXPECT_EQ(TranslateSql(second, e), second);
+  }
 }
 
 TEST(DialectCache, LongTextIsTranslatedButNotKept) {
