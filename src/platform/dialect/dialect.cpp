@@ -3,6 +3,10 @@
 // caches: one keyed by the whole text, one by its shape (literal_shape.h).
 #include "platform/dialect/dialect.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
 #include "platform/dialect/editable_sql.h"
 #include "platform/dialect/expression_rules.h"
 #include "platform/dialect/literal_shape.h"
@@ -23,21 +27,26 @@ dialect::TranslationCache& Cache() {
   return *cache;
 }
 
-// Shape -> its translation, stand-ins included; empty when the translation
-// depends on what the literals hold.
+// Shape -> what ShapeEntry gives for it.
 dialect::TranslationCache& ShapeCache() {
   static auto* cache = new dialect::TranslationCache(kCacheEntries, kCacheMaxText);
   return *cache;
 }
 
-// The rewrite itself. With `stand_in_read`, the rules are watched for
-// reading a stand-in literal, and it tells whether one did.
-std::string Translate(std::string_view tsql, Engine engine, bool* stand_in_read) {
+// What the rules read of a watched translation.
+struct Reads {
+  bool whole_text = false;
+  std::vector<uint32_t> stand_ins;  // ascending
+};
+
+// The rewrite itself. With `reads`, the rules are watched for reading
+// stand-in literals, and it tells which they read.
+std::string Translate(std::string_view tsql, Engine engine, Reads* reads) {
   // One working copy per thread: its buffers are reused, which saves most
   // of the allocations of a translation.
   thread_local dialect::EditableSql sql;
   if (!sql.Parse(tsql)) return std::string(tsql);
-  if (stand_in_read) sql.WatchStandIns();
+  if (reads) sql.WatchStandIns();
   std::string out;
   if (const char* refused = dialect::RefusedConstruct(sql)) {
     out = std::string("SELECT tsql_unsupported('") + refused + "')";
@@ -50,26 +59,59 @@ std::string Translate(std::string_view tsql, Engine engine, bool* stand_in_read)
     dialect::RewriteExpressions(&sql, engine);
     out = sql.Edited() ? sql.Render() : std::string(tsql);
   }
-  if (stand_in_read) *stand_in_read = sql.StandInRead();
+  if (reads) {
+    reads->whole_text = sql.WholeTextRead();
+    reads->stand_ins = sql.StandInsRead();
+    std::sort(reads->stand_ins.begin(), reads->stand_ins.end());
+  }
   return out;
 }
 
+// The shape cache's entry for `shape`: its translation when no rule read a
+// stand-in; when rules read some, the mark byte and their numbers, each
+// with a ',' behind it (when `may_keep`: the literals in those places then
+// stay in the shape); empty when the translation depends on the whole text.
+std::string ShapeEntry(const std::string& shape, Engine engine, bool may_keep) {
+  std::string entry;
+  if (ShapeCache().Find(engine, shape, &entry)) return entry;
+  Reads reads;
+  entry = Translate(shape, engine, &reads);
+  if (reads.whole_text || (!reads.stand_ins.empty() && !may_keep)) {
+    entry.clear();
+  } else if (!reads.stand_ins.empty()) {
+    entry.assign(1, dialect::kStandInMark);
+    for (uint32_t n : reads.stand_ins) entry += std::to_string(n) + ',';
+  }
+  ShapeCache().Insert(engine, shape, entry);
+  return entry;
+}
+
 // The translation of a text the whole-text cache does not hold: through its
-// shape when it has one whose translation does not depend on its literals.
+// shape, with the literals the rules read kept in it, unless the
+// translation depends on the whole text.
 std::string TranslateByShape(std::string_view tsql, Engine engine) {
   thread_local dialect::LiteralShape shape;
+  thread_local std::vector<uint32_t> keep;
+  keep.clear();
   // A text too long for the caches would be translated twice for nothing.
-  if (tsql.size() > kCacheMaxText / 2 || !dialect::ShapeOf(tsql, &shape))
+  if (tsql.size() > kCacheMaxText / 2 || !dialect::ShapeOf(tsql, keep, &shape))
     return Translate(tsql, engine, nullptr);
-  std::string translated;
-  if (!ShapeCache().Find(engine, shape.text, &translated)) {
-    bool stand_in_read = false;
-    translated = Translate(shape.text, engine, &stand_in_read);
-    if (stand_in_read) translated.clear();
-    ShapeCache().Insert(engine, shape.text, translated);
+  std::string entry = ShapeEntry(shape.text, engine, true);
+  if (!entry.empty() && entry[0] == dialect::kStandInMark) {
+    uint32_t n = 0;
+    for (size_t i = 1; i < entry.size(); ++i) {
+      if (entry[i] == ',') {
+        keep.push_back(n);
+        n = 0;
+      } else {
+        n = n * 10 + static_cast<uint32_t>(entry[i] - '0');
+      }
+    }
+    if (!dialect::ShapeOf(tsql, keep, &shape)) return Translate(tsql, engine, nullptr);
+    entry = ShapeEntry(shape.text, engine, false);
   }
   std::string out;
-  if (!translated.empty() && dialect::FillShape(translated, shape.literals, &out)) return out;
+  if (!entry.empty() && dialect::FillShape(entry, shape.literals, &out)) return out;
   return Translate(tsql, engine, nullptr);
 }
 

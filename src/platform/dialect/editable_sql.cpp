@@ -8,7 +8,6 @@ namespace q6::dialect {
 bool EditableSql::Parse(std::string_view sql) {
   sql_ = sql;
   watch_ = false;
-  stand_in_read_ = false;
   edits_.clear();
   words_present_ = {};
   punct_present_ = {};
@@ -77,6 +76,15 @@ bool EditableSql::IsWordText(size_t i, std::string_view lower) const {
     if (c != lower[k]) return false;
   }
   return true;
+}
+
+void EditableSql::NoteStandIn(const Token& t) const {
+  uint32_t n = 0;  // '<mark><digits>'
+  for (size_t k = t.pos + 2; k + 1 < t.pos + t.len; ++k)
+    n = n * 10 + static_cast<uint32_t>(sql_[k] - '0');
+  for (uint32_t seen : stand_ins_read_)
+    if (seen == n) return;
+  stand_ins_read_.push_back(n);
 }
 
 TokenEdit& EditableSql::Edit(size_t i) {

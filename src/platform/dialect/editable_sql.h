@@ -39,10 +39,10 @@ class EditableSql {
   // pair up.
   bool Parse(std::string_view sql);
 
-  // The whole text; while watching, asking for it counts as reading every
-  // stand-in.
+  // The whole text; while watching, asking for it counts as reading all of
+  // it.
   std::string_view sql() const {
-    if (watch_) stand_in_read_ = true;
+    if (watch_) whole_text_read_ = true;
     return sql_;
   }
   size_t size() const { return tokens_.size(); }
@@ -56,13 +56,17 @@ class EditableSql {
   std::string_view UnwatchedText(size_t i) const { return tokens_[i].Text(sql_); }
 
   // While watching, a rule that reads a stand-in literal (literal_shape.h)
-  // through Text() or sql() is noted: the translation then depends on what
-  // the literal holds. Parse stops watching.
+  // through Text() is noted, and so is one that asks for the whole text:
+  // the translation then depends on what those literals hold. Parse stops
+  // watching.
   void WatchStandIns() {
     watch_ = true;
-    stand_in_read_ = false;
+    whole_text_read_ = false;
+    stand_ins_read_.clear();
   }
-  bool StandInRead() const { return stand_in_read_; }
+  // The numbers of the stand-ins read, each once, in the order first read.
+  const std::vector<uint32_t>& StandInsRead() const { return stand_ins_read_; }
+  bool WholeTextRead() const { return whole_text_read_; }
   TokenKind Kind(size_t i) const { return tokens_[i].kind; }
 
   // True when token i is the word `w` (given in lower case), in any case.
@@ -138,8 +142,9 @@ class EditableSql {
   void NoteRead(size_t i) const {
     const Token& t = tokens_[i];
     if (t.kind == TokenKind::kString && t.len > 2 && sql_[t.pos + 1] == kStandInMark)
-      stand_in_read_ = true;
+      NoteStandIn(t);
   }
+  void NoteStandIn(const Token& t) const;
 
   std::string_view sql_;
   std::vector<Token> tokens_;
@@ -158,7 +163,8 @@ class EditableSql {
   std::vector<int> edit_of_;      // index into edits_, or -1
   std::vector<TokenEdit> edits_;  // capacity reserved for one per token
   bool watch_ = false;
-  mutable bool stand_in_read_ = false;
+  mutable bool whole_text_read_ = false;
+  mutable std::vector<uint32_t> stand_ins_read_;
 };
 
 // Token i is written as `text` instead of its own text (an edit of token i;

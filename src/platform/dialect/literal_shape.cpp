@@ -37,12 +37,14 @@ void AppendNumber(size_t n, std::string* out) {
 // One pass over the bytes that finds the string literals exactly as
 // Tokenize does: a quote inside a comment, a quoted name or a bracketed
 // name opens none, and those are the only tokens that can hold one.
-bool ShapeOf(std::string_view tsql, LiteralShape* out) {
+bool ShapeOf(std::string_view tsql, const std::vector<uint32_t>& keep, LiteralShape* out) {
   out->text.clear();
   out->literals.clear();
   const size_t n = tsql.size();
   if (tsql.find(kStandInMark) != std::string_view::npos) return false;
-  size_t copied = 0;  // bytes of `tsql` already in out->text
+  size_t copied = 0;    // bytes of `tsql` already in out->text
+  uint32_t number = 0;  // of the next literal that may get a stand-in
+  auto kept = keep.begin();
   for (size_t i = 0; i < n;) {
     if (!kSpecial[static_cast<unsigned char>(tsql[i])]) {
       ++i;
@@ -67,7 +69,11 @@ bool ShapeOf(std::string_view tsql, LiteralShape* out) {
     if (end == std::string_view::npos) return false;  // the rewriter will not take it either
     if (c == '\'' && (i == 0 || !IsWordByte(tsql[i - 1]))) {  // not N'..', X'..'
       const std::string_view literal = tsql.substr(i, end - i);
-      if (!IsDateLiteral(literal)) {
+      const bool date = IsDateLiteral(literal);
+      const bool kept_here = !date && kept != keep.end() && *kept == number;
+      if (!date) ++number;
+      if (kept_here) ++kept;
+      if (!date && !kept_here) {
         if (out->text.empty()) out->text.reserve(n + 16);
         out->text.append(tsql, copied, i - copied);
         out->text += '\'';

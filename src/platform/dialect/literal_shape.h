@@ -7,6 +7,7 @@
 // identifier in every text, and skip the rewrite this way.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,10 +22,12 @@ struct LiteralShape {
 // Fills `out` from `tsql` and returns true when at least one literal was
 // replaced by a stand-in ('<kStandInMark><n>', n counting from 0). A literal
 // stays when its content decides a rewrite before any rule reads it (a
-// date), or when it carries a prefix (N'..'). A text that already holds the
-// mark byte, or that does not tokenize, has no shape. `tsql` must outlive
-// out->literals.
-bool ShapeOf(std::string_view tsql, LiteralShape* out);
+// date), when it carries a prefix (N'..'), or when its number is in `keep`
+// (ascending; the numbers the literals get with `keep` empty), for the
+// literals that rules read (an alias, a LIKE pattern). A text that already
+// holds the mark byte, or that does not tokenize, has no shape. `tsql` must
+// outlive out->literals.
+bool ShapeOf(std::string_view tsql, const std::vector<uint32_t>& keep, LiteralShape* out);
 
 // Puts `literals` back into `translated`, a translation of a shape. Returns
 // false, `out` then unspecified, unless every stand-in occurs exactly once.
