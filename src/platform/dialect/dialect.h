@@ -1,9 +1,9 @@
 // The dialect layer: T-SQL text, as the business classes build it, rewritten
-// into what each engine accepts.
-//
-// Rewrites happen outside string literals only. A statement that both engines
-// already accept comes back unchanged. Translations are cached by statement
-// text; the functions are safe to call from any thread.
+// into what each engine accepts. Rewrites happen outside string literals only.
+// A statement that both engines already accept comes back unchanged.
+// Translations are cached by text and by shape: statements differing only in
+// literals no rule reads share one (literal_shape.h). The functions are safe
+// to call from any thread.
 #pragma once
 
 #include <cstddef>
@@ -39,7 +39,7 @@ std::string TranslateSql(std::string_view tsql, Engine engine);
 // The same translation without the cache (for measurements and tests).
 std::string TranslateSqlUncached(std::string_view tsql, Engine engine);
 
-// Entries the translation cache holds now (both engines); bounded.
+// Entries the caches hold now (texts and shapes, both engines); bounded.
 size_t TranslationCacheSize();
 
 }  // namespace q6
