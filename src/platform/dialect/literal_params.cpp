@@ -1,8 +1,10 @@
 // Literal parameterisation: one pass over the tokens of a native statement.
 //
 // The scan keeps, per parenthesis level, whether it is inside a condition
-// (after WHERE, ON, HAVING or SET, until the next clause keyword), and takes
-// a literal only when the operator before it is a comparison. Everything it
+// (after WHERE, ON, HAVING or SET, until the next clause keyword), where it
+// takes a literal only when the operator before it is a comparison, or
+// inside a row of a VALUES list, where it takes a literal that is a whole
+// item (the column it goes to gives it its type, as it gives the literal). Everything it
 // is unsure about (a parameter already in the text, a comment between an
 // operator and its literal, a prefixed string such as E'..', a number glued
 // to a name) leaves the literal, or the whole statement, as it was: a
@@ -70,6 +72,10 @@ bool LiteralOf(std::string_view text, TokenKind kind, LiteralParam* p) {
     return true;
   }
   if (text.find_first_of(".eE") != std::string_view::npos) {
+    // One the driver cannot read back as a double (1e400) stays.
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size()) return false;
     p->kind = LiteralParam::kReal;
   } else {
     int64_t v = 0;
@@ -84,6 +90,19 @@ bool LiteralOf(std::string_view text, TokenKind kind, LiteralParam* p) {
 bool IsWordByte(char c) {
   const auto u = static_cast<unsigned char>(c);
   return std::isalnum(u) || c == '_' || c == '$' || u >= 0x80;
+}
+
+// Whether the literal at `i` is a whole item of a parenthesised list: a (
+// or , before it and a , or ) after it, spaces allowed, no comment.
+bool WholeItem(std::string_view sql, const std::vector<Token>& toks, size_t i) {
+  size_t before = i, after = i + 1;
+  while (before > 0 && toks[before - 1].kind == TokenKind::kSpace) --before;
+  while (after < toks.size() && toks[after].kind == TokenKind::kSpace) ++after;
+  if (before == 0 || after >= toks.size()) return false;
+  const Token& b = toks[before - 1];
+  const Token& a = toks[after];
+  return b.kind == TokenKind::kPunct && a.kind == TokenKind::kPunct &&
+         (sql[b.pos] == '(' || sql[b.pos] == ',') && (sql[a.pos] == ',' || sql[a.pos] == ')');
 }
 
 // Whether the string at `i` is the text that left( or substr( cuts: their
@@ -116,7 +135,10 @@ bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedS
 
   size_t end = toks.size();  // tokens [0, end) make the statement
   bool first_word = true;
-  std::vector<bool> cond{false};
+  // Per parenthesis level: what a literal there may be.
+  enum Place : uint8_t { kOther, kCondition, kAfterValues, kValuesRow };
+  thread_local std::vector<Place> place;
+  place.assign(1, kOther);
   size_t copied = 0;  // bytes of `native` already in out->text
   for (size_t i = 0; i < end; ++i) {
     const Token& t = toks[i];
@@ -140,9 +162,12 @@ bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedS
                                                (t.pos > 0 && native[t.pos - 1] == ':'));
           if (!cast) return false;
         } else if (c == '(') {
-          cond.push_back(cond.back());
+          const Place outer = place.back();
+          place.push_back(outer == kAfterValues ? kValuesRow
+                          : outer == kCondition ? kCondition
+                                                : kOther);
         } else if (c == ')') {
-          if (cond.size() > 1) cond.pop_back();
+          if (place.size() > 1) place.pop_back();
         } else if (c == ';') {
           for (size_t k = i + 1; k < toks.size(); ++k)
             if (Significant(toks[k])) return false;  // a second statement
@@ -156,18 +181,23 @@ bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedS
           if (engine == Engine::PostgreSQL) return false;  // E'..', U&'..', B'..'
           ++i;                                             // X'..' stays as it is
         } else if (OneOf(text, {"where", "on", "having", "set"})) {
-          cond.back() = true;
+          place.back() = kCondition;
+        } else if (WordIs(text, "values")) {
+          place.back() = kAfterValues;
         } else if (OneOf(text, {"select", "from", "order", "group", "limit", "offset", "union",
-                                "values", "returning", "into"})) {
-          cond.back() = false;
+                                "returning", "into"})) {
+          place.back() = kOther;
         }
         break;
       case TokenKind::kString:
       case TokenKind::kNumber: {
-        if (!cond.back()) break;
-        if (!AfterComparison(native, toks, i) &&
-            !(t.kind == TokenKind::kString && TextCutArgument(native, toks, i)))
+        if (place.back() == kValuesRow) {
+          if (!WholeItem(native, toks, i)) break;
+        } else if (place.back() != kCondition ||
+                   (!AfterComparison(native, toks, i) &&
+                    !(t.kind == TokenKind::kString && TextCutArgument(native, toks, i)))) {
           break;
+        }
         if (next_adjacent && toks[i + 1].kind == TokenKind::kWord) break;  // 0x1F
         LiteralParam p;
         if (!LiteralOf(text, t.kind, &p)) break;

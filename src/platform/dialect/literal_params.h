@@ -1,13 +1,13 @@
 // Turning the literal values of a statement into bound parameters, so that
 // statements differing only in those values share one prepared statement.
-//
-// Only literals whose meaning cannot change are taken: a string or number
-// right after a comparison (= < > <= >= <> !=, also behind ^) inside a WHERE, ON, HAVING or
-// SET clause of a single SELECT, INSERT, UPDATE, DELETE or WITH statement.
-// Literals in a select list (they name result columns), ORDER BY ordinals,
-// TOP/LIMIT counts, type sizes and LIKE patterns stay in the text. Text that
-// already holds parameters, or that this scan cannot split reliably, is not
-// taken at all.
+// Only literals whose meaning cannot change are taken, in a single SELECT,
+// INSERT, UPDATE, DELETE or WITH statement: a string or number right after a
+// comparison (= < > <= >= <> !=, also behind ^) inside a WHERE, ON, HAVING or
+// SET clause, or a whole item of a VALUES row (its column types it, as it
+// types the literal). Literals in a select list (they name result columns),
+// ORDER BY ordinals, TOP/LIMIT counts, type sizes and LIKE patterns stay in
+// the text. Text that already holds parameters, or that this scan cannot
+// split reliably, is not taken at all.
 #pragma once
 
 #include <string>

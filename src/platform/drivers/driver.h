@@ -12,8 +12,8 @@
 // (trace.h) with the text the caller built and the text sent.
 //
 // Single statements (SELECT, INSERT, UPDATE, DELETE) run as prepared
-// statements kept per connection (StatementCache, a few dozen): the literals
-// after comparisons become bound parameters (literal_params.h), so statements
+// statements kept per connection (StatementCache, a few dozen): literals after
+// comparisons or in VALUES rows become parameters (literal_params.h): texts
 // that differ only in those values share one prepared statement, and
 // ExecuteParams prepares each text once. The trace still shows the text with
 // its values. A statement prepared before a table changed is prepared again

@@ -52,7 +52,14 @@ INSTANTIATE_TEST_SUITE_P(
             "SELECT a FROM t WHERE left( $1 ,length(k))=k OR lower('x')=k", "Tab"},
         Row{kLite, "SELECT a FROM t WHERE substr('ab',1,2)=k OR substr(k,1,'2')=k",
             "SELECT a FROM t WHERE substr(?1,1,2)=k OR substr(k,1,'2')=k", "Tab"},
-        // Beyond 64 bits, glued to a name, behind a comment: left in place.
+        // Whole items of a VALUES row; not signed ones, expressions or calls.
+        Row{kLite, "INSERT INTO t VALUES ('a', 1, -2, 'b' || 'c', 2.5, (3), f('d')), ('e',0)",
+            "INSERT INTO t VALUES (?1, ?2, -2, 'b' || 'c', ?3, (3), f('d')), (?4,?5)",
+            "Ta|I1|R2.5|Te|I0"},
+        Row{kPg, "INSERT INTO t (a) SELECT 'x' FROM u WHERE k = 'y'",
+            "INSERT INTO t (a) SELECT 'x' FROM u WHERE k = $1", "Ty"},
+        // Beyond 64 bits or a double, glued to a name, behind a comment: left in place.
+        Row{kLite, "SELECT a FROM t WHERE k = 1e400", "SELECT a FROM t WHERE k = 1e400", ""},
         Row{kLite, "SELECT a FROM t WHERE k = 99999999999999999999 OR k = 0x1F OR k = /**/ 2",
             "SELECT a FROM t WHERE k = 99999999999999999999 OR k = 0x1F OR k = /**/ 2", ""},
         // Not one plain statement, or parameters already there: not taken.

@@ -52,10 +52,14 @@ TEST_P(StatementCacheTest, EachRunSeesOnlyItsOwnValues) {
   };
   for (int pass = 0; pass < 2; ++pass)
     for (const auto& c : cases) EXPECT_EQ(Column(*d, c.sql), c.rows) << c.sql;
-  // A write runs again with its new values too.
+  // A write runs again with its new values too, inserted rows' values
+  // taking the column's type as the literal would ('5' into k, 6 into s).
   d->Execute("UPDATE t SET s = 'x' WHERE k = 1");
   d->Execute("UPDATE t SET s = 'y' WHERE k = 3");
-  EXPECT_EQ(Column(*d, "SELECT s FROM t ORDER BY k"), "x,O'Brien,y");
+  d->Execute("INSERT INTO t (k, s) VALUES ('5', 6)");
+  d->Execute("INSERT INTO t (k, s) VALUES (4, 'z')");
+  EXPECT_EQ(Column(*d, "SELECT s FROM t ORDER BY k"), "x,O'Brien,y,z,6");
+  EXPECT_EQ(Column(*d, "SELECT k FROM t WHERE s = '6'"), "5");
 }
 
 // A kept statement run again with fewer values never shows the values of
