@@ -4,7 +4,8 @@
 // Invariants besides "no crash, no sanitizer report":
 //   - the tokens of any text join back to the text, byte for byte;
 //   - the cached and the uncached translation agree, also for statements
-//     that differ only in their literals (they share one shape);
+//     that differ only in their literals (they share one shape), and so do
+//     the parameters taken from the shape's and from the text;
 //   - a value quoted with SqlQuoted into a statement comes out of the
 //     rewriter as the same literal: no value can change what the statement
 //     does, on either engine.
@@ -17,6 +18,7 @@
 #include "component/frame/sql_text.h"
 #include "fuzz_check.h"
 #include "platform/dialect/dialect.h"
+#include "platform/dialect/literal_shape.h"
 #include "platform/dialect/sql_tokens.h"
 
 namespace {
@@ -47,6 +49,14 @@ bool Literals(std::string_view sql, std::vector<std::string>* out) {
   return true;
 }
 
+bool SameParams(const q6::ParameterizedSql& a, const q6::ParameterizedSql& b) {
+  if (a.params.size() != b.params.size()) return false;
+  for (size_t i = 0; i < a.params.size(); ++i)
+    if (a.params[i].kind != b.params[i].kind || a.params[i].value != b.params[i].value)
+      return false;
+  return true;
+}
+
 void CheckQuotedValue(std::string_view value, Engine engine) {
   // The shapes the component builds (a hinted TOP select, a function on a
   // column, an insert) and one of users' own T-SQL.
@@ -68,6 +78,11 @@ void CheckQuotedValue(std::string_view value, Engine engine) {
   for (const std::string& sql : statements) {
     const std::string native = q6::TranslateSqlUncached(sql, engine);
     Q6_FUZZ_CHECK(q6::TranslateSql(sql, engine) == native, "a shared shape gave another text");
+    q6::ParameterizedSql shaped, own;
+    const bool taken = q6::ParameterizeLiterals(native, engine, &shaped);
+    Q6_FUZZ_CHECK(taken == q6::ParameterizeLiteralsUncached(native, engine, &own) &&
+                      (!taken || (shaped.text == own.text && SameParams(shaped, own))),
+                  "a shared shape gave other parameters");
     std::vector<std::string> literals;
     Q6_FUZZ_CHECK(Literals(native, &literals), "a quoted value broke the statement apart");
     bool found = false;

@@ -111,8 +111,14 @@ std::string TranslateByShape(std::string_view tsql, Engine engine) {
     entry = ShapeEntry(shape.text, engine, false);
   }
   std::string out;
-  if (!entry.empty() && dialect::FillShape(entry, shape.literals, &out)) return out;
-  return Translate(tsql, engine, nullptr);
+  dialect::ShapedTranslation& last = dialect::LastShapedTranslation();
+  last.native.clear();
+  if (entry.empty() || !dialect::FillShape(entry, shape.literals, &out, &last.literals))
+    return Translate(tsql, engine, nullptr);
+  last.engine = engine;
+  last.native = out;
+  last.shape = std::move(entry);
+  return out;
 }
 
 }  // namespace

@@ -15,7 +15,9 @@
 #include <charconv>
 #include <cstdint>
 #include <initializer_list>
+#include <unordered_map>
 
+#include "platform/dialect/literal_shape.h"
 #include "platform/dialect/sql_tokens.h"
 
 namespace q6 {
@@ -127,7 +129,7 @@ bool TextCutArgument(std::string_view sql, const std::vector<Token>& toks, size_
 
 }  // namespace
 
-bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedSql* out) {
+bool ParameterizeLiteralsUncached(std::string_view native, Engine engine, ParameterizedSql* out) {
   thread_local std::vector<Token> toks;
   if (!dialect::Tokenize(native, &toks)) return false;
   out->text.clear();
@@ -216,6 +218,67 @@ bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedS
   if (first_word) return false;  // nothing but blanks and comments
   const size_t stop = end < toks.size() ? toks[end].pos : native.size();
   out->text.append(native, copied, stop - copied);
+  return true;
+}
+
+namespace {
+
+// What the scan gives for a shape's translation: its stand-ins, where taken,
+// are parameters whose value is the stand-in's content.
+struct Template {
+  bool taken = false;
+  ParameterizedSql sql;
+};
+
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+// Per thread, as the statements a thread's connections keep; emptied when
+// full, as the translation caches are.
+const Template& TemplateOf(const std::string& shape, Engine engine) {
+  constexpr size_t kTemplates = 256;
+  thread_local std::unordered_map<std::string, Template, TextHash, std::equal_to<>> kept[2];
+  auto& map = kept[engine == Engine::SQLite ? 0 : 1];
+  if (auto it = map.find(shape); it != map.end()) return it->second;
+  if (map.size() >= kTemplates) map.clear();
+  Template t;
+  t.taken = ParameterizeLiteralsUncached(shape, engine, &t.sql);
+  return map.emplace(shape, std::move(t)).first->second;
+}
+
+}  // namespace
+
+bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedSql* out) {
+  const dialect::ShapedTranslation& last = dialect::LastShapedTranslation();
+  if (last.native.empty() || last.engine != engine || last.native != native)
+    return ParameterizeLiteralsUncached(native, engine, out);
+  // The text is the shape's translation with these literals put back: the
+  // scan's choices depend on where literals are, never on what they hold.
+  const Template& t = TemplateOf(last.shape, engine);
+  if (!t.taken) return false;
+  thread_local std::vector<std::string_view> literals;
+  literals.clear();
+  for (const dialect::Span& s : last.literals) literals.push_back(native.substr(s.pos, s.len));
+  if (!dialect::FillShape(t.sql.text, literals, &out->text, nullptr, false)) {
+    return ParameterizeLiteralsUncached(native, engine, out);
+  }
+  out->params.resize(t.sql.params.size());
+  for (size_t i = 0; i < t.sql.params.size(); ++i) {
+    const LiteralParam& p = t.sql.params[i];
+    LiteralParam& o = out->params[i];
+    o.kind = p.kind;
+    if (p.kind != LiteralParam::kText || p.value.empty() || p.value[0] != dialect::kStandInMark) {
+      o.value = p.value;
+      continue;
+    }
+    size_t n = 0;
+    for (size_t k = 1; k < p.value.size(); ++k) n = n * 10 + static_cast<size_t>(p.value[k] - '0');
+    if (n >= literals.size()) return ParameterizeLiteralsUncached(native, engine, out);
+    o.value.clear();
+    dialect::AppendUnquoted(literals[n], &o.value);
+  }
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialect_cases.h"
+#include "platform/dialect/literal_shape.h"
 #include "platform/dialect/sql_tokens.h"
 
 namespace q6 {
@@ -70,7 +71,19 @@ TEST_P(DialectText, LiteralVariantsTranslateAsThemselves) {
   for (Engine e : {Engine::SQLite, Engine::PostgreSQL}) {
     for (std::string_view content : {"x", "", "2024-02-29", "a[b]%", "O''Brien", "1", "y"}) {
       const std::string variant = WithLiterals(c.tsql, content);
-      EXPECT_EQ(TranslateSql(variant, e), TranslateSqlUncached(variant, e)) << variant;
+      const std::string native = TranslateSql(variant, e);
+      EXPECT_EQ(native, TranslateSqlUncached(variant, e)) << variant;
+      // Its parameters come from the shape's; they must be the text's own.
+      ParameterizedSql shaped, own;
+      const bool taken = ParameterizeLiterals(native, e, &shaped);
+      ASSERT_EQ(taken, ParameterizeLiteralsUncached(native, e, &own)) << native;
+      if (!taken) continue;
+      EXPECT_EQ(shaped.text, own.text);
+      ASSERT_EQ(shaped.params.size(), own.params.size()) << native;
+      for (size_t i = 0; i < own.params.size(); ++i) {
+        EXPECT_EQ(shaped.params[i].kind, own.params[i].kind);
+        EXPECT_EQ(shaped.params[i].value, own.params[i].value);
+      }
     }
   }
 }
