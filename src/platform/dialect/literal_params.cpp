@@ -273,9 +273,15 @@ bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedS
       o.value = p.value;
       continue;
     }
+    // '<mark><digits>' and nothing else: stand-ins the rules glued into
+    // one literal ('..''..') are scanned in the text itself.
     size_t n = 0;
-    for (size_t k = 1; k < p.value.size(); ++k) n = n * 10 + static_cast<size_t>(p.value[k] - '0');
-    if (n >= literals.size()) return ParameterizeLiteralsUncached(native, engine, out);
+    bool digits = p.value.size() > 1;
+    for (size_t k = 1; k < p.value.size() && digits; ++k) {
+      digits = p.value[k] >= '0' && p.value[k] <= '9';
+      n = n * 10 + static_cast<size_t>(p.value[k] - '0');
+    }
+    if (!digits || n >= literals.size()) return ParameterizeLiteralsUncached(native, engine, out);
     o.value.clear();
     dialect::AppendUnquoted(literals[n], &o.value);
   }
