@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <functional>
@@ -212,7 +213,37 @@ SqliteDriver::~SqliteDriver() {
 
 bool SqliteDriver::InTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
 
+namespace {
+
+// BEGIN, COMMIT, ROLLBACK or END: sent with every write, so kept prepared
+// like the statements rather than parsed again each time.
+bool IsTransactionControl(std::string_view text) {
+  size_t n = 0;
+  while (n < text.size() && std::isalpha(static_cast<unsigned char>(text[n]))) ++n;
+  const std::string_view word = text.substr(0, n);
+  for (std::string_view w : {"begin", "commit", "rollback", "end"}) {
+    if (word.size() != w.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < n && same; ++i)
+      same = std::tolower(static_cast<unsigned char>(word[i])) == w[i];
+    if (same) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 ResultSet SqliteDriver::DoExecute(const std::string& native) {
+  if (IsTransactionControl(native)) {
+    // Anything the cache will not keep (more than one statement, a text the
+    // engine refuses) takes the way below, which reports it.
+    if (sqlite3_stmt* stmt = Cached(native, true)) {
+      ResetOnExit reset{stmt};
+      ResultSet r;
+      Run(db_, stmt, &r, busy_context_);
+      return r;
+    }
+  }
   ResultSet first;  // the first result that has rows
   ResultSet last;
   const char* tail = native.c_str();
