@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -168,34 +169,53 @@ double PeakBytes(Work&& work) {
 }
 
 // Runs `work(worker)` in `procs` forked workers at once (worker = 0, 1, ...);
-// the wall time in seconds, or a negative number when a worker failed or
-// raised. The workers start from a parent that holds no freed memory (the
-// result blocks kept for reuse, the heap's free tail): what earlier
-// benchmarks of the run left behind is not copied into every worker.
+// the seconds from the first worker's start of work to the last one's end,
+// or a negative number when a worker failed or raised. Forking and ending
+// the workers is not counted: it depends on what the run's earlier
+// benchmarks left in the parent, not on the work. The workers start from a
+// parent that holds no freed memory (the result blocks kept for reuse, the
+// heap's free tail).
 inline double InWorkers(int procs, const std::function<bool(int)>& work) {
   CellStore::ReleaseKeptBlocks();
   malloc_trim(0);
-  auto start = std::chrono::steady_clock::now();
+  int fds[2];
+  if (::pipe(fds) != 0) return -1;
+  const auto now = [] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
   std::vector<pid_t> pids;
   for (int i = 0; i < procs; ++i) {
     pid_t pid = ::fork();
     if (pid == 0) {
+      ::close(fds[0]);
+      double span[2] = {now(), 0};
       bool ok = false;
       try {
         ok = work(i);
       } catch (...) {
       }
+      span[1] = now();
+      ok = ok && ::write(fds[1], span, sizeof span) == static_cast<ssize_t>(sizeof span);
       _exit(ok ? 0 : 1);
     }
     pids.push_back(pid);
   }
+  ::close(fds[1]);
   bool ok = true;
   for (pid_t pid : pids) {
     int status = 0;
     ok = ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
   }
-  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return ok ? s : -1;
+  double first = 0, last = 0;
+  for (size_t i = 0; ok && i < pids.size(); ++i) {
+    double span[2];
+    ok = ::read(fds[0], span, sizeof span) == static_cast<ssize_t>(sizeof span);
+    first = i == 0 ? span[0] : std::min(first, span[0]);
+    last = i == 0 ? span[1] : std::max(last, span[1]);
+  }
+  ::close(fds[0]);
+  return ok ? last - first : -1;
 }
 
 }  // namespace q6::bench
