@@ -4,8 +4,8 @@
 // (after WHERE, ON, HAVING or SET, until the next clause keyword), where it
 // takes a literal only when the operator before it is a comparison, or
 // inside a row of a VALUES list, where it takes a literal that is a whole
-// item (the column it goes to gives it its type, as it gives the literal). Everything it
-// is unsure about (a parameter already in the text, a comment between an
+// item (the column it goes to types it, as it types the literal). Everything
+// it is unsure about (a parameter already in the text, a comment between an
 // operator and its literal, a prefixed string such as E'..', a number glued
 // to a name) leaves the literal, or the whole statement, as it was: a
 // statement that is not taken still runs, only without a shared plan.
@@ -19,6 +19,7 @@
 
 #include "platform/dialect/literal_shape.h"
 #include "platform/dialect/sql_tokens.h"
+#include "platform/dialect/translation_cache.h"
 
 namespace q6 {
 namespace {
@@ -230,16 +231,12 @@ struct Template {
   ParameterizedSql sql;
 };
 
-struct TextHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
 // Per thread, as the statements a thread's connections keep; emptied when
 // full, as the translation caches are.
 const Template& TemplateOf(const std::string& shape, Engine engine) {
   constexpr size_t kTemplates = 256;
-  thread_local std::unordered_map<std::string, Template, TextHash, std::equal_to<>> kept[2];
+  thread_local std::unordered_map<std::string, Template, dialect::TextHash, std::equal_to<>>
+      kept[2];
   auto& map = kept[engine == Engine::SQLite ? 0 : 1];
   if (auto it = map.find(shape); it != map.end()) return it->second;
   if (map.size() >= kTemplates) map.clear();

@@ -7,15 +7,6 @@
 #include <unordered_map>
 
 namespace q6::dialect {
-namespace {
-
-struct TextHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
-}  // namespace
-
 struct TranslationCache::Shard {
   mutable std::shared_mutex mu;
   std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> map;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,6 +10,13 @@
 #include "platform/dialect/dialect.h"
 
 namespace q6::dialect {
+
+// Hash for maps keyed by statement text that are searched with a
+// string_view, without making a string of it.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
 
 class TranslationCache {
  public:
