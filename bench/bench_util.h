@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -168,40 +169,34 @@ double PeakBytes(Work&& work) {
   return static_cast<double>(StatusKb("VmHWM") - before) * 1024.0;
 }
 
-// Runs `work(worker)` in `procs` forked workers at once (worker = 0, 1, ...);
-// the seconds from the first worker's start of work to the last one's end,
-// or a negative number when a worker failed or raised. Forking and ending
-// the workers is not counted: it depends on what the run's earlier
-// benchmarks left in the parent, not on the work. The workers start from a
-// parent that holds no freed memory (the result blocks kept for reuse, the
-// heap's free tail).
-inline double InWorkers(int procs, const std::function<bool(int)>& work) {
-  CellStore::ReleaseKeptBlocks();
-  malloc_trim(0);
-  int fds[2];
-  if (::pipe(fds) != 0) return -1;
-  const auto now = [] {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-  };
-  std::vector<pid_t> pids;
-  for (int i = 0; i < procs; ++i) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      ::close(fds[0]);
-      double span[2] = {now(), 0};
-      bool ok = false;
-      try {
-        ok = work(i);
-      } catch (...) {
-      }
-      span[1] = now();
-      ok = ok && ::write(fds[1], span, sizeof span) == static_cast<ssize_t>(sizeof span);
-      _exit(ok ? 0 : 1);
-    }
-    pids.push_back(pid);
+// --- Workers in processes of their own ------------------------------------
+//
+// The throughput benchmarks run their work in several processes at once.
+// Each worker sends back when its work started and ended (steady clock)
+// through a pipe, so that starting and ending the processes is not counted.
+
+namespace detail {
+
+inline double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// In the worker: runs `work`, writes its span to `fd`; the exit status.
+inline int TimeAndReport(const std::function<bool()>& work, int fd) {
+  double span[2] = {Now(), 0};
+  bool ok = false;
+  try {
+    ok = work();
+  } catch (...) {
   }
-  ::close(fds[1]);
+  span[1] = Now();
+  ok = ok && ::write(fd, span, sizeof span) == static_cast<ssize_t>(sizeof span);
+  return ok ? 0 : 1;
+}
+
+// In the parent: waits for `pids`, reads their spans from `fd` (and closes
+// it); from the first start to the last end, or -1 when a worker failed.
+inline double CollectSpans(const std::vector<pid_t>& pids, int fd) {
   bool ok = true;
   for (pid_t pid : pids) {
     int status = 0;
@@ -210,12 +205,95 @@ inline double InWorkers(int procs, const std::function<bool(int)>& work) {
   double first = 0, last = 0;
   for (size_t i = 0; ok && i < pids.size(); ++i) {
     double span[2];
-    ok = ::read(fds[0], span, sizeof span) == static_cast<ssize_t>(sizeof span);
+    ok = ::read(fd, span, sizeof span) == static_cast<ssize_t>(sizeof span);
     first = i == 0 ? span[0] : std::min(first, span[0]);
     last = i == 0 ? span[1] : std::max(last, span[1]);
   }
-  ::close(fds[0]);
-  return ok ? last - first : -1;
+  ::close(fd);
+  return ok && !pids.empty() ? last - first : -1;
+}
+
+}  // namespace detail
+
+// Runs `work(worker)` in `procs` forked workers at once (worker = 0, 1, ...);
+// the seconds from the first worker's start of work to the last one's end,
+// or a negative number when a worker failed or raised. A forked worker
+// carries whatever the run's earlier benchmarks left in the parent; use it
+// where nothing is compared (a latency budget) and RunWorkers otherwise.
+inline double InWorkers(int procs, const std::function<bool(int)>& work) {
+  CellStore::ReleaseKeptBlocks();
+  malloc_trim(0);
+  int fds[2];
+  if (::pipe(fds) != 0) return -1;
+  std::vector<pid_t> pids;
+  for (int i = 0; i < procs; ++i) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(fds[0]);
+      _exit(detail::TimeAndReport([&] { return work(i); }, fds[1]));
+    }
+    if (pid > 0) pids.push_back(pid);
+  }
+  ::close(fds[1]);
+  return detail::CollectSpans(pids, fds[0]);
+}
+
+// A worker that RunWorkers can start: work on `arg` (a data source, a path)
+// as worker number `worker`, `count` times; false when it failed.
+using WorkerFn = bool (*)(const std::string& arg, int worker, int count);
+
+inline std::map<std::string, WorkerFn, std::less<>>& WorkerTable() {
+  static std::map<std::string, WorkerFn, std::less<>> table;
+  return table;
+}
+
+// Registers `fn` under `name` (unique in the program); call it from a
+// namespace-scope initialiser so that a started worker finds it too.
+inline bool AddWorker(const char* name, WorkerFn fn) {
+  return WorkerTable().emplace(name, fn).second;
+}
+
+// The first argument that makes q6bench a worker rather than the runner.
+inline constexpr std::string_view kWorkerFlag = "--q6-worker";
+
+// Runs the worker `name` in `procs` processes at once, each q6bench started
+// afresh (fork, then exec of /proc/self/exe), so that every worker starts
+// from the same clean process whatever ran before it in this one; the
+// seconds from the first worker's start of work to the last one's end, or
+// a negative number when one failed.
+inline double RunWorkers(int procs, const char* name, const std::string& arg, int count) {
+  int fds[2];
+  if (::pipe(fds) != 0) return -1;
+  // Everything the child needs is built before fork: between fork and exec
+  // it only calls exec and _exit.
+  const std::string fd = std::to_string(fds[1]), n = std::to_string(count);
+  std::vector<std::string> workers;
+  for (int i = 0; i < procs; ++i) workers.push_back(std::to_string(i));
+  std::vector<pid_t> pids;
+  for (int i = 0; i < procs; ++i) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(fds[0]);
+      ::execl("/proc/self/exe", "q6bench", kWorkerFlag.data(), name, workers[i].c_str(), n.c_str(),
+              fd.c_str(), arg.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (pid > 0) pids.push_back(pid);
+  }
+  ::close(fds[1]);
+  return detail::CollectSpans(pids, fds[0]);
+}
+
+// The worker's side: `q6bench --q6-worker NAME WORKER COUNT FD ARG`; the
+// exit status.
+inline int WorkerMain(int argc, char** argv) {
+  if (argc != 7) return 2;
+  auto it = WorkerTable().find(std::string_view(argv[2]));
+  if (it == WorkerTable().end()) return 2;
+  const WorkerFn fn = it->second;
+  const int worker = std::atoi(argv[3]), count = std::atoi(argv[4]);
+  const std::string arg = argv[6];
+  return detail::TimeAndReport([&] { return fn(arg, worker, count); }, std::atoi(argv[5]));
 }
 
 }  // namespace q6::bench

@@ -116,6 +116,16 @@ bool Component(const std::string& source, int count) {
   }
 }
 
+// The workers RunWorkers starts: one process's share of the allocations.
+const bool kWorkers =
+    q6::bench::AddWorker("oid.component", [](const std::string& source, int,
+                                             int n) { return Component(source, n); }) &&
+    q6::bench::AddWorker("oid.sqlite",
+                         [](const std::string& path, int, int n) { return RawSqlite(path, n); }) &&
+    q6::bench::AddWorker("oid.postgres", [](const std::string& conninfo, int, int n) {
+      return RawPostgres(conninfo, n);
+    });
+
 // A database with type 51 seeded, set up once per engine; nothing of the
 // parent stays connected to it.
 struct Target {
@@ -209,10 +219,9 @@ void BM_GetNewOIDLocked(benchmark::State& state, bool postgres) {
   double component_s = 0;
   double raw_s = 0;
   for (auto _ : state) {
-    double c = q6::bench::InWorkers(procs, [&](int) { return Component(source, per_worker); });
-    double r = q6::bench::InWorkers(procs, [&](int) {
-      return postgres ? RawPostgres(conninfo, per_worker) : RawSqlite(conninfo, per_worker);
-    });
+    double c = q6::bench::RunWorkers(procs, "oid.component", source, per_worker);
+    double r = q6::bench::RunWorkers(procs, postgres ? "oid.postgres" : "oid.sqlite", conninfo,
+                                     per_worker);
     if (c < 0 || r < 0) return state.SkipWithError("a worker failed");
     state.SetIterationTime(c);
     component_s += c;

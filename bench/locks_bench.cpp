@@ -198,6 +198,11 @@ bool RawPostgres(const std::string& dsn, int worker, int pairs) {
   return ok;
 }
 
+// The workers RunWorkers starts: one process's share of a batch.
+const bool kWorkers = bench::AddWorker("locks.component", ComponentWork) &&
+                      bench::AddWorker("locks.sqlite", RawSqlite) &&
+                      bench::AddWorker("locks.postgres", RawPostgres);
+
 // Batches of kPairs spread over `procs` workers, the raw loop's batch and
 // the component's in turn in every iteration, so that both meet the same
 // machine: a load that comes and goes moves both sides alike.
@@ -213,10 +218,9 @@ void BM_LockItUnlockIt(benchmark::State& state) {
   const int per = kPairs / procs;
   double system_s = 0, raw_s = 0;
   for (auto _ : state) {
-    const double raw = bench::InWorkers(procs, [&](int w) {
-      return engine == kSqlite ? RawSqlite(dsn, w, per) : RawPostgres(dsn, w, per);
-    });
-    const double s = bench::InWorkers(procs, [&](int w) { return ComponentWork(dsn, w, per); });
+    const double raw =
+        bench::RunWorkers(procs, engine == kSqlite ? "locks.sqlite" : "locks.postgres", dsn, per);
+    const double s = bench::RunWorkers(procs, "locks.component", dsn, per);
     if (raw < 0 || s < 0) {
       state.SkipWithError("a worker failed");
       return;
