@@ -44,7 +44,6 @@ namespace q6::pymod {
 
 namespace {
 
-// What a Dispatch instance holds.
 // The proxies of objects that property reads returned lately, kept by the
 // proxy or bound member that read them. A read that returns one of those
 // objects again hands back the same Python object instead of a new one, so
@@ -81,8 +80,24 @@ struct Proxy {
   // The default member's get, found at the first call of the proxy (an
   // object's interface is its class's and never changes).
   const MemberInfo* default_get = nullptr;
+  bool default_takes_one = false;  // default_get is TakesOneAsGiven
   ~Proxy() { Py_XDECREF(bound); }
 };
+
+// True when a call of `m` with one plain argument can go straight to its
+// thunk: its only parameter takes any value, and nothing is put or handed
+// back. InvokeMember would pass such an argument as given too; skipping it
+// and the argument buffers matters for rs.Fields.Item(i) in a loop.
+bool TakesOneAsGiven(const MemberInfo& m) {
+  return m.params.size() == 1 && m.params[0].type.vt == VarType::Variant &&
+         (m.kind == MemberKind::Method || m.kind == MemberKind::PropertyGet) && !HasResultParams(m);
+}
+
+// The argument of such a call when it is an int or a str (an index, a name):
+// no Ref, nothing to write back.
+bool IsPlainArg(Py_ssize_t nargs, PyObject* kwnames, PyObject* const* args) {
+  return nargs == 1 && !kwnames && (PyLong_CheckExact(args[0]) || PyUnicode_CheckExact(args[0]));
+}
 
 // A member of `object`, ready to call. Member tables live as long as the
 // process, so the entry stays valid.
@@ -93,6 +108,7 @@ struct BoundMember {
   ChildCache children;
   const ArrayFill* fill = ArrayFillOf(*member);   // for array results: lists without the array
   bool result_params = HasResultParams(*member);  // calls to check with WarnDiscardedResults
+  bool takes_one = TakesOneAsGiven(*member);
 };
 
 // A call's result for Python; objects through `cache` when there is one.
@@ -102,9 +118,10 @@ py::object Result(const Variant& r, ChildCache* cache) {
   return ToPython(v);
 }
 
-// A property get without parameters, read straight through its thunk:
-// with no arguments to lay out, convert or write back, the invoker has
-// nothing to do. A value the object holds is converted where it lies.
+// A property get without parameters (or one read in place with them all
+// left out), read straight through its thunk: with no arguments to lay out,
+// convert or write back, the invoker has nothing to do. A value the object
+// holds is converted where it lies.
 py::object ReadProperty(Dispatchable& o, const MemberInfo& m, ChildCache* cache) {
   o.CheckApartment();
   if (m.read_in_place) return Result(m.read_in_place(o), cache);
@@ -114,6 +131,13 @@ py::object ReadProperty(Dispatchable& o, const MemberInfo& m, ChildCache* cache)
 // A new bound member (defined with the Python types below).
 py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m);
 BoundMember& BoundOf(PyObject* self);
+
+// Runs `m` (TakesOneAsGiven) on `o` with the one plain argument.
+py::object CallWithOne(Dispatchable& o, const MemberInfo& m, PyObject* arg, ChildCache* cache) {
+  Variant v = ToVariant(arg);
+  o.CheckApartment();
+  return Result(m.thunk(o, Args(&v, 1)), cache);
+}
 
 // Runs `m` on `o` with the caller's arguments, on `o`'s own thread only.
 Variant Run(Dispatchable& o, const MemberInfo& m, MemberKind kind, Args args,
@@ -164,6 +188,8 @@ py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, P
     b.object->CheckApartment();
     return Result(b.member->thunk(*b.object, Args()), cache);
   }
+  if (b.takes_one && IsPlainArg(nargs, kwnames, args))
+    return CallWithOne(*b.object, *b.member, args[0], cache);
   if (b.result_params) WarnDiscardedResults(*b.member, args, nargs, kwnames);
   CallArgs call(args, nargs, kwnames);
   if (b.fill) {
@@ -184,7 +210,8 @@ py::object CallMember(BoundMember& b, PyObject* const* args, Py_ssize_t nargs, P
 }
 
 py::object GetAttr(Proxy& p, const AttrEntry& e) {
-  if (e.read_now && e.get->params.empty()) return ReadProperty(*p.object, *e.get, &p.children);
+  if (e.read_now && (e.get->params.empty() || e.get->read_in_place))
+    return ReadProperty(*p.object, *e.get, &p.children);
   if (e.read_now) {
     std::vector<NamedArg> named;
     return Result(Run(*p.object, *e.get, MemberKind::PropertyGet, Args(), named), &p.children);
@@ -215,14 +242,18 @@ void SetAttr(const Proxy& p, const std::string& name, py::handle value) {
 }
 
 py::object CallDefault(Proxy& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  if (!p.default_get)
+  if (!p.default_get) {
     p.default_get = p.object->Interface().FindById(DISPID_VALUE, MemberKind::PropertyGet);
+    p.default_takes_one = p.default_get && TakesOneAsGiven(*p.default_get);
+  }
   const MemberInfo* m = p.default_get;
   if (!m) {
     const InterfaceInfo& info = p.object->Interface();
     p.object->CheckApartment();
     Throw(DISP_E_MEMBERNOTFOUND, "Member not found: dispatch id 0x00000000 of " + info.name);
   }
+  if (p.default_takes_one && IsPlainArg(nargs, kwnames, args))
+    return CallWithOne(*p.object, *m, args[0], &p.children);
   CallArgs call(args, nargs, kwnames);
   Variant result = Run(*p.object, *m, MemberKind::PropertyGet, call.positional.args(), call.named);
   call.WriteBack();

@@ -163,6 +163,16 @@ MemberInfo PropGet(std::string name, DISPID id, R (C::*f)(A...), std::vector<Par
   return m;
 }
 
+// `m`, a property get whose parameters are all optional, read in place
+// with every parameter left out through `f` (MemberInfo::read_in_place).
+template <class C>
+MemberInfo ReadInPlace(MemberInfo m, const Variant& (C::*f)()) {
+  m.read_in_place = [f](Dispatchable& self) -> const Variant& {
+    return (binder_detail::Self<C>(self).*f)();
+  };
+  return m;
+}
+
 // A property put: the last parameter of `f` receives the value.
 template <class C, class... A>
 MemberInfo PropPut(std::string name, DISPID id, void (C::*f)(A...), std::vector<ParamSpec> params,

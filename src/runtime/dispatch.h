@@ -103,9 +103,10 @@ struct MemberInfo {
   std::vector<ParamInfo> params;
   TypeDesc result;  // VarType::Void for none
   Thunk thunk;
-  // Set for property gets without parameters whose value the object holds
-  // (binder.h sets it for methods returning const Variant&): callers that
-  // only look at the value read it here instead of through the thunk's copy.
+  // Set for property gets whose value the object holds, read with every
+  // parameter left out (binder.h sets it for methods without parameters
+  // returning const Variant&, ReadInPlace for others): callers that only
+  // look at the value read it here instead of through the thunk's copy.
   InPlaceRead read_in_place;
   bool hidden = false;
   // The name folded to lower case, for lookups; builders fill it (see

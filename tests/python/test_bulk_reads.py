@@ -66,6 +66,15 @@ class BulkReadTests:
             rs.MoveNext()
         self.assertEqual(seen, [[1, "one"], [2, q.Null], [3, "three"]])
 
+    def test_fields_read_in_place_follow_the_open_recordset(self):
+        rs = self.open()
+        self.assertEqual(rs.Fields.Item(q.Ref(1)).Value, "one")  # a Ref takes the long road
+        self.assertEqual(rs.Fields.Item(1.0).Value, "one")
+        self.assertEqual(rs.Fields.Count, 2)
+        rs.Close()
+        rs.Open("select name from br order by k", self.con)
+        self.assertEqual((rs.Fields.Count, rs.Fields.Item(0).Value), (1, "one"))
+
     def test_reads_without_arguments_keep_the_calls_errors(self):
         # Reads and calls without arguments, and GetRows, take shorter roads
         # to the member than the other calls.
@@ -76,10 +85,14 @@ class BulkReadTests:
             (lambda: rs.MoveNext(1), BAD_PARAM_COUNT, None),
             (lambda: rs.MoveNext(Steps=1), PARAM_NOT_FOUND, None),
             (lambda: rs.GetRows(1, 0, None, 4), BAD_PARAM_COUNT, None),  # lists without an array
+            (lambda: rs.Fields.Item(2), ITEM_NOT_FOUND, None),  # one plain argument
+            (lambda: rs.Fields.Item(-1), ITEM_NOT_FOUND, None),
+            (lambda: rs("nope"), ITEM_NOT_FOUND, None),
             (lambda: name.Value, NO_CURRENT_RECORD, after_three_moves),
             (rs.MoveNext, NO_CURRENT_RECORD, None),
             (lambda: name.Value, OBJECT_CLOSED, rs.Close),
             (lambda: rs.EOF, OBJECT_CLOSED, None),
+            (lambda: rs.Fields, OBJECT_CLOSED, None),  # read in place
         ]
         for action, hr, setup in cases:
             if setup:

@@ -106,16 +106,18 @@ size_t Fields::ColumnOf(const Variant& index) const {
 }
 
 size_t Fields::ColumnOfKey(const Variant& key) const {
+  // An index in a loop over the columns comes as a Long: taken as it is.
+  const int32_t* index = key.get_if<int32_t>();
+  if (index || (key.type() != VarType::String && key.IsNumeric())) {
+    int32_t i = index ? *index : key.ToLong();
+    if (i < 0 || static_cast<size_t>(i) >= data_->column_count())
+      ThrowAdo(kAdoItemNotFound, "ADODB.Fields");
+    return static_cast<size_t>(i);
+  }
   if (key.type() == VarType::String) {
     int c = data_->FindColumn(key.string());
     if (c < 0) ThrowAdo(kAdoItemNotFound, "ADODB.Fields");
     return static_cast<size_t>(c);
-  }
-  if (key.IsNumeric()) {
-    int32_t i = key.ToLong();
-    if (i < 0 || static_cast<size_t>(i) >= data_->column_count())
-      ThrowAdo(kAdoItemNotFound, "ADODB.Fields");
-    return static_cast<size_t>(i);
   }
   ThrowAdo(kAdoItemNotFound, "ADODB.Fields");
 }

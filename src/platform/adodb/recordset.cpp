@@ -49,6 +49,7 @@ void Recordset::Open(const Variant& source, const Variant& connection, int32_t c
   filter_.clear();
   data_ = std::make_shared<RecordData>();
   fields_.reset();
+  fields_held_ = Variant();
   // A statement that returns no rows leaves the recordset closed.
   if (r.has_rows) data_->Load(std::move(r), !table_.empty());
 }
@@ -56,6 +57,7 @@ void Recordset::Open(const Variant& source, const Variant& connection, int32_t c
 void Recordset::Attach(ResultSet&& r) {
   data_ = std::make_shared<RecordData>();
   fields_.reset();
+  fields_held_ = Variant();
   lock_type_ = kAdLockReadOnly;
   data_->Load(std::move(r), false);
 }
@@ -72,8 +74,16 @@ bool Recordset::BOF() const {
 
 std::shared_ptr<q6::Fields> Recordset::Fields() {
   CheckOpen();
-  if (!fields_) fields_ = std::make_shared<q6::Fields>(data_);
+  if (!fields_) {
+    fields_ = std::make_shared<q6::Fields>(data_);
+    fields_held_ = Variant(ObjectRef(fields_));
+  }
   return fields_;
+}
+
+const Variant& Recordset::FieldsHeld() {
+  Fields();
+  return fields_held_;
 }
 
 Variant Recordset::Field(std::string_view name) const {

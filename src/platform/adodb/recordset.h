@@ -176,6 +176,8 @@ class Recordset : public Dispatchable {
   void DispOpen(Variant& Source, Variant& ActiveConnection, int32_t CursorType, int32_t LockType,
                 int32_t Options);
   Variant DispFields(Variant& Index);
+  // Fields() as the value the recordset holds: rs.Fields read in place.
+  const Variant& FieldsHeld();
   bool DispEOF() { return EOF(); }
   bool DispBOF() { return BOF(); }
   Variant DispFilter() { return Filter(); }
@@ -197,6 +199,7 @@ class Recordset : public Dispatchable {
 
   std::shared_ptr<RecordData> data_;
   std::shared_ptr<q6::Fields> fields_;
+  Variant fields_held_;  // fields_ as a value, for reading in place
   std::shared_ptr<Connection> connection_;
   std::string table_;             // the one table an updatable recordset writes
   std::vector<std::string> key_;  // its primary key columns, looked up on first write

@@ -19,7 +19,9 @@ const InterfaceInfo& Recordset::Info() {
       "_Recordset",
       kIid,
       {
-          PropGet<Recordset>("Fields", DISPID_VALUE, &Recordset::DispFields, {OptNone("Index")}),
+          ReadInPlace(PropGet<Recordset>("Fields", DISPID_VALUE, &Recordset::DispFields,
+                                         {OptNone("Index")}),
+                      &Recordset::FieldsHeld),
           Method<Recordset>("Open", 0x3FE, &Recordset::DispOpen,
                             {OptNone("Source"), OptNone("ActiveConnection"), Opt("CursorType", -1),
                              Opt("LockType", -1), Opt("Options", -1)}),
