@@ -104,19 +104,30 @@ void Run(benchmark::State& state, q6::Engine engine) {
                "from tsql_rows"
              : "select strpos(name, 'of'), substr(name, 6, 6), replace(name, 'ledger', 'book') "
                "from tsql_rows";
+  // One untimed pass of each first: the first reads of freshly written
+  // rows do the engine's own upkeep (PostgreSQL sets the rows' hint bits),
+  // which would fall on whichever statement runs first.
+  con.driver().Execute(tsql);
+  con.driver().Execute(native);
   double system_s = 0, baseline_s = 0;
+  bool system_first = true;
   for (auto _ : state) {
-    auto t0 = std::chrono::steady_clock::now();
-    const q6::ResultSet a = con.driver().Execute(tsql);
-    auto t1 = std::chrono::steady_clock::now();
-    const q6::ResultSet b = con.driver().Execute(native);
-    auto t2 = std::chrono::steady_clock::now();
-    if (a.row_count != static_cast<size_t>(rows) || b.row_count != a.row_count) {
+    // The two sides take turns at going first.
+    auto timed = [&](const std::string& sql, double* total) {
+      auto t0 = std::chrono::steady_clock::now();
+      const q6::ResultSet r = con.driver().Execute(sql);
+      *total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      return r.row_count;
+    };
+    size_t a = 0, b = 0;
+    if (system_first) a = timed(tsql, &system_s);
+    b = timed(native, &baseline_s);
+    if (!system_first) a = timed(tsql, &system_s);
+    system_first = !system_first;
+    if (a != static_cast<size_t>(rows) || b != a) {
       state.SkipWithError("wrong row count");
       return;
     }
-    system_s += std::chrono::duration<double>(t1 - t0).count();
-    baseline_s += std::chrono::duration<double>(t2 - t1).count();
   }
   const double n = static_cast<double>(state.iterations());
   q6::bench::ReportTime(state, system_s / n, baseline_s / n, 1.5);
