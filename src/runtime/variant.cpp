@@ -327,12 +327,14 @@ Variant Variant::Unwrapped() const {
 // Every conversion resolves by-reference slots and objects, then visits the value.
 bool Variant::ToBool() const {
   const Variant& d = Deref();
+  if (const auto* same = std::get_if<bool>(&d.v_)) return *same;  // nothing to convert
   if (d.IsObject()) return Unwrapped().ToBool();
   return NumberToBool(std::visit(ToNumber{}, d.v_));
 }
 
 uint8_t Variant::ToByte() const {
   const Variant& d = Deref();
+  if (const auto* same = std::get_if<uint8_t>(&d.v_)) return *same;  // nothing to convert
   if (d.IsObject()) return Unwrapped().ToByte();
   return ToIntegral<uint8_t>(std::visit(ToNumber{}, d.v_));
 }
@@ -345,12 +347,14 @@ int16_t Variant::ToInteger() const {
 
 int32_t Variant::ToLong() const {
   const Variant& d = Deref();
+  if (const auto* same = std::get_if<int32_t>(&d.v_)) return *same;  // nothing to convert
   if (d.IsObject()) return Unwrapped().ToLong();
   return ToIntegral<int32_t>(std::visit(ToNumber{}, d.v_));
 }
 
 double Variant::ToDouble() const {
   const Variant& d = Deref();
+  if (const auto* same = std::get_if<double>(&d.v_)) return *same;  // nothing to convert
   if (d.IsObject()) return Unwrapped().ToDouble();
   return NumberToDouble(std::visit(ToNumber{}, d.v_));
 }

@@ -164,9 +164,10 @@ class Recordset : public Dispatchable {
   void FlushBeforeMove();
   // New rows of a batch waiting to be sent together (recordset_update.cpp).
   struct InsertRun;
-  // Adds the new row `row` to `run`, sending what `run` holds first when
-  // the row sets other columns, and all of it once it is full.
-  void QueueInsert(size_t row, InsertRun* run);
+  // Adds the new row `row` (its edit `edit`) to `run`, sending what `run`
+  // holds first when the row sets other columns, and all of it once it is
+  // full.
+  void QueueInsert(size_t row, const RowEdit& edit, InsertRun* run);
   // Sends the rows `run` holds, in one exchange where the engine can.
   void SendQueued(InsertRun* run);
   // Writes the edit of `row` (the caller erases it).

@@ -88,7 +88,7 @@ void Recordset::UpdateBatch(int32_t affect_records) {
     InsertRun run;
     for (auto& [row, edit] : data_->edits()) {
       if (edit.is_new && !edit.dirty.empty()) {
-        QueueInsert(row, &run);
+        QueueInsert(row, edit, &run);
         continue;
       }
       SendQueued(&run);
@@ -109,8 +109,7 @@ void Recordset::UpdateBatch(int32_t affect_records) {
   data_->edits().clear();
 }
 
-void Recordset::QueueInsert(size_t row, InsertRun* run) {
-  const RowEdit& edit = data_->edits().at(row);
+void Recordset::QueueInsert(size_t row, const RowEdit& edit, InsertRun* run) {
   if (run->dirty != edit.dirty) {
     SendQueued(run);
     Driver& driver = connection_->driver();
