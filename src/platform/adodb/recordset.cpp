@@ -48,16 +48,14 @@ void Recordset::Open(const Variant& source, const Variant& connection, int32_t c
   key_known_ = false;
   filter_.clear();
   data_ = std::make_shared<RecordData>();
-  fields_.reset();
-  fields_held_ = Variant();
+  fields_ = Variant();
   // A statement that returns no rows leaves the recordset closed.
   if (r.has_rows) data_->Load(std::move(r), !table_.empty());
 }
 
 void Recordset::Attach(ResultSet&& r) {
   data_ = std::make_shared<RecordData>();
-  fields_.reset();
-  fields_held_ = Variant();
+  fields_ = Variant();
   lock_type_ = kAdLockReadOnly;
   data_->Load(std::move(r), false);
 }
@@ -73,17 +71,13 @@ bool Recordset::BOF() const {
 }
 
 std::shared_ptr<q6::Fields> Recordset::Fields() {
-  CheckOpen();
-  if (!fields_) {
-    fields_ = std::make_shared<q6::Fields>(data_);
-    fields_held_ = Variant(ObjectRef(fields_));
-  }
-  return fields_;
+  return std::static_pointer_cast<q6::Fields>(FieldsHeld().object());
 }
 
 const Variant& Recordset::FieldsHeld() {
-  Fields();
-  return fields_held_;
+  CheckOpen();
+  if (fields_.IsEmpty()) fields_ = Variant(ObjectRef(std::make_shared<q6::Fields>(data_)));
+  return fields_;
 }
 
 Variant Recordset::Field(std::string_view name) const {

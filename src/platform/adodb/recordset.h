@@ -199,8 +199,7 @@ class Recordset : public Dispatchable {
   ObjectRef DispActiveConnection();
 
   std::shared_ptr<RecordData> data_;
-  std::shared_ptr<q6::Fields> fields_;
-  Variant fields_held_;  // fields_ as a value, for reading in place
+  Variant fields_;  // the Fields object, made at the first read; a value, read in place
   std::shared_ptr<Connection> connection_;
   std::string table_;             // the one table an updatable recordset writes
   std::vector<std::string> key_;  // its primary key columns, looked up on first write
