@@ -195,8 +195,9 @@ inline int TimeAndReport(const std::function<bool()>& work, int fd) {
 }
 
 // In the parent: waits for `pids`, reads their spans from `fd` (and closes
-// it); from the first start to the last end, or -1 when a worker failed.
-inline double CollectSpans(const std::vector<pid_t>& pids, int fd) {
+// it); from the first start to the last end, or -1 when a worker failed or
+// fewer than `procs` were started.
+inline double CollectSpans(const std::vector<pid_t>& pids, int procs, int fd) {
   bool ok = true;
   for (pid_t pid : pids) {
     int status = 0;
@@ -210,7 +211,7 @@ inline double CollectSpans(const std::vector<pid_t>& pids, int fd) {
     last = i == 0 ? span[1] : std::max(last, span[1]);
   }
   ::close(fd);
-  return ok && !pids.empty() ? last - first : -1;
+  return ok && !pids.empty() && pids.size() == static_cast<size_t>(procs) ? last - first : -1;
 }
 
 }  // namespace detail
@@ -221,6 +222,7 @@ inline double CollectSpans(const std::vector<pid_t>& pids, int fd) {
 // carries whatever the run's earlier benchmarks left in the parent; use it
 // where nothing is compared (a latency budget) and RunWorkers otherwise.
 inline double InWorkers(int procs, const std::function<bool(int)>& work) {
+  // Nothing freed by earlier benchmarks is copied into every worker.
   CellStore::ReleaseKeptBlocks();
   malloc_trim(0);
   int fds[2];
@@ -235,7 +237,7 @@ inline double InWorkers(int procs, const std::function<bool(int)>& work) {
     if (pid > 0) pids.push_back(pid);
   }
   ::close(fds[1]);
-  return detail::CollectSpans(pids, fds[0]);
+  return detail::CollectSpans(pids, procs, fds[0]);
 }
 
 // A worker that RunWorkers can start: work on `arg` (a data source, a path)
@@ -281,7 +283,7 @@ inline double RunWorkers(int procs, const char* name, const std::string& arg, in
     if (pid > 0) pids.push_back(pid);
   }
   ::close(fds[1]);
-  return detail::CollectSpans(pids, fds[0]);
+  return detail::CollectSpans(pids, procs, fds[0]);
 }
 
 // The worker's side: `q6bench --q6-worker NAME WORKER COUNT FD ARG`; the
