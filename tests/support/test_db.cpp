@@ -23,9 +23,17 @@ std::string MakeTempFolder() {
 }  // namespace
 
 const EngineQuirks& QuirksOf(EngineKind kind) {
-  static const EngineQuirks kSqlite{Engine::SQLite,   "SQLite", VarType::Double, VarType::String,
-                                    "BLOB",           true,     false,           false,
-                                    ErrorKind::kBusy, true};
+  static const EngineQuirks kSqlite{Engine::SQLite,
+                                    "SQLite",
+                                    VarType::Double,
+                                    VarType::String,
+                                    "BLOB",
+                                    true,
+                                    false,
+                                    false,
+                                    ErrorKind::kBusy,
+                                    true,
+                                    true};
   static const EngineQuirks kPg{Engine::PostgreSQL,
                                 "PostgreSQL",
                                 VarType::Decimal,
@@ -35,6 +43,7 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                 true,
                                 true,
                                 ErrorKind::kLockTimeout,
+                                false,
                                 false};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }

@@ -58,6 +58,9 @@ struct EngineQuirks {
   // A statement run with fewer values than it has placeholders reads Null
   // for the others; the other engine refuses the run.
   bool missing_parameters_read_null;
+  // A batch's new rows go many to one INSERT (the engine runs statements
+  // one at a time); the other engine gets one INSERT a row, sent together.
+  bool batch_inserts_many_rows_a_statement;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

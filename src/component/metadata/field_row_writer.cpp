@@ -56,14 +56,13 @@ FieldRowWriter::FieldRowWriter(Recordset& rs) : rs_(rs) {
   std::shared_ptr<Fields> fields = rs.Fields();
   columns_.reserve(std::size(kColumns));
   for (const FieldOutColumn& c : kColumns) columns_.push_back(fields->ColumnOf(Variant(c.column)));
-  values_.resize(std::size(kColumns));
 }
 
 void FieldRowWriter::Add(const EntityField& field) {
-  bool in_use = field.IsUsed();
-  for (size_t i = 0; i < std::size(kColumns); ++i)
-    values_[i] = ColumnOut(field.Member(kColumns[i].member), kColumns[i].rule, in_use);
-  rs_.AddNew(columns_, values_);
+  const bool in_use = field.IsUsed();
+  rs_.AddNew(columns_, [&field, in_use](size_t i) {
+    return ColumnOut(field.Member(kColumns[i].member), kColumns[i].rule, in_use);
+  });
 }
 
 }  // namespace q6

@@ -40,7 +40,6 @@ class FieldRowWriter {
  private:
   Recordset& rs_;
   std::vector<size_t> columns_;
-  std::vector<Variant> values_;  // one row, kept for its buffers
 };
 
 }  // namespace q6

@@ -119,29 +119,39 @@ void RecordData::Put(size_t col, Variant&& v) {
 }
 
 void RecordData::AddRow(std::span<const size_t> columns, std::span<Variant> values) {
+  AddRow(columns, [values](size_t i) { return std::move(values[i]); });
+}
+
+void RecordData::AddRow(std::span<const size_t> columns, FunctionRef<Variant(size_t)> value) {
   if (!open_) ThrowAdo(kAdoObjectClosed, kSource);
   if (!updatable_) ThrowAdo(kAdoNotUpdatable, kSource);
   const size_t n = columns_.size();
-  // Values are unwrapped first: that may raise, and nothing is added then.
-  for (Variant& v : values)
-    if (NeedsUnwrap(v)) v = v.Unwrapped();
   // Which value goes to each column (the last one given wins); the cells are
   // then made in one pass, each from its value or as Null.
   std::vector<int>& source = source_scratch_;
   source.assign(n, -1);
   for (size_t i = 0; i < columns.size(); ++i) source[columns[i]] = static_cast<int>(i);
-  added_.reserve(added_.size() + n);
-  for (size_t c = 0; c < n; ++c) {
-    if (source[c] < 0)
-      added_.emplace_back(Variant::Null());
-    else
-      added_.emplace_back(std::move(values[source[c]]));
+  const size_t first = added_.size();
+  added_.reserve(first + n);
+  try {
+    for (size_t c = 0; c < n; ++c) {
+      if (source[c] < 0) {
+        added_.emplace_back(Variant::Null());
+        continue;
+      }
+      Variant& cell =
+          added_.append_made([&value, i = static_cast<size_t>(source[c])] { return value(i); });
+      if (NeedsUnwrap(cell)) cell = cell.Unwrapped();
+    }
+  } catch (...) {
+    added_.truncate(first);
+    throw;
   }
   size_t row = rows_++;
   RowEdit& e = edits_[row];
   e.is_new = true;
-  e.dirty.assign(n, 0);
-  for (size_t c = 0; c < n; ++c) e.dirty[c] = source[c] >= 0;
+  e.dirty.resize(n);
+  for (size_t c = 0; c < n; ++c) e.dirty[c] = source[c] >= 0 ? 1 : 0;
   // A filtered view keeps the new row visible, at its end.
   if (view_.kind != RowView::kAll) {
     std::vector<size_t> list;
@@ -153,6 +163,17 @@ void RecordData::AddRow(std::span<const size_t> columns, std::span<Variant> valu
   }
   pos_ = static_cast<ptrdiff_t>(view_size()) - 1;
   Invalidate();
+}
+
+void RecordData::AppendCells(size_t row, std::span<const size_t> columns,
+                             std::vector<const Variant*>* out) const {
+  const bool fetched = row < fetched_;
+  const CellStore& store = fetched ? cells_ : added_;
+  const size_t first = (fetched ? row : row - fetched_) * columns_.size();
+  const size_t at = out->size();
+  out->resize(at + columns.size());
+  const Variant** next = out->data() + at;
+  for (size_t c : columns) *next++ = &store[first + c];
 }
 
 void RecordData::Invalidate() {

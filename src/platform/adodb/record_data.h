@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/drivers/driver.h"
+#include "runtime/function_ref.h"
 
 namespace q6 {
 
@@ -63,6 +64,11 @@ class RecordData {
     return row < fetched_ ? cells_[row * columns_.size() + col]
                           : added_[(row - fetched_) * columns_.size() + col];
   }
+  // Appends to `out` the cells of `row` in `columns`, in that order, as
+  // pointers valid until the rows change (a writer binds them where they
+  // are). REQUIRES: row < row_count(), every column < column_count().
+  void AppendCells(size_t row, std::span<const size_t> columns,
+                   std::vector<const Variant*>* out) const;
 
   // --- the view and the position ---
   size_t view_size() const;
@@ -89,6 +95,11 @@ class RecordData {
   // by Put) and Null in the others, makes it visible and current.
   // REQUIRES: columns.size() == values.size(), every column < column_count().
   void AddRow(std::span<const size_t> columns, std::span<Variant> values);
+  // The same with each value made in its cell: value(i) gives the value of
+  // columns[i]. It is called once for each column named (the last i of a
+  // column named twice), in column order. When it raises, no row is added.
+  // REQUIRES: every column < column_count().
+  void AddRow(std::span<const size_t> columns, FunctionRef<Variant(size_t)> value);
   std::map<size_t, RowEdit>& edits() { return edits_; }
   // Whether the current row has an edit not yet sent.
   bool CurrentEdited() const;

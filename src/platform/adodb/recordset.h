@@ -118,6 +118,10 @@ class Recordset : public Dispatchable {
   // and passes the indexes. Raises 3001 when the counts differ or a column
   // is out of range, else as AddNew and Update.
   void AddNew(std::span<const size_t> columns, std::span<Variant> values);
+  // The same with each value made in its place in the new row: value(i)
+  // gives the value of columns[i] (called as RecordData::AddRow says). A
+  // writer of many rows makes its values this way and moves none of them.
+  void AddNew(std::span<const size_t> columns, FunctionRef<Variant(size_t)> value);
   // Sends the current row's edit (insert for a new row, update by primary
   // key, or by every original value when the table has none). With LockType
   // 4 the edit is only kept. A row without edits is left alone.

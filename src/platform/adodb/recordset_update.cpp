@@ -4,11 +4,15 @@
 // and moving off an edited row sends it first. In batch mode (LockType 4)
 // edits are kept until UpdateBatch, which sends them all inside one
 // transaction, so a failure leaves the table as it was. Consecutive new rows
-// of a batch with the same dirty columns share one insert text, built and
-// translated once; on an engine that sends statements together
+// of a batch with the same dirty columns share their insert text, built and
+// translated once. On an engine that sends statements together
 // (PostgreSQL) they go in exchanges of many rows instead of one round trip a
-// row, elsewhere one after the other on one prepared statement. The trace
-// still shows one statement per row, with its values.
+// row, and the trace shows one statement per row. Elsewhere (SQLite) one
+// INSERT carries many rows, so that the engine opens the table and its
+// indexes once for them all; the trace shows that statement.
+#include <algorithm>
+#include <array>
+
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
@@ -19,13 +23,56 @@ namespace q6 {
 namespace {
 constexpr const char* kSource = "ADODB.Recordset";
 
-void RequireOneRow(const ResultSet& r) {
-  if (r.rows_affected != 1)
+void RequireRows(const ResultSet& r, int64_t rows) {
+  if (r.rows_affected != rows)
     Throw(kAdoRowNotFound,
           "Row cannot be located for updating. Some values may have been changed since it was "
           "last read.",
           kSource);
 }
+
+// An INSERT of many rows as built and as sent, kept for the last few texts
+// on this thread by their first row's text, engine and row count: a writer
+// that saves the same kind of rows again and again (through a new recordset
+// each time) builds and translates them once.
+struct InsertText {
+  std::string sql;
+  std::string native;
+};
+
+const InsertText& KeptInsertText(const std::string& one_row, Engine engine, size_t rows,
+                                 FunctionRef<std::string()> build) {
+  struct Entry {
+    std::string one_row;
+    Engine engine{};
+    size_t rows = 0;
+    InsertText text;
+  };
+  thread_local std::array<Entry, 4> kept;
+  thread_local size_t next = 0;
+  for (const Entry& e : kept)
+    if (e.rows == rows && e.engine == engine && e.one_row == one_row) return e.text;
+  Entry& e = kept[next++ % kept.size()];
+  e.rows = 0;  // not a match while it is being filled
+  e.text.sql = build();
+  e.text.native = TranslateSql(e.text.sql, engine);
+  e.one_row = one_row;
+  e.engine = engine;
+  e.rows = rows;
+  return e.text;
+}
+
+// KeptInsertText for `rows` new rows that put the columns flagged in `dirty`.
+const InsertText& RowsText(const std::string& table, const RecordData& data,
+                           const std::vector<uint8_t>& dirty, const std::string& one_row,
+                           Driver& driver, size_t rows) {
+  auto build = [&] {
+    return InsertRowsSql(table, data, dirty, rows,
+                         [&driver](int i) { return driver.Placeholder(i); });
+  };
+  return KeptInsertText(one_row, driver.engine(), rows, build);
+}
+
 }  // namespace
 
 // Rows a client sends before it reads the first answer. Bounded so that the
@@ -34,15 +81,27 @@ void RequireOneRow(const ResultSet& r) {
 // and a client still writing would then wait for it for ever.
 constexpr size_t kRowsPerExchange = 256;
 
+// Rows one INSERT carries on an engine that runs statements one at a time:
+// bounded by the placeholders a statement may hold (999, the embedded
+// engine's long-standing default limit) and by a count past which a longer
+// text gains nothing.
+constexpr size_t kParamsPerInsert = 999;
+constexpr size_t kRowsPerInsert = 32;
+
 struct Recordset::InsertRun {
-  std::vector<uint8_t> dirty;  // the columns the text names; empty: no text yet
-  std::string sql;             // as built, with placeholders
-  std::string native;          // as sent
-  // The rows waiting, the first `queued` of `rows`; the others are kept
-  // for their buffers, so that a long batch allocates nothing per row.
+  std::vector<uint8_t> dirty;   // the columns the text names; empty: no text yet
+  std::vector<size_t> columns;  // the same as indexes
+  std::string one_row;          // the text for one row, as built
+  size_t per_insert = 1;        // rows the text carries
+  std::string sql;              // as built, with placeholders
+  std::string native;           // as sent
+  size_t queued = 0;            // rows waiting
+  // Engines that send statements together: the rows waiting, the first
+  // `queued` of `rows`; the others are kept for their buffers, so that a
+  // long batch allocates nothing per row.
   std::vector<Driver::Batched> rows;
-  size_t queued = 0;
-  std::vector<const Variant*> refs;  // a row sent at once: its values in place
+  // Other engines: the values of the rows waiting, in place, row after row.
+  std::vector<const Variant*> refs;
 };
 
 void Recordset::FlushBeforeMove() {
@@ -59,12 +118,17 @@ void Recordset::AddNew() {
 
 void Recordset::AddNew(std::span<const size_t> columns, std::span<Variant> values) {
   CheckOpen();
-  if (!data_->updatable()) ThrowAdo(kAdoNotUpdatable, kSource);
   if (columns.size() != values.size()) ThrowAdo(kAdoInvalidArgument, kSource);
+  AddNew(columns, [values](size_t i) { return std::move(values[i]); });
+}
+
+void Recordset::AddNew(std::span<const size_t> columns, FunctionRef<Variant(size_t)> value) {
+  CheckOpen();
+  if (!data_->updatable()) ThrowAdo(kAdoNotUpdatable, kSource);
   for (size_t c : columns)
     if (c >= data_->column_count()) ThrowAdo(kAdoInvalidArgument, kSource);
   FlushBeforeMove();
-  data_->AddRow(columns, values);
+  data_->AddRow(columns, value);
   if (lock_type_ != kAdLockBatchOptimistic) Update();
 }
 
@@ -110,19 +174,33 @@ void Recordset::UpdateBatch(int32_t affect_records) {
 }
 
 void Recordset::QueueInsert(size_t row, const RowEdit& edit, InsertRun* run) {
+  Driver& driver = connection_->driver();
+  const bool together = driver.SendsBatchesTogether();
   if (run->dirty != edit.dirty) {
     SendQueued(run);
-    Driver& driver = connection_->driver();
-    RowStatement st = InsertStatement(table_, *data_, row, edit,
-                                      [&driver](int n) { return driver.Placeholder(n); });
-    run->native = TranslateSql(st.sql, driver.engine());
-    run->sql = std::move(st.sql);
     run->dirty = edit.dirty;
+    run->columns.clear();
+    for (size_t c = 0; c < edit.dirty.size(); ++c)
+      if (edit.dirty[c]) run->columns.push_back(c);
+    const size_t n = run->columns.size();
+    run->per_insert =
+        together || n == 0 ? 1 : std::clamp(kParamsPerInsert / n, size_t{1}, kRowsPerInsert);
+    run->one_row = InsertStatement(table_, *data_, row, edit, [&driver](int i) {
+                     return driver.Placeholder(i);
+                   }).sql;
+    if (run->per_insert == 1) {
+      run->sql = run->one_row;
+      run->native = TranslateSql(run->sql, driver.engine());
+    } else {
+      const InsertText& text =
+          RowsText(table_, *data_, run->dirty, run->one_row, driver, run->per_insert);
+      run->sql = text.sql;
+      run->native = text.native;
+    }
   }
-  if (!connection_->driver().SendsBatchesTogether()) {
-    // Nothing to gain by gathering: the row goes at once.
-    InsertValueRefs(*data_, row, edit, &run->refs);
-    RequireOneRow(connection_->driver().ExecuteParams(run->native, run->refs, run->sql));
+  if (!together) {
+    data_->AppendCells(row, run->columns, &run->refs);
+    if (++run->queued == run->per_insert) SendQueued(run);
     return;
   }
   if (run->queued == run->rows.size()) run->rows.emplace_back();
@@ -135,9 +213,24 @@ void Recordset::QueueInsert(size_t row, const RowEdit& edit, InsertRun* run) {
 
 void Recordset::SendQueued(InsertRun* run) {
   if (run->queued == 0) return;
-  const std::span<const Driver::Batched> rows(run->rows.data(), run->queued);
+  Driver& driver = connection_->driver();
+  const size_t queued = run->queued;
   run->queued = 0;
-  for (const ResultSet& r : connection_->driver().ExecuteBatch(rows)) RequireOneRow(r);
+  if (driver.SendsBatchesTogether()) {
+    const std::span<const Driver::Batched> rows(run->rows.data(), queued);
+    for (const ResultSet& r : driver.ExecuteBatch(rows)) RequireRows(r, 1);
+    return;
+  }
+  const std::string* sql = &run->sql;
+  const std::string* native = &run->native;
+  if (queued != run->per_insert) {
+    // The end of a run, shorter than the text: a text of its own.
+    const InsertText& text = RowsText(table_, *data_, run->dirty, run->one_row, driver, queued);
+    sql = &text.sql;
+    native = &text.native;
+  }
+  RequireRows(driver.ExecuteParams(*native, run->refs, *sql), static_cast<int64_t>(queued));
+  run->refs.clear();
 }
 
 void Recordset::SendRow(size_t row) {
@@ -169,7 +262,7 @@ void Recordset::SendRow(size_t row) {
     if (st.sql.empty()) return;
   }
   std::string native = TranslateSql(st.sql, driver.engine());
-  RequireOneRow(driver.ExecuteParams(native, st.params, st.sql));
+  RequireRows(driver.ExecuteParams(native, st.params, st.sql), 1);
 }
 
 }  // namespace q6

@@ -33,33 +33,38 @@ void InsertValues(const RecordData& data, size_t row, const RowEdit& edit,
   out->resize(n);
 }
 
-void InsertValueRefs(const RecordData& data, size_t row, const RowEdit& edit,
-                     std::vector<const Variant*>* out) {
-  out->clear();
-  for (size_t c = 0; c < data.column_count(); ++c)
-    if (edit.dirty[c]) out->push_back(&data.cell(row, c));
-}
-
 RowStatement InsertStatement(const std::string& table, const RecordData& data, size_t row,
                              const RowEdit& edit, const PlaceholderFn& ph) {
   RowStatement st;
   st.params = InsertValues(data, row, edit);
-  std::string cols, vals;
-  int n = 0;
-  for (size_t c = 0; c < data.column_count(); ++c) {
-    if (!edit.dirty[c]) continue;
-    if (n > 0) {
-      cols += ", ";
-      vals += ", ";
-    }
-    cols += QuoteName(data.column(c).name);
-    vals += ph(++n);
-  }
   if (st.params.empty())
     st.sql = "INSERT INTO " + table + " DEFAULT VALUES";
   else
-    st.sql = "INSERT INTO " + table + " (" + cols + ") VALUES (" + vals + ")";
+    st.sql = InsertRowsSql(table, data, edit.dirty, 1, ph);
   return st;
+}
+
+std::string InsertRowsSql(const std::string& table, const RecordData& data,
+                          std::span<const uint8_t> dirty, size_t rows, const PlaceholderFn& ph) {
+  std::string sql = "INSERT INTO " + table + " (";
+  sql.reserve(64 + dirty.size() * (24 + 8 * rows));
+  size_t per_row = 0;
+  for (size_t c = 0; c < data.column_count(); ++c) {
+    if (!dirty[c]) continue;
+    if (per_row++ > 0) sql += ", ";
+    sql += QuoteName(data.column(c).name);
+  }
+  sql += ") VALUES ";
+  int n = 0;
+  for (size_t r = 0; r < rows; ++r) {
+    sql += r > 0 ? ", (" : "(";
+    for (size_t i = 0; i < per_row; ++i) {
+      if (i > 0) sql += ", ";
+      sql += ph(++n);
+    }
+    sql += ')';
+  }
+  return sql;
 }
 
 RowStatement UpdateStatement(const std::string& table, const RecordData& data, size_t row,

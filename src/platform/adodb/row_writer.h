@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ using PlaceholderFn = std::function<std::string(int)>;
 RowStatement InsertStatement(const std::string& table, const RecordData& data, size_t row,
                              const RowEdit& edit, const PlaceholderFn& ph);
 
+// InsertStatement's text for `rows` new rows (at least one) that put the
+// columns flagged in `dirty` (at least one): "INSERT INTO t ("a", "b")
+// VALUES (?1, ?2), (?3, ?4)", the placeholders numbered row after row.
+std::string InsertRowsSql(const std::string& table, const RecordData& data,
+                          std::span<const uint8_t> dirty, size_t rows, const PlaceholderFn& ph);
+
 // The values InsertStatement binds for `row`: its dirty columns, in column
 // order. Rows with the same dirty columns share InsertStatement's text, so
 // a batch builds the text once and only gathers each row's values.
@@ -33,11 +40,6 @@ std::vector<Variant> InsertValues(const RecordData& data, size_t row, const RowE
 // are reused, for a caller that sends row after row.
 void InsertValues(const RecordData& data, size_t row, const RowEdit& edit,
                   std::vector<Variant>* out);
-// The same values where they are, as pointers into `data` (valid until
-// its rows change), into `out`.
-void InsertValueRefs(const RecordData& data, size_t row, const RowEdit& edit,
-                     std::vector<const Variant*>* out);
-
 // "UPDATE t SET "a" = ?1 WHERE "id" = ?2" for the dirty columns of a
 // fetched row; the row is found by `key` (column indexes) with its original
 // values, or by every column when `key` is empty (Null originals as IS

@@ -65,6 +65,16 @@ class CellStore {
     ++size_;
     return *p;
   }
+  // Appends the value `make()` returns, built in its cell (no move). When
+  // `make` raises, nothing is appended.
+  template <class F>
+  Variant& append_made(F&& make) {
+    if (size_ == capacity_) Grow(size_ + 1);
+    Variant* p = &(*this)[size_];
+    ::new (static_cast<void*>(p)) Variant(make());
+    ++size_;
+    return *p;
+  }
   void push_back(const Variant& v) { emplace_back(v); }
   void push_back(Variant&& v) { emplace_back(std::move(v)); }
 
@@ -72,6 +82,10 @@ class CellStore {
   // block from the pool or the system.
   void reserve(size_t n) {
     if (n > capacity_) Grow(n);
+  }
+  // Destroys the cells from `n` on (n <= size()); the blocks stay.
+  void truncate(size_t n) {
+    while (size_ > n) (*this)[--size_].~Variant();
   }
   // Destroys every cell and gives the blocks back.
   void clear();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/adodb/ado_errors.h"
+#include "support/statement_capture.h"
 #include "support/test_db.h"
 
 namespace q6 {
@@ -164,6 +165,60 @@ TEST_P(UpdateTest, LongBatchIsAllOrNothingAndEachRowKeepsItsValues) {
                    "and (dblleft = iID * 0.5 or (dblleft is null and iID % 3 = 0))")
                 .ToLong(),
             kRows);
+}
+
+// The same batch shape on two tables, one after the other: each row lands in
+// its own table, and the trace accounts for every row.
+TEST_P(UpdateTest, BatchesOfTheSameShapeOnTwoTablesEachWriteTheirOwnRows) {
+  constexpr int32_t kRows = 70;
+  for (const char* table : {"FD_Locks", "FD_LockHolders"}) {
+    auto rs = OpenRs(std::string("select * from ") + table + " where 1>1", kAdLockBatchOptimistic);
+    for (int32_t i = 1; i <= kRows; ++i) {
+      rs->AddNew();
+      Put(*rs, "locks_id", Variant(std::string(table) + std::to_string(i)));
+      Put(*rs, "user_name", Variant("u"));
+    }
+    test::StatementCapture capture;
+    rs->UpdateBatch();
+    size_t inserts = 0, rows = 0;
+    for (const std::string& sql : capture.Sql()) {
+      if (sql.rfind("INSERT INTO ", 0) != 0) continue;
+      ++inserts;
+      ++rows;  // one group of values, and one more after each "), ("
+      for (size_t at = sql.find("), ("); at != std::string::npos; at = sql.find("), (", at + 1))
+        ++rows;
+    }
+    EXPECT_EQ(rows, kRows) << "every row is in one statement's VALUES";
+    if (quirks().batch_inserts_many_rows_a_statement)
+      EXPECT_LT(inserts, static_cast<size_t>(kRows));
+    else
+      EXPECT_EQ(inserts, static_cast<size_t>(kRows));
+    EXPECT_EQ(Scalar(std::string("select count(*) from ") + table + " where locks_id like '" +
+                     table + "%'")
+                  .ToLong(),
+              kRows);
+  }
+}
+
+// A row whose values cannot all be made is not added: the recordset and a
+// later batch hold only the rows around it, each with its own values.
+TEST_P(UpdateTest, AddNewWhoseValueRaisesAddsNoRow) {
+  auto rs = OpenRs("select * from FD_Locks where 1>1", kAdLockBatchOptimistic);
+  const std::vector<size_t> columns = {rs->Fields()->ColumnOf(Variant("locks_id")),
+                                       rs->Fields()->ColumnOf(Variant("user_name"))};
+  rs->AddNew(columns, [](size_t i) { return Variant(i == 0 ? "kept" : "u"); });
+  EXPECT_THROW(rs->AddNew(columns,
+                          [](size_t i) -> Variant {
+                            if (i == 1) throw ComError(E_FAIL, "no value");
+                            return Variant("dropped");
+                          }),
+               ComError);
+  EXPECT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Field("locks_id").ToString(), "kept");
+  rs->AddNew(columns, [](size_t i) { return Variant(i == 0 ? "next" : "v"); });
+  rs->UpdateBatch();
+  EXPECT_EQ(Scalar("select count(*) from FD_Locks").ToLong(), 2);
+  EXPECT_EQ(Scalar("select user_name from FD_Locks where locks_id = 'next'").ToString(), "v");
 }
 
 TEST_P(UpdateTest, BatchInsideTheCallersTransactionIsRolledBackWithIt) {
