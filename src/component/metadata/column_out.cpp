@@ -15,47 +15,47 @@ bool IsEmptyText(const Variant& v) { return v.type() == VarType::String && v.str
 
 }  // namespace
 
+Variant BoundOut(const Variant& member) {
+  Variant probe = member;
+  bool text_mode = false;
+  return IsEmptyText(CheckNull(probe, text_mode)) ? Variant::Null() : member;
+}
+
+Variant MaxOIDOut(const Variant& member) {
+  return Variant(SqlNumber(member.ToLong()) + kMaxOIDZeros);
+}
+
 Variant ColumnOut(const Variant& member, WriteRule rule, bool in_use) {
+  using enum WriteRule;
   switch (rule) {
-    case WriteRule::kLong:
-      return Variant(member.ToLong());
-    case WriteRule::kInteger:
-      return Variant(member.ToInteger());
-    case WriteRule::kByte:
-      return Variant(member.ToByte());
-    case WriteRule::kDouble:
-      return Variant(member.ToDouble());
-    case WriteRule::kText:
-      return Variant(member.ToString());
-    case WriteRule::kTextOrNull: {
-      std::string s = member.ToString();
-      return s.empty() ? Variant::Null() : Variant(std::move(s));
-    }
-    case WriteRule::kLongOrNull: {
-      int32_t n = member.ToLong();
-      return n == 0 ? Variant::Null() : Variant(n);
-    }
-    case WriteRule::kByteOrNull: {
-      uint8_t n = member.ToByte();
-      return n == 0 ? Variant::Null() : Variant(n);
-    }
-    case WriteRule::kBoolean:
-      return Variant(member.ToBool());
-    case WriteRule::kFlag:
-      return Variant(static_cast<int16_t>(member.ToBool() ? 1 : 0));
-    case WriteRule::kLayout: {
-      double d = member.ToDouble();
-      return !in_use || d == 0 ? Variant::Null() : Variant(d);
-    }
-    case WriteRule::kBound: {
-      Variant probe = member;
-      bool text_mode = false;
-      return IsEmptyText(CheckNull(probe, text_mode)) ? Variant::Null() : member;
-    }
-    case WriteRule::kDefault:
-      return member.IsEmpty() || IsEmptyText(member) ? Variant::Null() : member;
-    case WriteRule::kMaxOID:
-      return Variant(SqlNumber(member.ToLong()) + kMaxOIDZeros);
+    case kLong:
+      return ColumnOutBy<kLong>(member, in_use);
+    case kInteger:
+      return ColumnOutBy<kInteger>(member, in_use);
+    case kByte:
+      return ColumnOutBy<kByte>(member, in_use);
+    case kDouble:
+      return ColumnOutBy<kDouble>(member, in_use);
+    case kText:
+      return ColumnOutBy<kText>(member, in_use);
+    case kTextOrNull:
+      return ColumnOutBy<kTextOrNull>(member, in_use);
+    case kLongOrNull:
+      return ColumnOutBy<kLongOrNull>(member, in_use);
+    case kByteOrNull:
+      return ColumnOutBy<kByteOrNull>(member, in_use);
+    case kBoolean:
+      return ColumnOutBy<kBoolean>(member, in_use);
+    case kFlag:
+      return ColumnOutBy<kFlag>(member, in_use);
+    case kLayout:
+      return ColumnOutBy<kLayout>(member, in_use);
+    case kBound:
+      return ColumnOutBy<kBound>(member, in_use);
+    case kDefault:
+      return ColumnOutBy<kDefault>(member, in_use);
+    case kMaxOID:
+      return ColumnOutBy<kMaxOID>(member, in_use);
   }
   return Variant::Null();
 }

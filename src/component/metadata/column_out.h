@@ -21,6 +21,10 @@
 //                  thirteen zeros: the OID counter of a new entity.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <utility>
+
 #include "runtime/variant.h"
 
 namespace q6 {
@@ -47,5 +51,51 @@ enum class WriteRule {
 // (Overflow 6, Type mismatch 13); the members of entity objects always hold
 // their own type, so in practice only a Byte or Integer out of range can.
 Variant ColumnOut(const Variant& member, WriteRule rule, bool in_use = true);
+
+// The rules that call out to the public service or the SQL text helpers.
+Variant BoundOut(const Variant& member);
+Variant MaxOIDOut(const Variant& member);
+
+// ColumnOut with the rule known where it is written: a writer whose columns
+// are a constant table gets each column's conversion compiled on its own.
+template <WriteRule R>
+Variant ColumnOutBy(const Variant& member, bool in_use) {
+  using enum WriteRule;
+  if constexpr (R == kLong) {
+    return Variant(member.ToLong());
+  } else if constexpr (R == kInteger) {
+    return Variant(member.ToInteger());
+  } else if constexpr (R == kByte) {
+    return Variant(member.ToByte());
+  } else if constexpr (R == kDouble) {
+    return Variant(member.ToDouble());
+  } else if constexpr (R == kText) {
+    return Variant(member.ToString());
+  } else if constexpr (R == kTextOrNull) {
+    std::string s = member.ToString();
+    return s.empty() ? Variant::Null() : Variant(std::move(s));
+  } else if constexpr (R == kLongOrNull) {
+    const int32_t n = member.ToLong();
+    return n == 0 ? Variant::Null() : Variant(n);
+  } else if constexpr (R == kByteOrNull) {
+    const uint8_t n = member.ToByte();
+    return n == 0 ? Variant::Null() : Variant(n);
+  } else if constexpr (R == kBoolean) {
+    return Variant(member.ToBool());
+  } else if constexpr (R == kFlag) {
+    return Variant(static_cast<int16_t>(member.ToBool() ? 1 : 0));
+  } else if constexpr (R == kLayout) {
+    const double d = member.ToDouble();
+    return !in_use || d == 0 ? Variant::Null() : Variant(d);
+  } else if constexpr (R == kBound) {
+    return BoundOut(member);
+  } else if constexpr (R == kDefault) {
+    const bool empty_text = member.type() == VarType::String && member.string().empty();
+    return member.IsEmpty() || empty_text ? Variant::Null() : member;
+  } else {
+    static_assert(R == kMaxOID);
+    return MaxOIDOut(member);
+  }
+}
 
 }  // namespace q6

@@ -131,27 +131,17 @@ void RecordData::AddRow(std::span<const size_t> columns, FunctionRef<Variant(siz
   std::vector<int>& source = source_scratch_;
   source.assign(n, -1);
   for (size_t i = 0; i < columns.size(); ++i) source[columns[i]] = static_cast<int>(i);
-  const size_t first = added_.size();
-  added_.reserve(first + n);
-  try {
-    for (size_t c = 0; c < n; ++c) {
-      if (source[c] < 0) {
-        added_.emplace_back(Variant::Null());
-        continue;
-      }
-      Variant& cell =
-          added_.append_made([&value, i = static_cast<size_t>(source[c])] { return value(i); });
-      if (NeedsUnwrap(cell)) cell = cell.Unwrapped();
-    }
-  } catch (...) {
-    added_.truncate(first);
-    throw;
-  }
+  const int* from = source.data();
+  added_.append_row(n, [from, &value](size_t c) {
+    Variant v = from[c] < 0 ? Variant::Null() : value(static_cast<size_t>(from[c]));
+    if (NeedsUnwrap(v)) v = v.Unwrapped();
+    return v;
+  });
   size_t row = rows_++;
   RowEdit& e = edits_[row];
   e.is_new = true;
-  e.dirty.resize(n);
-  for (size_t c = 0; c < n; ++c) e.dirty[c] = source[c] >= 0 ? 1 : 0;
+  e.dirty.assign(n, 0);
+  for (size_t c : columns) e.dirty[c] = 1;
   // A filtered view keeps the new row visible, at its end.
   if (view_.kind != RowView::kAll) {
     std::vector<size_t> list;

@@ -13,6 +13,7 @@
 // Not thread-safe as an object (as a vector is not); the pool is.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <new>
 #include <stdexcept>
@@ -65,15 +66,28 @@ class CellStore {
     ++size_;
     return *p;
   }
-  // Appends the value `make()` returns, built in its cell (no move). When
-  // `make` raises, nothing is appended.
+  // Appends `n` cells, cell j holding the value `make(j)` returns, built in
+  // place (no move), j from 0 up. When `make` raises, nothing is appended.
   template <class F>
-  Variant& append_made(F&& make) {
-    if (size_ == capacity_) Grow(size_ + 1);
-    Variant* p = &(*this)[size_];
-    ::new (static_cast<void*>(p)) Variant(make());
-    ++size_;
-    return *p;
+  void append_row(size_t n, F&& make) {
+    reserve(size_ + n);
+    const size_t first = size_;
+    size_t done = 0;
+    try {
+      while (done < n) {
+        // The cells up to the end of this block follow one another.
+        const size_t at = first + done;
+        const size_t block_end = std::min(((at >> kBlockShift) + 1) << kBlockShift, capacity_);
+        const size_t stop = std::min(n, done + (block_end - at));
+        Variant* cell = &(*this)[at];
+        for (; done < stop; ++done, ++cell) ::new (static_cast<void*>(cell)) Variant(make(done));
+      }
+    } catch (...) {
+      size_ = first + done;
+      truncate(first);
+      throw;
+    }
+    size_ = first + n;
   }
   void push_back(const Variant& v) { emplace_back(v); }
   void push_back(Variant&& v) { emplace_back(std::move(v)); }

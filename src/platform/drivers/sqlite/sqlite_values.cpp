@@ -91,13 +91,13 @@ int Bind(sqlite3_stmt* stmt, int n, const Variant& value) {
     case VarType::Missing:
       return sqlite3_bind_null(stmt, n);
     case VarType::Boolean:
-      return sqlite3_bind_int(stmt, n, *v.get_if<bool>() ? 1 : 0);
+      return sqlite3_bind_int64(stmt, n, *v.get_if<bool>() ? 1 : 0);
     case VarType::Byte:
-      return sqlite3_bind_int(stmt, n, *v.get_if<uint8_t>());
+      return sqlite3_bind_int64(stmt, n, *v.get_if<uint8_t>());
     case VarType::Integer:
-      return sqlite3_bind_int(stmt, n, *v.get_if<int16_t>());
+      return sqlite3_bind_int64(stmt, n, *v.get_if<int16_t>());
     case VarType::Long:
-      return sqlite3_bind_int(stmt, n, *v.get_if<int32_t>());
+      return sqlite3_bind_int64(stmt, n, *v.get_if<int32_t>());
     case VarType::Double:
       return sqlite3_bind_double(stmt, n, *v.get_if<double>());
     case VarType::Decimal: {
