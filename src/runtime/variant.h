@@ -220,6 +220,16 @@ class Variant {
   // a copy of the value.
   Variant Unwrapped() const;
 
+  // Calls `f` with the held value (by-reference slots looked through), one
+  // overload per stored type (as std::visit does): Empty is std::monostate,
+  // Null NullValue, Missing MissingValue, Object ObjectRef, and a slot is
+  // never passed. For a caller that takes every type its own way at the
+  // cost of one jump.
+  template <class F>
+  decltype(auto) Visit(F&& f) const {
+    return std::visit(std::forward<F>(f), Deref().v_);
+  }
+
   // The held value when it is a T (by-reference slots looked through), else
   // nullptr: for callers that take each type its own way without converting.
   template <class T>

@@ -141,7 +141,8 @@ void RecordData::AddRow(std::span<const size_t> columns, FunctionRef<Variant(siz
   RowEdit& e = edits_[row];
   e.is_new = true;
   e.dirty.assign(n, 0);
-  for (size_t c : columns) e.dirty[c] = 1;
+  uint8_t* dirty = e.dirty.data();
+  for (size_t c : columns) dirty[c] = 1;
   // A filtered view keeps the new row visible, at its end.
   if (view_.kind != RowView::kAll) {
     std::vector<size_t> list;

@@ -125,8 +125,9 @@ void Recordset::AddNew(std::span<const size_t> columns, std::span<Variant> value
 void Recordset::AddNew(std::span<const size_t> columns, FunctionRef<Variant(size_t)> value) {
   CheckOpen();
   if (!data_->updatable()) ThrowAdo(kAdoNotUpdatable, kSource);
-  for (size_t c : columns)
-    if (c >= data_->column_count()) ThrowAdo(kAdoInvalidArgument, kSource);
+  const size_t count = data_->column_count();
+  if (std::any_of(columns.begin(), columns.end(), [count](size_t c) { return c >= count; }))
+    ThrowAdo(kAdoInvalidArgument, kSource);
   FlushBeforeMove();
   data_->AddRow(columns, value);
   if (lock_type_ != kAdLockBatchOptimistic) Update();

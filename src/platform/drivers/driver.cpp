@@ -112,7 +112,7 @@ ResultSet Driver::ExecuteParams(const std::string& native, std::span<const Varia
   return Traced(native, built, [&] {
     RefuseNul(native, "The statement text");
     for (const Variant* p : params)
-      if (p->type() == VarType::String) RefuseNul(p->string(), "A text value");
+      if (const std::string* text = p->get_if<std::string>()) RefuseNul(*text, "A text value");
     return DoExecuteParams(native, params);
   });
 }

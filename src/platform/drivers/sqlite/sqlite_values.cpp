@@ -8,6 +8,9 @@
 #include <sqlite3.h>
 
 #include <climits>
+#include <string>
+#include <type_traits>
+#include <variant>
 
 #include "runtime/value_date.h"
 
@@ -84,54 +87,43 @@ void AppendRow(sqlite3_stmt* stmt, int ncols, CellStore* cells) {
 }
 
 int Bind(sqlite3_stmt* stmt, int n, const Variant& value) {
-  const Variant& v = value.Deref();
-  switch (v.type()) {
-    case VarType::Empty:
-    case VarType::Null:
-    case VarType::Missing:
+  auto text = [&](const std::string& s, sqlite3_destructor_type lifetime) {
+    return sqlite3_bind_text(stmt, n, s.data(), static_cast<int>(s.size()), lifetime);
+  };
+  return value.Visit([&](const auto& x) -> int {
+    using T = std::decay_t<decltype(x)>;
+    if constexpr (std::is_same_v<T, std::monostate> || std::is_same_v<T, NullValue> ||
+                  std::is_same_v<T, MissingValue>) {
       return sqlite3_bind_null(stmt, n);
-    case VarType::Boolean:
-      return sqlite3_bind_int64(stmt, n, *v.get_if<bool>() ? 1 : 0);
-    case VarType::Byte:
-      return sqlite3_bind_int64(stmt, n, *v.get_if<uint8_t>());
-    case VarType::Integer:
-      return sqlite3_bind_int64(stmt, n, *v.get_if<int16_t>());
-    case VarType::Long:
-      return sqlite3_bind_int64(stmt, n, *v.get_if<int32_t>());
-    case VarType::Double:
-      return sqlite3_bind_double(stmt, n, *v.get_if<double>());
-    case VarType::Decimal: {
+    } else if constexpr (std::is_same_v<T, bool>) {
+      return sqlite3_bind_int64(stmt, n, x ? 1 : 0);
+    } else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int16_t> ||
+                         std::is_same_v<T, int32_t>) {
+      return sqlite3_bind_int64(stmt, n, x);
+    } else if constexpr (std::is_same_v<T, double>) {
+      return sqlite3_bind_double(stmt, n, x);
+    } else if constexpr (std::is_same_v<T, std::string>) {
+      return text(x, SQLITE_STATIC);
+    } else if constexpr (std::is_same_v<T, Decimal>) {
       // Whole numbers stay exact as integers; fractions go as text and the
       // column's affinity turns them into numbers.
-      const Decimal d = v.ToDecimal();
-      if (d.scale() == 0) {
+      if (x.scale() == 0) {
         try {
-          return sqlite3_bind_int64(stmt, n, d.RoundToInt64());
+          return sqlite3_bind_int64(stmt, n, x.RoundToInt64());
         } catch (const ComError&) {
         }
       }
-      std::string s = d.ToString();
-      return sqlite3_bind_text(stmt, n, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-    }
-    case VarType::Date: {
-      std::string s = value::FormatDate(v.ToDate().days);
-      return sqlite3_bind_text(stmt, n, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-    }
-    case VarType::ByteArray: {
+      return text(x.ToString(), SQLITE_TRANSIENT);
+    } else if constexpr (std::is_same_v<T, DateValue>) {
+      return text(value::FormatDate(x.days), SQLITE_TRANSIENT);
+    } else if constexpr (std::is_same_v<T, ByteArray>) {
       // A null pointer would bind NULL: an empty array is a blob of no bytes.
-      const ByteArray& b = v.bytes();
-      if (b.empty()) return sqlite3_bind_zeroblob(stmt, n, 0);
-      return sqlite3_bind_blob64(stmt, n, b.data(), b.size(), SQLITE_STATIC);
+      if (x.empty()) return sqlite3_bind_zeroblob(stmt, n, 0);
+      return sqlite3_bind_blob64(stmt, n, x.data(), x.size(), SQLITE_STATIC);
+    } else {
+      return text(value.ToString(), SQLITE_TRANSIENT);
     }
-    case VarType::String: {
-      const std::string& s = v.string();
-      return sqlite3_bind_text(stmt, n, s.data(), static_cast<int>(s.size()), SQLITE_STATIC);
-    }
-    default: {
-      std::string s = v.ToString();
-      return sqlite3_bind_text(stmt, n, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-    }
-  }
+  });
 }
 
 }  // namespace q6::sqlite
