@@ -56,36 +56,46 @@ Variant ColumnOut(const Variant& member, WriteRule rule, bool in_use = true);
 Variant BoundOut(const Variant& member);
 Variant MaxOIDOut(const Variant& member);
 
+// The member as a T: the value itself when it holds one (as the members
+// of entity objects do), else converted by `convert`.
+template <class T>
+T HeldAs(const Variant& member, T (Variant::*convert)() const) {
+  const T* held = member.get_if<T>();
+  return held ? *held : (member.*convert)();
+}
+
 // ColumnOut with the rule known where it is written: a writer whose columns
 // are a constant table gets each column's conversion compiled on its own.
 template <WriteRule R>
 Variant ColumnOutBy(const Variant& member, bool in_use) {
   using enum WriteRule;
   if constexpr (R == kLong) {
-    return Variant(member.ToLong());
+    return Variant(HeldAs<int32_t>(member, &Variant::ToLong));
   } else if constexpr (R == kInteger) {
-    return Variant(member.ToInteger());
+    return Variant(HeldAs<int16_t>(member, &Variant::ToInteger));
   } else if constexpr (R == kByte) {
-    return Variant(member.ToByte());
+    return Variant(HeldAs<uint8_t>(member, &Variant::ToByte));
   } else if constexpr (R == kDouble) {
-    return Variant(member.ToDouble());
-  } else if constexpr (R == kText) {
-    return Variant(member.ToString());
-  } else if constexpr (R == kTextOrNull) {
-    std::string s = member.ToString();
-    return s.empty() ? Variant::Null() : Variant(std::move(s));
+    return Variant(HeldAs<double>(member, &Variant::ToDouble));
+  } else if constexpr (R == kText || R == kTextOrNull) {
+    const std::string* held = member.get_if<std::string>();
+    if (!held) {
+      std::string s = member.ToString();
+      return R == kTextOrNull && s.empty() ? Variant::Null() : Variant(std::move(s));
+    }
+    return R == kTextOrNull && held->empty() ? Variant::Null() : Variant(*held);
   } else if constexpr (R == kLongOrNull) {
-    const int32_t n = member.ToLong();
+    const int32_t n = HeldAs<int32_t>(member, &Variant::ToLong);
     return n == 0 ? Variant::Null() : Variant(n);
   } else if constexpr (R == kByteOrNull) {
-    const uint8_t n = member.ToByte();
+    const uint8_t n = HeldAs<uint8_t>(member, &Variant::ToByte);
     return n == 0 ? Variant::Null() : Variant(n);
   } else if constexpr (R == kBoolean) {
-    return Variant(member.ToBool());
+    return Variant(HeldAs<bool>(member, &Variant::ToBool));
   } else if constexpr (R == kFlag) {
-    return Variant(static_cast<int16_t>(member.ToBool() ? 1 : 0));
+    return Variant(static_cast<int16_t>(HeldAs<bool>(member, &Variant::ToBool) ? 1 : 0));
   } else if constexpr (R == kLayout) {
-    const double d = member.ToDouble();
+    const double d = HeldAs<double>(member, &Variant::ToDouble);
     return !in_use || d == 0 ? Variant::Null() : Variant(d);
   } else if constexpr (R == kBound) {
     return BoundOut(member);
