@@ -186,9 +186,8 @@ void Recordset::QueueInsert(size_t row, const RowEdit& edit, InsertRun* run) {
     const size_t n = run->columns.size();
     run->per_insert =
         together || n == 0 ? 1 : std::clamp(kParamsPerInsert / n, size_t{1}, kRowsPerInsert);
-    run->one_row = InsertStatement(table_, *data_, row, edit, [&driver](int i) {
-                     return driver.Placeholder(i);
-                   }).sql;
+    run->one_row = InsertRowsSql(table_, *data_, edit.dirty, 1,
+                                 [&driver](int i) { return driver.Placeholder(i); });
     if (run->per_insert == 1) {
       run->sql = run->one_row;
       run->native = TranslateSql(run->sql, driver.engine());

@@ -1,6 +1,8 @@
 // Building INSERT and UPDATE statements for edited rows.
 #include "platform/adodb/row_writer.h"
 
+#include <algorithm>
+
 namespace q6 {
 
 std::string QuoteName(const std::string& name) {
@@ -37,15 +39,14 @@ RowStatement InsertStatement(const std::string& table, const RecordData& data, s
                              const RowEdit& edit, const PlaceholderFn& ph) {
   RowStatement st;
   st.params = InsertValues(data, row, edit);
-  if (st.params.empty())
-    st.sql = "INSERT INTO " + table + " DEFAULT VALUES";
-  else
-    st.sql = InsertRowsSql(table, data, edit.dirty, 1, ph);
+  st.sql = InsertRowsSql(table, data, edit.dirty, 1, ph);
   return st;
 }
 
 std::string InsertRowsSql(const std::string& table, const RecordData& data,
                           std::span<const uint8_t> dirty, size_t rows, const PlaceholderFn& ph) {
+  if (std::find(dirty.begin(), dirty.end(), 1) == dirty.end())
+    return "INSERT INTO " + table + " DEFAULT VALUES";
   std::string sql = "INSERT INTO " + table + " (";
   sql.reserve(64 + dirty.size() * (24 + 8 * rows));
   size_t per_row = 0;

@@ -27,8 +27,9 @@ RowStatement InsertStatement(const std::string& table, const RecordData& data, s
                              const RowEdit& edit, const PlaceholderFn& ph);
 
 // InsertStatement's text for `rows` new rows (at least one) that put the
-// columns flagged in `dirty` (at least one): "INSERT INTO t ("a", "b")
-// VALUES (?1, ?2), (?3, ?4)", the placeholders numbered row after row.
+// columns flagged in `dirty`: "INSERT INTO t ("a", "b") VALUES (?1, ?2),
+// (?3, ?4)", the placeholders numbered row after row. With no column
+// flagged, "INSERT INTO t DEFAULT VALUES" (one row only).
 std::string InsertRowsSql(const std::string& table, const RecordData& data,
                           std::span<const uint8_t> dirty, size_t rows, const PlaceholderFn& ph);
 
