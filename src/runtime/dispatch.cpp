@@ -66,12 +66,21 @@ bool KindMatches(MemberKind have, MemberKind want) {
 }  // namespace
 
 const MemberInfo* InterfaceInfo::Find(std::string_view n, MemberKind kind) const {
-  // Called for every late-bound call: fold the wanted name once and compare
-  // it with each member's folded key.
-  const std::string wanted = ToLower(n);
+  // Called for every late-bound call. A name in ASCII, as every call from
+  // code is, is compared with each member's folded key as it stands; any
+  // other is folded once first.
+  const bool ascii = std::all_of(n.begin(), n.end(), [](char c) { return (c & 0x80) == 0; });
+  const std::string wanted = ascii ? std::string() : ToLower(n);
+  const auto is_key = [&](const std::string& key) {
+    if (!ascii) return key == wanted;
+    return key.size() == n.size() &&
+           std::equal(key.begin(), key.end(), n.begin(), [](char k, char c) {
+             return k == (c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c);
+           });
+  };
   const MemberInfo* fallback = nullptr;
   for (const MemberInfo& m : members) {
-    bool same = m.key.empty() ? EqualsNoCase(m.name, n) : m.key == wanted;
+    bool same = m.key.empty() ? EqualsNoCase(m.name, n) : is_key(m.key);
     if (!same || !KindMatches(m.kind, kind)) continue;
     if (m.kind == kind) return &m;
     if (!fallback) fallback = &m;

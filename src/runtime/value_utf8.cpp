@@ -87,9 +87,20 @@ char32_t LowerOf(char32_t c) {
   return (lower > 0x10FFFF || (lower >= 0xD800 && lower <= 0xDFFF)) ? c : lower;
 }
 
+namespace {
+bool IsAsciiByte(char c) { return static_cast<unsigned char>(c) < 0x80; }
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+}  // namespace
+
 bool EqualsFolded(std::string_view a, std::string_view b) {
   size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
+    // Two ASCII characters fold alone; anything else goes through the tables
+    // (a non-ASCII letter may fold to an ASCII one).
+    if (IsAsciiByte(a[i]) && IsAsciiByte(b[j])) {
+      if (AsciiLower(a[i++]) != AsciiLower(b[j++])) return false;
+      continue;
+    }
     size_t la, lb;
     bool va, vb;
     const char32_t ca = DecodeAt(a, i, &la, &va);
@@ -106,6 +117,10 @@ std::string LowerUtf8(std::string_view s) {
   std::string out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
+    if (IsAsciiByte(s[i])) {
+      out.push_back(AsciiLower(s[i++]));
+      continue;
+    }
     size_t len;
     bool valid;
     const char32_t c = DecodeAt(s, i, &len, &valid);

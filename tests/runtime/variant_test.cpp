@@ -581,6 +581,7 @@ TEST(Text, CaseMappingCoversUnicodeLetters) {
               {"ΣΊΣΥΦΟΣ", "σίσυφοσ"},
               {"ДОМ", "дом"},
               {"straße", "straße"},
+              {"\u212Aelvin", "kelvin"},  // the Kelvin sign folds to an ASCII letter
               {"\xff"
                "A\xc3",
                "\xff"

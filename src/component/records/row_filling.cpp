@@ -5,11 +5,9 @@
 namespace q6 {
 namespace {
 
-// The recordset's column named `name` as an automation value (the Field
-// object itself, which the entity library reads through its default member).
-Variant ColumnObject(Recordset& rs, const std::string& name) {
-  return Variant(rs.Fields()->Item(Variant(name)));
-}
+// The current value of the recordset's column named `name`: what the entity
+// library would read through the column's Field object, without making one.
+Variant ColumnObject(Recordset& rs, const std::string& name) { return rs.Field(name); }
 
 }  // namespace
 

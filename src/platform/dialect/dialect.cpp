@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/dialect/editable_sql.h"
@@ -137,11 +138,67 @@ std::string TranslateSqlUncached(std::string_view tsql, Engine engine) {
   return Translate(tsql, engine, nullptr);
 }
 
+namespace {
+
+// A whole-text cache entry holds the translation and, when it was made
+// through its shape, the shape's translation and where each
+// literal is: a hit then leaves the same LastShapedTranslation as a miss, and
+// the statement's parameters come from the shape rather than a new scan.
+// Layout: native, shape, the spans (two 32-bit numbers each), then the three
+// counts (native bytes, shape bytes, spans), read from the end.
+void PutCount(std::string* out, size_t n) {
+  const auto v = static_cast<uint32_t>(n);
+  out->append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+size_t CountAt(std::string_view entry, size_t at) {
+  uint32_t v = 0;
+  std::memcpy(&v, entry.data() + at, sizeof v);
+  return v;
+}
+
+std::string PackEntry(const std::string& native) {
+  const dialect::ShapedTranslation& last = dialect::LastShapedTranslation();
+  const bool shaped = !last.native.empty() && !last.shape.empty() && last.native == native;
+  std::string entry = native;
+  if (shaped) {
+    entry += last.shape;
+    for (const dialect::Span& sp : last.literals) {
+      PutCount(&entry, sp.pos);
+      PutCount(&entry, sp.len);
+    }
+  }
+  PutCount(&entry, native.size());
+  PutCount(&entry, shaped ? last.shape.size() : 0);
+  PutCount(&entry, shaped ? last.literals.size() : 0);
+  return entry;
+}
+
+// The translation held in `entry`, LastShapedTranslation set from it.
+std::string UnpackEntry(std::string_view entry, Engine engine) {
+  constexpr size_t kWord = sizeof(uint32_t);
+  const size_t tail = entry.size() - 3 * kWord;
+  const size_t native = CountAt(entry, tail), shape = CountAt(entry, tail + kWord),
+               spans = CountAt(entry, tail + 2 * kWord);
+  dialect::ShapedTranslation& last = dialect::LastShapedTranslation();
+  last.native.clear();
+  std::string out(entry.substr(0, native));
+  if (shape == 0) return out;
+  last.engine = engine;
+  last.native = out;
+  last.shape.assign(entry.substr(native, shape));
+  last.literals.resize(spans);
+  for (size_t i = 0, at = native + shape; i < spans; ++i, at += 2 * kWord)
+    last.literals[i] = dialect::Span{CountAt(entry, at), CountAt(entry, at + kWord)};
+  return out;
+}
+
+}  // namespace
+
 std::string TranslateSql(std::string_view tsql, Engine engine) {
-  std::string out;
-  if (Cache().Find(engine, tsql, &out)) return out;
-  out = TranslateByShape(tsql, engine);
-  Cache().Insert(engine, tsql, out);
+  std::string entry;
+  if (Cache().Find(engine, tsql, &entry)) return UnpackEntry(entry, engine);
+  std::string out = TranslateByShape(tsql, engine);
+  Cache().Insert(engine, tsql, PackEntry(out));
   return out;
 }
 
