@@ -286,6 +286,26 @@ inline double RunWorkers(int procs, const char* name, const std::string& arg, in
   return detail::CollectSpans(pids, procs, fds[0]);
 }
 
+// Runs `count` units of work a worker through the workers `system` (on
+// `system_arg`) and `baseline` (on `baseline_arg`), `procs` processes each,
+// in turns: system, baseline, baseline,
+// system, half the count each time. A machine that speeds up or slows down
+// during the turns then meets both sides alike. Adds each side's seconds to
+// `system_s` and `baseline_s`; false when a worker failed.
+inline bool RunInTurns(int procs, const char* system, const std::string& system_arg,
+                       const char* baseline, const std::string& baseline_arg, int count,
+                       double* system_s, double* baseline_s) {
+  const int first = count / 2, second = count - count / 2;
+  const double s1 = RunWorkers(procs, system, system_arg, first);
+  const double b1 = RunWorkers(procs, baseline, baseline_arg, first);
+  const double b2 = RunWorkers(procs, baseline, baseline_arg, second);
+  const double s2 = RunWorkers(procs, system, system_arg, second);
+  if (s1 < 0 || b1 < 0 || b2 < 0 || s2 < 0) return false;
+  *system_s += s1 + s2;
+  *baseline_s += b1 + b2;
+  return true;
+}
+
 // The worker's side: `q6bench --q6-worker NAME WORKER COUNT FD ARG`; the
 // exit status.
 inline int WorkerMain(int argc, char** argv) {

@@ -203,9 +203,9 @@ const bool kWorkers = bench::AddWorker("locks.component", ComponentWork) &&
                       bench::AddWorker("locks.sqlite", RawSqlite) &&
                       bench::AddWorker("locks.postgres", RawPostgres);
 
-// Batches of kPairs spread over `procs` workers, the raw loop's batch and
-// the component's in turn in every iteration, so that both meet the same
-// machine: a load that comes and goes moves both sides alike.
+// Batches of kPairs spread over `procs` workers, the component's and the
+// raw loop's in turns in every iteration (RunInTurns), so that both meet the
+// same machine: a load that comes and goes moves both sides alike.
 void BM_LockItUnlockIt(benchmark::State& state) {
   const int64_t engine = state.range(0);
   const int procs = static_cast<int>(state.range(1));
@@ -218,10 +218,10 @@ void BM_LockItUnlockIt(benchmark::State& state) {
   const int per = kPairs / procs;
   double system_s = 0, raw_s = 0;
   for (auto _ : state) {
-    const double raw =
-        bench::RunWorkers(procs, engine == kSqlite ? "locks.sqlite" : "locks.postgres", dsn, per);
-    const double s = bench::RunWorkers(procs, "locks.component", dsn, per);
-    if (raw < 0 || s < 0) {
+    double s = 0, raw = 0;
+    if (!bench::RunInTurns(procs, "locks.component", dsn,
+                           engine == kSqlite ? "locks.sqlite" : "locks.postgres", dsn, per, &s,
+                           &raw)) {
       state.SkipWithError("a worker failed");
       return;
     }
