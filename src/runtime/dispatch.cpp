@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "runtime/value_utf8.h"
+
 namespace q6 {
 
 std::atomic<long> Dispatchable::live_{0};
@@ -69,14 +71,13 @@ const MemberInfo* InterfaceInfo::Find(std::string_view n, MemberKind kind) const
   // Called for every late-bound call. A name in ASCII, as every call from
   // code is, is compared with each member's folded key as it stands; any
   // other is folded once first.
-  const bool ascii = std::all_of(n.begin(), n.end(), [](char c) { return (c & 0x80) == 0; });
+  const bool ascii = std::all_of(n.begin(), n.end(), value::IsAsciiByte);
   const std::string wanted = ascii ? std::string() : ToLower(n);
   const auto is_key = [&](const std::string& key) {
     if (!ascii) return key == wanted;
     return key.size() == n.size() &&
-           std::equal(key.begin(), key.end(), n.begin(), [](char k, char c) {
-             return k == (c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c);
-           });
+           std::equal(key.begin(), key.end(), n.begin(),
+                      [](char k, char c) { return k == value::AsciiLower(c); });
   };
   const MemberInfo* fallback = nullptr;
   for (const MemberInfo& m : members) {

@@ -87,11 +87,6 @@ char32_t LowerOf(char32_t c) {
   return (lower > 0x10FFFF || (lower >= 0xD800 && lower <= 0xDFFF)) ? c : lower;
 }
 
-namespace {
-bool IsAsciiByte(char c) { return static_cast<unsigned char>(c) < 0x80; }
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
-}  // namespace
-
 bool EqualsFolded(std::string_view a, std::string_view b) {
   size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {

@@ -26,6 +26,12 @@ char32_t LowerOf(char32_t c);
 
 // Equal after mapping every letter to lower case.
 bool EqualsFolded(std::string_view a, std::string_view b);
+// A byte below 0x80, and its lower case (A-Z only); names from code are
+// ASCII, and these skip the tables for them.
+inline bool IsAsciiByte(char c) { return static_cast<unsigned char>(c) < 0x80; }
+inline char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
 // `s` with every letter mapped to lower case.
 std::string LowerUtf8(std::string_view s);
 // Number of code points (invalid bytes count one each).
