@@ -103,7 +103,7 @@ void Run(benchmark::State& state, q6::Engine engine, Mode mode) {
     const double start = ThreadCpuSeconds();
     for (const std::string& s : statements) {
       std::string out = mode == Mode::kUncached ? q6::TranslateSqlUncached(s, engine)
-                                                : q6::TranslateSql(s, engine);
+                                                : q6::TranslateSql(s, engine).native;
       bytes += out.size();
       benchmark::DoNotOptimize(out);
     }

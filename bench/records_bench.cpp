@@ -280,7 +280,7 @@ std::pair<std::string, std::string> NativeAround(int64_t n, q6::Engine engine,
       "C"
       "\x01";
   const std::string native =
-      q6::TranslateSql(build(q6::RecordSourceOf(*eo), columns, marker), engine);
+      q6::TranslateSql(build(q6::RecordSourceOf(*eo), columns, marker), engine).native;
   const size_t at = native.find(marker);
   if (at == std::string::npos) return {native, ""};
   return {native.substr(0, at), native.substr(at + marker.size())};

@@ -95,10 +95,12 @@ void Run(benchmark::State& state, q6::Engine engine) {
   q6::bench::Label(state, sqlite ? "SQLite" : "PostgreSQL", rows);
   Connection con;
   con.Open(source);
-  const std::string tsql = q6::TranslateSql(
-      "select charindex('of', name), substring(name, 6, 6), replace(name, 'ledger', 'book') "
-      "from tsql_rows",
-      engine);
+  const std::string tsql =
+      q6::TranslateSql(
+          "select charindex('of', name), substring(name, 6, 6), replace(name, 'ledger', 'book') "
+          "from tsql_rows",
+          engine)
+          .native;
   const std::string native =
       sqlite ? "select instr(name, 'of'), substr(name, 6, 6), replace(name, 'ledger', 'book') "
                "from tsql_rows"

@@ -18,6 +18,7 @@
 #include "component/frame/sql_text.h"
 #include "fuzz_check.h"
 #include "platform/dialect/dialect.h"
+#include "platform/dialect/literal_params.h"
 #include "platform/dialect/literal_shape.h"
 #include "platform/dialect/sql_tokens.h"
 
@@ -77,9 +78,10 @@ void CheckQuotedValue(std::string_view value, Engine engine) {
   };
   for (const std::string& sql : statements) {
     const std::string native = q6::TranslateSqlUncached(sql, engine);
-    Q6_FUZZ_CHECK(q6::TranslateSql(sql, engine) == native, "a shared shape gave another text");
+    const q6::Translation translated = q6::TranslateSql(sql, engine);
+    Q6_FUZZ_CHECK(translated == native, "a shared shape gave another text");
     q6::ParameterizedSql shaped, own;
-    const bool taken = q6::ParameterizeLiterals(native, engine, &shaped);
+    const bool taken = q6::ParameterizeLiterals(translated, engine, &shaped);
     Q6_FUZZ_CHECK(taken == q6::ParameterizeLiteralsUncached(native, engine, &own) &&
                       (!taken || (shaped.text == own.text && SameParams(shaped, own))),
                   "a shared shape gave other parameters");

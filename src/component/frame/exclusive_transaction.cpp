@@ -59,7 +59,7 @@ void ExclusiveTransaction::Commit() { CommitAfter({}); }
 void ExclusiveTransaction::CommitAfter(const std::vector<Driver::Batched>& writes) {
   if (joined_) {
     std::vector<Driver::Batched> batch = writes;
-    batch.push_back({std::string("RELEASE SAVEPOINT ") + kSavepoint, {}, ""});
+    batch.push_back({std::string("RELEASE SAVEPOINT ") + kSavepoint, ""});
     con_->driver().ExecuteBatch(batch);
   } else {
     con_->CommitTransAfter(writes);

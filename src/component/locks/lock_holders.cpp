@@ -166,12 +166,12 @@ Driver::Batched LockHolderRow(Connection& con, const LockKey& key) {
                 SqlQuoted(now) + ")"
           : std::string();
   const Variant none = Variant::Null();
-  return {std::move(sql),
-          {Variant(key.id), Variant(key.user), Variant(key.workstation), Variant(key.module),
-           Variant(key.level), Variant(key.digest), Variant(HostName()),
-           Variant(static_cast<int32_t>(me.pid)), Variant(me.start),
-           session.pid ? Variant(static_cast<int32_t>(session.pid)) : none,
-           session.pid ? Variant(session.started) : none, Variant(now)},
+  return {{std::move(sql),
+           {Variant(key.id), Variant(key.user), Variant(key.workstation), Variant(key.module),
+            Variant(key.level), Variant(key.digest), Variant(HostName()),
+            Variant(static_cast<int32_t>(me.pid)), Variant(me.start),
+            session.pid ? Variant(static_cast<int32_t>(session.pid)) : none,
+            session.pid ? Variant(session.started) : none, Variant(now)}},
           built};
 }
 

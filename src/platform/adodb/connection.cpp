@@ -43,8 +43,7 @@ bool Connection::StillAlive() {
 
 ResultSet Connection::Run(const std::string& built) {
   Driver& d = driver();
-  std::string native = TranslateSql(built, d.engine());
-  return d.Execute(native, built);
+  return d.Execute(TranslateSql(built, d.engine()), built);
 }
 
 std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* records_affected,
@@ -52,7 +51,10 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* 
   ResultSet r;
   if (options != -1 && (options & kExecuteLockingRows)) {
     Driver& d = driver();
-    r = d.ExecuteOne(d.WithRowLock(TranslateSql(sql, d.engine())), sql);
+    Translation t = TranslateSql(sql, d.engine());
+    std::string locked = d.WithRowLock(t.native);
+    if (locked != t.native) t.Replace(std::move(locked));
+    r = d.ExecuteOne(t, sql);
   } else if (options != -1 && (options & kExecuteOneStatement)) {
     Driver& d = driver();
     r = d.ExecuteOne(TranslateSql(sql, d.engine()), sql);
@@ -93,7 +95,7 @@ void Connection::CommitTransAfter(const std::vector<Driver::Batched>& writes) {
 }
 
 Driver::Batched Connection::Batched(const std::string& sql) const {
-  return {TranslateSql(sql, engine()), {}, sql};
+  return {TranslateSql(sql, engine()), sql};
 }
 
 void Connection::CommitTrans() {

@@ -55,7 +55,7 @@ const InsertText& KeptInsertText(const std::string& one_row, Engine engine, size
   Entry& e = kept[next++ % kept.size()];
   e.rows = 0;  // not a match while it is being filled
   e.text.sql = build();
-  e.text.native = TranslateSql(e.text.sql, engine);
+  e.text.native = TranslateSql(e.text.sql, engine).native;
   e.one_row = one_row;
   e.engine = engine;
   e.rows = rows;
@@ -190,7 +190,7 @@ void Recordset::QueueInsert(size_t row, const RowEdit& edit, InsertRun* run) {
                                  [&driver](int i) { return driver.Placeholder(i); });
     if (run->per_insert == 1) {
       run->sql = run->one_row;
-      run->native = TranslateSql(run->sql, driver.engine());
+      run->native = TranslateSql(run->sql, driver.engine()).native;
     } else {
       const InsertText& text =
           RowsText(table_, *data_, run->dirty, run->one_row, driver, run->per_insert);
@@ -205,9 +205,9 @@ void Recordset::QueueInsert(size_t row, const RowEdit& edit, InsertRun* run) {
   }
   if (run->queued == run->rows.size()) run->rows.emplace_back();
   Driver::Batched& b = run->rows[run->queued++];
-  b.native = run->native;
+  b.sql.native = run->native;
   b.built = run->sql;
-  InsertValues(*data_, row, edit, &b.params);
+  InsertValues(*data_, row, edit, &b.sql.params);
   if (run->queued >= kRowsPerExchange) SendQueued(run);
 }
 
@@ -261,8 +261,8 @@ void Recordset::SendRow(size_t row) {
     st = UpdateStatement(table_, *data_, row, edit, key, ph);
     if (st.sql.empty()) return;
   }
-  std::string native = TranslateSql(st.sql, driver.engine());
-  RequireRows(driver.ExecuteParams(native, st.params, st.sql), 1);
+  const Translation native = TranslateSql(st.sql, driver.engine());
+  RequireRows(driver.ExecuteParams(native.native, st.params, st.sql), 1);
 }
 
 }  // namespace q6

@@ -1,11 +1,12 @@
 // Entry points of the dialect layer: parse once, apply the select rules and
 // the expression rules, render. Translations go through two process-wide
 // caches: one keyed by the whole text, one by its shape (literal_shape.h).
+// A translation made through its shape carries that shape with it, so the
+// driver can bind its literals from the shape's scan.
 #include "platform/dialect/dialect.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "platform/dialect/editable_sql.h"
@@ -21,16 +22,26 @@ namespace {
 constexpr size_t kCacheEntries = 8192;
 constexpr size_t kCacheMaxText = 8192;
 
+// What the shape cache holds for a shape.
+struct ShapeEntry {
+  enum class Use : uint8_t {
+    kTranslated,    // `translated` is the shape's translation
+    kKeepLiterals,  // rules read the literals in `keep`: they stay in the shape
+    kWholeText,     // the translation depends on the whole text: none by shape
+  } use = Use::kWholeText;
+  std::string translated;
+  std::vector<uint32_t> keep;  // ascending
+};
+
 // Both never destroyed: a thread still translating at process exit must not
 // find them gone.
-dialect::TranslationCache& Cache() {
-  static auto* cache = new dialect::TranslationCache(kCacheEntries, kCacheMaxText);
+dialect::TranslationCache<Translation>& Cache() {
+  static auto* cache = new dialect::TranslationCache<Translation>(kCacheEntries, kCacheMaxText);
   return *cache;
 }
 
-// Shape -> what ShapeEntry gives for it.
-dialect::TranslationCache& ShapeCache() {
-  static auto* cache = new dialect::TranslationCache(kCacheEntries, kCacheMaxText);
+dialect::TranslationCache<ShapeEntry>& ShapeCache() {
+  static auto* cache = new dialect::TranslationCache<ShapeEntry>(kCacheEntries, kCacheMaxText);
   return *cache;
 }
 
@@ -68,20 +79,21 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads) {
   return out;
 }
 
-// The shape cache's entry for `shape`: its translation when no rule read a
-// stand-in; when rules read some, the mark byte and their numbers, each
-// with a ',' behind it (when `may_keep`: the literals in those places then
-// stay in the shape); empty when the translation depends on the whole text.
-std::string ShapeEntry(const std::string& shape, Engine engine, bool may_keep) {
-  std::string entry;
+// The shape cache's entry for `shape`, made when missing. Without
+// `may_keep`, an entry whose rules read stand-ins is of no use (kWholeText).
+ShapeEntry EntryFor(const std::string& shape, Engine engine, bool may_keep) {
+  ShapeEntry entry;
   if (ShapeCache().Find(engine, shape, &entry)) return entry;
   Reads reads;
-  entry = Translate(shape, engine, &reads);
+  std::string translated = Translate(shape, engine, &reads);
   if (reads.whole_text || (!reads.stand_ins.empty() && !may_keep)) {
-    entry.clear();
+    entry.use = ShapeEntry::Use::kWholeText;
   } else if (!reads.stand_ins.empty()) {
-    entry.assign(1, dialect::kStandInMark);
-    for (uint32_t n : reads.stand_ins) entry += std::to_string(n) + ',';
+    entry.use = ShapeEntry::Use::kKeepLiterals;
+    entry.keep = std::move(reads.stand_ins);
+  } else {
+    entry.use = ShapeEntry::Use::kTranslated;
+    entry.translated = std::move(translated);
   }
   ShapeCache().Insert(engine, shape, entry);
   return entry;
@@ -90,35 +102,25 @@ std::string ShapeEntry(const std::string& shape, Engine engine, bool may_keep) {
 // The translation of a text the whole-text cache does not hold: through its
 // shape, with the literals the rules read kept in it, unless the
 // translation depends on the whole text.
-std::string TranslateByShape(std::string_view tsql, Engine engine) {
+Translation TranslateByShape(std::string_view tsql, Engine engine) {
   thread_local dialect::LiteralShape shape;
-  thread_local std::vector<uint32_t> keep;
-  keep.clear();
+  static const std::vector<uint32_t> kKeepNone;
   // A text too long for the caches would be translated twice for nothing.
-  if (tsql.size() > kCacheMaxText / 2 || !dialect::ShapeOf(tsql, keep, &shape))
+  if (tsql.size() > kCacheMaxText / 2 || !dialect::ShapeOf(tsql, kKeepNone, &shape))
     return Translate(tsql, engine, nullptr);
-  std::string entry = ShapeEntry(shape.text, engine, true);
-  if (!entry.empty() && entry[0] == dialect::kStandInMark) {
-    uint32_t n = 0;
-    for (size_t i = 1; i < entry.size(); ++i) {
-      if (entry[i] == ',') {
-        keep.push_back(n);
-        n = 0;
-      } else {
-        n = n * 10 + static_cast<uint32_t>(entry[i] - '0');
-      }
-    }
-    if (!dialect::ShapeOf(tsql, keep, &shape)) return Translate(tsql, engine, nullptr);
-    entry = ShapeEntry(shape.text, engine, false);
+  ShapeEntry entry = EntryFor(shape.text, engine, true);
+  if (entry.use == ShapeEntry::Use::kKeepLiterals) {
+    if (!dialect::ShapeOf(tsql, entry.keep, &shape)) return Translate(tsql, engine, nullptr);
+    entry = EntryFor(shape.text, engine, false);
   }
-  std::string out;
-  dialect::ShapedTranslation& last = dialect::LastShapedTranslation();
-  last.native.clear();
-  if (entry.empty() || !dialect::FillShape(entry, shape.literals, &out, &last.literals))
+  if (entry.use != ShapeEntry::Use::kTranslated) return Translate(tsql, engine, nullptr);
+  auto shaped = std::make_shared<ShapedFrom>();
+  Translation out;
+  if (!dialect::FillShape(entry.translated, shape.literals, &out.native, &shaped->literals))
     return Translate(tsql, engine, nullptr);
-  last.engine = engine;
-  last.native = out;
-  last.shape = std::move(entry);
+  shaped->engine = engine;
+  shaped->shape = std::move(entry.translated);
+  out.shaped = std::move(shaped);
   return out;
 }
 
@@ -138,67 +140,11 @@ std::string TranslateSqlUncached(std::string_view tsql, Engine engine) {
   return Translate(tsql, engine, nullptr);
 }
 
-namespace {
-
-// A whole-text cache entry holds the translation and, when it was made
-// through its shape, the shape's translation and where each
-// literal is: a hit then leaves the same LastShapedTranslation as a miss, and
-// the statement's parameters come from the shape rather than a new scan.
-// Layout: native, shape, the spans (two 32-bit numbers each), then the three
-// counts (native bytes, shape bytes, spans), read from the end.
-void PutCount(std::string* out, size_t n) {
-  const auto v = static_cast<uint32_t>(n);
-  out->append(reinterpret_cast<const char*>(&v), sizeof v);
-}
-size_t CountAt(std::string_view entry, size_t at) {
-  uint32_t v = 0;
-  std::memcpy(&v, entry.data() + at, sizeof v);
-  return v;
-}
-
-std::string PackEntry(const std::string& native) {
-  const dialect::ShapedTranslation& last = dialect::LastShapedTranslation();
-  const bool shaped = !last.native.empty() && !last.shape.empty() && last.native == native;
-  std::string entry = native;
-  if (shaped) {
-    entry += last.shape;
-    for (const dialect::Span& sp : last.literals) {
-      PutCount(&entry, sp.pos);
-      PutCount(&entry, sp.len);
-    }
-  }
-  PutCount(&entry, native.size());
-  PutCount(&entry, shaped ? last.shape.size() : 0);
-  PutCount(&entry, shaped ? last.literals.size() : 0);
-  return entry;
-}
-
-// The translation held in `entry`, LastShapedTranslation set from it.
-std::string UnpackEntry(std::string_view entry, Engine engine) {
-  constexpr size_t kWord = sizeof(uint32_t);
-  const size_t tail = entry.size() - 3 * kWord;
-  const size_t native = CountAt(entry, tail), shape = CountAt(entry, tail + kWord),
-               spans = CountAt(entry, tail + 2 * kWord);
-  dialect::ShapedTranslation& last = dialect::LastShapedTranslation();
-  last.native.clear();
-  std::string out(entry.substr(0, native));
-  if (shape == 0) return out;
-  last.engine = engine;
-  last.native = out;
-  last.shape.assign(entry.substr(native, shape));
-  last.literals.resize(spans);
-  for (size_t i = 0, at = native + shape; i < spans; ++i, at += 2 * kWord)
-    last.literals[i] = dialect::Span{CountAt(entry, at), CountAt(entry, at + kWord)};
-  return out;
-}
-
-}  // namespace
-
-std::string TranslateSql(std::string_view tsql, Engine engine) {
-  std::string entry;
-  if (Cache().Find(engine, tsql, &entry)) return UnpackEntry(entry, engine);
-  std::string out = TranslateByShape(tsql, engine);
-  Cache().Insert(engine, tsql, PackEntry(out));
+Translation TranslateSql(std::string_view tsql, Engine engine) {
+  Translation out;
+  if (Cache().Find(engine, tsql, &out)) return out;
+  out = TranslateByShape(tsql, engine);
+  Cache().Insert(engine, tsql, out);
   return out;
 }
 

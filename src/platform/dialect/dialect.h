@@ -7,8 +7,13 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "runtime/variant.h"
 
 namespace q6 {
 
@@ -16,6 +21,55 @@ enum class Engine { SQLite, PostgreSQL };
 
 // "SQLite" or "PostgreSQL". The pointer is to a static string.
 const char* EngineName(Engine e);
+
+// A literal's place in a text.
+struct TextSpan {
+  size_t pos = 0;
+  size_t len = 0;
+};
+
+// How a translation was put together from the translation of its shape
+// (literal_shape.h): that translation, with numbered stand-ins where the
+// literals go, and where each literal went in the native text. The driver
+// takes the statement's parameters from the shape instead of scanning the
+// text again. Immutable once made, shared by the cache and every copy.
+struct ShapedFrom {
+  Engine engine = Engine::SQLite;
+  std::string shape;               // the shape's translation, stand-ins in place
+  std::vector<TextSpan> literals;  // where literal n is in the native text
+};
+
+// A statement on its way to an engine: its text in the engine's dialect and
+// what travels with it. A value: copies are cheap apart from the text.
+struct Translation {
+  Translation() = default;
+  // A text already in the engine's dialect, with nothing known of its shape.
+  Translation(std::string text) : native(std::move(text)) {}  // NOLINT: implicit on purpose
+  Translation(const char* text) : native(text) {}             // NOLINT: implicit on purpose
+  // A text in the engine's dialect with `values` for its placeholders.
+  Translation(std::string text, std::vector<Variant> values)
+      : native(std::move(text)), params(std::move(values)) {}
+
+  std::string native;
+  // How `native` was made from its shape; null when it was not (or when the
+  // text was changed after it was translated: see Replace).
+  std::shared_ptr<const ShapedFrom> shaped;
+  // Values bound to the placeholders of `native` (Driver::Placeholder), in
+  // order; none for a statement whose values are in its text.
+  std::vector<Variant> params;
+
+  // Sets a new native text made from this one (a lock clause added, say):
+  // the shape no longer describes it.
+  void Replace(std::string text) {
+    native = std::move(text);
+    shaped.reset();
+  }
+};
+
+inline bool operator==(const Translation& t, std::string_view text) {
+  return std::string_view(t.native) == text;
+}
+inline std::ostream& operator<<(std::ostream& os, const Translation& t) { return os << t.native; }
 
 // Rewrites `tsql` for `engine`: TOP n, table hints such as with(updlock) /
 // with (nolock), left( / right( / len( / isnull( / getdate(, single-quoted
@@ -34,7 +88,11 @@ const char* EngineName(Engine e);
 // - AS 'x' -> AS "x"; [x] -> "x" (lower case on PostgreSQL except as an alias).
 // - Text compared with a number column (`iEntityID = '51 '`) needs nothing:
 //   both engines convert such a literal to the column's type, blanks allowed.
-std::string TranslateSql(std::string_view tsql, Engine engine);
+//
+// The result carries, when the text was put together from its shape's
+// translation, that shape (Translation::shaped), so that the driver binds
+// its literals without another scan.
+Translation TranslateSql(std::string_view tsql, Engine engine);
 
 // The same translation without the cache (for measurements and tests).
 std::string TranslateSqlUncached(std::string_view tsql, Engine engine);

@@ -247,17 +247,20 @@ const Template& TemplateOf(const std::string& shape, Engine engine) {
 
 }  // namespace
 
-bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedSql* out) {
-  const dialect::ShapedTranslation& last = dialect::LastShapedTranslation();
-  if (last.native.empty() || last.engine != engine || last.native != native)
-    return ParameterizeLiteralsUncached(native, engine, out);
+bool ParameterizeLiterals(const Translation& sql, Engine engine, ParameterizedSql* out) {
+  const std::string_view native = sql.native;
+  const ShapedFrom* shaped = sql.shaped.get();
+  if (!shaped || shaped->engine != engine) return ParameterizeLiteralsUncached(native, engine, out);
   // The text is the shape's translation with these literals put back: the
   // scan's choices depend on where literals are, never on what they hold.
-  const Template& t = TemplateOf(last.shape, engine);
+  const Template& t = TemplateOf(shaped->shape, engine);
   if (!t.taken) return false;
   thread_local std::vector<std::string_view> literals;
   literals.clear();
-  for (const dialect::Span& s : last.literals) literals.push_back(native.substr(s.pos, s.len));
+  for (const TextSpan& s : shaped->literals) {
+    if (s.pos + s.len > native.size()) return ParameterizeLiteralsUncached(native, engine, out);
+    literals.push_back(native.substr(s.pos, s.len));
+  }
   if (!dialect::FillShape(t.sql.text, literals, &out->text, nullptr, false)) {
     return ParameterizeLiteralsUncached(native, engine, out);
   }

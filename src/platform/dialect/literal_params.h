@@ -34,10 +34,15 @@ struct ParameterizedSql {
   std::vector<LiteralParam> params;  // in placeholder order
 };
 
-// Fills `out` from `native` (text already in `engine`'s dialect) and returns
-// true when it is one statement the prepared path can run; false otherwise
-// (`out` is then unspecified). A closing ';' is dropped from out->text.
-// Never throws except std::bad_alloc.
-bool ParameterizeLiterals(std::string_view native, Engine engine, ParameterizedSql* out);
+// Fills `out` from `sql.native` (text already in `engine`'s dialect) and
+// returns true when it is one statement the prepared path can run; false
+// otherwise (`out` is then unspecified). A closing ';' is dropped from
+// out->text. A translation made from its shape is worked on through that
+// shape, scanned once per shape and thread; any other text is scanned
+// itself. Never throws except std::bad_alloc.
+bool ParameterizeLiterals(const Translation& sql, Engine engine, ParameterizedSql* out);
+
+// The same for a bare text: the scan of the text itself.
+bool ParameterizeLiteralsUncached(std::string_view native, Engine engine, ParameterizedSql* out);
 
 }  // namespace q6

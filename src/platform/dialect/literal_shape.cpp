@@ -92,14 +92,14 @@ bool ShapeOf(std::string_view tsql, const std::vector<uint32_t>& keep, LiteralSh
 }
 
 bool FillShape(std::string_view translated, const std::vector<std::string_view>& literals,
-               std::string* out, std::vector<Span>* placed, bool all) {
+               std::string* out, std::vector<TextSpan>* placed, bool all) {
   thread_local std::vector<uint8_t> seen;
   seen.assign(literals.size(), 0);
   out->clear();
   size_t room = translated.size();
   for (std::string_view l : literals) room += l.size();
   out->reserve(room);
-  if (placed) placed->assign(literals.size(), Span{0, 0});
+  if (placed) placed->assign(literals.size(), TextSpan{0, 0});
   size_t found = 0;
   size_t copied = 0;  // bytes of `translated` already in `out`
   for (size_t p = translated.find(kStandInMark); p != std::string_view::npos;
@@ -116,18 +116,13 @@ bool FillShape(std::string_view translated, const std::vector<std::string_view>&
     seen[n] = 1;
     ++found;
     out->append(translated, copied, p - 1 - copied);
-    if (placed) (*placed)[n] = Span{out->size(), literals[n].size()};
+    if (placed) (*placed)[n] = TextSpan{out->size(), literals[n].size()};
     out->append(literals[n]);
     copied = end + 1;
   }
   if (all && found != literals.size()) return false;
   out->append(translated, copied);
   return true;
-}
-
-ShapedTranslation& LastShapedTranslation() {
-  thread_local ShapedTranslation last;
-  return last;
 }
 
 }  // namespace q6::dialect

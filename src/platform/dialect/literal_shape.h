@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/dialect/dialect.h"
-#include "platform/dialect/literal_params.h"
 
 namespace q6::dialect {
 
@@ -32,35 +31,11 @@ struct LiteralShape {
 // outlive out->literals.
 bool ShapeOf(std::string_view tsql, const std::vector<uint32_t>& keep, LiteralShape* out);
 
-// A literal's place in a text.
-struct Span {
-  size_t pos;
-  size_t len;
-};
-
 // Puts `literals` back into `translated`, a translation of a shape, and
 // sets (*placed)[n] to where literal n went in `out` when `placed` is given.
 // Returns false, `out` then unspecified, unless every stand-in occurs once
 // at most, and, with `all`, each exactly once.
 bool FillShape(std::string_view translated, const std::vector<std::string_view>& literals,
-               std::string* out, std::vector<Span>* placed = nullptr, bool all = true);
-
-// The last statement TranslateSql put together from a shape on this
-// thread. ParameterizeLiterals knows it again by its text, and then works on
-// the shape's translation, once per shape, instead of on the text.
-struct ShapedTranslation {
-  Engine engine = Engine::SQLite;
-  std::string native;          // the translation handed out; empty for none
-  std::string shape;           // the shape's translation, stand-ins in place
-  std::vector<Span> literals;  // where each literal is in `native`, by stand-in number
-};
-ShapedTranslation& LastShapedTranslation();
+               std::string* out, std::vector<TextSpan>* placed = nullptr, bool all = true);
 
 }  // namespace q6::dialect
-
-namespace q6 {
-
-// ParameterizeLiterals without that: the scan of the text itself.
-bool ParameterizeLiteralsUncached(std::string_view native, Engine engine, ParameterizedSql* out);
-
-}  // namespace q6

@@ -78,24 +78,26 @@ ResultSet Driver::Traced(const std::string& native, std::string_view built, F&& 
 }
 
 template <class F>
-ResultSet Driver::Prepared(const std::string& native, F&& fallback) {
-  thread_local ParameterizedSql sql;
-  if (ParameterizeLiterals(native, engine(), &sql))
-    if (std::optional<ResultSet> r = DoExecuteLiterals(sql)) return std::move(*r);
+ResultSet Driver::Prepared(const Translation& sql, F&& fallback) {
+  thread_local ParameterizedSql literals;
+  if (ParameterizeLiterals(sql, engine(), &literals))
+    if (std::optional<ResultSet> r = DoExecuteLiterals(literals)) return std::move(*r);
   return fallback();
 }
 
-ResultSet Driver::Execute(const std::string& native, std::string_view built) {
-  return Traced(native, built, [&] {
-    RefuseNul(native, "The statement text");
-    return Prepared(native, [&] { return DoExecute(native); });
+ResultSet Driver::Execute(const Translation& sql, std::string_view built) {
+  if (!sql.params.empty()) return ExecuteParams(sql.native, sql.params, built);
+  return Traced(sql.native, built, [&] {
+    RefuseNul(sql.native, "The statement text");
+    return Prepared(sql, [&] { return DoExecute(sql.native); });
   });
 }
 
-ResultSet Driver::ExecuteOne(const std::string& native, std::string_view built) {
-  return Traced(native, built, [&] {
-    RefuseNul(native, "The statement text");
-    return Prepared(native, [&] { return DoExecuteOne(native); });
+ResultSet Driver::ExecuteOne(const Translation& sql, std::string_view built) {
+  if (!sql.params.empty()) return ExecuteParams(sql.native, sql.params, built);
+  return Traced(sql.native, built, [&] {
+    RefuseNul(sql.native, "The statement text");
+    return Prepared(sql, [&] { return DoExecuteOne(sql.native); });
   });
 }
 
@@ -121,14 +123,12 @@ std::vector<ResultSet> Driver::ExecuteBatch(std::span<const Batched> batch) {
   std::vector<ResultSet> done;
   done.reserve(batch.size());
   if (batch.size() < 2 || !SendsBatchesTogether() || InheritedAcrossFork()) {
-    for (const Batched& b : batch)
-      done.push_back(b.params.empty() ? Execute(b.native, b.built)
-                                      : ExecuteParams(b.native, b.params, b.built));
+    for (const Batched& b : batch) done.push_back(Execute(b.sql, b.built));
     return done;
   }
   for (const Batched& b : batch) {
-    RefuseNul(b.native, "The statement text");
-    for (const Variant& p : b.params)
+    RefuseNul(b.sql.native, "The statement text");
+    for (const Variant& p : b.sql.params)
       if (p.type() == VarType::String) RefuseNul(p.string(), "A text value");
   }
   const auto start = std::chrono::steady_clock::now();
@@ -138,16 +138,16 @@ std::vector<ResultSet> Driver::ExecuteBatch(std::span<const Batched> batch) {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     for (size_t i = 0; i < done.size() + (error ? 1 : 0); ++i) {
       const Batched& b = batch[i];
-      const std::string_view built = b.built.empty() ? std::string_view(b.native) : b.built;
+      const std::string_view built = b.built.empty() ? std::string_view(b.sql.native) : b.built;
       if (i == done.size()) {
-        TraceStatement({id_, built, b.native, ms, 0, &last_error_, source_,
+        TraceStatement({id_, built, b.sql.native, ms, 0, &last_error_, source_,
                         ErrorKindName(error->kind()), error->native_code()});
         continue;
       }
       const ResultSet& r = done[i];
       const int64_t rows = r.has_rows ? static_cast<int64_t>(r.row_count)
                                       : (r.rows_affected < 0 ? 0 : r.rows_affected);
-      TraceStatement({id_, built, b.native, ms, rows, nullptr, source_});
+      TraceStatement({id_, built, b.sql.native, ms, rows, nullptr, source_});
     }
   };
   try {
@@ -188,15 +188,15 @@ void Driver::Begin() {
 
 void Driver::BeginWith(const std::vector<std::string>& natives) {
   if (natives.empty() || InTransaction()) return Begin();
-  std::vector<Batched> batch{{BeginText(), {}, "BeginTrans"}};
-  for (const std::string& sql : natives) batch.push_back({sql, {}, ""});
+  std::vector<Batched> batch{{BeginText(), "BeginTrans"}};
+  for (const std::string& sql : natives) batch.push_back({sql, ""});
   ExecuteBatch(batch);
 }
 
 void Driver::CommitAfter(const std::vector<Batched>& writes) {
   if (writes.empty() || !InTransaction()) return Commit();
   std::vector<Batched> batch = writes;
-  batch.push_back({"COMMIT", {}, "CommitTrans"});
+  batch.push_back({"COMMIT", "CommitTrans"});
   ExecuteBatch(batch);
 }
 

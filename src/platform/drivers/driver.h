@@ -105,20 +105,21 @@ class Driver {
   // Unique in the process; the "conn" of trace lines.
   int64_t id() const { return id_; }
 
-  // Runs `native` (the engine's dialect). `built` is the text the caller
-  // built it from, for the trace ("" when it is the same text). SQLite runs
-  // every statement of a multi-statement text and returns the first result
-  // that has rows (or the last one); PostgreSQL returns the last result.
-  // Raises E_FAIL with the engine's message, and E_FAIL without sending
-  // anything when the text holds a NUL character.
-  ResultSet Execute(const std::string& native, std::string_view built = {});
+  // Runs `sql` (the engine's dialect; its params, when it has any, bound
+  // as ExecuteParams binds them). `built` is the text the caller built it
+  // from, for the trace ("" when it is the same text). SQLite runs every
+  // statement of a multi-statement text and returns the first result that
+  // has rows (or the last one); PostgreSQL returns the last result. Raises
+  // E_FAIL with the engine's message, and E_FAIL without sending anything
+  // when the text holds a NUL character.
+  ResultSet Execute(const Translation& sql, std::string_view built = {});
 
-  // Runs `native` when it holds exactly one statement (blanks, comments and
+  // Runs `sql` when it holds exactly one statement (blanks, comments and
   // a closing ';' may follow it), as the engine itself splits the text, so
   // a condition or column list taken from a caller cannot carry a second
   // statement along. Raises E_FAIL, running nothing, when more follows;
   // otherwise as Execute.
-  ResultSet ExecuteOne(const std::string& native, std::string_view built = {});
+  ResultSet ExecuteOne(const Translation& sql, std::string_view built = {});
 
   // Runs `native` with `params` bound to its placeholders (Placeholder(i)).
   // Null and Empty bind as NULL, Booleans as 1/0, numbers as numbers, Dates
@@ -132,13 +133,13 @@ class Driver {
   ResultSet ExecuteParams(const std::string& native, std::span<const Variant* const> params,
                           std::string_view built = {});
 
-  // One statement of a batch: text in the engine's dialect, holding one
-  // statement, with `params` bound to its placeholders as ExecuteParams
-  // binds them (none: the text runs as Execute runs it); `built` is the
-  // text for the trace ("" when it is `native`).
+  // One statement of a batch: a translation holding one statement, with
+  // its params bound to the placeholders as ExecuteParams binds them (none:
+  // the text runs as Execute runs it, its literals bound from its shape
+  // where it has one); `built` is the text for the trace ("" when it is
+  // the native text).
   struct Batched {
-    std::string native;
-    std::vector<Variant> params;
+    Translation sql;
     std::string built;
   };
 
@@ -269,10 +270,10 @@ class Driver {
   virtual std::string PrimaryKeyQuery() const = 0;
 
  private:
-  // `native` through DoExecuteLiterals when it can go that way, else
+  // `sql` through DoExecuteLiterals when it can go that way, else
   // through `fallback`.
   template <class F>
-  ResultSet Prepared(const std::string& native, F&& fallback);
+  ResultSet Prepared(const Translation& sql, F&& fallback);
   template <class F>
   ResultSet Traced(const std::string& native, std::string_view built, F&& run);
 

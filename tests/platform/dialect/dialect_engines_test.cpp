@@ -306,7 +306,7 @@ TEST_P(DialectOnEngine, TranslationRuns) {
   if (session == nullptr) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
   ASSERT_EQ(session->setup_error(), "");
 
-  const std::string sql = TranslateSql(c.tsql, engine);
+  const std::string sql = TranslateSql(c.tsql, engine).native;
   const Outcome o = session->Run(sql);
   if (c.rows == kFails) {
     EXPECT_FALSE(o.ok) << "the engine took: " << sql;
@@ -365,7 +365,7 @@ TEST_P(TsqlOnEngine, GivesSqlServersResult) {
   if (session == nullptr) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
   ASSERT_EQ(session->setup_error(), "");
 
-  const std::string sql = TranslateSql(c.tsql, engine);
+  const std::string sql = TranslateSql(c.tsql, engine).native;
   const Outcome o = session->Run(sql);
   if (c.first == nullptr || (pg && c.quirk == Quirk::kRefusedOnPostgres)) {
     EXPECT_FALSE(o.ok) << "the engine took: " << sql;

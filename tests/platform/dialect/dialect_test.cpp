@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialect_cases.h"
+#include "platform/dialect/literal_params.h"
 #include "platform/dialect/literal_shape.h"
 #include "platform/dialect/sql_tokens.h"
 
@@ -74,12 +75,12 @@ TEST_P(DialectText, LiteralVariantsTranslateAsThemselves) {
     for (Engine e : {Engine::SQLite, Engine::PostgreSQL}) {
       for (std::string_view content : {"x", "", "2024-02-29", "a[b]%", "O''Brien", "1", "y"}) {
         const std::string variant = WithLiterals(c.tsql, content);
-        const std::string native = TranslateSql(variant, e);
+        const Translation native = TranslateSql(variant, e);
         EXPECT_EQ(native, TranslateSqlUncached(variant, e)) << variant;
         // Its parameters come from the shape's; they must be the text's own.
         ParameterizedSql shaped, own;
         const bool taken = ParameterizeLiterals(native, e, &shaped);
-        ASSERT_EQ(taken, ParameterizeLiteralsUncached(native, e, &own)) << native;
+        ASSERT_EQ(taken, ParameterizeLiteralsUncached(native.native, e, &own)) << native;
         if (!taken) continue;
         EXPECT_EQ(shaped.text, own.text);
         ASSERT_EQ(shaped.params.size(), own.params.size()) << native;

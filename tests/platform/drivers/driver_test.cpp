@@ -137,12 +137,13 @@ TEST_P(DriverTest, BatchesRunInOrderAndStopAtTheFirstFailure) {
   d->BeginWith({"INSERT INTO b (k, s) VALUES (1, 'a')"});
   EXPECT_TRUE(d->InTransaction());
   EXPECT_THROW(d->BeginWith({"SELECT 1"}), ComError);
-  d->CommitAfter({{put, {Variant(2), Variant("O'Brien")}, ""}, {put, {Variant(3), Variant()}, ""}});
+  d->CommitAfter(
+      {{{put, {Variant(2), Variant("O'Brien")}}, ""}, {{put, {Variant(3), Variant()}}, ""}});
   EXPECT_FALSE(d->InTransaction());
-  EXPECT_THROW(d->CommitAfter({{put, {Variant(9), Variant("x")}, ""}}), ComError);
-  const std::vector<Driver::Batched> reads{{"SELECT count(*) FROM b", {}, ""},
-                                           {"SELECT s FROM b WHERE k = 2", {}, ""},
-                                           {"SELECT s FROM b WHERE k = 3", {}, ""}};
+  EXPECT_THROW(d->CommitAfter({{{put, {Variant(9), Variant("x")}}, ""}}), ComError);
+  const std::vector<Driver::Batched> reads{{"SELECT count(*) FROM b", ""},
+                                           {"SELECT s FROM b WHERE k = 2", ""},
+                                           {"SELECT s FROM b WHERE k = 3", ""}};
   std::vector<ResultSet> r = d->ExecuteBatch(reads);
   ASSERT_EQ(r.size(), 3u);
   EXPECT_EQ(r[0].cells[0].ToLong(), 3);
@@ -150,9 +151,9 @@ TEST_P(DriverTest, BatchesRunInOrderAndStopAtTheFirstFailure) {
   EXPECT_TRUE(r[2].cells[0].IsNull());
 
   d->Begin();
-  EXPECT_THROW(d->CommitAfter({{put, {Variant(4), Variant("d")}, ""},
-                               {put, {Variant(1), Variant("twice")}, ""},
-                               {put, {Variant(5), Variant("e")}, ""}}),
+  EXPECT_THROW(d->CommitAfter({{{put, {Variant(4), Variant("d")}}, ""},
+                               {{put, {Variant(1), Variant("twice")}}, ""},
+                               {{put, {Variant(5), Variant("e")}}, ""}}),
                ComError);
   EXPECT_TRUE(d->InTransaction());  // the caller rolls back
   d->Rollback();

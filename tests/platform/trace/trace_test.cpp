@@ -50,9 +50,10 @@ TEST_P(TraceTest, EveryStatementWithBuiltAndNativeTextRowsAndErrors) {
   EXPECT_THAT(lines[0], HasSubstr("a\\\"b"));
   EXPECT_THAT(lines[0], HasSubstr("line\\nbreak"));
   EXPECT_THAT(lines[1], HasSubstr("\"sql\": \"select top 1 locks_id from FD_Locks\""));
-  EXPECT_THAT(lines[1],
-              HasSubstr("\"native\": \"" +
-                        TranslateSql("select top 1 locks_id from FD_Locks", engine()) + "\""));
+  EXPECT_THAT(
+      lines[1],
+      HasSubstr("\"native\": \"" +
+                TranslateSql("select top 1 locks_id from FD_Locks", engine()).native + "\""));
   EXPECT_THAT(lines[2], HasSubstr("\"error\": "));
   EXPECT_THAT(lines[2], HasSubstr("nowhere"));
   EXPECT_THAT(lines[2], HasSubstr("\"kind\": \"other\", \"code\": \""));

@@ -341,20 +341,29 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
   }
 }
 
+namespace {
+// The key a statement with literals taken out is kept under (its text and
+// the parameters' types: the same text with other types is another
+// statement), and those types.
+void LiteralKey(const ParameterizedSql& sql, std::string* key, std::vector<unsigned>* types) {
+  *key = sql.text;
+  *key += '\x01';
+  types->clear();
+  for (const LiteralParam& p : sql.params) {
+    types->push_back(LiteralType(p));
+    *key += std::to_string(types->back());
+    *key += ',';
+  }
+}
+}  // namespace
+
 std::optional<ResultSet> PgDriver::DoExecuteLiterals(const ParameterizedSql& sql) {
   thread_local std::string key;
   thread_local std::vector<unsigned> types;
   thread_local std::vector<const char*> values;
-  key = sql.text;
-  key += '\x01';
-  types.clear();
+  LiteralKey(sql, &key, &types);
   values.clear();
-  for (const LiteralParam& p : sql.params) {
-    types.push_back(LiteralType(p));
-    key += std::to_string(types.back());
-    key += ',';
-    values.push_back(p.value.c_str());
-  }
+  for (const LiteralParam& p : sql.params) values.push_back(p.value.c_str());
   return RunPrepared(key, sql.text, types, values, true);
 }
 
@@ -369,56 +378,84 @@ ResultSet PgDriver::DoExecuteParams(const std::string& native,
   return std::move(*RunPrepared(native, native, {}, values, false));
 }
 
-std::vector<std::string> PgDriver::BatchStatementNames(std::span<const Batched> batch) {
+struct PgDriver::Outgoing {
+  std::string key;                  // of the kept statement; "": sent as text
+  std::string text;                 // sent, or prepared under `key`
+  std::vector<unsigned> types;      // of the parameters; empty: the server's choice
+  std::vector<std::string> texts;   // the parameters' values as text
+  std::vector<const char*> values;  // into `texts`; null for NULL
+  std::string name;                 // the prepared statement; "": unnamed
+};
+
+void PgDriver::NameBatchStatements(std::vector<Outgoing>* batch) {
   std::unordered_map<std::string_view, int> uses;
-  for (const Batched& b : batch)
-    if (!b.params.empty()) ++uses[b.native];
-  std::vector<std::string> names(batch.size());
-  for (size_t i = 0; i < batch.size(); ++i) {
-    const std::string& text = batch[i].native;
-    if (batch[i].params.empty()) continue;
-    if (const std::string* kept = statements_.Find(text)) {
-      names[i] = *kept;
-    } else if (uses[text] > 1) {
-      std::string fresh = "q6s" + std::to_string(++prepared_seq_);
-      Result prep(PQprepare(conn_, fresh.c_str(), text.c_str(),
-                            static_cast<int>(batch[i].params.size()), nullptr));
-      Answered();
-      if (!prep || PQresultStatus(prep.get()) != PGRES_COMMAND_OK) ThrowError(conn_, prep.get());
-      names[i] = *statements_.Put(text, std::move(fresh));
+  for (const Outgoing& o : *batch)
+    if (!o.key.empty()) ++uses[o.key];
+  for (Outgoing& o : *batch) {
+    if (o.key.empty()) continue;
+    if (const std::string* kept = statements_.Find(o.key)) {
+      o.name = *kept;
+      continue;
     }
+    if (uses[o.key] < 2 && seen_.insert(o.key).second) {
+      // First sight: unnamed, as RunPrepared sends it.
+      if (seen_.size() > kCachedStatements * 4) seen_ = {o.key};
+      continue;
+    }
+    std::string fresh = "q6s" + std::to_string(++prepared_seq_);
+    Result prep(PQprepare(conn_, fresh.c_str(), o.text.c_str(), static_cast<int>(o.values.size()),
+                          o.types.empty() ? nullptr : o.types.data()));
+    Answered();
+    if (!prep || PQresultStatus(prep.get()) != PGRES_COMMAND_OK) ThrowError(conn_, prep.get());
+    o.name = *statements_.Put(o.key, std::move(fresh));
   }
   // A batch with more repeated texts than the cache keeps may have pushed
   // out a statement named above: that one goes unnamed after all.
-  for (size_t i = 0; i < batch.size(); ++i) {
-    if (names[i].empty()) continue;
-    const std::string* kept = statements_.Find(batch[i].native);
-    if (!kept || *kept != names[i]) names[i].clear();
+  for (Outgoing& o : *batch) {
+    if (o.name.empty()) continue;
+    const std::string* kept = statements_.Find(o.key);
+    if (!kept || *kept != o.name) o.name.clear();
   }
-  return names;
 }
 
 void PgDriver::DoExecuteBatch(std::span<const Batched> batch, std::vector<ResultSet>* done) {
-  std::vector<std::vector<std::string>> texts(batch.size());
-  std::vector<std::vector<const char*>> values(batch.size());
+  // Each statement with its values bound: the caller's parameters, else its
+  // literals, taken out as a single statement would have them (so that the
+  // batch shares the prepared statements of single runs), else none.
+  std::vector<Outgoing> out(batch.size());
+  ParameterizedSql literals;
   for (size_t i = 0; i < batch.size(); ++i) {
-    texts[i].resize(batch[i].params.size());
-    values[i].assign(batch[i].params.size(), nullptr);
-    for (size_t j = 0; j < batch[i].params.size(); ++j)
-      if (ParamText(batch[i].params[j], &texts[i][j])) values[i][j] = texts[i][j].c_str();
+    const Translation& sql = batch[i].sql;
+    Outgoing& o = out[i];
+    if (!sql.params.empty()) {
+      o.key = o.text = sql.native;
+      o.texts.resize(sql.params.size());
+      o.values.assign(sql.params.size(), nullptr);
+      for (size_t j = 0; j < sql.params.size(); ++j)
+        if (ParamText(sql.params[j], &o.texts[j])) o.values[j] = o.texts[j].c_str();
+    } else if (ParameterizeLiterals(sql, engine(), &literals) && !literals.params.empty()) {
+      LiteralKey(literals, &o.key, &o.types);
+      o.text = std::move(literals.text);
+      for (LiteralParam& p : literals.params) o.texts.push_back(std::move(p.value));
+      for (const std::string& t : o.texts) o.values.push_back(t.c_str());
+    } else {
+      o.text = sql.native;
+    }
   }
-  const std::vector<std::string> names = BatchStatementNames(batch);
+  NameBatchStatements(&out);
   // Every statement goes (named, or unnamed and parsed where it runs), then
   // one Sync: the server answers them all at once. After a failure it skips
   // the rest up to the Sync (PGRES_PIPELINE_ABORTED).
   if (PQenterPipelineMode(conn_) != 1) ThrowError(conn_, nullptr);
   bool sent = true;
-  for (size_t i = 0; sent && i < batch.size(); ++i) {
-    const int n = static_cast<int>(values[i].size());
-    sent = (names[i].empty() ? PQsendQueryParams(conn_, batch[i].native.c_str(), n, nullptr,
-                                                 values[i].data(), nullptr, nullptr, 0)
-                             : PQsendQueryPrepared(conn_, names[i].c_str(), n, values[i].data(),
-                                                   nullptr, nullptr, 0)) == 1;
+  for (size_t i = 0; sent && i < out.size(); ++i) {
+    const Outgoing& o = out[i];
+    const int n = static_cast<int>(o.values.size());
+    sent = (o.name.empty() ? PQsendQueryParams(conn_, o.text.c_str(), n,
+                                               o.types.empty() ? nullptr : o.types.data(),
+                                               o.values.data(), nullptr, nullptr, 0)
+                           : PQsendQueryPrepared(conn_, o.name.c_str(), n, o.values.data(), nullptr,
+                                                 nullptr, 0)) == 1;
   }
   sent = sent && PQpipelineSync(conn_) == 1;
   std::optional<ComError> failure;
@@ -434,7 +471,7 @@ void PgDriver::DoExecuteBatch(std::span<const Batched> batch, std::vector<Result
       PQclear(res);
       continue;
     }
-    if (!names[i].empty() && Stale(res)) stale = batch[i].native;
+    if (!out[i].name.empty() && Stale(res)) stale = out[i].key;
     try {
       done->push_back(Collect(conn_, res, lock_context_));
     } catch (const ComError& e) {

@@ -88,10 +88,13 @@ class PgDriver : public Driver {
                                        const std::vector<unsigned>& types,
                                        const std::vector<const char*>& values, bool quiet);
 
-  // The prepared statement each statement of `batch` runs as ("": sent
-  // unnamed): texts kept already, and texts the batch sends more than once,
-  // prepared here (before the pipeline, one round trip each) and kept.
-  std::vector<std::string> BatchStatementNames(std::span<const Batched> batch);
+  // One statement of a batch as it goes out (pg_driver.cpp).
+  struct Outgoing;
+  // Names the prepared statement each statement of `batch` runs as (left
+  // "": sent unnamed): statements kept already, and those the batch sends
+  // more than once or this session has sent before, prepared here (before
+  // the pipeline, one round trip each) and kept.
+  void NameBatchStatements(std::vector<Outgoing>* batch);
 
   // Notes that the server just answered (IsAlive trusts a recent answer).
   void Answered();
