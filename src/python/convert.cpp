@@ -159,6 +159,31 @@ py::object StringToPython(const std::string& s) {
   return py::reinterpret_steal<py::object>(o);
 }
 
+// Lists inside lists, and Refs holding Refs, deeper than this are refused:
+// a list that contains itself (or one nested many thousand times) would
+// otherwise recurse until the C stack runs out. No automation array has
+// more than a few dimensions.
+constexpr int kMaxNesting = 64;
+
+// Counts the conversions in progress on this thread while it lives.
+class NestingGuard {
+ public:
+  NestingGuard() {
+    if (++depth_ > kMaxNesting) {
+      --depth_;
+      ThrowVb(kVbTypeMismatch, "Type mismatch: the value nests lists or Refs more than " +
+                                   std::to_string(kMaxNesting) + " deep, or contains itself");
+    }
+  }
+  ~NestingGuard() { --depth_; }
+  NestingGuard(const NestingGuard&) = delete;
+  NestingGuard& operator=(const NestingGuard&) = delete;
+
+ private:
+  static thread_local int depth_;
+};
+thread_local int NestingGuard::depth_ = 0;
+
 }  // namespace
 
 Variant ToVariant(py::handle h) {
@@ -170,11 +195,17 @@ Variant ToVariant(py::handle h) {
   if (PyFloat_Check(p)) return Variant(PyFloat_AsDouble(p));
   if (PyUnicode_Check(p)) return FromStr(h);
   if (PyBytes_Check(p) || PyByteArray_Check(p)) return FromBytes(h);
-  if (PyList_Check(p) || PyTuple_Check(p)) return FromSequence(h);
+  if (PyList_Check(p) || PyTuple_Check(p)) {
+    const NestingGuard nested;
+    return FromSequence(h);
+  }
   if (ObjectRef o = UnwrapObject(h)) return Variant(o);
   if (IsInstance(h, DecimalType())) return FromDecimal(h);
   if (IsInstance(h, DateType())) return FromDate(h);  // datetime.datetime included
-  if (IsInstance(h, RefType())) return ToVariant(h.attr("value"));
+  if (IsInstance(h, RefType())) {
+    const NestingGuard nested;
+    return ToVariant(h.attr("value"));
+  }
   throw py::type_error("q6fdmgr cannot pass a value of type " +
                        py::str(py::type::handle_of(h).attr("__name__")).cast<std::string>() +
                        " to an automation object");

@@ -71,8 +71,30 @@ TYPED = [
     ("Q6FDEso.EntityField", "Name", dt.datetime(2024, 3, 1, 13, 45), "2024-03-01 13:45:00"),
 ]
 
+def _containing_itself():
+    items = [1]
+    items.append(items)
+    return items
+
+
+def _nested(depth):
+    items = [1]
+    for _ in range(depth):
+        items = [items]
+    return items
+
+
+def _ref_to_itself():
+    ref = q.Ref()
+    ref.value = ref
+    return ref
+
+
 # (ProgID, member, value put, error expected)
 BAD_PUTS = [
+    ("Q6FDEso.EntityField", "Value", _containing_itself(), VB_TYPE_MISMATCH),
+    ("Q6FDEso.EntityField", "Value", _nested(50000), VB_TYPE_MISMATCH),
+    ("Q6FDEso.EntityField", "Value", _ref_to_itself(), VB_TYPE_MISMATCH),
     ("Q6FDEso.EntityField", "Length", 256, VB_OVERFLOW),
     ("Q6FDEso.EntityField", "ID", 2**31, VB_OVERFLOW),
     ("Q6FDEso.EntityField", "Width", "abc", VB_TYPE_MISMATCH),
