@@ -61,6 +61,10 @@ struct EngineQuirks {
   // A batch's new rows go many to one INSERT (the engine runs statements
   // one at a time); the other engine gets one INSERT a row, sent together.
   bool batch_inserts_many_rows_a_statement;
+  // A native query of one count: the functions of ours named by parameter 1
+  // that take the number of arguments in parameter 2 (SQLite: those the
+  // connection registered; PostgreSQL: the compatibility schema's).
+  const char* function_count_query;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

@@ -15,15 +15,19 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "platform/tsql/functions.h"
+
 namespace q6::dialect {
 
 namespace words {
 
 // clang-format off
-// The vocabulary, in lower case. Order is free; a word given to WordRef or
-// WordSet that is missing here still works for WordRef (compared as text)
-// and fails to compile for WordSet.
-inline constexpr std::string_view kVocabulary[] = {
+// The vocabulary, in lower case: these words and the names of the T-SQL
+// functions of the registry that statements call (platform/tsql/functions.h).
+// Order is free; a word given to WordRef or WordSet that is missing here
+// still works for WordRef (compared as text) and fails to compile for
+// WordSet.
+inline constexpr std::string_view kRuleWords[] = {
     // Clauses, operators and other keywords.
     "all", "alter", "and", "any", "apply", "array", "as", "asc", "between", "by", "case",
     "collate", "create", "cross", "delete", "desc", "distinct", "else", "end", "escape",
@@ -42,15 +46,38 @@ inline constexpr std::string_view kVocabulary[] = {
     // Aggregates.
     "count", "count_big", "sum", "avg", "min", "stdev", "stdevp", "var", "varp",
     "string_agg", "checksum_agg", "grouping", "grouping_id",
-    // Functions the rules rewrite or classify.
-    "abs", "cast", "ceiling", "charindex", "convert", "dateadd", "datediff", "datename",
-    "datepart", "day", "floor", "getdate", "iif", "isnull", "isnumeric", "len", "length",
-    "lower", "ltrim", "month", "patindex", "power", "replace", "replicate", "reverse",
-    "round", "rtrim", "sign", "space", "sqrt", "str", "stuff", "substr", "substring",
-    "trim", "upper", "year"};
+    // Functions the rules rewrite or classify that are not in the registry.
+    "abs", "cast", "convert", "getdate", "iif", "isnull", "len", "length", "ltrim", "rtrim",
+    "substr", "trim"};
 // clang-format on
 
-inline constexpr size_t kCount = std::size(kVocabulary);
+// kRuleWords, then the names of the registry's functions that statements
+// call and kRuleWords does not hold ("like" is a keyword already).
+constexpr bool IsRuleWord(std::string_view w) {
+  for (std::string_view r : kRuleWords)
+    if (r == w) return true;
+  return false;
+}
+
+constexpr size_t CountWords() {
+  size_t n = std::size(kRuleWords);
+  for (const tsql::Function& f : tsql::kFunctions)
+    n += tsql::CalledByName(f) && !IsRuleWord(f.name);
+  return n;
+}
+
+inline constexpr size_t kCount = CountWords();
+
+constexpr std::array<std::string_view, kCount> BuildVocabulary() {
+  std::array<std::string_view, kCount> out{};
+  size_t n = 0;
+  for (std::string_view w : kRuleWords) out[n++] = w;
+  for (const tsql::Function& f : tsql::kFunctions)
+    if (tsql::CalledByName(f) && !IsRuleWord(f.name)) out[n++] = f.name;
+  return out;
+}
+
+inline constexpr std::array<std::string_view, kCount> kVocabulary = BuildVocabulary();
 static_assert(kCount < 256, "word numbers are one byte");
 
 inline constexpr size_t kMaxLength = 18;  // "ignore_constraints"
@@ -137,6 +164,8 @@ class WordRef {
   // Text known at run time only.
   constexpr WordRef(std::string_view lower)  // NOLINT: implicit by design
       : text_(lower), number_(words::Find(lower)) {}
+  // No word (number 0), to be assigned.
+  constexpr WordRef() = default;
 
   constexpr std::string_view text() const { return text_; }
   // 0 when the word is not in the vocabulary.
@@ -144,7 +173,7 @@ class WordRef {
 
  private:
   std::string_view text_;
-  uint8_t number_;
+  uint8_t number_ = 0;
 };
 
 // A word of the vocabulary, in lower case; a word missing from it does not
@@ -166,10 +195,11 @@ class KnownWord {
 class WordSet {
  public:
   consteval WordSet(std::initializer_list<WordRef> list) {
-    for (const WordRef& w : list) {
-      if (w.number() == 0) throw std::logic_error("WordSet word missing from the vocabulary");
-      bits_[w.number() / 64] |= uint64_t{1} << (w.number() % 64);
-    }
+    for (const WordRef& w : list) Add(w);
+  }
+  consteval void Add(WordRef w) {
+    if (w.number() == 0) throw std::logic_error("WordSet word missing from the vocabulary");
+    bits_[w.number() / 64] |= uint64_t{1} << (w.number() % 64);
   }
   // Whether vocabulary number `number` is in the set (never for 0).
   constexpr bool Has(uint8_t number) const { return bits_[number / 64] >> (number % 64) & 1u; }
@@ -182,5 +212,13 @@ class WordSet {
  private:
   std::array<uint64_t, 4> bits_{};
 };
+
+// The registry's functions that statements call by name and whose result is
+// `result`, and the words of `more`.
+consteval WordSet FunctionsReturning(tsql::Result result, WordSet more) {
+  for (const tsql::Function& f : tsql::kFunctions)
+    if (tsql::CalledByName(f) && f.result == result) more.Add(WordRef(f.name));
+  return more;
+}
 
 }  // namespace q6::dialect

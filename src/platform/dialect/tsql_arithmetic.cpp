@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/dialect/operator_rules.h"
+#include "platform/tsql/functions.h"
 
 namespace q6::dialect {
 namespace {
@@ -42,9 +43,8 @@ void RewriteSum(EditableSql* s, const Operands& ops, size_t first_op, std::vecto
 }  // namespace
 
 bool IsSurelyNumber(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
-  static constexpr WordSet kNumberFns{"len",      "length",   "count",     "charindex",
-                                      "datediff", "datepart", "abs",       "year",
-                                      "month",    "day",      "isnumeric", "patindex"};
+  static constexpr WordSet kNumberFns =
+      FunctionsReturning(tsql::Result::kInteger, {"len", "length", "count", "abs"});
   while (first < last && (s.IsPunct(first, '-') || s.IsPunct(first, '+'))) first = s.NextSig(first);
   if (first == last) return s.Kind(first) == TokenKind::kNumber;
   if (!ops.IsCall(first) || s.Match(s.NextSig(first)) != last) return false;

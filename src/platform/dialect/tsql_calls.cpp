@@ -1,37 +1,47 @@
 // T-SQL function calls, CAST, CONVERT and IIF rewritten into tsql_* calls.
+// The calls renamed, and how, come from the registry of T-SQL functions
+// (platform/tsql/functions.h).
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/dialect/tsql_rules.h"
+#include "platform/tsql/functions.h"
 
 namespace q6::dialect {
 namespace {
 
-enum class Kind { kRename, kDatePart, kSqliteOnly, kWithCommas };
-
+// A call the rewriter renames to tsql_<name>, from the registry.
 struct Renamed {
   WordRef name;
-  Kind kind;
+  tsql::Call call = tsql::Call::kRename;
+  bool sqlite_only = false;
 };
 
-// clang-format off
-constexpr Renamed kRenamed[] = {
-    {"charindex", Kind::kRename}, {"patindex", Kind::kRename}, {"replace", Kind::kRename},
-    {"replicate", Kind::kRename}, {"space", Kind::kRename}, {"stuff", Kind::kRename},
-    {"substring", Kind::kWithCommas}, {"str", Kind::kRename}, {"isnumeric", Kind::kRename},
-    {"round", Kind::kRename}, {"year", Kind::kRename}, {"month", Kind::kRename},
-    {"day", Kind::kRename}, {"dateadd", Kind::kDatePart}, {"datediff", Kind::kDatePart},
-    {"datepart", Kind::kDatePart}, {"datename", Kind::kDatePart},
-    {"reverse", Kind::kSqliteOnly}, {"ceiling", Kind::kSqliteOnly},
-    {"floor", Kind::kSqliteOnly}, {"sign", Kind::kSqliteOnly}, {"power", Kind::kSqliteOnly},
-    {"sqrt", Kind::kSqliteOnly}};
+consteval size_t CountRenamed() {
+  size_t n = 0;
+  for (const tsql::Function& f : tsql::kFunctions) n += tsql::Renamed(f);
+  return n;
+}
+
+consteval std::array<Renamed, CountRenamed()> RenamedCalls() {
+  std::array<Renamed, CountRenamed()> out{};
+  size_t n = 0;
+  for (const tsql::Function& f : tsql::kFunctions)
+    if (tsql::Renamed(f)) out[n++] = {f.name, f.call, f.engines == tsql::Engines::kSqliteOnly};
+  return out;
+}
+
 // Every name above, and CAST, CONVERT and IIF.
-constexpr WordSet kCallNames{
-    "cast", "convert", "iif", "charindex", "patindex", "replace", "replicate", "space", "stuff",
-    "substring", "str", "isnumeric", "round", "year", "month", "day", "dateadd", "datediff",
-    "datepart", "datename", "reverse", "ceiling", "floor", "sign", "power", "sqrt"};
-// clang-format on
+consteval WordSet CallNames() {
+  WordSet names{"cast", "convert", "iif"};
+  for (const Renamed& r : RenamedCalls()) names.Add(r.name);
+  return names;
+}
+
+constexpr std::array<Renamed, CountRenamed()> kRenamed = RenamedCalls();
+constexpr WordSet kCallNames = CallNames();
 
 // The top-level commas of the call whose "(" is at `open`.
 std::vector<size_t> Commas(const EditableSql& s, size_t open) {
@@ -199,10 +209,11 @@ void RewriteTsqlCalls(EditableSql* s, Engine engine) {
     }
     for (const Renamed& r : kRenamed) {
       if (!s->IsWord(i, r.name)) continue;
-      if (r.kind == Kind::kSqliteOnly && engine != Engine::SQLite) break;
-      if (r.kind == Kind::kWithCommas && Commas(*s, open).empty()) break;  // SUBSTRING(x FROM ..)
+      if (r.sqlite_only && engine != Engine::SQLite) break;
+      if (r.call == tsql::Call::kWithCommas && Commas(*s, open).empty())
+        break;  // SUBSTRING(x FROM ..)
       Replace(s, i, "tsql_" + std::string(r.name.text()));
-      if (r.kind == Kind::kDatePart) {
+      if (r.call == tsql::Call::kDatePart) {
         const size_t part = s->NextSig(open);
         if (part != kNone && s->Kind(part) == TokenKind::kWord && s->IsPunct(s->NextSig(part), ','))
           Replace(s, part, "'" + Lower(s->Text(part)) + "'");

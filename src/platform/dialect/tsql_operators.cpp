@@ -8,6 +8,7 @@
 #include "platform/dialect/operands.h"
 #include "platform/dialect/operator_rules.h"
 #include "platform/dialect/tsql_rules.h"
+#include "platform/tsql/functions.h"
 
 namespace q6::dialect {
 namespace {
@@ -65,9 +66,8 @@ char Mirror(char op) {
 }
 
 bool IsTextCall(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
-  static constexpr WordSet kTextFns{"left",      "right", "substring", "substr", "ltrim",
-                                    "rtrim",     "trim",  "upper",     "lower",  "replace",
-                                    "replicate", "stuff", "reverse",   "space",  "str"};
+  static constexpr WordSet kTextFns = FunctionsReturning(
+      tsql::Result::kText, {"left", "right", "substr", "ltrim", "rtrim", "trim"});
   if (!ops.IsCall(first) || s.Match(s.NextSig(first)) != last) return false;
   return s.IsWordIn(first, kTextFns);
 }

@@ -13,10 +13,12 @@
 namespace q6::dialect {
 
 // Function calls and conversions:
-// - CHARINDEX, PATINDEX, REPLACE, REPLICATE, SPACE, STUFF, SUBSTRING (with
-//   commas), STR, ISNUMERIC, ROUND, YEAR, MONTH, DAY become tsql_<name>;
-//   on SQLite also REVERSE, CEILING, FLOOR, SIGN, POWER, SQRT (PostgreSQL's
-//   own functions already mean the same).
+// - The calls of the registry of T-SQL functions (platform/tsql/functions.h)
+//   become tsql_<name> on the engines that have the function: CHARINDEX,
+//   PATINDEX, REPLACE, REPLICATE, SPACE, STUFF, SUBSTRING (with commas),
+//   STR, ISNUMERIC, ROUND, YEAR, MONTH, DAY; on SQLite also REVERSE,
+//   CEILING, FLOOR, SIGN, POWER, SQRT (PostgreSQL's own functions already
+//   mean the same).
 // - DATEADD, DATEDIFF, DATEPART, DATENAME become tsql_<name> with the date
 //   part written as a string: dateadd(dd, 1, d) -> tsql_dateadd('dd', 1, d).
 // - CAST(x AS type) and CONVERT(type, x[, style]) to the integer types,

@@ -30,8 +30,8 @@ std::vector<std::string> SchemaStatements(Engine engine);
 std::vector<std::string> LockHolderCleanupStatements(Engine engine);
 
 // Creates the tables (and their indexes) on `con` where absent, and on
-// PostgreSQL the T-SQL compatibility schema where it is missing or older
-// (drivers/postgres/tsql_compat.h). Raises
+// PostgreSQL the T-SQL compatibility schema where it is missing or of
+// another version (drivers/postgres/tsql_compat.h). Raises
 // E_FAIL with the engine's message when a statement fails (no right to
 // create the citext extension, say).
 void CreateSchema(Connection& con);

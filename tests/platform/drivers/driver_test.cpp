@@ -204,7 +204,7 @@ TEST(PgDriverOnly, OlderCompatibilitySchemaIsBroughtUpToDate) {
           "IMMUTABLE AS 'SELECT 1'");
   auto next = OpenDriver(ResolveDataSource(pg));
   EXPECT_EQ(next->Execute("SELECT q6tsql.tsql_version()").cells.at(0).ToLong(),
-            postgres::kTsqlCompatVersion);
+            postgres::TsqlCompatVersion());
 }
 
 TEST(SqliteDriverOnly, UnopenableFileFailsWithThePath) {

@@ -228,7 +228,7 @@ void PgDriver::BringTsqlCompatUpToDate() {
   // Not traced: every connection asks.
   Result r(PQexec(conn_, kTsqlCompatVersionQuery));
   if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) != 1) return;
-  if (std::atoi(PQgetvalue(r.get(), 0, 0)) >= kTsqlCompatVersion) return;
+  if (std::atoi(PQgetvalue(r.get(), 0, 0)) == TsqlCompatVersion()) return;
   try {
     InstallTsqlCompat(*this, false);
   } catch (const ComError&) {

@@ -2,11 +2,18 @@
 //
 // The dialect layer rewrites T-SQL constructs into calls of tsql_*
 // functions (and leaves `text + text` as it is); on PostgreSQL these live in
-// the schema q6tsql (tsql_compat.sql), which every connection the driver
-// opens has at the end of its search path. A connection that finds the
-// schema missing or older installs it (PgDriver), as `q6fd init` does;
-// `q6fd upgrade` replaces it in any case.
+// the schema q6tsql, which every connection the driver opens has at the end
+// of its search path. The script that creates it is generated: the shared
+// preamble (tsql_compat.sql: the schema, operators, helpers), then the
+// PostgreSQL text of every function in the registry of T-SQL functions
+// (platform/tsql/functions.h), then q6tsql.tsql_version(), which answers a
+// hash of the text before it. A connection that finds the schema missing or
+// of another version installs it (PgDriver), as `q6fd init` does; `q6fd
+// upgrade` replaces it in any case.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 namespace q6 {
 class Driver;
@@ -14,9 +21,14 @@ class Driver;
 
 namespace q6::postgres {
 
+// The version of a compatibility schema whose functions and helpers are
+// `sql`: a hash of the text, from 1 to 2^31 - 1. Any change of the text
+// changes it (but for chance, one in two billion).
+int TsqlCompatVersionOf(std::string_view sql);
+
 // The version of the schema this build installs (what q6tsql.tsql_version()
 // answers once it is installed).
-inline constexpr int kTsqlCompatVersion = 3;
+int TsqlCompatVersion();
 
 // One row, one integer: the installed schema's version, 0 when there is
 // none. It cannot fail for a missing schema (the version function's body is
@@ -26,15 +38,16 @@ inline constexpr const char* kTsqlCompatVersionQuery =
     "WHERE oid = to_regprocedure('q6tsql.tsql_version()')), 0)";
 
 // The SQL text that creates the schema (several statements; running it
-// again replaces the functions and keeps the rest).
-const char* TsqlCompatSql();
+// again replaces the functions and keeps the rest). Built on first use; the
+// reference stays valid for the life of the process.
+const std::string& TsqlCompatSql();
 
 // Installs or replaces the schema on `driver` (a PostgreSQL connection), in
 // one transaction taken under an advisory lock, so that connections doing
-// it at once wait for each other. With `only_if_older`, a database that
-// already has this version (or a newer one) is left alone. Raises E_FAIL with
-// the server's message (no right to create a schema, say); nothing is
-// changed then. REQUIRES: no transaction open on `driver`.
-void InstallTsqlCompat(Driver& driver, bool only_if_older);
+// it at once wait for each other. With `only_if_changed`, a database that
+// already has this version is left alone. Raises E_FAIL with the server's
+// message (no right to create a schema, say); nothing is changed then.
+// REQUIRES: no transaction open on `driver`.
+void InstallTsqlCompat(Driver& driver, bool only_if_changed);
 
 }  // namespace q6::postgres

@@ -10,9 +10,21 @@
 #include <string>
 
 #include "platform/drivers/sqlite/sqlite_function_util.h"
+#include "platform/tsql/functions.h"
 
 namespace q6::sqlite {
 namespace {
+
+// The text of a value cut to `n` characters (-1: no limit); `pad` fills up
+// to n with blanks, as char(n) does.
+void CutText(sqlite3_context* ctx, std::string_view s, int64_t n, bool pad) {
+  if (n < 0) return ResultText(ctx, std::string(s));
+  std::string out(s.substr(0, ByteOfChar(s, static_cast<size_t>(n))));
+  if (pad) out.append(static_cast<size_t>(n) - CharCount(out), ' ');
+  ResultText(ctx, out);
+}
+
+}  // namespace
 
 // tsql_int(x, 'int' | 'bigint' | 'smallint' | 'tinyint'): numbers truncate
 // toward zero; text must be a whole number.
@@ -70,15 +82,6 @@ void ToBit(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, n->d != 0);
 }
 
-// The text of a value cut to `n` characters (-1: no limit); `pad` fills up
-// to n with blanks, as char(n) does.
-void CutText(sqlite3_context* ctx, std::string_view s, int64_t n, bool pad) {
-  if (n < 0) return ResultText(ctx, std::string(s));
-  std::string out(s.substr(0, ByteOfChar(s, static_cast<size_t>(n))));
-  if (pad) out.append(static_cast<size_t>(n) - CharCount(out), ' ');
-  ResultText(ctx, out);
-}
-
 void ToVarchar(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   CutText(ctx, TextOf(argv[0]), sqlite3_value_int64(argv[1]), false);
@@ -128,7 +131,7 @@ void Str(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // ISNUMERIC: 1 for what converts to some numeric type, currency sign and
 // thousands separators included.
-void IsNumericFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+void IsNumericText(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const int t = sqlite3_value_type(argv[0]);
   if (t == SQLITE_NULL || t == SQLITE_BLOB) return sqlite3_result_int(ctx, 0);
   if (IsNumeric(argv[0])) return sqlite3_result_int(ctx, 1);
@@ -159,25 +162,6 @@ void IsNumericFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const bool lone_sign =
       digits == 0 && s.size() == 1 && (s == "+" || s == "-" || s == "$" || s == ".");
   sqlite3_result_int(ctx, i == s.size() && (digits > 0 || lone_sign));
-}
-
-}  // namespace
-
-int RegisterConversionFunctions(sqlite3* db) {
-  static constexpr FunctionDef kFns[] = {
-      {"tsql_int", 2, ToInt},
-      {"tsql_decimal", 3, ToDecimal},
-      {"tsql_float", 1, ToFloat},
-      {"tsql_bit", 1, ToBit},
-      {"tsql_varchar", 2, ToVarchar},
-      {"tsql_char", 2, ToChar},
-      {"tsql_convert_text", 3, ConvertText},
-      {"tsql_str", 1, Str},
-      {"tsql_str", 2, Str},
-      {"tsql_str", 3, Str},
-      {"tsql_isnumeric", 1, IsNumericFn},
-  };
-  return RegisterFunctions(db, kFns);
 }
 
 }  // namespace q6::sqlite

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/drivers/sqlite/sqlite_function_util.h"
+#include "platform/tsql/functions.h"
 
 namespace q6::sqlite {
 namespace {
@@ -32,7 +33,7 @@ bool PartArg(sqlite3_context* ctx, sqlite3_value* v, const char* fn, DatePart* o
 enum class Target { kDateTime, kSmallDateTime, kDate, kTime };
 
 template <Target T>
-void ToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+void ToTarget(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   DateTime d;
   if (!DateArg(ctx, argv, 0, argc > 1 ? sqlite3_value_int(argv[1]) : 0, &d)) return;
@@ -57,6 +58,28 @@ void ToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   ResultText(ctx, s);
 }
 
+template <DatePart P>
+void PartShortcut(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  DateTime d;
+  if (AnyNullArg(argc, argv)) return;
+  if (DateArg(ctx, argv, 0, 0, &d)) sqlite3_result_int64(ctx, PartOf(d, P));
+}
+
+}  // namespace
+
+void ToDateTime(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  ToTarget<Target::kDateTime>(ctx, argc, argv);
+}
+void ToSmallDateTime(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  ToTarget<Target::kSmallDateTime>(ctx, argc, argv);
+}
+void ToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  ToTarget<Target::kDate>(ctx, argc, argv);
+}
+void ToTime(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  ToTarget<Target::kTime>(ctx, argc, argv);
+}
+
 void DateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   DatePart p;
   DateTime d;
@@ -76,7 +99,7 @@ void DateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, DiffParts(a, b, p));
 }
 
-void DatePartFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+void DatePartOfDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   DatePart p;
   DateTime d;
   if (!PartArg(ctx, argv[0], "DATEPART", &p) || AnyNullArg(argc, argv)) return;
@@ -90,34 +113,14 @@ void DateName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (DateArg(ctx, argv, 1, 0, &d)) ResultText(ctx, NameOf(d, p));
 }
 
-template <DatePart P>
-void PartShortcut(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  DateTime d;
-  if (AnyNullArg(argc, argv)) return;
-  if (DateArg(ctx, argv, 0, 0, &d)) sqlite3_result_int64(ctx, PartOf(d, P));
+void Year(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  PartShortcut<DatePart::kYear>(ctx, argc, argv);
 }
-
-}  // namespace
-
-int RegisterDateFunctions(sqlite3* db) {
-  static constexpr FunctionDef kFns[] = {
-      {"tsql_datetime", 1, ToDate<Target::kDateTime>},
-      {"tsql_datetime", 2, ToDate<Target::kDateTime>},
-      {"tsql_smalldatetime", 1, ToDate<Target::kSmallDateTime>},
-      {"tsql_smalldatetime", 2, ToDate<Target::kSmallDateTime>},
-      {"tsql_date", 1, ToDate<Target::kDate>},
-      {"tsql_date", 2, ToDate<Target::kDate>},
-      {"tsql_time", 1, ToDate<Target::kTime>},
-      {"tsql_time", 2, ToDate<Target::kTime>},
-      {"tsql_dateadd", 3, DateAdd},
-      {"tsql_datediff", 3, DateDiff},
-      {"tsql_datepart", 2, DatePartFn},
-      {"tsql_datename", 2, DateName},
-      {"tsql_year", 1, PartShortcut<DatePart::kYear>},
-      {"tsql_month", 1, PartShortcut<DatePart::kMonth>},
-      {"tsql_day", 1, PartShortcut<DatePart::kDay>},
-  };
-  return RegisterFunctions(db, kFns);
+void Month(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  PartShortcut<DatePart::kMonth>(ctx, argc, argv);
+}
+void Day(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  PartShortcut<DatePart::kDay>(ctx, argc, argv);
 }
 
 }  // namespace q6::sqlite

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -76,21 +75,5 @@ inline constexpr const char* kDateConversionFailed =
 // (s.size() when it has fewer); and its length in characters.
 size_t ByteOfChar(std::string_view s, size_t chars);
 size_t CharCount(std::string_view s);
-
-// A function as SQLite calls it, and the name and argument count it is
-// registered under.
-struct FunctionDef {
-  const char* name;
-  int args;
-  void (*fn)(sqlite3_context*, int, sqlite3_value**);
-};
-
-// Registers each of `fns` on `db` as a deterministic, innocuous UTF-8
-// function. Returns the SQLite result code of the first registration that
-// failed (the ones after it are not made), SQLITE_OK otherwise.
-int RegisterFunctions(sqlite3* db, std::span<const FunctionDef> fns);
-
-int RegisterConversionFunctions(sqlite3* db);
-int RegisterDateFunctions(sqlite3* db);
 
 }  // namespace q6::sqlite

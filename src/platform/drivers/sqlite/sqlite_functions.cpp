@@ -1,5 +1,6 @@
 // The T-SQL functions of the SQLite driver: `+` and `-`, numbers and
-// strings, and the registration of all of them on a connection.
+// strings, and the registration of every function of the registry
+// (platform/tsql/functions.h) on a connection.
 //
 // `+` cannot be told apart from concatenation by looking at the text, so the
 // dialect layer turns every binary + and - into tsql_add / tsql_sub and the
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "platform/drivers/sqlite/sqlite_function_util.h"
+#include "platform/tsql/functions.h"
 
 namespace q6::sqlite {
 
@@ -88,16 +90,6 @@ bool NumericArg(sqlite3_context* ctx, sqlite3_value* v, Number* out, const char*
   return n.has_value();
 }
 
-int RegisterFunctions(sqlite3* db, std::span<const FunctionDef> fns) {
-  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  for (const FunctionDef& f : fns) {
-    const int rc = sqlite3_create_function_v2(db, f.name, f.args, kFlags, nullptr, f.fn, nullptr,
-                                              nullptr, nullptr);
-    if (rc != SQLITE_OK) return rc;
-  }
-  return SQLITE_OK;
-}
-
 namespace {
 
 void AddOrSub(sqlite3_context* ctx, sqlite3_value** argv, bool add) {
@@ -134,6 +126,16 @@ void AddOrSub(sqlite3_context* ctx, sqlite3_value** argv, bool add) {
   ResultText(ctx, FormatStored(FromMillis(MillisOf(*d) + std::llround(days * 86400000.0))));
 }
 
+template <double (*F)(double)>
+void Unary(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  Number x;
+  if (AnyNullArg(argc, argv) || !NumericArg(ctx, argv[0], &x)) return;
+  if (x.integral) return sqlite3_result_int64(ctx, x.i);  // ceiling / floor of a whole number
+  sqlite3_result_double(ctx, F(x.d));
+}
+
+}  // namespace
+
 void Add(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSub(ctx, argv, true); }
 void Sub(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSub(ctx, argv, false); }
 
@@ -154,12 +156,11 @@ void Round(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_double(ctx, scaled / f);
 }
 
-template <double (*F)(double)>
-void Unary(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  Number x;
-  if (AnyNullArg(argc, argv) || !NumericArg(ctx, argv[0], &x)) return;
-  if (x.integral) return sqlite3_result_int64(ctx, x.i);  // ceiling / floor of a whole number
-  sqlite3_result_double(ctx, F(x.d));
+void Ceiling(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  Unary<std::ceil>(ctx, argc, argv);
+}
+void Floor(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  Unary<std::floor>(ctx, argc, argv);
 }
 
 void Sign(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -255,31 +256,18 @@ void Unsupported(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultError(ctx, std::string(TextOf(argv[0])) + " is not supported on SQLite");
 }
 
-}  // namespace
-
 int RegisterTsqlFunctions(sqlite3* db) {
-  static constexpr FunctionDef kFns[] = {
-      {"tsql_add", 2, Add},
-      {"tsql_sub", 2, Sub},
-      {"tsql_round", 2, Round},
-      {"tsql_round", 3, Round},
-      {"tsql_ceiling", 1, Unary<std::ceil>},
-      {"tsql_floor", 1, Unary<std::floor>},
-      {"tsql_sign", 1, Sign},
-      {"tsql_power", 2, Power},
-      {"tsql_sqrt", 1, Sqrt},
-      {"tsql_substring", 3, Substring},
-      {"tsql_replicate", 2, Replicate},
-      {"tsql_space", 1, Replicate},
-      {"tsql_reverse", 1, Reverse},
-      {"tsql_stuff", 4, Stuff},
-      {"tsql_unsupported", 1, Unsupported},
-  };
-  int rc = RegisterFunctions(db, kFns);
-  if (rc != SQLITE_OK) return rc;
-  if ((rc = RegisterTextFunctions(db)) != SQLITE_OK) return rc;
-  if ((rc = RegisterConversionFunctions(db)) != SQLITE_OK) return rc;
-  return RegisterDateFunctions(db);
+  if (const int rc = RegisterNoCase(db); rc != SQLITE_OK) return rc;
+  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  for (const tsql::Function& f : tsql::kFunctions) {
+    const std::string name = tsql::EngineName(f);
+    for (int args = f.min_args; args <= f.max_args; ++args) {
+      const int rc = sqlite3_create_function_v2(db, name.c_str(), args, kFlags, nullptr, f.sqlite,
+                                                nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK) return rc;
+    }
+  }
+  return SQLITE_OK;
 }
 
 }  // namespace q6::sqlite

@@ -3,8 +3,10 @@
 //
 // The dialect layer rewrites T-SQL constructs into calls of functions named
 // tsql_* (tsql_add for `+`, tsql_dateadd for DATEADD, ...); this is where
-// those names get SQL Server's semantics. The built-in NOCASE collation,
-// upper(), lower() and like() are replaced as well:
+// those names get SQL Server's semantics: every function of the registry of
+// T-SQL functions (platform/tsql/functions.h) is registered with its C
+// implementation. The built-in NOCASE collation, upper(), lower() and like()
+// are replaced as well:
 // - NOCASE compares with Unicode case folding (Cyrillic, Greek, accented
 //   Latin letters, not only A-Z) and ignores trailing blanks, as SQL Server's
 //   default collation does. Indexes built under the old NOCASE on text with
@@ -24,8 +26,7 @@ namespace q6::sqlite {
 // result code of the first registration that failed, SQLITE_OK otherwise.
 int RegisterTsqlFunctions(sqlite3* db);
 
-// The part that deals with case-insensitive text (NOCASE, upper, lower,
-// like, charindex, patindex, replace); called by RegisterTsqlFunctions.
-int RegisterTextFunctions(sqlite3* db);
+// The NOCASE collation alone; called by RegisterTsqlFunctions.
+int RegisterNoCase(sqlite3* db);
 
 }  // namespace q6::sqlite

@@ -16,6 +16,7 @@
 
 #include "platform/drivers/sqlite/sqlite_function_util.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
+#include "platform/tsql/functions.h"
 #include "runtime/value_utf8.h"
 
 namespace q6::sqlite {
@@ -97,9 +98,6 @@ void MapCase(sqlite3_context* ctx, int, sqlite3_value** argv, bool upper) {
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
-void Upper(sqlite3_context* ctx, int n, sqlite3_value** argv) { MapCase(ctx, n, argv, true); }
-void Lower(sqlite3_context* ctx, int n, sqlite3_value** argv) { MapCase(ctx, n, argv, false); }
-
 constexpr uint32_t kNoEscape = 0xFFFFFFFF;
 
 // Whether pattern element p[*pi] matches `c`; moves *pi past the element.
@@ -168,21 +166,6 @@ bool AnyNull(int argc, sqlite3_value** argv) {
   return false;
 }
 
-// like(pattern, value [, escape]): what `value LIKE pattern` calls.
-void LikeFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return;
-  uint32_t esc = kNoEscape;
-  if (argc == 3) {
-    const std::vector<uint32_t> e = CodePoints(argv[2], true);
-    if (e.size() != 1) {
-      sqlite3_result_error(ctx, "The escape character of LIKE must be one character", -1);
-      return;
-    }
-    esc = e[0];
-  }
-  sqlite3_result_int(ctx, Like(CodePoints(argv[0], true), CodePoints(argv[1], true), esc));
-}
-
 // Position (from 1) of `find` in `s` at or after `from`; 0 when absent.
 size_t Find(const std::vector<uint32_t>& find, const std::vector<uint32_t>& s, size_t from) {
   if (find.empty()) return 0;
@@ -219,6 +202,26 @@ size_t AsciiFind(std::string_view s, std::string_view find, size_t from) {
 std::string_view View(sqlite3_value* v) {
   return {reinterpret_cast<const char*>(sqlite3_value_text(v)),
           static_cast<size_t>(sqlite3_value_bytes(v))};
+}
+
+}  // namespace
+
+void Upper(sqlite3_context* ctx, int n, sqlite3_value** argv) { MapCase(ctx, n, argv, true); }
+void Lower(sqlite3_context* ctx, int n, sqlite3_value** argv) { MapCase(ctx, n, argv, false); }
+
+// like(pattern, value [, escape]): what `value LIKE pattern` calls.
+void LikeFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return;
+  uint32_t esc = kNoEscape;
+  if (argc == 3) {
+    const std::vector<uint32_t> e = CodePoints(argv[2], true);
+    if (e.size() != 1) {
+      sqlite3_result_error(ctx, "The escape character of LIKE must be one character", -1);
+      return;
+    }
+    esc = e[0];
+  }
+  sqlite3_result_int(ctx, Like(CodePoints(argv[0], true), CodePoints(argv[1], true), esc));
 }
 
 void CharIndex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -285,24 +288,14 @@ void Replace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
-}  // namespace
-
-int RegisterTextFunctions(sqlite3* db) {
-  static constexpr FunctionDef kFns[] = {{"upper", 1, Upper},
-                                         {"lower", 1, Lower},
-                                         {"like", 2, LikeFn},
-                                         {"like", 3, LikeFn},
-                                         {"tsql_charindex", 2, CharIndex},
-                                         {"tsql_charindex", 3, CharIndex},
-                                         {"tsql_patindex", 2, PatIndex},
-                                         {"tsql_replace", 3, Replace}};
-  int rc = sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, NoCase);
+int RegisterNoCase(sqlite3* db) {
+  const int rc = sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, NoCase);
   // A join's Bloom filter misses values that this NOCASE holds equal but
   // whose trailing blanks differ (seen with SQLite 3.40, and with its own
   // RTRIM collation): the optimization is switched off on this connection.
   constexpr int kBloomFilter = 0x00080000;  // SQLITE_BloomFilter, not in the public header
   sqlite3_test_control(SQLITE_TESTCTRL_OPTIMIZATIONS, db, kBloomFilter);
-  return rc != SQLITE_OK ? rc : RegisterFunctions(db, kFns);
+  return rc;
 }
 
 }  // namespace q6::sqlite
