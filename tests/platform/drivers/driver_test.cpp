@@ -207,6 +207,24 @@ TEST(PgDriverOnly, OlderCompatibilitySchemaIsBroughtUpToDate) {
             postgres::TsqlCompatVersion());
 }
 
+// A later release's schema on a shared server stays as that release left
+// it: an older workstation connecting does not take its functions away.
+TEST(PgDriverOnly, LaterReleasesCompatibilitySchemaIsLeftAlone) {
+  const char* pg = std::getenv("Q6FD_TEST_PG");
+  if (!pg) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
+  auto first = OpenDriver(ResolveDataSource(pg));
+  first->Execute(
+      "CREATE OR REPLACE FUNCTION q6tsql.tsql_version() RETURNS integer LANGUAGE sql "
+      "IMMUTABLE AS 'SELECT 1'; CREATE OR REPLACE FUNCTION q6tsql.tsql_release() RETURNS "
+      "integer LANGUAGE sql IMMUTABLE AS 'SELECT " +
+      std::to_string(postgres::TsqlCompatRelease() + 1) + "'");
+  auto next = OpenDriver(ResolveDataSource(pg));
+  EXPECT_EQ(next->Execute("SELECT q6tsql.tsql_version()").cells.at(0).ToLong(), 1);
+  postgres::InstallTsqlCompat(*next, false);
+  EXPECT_EQ(next->Execute("SELECT q6tsql.tsql_version()").cells.at(0).ToLong(),
+            postgres::TsqlCompatVersion());
+}
+
 TEST(SqliteDriverOnly, UnopenableFileFailsWithThePath) {
   DataSource ds;
   ds.engine = Engine::SQLite;

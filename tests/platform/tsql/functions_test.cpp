@@ -44,7 +44,7 @@ TEST(TsqlFunctionsInRewriter, EveryCallIsRenamedOnTheEnginesThatHaveIt) {
     const std::string first = f.call == tsql::Call::kDatePart ? "dd, " : "";
     const std::string sql = "select " + std::string(f.name) + "(" + first + "x, y) from t";
     for (Engine e : {Engine::SQLite, Engine::PostgreSQL}) {
-      const std::string native = TranslateSql(sql, e);
+      const std::string native = TranslateSql(sql, e).native;
       const std::string renamed = tsql::EngineName(f) + (first.empty() ? "(x" : "('dd'");
       EXPECT_EQ(native.find(renamed) != std::string::npos, OnEngine(f, e))
           << EngineName(e) << ": " << native;

@@ -228,7 +228,9 @@ void PgDriver::BringTsqlCompatUpToDate() {
   // Not traced: every connection asks.
   Result r(PQexec(conn_, kTsqlCompatVersionQuery));
   if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) != 1) return;
-  if (std::atoi(PQgetvalue(r.get(), 0, 0)) == TsqlCompatVersion()) return;
+  if (!TsqlCompatOutdated(std::atoi(PQgetvalue(r.get(), 0, 0)),
+                          std::atoi(PQgetvalue(r.get(), 0, 1))))
+    return;
   try {
     InstallTsqlCompat(*this, false);
   } catch (const ComError&) {

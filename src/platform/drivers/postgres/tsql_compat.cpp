@@ -38,15 +38,20 @@ const Script& TheScript() {
     s.sql +=
         "\nCREATE OR REPLACE FUNCTION q6tsql.tsql_version() RETURNS integer\n"
         "LANGUAGE sql IMMUTABLE AS 'SELECT " +
-        std::to_string(s.version) + "';\n";
+        std::to_string(s.version) +
+        "';\n"
+        "CREATE OR REPLACE FUNCTION q6tsql.tsql_release() RETURNS integer\n"
+        "LANGUAGE sql IMMUTABLE AS 'SELECT " +
+        std::to_string(TsqlCompatRelease()) + "';\n";
     return s;
   }();
   return script;
 }
 
-int InstalledVersion(Driver& driver) {
+bool InstalledOutdated(Driver& driver) {
   const ResultSet v = driver.Execute(kTsqlCompatVersionQuery);
-  return v.row_count == 0 ? 0 : static_cast<int>(v.cells[0].ToLong());
+  return v.row_count == 0 || TsqlCompatOutdated(static_cast<int>(v.cells[0].ToLong()),
+                                                static_cast<int>(v.cells[1].ToLong()));
 }
 
 }  // namespace
@@ -62,8 +67,14 @@ const std::string& TsqlCompatSql() { return TheScript().sql; }
 
 int TsqlCompatVersion() { return TheScript().version; }
 
+int TsqlCompatRelease() { return Q6_RELEASE; }
+
+bool TsqlCompatOutdated(int version, int release) {
+  return version != TsqlCompatVersion() && release <= TsqlCompatRelease();
+}
+
 void InstallTsqlCompat(Driver& driver, bool only_if_changed) {
-  if (only_if_changed && InstalledVersion(driver) == TsqlCompatVersion()) return;
+  if (only_if_changed && !InstalledOutdated(driver)) return;
   driver.Execute(kInstallLock + TsqlCompatSql(), "-- T-SQL compatibility schema");
 }
 

@@ -30,12 +30,23 @@ int TsqlCompatVersionOf(std::string_view sql);
 // answers once it is installed).
 int TsqlCompatVersion();
 
-// One row, one integer: the installed schema's version, 0 when there is
-// none. It cannot fail for a missing schema (the version function's body is
-// 'SELECT <n>').
+// One row, two integers: the installed schema's version and the release
+// that installed it (q6tsql.tsql_release()), 0 when there is none. It
+// cannot fail for a missing schema (each function's body is 'SELECT <n>').
 inline constexpr const char* kTsqlCompatVersionQuery =
     "SELECT coalesce((SELECT substring(prosrc FROM '[0-9]+')::int FROM pg_proc "
-    "WHERE oid = to_regprocedure('q6tsql.tsql_version()')), 0)";
+    "WHERE oid = to_regprocedure('q6tsql.tsql_version()')), 0), "
+    "coalesce((SELECT substring(prosrc FROM '[0-9]+')::int FROM pg_proc "
+    "WHERE oid = to_regprocedure('q6tsql.tsql_release()')), 0)";
+
+// The release of this build as a number that grows with it (1.2.0: 10200).
+int TsqlCompatRelease();
+
+// Whether a connection of this build replaces an installed schema of
+// `version` that release `release` installed: when it differs from this
+// build's, unless a later release installed it (an older workstation must
+// not take a newer one's functions away while both share the database).
+bool TsqlCompatOutdated(int version, int release);
 
 // The SQL text that creates the schema (several statements; running it
 // again replaces the functions and keeps the rest). Built on first use; the
@@ -45,9 +56,9 @@ const std::string& TsqlCompatSql();
 // Installs or replaces the schema on `driver` (a PostgreSQL connection), in
 // one transaction taken under an advisory lock, so that connections doing
 // it at once wait for each other. With `only_if_changed`, a database that
-// already has this version is left alone. Raises E_FAIL with the server's
-// message (no right to create a schema, say); nothing is changed then.
-// REQUIRES: no transaction open on `driver`.
+// already has this version, or one of a later release, is left alone. Raises E_FAIL with the
+// server's message (no right to create a schema, say); nothing is changed then. REQUIRES: no
+// transaction open on `driver`.
 void InstallTsqlCompat(Driver& driver, bool only_if_changed);
 
 }  // namespace q6::postgres
