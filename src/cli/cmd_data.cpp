@@ -11,6 +11,7 @@
 #include "component/frame/query_manager.h"
 #include "component/support/enums.h"
 #include "outside/eso/entity_children.h"
+#include "outside/eso/entity_codes.h"
 #include "outside/eso/entity_field.h"
 #include "outside/eso/entity_object.h"
 #include "outside/eso/oid_object.h"
@@ -128,7 +129,7 @@ int Records(const Invocation& in, std::ostream& out) {
   ObjectRef c = con, e = eo;
   bool reversal = false, child = true;
   bool found = dm.MoveTo(c, e, mode, reversal, child);
-  if (!found || eo->EditState() != 1) {
+  if (!found || eo->EditState() != kEditStateLoaded) {
     out << (in.opt.json() ? "{\"record\": null}\n" : "no record\n");
     return 1;
   }

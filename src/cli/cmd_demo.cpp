@@ -19,6 +19,7 @@
 #include "component/frame/query_manager.h"
 #include "component/support/enums.h"
 #include "outside/eso/entity_children.h"
+#include "outside/eso/entity_codes.h"
 #include "outside/eso/entity_field.h"
 #include "outside/eso/entity_object.h"
 #include "outside/eso/oid_object.h"
@@ -205,7 +206,7 @@ void Demo::Identifiers() {
 void Demo::SaveNew() {
   Step("Save: a new receipt with two lines (EditState 2)");
   auto doc = receipt_->Clone(0);
-  doc->SetEditState(Variant(int32_t{2}));
+  doc->SetEditState(Variant(int32_t{kEditStateNew}));
   doc->SetOIDValue(Variant(new_oid_));
   auto put = [](EntityObject& e, const char* name, Variant v) {
     e.Fields()->Item(name)->SetValue(v);
@@ -225,7 +226,7 @@ void Demo::SaveNew() {
     int32_t line_type = def->BIType();
     bool locked = true;
     std::string oid = As<OIDObject>(om->GetNewOID(dsn, line_type, locked))->Value();
-    line->SetEditState(Variant(int32_t{2}));
+    line->SetEditState(Variant(int32_t{kEditStateNew}));
     line->SetOIDValue(Variant(oid));
     put(*line, "oid", Variant(oid));
     put(*line, "line_no", Variant(int32_t{i}));
@@ -250,7 +251,7 @@ void Demo::Update() {
   Step("Save: an update of the new receipt (EditState 3, only changed fields are written)");
   receipt_->Fields()->Item("amount")->SetValue(Variant(13000.0));
   receipt_->Fields()->Item("approved")->SetValue(Variant(true));
-  receipt_->SetEditState(Variant(int32_t{3}));
+  receipt_->SetEditState(Variant(int32_t{kEditStateChanged}));
   ObjectRef con = con_, eo = receipt_;
   Note(std::string("Save -> ") + (dm_->Save(con, eo) ? "True" : "False"));
   receipt_->ChildEOs()->Clear();
@@ -262,7 +263,7 @@ void Demo::Update() {
 
 void Demo::Remove() {
   Step("Save with EditState 4: deleting the new receipt and its lines");
-  receipt_->SetEditState(Variant(int32_t{4}));
+  receipt_->SetEditState(Variant(int32_t{kEditStateDeleted}));
   ObjectRef con = con_, eo = receipt_;
   Note(std::string("Save -> ") + (dm_->Save(con, eo) ? "True" : "False"));
   Variant dsn(dsn_);
