@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "cli/command.h"
+#include "cli/data_open.h"
 #include "cli/demo_setup.h"
 #include "cli/entity_view.h"
 #include "cli/text_table.h"
@@ -67,7 +68,9 @@ class Demo {
   std::string dsn_;
   int step_ = 0;
   std::shared_ptr<DataManager> dm_;
-  std::shared_ptr<Connection> con_;
+  // Resolved once; its one connection serves the demo's own statements and
+  // the component's methods (each step leases it while it needs it).
+  std::unique_ptr<CommandSource> source_;
   std::shared_ptr<EntityObject> receipt_;
   std::string locked_oid_;
   std::string new_oid_, new_code_;
@@ -95,12 +98,11 @@ void Demo::Setup() {
   Step("Data source \"" + dsn_ + "\"");
   std::string wrote = EnsureDemoDataSource(dsn_);
   if (!wrote.empty()) Note(wrote);
-  DataSource ds = ResolveDataSource(dsn_);
+  source_ = std::make_unique<CommandSource>(dsn_, Creates::kDatabase);
+  const DataSource& ds = source_->resolved();
   Note("resolved to " + ds.Describe() + " (from " + ds.origin + ")");
-  con_ = Create<Connection>("ADODB.Connection");
-  con_->Open(dsn_);
   sample::SeedOptions opt;
-  sample::SeedResult r = sample::SeedSample(*con_, opt);
+  sample::SeedResult r = sample::SeedSample(*source_->Lease(), opt);
   Note(r.metadata_created ? "created the metadata and lock tables and 6 sample document types"
                           : "reusing the sample document types already there");
   if (r.documents_added) Note("added " + std::to_string(r.documents_added) + " sample documents");
@@ -132,7 +134,8 @@ void Demo::LoadDefinition() {
 
 void Demo::Browse() {
   Step("GetData + MoveToByRS: browsing all receipts in key order, in memory");
-  ObjectRef con = con_, eo = receipt_, prs, crs;
+  ConnectionLease lease = source_->Lease();
+  ObjectRef con = lease.variable().object(), eo = receipt_, prs, crs;
   bool get_child = true;
   if (!dm_->GetData(con, eo, prs, crs, get_child)) Throw(E_FAIL, "GetData returned False");
   auto rs = As<Recordset>(prs);
@@ -152,7 +155,8 @@ void Demo::Browse() {
 
 void Demo::Navigate() {
   Step("MoveTo: one record at a time from the database (documents in a closed book are skipped)");
-  ObjectRef con = con_, eo = receipt_;
+  ConnectionLease lease = source_->Lease();
+  ObjectRef con = lease.variable().object(), eo = receipt_;
   bool reversal = false, get_child = true;
   const std::pair<int32_t, const char*> moves[] = {{enum_First, "MoveTo First"},
                                                    {enum_Next, "MoveTo Next"},
@@ -234,7 +238,8 @@ void Demo::SaveNew() {
     put(*line, "amount", Variant(i == 1 ? 10000.0 : 2345.5));
     doc->ChildEOs()->Add(line, "K" + oid);
   }
-  ObjectRef con = con_, eo = doc;
+  ConnectionLease lease = source_->Lease();
+  ObjectRef con = lease.variable().object(), eo = doc;
   bool saved = dm_->Save(con, eo);
   Note(std::string("Save -> ") + (saved ? "True" : "False") + ", EditState now " +
        std::to_string(doc->EditState()));
@@ -252,7 +257,8 @@ void Demo::Update() {
   receipt_->Fields()->Item("amount")->SetValue(Variant(13000.0));
   receipt_->Fields()->Item("approved")->SetValue(Variant(true));
   receipt_->SetEditState(Variant(int32_t{kEditStateChanged}));
-  ObjectRef con = con_, eo = receipt_;
+  ConnectionLease lease = source_->Lease();
+  ObjectRef con = lease.variable().object(), eo = receipt_;
   Note(std::string("Save -> ") + (dm_->Save(con, eo) ? "True" : "False"));
   receipt_->ChildEOs()->Clear();
   int32_t current = enum_Current;
@@ -264,8 +270,11 @@ void Demo::Update() {
 void Demo::Remove() {
   Step("Save with EditState 4: deleting the new receipt and its lines");
   receipt_->SetEditState(Variant(int32_t{kEditStateDeleted}));
-  ObjectRef con = con_, eo = receipt_;
-  Note(std::string("Save -> ") + (dm_->Save(con, eo) ? "True" : "False"));
+  {
+    ConnectionLease lease = source_->Lease();
+    ObjectRef con = lease.variable().object(), eo = receipt_;
+    Note(std::string("Save -> ") + (dm_->Save(con, eo) ? "True" : "False"));
+  }
   Variant dsn(dsn_);
   std::string sql =
       "select count(*), count(*) from fd_receipt_line where receipt_oid = '" + new_oid_ + "'";
@@ -280,7 +289,7 @@ void Demo::Unlock() {
   int32_t level = enum_byID;
   Note(std::string("UnlockIt -> ") +
        (lm->UnlockIt(dsn, id, user, ws, mod, level) ? "True" : "False"));
-  auto rs = con_->Execute("select count(*) from FD_Locks");
+  auto rs = source_->Lease()->Execute("select count(*) from FD_Locks");
   Note("locks left: " + rs->Fields()->Item(Variant(int32_t{0}))->Value().ToString());
 }
 
