@@ -118,7 +118,7 @@ std::shared_ptr<q6::EntityField> FieldObject(int i) {
   f->SetPersistent(Variant(true));
   f->SetQryFldSqc(Variant(int32_t{i}));
   f->SetIsUsed(Variant(true));
-  f->SetDataType(Variant(int32_t{1}));
+  f->SetDataType(Variant(int32_t{q6::kDataTypeText}));
   f->SetLength(Variant(int32_t{20}));
   f->SetDecimals(Variant(int32_t{2}));
   f->SetAllowNull(Variant(true));
@@ -159,7 +159,7 @@ std::shared_ptr<q6::EntityObject> EntityObject() {
   eo->SetAlarmDays(Variant(int32_t{7}));
   eo->SetSubjectCode(Variant("1001"));
   for (int i = 1; i <= FieldCount(); ++i) eo->Fields()->Add(FieldObject(i));
-  eo->SetEditState(Variant(int32_t{2}));
+  eo->SetEditState(Variant(int32_t{q6::kEditStateNew}));
   return eo;
 }
 
@@ -422,7 +422,7 @@ void BM_SaveEOMetaData(benchmark::State& state, bool postgres) {
   // The first save creates the entity; the measured ones update it.
   if (!dm->SaveEOMetaData(dsn, ref, only_eo, set_child))
     return state.SkipWithError("the first save failed");
-  eo->SetEditState(q6::Variant(int32_t{0}));
+  eo->SetEditState(q6::Variant(int32_t{q6::kEditStateDefinition}));
 
   std::vector<std::vector<Value>> rows;
   for (int i = 1; i <= FieldCount(); ++i) rows.push_back(FieldRow(i));

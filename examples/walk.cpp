@@ -53,7 +53,7 @@ int main(int argc, char** argv) try {
                            ? "checked again by the example"
                            : "checked by the example";
   receipt->Fields()->Item("remark")->SetValue(remark);
-  receipt->SetEditState(int32_t{3});
+  receipt->SetEditState(int32_t{q6::kEditStateChanged});
   std::cout << "Save -> " << (dm.Save(con, receipt) ? "True" : "False") << "\n";
   receipt->ChildEOs()->Clear();
   dm.MoveTo(con, receipt, q6::enum_Current);

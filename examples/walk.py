@@ -41,7 +41,7 @@ def main():
     if receipt.Fields("remark").Value == remark:
         remark = "checked again by the Python example"
     receipt.Fields("remark").Value = remark
-    receipt.EditState = 3
+    receipt.EditState = q6fdmgr.EditStateChanged
     print("Save ->", dm.Save(con, receipt))
     receipt.ChildEOs.Clear()
     dm.MoveTo(con, receipt, CURRENT)

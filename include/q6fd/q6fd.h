@@ -18,7 +18,8 @@
 //                            "Q6FDEso.EntityObject", ...)
 //   platform/adodb/...       q6::Connection and q6::Recordset
 //   outside/eso/...          the entity objects: q6::EntityObject, its fields,
-//                            child entities and q6::OIDObject
+//                            child entities and q6::OIDObject; entity_codes.h
+//                            names the EditState and DataType numbers
 //   component/frame/...      the five classes' typed interfaces
 //   q6fd/classes.h           the five classes for C++ callers: defaults for
 //                            optional arguments, temporaries accepted
@@ -32,6 +33,7 @@
 #include "component/frame/query_manager.h"
 #include "component/support/enums.h"
 #include "outside/eso/entity_children.h"
+#include "outside/eso/entity_codes.h"
 #include "outside/eso/entity_field.h"
 #include "outside/eso/entity_fields.h"
 #include "outside/eso/entity_object.h"

@@ -11,6 +11,7 @@
 #include "component/frame/query_manager.h"
 #include "component/support/enums.h"
 #include "outside/eso/entity_children.h"
+#include "outside/eso/entity_codes.h"
 #include "outside/eso/entity_field.h"
 #include "outside/eso/entity_object.h"
 #include "outside/eso/oid_object.h"
@@ -59,8 +60,8 @@ int Seed(const Invocation& in, std::ostream& out) {
   so.force = in.Has("--force");
   ProgressLine progress("seeding", 2 * int64_t{so.documents});
   so.progress = [&progress](int done, int) { progress.Update(done); };
-  auto con = Open(in.At(0), Access::kWrite);
-  sample::SeedResult r = sample::SeedSample(*con, so);
+  CommandSource source(in.At(0), Creates::kDatabase);
+  sample::SeedResult r = sample::SeedSample(*source.Lease(), so);
   progress.Finish();
   if (in.opt.json()) {
     out << "{\"metadata_created\": " << (r.metadata_created ? "true" : "false")
@@ -78,9 +79,9 @@ int Seed(const Invocation& in, std::ostream& out) {
 }
 
 int Types(const Invocation& in, std::ostream& out) {
-  auto con = Open(in.At(0), Access::kRead);
-  RequireTables(*con, in.At(0));
-  auto rs = con->Execute(
+  CommandSource source(in.At(0));
+  source.RequireTables();
+  auto rs = source.Lease()->Execute(
       "select e.iID, e.sCaption, e.sName, e.sSourceTable, e.sMaxOID, c.iID, c.sCaption from "
       "FD_Entities e left join FD_Entities c on c.iparentid = e.iID order by e.iID");
   ResultTable t({{"type", ""},
@@ -100,7 +101,7 @@ int Types(const Invocation& in, std::ostream& out) {
 }
 
 int Type(const Invocation& in, std::ostream& out) {
-  auto eo = LoadType(in.At(0), TypeArg(in));
+  auto eo = CommandSource(in.At(0)).LoadType(TypeArg(in));
   if (in.opt.format == Format::kText) {
     out << eo->BIType() << " " << eo->Caption() << " (" << eo->Name() << "), table "
         << eo->SourceTable() << ", key " << eo->OIDSourceField();
@@ -121,14 +122,15 @@ int Records(const Invocation& in, std::ostream& out) {
                          std::pair{"--oid", enum_Current}})
     if (in.Has(flag)) mode = m, from = in.Value(flag), ++given;
   if (given > 1) throw UsageError("give one of --first, --last, --next, --prev, --oid");
-  auto eo = LoadType(in.At(0), TypeArg(in));
+  CommandSource source(in.At(0));
+  auto eo = source.LoadType(TypeArg(in));
   eo->SetOIDValue(Variant(from));
-  auto con = Open(in.At(0), Access::kRead);
+  ConnectionLease con = source.Lease();
   DataManager dm;
-  ObjectRef c = con, e = eo;
+  ObjectRef c = con.variable().object(), e = eo;
   bool reversal = false, child = true;
   bool found = dm.MoveTo(c, e, mode, reversal, child);
-  if (!found || eo->EditState() != 1) {
+  if (!found || eo->EditState() != kEditStateLoaded) {
     out << (in.opt.json() ? "{\"record\": null}\n" : "no record\n");
     return 1;
   }
@@ -154,10 +156,11 @@ int Records(const Invocation& in, std::ostream& out) {
 int Browse(const Invocation& in, std::ostream& out) {
   int32_t limit = ParseWhole(in.Value("--limit", "20"), "--limit");
   if (limit < 0) throw UsageError("--limit must not be negative");
-  auto eo = LoadType(in.At(0), TypeArg(in));
-  auto con = Open(in.At(0), Access::kRead);
+  CommandSource source(in.At(0));
+  auto eo = source.LoadType(TypeArg(in));
+  ConnectionLease con = source.Lease();
   DataManager dm;
-  ObjectRef c = con, e = eo, prs, crs;
+  ObjectRef c = con.variable().object(), e = eo, prs, crs;
   bool child = false;
   if (!dm.GetData(c, e, prs, crs, child))
     Throw(E_FAIL, "GetData failed (Q6FD_TRACE=<file> shows the statement and its error)");
@@ -176,9 +179,9 @@ int Browse(const Invocation& in, std::ostream& out) {
 }
 
 int Oid(const Invocation& in, std::ostream& out) {
-  RequireExistingDatabase(in.At(0));
+  CommandSource source(in.At(0));
   OIDManager om;
-  Variant dsn(in.At(0));
+  Variant dsn = source.Name();
   int32_t bitype = TypeArg(in);
   bool locked = in.Has("--allocate");
   std::string v = As<OIDObject>(om.GetNewOID(dsn, bitype, locked))->Value();
@@ -191,9 +194,9 @@ int Oid(const Invocation& in, std::ostream& out) {
 }
 
 int Code(const Invocation& in, std::ostream& out) {
-  RequireExistingDatabase(in.At(0));
+  CommandSource source(in.At(0));
   OIDManager om;
-  Variant dsn(in.At(0));
+  Variant dsn = source.Name();
   int32_t bitype = TypeArg(in);
   bool locked = !in.Has("--peek");
   std::string v = As<OIDObject>(om.GetNewCode(dsn, bitype, locked))->Value();
@@ -205,9 +208,10 @@ int Code(const Invocation& in, std::ostream& out) {
 }
 
 int Query(const Invocation& in, std::ostream& out) {
-  auto eo = LoadType(in.At(0), TypeArg(in));
+  CommandSource source(in.At(0));
+  auto eo = source.LoadType(TypeArg(in));
   Querymanager qm;
-  Variant dsn(in.At(0));
+  Variant dsn = source.Name();
   ObjectRef q = eo;
   bool captions = !in.Has("--names");
   auto rs = As<Recordset>(qm.GetQueryResult(dsn, q, captions));

@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "cli/command.h"
+#include "cli/data_open.h"
 #include "cli/demo_setup.h"
 #include "cli/entity_view.h"
 #include "cli/text_table.h"
@@ -19,6 +20,7 @@
 #include "component/frame/query_manager.h"
 #include "component/support/enums.h"
 #include "outside/eso/entity_children.h"
+#include "outside/eso/entity_codes.h"
 #include "outside/eso/entity_field.h"
 #include "outside/eso/entity_object.h"
 #include "outside/eso/oid_object.h"
@@ -66,7 +68,9 @@ class Demo {
   std::string dsn_;
   int step_ = 0;
   std::shared_ptr<DataManager> dm_;
-  std::shared_ptr<Connection> con_;
+  // Resolved once; its one connection serves the demo's own statements and
+  // the component's methods (each step leases it while it needs it).
+  std::unique_ptr<CommandSource> source_;
   std::shared_ptr<EntityObject> receipt_;
   std::string locked_oid_;
   std::string new_oid_, new_code_;
@@ -94,12 +98,11 @@ void Demo::Setup() {
   Step("Data source \"" + dsn_ + "\"");
   std::string wrote = EnsureDemoDataSource(dsn_);
   if (!wrote.empty()) Note(wrote);
-  DataSource ds = ResolveDataSource(dsn_);
+  source_ = std::make_unique<CommandSource>(dsn_, Creates::kDatabase);
+  const DataSource& ds = source_->resolved();
   Note("resolved to " + ds.Describe() + " (from " + ds.origin + ")");
-  con_ = Create<Connection>("ADODB.Connection");
-  con_->Open(dsn_);
   sample::SeedOptions opt;
-  sample::SeedResult r = sample::SeedSample(*con_, opt);
+  sample::SeedResult r = sample::SeedSample(*source_->Lease(), opt);
   Note(r.metadata_created ? "created the metadata and lock tables and 6 sample document types"
                           : "reusing the sample document types already there");
   if (r.documents_added) Note("added " + std::to_string(r.documents_added) + " sample documents");
@@ -131,7 +134,8 @@ void Demo::LoadDefinition() {
 
 void Demo::Browse() {
   Step("GetData + MoveToByRS: browsing all receipts in key order, in memory");
-  ObjectRef con = con_, eo = receipt_, prs, crs;
+  ConnectionLease lease = source_->Lease();
+  ObjectRef con = lease.variable().object(), eo = receipt_, prs, crs;
   bool get_child = true;
   if (!dm_->GetData(con, eo, prs, crs, get_child)) Throw(E_FAIL, "GetData returned False");
   auto rs = As<Recordset>(prs);
@@ -151,7 +155,8 @@ void Demo::Browse() {
 
 void Demo::Navigate() {
   Step("MoveTo: one record at a time from the database (documents in a closed book are skipped)");
-  ObjectRef con = con_, eo = receipt_;
+  ConnectionLease lease = source_->Lease();
+  ObjectRef con = lease.variable().object(), eo = receipt_;
   bool reversal = false, get_child = true;
   const std::pair<int32_t, const char*> moves[] = {{enum_First, "MoveTo First"},
                                                    {enum_Next, "MoveTo Next"},
@@ -205,7 +210,7 @@ void Demo::Identifiers() {
 void Demo::SaveNew() {
   Step("Save: a new receipt with two lines (EditState 2)");
   auto doc = receipt_->Clone(0);
-  doc->SetEditState(Variant(int32_t{2}));
+  doc->SetEditState(Variant(int32_t{kEditStateNew}));
   doc->SetOIDValue(Variant(new_oid_));
   auto put = [](EntityObject& e, const char* name, Variant v) {
     e.Fields()->Item(name)->SetValue(v);
@@ -225,7 +230,7 @@ void Demo::SaveNew() {
     int32_t line_type = def->BIType();
     bool locked = true;
     std::string oid = As<OIDObject>(om->GetNewOID(dsn, line_type, locked))->Value();
-    line->SetEditState(Variant(int32_t{2}));
+    line->SetEditState(Variant(int32_t{kEditStateNew}));
     line->SetOIDValue(Variant(oid));
     put(*line, "oid", Variant(oid));
     put(*line, "line_no", Variant(int32_t{i}));
@@ -233,7 +238,8 @@ void Demo::SaveNew() {
     put(*line, "amount", Variant(i == 1 ? 10000.0 : 2345.5));
     doc->ChildEOs()->Add(line, "K" + oid);
   }
-  ObjectRef con = con_, eo = doc;
+  ConnectionLease lease = source_->Lease();
+  ObjectRef con = lease.variable().object(), eo = doc;
   bool saved = dm_->Save(con, eo);
   Note(std::string("Save -> ") + (saved ? "True" : "False") + ", EditState now " +
        std::to_string(doc->EditState()));
@@ -250,8 +256,9 @@ void Demo::Update() {
   Step("Save: an update of the new receipt (EditState 3, only changed fields are written)");
   receipt_->Fields()->Item("amount")->SetValue(Variant(13000.0));
   receipt_->Fields()->Item("approved")->SetValue(Variant(true));
-  receipt_->SetEditState(Variant(int32_t{3}));
-  ObjectRef con = con_, eo = receipt_;
+  receipt_->SetEditState(Variant(int32_t{kEditStateChanged}));
+  ConnectionLease lease = source_->Lease();
+  ObjectRef con = lease.variable().object(), eo = receipt_;
   Note(std::string("Save -> ") + (dm_->Save(con, eo) ? "True" : "False"));
   receipt_->ChildEOs()->Clear();
   int32_t current = enum_Current;
@@ -262,9 +269,12 @@ void Demo::Update() {
 
 void Demo::Remove() {
   Step("Save with EditState 4: deleting the new receipt and its lines");
-  receipt_->SetEditState(Variant(int32_t{4}));
-  ObjectRef con = con_, eo = receipt_;
-  Note(std::string("Save -> ") + (dm_->Save(con, eo) ? "True" : "False"));
+  receipt_->SetEditState(Variant(int32_t{kEditStateDeleted}));
+  {
+    ConnectionLease lease = source_->Lease();
+    ObjectRef con = lease.variable().object(), eo = receipt_;
+    Note(std::string("Save -> ") + (dm_->Save(con, eo) ? "True" : "False"));
+  }
   Variant dsn(dsn_);
   std::string sql =
       "select count(*), count(*) from fd_receipt_line where receipt_oid = '" + new_oid_ + "'";
@@ -279,7 +289,7 @@ void Demo::Unlock() {
   int32_t level = enum_byID;
   Note(std::string("UnlockIt -> ") +
        (lm->UnlockIt(dsn, id, user, ws, mod, level) ? "True" : "False"));
-  auto rs = con_->Execute("select count(*) from FD_Locks");
+  auto rs = source_->Lease()->Execute("select count(*) from FD_Locks");
   Note("locks left: " + rs->Fields()->Item(Variant(int32_t{0}))->Value().ToString());
 }
 

@@ -83,8 +83,8 @@ int Run(const Invocation& in, std::ostream& out) {
   io.dry_run = in.Has("--dry-run");
   io.replace = in.Has("--replace");
   if (!in.opt.json() && ProgressLine::Wanted()) io.progress = ShowProgress;
-  auto con = Open(dsn, io.dry_run ? Access::kRead : Access::kWrite);
-  import::ImportReport r = import::Import(*con, files, io);
+  CommandSource source(dsn, io.dry_run ? Creates::kNothing : Creates::kDatabase);
+  import::ImportReport r = import::Import(*source.Lease(), files, io);
   if (in.opt.json())
     PrintJson(r, out);
   else

@@ -49,8 +49,8 @@ std::vector<OptionSpec> LockOptions(bool lock) {
 // Every lock with its age and whether its holder is alive; --stale: only
 // the locks whose holder is provably gone.
 int Locks(const Invocation& in, std::ostream& out) {
-  auto con = Open(in.At(0), Access::kRead);
-  RequireTables(*con, in.At(0));
+  CommandSource source(in.At(0));
+  source.RequireTables();
   ResultTable t({{"locks_id", "id"},
                  {"user_name", "user"},
                  {"workstation_name", "workstation"},
@@ -60,7 +60,7 @@ int Locks(const Invocation& in, std::ostream& out) {
                  {"age_s", "age (s)"},
                  {"holder", ""},
                  {"holder_state", "holder state"}});
-  for (const LockView& v : ListLocks(*con)) {
+  for (const LockView& v : ListLocks(*source.Lease())) {
     if (in.Has("--stale") && v.state != HolderState::kGone) continue;
     std::optional<int64_t> age = v.holder ? AgeSeconds(v.holder->taken_at) : std::nullopt;
     t.Add({Variant(v.key.id), Variant(v.key.user), Variant(v.key.workstation),
@@ -75,15 +75,15 @@ int Locks(const Invocation& in, std::ostream& out) {
 
 // unlock DSN --stale: releases the locks whose holder is provably gone.
 int UnlockStale(const Invocation& in, std::ostream& out) {
-  auto con = Open(in.At(0), Access::kWrite);
-  RequireTables(*con, in.At(0));
+  CommandSource source(in.At(0));
+  source.RequireTables();
   ResultTable t({{"locks_id", "id"},
                  {"user_name", "user"},
                  {"workstation_name", "workstation"},
                  {"mod_name", "module"},
                  {"class_flag", "level"},
                  {"holder", ""}});
-  for (const LockView& v : ReleaseStaleLocks(*con))
+  for (const LockView& v : ReleaseStaleLocks(*source.Lease()))
     t.Add({Variant(v.key.id), Variant(v.key.user), Variant(v.key.workstation),
            Variant(v.key.module), Variant(v.key.level),
            v.holder ? Variant(Describe(*v.holder)) : Variant::Null()});
@@ -101,9 +101,9 @@ int LockOrUnlock(const Invocation& in, std::ostream& out, bool lock) {
     if (in.Has(l.flag)) level = l.level, id = in.Value(l.flag), ++given;
   if (given == 0) throw UsageError("give a level: --id ID, --class PREFIX, --mod, ... --all");
   if (given > 1) throw UsageError("give one level option");
-  RequireExistingDatabase(in.At(0));
+  CommandSource source(in.At(0));
   LockManager lm;
-  Variant dsn(in.At(0)), vid(id);
+  Variant dsn = source.Name(), vid(id);
   std::string user = in.Value("--as"), ws = in.Value("--at"), mod = in.Value("--module"),
               digest = in.Value("--digest");
   bool done = lock ? lm.LockIt(dsn, vid, user, ws, mod, level, digest)

@@ -1,4 +1,5 @@
-// Opening data sources for commands.
+// The data source of a command: one resolution, one connection, parked in
+// the apartment's pool so that the component's methods find it there.
 #include "cli/data_open.h"
 
 #include <filesystem>
@@ -7,21 +8,21 @@
 #include "outside/eso/entity_object.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
-#include "platform/datasource/data_source.h"
 
 namespace q6::cli {
 
+namespace {
+
 namespace fs = std::filesystem;
 
-void RequireExistingDatabase(const std::string& dsn) {
-  DataSource ds = ResolveDataSource(dsn);
+// Raises when `ds` is an SQLite database file that opening would create.
+void RequireExistingDatabase(const DataSource& ds, const std::string& dsn) {
   if (ds.engine != Engine::SQLite || ds.database.empty() || ds.database == ":memory:" ||
       ds.database.rfind("file:", 0) == 0)
     return;
   std::error_code ec;
   auto st = fs::status(ds.database, ec);
   std::string hint = ": q6fd init " + dsn + " creates it";
-  // A database that is not there cannot be reached, as a server that is not.
   auto missing = [&](const std::string& why) {
     throw ComError(E_FAIL, "no database at " + ds.database + why, "q6fd",
                    q6::ErrorKind::kConnectionLost, "");
@@ -32,30 +33,36 @@ void RequireExistingDatabase(const std::string& dsn) {
     missing(" (the file is empty)" + hint);
 }
 
-std::shared_ptr<Connection> Open(const std::string& dsn, Access access) {
-  if (access == Access::kRead) RequireExistingDatabase(dsn);
+}  // namespace
+
+CommandSource::CommandSource(std::string dsn, Creates creates)
+    : name_(std::move(dsn)), resolved_(ResolveDataSource(name_)) {
+  if (creates == Creates::kNothing) RequireExistingDatabase(resolved_, name_);
   auto con = std::make_shared<Connection>();
-  con->Open(dsn);
-  return con;
+  con->OpenResolved(resolved_, name_);
+  // Handed to the pool as its only holder, so the pool keeps it.
+  Variant parked{ObjectRef(std::move(con))};
+  ApartmentConnectionManager()->ReleaseConnection(parked);
 }
 
-void RequireTables(Connection& con, const std::string& dsn) {
+ConnectionLease CommandSource::Lease() const { return ConnectionLease(Name()); }
+
+void CommandSource::RequireTables() const {
   try {
-    con.Execute("select count(*) from FD_Entities");
+    Lease()->Execute("select count(*) from FD_Entities");
   } catch (const ComError&) {
-    Throw(E_FAIL, "data source " + dsn + " has no metadata tables: run q6fd init " + dsn +
-                      " (or q6fd seed " + dsn + " for sample types)");
+    Throw(E_FAIL, "data source " + name_ + " has no metadata tables: run q6fd init " + name_ +
+                      " (or q6fd seed " + name_ + " for sample types)");
   }
 }
 
-std::shared_ptr<EntityObject> LoadType(const std::string& dsn, int32_t bitype) {
-  auto con = Open(dsn, Access::kRead);
-  RequireTables(*con, dsn);
-  if (con->Execute("select iID from FD_Entities where iID = " + std::to_string(bitype))->EOF())
-    Throw(E_FAIL, "document type " + std::to_string(bitype) + " is not defined in " + dsn +
-                      " (q6fd types " + dsn + " lists them)");
+std::shared_ptr<EntityObject> CommandSource::LoadType(int32_t bitype) const {
+  RequireTables();
+  if (Lease()->Execute("select iID from FD_Entities where iID = " + std::to_string(bitype))->EOF())
+    Throw(E_FAIL, "document type " + std::to_string(bitype) + " is not defined in " + name_ +
+                      " (q6fd types " + name_ + " lists them)");
   DataManager dm;
-  Variant d(dsn);
+  Variant d = Name();
   bool only_eo = false, child = true;
   int32_t used = 0;
   return As<EntityObject>(dm.LoadEOMetaData(d, bitype, only_eo, used, child));

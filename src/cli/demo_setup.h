@@ -6,10 +6,14 @@
 
 namespace q6::cli {
 
-// Makes sure data source `dsn` can be resolved: for "demo" without any
-// data-source file naming it, writes ./q6fd.ini with a [demo] section for
-// var/demo.db (appending to an existing ./q6fd.ini that lacks it). Returns a
-// line saying what it did, or "" when nothing was needed.
+// Makes sure data source `dsn` can be resolved: for "demo", when the file
+// that names are looked up in (DataSourceFilePath) has no [demo] section,
+// adds one for ./var/demo.db to the file new sections belong in
+// (DataSourceFileForNewSections: that same file when Q6FD_DSN_FILE names it
+// or it exists, else a new ./q6fd.ini). The path is written relative when
+// the file is in the working folder, absolute otherwise. Returns a line
+// saying what it did, or "" when nothing was needed. Raises E_FAIL when the
+// file cannot be written.
 std::string EnsureDemoDataSource(const std::string& dsn);
 
 }  // namespace q6::cli

@@ -1,24 +1,9 @@
 // Errors to kinds and exit codes.
 #include "cli/error_kind.h"
 
-#include <string_view>
+#include "component/frame/lock_manager.h"
 
 namespace q6::cli {
-
-namespace {
-
-constexpr std::string_view kConflictStart = "当前记录已被";
-
-// The text between `open` and the next `close` after it, from `pos` on.
-std::string Between(const std::string& s, std::string_view open, std::string_view close) {
-  size_t b = s.find(open);
-  if (b == std::string::npos) return "";
-  b += open.size();
-  size_t e = s.find(close, b);
-  return e == std::string::npos ? "" : s.substr(b, e - b);
-}
-
-}  // namespace
 
 ErrorKind Classify(const ComError& e) {
   // The kind the driver (or the command) set where the failure happened.
@@ -30,16 +15,15 @@ ErrorKind Classify(const ComError& e) {
       return ErrorKind::kBusy;
     case q6::ErrorKind::kConnectionLost:
       return ErrorKind::kConnect;
+    case q6::ErrorKind::kLockConflict:
+      return ErrorKind::kLockHeld;
     case q6::ErrorKind::kConstraint:
     case q6::ErrorKind::kOther:
       break;
   }
-  // The lock methods' own error: a conflict names its holder in the
-  // component's fixed message; any other failure is reported as a
+  // The lock methods' own error without a kind of its own is their
   // concurrency failure.
-  if (e.hr() == Q6_E_LOCKED)
-    return e.description().rfind(kConflictStart, 0) == 0 ? ErrorKind::kLockHeld : ErrorKind::kBusy;
-  return ErrorKind::kError;
+  return e.hr() == Q6_E_LOCKED ? ErrorKind::kBusy : ErrorKind::kError;
 }
 
 int ExitCode(ErrorKind k) {
@@ -75,20 +59,13 @@ const char* KindName(ErrorKind k) {
 }
 
 std::optional<LockHolder> HolderOf(const ComError& e) {
-  if (Classify(e) != ErrorKind::kLockHeld) return std::nullopt;
-  const std::string& d = e.description();
-  LockHolder h;
-  h.workstation = Between(d, "工作站[", "]上的");
-  h.user = Between(d, "用户[", "]");
-  h.module = Between(d, "于模块[", "]中");
-  h.level = Between(d, "锁定(级别", ")");
-  size_t r = d.find("原因如下:");
-  if (r != std::string::npos) {
-    h.reason = d.substr(r + std::string_view("原因如下:").size());
-    size_t start = h.reason.find_first_not_of("\r\n\t");
-    h.reason = start == std::string::npos ? "" : h.reason.substr(start);
-  }
-  return h;
+  if (e.kind() != q6::ErrorKind::kLockConflict) return std::nullopt;
+  auto value = [&e](const char* key) {
+    const std::string* v = e.Find(key);
+    return v ? *v : std::string();
+  };
+  return LockHolder{value(kConflictUser), value(kConflictWorkstation), value(kConflictModule),
+                    value(kConflictLevel), value(kConflictReason)};
 }
 
 }  // namespace q6::cli

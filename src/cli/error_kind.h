@@ -18,8 +18,8 @@ enum class ErrorKind { kError, kUsage, kLockHeld, kBusy, kConnect };
 // The kind of `e`, from the kind its driver set (ComError::kind): a busy or
 // timed-out engine (busy, lock timeout, deadlock, serialization failure,
 // and the lock methods' concurrency error), a data source that cannot be
-// reached or opened (connection lost), a lock conflict (0x80040C1E naming a
-// holder), or any other error.
+// reached or opened (connection lost), a lock conflict (kind lock_conflict),
+// or any other error.
 ErrorKind Classify(const ComError& e);
 
 // The exit code of a kind: 1, 2, 3, 4, 5 in the order above.
@@ -28,13 +28,13 @@ int ExitCode(ErrorKind k);
 // "error", "usage", "lock", "busy", "connect": the JSON "kind" member.
 const char* KindName(ErrorKind k);
 
-// The holder a lock conflict names, read from its message.
+// The holder of the lock in the way, as a lock conflict carries it.
 struct LockHolder {
   std::string user, workstation, module, level, reason;
 };
 
-// The holder named by a lock conflict's description; nullopt for other
-// errors.
+// The holder a lock conflict carries as its data (never read from the
+// text); nullopt for errors of any other kind.
 std::optional<LockHolder> HolderOf(const ComError& e);
 
 }  // namespace q6::cli

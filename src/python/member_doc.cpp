@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "component/support/enums.h"
+#include "outside/eso/entity_codes.h"
 #include "python/convert.h"
 #include "python/proxy.h"
 #include "python/python_types.h"
@@ -182,11 +183,23 @@ void DefineMemberDocs(py::module_& m) {
       {"enum_byClass", enum_byClass},
       {"enum_byID", enum_byID},
       // EditState of an entity object.
-      {"EditStateDefinition", 0},
-      {"EditStateLoaded", 1},
-      {"EditStateNew", 2},
-      {"EditStateChanged", 3},
-      {"EditStateDeleted", 4},
+      {"EditStateDefinition", kEditStateDefinition},
+      {"EditStateLoaded", kEditStateLoaded},
+      {"EditStateNew", kEditStateNew},
+      {"EditStateChanged", kEditStateChanged},
+      {"EditStateDeleted", kEditStateDeleted},
+      {"EditStateOtherSave5", kEditStateOtherSave5},
+      {"EditStateOtherSave6", kEditStateOtherSave6},
+      // DataType of an entity field: the form Save writes its value in.
+      {"DataTypeText", kDataTypeText},
+      {"DataTypeQuoted2", kDataTypeQuoted2},
+      {"DataTypeNumber", kDataTypeNumber},
+      {"DataTypeBare4", kDataTypeBare4},
+      {"DataTypeBare5", kDataTypeBare5},
+      {"DataTypeBoolean", kDataTypeBoolean},
+      {"DataTypeQuoted7", kDataTypeQuoted7},
+      {"DataTypeUnwritten8", kDataTypeUnwritten8},
+      {"DataTypeQuoted9", kDataTypeQuoted9},
       // Value types, as VarType reports them.
       {"TypeEmpty", static_cast<int32_t>(VarType::Empty)},
       {"TypeNull", static_cast<int32_t>(VarType::Null)},

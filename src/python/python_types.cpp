@@ -25,20 +25,26 @@ class ComError(Exception):
                  (hex(e.hresult & 0xffffffff) shows the usual form)
     description  the error text
     source       who raised it, often empty
-    kind         what kind of database failure it was: "busy", "lock_timeout",
-                 "deadlock", "serialization", "constraint", "connection_lost",
-                 or "other" (also for every error no database raised)
+    kind         what kind of failure it was: "busy", "lock_timeout",
+                 "deadlock", "serialization", "constraint", "connection_lost"
+                 from the database, "lock_conflict" when another holder's
+                 lock is in the way (LockIt), or "other"
     native       the database's own code ("5" from SQLite, the SQLSTATE
                  "40P01" from PostgreSQL), "" when there is none
+    data         a dict of named values the error carries; for a
+                 "lock_conflict" the holder of the lock in the way: "user",
+                 "workstation", "module", "level" and "reason"
     """
 
-    def __init__(self, hresult=0, description="", source="", kind="other", native=""):
-        super().__init__(hresult, description, source, kind, native)
+    def __init__(self, hresult=0, description="", source="", kind="other", native="",
+                 data=None):
+        super().__init__(hresult, description, source, kind, native, data)
         self.hresult = hresult
         self.description = description
         self.source = source
         self.kind = kind
         self.native = native
+        self.data = dict(data or {})
 
     def __str__(self):
         text = "0x%08X: %s" % (self.hresult & 0xFFFFFFFF, self.description)
@@ -123,9 +129,11 @@ PyObject* Keep(py::object o) { return o.release().ptr(); }
 // Sets the Python error for `e`; never throws.
 void SetComError(PyObject* type, const ComError& e) {
   try {
+    py::dict data;
+    for (const auto& [name, value] : e.data()) data[MessageText(name)] = MessageText(value);
     py::object inst = py::reinterpret_borrow<py::object>(type)(
         e.hr(), MessageText(e.description()), MessageText(e.source()), ErrorKindName(e.kind()),
-        MessageText(e.native_code()));
+        MessageText(e.native_code()), data);
     PyErr_SetObject(type, inst.ptr());
   } catch (py::error_already_set& err) {
     err.restore();

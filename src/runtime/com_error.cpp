@@ -52,6 +52,8 @@ const char* ErrorKindName(ErrorKind kind) {
       return "constraint";
     case ErrorKind::kConnectionLost:
       return "connection_lost";
+    case ErrorKind::kLockConflict:
+      return "lock_conflict";
     case ErrorKind::kOther:
       break;
   }
@@ -67,13 +69,20 @@ ComError::ComError(HRESULT hr, std::string description, std::string source)
     : ComError(hr, std::move(description), std::move(source), ErrorKind::kOther, "") {}
 
 ComError::ComError(HRESULT hr, std::string description, std::string source, ErrorKind kind,
-                   std::string native_code)
+                   std::string native_code, ErrorData data)
     : std::runtime_error(description.empty() ? HrToString(hr) : description),
       hr_(hr),
       description_(std::move(description)),
       source_(std::move(source)),
       kind_(kind),
-      native_code_(std::move(native_code)) {}
+      native_code_(std::move(native_code)),
+      data_(std::move(data)) {}
+
+const std::string* ComError::Find(std::string_view key) const {
+  for (const auto& [name, value] : data_)
+    if (name == key) return &value;
+  return nullptr;
+}
 
 int32_t ComError::Number() const {
   uint32_t u = static_cast<uint32_t>(hr_);
@@ -91,7 +100,7 @@ void Throw(HRESULT hr, const std::string& description, const std::string& source
 
 void ThrowWithCauseOf(HRESULT hr, const std::string& description, const std::exception& cause) {
   if (const auto* e = dynamic_cast<const ComError*>(&cause))
-    throw ComError(hr, description, "", e->kind(), e->native_code());
+    throw ComError(hr, description, "", e->kind(), e->native_code(), e->data());
   throw ComError(hr, description);
 }
 

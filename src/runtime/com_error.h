@@ -12,11 +12,19 @@
 // number and text of its own keeps the kind and code of the failure behind
 // it. Callers that react to a failure (a retry, an exit code) decide by the
 // kind, never by the text.
+//
+// An error may also carry named values beside its text (ErrorData), for
+// callers that act on what the text says: LockIt's conflict, for example,
+// carries who holds the lock in the way. The raiser chooses and documents
+// the names; the runtime only keeps them.
 #pragma once
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace q6 {
 
@@ -78,23 +86,30 @@ enum class ErrorKind : uint8_t {
   kSerialization,   // the transaction's snapshot is stale: run it again
   kConstraint,      // a key, unique, not-null, check or foreign-key rule
   kConnectionLost,  // the connection could not be made or has gone away
+  kLockConflict,    // an application-level lock of another holder is in the
+                    // way (raised by the component, not by an engine)
 };
 
 // "other", "busy", "lock_timeout", "deadlock", "serialization", "constraint",
-// "connection_lost": the names the trace, the Python module and the command
-// line show.
+// "connection_lost", "lock_conflict": the names the trace, the Python module
+// and the command line show.
 const char* ErrorKindName(ErrorKind kind);
 
 // Whether running the whole operation again may succeed: busy, lock
-// timeout, deadlock and serialization failures.
+// timeout, deadlock and serialization failures. A lock conflict is not: the
+// other holder keeps its lock until it lets go.
 bool IsTransient(ErrorKind kind);
+
+// Named values an error carries beside its text, in the order the raiser
+// gave them.
+using ErrorData = std::vector<std::pair<std::string, std::string>>;
 
 class ComError : public std::runtime_error {
  public:
   ComError(HRESULT hr, std::string description, std::string source = "");
   // An error with the kind and engine code of an engine failure.
   ComError(HRESULT hr, std::string description, std::string source, ErrorKind kind,
-           std::string native_code);
+           std::string native_code, ErrorData data = {});
 
   HRESULT hr() const { return hr_; }
   const std::string& description() const { return description_; }
@@ -111,12 +126,19 @@ class ComError : public std::runtime_error {
   // no engine raised the error.
   const std::string& native_code() const { return native_code_; }
 
+  // The named values the raiser attached (empty for most errors).
+  const ErrorData& data() const { return data_; }
+  // The value named `key` (names compare exactly), or nullptr when the
+  // error carries none. Valid as long as the error.
+  const std::string* Find(std::string_view key) const;
+
  private:
   HRESULT hr_;
   std::string description_;
   std::string source_;
   ErrorKind kind_ = ErrorKind::kOther;
   std::string native_code_;
+  ErrorData data_;
 };
 
 // Raises the run-time error `number` with its built-in text (or `text`).
@@ -125,9 +147,9 @@ class ComError : public std::runtime_error {
 // Raises `hr` with `description`.
 [[noreturn]] void Throw(HRESULT hr, const std::string& description, const std::string& source = "");
 
-// Raises `hr` with `description` and no source, keeping the kind and engine
-// code of `cause` when it is a ComError (a method that reports every failure
-// with a fixed number and text of its own).
+// Raises `hr` with `description` and no source, keeping the kind, engine
+// code and data of `cause` when it is a ComError (a method that reports
+// every failure with a fixed number and text of its own).
 [[noreturn]] void ThrowWithCauseOf(HRESULT hr, const std::string& description,
                                    const std::exception& cause);
 

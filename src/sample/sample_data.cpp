@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "outside/eso/entity_codes.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
 #include "platform/schema/schema.h"
@@ -16,7 +17,7 @@ struct FieldDef {
   const char* name;
   const char* caption;
   const char* source;  // column in the record table
-  int data_type;       // 1 text, 3 number, 6 flag
+  DataTypeEnum data_type;
   int row, col;
   int edit_prop;
   // Position in the query object's output, 0: not listed. A listed field
@@ -49,14 +50,14 @@ const std::vector<TypeDef>& Types() {
        0,
        false,
        "fd_receipt where approved = 1 order by oid",
-       {{"oid", "单据标识", "oid", 1, 0, 0, 2, 0, ""},
-        {"transactions_code", "单据编号", "transactions_code", 1, 1, 1, 0, 0, ""},
-        {"doc_date", "日期", "doc_date", 1, 1, 2, 0, 0, ""},
-        {"payer", "付款单位", "payer", 1, 2, 1, 0, 0, ""},
-        {"amount", "金额", "amount", 3, 2, 2, 0, 0, ""},
-        {"approved", "已审核", "approved", 6, 3, 1, 0, 0, ""},
-        {"remark", "备注", "remark", 1, 4, 1, 0, 0, ""},
-        {"book_name", "账簿", "book_name", 1, 5, 1, 2, 0, ""}}},
+       {{"oid", "单据标识", "oid", kDataTypeText, 0, 0, 2, 0, ""},
+        {"transactions_code", "单据编号", "transactions_code", kDataTypeText, 1, 1, 0, 0, ""},
+        {"doc_date", "日期", "doc_date", kDataTypeText, 1, 2, 0, 0, ""},
+        {"payer", "付款单位", "payer", kDataTypeText, 2, 1, 0, 0, ""},
+        {"amount", "金额", "amount", kDataTypeNumber, 2, 2, 0, 0, ""},
+        {"approved", "已审核", "approved", kDataTypeBoolean, 3, 1, 0, 0, ""},
+        {"remark", "备注", "remark", kDataTypeText, 4, 1, 0, 0, ""},
+        {"book_name", "账簿", "book_name", kDataTypeText, 5, 1, 2, 0, ""}}},
       {52,
        "receipt_line",
        "收款单明细",
@@ -66,11 +67,11 @@ const std::vector<TypeDef>& Types() {
        0,
        false,
        "",
-       {{"oid", "明细标识", "oid", 1, 0, 0, 2, 0, ""},
-        {"receipt_oid", "收款单", "receipt_oid", 1, 0, 1, 2, 0, ""},
-        {"line_no", "行号", "line_no", 3, 1, 1, 0, 0, ""},
-        {"subject", "科目", "subject", 1, 1, 2, 0, 0, ""},
-        {"amount", "金额", "amount", 3, 1, 3, 0, 0, ""}}},
+       {{"oid", "明细标识", "oid", kDataTypeText, 0, 0, 2, 0, ""},
+        {"receipt_oid", "收款单", "receipt_oid", kDataTypeText, 0, 1, 2, 0, ""},
+        {"line_no", "行号", "line_no", kDataTypeNumber, 1, 1, 0, 0, ""},
+        {"subject", "科目", "subject", kDataTypeText, 1, 2, 0, 0, ""},
+        {"amount", "金额", "amount", kDataTypeNumber, 1, 3, 0, 0, ""}}},
       {53,
        "payment",
        "付款单",
@@ -80,13 +81,13 @@ const std::vector<TypeDef>& Types() {
        0,
        false,
        "fd_payment order by amount desc",
-       {{"oid", "单据标识", "oid", 1, 0, 0, 2, 0, ""},
-        {"transactions_code", "单据编号", "transactions_code", 1, 1, 1, 0, 0, ""},
-        {"doc_date", "日期", "doc_date", 1, 1, 2, 0, 0, ""},
-        {"payee", "收款单位", "payee", 1, 2, 1, 0, 0, ""},
-        {"amount", "金额", "amount", 3, 2, 2, 0, 0, ""},
-        {"approved", "已审核", "approved", 6, 3, 1, 0, 0, ""},
-        {"book_name", "账簿", "book_name", 1, 5, 1, 2, 0, ""}}},
+       {{"oid", "单据标识", "oid", kDataTypeText, 0, 0, 2, 0, ""},
+        {"transactions_code", "单据编号", "transactions_code", kDataTypeText, 1, 1, 0, 0, ""},
+        {"doc_date", "日期", "doc_date", kDataTypeText, 1, 2, 0, 0, ""},
+        {"payee", "收款单位", "payee", kDataTypeText, 2, 1, 0, 0, ""},
+        {"amount", "金额", "amount", kDataTypeNumber, 2, 2, 0, 0, ""},
+        {"approved", "已审核", "approved", kDataTypeBoolean, 3, 1, 0, 0, ""},
+        {"book_name", "账簿", "book_name", kDataTypeText, 5, 1, 2, 0, ""}}},
       {54,
        "payment_line",
        "付款单明细",
@@ -96,11 +97,11 @@ const std::vector<TypeDef>& Types() {
        0,
        false,
        "",
-       {{"oid", "明细标识", "oid", 1, 0, 0, 2, 0, ""},
-        {"payment_oid", "付款单", "payment_oid", 1, 0, 1, 2, 0, ""},
-        {"line_no", "行号", "line_no", 3, 1, 1, 0, 0, ""},
-        {"subject", "科目", "subject", 1, 1, 2, 0, 0, ""},
-        {"amount", "金额", "amount", 3, 1, 3, 0, 0, ""}}},
+       {{"oid", "明细标识", "oid", kDataTypeText, 0, 0, 2, 0, ""},
+        {"payment_oid", "付款单", "payment_oid", kDataTypeText, 0, 1, 2, 0, ""},
+        {"line_no", "行号", "line_no", kDataTypeNumber, 1, 1, 0, 0, ""},
+        {"subject", "科目", "subject", kDataTypeText, 1, 2, 0, 0, ""},
+        {"amount", "金额", "amount", kDataTypeNumber, 1, 3, 0, 0, ""}}},
       {5,
        "bank_account",
        "银行账户",
@@ -110,11 +111,11 @@ const std::vector<TypeDef>& Types() {
        0,
        false,
        "fd_account order by transactions_code",
-       {{"oid", "账户标识", "oid", 1, 0, 0, 2, 0, ""},
-        {"transactions_code", "账户编号", "transactions_code", 1, 1, 1, 0, 0, ""},
-        {"account_name", "账户名称", "account_name", 1, 1, 2, 0, 0, ""},
-        {"bank", "开户银行", "bank", 1, 2, 1, 0, 0, ""},
-        {"balance", "余额", "balance", 3, 2, 2, 0, 0, ""}}},
+       {{"oid", "账户标识", "oid", kDataTypeText, 0, 0, 2, 0, ""},
+        {"transactions_code", "账户编号", "transactions_code", kDataTypeText, 1, 1, 0, 0, ""},
+        {"account_name", "账户名称", "account_name", kDataTypeText, 1, 2, 0, 0, ""},
+        {"bank", "开户银行", "bank", kDataTypeText, 2, 1, 0, 0, ""},
+        {"balance", "余额", "balance", kDataTypeNumber, 2, 2, 0, 0, ""}}},
       // A query object: its listed fields become the select items of
       // "select * from <items> <QryJoin>", so the first item opens a
       // subquery and the join text closes it.
@@ -127,11 +128,11 @@ const std::vector<TypeDef>& Types() {
        0,
        false,
        "from fd_receipt) s order by 1",
-       {{"oid", "单据标识", "oid", 1, 0, 0, 2, 1, "(select @"},
-        {"transactions_code", "单据编号", "transactions_code", 1, 1, 1, 0, 2, ""},
-        {"payer", "付款单位", "payer", 1, 1, 2, 0, 3, "upper(@)"},
-        {"amount", "金额", "amount", 3, 2, 1, 0, 4, "isnull(@,0)"},
-        {"status", "状态", "approved", 1, 2, 2, 0, 5,
+       {{"oid", "单据标识", "oid", kDataTypeText, 0, 0, 2, 1, "(select @"},
+        {"transactions_code", "单据编号", "transactions_code", kDataTypeText, 1, 1, 0, 2, ""},
+        {"payer", "付款单位", "payer", kDataTypeText, 1, 2, 0, 3, "upper(@)"},
+        {"amount", "金额", "amount", kDataTypeNumber, 2, 1, 0, 4, "isnull(@,0)"},
+        {"status", "状态", "approved", kDataTypeText, 2, 2, 0, 5,
          "case when @ = 1 then '已审核' else '未审核' end"}}},
   };
   return types;
@@ -208,8 +209,8 @@ void InsertType(Connection& con, const TypeDef& t, int child_of) {
         std::to_string(id) + ", " + Q(f.name) + ", " + Q(f.caption) + ", " +
         std::to_string(t.bitype) + ", 0, NULL, " + (t.bitype == 63 ? "0" : "1") + ", 0, 0, " +
         std::to_string(f.qry) + ", 1, NULL, " + std::to_string(f.edit_prop) + ", " +
-        std::to_string(f.data_type) + ", " + (f.data_type == 3 ? "18" : "60") + ", " +
-        (f.data_type == 3 ? "2" : "0") + ", 1, NULL, " + Q(f.source) + ", " +
+        std::to_string(f.data_type) + ", " + (f.data_type == kDataTypeNumber ? "18" : "60") + ", " +
+        (f.data_type == kDataTypeNumber ? "2" : "0") + ", 1, NULL, " + Q(f.source) + ", " +
         std::to_string(f.row) + ", " + std::to_string(f.col * 2 - 1) + ", " +
         std::to_string(f.col * 2) + ", " + std::to_string(f.col) + ", " +
         std::to_string(f.col * 1800) + ", 900, " + std::to_string(f.col * 1800 + 900) + ", 1500, " +

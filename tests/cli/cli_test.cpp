@@ -2,6 +2,10 @@
 // engines, every command once against a seeded database, bad arguments.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <set>
+
 #include "cli/run_q6fd.h"
 #include "support/test_db.h"
 
@@ -75,6 +79,43 @@ TEST_P(CliTest, EveryCommandAgainstASeededDatabase) {
     CmdResult r = Cmd(row.args);
     EXPECT_EQ(r.status, row.status) << row.args << "\n" << r.out;
     EXPECT_NE(r.out.find(row.expected), std::string::npos) << row.args << "\n" << r.out;
+  }
+}
+
+// Each command resolves its data source once and opens one connection,
+// which the component's methods then share; only a method that keeps one
+// connection while it asks for another makes a second (LoadEOMetaData
+// holds the type's while it loads the child type).
+TEST_P(CliTest, ACommandSharesOneConnectionWithTheComponent) {
+  ASSERT_EQ(Cmd("seed " + D() + " --documents 2").status, 0);
+  const struct {
+    std::string args;
+    size_t connections;
+  } rows[] = {
+      {"types " + D(), 1},
+      {"locks " + D(), 1},
+      {"oid " + D() + " 51 --allocate", 1},
+      {"lock " + D() + " --id 510000000000001 --as ann --at pc1", 1},
+      {"unlock " + D() + " --id 510000000000001 --as ann --at pc1", 1},
+      {"type " + D() + " 51", 2},
+      {"records " + D() + " 51 --first", 2},
+      {"browse " + D() + " 51", 2},
+      {"query " + D() + " 51", 2},
+      {"code " + D() + " 51 --peek", 2},
+  };
+  const std::string trace = folder() + "/conns.jsonl";
+  for (const auto& row : rows) {
+    std::filesystem::remove(trace);
+    CmdResult r = test::RunShell(
+        "Q6FD_TRACE=" + Quote(trace) + " " + Quote(Q6FD_BIN) + " " + row.args, folder());
+    ASSERT_EQ(r.status, 0) << row.args << "\n" << r.both();
+    std::set<std::string> ids;
+    std::ifstream in(trace);
+    for (std::string line; std::getline(in, line);) {
+      const size_t at = line.find("\"conn\": ");
+      if (at != std::string::npos) ids.insert(line.substr(at + 8, line.find(',', at) - at - 8));
+    }
+    EXPECT_EQ(ids.size(), row.connections) << row.args;
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "cli/error_kind.h"
 #include "cli/run_q6fd.h"
+#include "component/frame/lock_manager.h"
 #include "support/test_db.h"
 
 namespace q6 {
@@ -157,8 +158,11 @@ TEST(CliErrorKind, EachEnginesFailuresMapToTheirKind) {
     ErrorKind kind;
     int exit;
   } rows[] = {
+      {Q6_E_LOCKED, "held by a", Engine::kLockConflict, ErrorKind::kLockHeld, 3},
+      // A conflict is told by its kind: the conflict text alone is the
+      // concurrency failure of the lock methods.
       {Q6_E_LOCKED, "当前记录已被用户[a]锁定(级别7)，请稍后再试！", Engine::kOther,
-       ErrorKind::kLockHeld, 3},
+       ErrorKind::kBusy, 4},
       {Q6_E_LOCKED, "由于并发原因不能进行操作！", Engine::kOther, ErrorKind::kBusy, 4},
       {Q6_E_LOCKED, "由于并发原因不能进行操作！", Engine::kConnectionLost, ErrorKind::kConnect, 5},
       {E_FAIL, "database is locked (SQLITE_BUSY)", Engine::kBusy, ErrorKind::kBusy, 4},
@@ -178,15 +182,22 @@ TEST(CliErrorKind, EachEnginesFailuresMapToTheirKind) {
     EXPECT_EQ(cli::Classify(e), row.kind) << row.description;
     EXPECT_EQ(cli::ExitCode(cli::Classify(e)), row.exit) << row.description;
   }
-  auto h = cli::HolderOf(ComError(
-      Q6_E_LOCKED,
-      "当前记录已被工作站[pc-01]上的用户[张三]于模块[fd]中锁定(级别6)，原因如下:\r\n\r\n\tcheck"));
+  // The holder comes from the error's data, whatever the text says.
+  auto h = cli::HolderOf(ComError(Q6_E_LOCKED, "工作站[x]用户[y]", "", Engine::kLockConflict, "",
+                                  {{kConflictReason, "check"},
+                                   {kConflictUser, "张三"},
+                                   {kConflictWorkstation, "pc-01"},
+                                   {kConflictModule, "fd"},
+                                   {kConflictLevel, "6"}}));
   ASSERT_TRUE(h);
   EXPECT_EQ(h->workstation, "pc-01");
   EXPECT_EQ(h->user, "张三");
   EXPECT_EQ(h->module, "fd");
   EXPECT_EQ(h->level, "6");
   EXPECT_EQ(h->reason, "check");
+  EXPECT_FALSE(cli::HolderOf(
+      ComError(Q6_E_LOCKED,
+               "当前记录已被工作站[pc-01]上的用户[张三]于模块[fd]中锁定(级别6)，请稍后再试！")));
 }
 
 }  // namespace

@@ -68,7 +68,9 @@ class SignatureTest(unittest.TestCase):
         expected = {"enum_First": 0, "enum_Previous": 1, "enum_Current": 2, "enum_Next": 3,
                     "enum_Last": 4, "enum_All": 1, "enum_ByHost": 2, "enum_ByUser": 3,
                     "enum_ByHostAndUser": 4, "enum_ByMod": 5, "enum_byClass": 6, "enum_byID": 7,
-                    "EditStateNew": 2, "EditStateDeleted": 4, "TypeLong": 3, "TypeString": 8}
+                    "EditStateNew": 2, "EditStateDeleted": 4, "EditStateOtherSave6": 6,
+                    "DataTypeText": 1, "DataTypeBoolean": 6, "DataTypeQuoted9": 9,
+                    "TypeLong": 3, "TypeString": 8}
         for name, value in expected.items():
             with self.subTest(name=name):
                 self.assertEqual(getattr(q, name), value)

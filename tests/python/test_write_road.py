@@ -75,6 +75,23 @@ class WriteRoadTests:
         self.assertEqual(rows(self.con, lines), [])
         self.assertEqual(rows(self.con, locks), [])
 
+    def test_a_lock_in_the_way_is_a_lock_conflict_that_carries_its_holder(self):
+        locks = q.Dispatch("Q6FDMgr.LockManager")
+        oid = "519999999999999"
+        self.assertTrue(locks.LockIt(self.dsn, oid, "ann", "pc1", "fd", 7, "month end"))
+        try:
+            with self.assertRaises(q.ComError) as cm:
+                locks.LockIt(self.dsn, oid, "bob", "pc2", "fd", 7, "")
+            e = cm.exception
+            self.assertEqual(e.hresult & 0xFFFFFFFF, 0x80040C1E)
+            self.assertEqual(e.kind, "lock_conflict")
+            self.assertEqual(e.data, {"user": "ann", "workstation": "pc1", "module": "fd",
+                                      "level": "7", "reason": "month end"})
+            # Raised again from its own arguments (as pickling does), it keeps them.
+            self.assertEqual(type(e)(*e.args).data, e.data)
+        finally:
+            locks.UnlockIt(self.dsn, oid, "ann", "pc1", "fd", 7)
+
 
 class SqliteWriteRoadTest(WriteRoadTests, unittest.TestCase):
     @classmethod

@@ -1,11 +1,15 @@
 // Four processes competing for locks round after round, on each engine.
 // Every holder notes when it got its lock and when it let go; afterwards no
 // two intervals of conflicting locks may overlap, and no lock row may be
-// left. Rows: one record lock (level 7) that all want; and class locks
-// (level 6) on a prefix against record locks on two records under it, where
-// the two record locks may be held side by side but never together with the
-// class lock.
+// left, and every attempt that fails must fail as a lock conflict. Rows: one
+// record lock (level 7) that all want, taken by an identifier in capitals and
+// released by the same identifier in lower case (identifiers are kept in
+// lower case, so the release must find the lock whatever case it is given
+// in); and class locks (level 6) on a prefix against record locks on two
+// records under it, where the two record locks may be held side by side but
+// never together with the class lock.
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <random>
 #include <sstream>
@@ -32,7 +36,7 @@ struct LockRaceCase {
 };
 
 const LockRaceCase kCases[] = {
-    {"OneRecord", {{7, "510000000000001"}}},
+    {"OneRecord", {{7, "REC-1"}}},
     {"ClassAgainstRecords", {{6, "5100000000"}, {7, "510000000000001"}, {7, "510000000000002"}}},
 };
 
@@ -65,6 +69,11 @@ bool Conflict(const Hold& a, const Hold& b) {
   return StartsWith(rec.id, cls.id);
 }
 
+std::string Lower(std::string s) {
+  for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return s;
+}
+
 // One competitor. Writes "hold level id enter exit" per round and, at the
 // end, "conflicts n" and "failures n" (failures: any error but a conflict).
 int Compete(const std::string& source, const LockRaceCase& c, int index, const std::string& out) {
@@ -95,7 +104,7 @@ int Compete(const std::string& source, const LockRaceCase& c, int index, const s
     const int64_t exit = NowNs();
     lines += "hold " + std::to_string(want.level) + " " + want.id + " " + std::to_string(enter) +
              " " + std::to_string(exit) + "\n";
-    Variant dsn(source), id(want.id);
+    Variant dsn(source), id(Lower(want.id));
     std::string user = me, ws = "ws" + me, mod = "fd";
     int32_t level = want.level;
     if (!lm.UnlockIt(dsn, id, user, ws, mod, level)) return 5;

@@ -31,10 +31,10 @@ inline std::string Outcome(const std::function<bool()>& call) {
   }
 }
 
-// Whether `e` is LockIt's report of another holder's lock (0x80040C1E with
-// the text that names the holder), as opposed to any other failure.
+// Whether `e` is LockIt's report of another holder's lock, as opposed to any
+// other failure.
 inline bool IsLockConflict(const ComError& e) {
-  return e.hr() == Q6_E_LOCKED && e.description().rfind("当前记录已被", 0) == 0;
+  return e.hr() == Q6_E_LOCKED && e.kind() == ErrorKind::kLockConflict;
 }
 
 inline std::string NewOid(OIDManager& om, const std::string& source, int32_t type) {

@@ -1,6 +1,7 @@
 // The conflict message: who holds the lock in the way, where and why.
 #include "component/locks/conflict_message.h"
 
+#include "component/frame/lock_manager.h"
 #include "component/frame/mdl_public.h"
 #include "platform/adodb/recordset.h"
 
@@ -30,7 +31,14 @@ std::string LockConflictMessage(const LockHolderRow& row) {
   return msg;
 }
 
-void ThrowLocked(const std::string& description) { Throw(Q6_E_LOCKED, description); }
+ComError LockConflictError(const LockHolderRow& row) {
+  return ComError(Q6_E_LOCKED, LockConflictMessage(row), "", ErrorKind::kLockConflict, "",
+                  {{kConflictUser, CheckNullText(row.user_name)},
+                   {kConflictWorkstation, CheckNullText(row.workstation_name)},
+                   {kConflictModule, CheckNullText(row.mod_name)},
+                   {kConflictLevel, CheckNullText(row.class_flag)},
+                   {kConflictReason, CheckNullText(row.digest)}});
+}
 
 void ThrowLocked(const std::string& description, const std::exception& cause) {
   ThrowWithCauseOf(Q6_E_LOCKED, description, cause);

@@ -5,7 +5,8 @@
 // Then, on a connection from OpenConnection, the conflict query and the
 // insert run in one transaction that shuts every other locker out until it
 // ends, so two callers that ask at the same moment cannot both get the lock.
-// A conflict rolls back and raises 0x80040C1E naming the holder; any other
+// A conflict rolls back and raises 0x80040C1E naming the holder, with the
+// holder as the error's data (conflict_message.h); any other
 // failure rolls back, writes its cause to the statement trace and raises
 // 0x80040C1E with the fixed concurrency text, keeping the kind and engine
 // code of the cause. An identifier longer than the engine can index is
@@ -75,13 +76,13 @@ bool TookOverStaleLock(Connection& con, Recordset& conflict) {
 }
 
 // Runs the check and, when nothing is in the way, the insert. Returns the
-// conflict message (or why the identifier is refused), or nullopt once the
-// row is in. The transaction ends before the lease gives the connection
+// error to raise (a conflict, or why the identifier is refused), or nullopt
+// once the row is in. The transaction ends before the lease gives the connection
 // back: committed after the insert, rolled back on a conflict or an error.
-std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string& query,
-                                          const std::string& insert, const LockKey& key) {
+std::optional<ComError> CheckAndInsert(const Variant& dsn, const std::string& query,
+                                       const std::string& insert, const LockKey& key) {
   ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
-  if (auto refused = UnindexableId(key.id, lease->driver())) return refused;
+  if (auto refused = UnindexableId(key.id, lease->driver())) return ComError(Q6_E_LOCKED, *refused);
   const bool record = LockHoldersReady(*lease);
   const bool reclaim = record && lease->data_source().reclaim_stale_locks;
   ExclusiveTransaction xact(*lease, kSource, LockerExclusion(),
@@ -91,7 +92,7 @@ std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string&
     std::shared_ptr<Recordset> rs = con.Execute(query);
     if (rs->EOF()) break;
     if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(con, *rs))
-      return LockConflictMessage(ReadLockHolderRow(*rs));
+      return LockConflictError(ReadLockHolderRow(*rs));
   }
   // The lock's row, its holder's row and the commit go together.
   std::vector<Driver::Batched> writes{con.Batched(insert)};
@@ -105,7 +106,7 @@ std::optional<std::string> CheckAndInsert(const Variant& dsn, const std::string&
 bool LockManager::LockIt(Variant& DataSourceName, Variant& vID, std::string& UserName,
                          std::string& WorkStation, std::string& ModName, int32_t& iClass,
                          std::string& sDigest) {
-  std::optional<std::string> conflict;
+  std::optional<ComError> refusal;
   try {
     Variant& id = vID.Deref();
     id = Variant(NormalisedLockText(id));
@@ -124,14 +125,14 @@ bool LockManager::LockIt(Variant& DataSourceName, Variant& vID, std::string& Use
 
     const LockKey key{
         target.id, target.user, target.workstation, target.module, std::to_string(iClass), sDigest};
-    conflict =
+    refusal =
         CheckAndInsert(DataSourceName, *query, InsertLockStatement(target, iClass, sDigest), key);
-    if (!conflict) return true;
+    if (!refusal) return true;
   } catch (const std::exception& e) {
     NoteSwallowedError("LockManager.LockIt", e);
     ThrowLocked(kLockConcurrencyFailure, e);
   }
-  ThrowLocked(*conflict);
+  throw *refusal;
 }
 
 }  // namespace q6

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "outside/eso/entity_codes.h"
 #include "platform/adodb/recordset.h"
 
 namespace q6 {
@@ -129,7 +130,8 @@ void ReadEntityRow(Recordset& rs, EntityObject& eo) {
   const RecordData& data = *rs.data();
   const size_t row = data.current();  // 3021 without one
   for (size_t i = 0; i < columns.size(); ++i) {
-    if (columns[i].member == EntityMember::BIType) eo.SetEditState(Variant(int32_t{0}));
+    if (columns[i].member == EntityMember::BIType)
+      eo.SetEditState(Variant(int32_t{kEditStateDefinition}));
     Fill(eo, columns[i].member, data.cell(row, at[i]), columns[i].mode);
   }
 }

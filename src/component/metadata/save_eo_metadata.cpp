@@ -27,6 +27,7 @@
 #include "component/metadata/save_statements.h"
 #include "component/metadata/save_transaction.h"
 #include "component/support/error_note.h"
+#include "outside/eso/entity_codes.h"
 #include "outside/eso/entity_object.h"
 #include "outside/services/connection_manager.h"
 #include "platform/adodb/connection.h"
@@ -44,8 +45,6 @@ constexpr const char* kMessageTitle = "HalvoERP-Q6资金管理";
 // CursorTypeEnum adOpenDynamic, as the rows are opened for writing.
 constexpr int32_t kAdOpenDynamic = 2;
 constexpr int32_t kAdOptionUnspecified = -1;
-// EditState of an entity that is not in the tables yet.
-constexpr int32_t kEditStateNew = 2;
 // Levels of children one save goes down at most; a chain of ChildEO links
 // that loops back on itself ends here instead of in a stack overflow.
 constexpr int kMaxLevels = 64;

@@ -2,6 +2,8 @@
 // (MoveToByRS) and for MoveTo's one-row statements alike.
 #include "component/records/row_filling.h"
 
+#include "outside/eso/entity_codes.h"
+
 namespace q6 {
 namespace {
 
@@ -21,13 +23,13 @@ void FillFieldsFromRow(EntityObject& eo, Recordset& rs) {
 void FillEntityFromRow(EntityObject& eo, Recordset& rs) {
   eo.SetOIDValue(ColumnObject(rs, eo.OIDSourceField()));
   FillFieldsFromRow(eo, rs);
-  eo.SetEditState(Variant(int32_t{1}));
+  eo.SetEditState(Variant(int32_t{kEditStateLoaded}));
 }
 
 std::shared_ptr<EntityObject> NewChildRecord(const EntityObject& child_def, Recordset& rs) {
   std::shared_ptr<EntityObject> record = child_def.Clone(0);
   FillFieldsFromRow(*record, rs);
-  record->SetEditState(Variant(int32_t{1}));
+  record->SetEditState(Variant(int32_t{kEditStateLoaded}));
   record->SetOIDValue(record->Fields()->Item(record->OIDSourceField())->Value());
   return record;
 }

@@ -19,6 +19,7 @@
 #include "component/frame/data_manager.h"
 #include "component/records/save_statements.h"
 #include "component/support/record_arguments.h"
+#include "outside/eso/entity_codes.h"
 
 namespace q6 {
 namespace {
@@ -27,13 +28,13 @@ enum class SaveAction { kInsert, kUpdate, kDelete, kNothing };
 
 SaveAction ActionOf(int32_t edit_state) {
   switch (edit_state) {
-    case 2:
+    case kEditStateNew:
       return SaveAction::kInsert;
-    case 3:
-    case 5:
-    case 6:
+    case kEditStateChanged:
+    case kEditStateOtherSave5:
+    case kEditStateOtherSave6:
       return SaveAction::kUpdate;
-    case 4:
+    case kEditStateDeleted:
       return SaveAction::kDelete;
     default:
       return SaveAction::kNothing;
@@ -65,7 +66,7 @@ bool DataManager::Save(ObjectRef& con, ObjectRef& EO) {
       action == SaveAction::kInsert ? InsertStatement(*eo) : UpdateStatement(*eo);
   const std::vector<std::shared_ptr<EntityField>> links = LinkFields(*eo);
   RequireConnection(con)->Execute(sql);
-  eo->SetEditState(Variant(int32_t{1}));
+  eo->SetEditState(Variant(int32_t{kEditStateLoaded}));
 
   const std::shared_ptr<EntityObject> definition = eo->ChildEOs()->ChildEO();
   if (!definition) return true;

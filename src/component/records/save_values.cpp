@@ -18,22 +18,23 @@
 #include <cmath>
 
 #include "component/frame/sql_text.h"
+#include "outside/eso/entity_codes.h"
 #include "runtime/com_error.h"
 
 namespace q6 {
 
 ValueForm FormOfDataType(int32_t data_type) {
   switch (data_type) {
-    case 1:
-    case 2:
-    case 7:
-    case 9:
+    case kDataTypeText:
+    case kDataTypeQuoted2:
+    case kDataTypeQuoted7:
+    case kDataTypeQuoted9:
       return ValueForm::kQuoted;
-    case 3:
-    case 4:
-    case 5:
+    case kDataTypeNumber:
+    case kDataTypeBare4:
+    case kDataTypeBare5:
       return ValueForm::kBare;
-    case 6:
+    case kDataTypeBoolean:
       return ValueForm::kBoolean;
     default:
       return ValueForm::kLeftOut;

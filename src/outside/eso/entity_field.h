@@ -11,7 +11,8 @@
 // rules and raises Invalid use of Null (94) for Null, Overflow (6) for a value
 // out of range (300 into a Byte member), Type mismatch (13) for text that is
 // not a number; the old value stays then. An object (a column of a record
-// set) gives its current value. The Variant members DefaultValue, Min and Max
+// set) gives its current value. DataType holds one of the codes of
+// DataTypeEnum (entity_codes.h). The Variant members DefaultValue, Min and Max
 // keep the value as it is, Null included. The typed getter of DefaultValue is
 // `DefaultVal()`, because `DefaultValue()` is every object's default member.
 //
@@ -31,6 +32,7 @@
 #include <span>
 #include <string>
 
+#include "outside/eso/entity_codes.h"
 #include "outside/eso/member_store.h"
 #include "runtime/dispatch.h"
 

@@ -78,7 +78,7 @@ void EntityObject::SetParentOID(std::shared_ptr<OIDObject> oid) {
 
 void EntityObject::SetEditState(const Variant& value) {
   edit_state_ = ValueForMember(value, VarType::Long).ToLong();
-  if (edit_state_ == 1)
+  if (edit_state_ == kEditStateLoaded)
     for (const auto& f : *fields_) f->SetChanged(false);
 }
 

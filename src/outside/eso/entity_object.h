@@ -32,8 +32,9 @@
 //                                as for OID.
 //   EditState As Long            (get, put) 0 after a metadata load, 1 after a
 //                                record was loaded or saved, 2 new, 4 to be
-//                                deleted. Putting 1 clears Changed on every
-//                                field. A put converts to Long (6, 13, 94).
+//                                deleted (EditStateEnum, entity_codes.h).
+//                                Putting 1 clears Changed on every field. A
+//                                put converts to Long (6, 13, 94).
 //   Clone([Mode As Long = 0]) As EntityObject
 //                                a new entity of the same definition without a
 //                                record (see Clone below).
@@ -45,6 +46,7 @@
 #include <string>
 
 #include "outside/eso/entity_children.h"
+#include "outside/eso/entity_codes.h"
 #include "outside/eso/entity_fields.h"
 #include "outside/eso/member_store.h"
 #include "outside/eso/oid_object.h"
@@ -142,7 +144,7 @@ class EntityObject final : public Dispatchable {
   std::shared_ptr<EntityChildren> children_;
   std::shared_ptr<OIDObject> oid_;
   std::shared_ptr<OIDObject> parent_oid_;
-  int32_t edit_state_ = 0;
+  int32_t edit_state_ = kEditStateDefinition;
 };
 
 std::shared_ptr<EntityObject> NewEntityObject();

@@ -20,7 +20,11 @@ Connection::~Connection() {
 void Connection::Open(const std::string& source) {
   if (driver_) ThrowAdo(kAdoObjectOpen, kSource);
   std::string text = source.empty() ? connection_string_ : source;
-  DataSource ds = ResolveDataSource(text);
+  OpenResolved(ResolveDataSource(text), text);
+}
+
+void Connection::OpenResolved(DataSource ds, const std::string& text) {
+  if (driver_) ThrowAdo(kAdoObjectOpen, kSource);
   driver_ = OpenDriver(ds);
   ds_ = std::move(ds);
   connection_string_ = text;

@@ -54,6 +54,10 @@ class Connection : public Dispatchable {
   // (naming it and the file searched) or an engine that refuses the
   // connection. A password never appears in the message.
   void Open(const std::string& source = "");
+  // Opens `ds`, which the caller resolved from `text` (ResolveDataSource);
+  // ConnectionString becomes `text`. Raises as Open does, but nothing of the
+  // resolver's: the text is not looked up again.
+  void OpenResolved(DataSource ds, const std::string& text);
 
   // Runs `sql` (T-SQL as the business code builds it). A statement that
   // returns rows gives an open, read-only Recordset holding all of them;

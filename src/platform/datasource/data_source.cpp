@@ -137,6 +137,13 @@ std::string DataSourceFilePath() {
   return HomeIniPath();
 }
 
+std::string DataSourceFileForNewSections() {
+  std::string path = DataSourceFilePath();
+  const char* env = std::getenv("Q6FD_DSN_FILE");
+  if ((env && *env) || ::access(path.c_str(), F_OK) == 0) return path;
+  return AbsoluteFolder(".") + "/q6fd.ini";
+}
+
 std::vector<std::pair<std::string, std::string>> ParseConnectionString(std::string_view text) {
   std::vector<std::pair<std::string, std::string>> out;
   size_t i = 0;

@@ -80,6 +80,12 @@ DataSource ResolveDataSource(std::string_view text);
 // if it exists, else ~/.config/q6fd/q6fd.ini. The path may not exist.
 std::string DataSourceFilePath();
 
+// The file a new data-source section belongs in, so that names are looked
+// up in it from then on: DataSourceFilePath() when Q6FD_DSN_FILE names it or
+// the file exists, else ./q6fd.ini (absolute), which once created is
+// searched before the file in the home folder. The path may not exist.
+std::string DataSourceFileForNewSections();
+
 // Splits "k=v;k2={v;2}" into pairs in order; keys keep their case, values
 // are trimmed of blanks, a value in braces may contain ';'. Empty items are
 // skipped.

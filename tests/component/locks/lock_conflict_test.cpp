@@ -118,7 +118,10 @@ TEST_P(LockConflictTest, MatrixOfLevelsAgainstExistingLocks) {
       ADD_FAILURE() << "no conflict";
     } catch (const ComError& e) {
       EXPECT_EQ(e.hr(), Q6_E_LOCKED);
-      EXPECT_EQ(e.description().rfind("当前记录已被", 0), 0u) << e.description();
+      EXPECT_EQ(e.kind(), ErrorKind::kLockConflict);
+      ASSERT_TRUE(e.Find(kConflictLevel)) << e.description();
+      EXPECT_EQ(*e.Find(kConflictLevel), m.existing.level);
+      EXPECT_EQ(*e.Find(kConflictUser), m.existing.user);
       EXPECT_NE(e.description().find("锁定(级别" + m.existing.level + ")"), std::string::npos)
           << e.description();
     }
@@ -131,9 +134,22 @@ TEST_P(LockConflictTest, TheMessageNamesTheHolderWithAndWithoutDigest) {
   Put({"r2", "user2", "pc02", "", "7", "月末结账 'x'"});
   struct Row {
     std::string id, message;
+    ErrorData holder;  // the error's data, in this order
   } rows[] = {
-      {"r1", "当前记录已被工作站[pc01]上的用户[user1]于模块[fd]中锁定(级别7)，请稍后再试！"},
-      {"R2", "当前记录已被工作站[pc02]上的用户[user2]锁定(级别7)，原因如下:\r\n\r\n\t月末结账 'x'"},
+      {"r1",
+       "当前记录已被工作站[pc01]上的用户[user1]于模块[fd]中锁定(级别7)，请稍后再试！",
+       {{"user", "user1"},
+        {"workstation", "pc01"},
+        {"module", "fd"},
+        {"level", "7"},
+        {"reason", ""}}},
+      {"R2",
+       "当前记录已被工作站[pc02]上的用户[user2]锁定(级别7)，原因如下:\r\n\r\n\t月末结账 'x'",
+       {{"user", "user2"},
+        {"workstation", "pc02"},
+        {"module", ""},
+        {"level", "7"},
+        {"reason", "月末结账 'x'"}}},
   };
   for (const Row& r : rows) {
     StatementCapture cap;
@@ -144,6 +160,9 @@ TEST_P(LockConflictTest, TheMessageNamesTheHolderWithAndWithoutDigest) {
       EXPECT_EQ(e.hr(), Q6_E_LOCKED);
       EXPECT_EQ(e.description(), r.message);
       EXPECT_EQ(e.source(), "");
+      // Callers learn the holder from the kind and the data, not the text.
+      EXPECT_EQ(e.kind(), ErrorKind::kLockConflict);
+      EXPECT_EQ(e.data(), r.holder);
     }
     // No insert, and the transaction was rolled back.
     std::vector<std::string> sql = cap.Sql();
