@@ -33,21 +33,14 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/q6fd.pc.in ${PROJECT_BINARY_DIR}/q6fd.p
 install(FILES ${PROJECT_BINARY_DIR}/q6fd.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT dev)
 
-# `make package`: one .deb with all of the above, installed under /usr.
+# `make package`: four Debian packages under /usr from the components above,
+# each with its copyright and changelog, stripped, with the debugging
+# information in a -dbgsym package beside each:
+#   libq6fd1         the shared libraries (component runtime)
+#   libq6fd-dev      headers, CMake and pkg-config files, the .so links (dev)
+#   q6fd             the program, its man page and bash completion (cli)
+#   python3-q6fdmgr  the Python module (python)
 if(NOT PROJECT_IS_TOP_LEVEL)
   return()
 endif()
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME q6fd)
-set(CPACK_PACKAGE_VENDOR "q6fd")
-set(CPACK_PACKAGE_CONTACT "q6fd maintainers <q6fd@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Fund-management data objects: libraries, headers, the q6fd program and the Python module")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libsqlite3-0, libpq5, python3 (>= 3.11)")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libsqlite3-dev, libpq-dev, pkg-config, cmake")
-set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_BINARY_DIR}/packages)
-include(CPack)
+include(${CMAKE_CURRENT_LIST_DIR}/debian.cmake)

@@ -12,15 +12,18 @@
 #     `q6fd demo` writes into an empty folder;
 #  4. `pip install --no-build-isolation` the tree into a folder and run the
 #     Python example with that module;
-#  5. build the .deb; in CI (root on a throwaway machine) install it with apt,
-#     run `q6fd demo` in an empty folder and the Python module from it, and
-#     remove it again; elsewhere unpack it and run its q6fd from there.
+#  5. build the four Debian packages and their -dbgsym packages, run lintian
+#     on them (no error allowed); in CI (root on a throwaway machine) install
+#     them with apt, run `q6fd demo` in an empty folder, the Python module and
+#     the example built with the installed pkg-config file, and remove them
+#     again; elsewhere unpack them and run their q6fd from there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SRC=$PWD
 BUILD=$(realpath "${1:-build}")
 JOBS=${JOBS:-2}
 PY=/usr/bin/python3  # Debian's interpreter: pip and setuptools are its packages
+VERSION=$(sed -n 's/^project(q6fd VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 TMP=$(mktemp -d /tmp/q6fd-install.XXXXXX)
 trap 'rm -rf "$TMP"' EXIT
 step() { printf '\n== %s\n' "$*"; }
@@ -43,7 +46,7 @@ for f in "$P/bin/q6fd" "$LIBDIR"/libq6*.so.1 "$PYDIR"/q6fdmgr*.so; do
 done
 [ -f "$P/include/q6fd/q6fd.h" ] || fail "no umbrella header"
 export PKG_CONFIG_PATH=$LIBDIR/pkgconfig
-[ "$(pkg-config --modversion q6fd)" = "1.1.0" ] || fail "pkg-config does not know q6fd 1.1.0"
+[ "$(pkg-config --modversion q6fd)" = "$VERSION" ] || fail "pkg-config does not know q6fd $VERSION"
 
 step "every installed header compiles on its own"
 find "$P/include/q6fd" -name '*.h' -print0 |
@@ -126,27 +129,46 @@ CMAKE_BUILD_TYPE=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$BUILD/CMakeCache.tx
   export Q6FD_REGISTRY=$TMP/run/registry.txt
   out=$(PYTHONPATH=$TMP/pip "$PY" -c 'import q6fdmgr; print(q6fdmgr.__version__, q6fdmgr.__file__)')
   echo "$out"
-  case "$out" in "1.1.0 $TMP/pip/"*) ;; *) fail "pip's module: $out" ;; esac
+  case "$out" in "$VERSION $TMP/pip/"*) ;; *) fail "pip's module: $out" ;; esac
   PYTHONPATH=$TMP/pip "$PY" "$SRC/examples/walk.py"
 )
 
-step "the .deb (what \`make package\` builds, from the targets built above)"
+step "the Debian packages (what \`make package\` builds, from the targets built above)"
+rm -rf "$BUILD/packages"
 (cd "$BUILD" && cpack -G DEB >/dev/null)
-DEB=$(ls "$BUILD"/packages/q6fd_1.1.0_*.deb)
-dpkg-deb --info "$DEB" | grep -E 'Package|Version|Depends'
-dpkg-deb --contents "$DEB" >"$TMP/deb-contents.txt"
-for path in ./usr/bin/q6fd ./usr/include/q6fd/q6fd.h ./usr/lib/pkgconfig/q6fd.pc \
-            ./usr/lib/cmake/q6fd/q6fdConfig.cmake ./usr/lib/python3/dist-packages/q6fdmgr; do
-  grep -q " $path" "$TMP/deb-contents.txt" || fail "the .deb has no $path"
+LIBREL=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$BUILD/CMakeCache.txt")
+DEBS=()
+for pkg in libq6fd1 libq6fd-dev q6fd python3-q6fdmgr; do
+  deb=$(ls "$BUILD"/packages/"${pkg}_${VERSION}"-*_*.deb 2>/dev/null) || fail "no package $pkg"
+  DEBS+=("$deb")
+  dpkg-deb --field "$deb" Package Version Depends
+  dpkg-deb --contents "$deb" >>"$TMP/deb-contents.txt"
+  ls "$BUILD"/packages/"${pkg}"-dbgsym_*.ddeb >/dev/null 2>&1 || [ "$pkg" = libq6fd-dev ] ||
+    fail "no debugging symbols package for $pkg"
 done
+for path in ./usr/bin/q6fd ./usr/include/q6fd/q6fd.h ./usr/$LIBREL/libq6fdmgr.so.1 \
+            ./usr/$LIBREL/pkgconfig/q6fd.pc ./usr/$LIBREL/cmake/q6fd/q6fdConfig.cmake \
+            ./usr/lib/python3/dist-packages/q6fdmgr; do
+  grep -q " $path" "$TMP/deb-contents.txt" || fail "no package has $path"
+done
+if command -v lintian >/dev/null; then
+  lintian "${DEBS[@]}" 2>/dev/null | tee "$TMP/lintian.txt" || true
+  if grep -q '^E:' "$TMP/lintian.txt"; then fail "lintian reports errors"; fi
+  echo "lintian: $(grep -c '^W:' "$TMP/lintian.txt") warnings, no error"
+else
+  echo "lintian is not installed (\`make check-install\` installs it): not run"
+fi
 mkdir "$TMP/empty"
 if [ "${CI:-}" = "true" ] && [ "$(id -u)" -eq 0 ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "$DEB" >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y "${DEBS[@]}" >/dev/null
   (cd "$TMP/empty" && q6fd demo >demo.out && tail -n 3 demo.out)
   (cd "$TMP/empty" && "$PY" -c 'import q6fdmgr; print("module", q6fdmgr.__version__)')
-  DEBIAN_FRONTEND=noninteractive apt-get remove -y q6fd >/dev/null
+  g++ -std=c++20 $(pkg-config --cflags q6fd) "$SRC/examples/walk.cpp" -o "$TMP/walk-apt" \
+    $(pkg-config --libs q6fd)
+  (cd "$TMP/run" && Q6FD_REGISTRY=$TMP/run/registry.txt "$TMP/walk-apt" >/dev/null) || fail "the example built against the packages failed"
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y libq6fd1 >/dev/null
 else
-  dpkg-deb -x "$DEB" "$TMP/unpacked"
+  for deb in "${DEBS[@]}"; do dpkg-deb -x "$deb" "$TMP/unpacked"; done
   (cd "$TMP/empty" && "$TMP/unpacked/usr/bin/q6fd" demo >demo.out && tail -n 3 demo.out)
 fi
 echo "check-install: ok"
