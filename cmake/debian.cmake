@@ -9,10 +9,15 @@ string(TIMESTAMP Q6_DEB_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 
 # The Python module is built for one interpreter version (its file name says
 # cpython-3XY): the package depends on exactly that version.
-find_package(Python3 COMPONENTS Interpreter)
-math(EXPR Q6_PY_NEXT_MINOR "${Python3_VERSION_MINOR} + 1")
-set(Q6_PY_DEPENDS
-    "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${Q6_PY_NEXT_MINOR})")
+# Without pybind11 there is no module and no python3-q6fdmgr package.
+set(Q6_DEB_COMPONENTS runtime dev cli)
+if(TARGET q6fdmgr_py)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  math(EXPR Q6_PY_NEXT_MINOR "${Python3_VERSION_MINOR} + 1")
+  set(Q6_PY_DEPENDS
+      "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${Q6_PY_NEXT_MINOR})")
+  list(APPEND Q6_DEB_COMPONENTS python)
+endif()
 
 set(Q6_DEB_DIR ${PROJECT_BINARY_DIR}/debian)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/copyright.in ${Q6_DEB_DIR}/copyright @ONLY)
@@ -37,7 +42,7 @@ endforeach()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime dev cli python)
+set(CPACK_COMPONENTS_ALL ${Q6_DEB_COMPONENTS})
 set(CPACK_PACKAGE_NAME q6fd)
 set(CPACK_PACKAGE_VENDOR "q6fd")
 set(CPACK_PACKAGE_CONTACT "${Q6_DEB_MAINTAINER}")

@@ -1,15 +1,20 @@
-# What `cmake --install` puts into the prefix besides the libraries and their
-# headers (see q6_library): the public headers, the program, the Python
-# module, a CMake package, a pkg-config file; and the .deb that `make
-# package` builds from the same rules. Every path written into a file is
+# What `cmake --install` puts into the prefix besides the libraries (see
+# q6_library): the public headers, the program with its man page and bash
+# completion, the Python module, a CMake package, a pkg-config file; and the
+# Debian packages that `make package` builds from the same rules. Every path written into a file is
 # relative to the file itself, so an installed prefix can be moved.
 include(CMakePackageConfigHelpers)
 
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/q6fd/ DESTINATION ${Q6_INCLUDE_INSTALL_DIR}
-  COMPONENT dev FILES_MATCHING PATTERN "*.h")
+include(${CMAKE_CURRENT_LIST_DIR}/public_headers.cmake)
 
 q6_install_rpath(q6fd ${CMAKE_INSTALL_BINDIR})
 install(TARGETS q6fd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
+# The man page and bash completion the program writes from its command table
+# (target q6fd_docs in src/cli).
+install(FILES ${PROJECT_BINARY_DIR}/doc/q6fd.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+  COMPONENT cli)
+install(FILES ${PROJECT_BINARY_DIR}/doc/q6fd.bash-completion
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME q6fd COMPONENT cli)
 
 if(TARGET q6fdmgr_py)
   q6_install_rpath(q6fdmgr_py ${Q6_PYTHON_INSTALL_DIR})

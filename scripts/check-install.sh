@@ -2,7 +2,8 @@
 # The library as its users get it. From the build tree $1 (default build/):
 #  1. `cmake --install` into a temporary prefix, then move the prefix (every
 #     path in it must be relative) and check the RUNPATHs say $ORIGIN;
-#  2. compile every installed header alone from the prefix; build
+#  2. compile every installed header alone from the prefix (g++ and clang++,
+#     warnings as errors) and count the libraries' exported symbols; build
 #     examples/walk.cpp from outside the tree against the moved prefix,
 #     once with find_package and once with pkg-config (linked --as-needed),
 #     and a program that names no symbol of the component and creates its
@@ -30,7 +31,7 @@ step() { printf '\n== %s\n' "$*"; }
 fail() { echo "check-install: $*" >&2; exit 1; }
 
 step "install into a temporary prefix, then move it"
-cmake --build "$BUILD" -j "$JOBS" --target q6fd q6fdmgr_py
+cmake --build "$BUILD" -j "$JOBS" --target q6fd q6fd_docs q6fdmgr_py
 cmake --install "$BUILD" --prefix "$TMP/staged" >/dev/null
 mv "$TMP/staged" "$TMP/prefix"
 P=$TMP/prefix
@@ -48,12 +49,32 @@ done
 export PKG_CONFIG_PATH=$LIBDIR/pkgconfig
 [ "$(pkg-config --modversion q6fd)" = "$VERSION" ] || fail "pkg-config does not know q6fd $VERSION"
 
-step "every installed header compiles on its own"
-find "$P/include/q6fd" -name '*.h' -print0 |
-  xargs -0 -P "$JOBS" -I{} sh -c \
-    'g++ -std=c++20 -fsyntax-only -I"$1/include" -I"$1/include/q6fd" -include "$2" -x c++ /dev/null || exit 255' \
-    _ "$P" {} || fail "an installed header does not compile from the prefix"
+step "every installed header compiles on its own, without a warning, under g++ and clang++"
+for cxx in g++ clang++; do
+  find "$P/include/q6fd" -name '*.h' -print0 |
+    xargs -0 -P "$JOBS" -I{} sh -c \
+      '$1 -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I"$2/include" -include "$3" -x c++ /dev/null || exit 255' \
+      _ "$cxx" "$P" {} || fail "an installed header does not compile alone from the prefix ($cxx)"
+done
 echo "$(find "$P/include/q6fd" -name '*.h' | wc -l) headers"
+for lib in "$LIBDIR"/libq6*.so.1; do
+  echo "$(basename "$lib"): $(nm -D --defined-only "$lib" | wc -l) exported symbols"
+done
+
+step "the man page renders; the completion script knows every command"
+MANWARN=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$P/share/man/man1/q6fd.1.gz" 2>&1 >"$TMP/q6fd.txt") ||
+  fail "man cannot render q6fd.1"
+[ -z "$MANWARN" ] || fail "man warns about q6fd.1: $MANWARN"
+grep -q 'EXIT STATUS' "$TMP/q6fd.txt" || fail "the man page has no exit codes"
+for cmd in $("$P/bin/q6fd" --completion bash | sed -n "s/^      words='--json --csv --help --version help \(.*\)' ;;$/\1/p"); do
+  grep -q "^       $cmd" "$TMP/q6fd.txt" || fail "the man page does not describe $cmd"
+done
+(
+  # shellcheck disable=SC1090
+  source "$P/share/bash-completion/completions/q6fd"
+  COMP_WORDS=(q6fd rec); COMP_CWORD=1; _q6fd
+  [ "${COMPREPLY[*]}" = "records" ] || fail "completion of 'q6fd rec' gave '${COMPREPLY[*]}'"
+)
 
 step "build the example from outside the tree: find_package"
 cmake -S "$SRC/examples" -B "$TMP/ex-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$P" >/dev/null
@@ -148,7 +169,8 @@ for pkg in libq6fd1 libq6fd-dev q6fd python3-q6fdmgr; do
 done
 for path in ./usr/bin/q6fd ./usr/include/q6fd/q6fd.h ./usr/$LIBREL/libq6fdmgr.so.1 \
             ./usr/$LIBREL/pkgconfig/q6fd.pc ./usr/$LIBREL/cmake/q6fd/q6fdConfig.cmake \
-            ./usr/lib/python3/dist-packages/q6fdmgr; do
+            ./usr/lib/python3/dist-packages/q6fdmgr ./usr/share/man/man1/q6fd.1.gz \
+            ./usr/share/bash-completion/completions/q6fd; do
   grep -q " $path" "$TMP/deb-contents.txt" || fail "no package has $path"
 done
 if command -v lintian >/dev/null; then
