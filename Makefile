@@ -23,14 +23,17 @@ demo: build
 test: build
 	@bash scripts/run-tests.sh $(BUILD)
 
-# The .deb (CPack) of the libraries, headers, program, CMake and pkg-config
-# packages and the Python module, into $(BUILD)/packages/.
+# The Debian packages (CPack): libq6fd1 (libraries), libq6fd-dev (headers,
+# CMake and pkg-config files), q6fd (the program), python3-q6fdmgr (the
+# module), each with a -dbgsym package, into $(BUILD)/packages/.
 package: build
 	@cmake --build $(BUILD) --target package
 
 # Install into a temporary prefix, build and run the examples against it
-# (CMake and pkg-config), pip-install the module, build and try the .deb.
+# (CMake and pkg-config), pip-install the module, build the Debian packages,
+# check them with lintian and try them.
 check-install: build
+	@bash scripts/deps.sh lintian
 	@JOBS=$(JOBS) bash scripts/check-install.sh $(BUILD)
 
 test-asan: deps

@@ -1,15 +1,20 @@
-# What `cmake --install` puts into the prefix besides the libraries and their
-# headers (see q6_library): the public headers, the program, the Python
-# module, a CMake package, a pkg-config file; and the .deb that `make
-# package` builds from the same rules. Every path written into a file is
+# What `cmake --install` puts into the prefix besides the libraries (see
+# q6_library): the public headers, the program with its man page and bash
+# completion, the Python module, a CMake package, a pkg-config file; and the
+# Debian packages that `make package` builds from the same rules. Every path written into a file is
 # relative to the file itself, so an installed prefix can be moved.
 include(CMakePackageConfigHelpers)
 
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/q6fd/ DESTINATION ${Q6_INCLUDE_INSTALL_DIR}
-  COMPONENT dev FILES_MATCHING PATTERN "*.h")
+include(${CMAKE_CURRENT_LIST_DIR}/public_headers.cmake)
 
 q6_install_rpath(q6fd ${CMAKE_INSTALL_BINDIR})
 install(TARGETS q6fd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
+# The man page and bash completion the program writes from its command table
+# (target q6fd_docs in src/cli).
+install(FILES ${PROJECT_BINARY_DIR}/doc/q6fd.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+  COMPONENT cli)
+install(FILES ${PROJECT_BINARY_DIR}/doc/q6fd.bash-completion
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME q6fd COMPONENT cli)
 
 if(TARGET q6fdmgr_py)
   q6_install_rpath(q6fdmgr_py ${Q6_PYTHON_INSTALL_DIR})
@@ -33,21 +38,14 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/q6fd.pc.in ${PROJECT_BINARY_DIR}/q6fd.p
 install(FILES ${PROJECT_BINARY_DIR}/q6fd.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT dev)
 
-# `make package`: one .deb with all of the above, installed under /usr.
+# `make package`: four Debian packages under /usr from the components above,
+# each with its copyright and changelog, stripped, with the debugging
+# information in a -dbgsym package beside each:
+#   libq6fd1         the shared libraries (component runtime)
+#   libq6fd-dev      headers, CMake and pkg-config files, the .so links (dev)
+#   q6fd             the program, its man page and bash completion (cli)
+#   python3-q6fdmgr  the Python module (python)
 if(NOT PROJECT_IS_TOP_LEVEL)
   return()
 endif()
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME q6fd)
-set(CPACK_PACKAGE_VENDOR "q6fd")
-set(CPACK_PACKAGE_CONTACT "q6fd maintainers <q6fd@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Fund-management data objects: libraries, headers, the q6fd program and the Python module")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libsqlite3-0, libpq5, python3 (>= 3.11)")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libsqlite3-dev, libpq-dev, pkg-config, cmake")
-set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_BINARY_DIR}/packages)
-include(CPack)
+include(${CMAKE_CURRENT_LIST_DIR}/debian.cmake)

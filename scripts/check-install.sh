@@ -2,7 +2,8 @@
 # The library as its users get it. From the build tree $1 (default build/):
 #  1. `cmake --install` into a temporary prefix, then move the prefix (every
 #     path in it must be relative) and check the RUNPATHs say $ORIGIN;
-#  2. compile every installed header alone from the prefix; build
+#  2. compile every installed header alone from the prefix (g++ and clang++,
+#     warnings as errors) and count the libraries' exported symbols; build
 #     examples/walk.cpp from outside the tree against the moved prefix,
 #     once with find_package and once with pkg-config (linked --as-needed),
 #     and a program that names no symbol of the component and creates its
@@ -12,22 +13,25 @@
 #     `q6fd demo` writes into an empty folder;
 #  4. `pip install --no-build-isolation` the tree into a folder and run the
 #     Python example with that module;
-#  5. build the .deb; in CI (root on a throwaway machine) install it with apt,
-#     run `q6fd demo` in an empty folder and the Python module from it, and
-#     remove it again; elsewhere unpack it and run its q6fd from there.
+#  5. build the four Debian packages and their -dbgsym packages, run lintian
+#     on them (no error allowed); in CI (root on a throwaway machine) install
+#     them with apt, run `q6fd demo` in an empty folder, the Python module and
+#     the example built with the installed pkg-config file, and remove them
+#     again; elsewhere unpack them and run their q6fd from there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SRC=$PWD
 BUILD=$(realpath "${1:-build}")
 JOBS=${JOBS:-2}
 PY=/usr/bin/python3  # Debian's interpreter: pip and setuptools are its packages
+VERSION=$(sed -n 's/^project(q6fd VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 TMP=$(mktemp -d /tmp/q6fd-install.XXXXXX)
 trap 'rm -rf "$TMP"' EXIT
 step() { printf '\n== %s\n' "$*"; }
 fail() { echo "check-install: $*" >&2; exit 1; }
 
 step "install into a temporary prefix, then move it"
-cmake --build "$BUILD" -j "$JOBS" --target q6fd q6fdmgr_py
+cmake --build "$BUILD" -j "$JOBS" --target q6fd q6fd_docs q6fdmgr_py
 cmake --install "$BUILD" --prefix "$TMP/staged" >/dev/null
 mv "$TMP/staged" "$TMP/prefix"
 P=$TMP/prefix
@@ -43,14 +47,34 @@ for f in "$P/bin/q6fd" "$LIBDIR"/libq6*.so.1 "$PYDIR"/q6fdmgr*.so; do
 done
 [ -f "$P/include/q6fd/q6fd.h" ] || fail "no umbrella header"
 export PKG_CONFIG_PATH=$LIBDIR/pkgconfig
-[ "$(pkg-config --modversion q6fd)" = "1.1.0" ] || fail "pkg-config does not know q6fd 1.1.0"
+[ "$(pkg-config --modversion q6fd)" = "$VERSION" ] || fail "pkg-config does not know q6fd $VERSION"
 
-step "every installed header compiles on its own"
-find "$P/include/q6fd" -name '*.h' -print0 |
-  xargs -0 -P "$JOBS" -I{} sh -c \
-    'g++ -std=c++20 -fsyntax-only -I"$1/include" -I"$1/include/q6fd" -include "$2" -x c++ /dev/null || exit 255' \
-    _ "$P" {} || fail "an installed header does not compile from the prefix"
+step "every installed header compiles on its own, without a warning, under g++ and clang++"
+for cxx in g++ clang++; do
+  find "$P/include/q6fd" -name '*.h' -print0 |
+    xargs -0 -P "$JOBS" -I{} sh -c \
+      '$1 -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I"$2/include" -include "$3" -x c++ /dev/null || exit 255' \
+      _ "$cxx" "$P" {} || fail "an installed header does not compile alone from the prefix ($cxx)"
+done
 echo "$(find "$P/include/q6fd" -name '*.h' | wc -l) headers"
+for lib in "$LIBDIR"/libq6*.so.1; do
+  echo "$(basename "$lib"): $(nm -D --defined-only "$lib" | wc -l) exported symbols"
+done
+
+step "the man page renders; the completion script knows every command"
+MANWARN=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$P/share/man/man1/q6fd.1.gz" 2>&1 >"$TMP/q6fd.txt") ||
+  fail "man cannot render q6fd.1"
+[ -z "$MANWARN" ] || fail "man warns about q6fd.1: $MANWARN"
+grep -q 'EXIT STATUS' "$TMP/q6fd.txt" || fail "the man page has no exit codes"
+for cmd in $("$P/bin/q6fd" --completion bash | sed -n "s/^      words='--json --csv --help --version help \(.*\)' ;;$/\1/p"); do
+  grep -q "^       $cmd" "$TMP/q6fd.txt" || fail "the man page does not describe $cmd"
+done
+(
+  # shellcheck disable=SC1090
+  source "$P/share/bash-completion/completions/q6fd"
+  COMP_WORDS=(q6fd rec); COMP_CWORD=1; _q6fd
+  [ "${COMPREPLY[*]}" = "records" ] || fail "completion of 'q6fd rec' gave '${COMPREPLY[*]}'"
+)
 
 step "build the example from outside the tree: find_package"
 cmake -S "$SRC/examples" -B "$TMP/ex-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$P" >/dev/null
@@ -126,27 +150,47 @@ CMAKE_BUILD_TYPE=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$BUILD/CMakeCache.tx
   export Q6FD_REGISTRY=$TMP/run/registry.txt
   out=$(PYTHONPATH=$TMP/pip "$PY" -c 'import q6fdmgr; print(q6fdmgr.__version__, q6fdmgr.__file__)')
   echo "$out"
-  case "$out" in "1.1.0 $TMP/pip/"*) ;; *) fail "pip's module: $out" ;; esac
+  case "$out" in "$VERSION $TMP/pip/"*) ;; *) fail "pip's module: $out" ;; esac
   PYTHONPATH=$TMP/pip "$PY" "$SRC/examples/walk.py"
 )
 
-step "the .deb (what \`make package\` builds, from the targets built above)"
+step "the Debian packages (what \`make package\` builds, from the targets built above)"
+rm -rf "$BUILD/packages"
 (cd "$BUILD" && cpack -G DEB >/dev/null)
-DEB=$(ls "$BUILD"/packages/q6fd_1.1.0_*.deb)
-dpkg-deb --info "$DEB" | grep -E 'Package|Version|Depends'
-dpkg-deb --contents "$DEB" >"$TMP/deb-contents.txt"
-for path in ./usr/bin/q6fd ./usr/include/q6fd/q6fd.h ./usr/lib/pkgconfig/q6fd.pc \
-            ./usr/lib/cmake/q6fd/q6fdConfig.cmake ./usr/lib/python3/dist-packages/q6fdmgr; do
-  grep -q " $path" "$TMP/deb-contents.txt" || fail "the .deb has no $path"
+LIBREL=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$BUILD/CMakeCache.txt")
+DEBS=()
+for pkg in libq6fd1 libq6fd-dev q6fd python3-q6fdmgr; do
+  deb=$(ls "$BUILD"/packages/"${pkg}_${VERSION}"-*_*.deb 2>/dev/null) || fail "no package $pkg"
+  DEBS+=("$deb")
+  dpkg-deb --field "$deb" Package Version Depends
+  dpkg-deb --contents "$deb" >>"$TMP/deb-contents.txt"
+  ls "$BUILD"/packages/"${pkg}"-dbgsym_*.ddeb >/dev/null 2>&1 || [ "$pkg" = libq6fd-dev ] ||
+    fail "no debugging symbols package for $pkg"
 done
+for path in ./usr/bin/q6fd ./usr/include/q6fd/q6fd.h ./usr/$LIBREL/libq6fdmgr.so.1 \
+            ./usr/$LIBREL/pkgconfig/q6fd.pc ./usr/$LIBREL/cmake/q6fd/q6fdConfig.cmake \
+            ./usr/lib/python3/dist-packages/q6fdmgr ./usr/share/man/man1/q6fd.1.gz \
+            ./usr/share/bash-completion/completions/q6fd; do
+  grep -q " $path" "$TMP/deb-contents.txt" || fail "no package has $path"
+done
+if command -v lintian >/dev/null; then
+  lintian "${DEBS[@]}" 2>/dev/null | tee "$TMP/lintian.txt" || true
+  if grep -q '^E:' "$TMP/lintian.txt"; then fail "lintian reports errors"; fi
+  echo "lintian: $(grep -c '^W:' "$TMP/lintian.txt") warnings, no error"
+else
+  echo "lintian is not installed (\`make check-install\` installs it): not run"
+fi
 mkdir "$TMP/empty"
 if [ "${CI:-}" = "true" ] && [ "$(id -u)" -eq 0 ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "$DEB" >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y "${DEBS[@]}" >/dev/null
   (cd "$TMP/empty" && q6fd demo >demo.out && tail -n 3 demo.out)
   (cd "$TMP/empty" && "$PY" -c 'import q6fdmgr; print("module", q6fdmgr.__version__)')
-  DEBIAN_FRONTEND=noninteractive apt-get remove -y q6fd >/dev/null
+  g++ -std=c++20 $(pkg-config --cflags q6fd) "$SRC/examples/walk.cpp" -o "$TMP/walk-apt" \
+    $(pkg-config --libs q6fd)
+  (cd "$TMP/run" && Q6FD_REGISTRY=$TMP/run/registry.txt "$TMP/walk-apt" >/dev/null) || fail "the example built against the packages failed"
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y libq6fd1 >/dev/null
 else
-  dpkg-deb -x "$DEB" "$TMP/unpacked"
+  for deb in "${DEBS[@]}"; do dpkg-deb -x "$deb" "$TMP/unpacked"; done
   (cd "$TMP/empty" && "$TMP/unpacked/usr/bin/q6fd" demo >demo.out && tail -n 3 demo.out)
 fi
 echo "check-install: ok"

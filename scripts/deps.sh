@@ -9,7 +9,8 @@ PKGS=(cmake ninja-build g++ make pkg-config ccache clang-format
       python3 python3-dev pybind11-dev python3-jsonschema tmux
       python3-pip python3-setuptools  # pip install . (scripts/check-install.sh)
       clang libclang-rt-14-dev)  # clang: the fuzz targets (make fuzz)
-# Extra packages one target needs, as arguments: `deps.sh gnuplot-nox` (bench).
+# Extra packages one target needs, as arguments: `deps.sh gnuplot-nox` (bench),
+# `deps.sh lintian` (check-install).
 PKGS+=("$@")
 missing=()
 for p in "${PKGS[@]}"; do

@@ -1,6 +1,6 @@
 // The library's public interface in one header.
 //
-// Link q6fd::q6fdmgr (CMake: find_package(q6fd 1.1 CONFIG)) or
+// Link q6fd::q6fdmgr (CMake: find_package(q6fd 1.2 CONFIG)) or
 // `pkg-config --cflags --libs q6fd`. Each header named here carries its own
 // contract: what a member returns, what it raises (a q6::ComError with an
 // HRESULT, a description and a source) and when, and who owns what it hands

@@ -20,14 +20,20 @@ void Column(std::ostream& out, const std::string& left, const std::string& right
 
 }  // namespace
 
+const std::vector<ExitCodeLine>& ExitCodeTable() {
+  static const std::vector<ExitCodeLine> codes = {
+      {0, "ok"},
+      {1, "error"},
+      {2, "usage: unknown command or option, missing or extra argument"},
+      {3, "the lock is held by another user"},
+      {4, "the database is busy or a wait timed out (try again)"},
+      {5, "cannot connect: the data source cannot be reached or opened"}};
+  return codes;
+}
+
 void PrintExitCodes(std::ostream& out) {
-  out << "exit codes:\n"
-         "  0  ok\n"
-         "  1  error\n"
-         "  2  usage: unknown command or option, missing or extra argument\n"
-         "  3  the lock is held by another user\n"
-         "  4  the database is busy or a wait timed out (try again)\n"
-         "  5  cannot connect: the data source cannot be reached or opened\n";
+  out << "exit codes:\n";
+  for (const ExitCodeLine& e : ExitCodeTable()) out << "  " << e.code << "  " << e.meaning << "\n";
 }
 
 void PrintGeneralHelp(std::ostream& out) {

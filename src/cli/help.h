@@ -2,6 +2,8 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
+#include <vector>
 
 #include "cli/command.h"
 
@@ -14,5 +16,19 @@ void PrintGeneralHelp(std::ostream& out);
 void PrintCommandHelp(const Command& cmd, std::ostream& out);
 // The exit codes, one a line.
 void PrintExitCodes(std::ostream& out);
+
+// One exit code and what it means.
+struct ExitCodeLine {
+  int code;
+  std::string meaning;
+};
+// Every exit code the program returns, in order.
+const std::vector<ExitCodeLine>& ExitCodeTable();
+
+// The manual page q6fd.1 in roff (`q6fd --man`) and the bash completion
+// script (`q6fd --completion bash`); the build writes both from these, so
+// they list exactly the commands and options of the table.
+void PrintManPage(std::ostream& out, const std::string& version);
+void PrintBashCompletion(std::ostream& out);
 
 }  // namespace q6::cli

@@ -59,6 +59,16 @@ int Run(const std::vector<std::string>& args, const Options& opt) {
     std::cout << (opt.json() ? "{\"version\": \"" Q6FD_VERSION "\"}\n" : "q6fd " Q6FD_VERSION "\n");
     return 0;
   }
+  // Not listed in the help: the build writes the man page and the bash
+  // completion with these.
+  if (args.size() == 1 && args[0] == "--man") {
+    PrintManPage(std::cout, Q6FD_VERSION);
+    return 0;
+  }
+  if (args.size() == 2 && args[0] == "--completion" && args[1] == "bash") {
+    PrintBashCompletion(std::cout);
+    return 0;
+  }
   if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
     if (args.size() > 2) return UsageFailure(opt, nullptr, "unexpected argument " + args[2]);
     if (args.size() == 1) {

@@ -49,7 +49,7 @@ class Decimal {
   friend std::strong_ordering operator<=>(const Decimal& a, const Decimal& b);
 
  private:
-  unsigned __int128 mag_ = 0;  // < 2^96
+  __extension__ unsigned __int128 mag_ = 0;  // < 2^96
   int scale_ = 0;
   bool negative_ = false;
 };

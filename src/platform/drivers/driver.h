@@ -236,7 +236,7 @@ class Driver {
   // false when the server no longer has it, true when it does, nullopt when
   // the engine has no server sessions or cannot tell. Raises E_FAIL when
   // the question itself fails.
-  virtual std::optional<bool> ServerSessionExists(const ServerSession& s) { return std::nullopt; }
+  virtual std::optional<bool> ServerSessionExists(const ServerSession&) { return std::nullopt; }
 
   // True in a process forked after this driver was opened. Such a driver
   // shares its engine state (a server session's socket, a database handle)
