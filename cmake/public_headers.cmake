@@ -22,6 +22,7 @@ set(Q6_PUBLIC_HEADERS
   component/frame/query_manager.h
   component/support/enums.h
   outside/eso/entity_children.h
+  outside/eso/entity_codes.h
   outside/eso/entity_field.h
   outside/eso/entity_fields.h
   outside/eso/entity_object.h
