@@ -9,16 +9,30 @@
 #include "component/frame/sql_text.h"
 #include "component/records/key_field.h"
 #include "component/records/save_values.h"
+#include "platform/trace/trace.h"
 #include "runtime/com_error.h"
 
 namespace q6 {
 namespace {
 
 constexpr std::string_view kSeparator = ", ";
+constexpr std::string_view kSource = "Q6FDMgr.DataManager";
 
-// `list` without its final ", "; error 5 when there is none to remove.
-std::string WithoutLastSeparator(std::string list) {
-  if (list.size() < kSeparator.size()) ThrowVb(kVbInvalidProcedureCall);
+constexpr const char* kNothingToInsert =
+    "no Persistent field has a value or a data type that is written (1 to 7, 9)";
+constexpr const char* kNothingToUpdate =
+    "no Persistent field is Changed: nothing to write. A field is Changed when a value that "
+    "differs from its current one is put into it; putting an equal value leaves it unchanged";
+
+// `list` without its final ", "; error 5 when there is none to remove,
+// with a trace note that says why (`why`: what left the list empty), since
+// the error itself names neither the record nor the cause.
+std::string WithoutLastSeparator(std::string list, const EntityObject& eo, const char* why) {
+  if (list.size() < kSeparator.size()) {
+    TraceNote(kSource, "Save of entity " + std::to_string(eo.ID()) + " (" + eo.SourceTable() +
+                           ") refused with error 5: " + why);
+    ThrowVb(kVbInvalidProcedureCall);
+  }
   list.resize(list.size() - kSeparator.size());
   return list;
 }
@@ -39,8 +53,8 @@ std::string InsertStatement(const EntityObject& eo) {
     values += is_null ? std::string("NULL") : ValueLiteral(form, value);
     values += kSeparator;
   }
-  columns = WithoutLastSeparator(std::move(columns));
-  values = WithoutLastSeparator(std::move(values));
+  columns = WithoutLastSeparator(std::move(columns), eo, kNothingToInsert);
+  values = WithoutLastSeparator(std::move(values), eo, kNothingToInsert);
   return "Insert Into " + eo.SourceTable() + " " + "(" + columns + ") Values (" + values + ");";
 }
 
@@ -62,7 +76,7 @@ std::string UpdateStatement(const EntityObject& eo) {
     }
     set += kSeparator;
   }
-  set = WithoutLastSeparator(std::move(set));
+  set = WithoutLastSeparator(std::move(set), eo, kNothingToUpdate);
   const std::string key = KeyField(eo)->SourceField();
   return "Update " + eo.SourceTable() + " Set " + set + " Where " + key + " = " +
          SqlQuoted(eo.OID()->Value());

@@ -4,8 +4,14 @@
 #include "component/records/save_statements.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "component/records/write_test_util.h"
+#include "platform/trace/trace.h"
 
 namespace q6 {
 namespace {
@@ -172,6 +178,24 @@ TEST(SaveStatementsTest, FailuresBeforeAnyText) {
     EXPECT_EQ(HrOf([&] { r.insert ? InsertStatement(*r.eo) : UpdateStatement(*r.eo); }), r.hr)
         << r.label;
   }
+}
+
+// The refusal names neither the record nor its cause: the trace does.
+TEST(SaveStatementsTest, RefusedUpdateLeavesATraceNote) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("q6save-" + std::to_string(::getpid()) + ".jsonl"))
+          .string();
+  std::filesystem::remove(path);
+  SetTraceFile(path);
+  const auto eo = MakeEntity("T", "id", {{"id", "k", 1, Variant("1")}}, "1", 3);
+  EXPECT_EQ(HrOf([&] { UpdateStatement(*eo); }), VbHr(kVbInvalidProcedureCall));
+  SetTraceFile("");
+  std::stringstream trace;
+  trace << std::ifstream(path).rdbuf();
+  std::filesystem::remove(path);
+  EXPECT_NE(trace.str().find("(T) refused with error 5: no Persistent field is Changed"),
+            std::string::npos)
+      << trace.str();
 }
 
 }  // namespace
