@@ -23,17 +23,10 @@ std::string MakeTempFolder() {
 }  // namespace
 
 const EngineQuirks& QuirksOf(EngineKind kind) {
-  static const EngineQuirks kSqlite{Engine::SQLite,
-                                    "SQLite",
-                                    VarType::Double,
-                                    VarType::String,
-                                    "BLOB",
-                                    true,
-                                    false,
-                                    false,
-                                    ErrorKind::kBusy,
-                                    true,
-                                    true};
+  static const EngineQuirks kSqlite{
+      Engine::SQLite, "SQLite", VarType::Double, VarType::String,  "BLOB",
+      true,           false,    false,           ErrorKind::kBusy, true,
+      true,           false};
   static const EngineQuirks kPg{Engine::PostgreSQL,
                                 "PostgreSQL",
                                 VarType::Decimal,
@@ -44,7 +37,8 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                 true,
                                 ErrorKind::kLockTimeout,
                                 false,
-                                false};
+                                false,
+                                true};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }
 

@@ -61,6 +61,9 @@ struct EngineQuirks {
   // A batch's new rows go many to one INSERT (the engine runs statements
   // one at a time); the other engine gets one INSERT a row, sent together.
   bool batch_inserts_many_rows_a_statement;
+  // The engine tells the types of a statement's parameters from where they
+  // stand (Parameters.Refresh); the other tells only how many there are.
+  bool tells_parameter_types;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

@@ -61,6 +61,18 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* 
   } else {
     r = Run(sql);
   }
+  return Finish(std::move(r), records_affected, options);
+}
+
+std::shared_ptr<Recordset> Connection::ExecuteTranslated(const Translation& statement,
+                                                         const std::string& built,
+                                                         Variant* records_affected,
+                                                         int32_t options) {
+  return Finish(driver().Execute(statement, built), records_affected, options);
+}
+
+std::shared_ptr<Recordset> Connection::Finish(ResultSet&& r, Variant* records_affected,
+                                              int32_t options) {
   if (records_affected)
     *records_affected = Variant(static_cast<int32_t>(r.has_rows ? -1 : r.rows_affected));
   if (options != -1 && (options & kAdExecuteNoRecords)) return nullptr;
