@@ -114,6 +114,7 @@ mkdir "$TMP/run"
   "$TMP/ex-cmake/walk"
   "$TMP/walk-pc"
   PYTHONPATH=$PYDIR "$PY" "$SRC/examples/walk.py"
+  PYTHONPATH=$PYDIR "$PY" -c 'import q6fdmgr.dbapi as db; print("dbapi", db.apilevel)'
 )
 
 step "pip install --no-build-isolation ."
@@ -128,6 +129,7 @@ CMAKE_BUILD_TYPE=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$BUILD/CMakeCache.tx
   echo "$out"
   case "$out" in "1.1.0 $TMP/pip/"*) ;; *) fail "pip's module: $out" ;; esac
   PYTHONPATH=$TMP/pip "$PY" "$SRC/examples/walk.py"
+  PYTHONPATH=$TMP/pip "$PY" -c 'import q6fdmgr.dbapi as db; print("dbapi", db.apilevel)'
 )
 
 step "the .deb (what \`make package\` builds, from the targets built above)"
@@ -136,7 +138,8 @@ DEB=$(ls "$BUILD"/packages/q6fd_1.1.0_*.deb)
 dpkg-deb --info "$DEB" | grep -E 'Package|Version|Depends'
 dpkg-deb --contents "$DEB" >"$TMP/deb-contents.txt"
 for path in ./usr/bin/q6fd ./usr/include/q6fd/q6fd.h ./usr/lib/pkgconfig/q6fd.pc \
-            ./usr/lib/cmake/q6fd/q6fdConfig.cmake ./usr/lib/python3/dist-packages/q6fdmgr; do
+            ./usr/lib/cmake/q6fd/q6fdConfig.cmake ./usr/lib/python3/dist-packages/q6fdmgr \
+            ./usr/lib/python3/dist-packages/q6fdmgr/dbapi.py; do
   grep -q " $path" "$TMP/deb-contents.txt" || fail "the .deb has no $path"
 done
 mkdir "$TMP/empty"
