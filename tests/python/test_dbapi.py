@@ -16,7 +16,7 @@ from decimal import Decimal
 
 import q6fdmgr.dbapi as db
 
-from support import SqliteDatabase, drop_pg_schema, pg_schema_dsn, requires_pg
+from support import PostgresSchema, SqliteDatabase, requires_pg
 
 SAMPLES = ["Carlton Cold", "Carlton Draft", "Mountain Goat", "Redback", "Victoria Bitter"]
 
@@ -222,20 +222,9 @@ class SqliteDbApiTest(SqliteDatabase, DbApiTests, unittest.TestCase):
 
 
 @requires_pg
-class PostgresDbApiTest(DbApiTests, unittest.TestCase):
+class PostgresDbApiTest(PostgresSchema, DbApiTests, unittest.TestCase):
+    schema_prefix = "q6dbapi"
     blob_type = "bytea"
-
-    @classmethod
-    def setUpClass(cls):
-        cls.schema = "q6dbapi_%d" % os.getpid()
-        cls.pg_dsn = pg_schema_dsn(cls.schema)
-
-    @classmethod
-    def tearDownClass(cls):
-        drop_pg_schema(cls.schema)
-
-    def dsn(self):
-        return self.pg_dsn
 
 
 if __name__ == "__main__":

@@ -15,7 +15,7 @@ from decimal import Decimal
 
 import q6fdmgr as q
 
-from support import ComTestCase, SqliteDatabase, drop_pg_schema, pg_schema_dsn, requires_pg
+from support import ComTestCase, PostgresSchema, SqliteDatabase, requires_pg
 
 ITEM_NOT_FOUND = 0x800A0CC1  # 3265
 README = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "README.md")
@@ -132,20 +132,9 @@ class SqliteRowTest(SqliteDatabase, RowTests, ComTestCase):
 
 
 @requires_pg
-class PostgresRowTest(RowTests, ComTestCase):
+class PostgresRowTest(PostgresSchema, RowTests, ComTestCase):
+    schema_prefix = "q6rows"
     blob_type = "bytea"
-
-    @classmethod
-    def setUpClass(cls):
-        cls.schema = "q6rows_%d" % os.getpid()
-        cls.pg_dsn = pg_schema_dsn(cls.schema)
-
-    @classmethod
-    def tearDownClass(cls):
-        drop_pg_schema(cls.schema)
-
-    def dsn(self):
-        return self.pg_dsn
 
 
 if __name__ == "__main__":

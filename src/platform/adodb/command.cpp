@@ -22,19 +22,7 @@ constexpr const char* kSource = "ADODB.Command";
 }  // namespace
 
 void Command::PutActiveConnection(const Variant& connection) {
-  const Variant& c = connection.Deref();
-  std::shared_ptr<Connection> con;
-  if (c.IsObject() && c.object()) {
-    con = As<Connection>(c.object());
-    if (!con) ThrowAdo(kAdoInvalidArgument, kSource, "ActiveConnection is not a Connection");
-  } else if (c.type() == VarType::String && !c.string().empty()) {
-    con = std::make_shared<Connection>();
-    con->Open(c.string());
-  } else if (!(c.IsObject() || c.IsEmpty() || c.IsMissing() || c.IsNull() ||
-               c.type() == VarType::String)) {
-    ThrowAdo(kAdoInvalidArgument, kSource, "ActiveConnection is not a Connection");
-  }
-  connection_ = std::move(con);
+  connection_ = Connection::Of(connection, kSource);
   kept_.reset();
 }
 

@@ -26,6 +26,23 @@ void Connection::Open(const std::string& source) {
   connection_string_ = text;
 }
 
+std::shared_ptr<Connection> Connection::Of(const Variant& connection, const std::string& source) {
+  const Variant& c = connection.Deref();
+  if (c.IsObject() && c.object()) {
+    auto con = As<Connection>(c.object());
+    if (!con) ThrowAdo(kAdoInvalidArgument, source, "ActiveConnection is not a Connection");
+    return con;
+  }
+  if (c.type() == VarType::String && !c.string().empty()) {
+    auto con = std::make_shared<Connection>();
+    con->Open(c.string());
+    return con;
+  }
+  if (!(c.IsObject() || c.IsEmpty() || c.IsMissing() || c.IsNull() || c.type() == VarType::String))
+    ThrowAdo(kAdoInvalidArgument, source, "ActiveConnection is not a Connection");
+  return nullptr;
+}
+
 Engine Connection::engine() const { return driver().engine(); }
 
 Driver& Connection::driver() const {

@@ -107,6 +107,12 @@ class Connection : public Dispatchable {
   std::string ConnectionString() const;
   void PutConnectionString(const std::string& s);
 
+  // The connection an ActiveConnection value names: a Connection object,
+  // or a data-source text for a new connection, opened now; nullptr for
+  // Empty, Missing, Null, Nothing or "". Raises 3001 (naming `source`) for
+  // any other value, and as Open when the text cannot be opened.
+  static std::shared_ptr<Connection> Of(const Variant& connection, const std::string& source);
+
   // --- for the data access layer and the connection pool ---
   // Raises 3709 when closed.
   Engine engine() const;

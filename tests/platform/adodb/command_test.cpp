@@ -7,26 +7,19 @@
 
 #include "platform/adodb/ado_errors.h"
 #include "runtime/value_date.h"
+#include "support/error_of.h"
 #include "support/test_db.h"
 
 namespace q6 {
 namespace {
 
 using test::EngineTest;
+using test::ErrorOf;
 
 Variant DateOf(const char* text) {
   double days = 0;
   EXPECT_TRUE(value::ParseDate(text, &days)) << text;
   return Variant(DateValue{days});
-}
-
-HRESULT ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e.hr();
-  }
-  return S_OK;
 }
 
 class CommandTest : public EngineTest {
