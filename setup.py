@@ -3,8 +3,9 @@
 The extension and the shared libraries it links are built by the project's
 own CMake build (tests off; CMAKE_BUILD_TYPE from the environment, Release by
 default) in build-python/ and installed with its install rules: the module
-at the top of the wheel, the libraries in q6fdmgr.libs/ beside it, found
-through a RUNPATH relative to the module. The version is the CMake project's.
+at the top of the wheel, its Python submodules (q6fdmgr.dbapi) in the folder
+q6fdmgr/ beside it, the libraries in q6fdmgr.libs/, found through a RUNPATH
+relative to the module. The version is the CMake project's.
 """
 
 import os

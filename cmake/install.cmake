@@ -19,6 +19,9 @@ install(FILES ${PROJECT_BINARY_DIR}/doc/q6fd.bash-completion
 if(TARGET q6fdmgr_py)
   q6_install_rpath(q6fdmgr_py ${Q6_PYTHON_INSTALL_DIR})
   install(TARGETS q6fdmgr_py LIBRARY DESTINATION ${Q6_PYTHON_INSTALL_DIR} COMPONENT python)
+  # Its Python submodules, in the folder its __path__ names.
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/python/q6fdmgr/
+    DESTINATION ${Q6_PYTHON_INSTALL_DIR}/q6fdmgr COMPONENT python FILES_MATCHING PATTERN "*.py")
 endif()
 
 # CMake package: find_package(q6fd 1.1 CONFIG) gives q6fd::q6fdmgr and the

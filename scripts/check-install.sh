@@ -138,6 +138,7 @@ mkdir "$TMP/run"
   "$TMP/ex-cmake/walk"
   "$TMP/walk-pc"
   PYTHONPATH=$PYDIR "$PY" "$SRC/examples/walk.py"
+  PYTHONPATH=$PYDIR "$PY" -c 'import q6fdmgr.dbapi as db; print("dbapi", db.apilevel)'
 )
 
 step "pip install --no-build-isolation ."
@@ -152,6 +153,7 @@ CMAKE_BUILD_TYPE=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$BUILD/CMakeCache.tx
   echo "$out"
   case "$out" in "$VERSION $TMP/pip/"*) ;; *) fail "pip's module: $out" ;; esac
   PYTHONPATH=$TMP/pip "$PY" "$SRC/examples/walk.py"
+  PYTHONPATH=$TMP/pip "$PY" -c 'import q6fdmgr.dbapi as db; print("dbapi", db.apilevel)'
 )
 
 step "the Debian packages (what \`make package\` builds, from the targets built above)"
@@ -169,7 +171,8 @@ for pkg in libq6fd1 libq6fd-dev q6fd python3-q6fdmgr; do
 done
 for path in ./usr/bin/q6fd ./usr/include/q6fd/q6fd.h ./usr/$LIBREL/libq6fdmgr.so.1 \
             ./usr/$LIBREL/pkgconfig/q6fd.pc ./usr/$LIBREL/cmake/q6fd/q6fdConfig.cmake \
-            ./usr/lib/python3/dist-packages/q6fdmgr ./usr/share/man/man1/q6fd.1.gz \
+            ./usr/lib/python3/dist-packages/q6fdmgr ./usr/lib/python3/dist-packages/q6fdmgr/dbapi.py \
+            ./usr/share/man/man1/q6fd.1.gz \
             ./usr/share/bash-completion/completions/q6fd; do
   grep -q " $path" "$TMP/deb-contents.txt" || fail "no package has $path"
 done

@@ -11,6 +11,8 @@
 
 #include "component/support/enums.h"
 #include "outside/eso/entity_codes.h"
+#include "platform/adodb/command.h"
+#include "platform/adodb/connection.h"
 #include "python/convert.h"
 #include "python/proxy.h"
 #include "python/python_types.h"
@@ -213,6 +215,41 @@ void DefineMemberDocs(py::module_& m) {
       {"TypeVariant", static_cast<int32_t>(VarType::Variant)},
       {"TypeDecimal", static_cast<int32_t>(VarType::Decimal)},
       {"TypeByte", static_cast<int32_t>(VarType::Byte)},
+      // ADODB.Command: parameter data types, directions, command types.
+      {"adEmpty", kAdEmpty},
+      {"adSmallInt", kAdSmallInt},
+      {"adInteger", kAdInteger},
+      {"adSingle", kAdSingle},
+      {"adDouble", kAdDouble},
+      {"adCurrency", kAdCurrency},
+      {"adDate", kAdDate},
+      {"adBSTR", kAdBSTR},
+      {"adBoolean", kAdBoolean},
+      {"adVariant", kAdVariant},
+      {"adDecimal", kAdDecimal},
+      {"adTinyInt", kAdTinyInt},
+      {"adUnsignedTinyInt", kAdUnsignedTinyInt},
+      {"adUnsignedSmallInt", kAdUnsignedSmallInt},
+      {"adUnsignedInt", kAdUnsignedInt},
+      {"adBigInt", kAdBigInt},
+      {"adBinary", kAdBinary},
+      {"adChar", kAdChar},
+      {"adWChar", kAdWChar},
+      {"adNumeric", kAdNumeric},
+      {"adDBDate", kAdDBDate},
+      {"adDBTime", kAdDBTime},
+      {"adDBTimeStamp", kAdDBTimeStamp},
+      {"adVarChar", kAdVarChar},
+      {"adLongVarChar", kAdLongVarChar},
+      {"adVarWChar", kAdVarWChar},
+      {"adLongVarWChar", kAdLongVarWChar},
+      {"adVarBinary", kAdVarBinary},
+      {"adLongVarBinary", kAdLongVarBinary},
+      {"adParamInput", kAdParamInput},
+      {"adCmdText", kAdCmdText},
+      {"adCmdTable", kAdCmdTable},
+      {"adCmdUnknown", kAdCmdUnknown},
+      {"adExecuteNoRecords", kAdExecuteNoRecords},
   };
   py::object ns_type = py::module_::import("types").attr("SimpleNamespace");
   py::dict all;

@@ -32,11 +32,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/adodb/recordset.h"
 #include "python/call_args.h"
 #include "python/convert.h"
 #include "python/member_doc.h"
 #include "python/member_index.h"
 #include "python/python_types.h"
+#include "python/rows.h"
 #include "runtime/array_fill.h"
 #include "runtime/class_table.h"
 
@@ -309,9 +311,25 @@ py::object Format(const Proxy& p, const py::str& spec) {
 
 py::object Iter(const Proxy& p) {
   p.object->CheckApartment();
+  if (auto rs = As<Recordset>(p.object)) return RowsOf(std::move(rs));
   py::list items;
   for (const Variant& v : p.object->Enumerate()) items.append(ToPython(v));
   return items.attr("__iter__")();
+}
+
+// with obj: ...: objects that can be closed (connections, recordsets) are
+// closed when the block ends, unless closed already.
+void CheckClosable(const Proxy& p) {
+  const InterfaceInfo& info = p.object->Interface();
+  if (!info.Find("Close", MemberKind::Method))
+    throw py::type_error(info.name + " has no Close and cannot be used in a with statement");
+}
+
+void CloseOnExit(const Proxy& p) {
+  p.object->CheckApartment();
+  const InterfaceInfo& info = p.object->Interface();
+  if (info.Find("State", MemberKind::PropertyGet) && p.object->Get("State").ToLong() == 0) return;
+  p.object->Call("Close");
 }
 
 py::list Dir(const Proxy& p) {
@@ -449,6 +467,26 @@ PyObject* ProxyIter(PyObject* self) {
   return Guard([&] { return Release(Iter(ProxyOf(self))); });
 }
 
+// proxy[key]: the default member with the one argument, as proxy(key)
+// (Fields["name"], Fields[0], rs["name"]).
+PyObject* ProxySubscript(PyObject* self, PyObject* key) {
+  return Guard([&] { return Release(CallDefault(ProxyOf(self), &key, 1, nullptr)); });
+}
+
+PyObject* ProxyEnter(PyObject* self, PyObject*) {
+  return Guard([&] {
+    CheckClosable(ProxyOf(self));
+    return Py_NewRef(self);
+  });
+}
+
+PyObject* ProxyExit(PyObject* self, PyObject*) {
+  return Guard([&] {
+    CloseOnExit(ProxyOf(self));
+    return Py_NewRef(Py_False);  // an exception of the block goes on
+  });
+}
+
 PyObject* ProxyCompare(PyObject* self, PyObject* other, int op) {
   if (op != Py_EQ && op != Py_NE) Py_RETURN_NOTIMPLEMENTED;
   return Guard([&]() -> PyObject* {
@@ -564,6 +602,8 @@ py::object MakeBoundMember(const ObjectRef& o, const MemberInfo& m) {
 void BindProxy(py::module_& m) {
   static PyMethodDef proxy_methods[] = {{"__dir__", &ProxyDir, METH_NOARGS, nullptr},
                                         {"__format__", &ProxyFormat, METH_O, nullptr},
+                                        {"__enter__", &ProxyEnter, METH_NOARGS, nullptr},
+                                        {"__exit__", &ProxyExit, METH_VARARGS, nullptr},
                                         {nullptr, nullptr, 0, nullptr}};
   static PyGetSetDef proxy_getset[] = {{"__doc__", &ProxyDocGet, nullptr, nullptr, nullptr},
                                        {nullptr, nullptr, nullptr, nullptr, nullptr}};
@@ -582,6 +622,7 @@ void BindProxy(py::module_& m) {
       {Py_tp_str, reinterpret_cast<void*>(&ProxyStr)},
       {Py_tp_repr, reinterpret_cast<void*>(&ProxyRepr)},
       {Py_tp_iter, reinterpret_cast<void*>(&ProxyIter)},
+      {Py_mp_subscript, reinterpret_cast<void*>(&ProxySubscript)},
       {Py_tp_richcompare, reinterpret_cast<void*>(&ProxyCompare)},
       {Py_tp_hash, reinterpret_cast<void*>(&ProxyHash)},
       {Py_tp_methods, proxy_methods},

@@ -12,7 +12,13 @@
 //   proxy.M(a, b, X=1)    positional and named arguments (names in any case);
 //                         q6fdmgr.Ref arguments receive by-reference results
 //   proxy(args)           the default member (dispatch id 0)
-//   iter(proxy)           the items of a collection, in its order
+//   iter(proxy)           the items of a collection, in its order; a
+//                         recordset's rows as tuples (rows.h)
+//   proxy[key]            the default member with one argument, as proxy(key)
+//                         (rs.Fields["name"], rs.Fields[0])
+//   with proxy: ...       an object with a Close member is closed when the
+//                         block ends, unless it is closed already (a
+//                         connection rolls back a transaction left open)
 //   str(proxy)            the default member's value as text, by the automation
 //                         text conversion (Null raises Invalid use of Null);
 //                         objects without a default member, or whose default

@@ -202,6 +202,20 @@ int64_t Decimal::RoundToInt64() const {
   return q == max_positive + 1 ? std::numeric_limits<int64_t>::min() : -static_cast<int64_t>(q);
 }
 
+Decimal Decimal::Rounded(int places) const {
+  if (places < 0) places = 0;
+  if (scale_ <= places) return *this;
+  const u128 p = Pow10(scale_ - places);
+  u128 q = mag_ / p;
+  const u128 r = mag_ % p;
+  if (2 * r > p || (2 * r == p && (q & 1))) ++q;
+  Decimal d;
+  d.mag_ = q;  // never more than the magnitude it came from, which fits
+  d.scale_ = places;
+  d.negative_ = negative_ && q != 0;
+  return d;
+}
+
 Decimal Decimal::operator-() const {
   Decimal d = *this;
   if (d.mag_ != 0) d.negative_ = !d.negative_;

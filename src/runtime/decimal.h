@@ -41,6 +41,9 @@ class Decimal {
   // Rounds half to even to an integer. Fails with Overflow (6) beyond
   // the range of int64_t.
   int64_t RoundToInt64() const;
+  // Rounded half to even to at most `places` decimal places (0 to 28); an
+  // unchanged copy when it has no more.
+  Decimal Rounded(int places) const;
 
   Decimal operator-() const;
   friend Decimal operator+(const Decimal& a, const Decimal& b);

@@ -130,3 +130,24 @@ class SqliteDatabase:
 
     def dsn(self):
         return "Driver=sqlite;Database=" + os.path.join(self.dir.name, "test.db")
+
+
+class PostgresSchema:
+    """Mixin for a test class: dsn() names a new schema of the PostgreSQL
+    server (schema_prefix and the process id), dropped after the class."""
+
+    schema_prefix = "q6py"
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.schema = "%s_%d" % (cls.schema_prefix, os.getpid())
+        cls.pg_dsn = pg_schema_dsn(cls.schema)
+
+    @classmethod
+    def tearDownClass(cls):
+        drop_pg_schema(cls.schema)
+        super().tearDownClass()
+
+    def dsn(self):
+        return self.pg_dsn

@@ -160,6 +160,22 @@ INSTANTIATE_TEST_SUITE_P(Rows, DecimalRound,
                                          RoundRow{"9223372036854775808", 0, kVbOverflow},
                                          RoundRow{"-9223372036854775809", 0, kVbOverflow}));
 
+// Rounding to places: half to even at the last place kept, the sign of a
+// value rounded to zero dropped, fewer places than asked left alone.
+TEST(DecimalRoundedTo, Places) {
+  const struct {
+    const char* text;
+    int places;
+    const char* expected;
+  } rows[] = {{"1.23455", 4, "1.2346"}, {"1.23445", 4, "1.2344"}, {"-0.00005", 4, "0"},
+              {"-2.5", 0, "-2"},        {"12.5", 3, "12.5"},      {"0.99995", 4, "1"}};
+  for (const auto& r : rows) {
+    const Decimal d = Decimal::Parse(r.text).Rounded(r.places);
+    EXPECT_EQ(d.ToString(), r.expected) << r.text;
+    EXPECT_FALSE(d.negative() && d.IsZero()) << r.text;
+  }
+}
+
 struct SumRow {
   const char* a;
   const char* b;

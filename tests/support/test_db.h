@@ -65,6 +65,9 @@ struct EngineQuirks {
   // that take the number of arguments in parameter 2 (SQLite: those the
   // connection registered; PostgreSQL: the compatibility schema's).
   const char* function_count_query;
+  // The engine tells the types of a statement's parameters from where they
+  // stand (Parameters.Refresh); the other tells only how many there are.
+  bool tells_parameter_types;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

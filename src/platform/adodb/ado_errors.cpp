@@ -21,6 +21,9 @@ const char* AdoErrorText(int number) {
       return "Operation is not allowed when the object is closed.";
     case kAdoObjectOpen:
       return "Operation is not allowed when the object is open.";
+    case kAdoParameterImproper:
+      return "Parameter object is improperly defined. Inconsistent or incomplete information "
+             "was provided.";
     case kAdoConnectionClosed:
       return "The connection cannot be used to perform this operation. It is either closed or "
              "invalid in this context.";

@@ -10,17 +10,24 @@
 namespace q6 {
 
 enum AdoError : int {
-  kAdoInvalidArgument = 3001,   // malformed or conflicting arguments (a bad Filter)
-  kAdoNoCurrentRecord = 3021,   // BOF or EOF is True
-  kAdoNotUpdatable = 3251,      // the recordset cannot write rows
-  kAdoItemNotFound = 3265,      // no column of that name or ordinal
-  kAdoObjectClosed = 3704,      // the object is closed
-  kAdoObjectOpen = 3705,        // the object is already open
-  kAdoConnectionClosed = 3709,  // the connection is closed or invalid
+  kAdoInvalidArgument = 3001,    // malformed or conflicting arguments (a bad Filter)
+  kAdoNoCurrentRecord = 3021,    // BOF or EOF is True
+  kAdoNotUpdatable = 3251,       // the recordset cannot write rows
+  kAdoItemNotFound = 3265,       // no column of that name or ordinal
+  kAdoObjectClosed = 3704,       // the object is closed
+  kAdoObjectOpen = 3705,         // the object is already open
+  kAdoParameterImproper = 3708,  // a parameter's type or direction cannot be used
+  kAdoConnectionClosed = 3709,   // the connection is closed or invalid
 };
 
 // The provider's error for an update or delete that found no row to change.
 constexpr HRESULT kAdoRowNotFound = MakeHr(0x80040E38u);
+// The provider's errors of a command: no text to run; fewer values than the
+// text has parameter markers; a text or binary value longer than the Size
+// its parameter declares.
+constexpr HRESULT kAdoNoCommandText = MakeHr(0x80040E0Cu);
+constexpr HRESULT kAdoNoValueGiven = MakeHr(0x80040E10u);
+constexpr HRESULT kAdoValueTruncated = MakeHr(0x80040E57u);
 
 // ADO's own text for `number`.
 const char* AdoErrorText(int number);

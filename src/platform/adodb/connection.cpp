@@ -30,6 +30,23 @@ void Connection::OpenResolved(DataSource ds, const std::string& text) {
   connection_string_ = text;
 }
 
+std::shared_ptr<Connection> Connection::Of(const Variant& connection, const std::string& source) {
+  const Variant& c = connection.Deref();
+  if (c.IsObject() && c.object()) {
+    auto con = As<Connection>(c.object());
+    if (!con) ThrowAdo(kAdoInvalidArgument, source, "ActiveConnection is not a Connection");
+    return con;
+  }
+  if (c.type() == VarType::String && !c.string().empty()) {
+    auto con = std::make_shared<Connection>();
+    con->Open(c.string());
+    return con;
+  }
+  if (!(c.IsObject() || c.IsEmpty() || c.IsMissing() || c.IsNull() || c.type() == VarType::String))
+    ThrowAdo(kAdoInvalidArgument, source, "ActiveConnection is not a Connection");
+  return nullptr;
+}
+
 Engine Connection::engine() const { return driver().engine(); }
 
 Driver& Connection::driver() const {
@@ -65,6 +82,18 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* 
   } else {
     r = Run(sql);
   }
+  return Finish(std::move(r), records_affected, options);
+}
+
+std::shared_ptr<Recordset> Connection::ExecuteTranslated(const Translation& statement,
+                                                         const std::string& built,
+                                                         Variant* records_affected,
+                                                         int32_t options) {
+  return Finish(driver().Execute(statement, built), records_affected, options);
+}
+
+std::shared_ptr<Recordset> Connection::Finish(ResultSet&& r, Variant* records_affected,
+                                              int32_t options) {
   if (records_affected)
     *records_affected = Variant(static_cast<int32_t>(r.has_rows ? -1 : r.rows_affected));
   if (options != -1 && (options & kAdExecuteNoRecords)) return nullptr;

@@ -72,6 +72,15 @@ class Connection : public Dispatchable {
   std::shared_ptr<Recordset> Execute(const std::string& sql, Variant* records_affected = nullptr,
                                      int32_t options = -1);
 
+  // Runs `statement`, already in the engine's dialect with its values (if
+  // any) to bind, and gives its rows as Execute does; `built` is the text
+  // it was made from, for the trace. Only kAdExecuteNoRecords of `options`
+  // is read. Raises 3709 when closed; E_FAIL with the engine's message.
+  std::shared_ptr<Recordset> ExecuteTranslated(const Translation& statement,
+                                               const std::string& built,
+                                               Variant* records_affected = nullptr,
+                                               int32_t options = -1);
+
   // Starts a transaction; returns its level (1). Raises 0x8004D013 when one
   // is already open, 3709 when closed.
   int32_t BeginTrans();
@@ -102,6 +111,12 @@ class Connection : public Dispatchable {
   std::string ConnectionString() const;
   void PutConnectionString(const std::string& s);
 
+  // The connection an ActiveConnection value names: a Connection object,
+  // or a data-source text for a new connection, opened now; nullptr for
+  // Empty, Missing, Null, Nothing or "". Raises 3001 (naming `source`) for
+  // any other value, and as Open when the text cannot be opened.
+  static std::shared_ptr<Connection> Of(const Variant& connection, const std::string& source);
+
   // --- for the data access layer and the connection pool ---
   // Raises 3709 when closed.
   Engine engine() const;
@@ -119,6 +134,9 @@ class Connection : public Dispatchable {
   ResultSet Run(const std::string& built);
 
  private:
+  // The Recordset (or nullptr) and the rows affected Execute gives for `r`.
+  static std::shared_ptr<Recordset> Finish(ResultSet&& r, Variant* records_affected,
+                                           int32_t options);
   // Late-bound faces of the typed methods.
   void DispOpen(std::string& ConnectionString, std::string& UserID, std::string& Password,
                 int32_t Options);

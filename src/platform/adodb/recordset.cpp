@@ -25,19 +25,9 @@ void Recordset::CheckOpen() const {
 void Recordset::Open(const Variant& source, const Variant& connection, int32_t cursor_type,
                      int32_t lock_type, int32_t options) {
   if (data_->open()) ThrowAdo(kAdoObjectOpen, kSource);
-  std::shared_ptr<Connection> con;
-  const Variant& c = connection.Deref();
-  if (c.IsObject() && c.object()) {
-    con = As<Connection>(c.object());
-    if (!con) ThrowAdo(kAdoInvalidArgument, kSource, "ActiveConnection is not a Connection");
-  } else if (c.type() == VarType::String && !c.string().empty()) {
-    con = std::make_shared<Connection>();
-    con->Open(c.string());
-  } else if (connection_) {
-    con = connection_;
-  } else {
-    ThrowAdo(kAdoInvalidArgument, kSource, "no ActiveConnection");
-  }
+  std::shared_ptr<Connection> con = Connection::Of(connection, kSource);
+  if (!con) con = connection_;
+  if (!con) ThrowAdo(kAdoInvalidArgument, kSource, "no ActiveConnection");
   std::string sql = source.Deref().ToString();
   if (IsTableName(sql)) sql = "select * from " + sql;
   ResultSet r = con->Run(sql);

@@ -120,6 +120,7 @@ void EditableSql::RenderRange(size_t from, size_t to, std::string* out) const {
     if (e.repeat_from != kNone) RenderRange(e.repeat_from, e.repeat_to, out);
     if (!e.drop) out->append(e.replace ? std::string_view(e.replacement) : UnwatchedText(i));
     out->append(e.after);
+    out->append(e.tail);
   }
 }
 

@@ -28,6 +28,10 @@ struct TokenEdit {
   bool replace = false;
   std::string replacement;  // written instead of the token when `replace`
   std::string after;        // written behind the token
+  // Written behind `after`: the end of a clause (LIMIT n, FOR UPDATE) that
+  // must follow every closing text the expression rules put behind the
+  // same token, whichever rule ran first.
+  std::string tail;
 };
 
 class EditableSql {

@@ -216,7 +216,7 @@ void RewriteSelects(EditableSql* s, Engine engine) {
   }
   for (SelectExtent& sel : selects) {
     if (sel.update_lock && Lockable(*s, sel)) sel.tail += " FOR UPDATE";
-    if (!sel.tail.empty() && sel.last != kNone) s->Edit(sel.last).after += sel.tail;
+    if (!sel.tail.empty() && sel.last != kNone) s->Edit(sel.last).tail += sel.tail;
   }
 }
 

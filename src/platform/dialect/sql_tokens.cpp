@@ -131,6 +131,10 @@ bool Tokenize(std::string_view sql, std::vector<Token>* out) {
     } else {
       kind = TokenKind::kPunct;
       end = i + 1;
+      // A numbered parameter marker (?1) is one token, so that the rules
+      // treat it as they treat a bare ?.
+      if (c == '?')
+        while (end < n && IsDigit(sql[end])) ++end;
     }
     if (end == std::string_view::npos) return false;
     out->push_back(Token{kind, static_cast<uint32_t>(i), static_cast<uint32_t>(end - i)});

@@ -21,7 +21,8 @@ enum class TokenKind : uint8_t {
   kString,   // '...' with '' for a quote inside
   kQuoted,   // "..." with "" for a quote inside
   kBracket,  // [...] with ]] for a ] inside
-  kPunct,    // any other single character: ( ) , ; . = < > + - * / ...
+  kPunct,    // any other single character: ( ) , ; . = < > + - * / ...; also a
+             // numbered parameter marker ?n (parameter_markers.h), as one token
 };
 
 // The byte that opens the content of a stand-in literal (literal_shape.h).

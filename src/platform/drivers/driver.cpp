@@ -21,6 +21,9 @@ std::atomic<uint64_t> g_fork_generation{0};
 void CountFork() { g_fork_generation.fetch_add(1, std::memory_order_relaxed); }
 const bool kForkCounted = (::pthread_atfork(nullptr, nullptr, CountFork), true);
 constexpr const char* kSource = "ADODB.Connection";
+constexpr const char* kForked =
+    "This connection was opened before the process forked and belongs to the parent; "
+    "a forked process opens connections of its own";
 
 // No engine takes a NUL character in statement text or in a text value: the
 // C interfaces would cut the text short there (and SQLite would stop reading
@@ -44,9 +47,7 @@ template <class F>
 ResultSet Driver::Traced(const std::string& native, std::string_view built, F&& run) {
   if (built.empty()) built = native;
   if (InheritedAcrossFork()) {
-    last_error_ =
-        "This connection was opened before the process forked and belongs to the parent; "
-        "a forked process opens connections of its own";
+    last_error_ = kForked;
     TraceStatement({id_, built, native, 0.0, 0, &last_error_});
     Throw(E_FAIL, last_error_, kSource);
   }
@@ -117,6 +118,17 @@ ResultSet Driver::ExecuteParams(const std::string& native, std::span<const Varia
       if (const std::string* text = p->get_if<std::string>()) RefuseNul(*text, "A text value");
     return DoExecuteParams(native, params);
   });
+}
+
+std::vector<int32_t> Driver::ParameterTypes(const std::string& native) {
+  if (InheritedAcrossFork()) Throw(E_FAIL, kForked, kSource);
+  RefuseNul(native, "The statement text");
+  try {
+    return DoParameterTypes(native);
+  } catch (const ComError& e) {
+    last_error_ = e.description();
+    throw;
+  }
 }
 
 std::vector<ResultSet> Driver::ExecuteBatch(std::span<const Batched> batch) {

@@ -45,20 +45,37 @@ namespace q6 {
 
 class BulkLoad;
 
-// Column types as the data access layer reports them in Field.Type.
+// Data types (DataTypeEnum): of columns as the data access layer reports
+// them in Field.Type, and of a command's parameters (Parameter.Type).
 enum AdoType : int32_t {
   kAdEmpty = 0,
   kAdSmallInt = 2,
   kAdInteger = 3,
+  kAdSingle = 4,
   kAdDouble = 5,
+  kAdCurrency = 6,
   kAdDate = 7,
+  kAdBSTR = 8,
   kAdBoolean = 11,
   kAdVariant = 12,
   kAdDecimal = 14,
+  kAdTinyInt = 16,
+  kAdUnsignedTinyInt = 17,
+  kAdUnsignedSmallInt = 18,
+  kAdUnsignedInt = 19,
   kAdBigInt = 20,
+  kAdBinary = 128,
+  kAdChar = 129,
+  kAdWChar = 130,
   kAdNumeric = 131,
+  kAdDBDate = 133,
+  kAdDBTime = 134,
   kAdDBTimeStamp = 135,
+  kAdVarChar = 200,
+  kAdLongVarChar = 201,
   kAdVarWChar = 202,
+  kAdLongVarWChar = 203,
+  kAdVarBinary = 204,
   kAdLongVarBinary = 205,
 };
 
@@ -121,10 +138,12 @@ class Driver {
   // otherwise as Execute.
   ResultSet ExecuteOne(const Translation& sql, std::string_view built = {});
 
-  // Runs `native` with `params` bound to its placeholders (Placeholder(i)).
-  // Null and Empty bind as NULL, Booleans as 1/0, numbers as numbers, Dates
-  // as "yyyy-mm-dd hh:mm:ss" text, Strings as text. Raises as Execute, and
-  // E_FAIL for a text value holding a NUL character.
+  // Runs `native`, one statement, with `params` bound to its placeholders
+  // (Placeholder(i)). Null and Empty bind as NULL, Booleans as 1/0, numbers
+  // as numbers, Dates as "yyyy-mm-dd hh:mm:ss" text, Strings as text, byte
+  // arrays as bytes. Raises as Execute, E_FAIL for a text value holding a
+  // NUL character, and E_FAIL, running nothing, for a text holding more
+  // than one statement (values are bound to one statement).
   ResultSet ExecuteParams(const std::string& native, const std::vector<Variant>& params,
                           std::string_view built = {});
   // The same with the values left where they are: `params` point at them
@@ -158,6 +177,14 @@ class Driver {
 
   // The placeholder for the 1-based parameter `n`: "?1" or "$1".
   virtual std::string Placeholder(int n) const = 0;
+
+  // The data types (DataTypeEnum) of the parameters of `native`, one
+  // statement with placeholders (Placeholder), in parameter order, as the
+  // engine reads them from where they stand; kAdVariant for each one whose
+  // type the engine does not tell (SQLite tells none, only how many there
+  // are). Nothing runs. Raises E_FAIL with the engine's message when it
+  // refuses the text, and as Execute on a connection of a forked process.
+  std::vector<int32_t> ParameterTypes(const std::string& native);
 
   // Names of the primary key columns of `table`, in key order; empty when the
   // table has no primary key (or does not exist).
@@ -256,6 +283,7 @@ class Driver {
   virtual ResultSet DoExecuteOne(const std::string& native) = 0;
   virtual ResultSet DoExecuteParams(const std::string& native,
                                     std::span<const Variant* const> params) = 0;
+  virtual std::vector<int32_t> DoParameterTypes(const std::string& native) = 0;
   // Runs one statement with its literals bound (kept prepared for its
   // text); nullopt, running nothing, when the engine does not see exactly
   // one statement in `sql.text`.

@@ -5,21 +5,14 @@
 
 #include "platform/adodb/ado_errors.h"
 #include "runtime/class_table.h"
+#include "support/error_of.h"
 #include "support/test_db.h"
 
 namespace q6 {
 namespace {
 
 using test::EngineTest;
-
-HRESULT ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e.hr();
-  }
-  return S_OK;
-}
+using test::ErrorOf;
 
 class RecordsetTest : public EngineTest {
  protected:

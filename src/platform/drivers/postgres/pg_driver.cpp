@@ -380,6 +380,19 @@ ResultSet PgDriver::DoExecuteParams(const std::string& native,
   return std::move(*RunPrepared(native, native, {}, values, false));
 }
 
+std::vector<int32_t> PgDriver::DoParameterTypes(const std::string& native) {
+  Result prep(PQprepare(conn_, "", native.c_str(), 0, nullptr));
+  Answered();
+  if (!prep || PQresultStatus(prep.get()) != PGRES_COMMAND_OK) ThrowError(conn_, prep.get());
+  Result described(PQdescribePrepared(conn_, ""));
+  if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK)
+    ThrowError(conn_, described.get());
+  std::vector<int32_t> types(PQnparams(described.get()));
+  for (size_t i = 0; i < types.size(); ++i)
+    types[i] = AdoTypeOfOid(PQparamtype(described.get(), static_cast<int>(i)));
+  return types;
+}
+
 struct PgDriver::Outgoing {
   std::string key;                  // of the kept statement; "": sent as text
   std::string text;                 // sent, or prepared under `key`

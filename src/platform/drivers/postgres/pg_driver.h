@@ -68,6 +68,8 @@ class PgDriver : public Driver {
   ResultSet DoExecuteOne(const std::string& native) override;
   ResultSet DoExecuteParams(const std::string& native,
                             std::span<const Variant* const> params) override;
+  // Prepares the text unnamed and asks the server for its parameters' types.
+  std::vector<int32_t> DoParameterTypes(const std::string& native) override;
   std::optional<ResultSet> DoExecuteLiterals(const ParameterizedSql& sql) override;
   // The pipeline: every statement of the batch, one Sync, then the answers.
   void DoExecuteBatch(std::span<const Batched> batch, std::vector<ResultSet>* done) override;

@@ -61,33 +61,6 @@ Reader ReaderOf(unsigned oid) {
   }
 }
 
-int32_t AdoTypeOf(unsigned oid) {
-  switch (oid) {
-    case kInt2:
-      return kAdSmallInt;
-    case kInt4:
-      return kAdInteger;
-    case kInt8:
-    case kOid:
-      return kAdBigInt;
-    case kFloat4:
-    case kFloat8:
-      return kAdDouble;
-    case kNumeric:
-      return kAdNumeric;
-    case kBool:
-      return kAdBoolean;
-    case kBytea:
-      return kAdLongVarBinary;
-    case kDate:
-    case kTimestamp:
-    case kTimestampTz:
-      return kAdDBTimeStamp;
-    default:
-      return kAdVarWChar;
-  }
-}
-
 // "2024-01-31", "2024-01-31 12:34:56.25", "2024-01-31 12:34:56+02": the
 // date and time of day; a zone suffix is dropped (the session's own zone).
 bool ReadDate(std::string_view s, double* days) {
@@ -192,13 +165,40 @@ Variant Read(Reader r, const char* p, int len, const char* column) {
 
 }  // namespace
 
+int32_t AdoTypeOfOid(unsigned oid) {
+  switch (oid) {
+    case kInt2:
+      return kAdSmallInt;
+    case kInt4:
+      return kAdInteger;
+    case kInt8:
+    case kOid:
+      return kAdBigInt;
+    case kFloat4:
+    case kFloat8:
+      return kAdDouble;
+    case kNumeric:
+      return kAdNumeric;
+    case kBool:
+      return kAdBoolean;
+    case kBytea:
+      return kAdLongVarBinary;
+    case kDate:
+    case kTimestamp:
+    case kTimestampTz:
+      return kAdDBTimeStamp;
+    default:
+      return kAdVarWChar;
+  }
+}
+
 std::vector<ColumnInfo> ColumnsOf(const pg_result* res) {
   int n = PQnfields(res);
   std::vector<ColumnInfo> cols(n);
   for (int i = 0; i < n; ++i) {
     cols[i].name = PQfname(res, i);
     cols[i].decl_type = std::to_string(PQftype(res, i));  // the type's OID
-    cols[i].ado_type = AdoTypeOf(PQftype(res, i));
+    cols[i].ado_type = AdoTypeOfOid(PQftype(res, i));
   }
   return cols;
 }

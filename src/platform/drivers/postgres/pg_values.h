@@ -13,6 +13,9 @@ namespace q6::postgres {
 // The columns of a result, with the Field.Type of each type.
 std::vector<ColumnInfo> ColumnsOf(const pg_result* res);
 
+// The data type (DataTypeEnum) a value of the type `oid` reads as.
+int32_t AdoTypeOfOid(unsigned oid);
+
 // Appends every row of `res` to `cells` (text format): int2/int4 as Long,
 // int8 as Long when it fits 32 bits else Decimal, numeric as Decimal
 // exactly (NaN and the infinities as Double), float4/float8 as Double

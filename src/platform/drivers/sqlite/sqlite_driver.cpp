@@ -263,7 +263,7 @@ ResultSet SqliteDriver::DoExecute(const std::string& native) {
   return first.has_rows ? std::move(first) : std::move(last);
 }
 
-ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
+sqlite3_stmt* SqliteDriver::PrepareOne(const std::string& native) {
   Stmt s;
   const char* tail = nullptr;
   int rc = sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &s.p, &tail);
@@ -280,9 +280,21 @@ ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
       Throw(E_FAIL, "The text holds more than one statement; only one is run here", "SQLite");
     tail = after;
   }
+  return std::exchange(s.p, nullptr);
+}
+
+ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
+  Stmt s;
+  s.p = PrepareOne(native);
   ResultSet r;
   if (s.p) Run(db_, s.p, &r, busy_context_);
   return r;
+}
+
+std::vector<int32_t> SqliteDriver::DoParameterTypes(const std::string& native) {
+  Stmt s;
+  s.p = PrepareOne(native);
+  return std::vector<int32_t>(s.p ? sqlite3_bind_parameter_count(s.p) : 0, kAdVariant);
 }
 
 sqlite3_stmt* SqliteDriver::Cached(const std::string& text, bool quiet) {
@@ -333,10 +345,9 @@ ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
   Stmt once;
   sqlite3_stmt* stmt = Cached(native, false);
   if (!stmt) {
-    // Not one statement: the first one runs, prepared for this call only.
-    int rc =
-        sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &once.p, nullptr);
-    if (rc != SQLITE_OK) Fail(db_, rc, busy_context_);
+    // Not kept (a comment follows the statement, say): prepared for this
+    // call only, and refused when another statement follows.
+    once.p = PrepareOne(native);
     if (!once.p) return ResultSet{};
     stmt = once.p;
   }

@@ -52,11 +52,16 @@ class SqliteDriver : public Driver {
   ResultSet DoExecuteOne(const std::string& native) override;
   ResultSet DoExecuteParams(const std::string& native,
                             std::span<const Variant* const> params) override;
+  std::vector<int32_t> DoParameterTypes(const std::string& native) override;
   std::optional<ResultSet> DoExecuteLiterals(const ParameterizedSql& sql) override;
   const char* BeginText() const override { return "BEGIN IMMEDIATE"; }
   std::string PrimaryKeyQuery() const override;
 
  private:
+  // The first statement of `native`, prepared for one use (the caller
+  // finalizes it; null for a text of blanks and comments). Raises the
+  // engine's error, and E_FAIL when another statement follows.
+  sqlite3_stmt* PrepareOne(const std::string& native);
   // The statement kept for `text`, prepared now if needed; nullptr when the
   // text holds no statement or more than one, and when the engine refuses
   // it and `quiet`; otherwise raises the prepare error.

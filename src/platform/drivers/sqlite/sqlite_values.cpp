@@ -31,7 +31,7 @@ int32_t AdoTypeOf(const char* decl) {
   if (Contains(t, "SMALLINT")) return kAdSmallInt;
   if (Contains(t, "INT")) return kAdInteger;
   if (Contains(t, "CHAR") || Contains(t, "CLOB") || Contains(t, "TEXT")) return kAdVarWChar;
-  if (Contains(t, "BLOB")) return kAdLongVarBinary;
+  if (Contains(t, "BLOB") || Contains(t, "BINARY")) return kAdLongVarBinary;
   if (Contains(t, "REAL") || Contains(t, "FLOA") || Contains(t, "DOUB")) return kAdDouble;
   if (Contains(t, "BOOL") || Contains(t, "BIT")) return kAdBoolean;
   if (Contains(t, "DATE") || Contains(t, "TIME")) return kAdDBTimeStamp;
