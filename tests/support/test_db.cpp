@@ -37,22 +37,21 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                     "SELECT count(*) FROM pragma_function_list WHERE builtin = 0 "
                                     "AND name = ?1 AND narg = ?2",
                                     false};
-  static const EngineQuirks kPg{
-      Engine::PostgreSQL,
-      "PostgreSQL",
-      VarType::Decimal,
-      VarType::Date,
-      "BYTEA",
-      false,
-      true,
-      true,
-      ErrorKind::kLockTimeout,
-      false,
-      false,
-      "SELECT count(*) FROM pg_proc p JOIN pg_namespace s ON s.oid = "
-      "p.pronamespace WHERE s.nspname = 'q6tsql' AND p.proname = $1 "
-      "AND $2::int BETWEEN p.pronargs - p.pronargdefaults AND p.pronargs",
-      true};
+  static const EngineQuirks kPg{Engine::PostgreSQL,
+                                "PostgreSQL",
+                                VarType::Decimal,
+                                VarType::Date,
+                                "BYTEA",
+                                false,
+                                true,
+                                true,
+                                ErrorKind::kLockTimeout,
+                                false,
+                                false,
+                                "SELECT count(*) FROM pg_proc p JOIN pg_namespace s ON s.oid = "
+                                "p.pronamespace WHERE s.nspname = 'q6tsql' AND p.proname = $1 "
+                                "AND $2::int BETWEEN p.pronargs - p.pronargdefaults AND p.pronargs",
+                                true};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }
 
