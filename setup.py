@@ -75,6 +75,10 @@ class CMakeBuild(build_ext):
 setup(
     version=project_version(),
     ext_modules=[CMakeExtension("q6fdmgr")],
+    # The Python submodules come with the module from CMake's install rules;
+    # left to itself, setuptools would also take src/python/ for packages.
+    packages=[],
+    py_modules=[],
     cmdclass={"build_ext": CMakeBuild},
     options={"build": {"build_base": "build-python/setuptools"}},
     zip_safe=False,
