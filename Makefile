@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= 2
 PGDIR ?= /tmp/q6fd-pg-$(shell id -u)-$$$$
 
-.PHONY: deps configure build demo test package check-install test-asan test-tsan fuzz soak bench bench-quick format-check clean
+.PHONY: deps configure build demo test docs package check-install test-asan test-tsan fuzz soak bench bench-quick format-check clean
 
 deps:
 	@bash scripts/deps.sh
@@ -23,6 +23,14 @@ demo: build
 test: build
 	@bash scripts/run-tests.sh $(BUILD)
 
+# The API reference (Doxygen) from the installed headers, into
+# $(BUILD)/docs/html/index.html.
+docs:
+	@bash scripts/deps.sh doxygen
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) --target docs
+	@echo "API reference: $(BUILD)/docs/html/index.html"
+
 # The Debian packages (CPack): libq6fd1 (libraries), libq6fd-dev (headers,
 # CMake and pkg-config files), q6fd (the program), python3-q6fdmgr (the
 # module), each with a -dbgsym package, into $(BUILD)/packages/.
@@ -33,7 +41,7 @@ package: build
 # (CMake and pkg-config), pip-install the module, build the Debian packages,
 # check them with lintian and try them.
 check-install: build
-	@bash scripts/deps.sh lintian
+	@bash scripts/deps.sh lintian doxygen
 	@JOBS=$(JOBS) bash scripts/check-install.sh $(BUILD)
 
 test-asan: deps

@@ -4,6 +4,7 @@
 #     path in it must be relative) and check the RUNPATHs say $ORIGIN;
 #  2. compile every installed header alone from the prefix (g++ and clang++,
 #     warnings as errors) and count the libraries' exported symbols; build
+#     the API reference (Doxygen, no warning allowed); build
 #     examples/walk.cpp from outside the tree against the moved prefix,
 #     once with find_package and once with pkg-config (linked --as-needed),
 #     and a program that names no symbol of the component and creates its
@@ -75,6 +76,12 @@ done
   COMP_WORDS=(q6fd rec); COMP_CWORD=1; _q6fd
   [ "${COMPREPLY[*]}" = "records" ] || fail "completion of 'q6fd rec' gave '${COMPREPLY[*]}'"
 )
+
+step "the API reference builds from the installed headers without a warning"
+cmake "$BUILD" >/dev/null  # a tree configured before Doxygen was installed gains the target
+cmake --build "$BUILD" --target docs >/dev/null
+[ -s "$BUILD/docs/html/classq6_1_1DataManager.html" ] || fail "no API reference for DataManager"
+[ ! -s "$BUILD/docs/warnings.txt" ] || fail "Doxygen warns: $(head -n 5 "$BUILD/docs/warnings.txt")"
 
 step "build the example from outside the tree: find_package"
 cmake -S "$SRC/examples" -B "$TMP/ex-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$P" >/dev/null

@@ -23,7 +23,7 @@
 //   E_FAIL (0x80004005)  the engine's own errors.
 #pragma once
 
-// The property is called EOF, like the constant of <cstdio>; the macro is
+// The property is called EOF, like the C library's stdio constant; the macro is
 // removed so that rs->EOF() can be written. Nothing here uses the constant.
 #include <cstdio>
 #undef EOF
