@@ -5,7 +5,7 @@
 
 Reads the benchmarks (of every input, in order: q6bench's, then the Python
 client's bench/python_bench.py) that follow the convention of bench/README.md (counters
-system, baseline, ratio, target, larger_better, scale_*, mem_*, step_s; label
+system, baseline, ratio, target, larger_better, scale_*, mem_*, text_*, step_s; label
 "engine=... size=..."), takes the median over repetitions (the single run when
 there was one repetition), prints one table and writes DIR/results.md and
 DIR/results.json; with --plot, a PNG of time per step against the number of
