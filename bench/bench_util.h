@@ -140,6 +140,23 @@ inline void ReportMemory(benchmark::State& state, double system_bytes, double ba
   SetCounter(state, "mem_target", target);
 }
 
+// A second, informational baseline beside the judged one: the same work
+// through a text-per-call client (values written into the statement's
+// text, every statement prepared or planned anew), which shows what sharing
+// prepared statements buys a user who writes SQL by hand. Counters
+// text_system, text_baseline, text_ratio (in the sense of the benchmark's
+// own ratio: larger_better decides) and no target: the report shows the row
+// and judges nothing. Call it after the benchmark's Report*.
+inline void ReportTextClient(benchmark::State& state, double system_s, double text_s) {
+  const bool larger =
+      state.counters.count("larger_better") && state.counters["larger_better"].value >= 0.5;
+  SetCounter(state, "text_system", system_s);
+  SetCounter(state, "text_baseline", text_s);
+  const double ratio =
+      larger ? (system_s > 0 ? text_s / system_s : 0) : (text_s > 0 ? system_s / text_s : 0);
+  SetCounter(state, "text_ratio", ratio);
+}
+
 // The time of one step of a stepping benchmark, in seconds: counter step_s.
 // The report plots it against the label's size, one line per benchmark and
 // engine.

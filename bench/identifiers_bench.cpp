@@ -1,7 +1,12 @@
 // Throughput of OIDManager.GetNewOID with Locked True, from 1 and from 4
 // processes, beside a raw loop that does the same work straight through the
 // engine's client library: in its own transaction, read the counter with the
-// same select, add one, write it back with the same update, commit.
+// same select, add one, write it back with the same update, commit. The raw
+// loop is the best such a client writes (raw_client.h): its statements
+// prepared once and the counter bound, and on PostgreSQL the component's
+// exchanges (BEGIN; the select; the update and COMMIT in one pipeline).
+// A text-per-call client (the counter in the text, each statement prepared
+// or planned anew) runs after them for information (ReportTextClient).
 //
 // Each benchmark iteration runs both in turns on the same database
 // (RunInTurns: component, raw, raw, component): `procs` workers allocate
@@ -23,7 +28,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -32,7 +36,10 @@
 #include "component/frame/oid_manager.h"
 #include "outside/eso/oid_object.h"
 #include "platform/adodb/connection.h"
+#include "platform/datasource/data_source.h"
+#include "platform/drivers/postgres/pg_driver.h"
 #include "platform/schema/schema.h"
+#include "raw_client.h"
 
 namespace {
 
@@ -53,8 +60,28 @@ std::string Update(const std::string& next) {
   return " update fd_entities set smaxoid='" + next + "' where iid= 51";
 }
 
-// `count` raw allocations on SQLite file `path`; false on any failure.
+// `count` raw allocations on SQLite file `path`, the best a client of the
+// engine's library writes: the four statements prepared once, the new
+// counter bound; false on any failure.
 bool RawSqlite(const std::string& path, int count) {
+  namespace raw = q6::bench::raw;
+  raw::SqliteDb db(path);
+  raw::SqliteStmt begin(db, "BEGIN IMMEDIATE"), select(db, kSelect),
+      update(db, " update fd_entities set smaxoid=?1 where iid= 51"), commit(db, "COMMIT");
+  bool ok = begin.ok() && select.ok() && update.ok() && commit.ok();
+  for (int i = 0; i < count && ok; ++i) {
+    ok = begin.Run() && select.Step() == SQLITE_ROW;
+    const std::string next =
+        ok ? Next(reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0))) : "";
+    ok = select.Reset() && ok && update.Bind(1, next) && update.Run() && commit.Run();
+  }
+  return ok;
+}
+
+// The same with the counter's text in each statement and every statement
+// prepared anew at every call: a text-per-call client, shown beside the
+// best one for what sharing a prepared statement buys.
+bool TextSqlite(const std::string& path, int count) {
   sqlite3* db = nullptr;
   if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
   sqlite3_busy_timeout(db, 5000);
@@ -74,6 +101,27 @@ bool RawSqlite(const std::string& path, int count) {
   return ok;
 }
 
+// `count` raw allocations through libpq, in the component's exchanges:
+// BEGIN; the locking select; the update and COMMIT together (pipeline),
+// the select and the update prepared once; false on any failure.
+bool RawPostgres(const std::string& conninfo, int count) {
+  namespace raw = q6::bench::raw;
+  raw::PgConn c(conninfo);
+  bool ok = c.ok() && c.Prepare("sel", std::string(kSelect) + " FOR UPDATE", 0) &&
+            c.Prepare("upd", " update fd_entities set smaxoid=$1 where iid= 51", 1);
+  for (int i = 0; i < count && ok; ++i) {
+    ok = c.Command("BEGIN");
+    std::string next;
+    if (ok) {
+      raw::PgResult r(c.ExecPrepared("sel", {}));
+      ok = r.status() == PGRES_TUPLES_OK && PQntuples(r.get()) == 1;
+      if (ok) next = Next(PQgetvalue(r.get(), 0, 0));
+    }
+    ok = ok && c.Pipeline({{.name = "upd", .values = {next.c_str()}}, {.text = "COMMIT"}});
+  }
+  return ok;
+}
+
 bool Command(PGconn* c, const std::string& sql) {
   PGresult* r = PQexec(c, sql.c_str());
   bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
@@ -81,8 +129,9 @@ bool Command(PGconn* c, const std::string& sql) {
   return ok;
 }
 
-// `count` raw allocations through libpq; false on any failure.
-bool RawPostgres(const std::string& conninfo, int count) {
+// The text-per-call client on PostgreSQL: every statement a text of its
+// own, planned by the server at every call, one exchange each.
+bool TextPostgres(const std::string& conninfo, int count) {
   PGconn* c = PQconnectdb(conninfo.c_str());
   bool ok = PQstatus(c) == CONNECTION_OK;
   const std::string select = std::string(kSelect) + " FOR UPDATE";
@@ -124,8 +173,12 @@ const bool kWorkers =
                                              int n) { return Component(source, n); }) &&
     q6::bench::AddWorker("oid.sqlite",
                          [](const std::string& path, int, int n) { return RawSqlite(path, n); }) &&
-    q6::bench::AddWorker("oid.postgres", [](const std::string& conninfo, int, int n) {
-      return RawPostgres(conninfo, n);
+    q6::bench::AddWorker("oid.postgres", [](const std::string& conninfo, int,
+                                            int n) { return RawPostgres(conninfo, n); }) &&
+    q6::bench::AddWorker("oid.sqlite_text",
+                         [](const std::string& path, int, int n) { return TextSqlite(path, n); }) &&
+    q6::bench::AddWorker("oid.postgres_text", [](const std::string& conninfo, int, int n) {
+      return TextPostgres(conninfo, n);
     });
 
 // A database with type 51 seeded, set up once per engine; nothing of the
@@ -145,30 +198,6 @@ void Seed(const std::string& source) {
       "insert into FD_Entities (iID, sName, sCaption, ibitype, sOIDSourceField, sSourceTable, "
       "sMaxOID) values (51, 'doc', 'Doc', 51, 'coid', 'fd_doc', '510000000000000')");
   con.Close();
-}
-
-// Q6FD_TEST_PG's keys as libpq conninfo, with the schema on the search path.
-std::string PgConninfo(const std::string& source, const std::string& schema) {
-  static const std::map<std::string, std::string> kKeys = {{"server", "host"},
-                                                           {"port", "port"},
-                                                           {"database", "dbname"},
-                                                           {"uid", "user"},
-                                                           {"pwd", "password"}};
-  std::string out;
-  size_t pos = 0;
-  while (pos <= source.size()) {
-    size_t end = source.find(';', pos);
-    if (end == std::string::npos) end = source.size();
-    std::string item = source.substr(pos, end - pos);
-    size_t eq = item.find('=');
-    if (eq != std::string::npos) {
-      std::string key = q6::ToLower(item.substr(0, eq));
-      auto it = kKeys.find(key);
-      if (it != kKeys.end()) out += it->second + "='" + item.substr(eq + 1) + "' ";
-    }
-    pos = end + 1;
-  }
-  return out + "options='-c search_path=" + schema + ",public'";
 }
 
 Target& SqliteTarget() {
@@ -203,7 +232,9 @@ Target& PostgresTarget() {
     admin.Execute("CREATE SCHEMA " + schema);
     admin.Close();
     x.source = std::string(pg) + ";Schema=" + schema;
-    x.conninfo = PgConninfo(pg, schema);
+    // The component's own session settings (search path, one plan per
+    // prepared statement): what any client may ask for at connect.
+    x.conninfo = q6::postgres::PgDriver::ConnInfo(q6::ResolveDataSource(x.source));
     q6::bench::DropSchemaAtExit(pg, schema);
     Seed(x.source);
     return x;
@@ -220,21 +251,27 @@ void BM_GetNewOIDLocked(benchmark::State& state, bool postgres) {
   const std::string conninfo = t.conninfo;
   double component_s = 0;
   double raw_s = 0;
+  double text_s = 0;
   for (auto _ : state) {
     double c = 0, r = 0;
     if (!q6::bench::RunInTurns(procs, "oid.component", source,
                                postgres ? "oid.postgres" : "oid.sqlite", conninfo, per_worker, &c,
                                &r))
       return state.SkipWithError("a worker failed");
+    const double text = q6::bench::RunWorkers(
+        procs, postgres ? "oid.postgres_text" : "oid.sqlite_text", conninfo, per_worker);
+    if (text < 0) return state.SkipWithError("a text-client worker failed");
     state.SetIterationTime(c);
     component_s += c;
     raw_s += r;
+    text_s += text;
   }
   const double n = static_cast<double>(per_worker) * procs * state.iterations();
   state.SetItemsProcessed(static_cast<int64_t>(n));
   q6::bench::Label(state, postgres ? "PostgreSQL" : "SQLite", per_worker * procs);
   // Seconds per allocation on each side; ratio = component rate / raw rate.
   q6::bench::ReportThroughput(state, component_s / n, raw_s / n, 0.8);
+  q6::bench::ReportTextClient(state, component_s / n, text_s / n);
 }
 
 BENCHMARK_CAPTURE(BM_GetNewOIDLocked, SQLite, false)

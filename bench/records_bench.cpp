@@ -14,8 +14,11 @@
 //
 // BM_RecordsMoveTo: MoveTo mode 3 from the first record, the key column being
 // the table's primary key (indexed), against the raw engine running the same
-// one-row statements and reading the row. Judged: time per step <= 1.2x the
-// raw step at every size, and per step at 100,000 (and 1,000,000) records
+// one-row statement, prepared once with the current OID bound, and reading
+// the row (RawSqlite says what the SQLite client sets for its plan).
+// A text-per-call client (the OID written into the text, the statement
+// prepared or planned at every step) is reported beside it, judging nothing. Judged: time per step
+// <= 1.2x the raw step at every size, and per step at 100,000 (and 1,000,000) records
 // <= 1.2x the step at 10,000, the two tables walked in turn in the same
 // benchmark. At most 10,000 steps are taken per size (they measure a step
 // at that table size; a walk through a million records would take minutes).
@@ -84,38 +87,85 @@ class RawEngine {
   // Runs `native` and appends every value of every row to `out` (a deque,
   // as a plain client collects rows of unknown count without reallocating).
   virtual void Query(const std::string& native, std::deque<Variant>& out) = 0;
+  // Prepares `before` + a placeholder + `after`, one statement with one
+  // parameter, for Run; false when the engine refuses it.
+  virtual bool Prepare(const std::string& before, const std::string& after) = 0;
+  // Runs the prepared statement with `value` bound, appending as Query does.
+  virtual void Run(const std::string& value, std::deque<Variant>& out) = 0;
 };
+
+// A column's value as a plain sqlite3 client reads it.
+void AppendSqliteValue(sqlite3_stmt* st, int c, std::deque<Variant>& out) {
+  switch (sqlite3_column_type(st, c)) {
+    case SQLITE_INTEGER:
+      out.emplace_back(static_cast<int32_t>(sqlite3_column_int64(st, c)));
+      break;
+    case SQLITE_FLOAT:
+      out.emplace_back(sqlite3_column_double(st, c));
+      break;
+    case SQLITE_NULL:
+      out.emplace_back(q6::NullValue{});
+      break;
+    default:
+      out.emplace_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                   static_cast<size_t>(sqlite3_column_bytes(st, c))));
+  }
+}
+
+// Every value of every row of the result `r`, as text or Null.
+void AppendPgRows(PGresult* r, std::deque<Variant>& out) {
+  const int rows = PQntuples(r), cols = PQnfields(r);
+  for (int i = 0; i < rows; ++i)
+    for (int c = 0; c < cols; ++c) {
+      if (PQgetisnull(r, i, c))
+        out.emplace_back(q6::NullValue{});
+      else
+        out.emplace_back(
+            std::string(PQgetvalue(r, i, c), static_cast<size_t>(PQgetlength(r, i, c))));
+    }
+}
 
 class RawSqlite final : public RawEngine {
  public:
   explicit RawSqlite(const std::string& path) {
     sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // SQLite turns `oid like '51%'` on a NOCASE column into a range on the
+    // key that starts at '51'. MoveTo's step then enters the index there
+    // rather than at `oid > ?` and reads every record before the current
+    // one. A client that profiles its loop turns that rewrite off: with LIKE
+    // case-sensitive it does not apply to a NOCASE column, and a pattern of
+    // digits matches the same rows either way. The component registers a
+    // LIKE of its own, which SQLite never rewrites, so both sides get the
+    // same plans.
+    sqlite3_exec(db_, "PRAGMA case_sensitive_like=ON", nullptr, nullptr, nullptr);
   }
-  ~RawSqlite() override { sqlite3_close(db_); }
+  ~RawSqlite() override {
+    sqlite3_finalize(prepared_);
+    sqlite3_close(db_);
+  }
   void Query(const std::string& native, std::deque<Variant>& out) override {
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db_, native.c_str(), -1, &st, nullptr);
     const int n = sqlite3_column_count(st);
     while (sqlite3_step(st) == SQLITE_ROW)
-      for (int c = 0; c < n; ++c) switch (sqlite3_column_type(st, c)) {
-          case SQLITE_INTEGER:
-            out.emplace_back(static_cast<int32_t>(sqlite3_column_int64(st, c)));
-            break;
-          case SQLITE_FLOAT:
-            out.emplace_back(sqlite3_column_double(st, c));
-            break;
-          case SQLITE_NULL:
-            out.emplace_back(q6::NullValue{});
-            break;
-          default:
-            out.emplace_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
-                                         static_cast<size_t>(sqlite3_column_bytes(st, c))));
-        }
+      for (int c = 0; c < n; ++c) AppendSqliteValue(st, c, out);
     sqlite3_finalize(st);
+  }
+  bool Prepare(const std::string& before, const std::string& after) override {
+    const std::string sql = before + "?1" + after;
+    return sqlite3_prepare_v2(db_, sql.c_str(), -1, &prepared_, nullptr) == SQLITE_OK;
+  }
+  void Run(const std::string& value, std::deque<Variant>& out) override {
+    sqlite3_bind_text(prepared_, 1, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+    const int n = sqlite3_column_count(prepared_);
+    while (sqlite3_step(prepared_) == SQLITE_ROW)
+      for (int c = 0; c < n; ++c) AppendSqliteValue(prepared_, c, out);
+    sqlite3_reset(prepared_);
   }
 
  private:
   sqlite3* db_ = nullptr;
+  sqlite3_stmt* prepared_ = nullptr;
 };
 
 class RawPostgres final : public RawEngine {
@@ -125,15 +175,19 @@ class RawPostgres final : public RawEngine {
   ~RawPostgres() override { PQfinish(conn_); }
   void Query(const std::string& native, std::deque<Variant>& out) override {
     PGresult* r = PQexec(conn_, native.c_str());
-    const int rows = PQntuples(r), cols = PQnfields(r);
-    for (int i = 0; i < rows; ++i)
-      for (int c = 0; c < cols; ++c) {
-        if (PQgetisnull(r, i, c))
-          out.emplace_back(q6::NullValue{});
-        else
-          out.emplace_back(
-              std::string(PQgetvalue(r, i, c), static_cast<size_t>(PQgetlength(r, i, c))));
-      }
+    AppendPgRows(r, out);
+    PQclear(r);
+  }
+  bool Prepare(const std::string& before, const std::string& after) override {
+    PGresult* r = PQprepare(conn_, "step", (before + "$1" + after).c_str(), 1, nullptr);
+    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    PQclear(r);
+    return ok;
+  }
+  void Run(const std::string& value, std::deque<Variant>& out) override {
+    const char* values[] = {value.c_str()};
+    PGresult* r = PQexecPrepared(conn_, "step", 1, values, nullptr, nullptr, 0);
+    AppendPgRows(r, out);
     PQclear(r);
   }
 
@@ -426,14 +480,29 @@ void BM_RecordsMoveTo(benchmark::State& state) {
   constexpr int64_t kSmaller = 10000, kStretch = 500;
   const bool scaled = n > kSmaller;
   if (scaled) db->Ensure(kSmaller);
-  auto raw = db->Raw();
+  // The best raw client prepares the statement once, the current OID a
+  // parameter where the literal stood; the text-per-call client writes the
+  // literal into the text at every step.
+  auto raw = db->Raw(), text = db->Raw();
   const auto around = NativeAround(n, db->engine(), [](auto& s, auto& cols, auto& current) {
     return q6::MoveToStatement(s, cols, q6::enum_Next, current);
   });
+  const bool quoted = !around.first.empty() && around.first.back() == '\'' &&
+                      !around.second.empty() && around.second.front() == '\'';
+  if (!quoted ||
+      !raw->Prepare(around.first.substr(0, around.first.size() - 1), around.second.substr(1)))
+    return state.SkipWithError("the baseline cannot prepare MoveTo's statement");
+  {
+    // A connection's first statement reads the schema (and on PostgreSQL
+    // plans): untimed, as the component's connection has done that already.
+    std::deque<Variant> row;
+    raw->Run(OidOf(1), row);
+    text->Query(around.first + OidOf(1) + around.second, row);
+  }
   auto dm = std::make_shared<DataManager>();
   ObjectRef con = db->con();
   MoveToWalk walk(n, steps), smaller(kSmaller, std::min(steps, kSmaller));
-  double base = 0;
+  double base = 0, text_s = 0;
   for (auto _ : state) {
     walk.Start(*dm, con);
     if (scaled) smaller.Start(*dm, con);
@@ -445,22 +514,28 @@ void BM_RecordsMoveTo(benchmark::State& state) {
       state.SkipWithError("MoveTo lost its way");
 
     state.PauseTiming();
-    std::string current = OidOf(1);
-    std::deque<Variant> row;
-    const auto t = Clock::now();
-    for (int64_t i = 1; i < steps; ++i) {
-      row.clear();
-      raw->Query(around.first + current + around.second, row);
-      current = row.at(0).ToString();
+    for (const bool prepared : {true, false}) {
+      std::string current = OidOf(1);
+      std::deque<Variant> row;
+      const auto t = Clock::now();
+      for (int64_t i = 1; i < steps; ++i) {
+        row.clear();
+        if (prepared)
+          raw->Run(current, row);
+        else
+          text->Query(around.first + current + around.second, row);
+        current = row.at(0).ToString();
+      }
+      (prepared ? base : text_s) += Since(t) / static_cast<double>(steps - 1);
+      if (current != OidOf(steps)) state.SkipWithError("the baseline lost its way");
     }
-    base += Since(t) / static_cast<double>(steps - 1);
-    if (current != OidOf(steps)) state.SkipWithError("the baseline lost its way");
     state.ResumeTiming();
   }
   const double iterations = static_cast<double>(state.iterations());
   const double per_step = walk.PerStep(iterations);
   q6::bench::ReportStep(state, per_step);
   q6::bench::ReportTime(state, per_step, base / iterations, 1.2);
+  q6::bench::ReportTextClient(state, per_step, text_s / iterations);
   if (scaled) q6::bench::ReportScaling(state, per_step, smaller.PerStep(iterations), kSmaller, 1.2);
 }
 

@@ -5,7 +5,7 @@
 
 Reads the benchmarks (of every input, in order: q6bench's, then the Python
 client's bench/python_bench.py) that follow the convention of bench/README.md (counters
-system, baseline, ratio, target, larger_better, scale_*, mem_*, step_s; label
+system, baseline, ratio, target, larger_better, scale_*, mem_*, text_*, step_s; label
 "engine=... size=..."), takes the median over repetitions (the single run when
 there was one repetition), prints one table and writes DIR/results.md and
 DIR/results.json; with --plot, a PNG of time per step against the number of
@@ -131,6 +131,12 @@ def judged_rows(entry, quick):
                      "baseline": entry.get(prefix + "baseline"), "ratio": ratio,
                      "target": target, "larger_better": larger, "target_text": shown_target,
                      "met": met})
+    if "text_ratio" in entry:  # informational: a text-per-call client, nothing judged
+        rows.append({"benchmark": name + " [vs text-per-call client]", "engine": engine,
+                     "size": size, "measure": "time", "system": entry.get("text_system"),
+                     "baseline": entry.get("text_baseline"), "ratio": entry["text_ratio"],
+                     "target": None, "larger_better": entry.get("larger_better", 0) >= 0.5,
+                     "target_text": "-", "met": None})
     return rows
 
 
@@ -257,7 +263,10 @@ def main():
            "One repetition: every value is from a single run; ") + "ratio = system / "
           "baseline for times (≤ target is met), system rate / baseline rate for throughputs "
           "(≥ target is met). The baseline runs the same statements through the engine's own "
-          "client library (sqlite3, libpq; for the Python rows, Python's sqlite3 module).", "", markdown(head, body)]
+          "client library (sqlite3, libpq; for the Python rows, Python's sqlite3 module), "
+          "as a careful programmer writes it: statements prepared once and values bound. Rows "
+          "marked [vs text-per-call client] compare with a client that writes the values into "
+          "each statement's text instead; they judge nothing.", "", markdown(head, body)]
     if others:
         md += ["", "## Baselines and other measurements", "",
                markdown(["benchmark", "engine", "size", "time"], [list(o) for o in others])]
