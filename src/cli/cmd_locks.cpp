@@ -102,6 +102,9 @@ int LockOrUnlock(const Invocation& in, std::ostream& out, bool lock) {
   if (given == 0) throw UsageError("give a level: --id ID, --class PREFIX, --mod, ... --all");
   if (given > 1) throw UsageError("give one level option");
   CommandSource source(in.At(0));
+  // The command ends at once: its locks are an administrator's, held until
+  // someone releases them, never taken as stale.
+  if (lock) TakeLocksAsAdministrator();
   LockManager lm;
   Variant dsn = source.Name(), vid(id);
   std::string user = in.Value("--as"), ws = in.Value("--at"), mod = in.Value("--module"),
@@ -121,13 +124,16 @@ int LockOrUnlock(const Invocation& in, std::ostream& out, bool lock) {
 }
 
 constexpr const char* kStaleDetails =
-    "A holder is gone when, on this host, its process no longer exists, was restarted\n"
-    "or the host rebooted; on another host, when its PostgreSQL session is gone.\n"
-    "A holder that cannot be checked counts as alive.";
+    "A holder seen from the same machine, boot and PID namespace is gone when its\n"
+    "process (every thread of it) has ended or its id was reused; any other holder is\n"
+    "gone when it has not renewed its lease for 120 s (it renews every 20 s while it\n"
+    "holds locks). Locks taken with `q6fd lock` are an administrator's: never stale.\n"
+    "A holder that cannot be checked counts as alive (unknown).";
 
 constexpr const char* kLockDetails =
     "The level option says what the lock covers; --as, --at and --module say who holds it.\n"
-    "A lock held by someone else ends with exit code 3 and names the holder.";
+    "A lock held by someone else ends with exit code 3 and names the holder.\n"
+    "A lock taken here is an administrator's: it stays until `q6fd unlock` releases it.";
 
 }  // namespace
 

@@ -14,7 +14,8 @@
 // (the insert would fail with the engine's index error otherwise). The
 // lease gives the connection back on every path.
 //
-// Every lock taken is recorded with its holder (lock_holders.h). When the
+// Every lock taken is recorded with its holder (lock_holders.h), whose lease
+// this process keeps renewing while it holds locks (lock_lease.h). When the
 // data source says ReclaimStaleLocks=1 and the lock in the way belongs to a
 // holder that is provably gone, that lock is deleted inside the same
 // transaction, the take-over is written to the statement trace, and the
@@ -28,6 +29,7 @@
 #include "component/frame/lock_manager.h"
 #include "component/locks/conflict_message.h"
 #include "component/locks/lock_holders.h"
+#include "component/locks/lock_lease.h"
 #include "component/locks/lock_statements.h"
 #include "component/locks/lock_transaction.h"
 #include "component/support/error_note.h"
@@ -65,10 +67,10 @@ LockKey KeyOfRow(Recordset& rs) {
 
 // Deletes the lock in the way when ReclaimStaleLocks is on and its holders
 // are provably gone. Returns whether it did.
-bool TookOverStaleLock(Connection& con, Recordset& conflict) {
+bool TookOverStaleLock(HolderJudge& judge, Connection& con, Recordset& conflict) {
   LockKey key = KeyOfRow(conflict);
   std::string who;
-  if (!AllHoldersGone(con, key, &who)) return false;
+  if (!AllHoldersGone(judge, con, key, &who)) return false;
   DeleteLockRows(con, key);
   TraceNote(kSource, "took over the lock on '" + key.id + "' (level " + key.level + ", user '" +
                          key.user + "'): its holder is gone (" + who + ")");
@@ -88,16 +90,18 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, const std::string& qu
   ExclusiveTransaction xact(*lease, kSource, LockerExclusion(),
                             ExclusiveTransaction::Join::kThisThreadsWriter);
   Connection& con = xact.connection();
+  HolderJudge judge(con);
   for (int take_overs = 0;; ++take_overs) {
     std::shared_ptr<Recordset> rs = con.Execute(query);
     if (rs->EOF()) break;
-    if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(con, *rs))
+    if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(judge, con, *rs))
       return LockConflictError(ReadLockHolderRow(*rs));
   }
   // The lock's row, its holder's row and the commit go together.
   std::vector<Driver::Batched> writes{con.Batched(insert)};
   if (record) writes.push_back(LockHolderRow(con, key));
   xact.CommitAfter(writes);
+  if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
   return std::nullopt;
 }
 
