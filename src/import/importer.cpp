@@ -101,7 +101,7 @@ bool IsHolderTable(const std::string& name) {
 
 ImportReport Import(Connection& con, const std::vector<std::string>& files,
                     const ImportOptions& options) {
-  Plan plan = MakePlan(files, options.dry_run);
+  Plan plan = MakePlan(files, options.dry_run, options.encoding);
   ImportReport report;
   report.dry_run = options.dry_run;
   report.skipped = plan.skipped;

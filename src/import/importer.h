@@ -27,6 +27,7 @@ namespace q6::import {
 struct ImportOptions {
   bool dry_run = false;
   bool replace = false;
+  std::string encoding;  // of scripts without a byte-order mark; "" for UTF-8
   // Called every few thousand rows and once at the end of each table (with
   // done == total). `total` is 0 while the rows of bcp exports are not yet
   // counted.

@@ -312,6 +312,50 @@ TEST_P(ImportTest, AStoppedReplaceLeavesTheOldTableReadable) {
   EXPECT_EQ(Scalar("select k from t").ToLong(), 7);
 }
 
+// Input that is not what it claims is refused, naming its place: bytes not
+// valid in the script's encoding, a text longer than its column, a device.
+TEST_P(ImportTest, InputThatDoesNotFitIsRefusedWithItsPlace) {
+  const std::string gbk =
+      "CREATE TABLE [dbo].[g]([s] [nvarchar](10))\nGO\n"
+      "INSERT [dbo].[g] ([s]) VALUES (N'\xD6\xD0\xCE\xC4')\n";
+  const std::string long_text =
+      "CREATE TABLE [dbo].[l]([s] [nvarchar](2))\nGO\n"
+      "INSERT [dbo].[l] ([s]) VALUES (N'\xE4\xB8\xAD\xE6\x96\x87')\n"
+      "INSERT [dbo].[l] ([s]) VALUES (N'abc')\n";
+  std::filesystem::create_symlink("/dev/zero", folder() + "/zero.sql");
+  struct Case {
+    std::string file, encoding, error;  // error: "" when it imports
+  } cases[] = {
+      {Write("g.sql", gbk), "", "line 3 (byte 0xD6) is not valid UTF-8"},
+      {folder() + "/g.sql", "GBK", ""},
+      {Write("l.sql", long_text), "", "3 characters, longer than its declared 2"},
+      {folder() + "/zero.sql", "", "is not a regular file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " " + c.encoding);
+    ImportOptions opt;
+    opt.encoding = c.encoding;
+    opt.replace = true;
+    ImportReport r = Run({c.file}, opt);
+    std::string errors;
+    for (const std::string& e : r.errors) errors += e + "\n";
+    for (const TableReport& t : r.tables) errors += t.error + "\n";
+    if (c.error.empty())
+      EXPECT_TRUE(r.ok()) << errors;
+    else
+      EXPECT_NE(errors.find(c.error), std::string::npos) << errors;
+  }
+  EXPECT_EQ(Scalar("select s from g").ToString(), "\xE4\xB8\xAD\xE6\x96\x87");
+  EXPECT_FALSE(Exists("l"));
+
+  // A dry run needs no database.
+  Connection none;
+  ImportReport r = Import(none, {folder() + "/g.sql"}, {.dry_run = true, .encoding = "GBK"});
+  EXPECT_TRUE(r.ok());
+  ASSERT_EQ(r.tables.size(), 1u);
+  EXPECT_EQ(r.tables[0].rows, 1);
+}
+
 // The component's own tables in a script: rows merged, the release trigger
 // and the holder rows kept, holder rows of the script never carried; and a
 // table named like a system catalogue lands in the data source's schema.
