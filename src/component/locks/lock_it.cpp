@@ -11,8 +11,9 @@
 // 0x80040C1E with the fixed concurrency text, keeping the kind and engine
 // code of the cause. An identifier longer than the engine can index is
 // refused before anything is sent, with 0x80040C1E and a text that says so
-// (the insert would fail with the engine's index error otherwise). The
-// lease gives the connection back on every path.
+// (the insert would fail with the engine's index error otherwise); so is a
+// text that is not valid UTF-8, before anything is sent. The lease gives
+// the connection back on every path.
 //
 // Every lock taken is recorded with its holder (lock_holders.h), whose lease
 // this process keeps renewing while it holds locks (lock_lease.h). When the
@@ -23,7 +24,9 @@
 // database's write lock in a transaction of its own, the lock is taken
 // inside that transaction (see ExclusiveTransaction): it then exists for
 // others once the caller commits, and a rollback undoes it.
+#include <cstdio>
 #include <optional>
+#include <utility>
 
 #include "component/frame/exclusive_transaction.h"
 #include "component/frame/lock_manager.h"
@@ -38,6 +41,7 @@
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
 #include "platform/trace/trace.h"
+#include "runtime/value_utf8.h"
 
 namespace q6 {
 namespace {
@@ -49,6 +53,25 @@ std::optional<std::string> UnindexableId(const std::string& id, const Driver& dr
   return "The lock identifier is " + std::to_string(id.size()) +
          " bytes long; the database indexes at most " + std::to_string(limit) +
          " bytes of it, so it cannot be locked";
+}
+
+// Why a text of `t` cannot be locked because it is not valid UTF-8 (the
+// engines would compare its bytes differently: SQLite as they are,
+// PostgreSQL not at all); nullopt when every text is valid.
+std::optional<std::string> InvalidUtf8(const LockTarget& t) {
+  const std::pair<const char*, const std::string*> texts[] = {{"identifier", &t.id},
+                                                              {"user name", &t.user},
+                                                              {"workstation", &t.workstation},
+                                                              {"module", &t.module}};
+  for (const auto& [what, text] : texts) {
+    const size_t at = value::FirstInvalidUtf8(*text);
+    if (at == std::string::npos) continue;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>((*text)[at]));
+    return std::string("The lock ") + what + " is not valid UTF-8 (byte " + hex + " at offset " +
+           std::to_string(at) + "), so it cannot be locked";
+  }
+  return std::nullopt;
 }
 
 constexpr const char* kSource = "LockManager.LockIt";
@@ -129,9 +152,13 @@ bool LockManager::LockIt(Variant& DataSourceName, Variant& vID, std::string& Use
 
     const LockKey key{
         target.id, target.user, target.workstation, target.module, std::to_string(iClass), sDigest};
-    refusal =
-        CheckAndInsert(DataSourceName, *query, InsertLockStatement(target, iClass, sDigest), key);
-    if (!refusal) return true;
+    if (std::optional<std::string> invalid = InvalidUtf8(target)) {
+      refusal = ComError(Q6_E_LOCKED, *invalid);
+    } else {
+      refusal =
+          CheckAndInsert(DataSourceName, *query, InsertLockStatement(target, iClass, sDigest), key);
+      if (!refusal) return true;
+    }
   } catch (const std::exception& e) {
     NoteSwallowedError("LockManager.LockIt", e);
     ThrowLocked(kLockConcurrencyFailure, e);
