@@ -26,11 +26,13 @@
 // others once the caller commits, and a rollback undoes it.
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <utility>
 
 #include "component/frame/exclusive_transaction.h"
 #include "component/frame/lock_manager.h"
 #include "component/locks/conflict_message.h"
+#include "component/locks/lock_batch.h"
 #include "component/locks/lock_holders.h"
 #include "component/locks/lock_lease.h"
 #include "component/locks/lock_statements.h"
@@ -100,65 +102,99 @@ bool TookOverStaleLock(HolderJudge& judge, Connection& con, Recordset& conflict)
   return true;
 }
 
-// Runs the check and, when nothing is in the way, the insert. Returns the
-// error to raise (a conflict, or why the identifier is refused), or nullopt
-// once the row is in. The transaction ends before the lease gives the connection
-// back: committed after the insert, rolled back on a conflict or an error.
-std::optional<ComError> CheckAndInsert(const Variant& dsn, const std::string& query,
-                                       const std::string& insert, const LockKey& key) {
+// Runs each item's check and, when nothing is in the way, its insert, in
+// one transaction: each item's writes travel with the next item's check, so
+// a list costs one exchange per item and one commit. Returns the error to
+// raise (a conflict, or why an identifier is refused), or nullopt once
+// every row is in. The items before a refused one stay locked (committed);
+// a refusal of the first rolls back. The transaction ends before the lease
+// gives the connection back.
+std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const PreparedLock> items) {
   ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
-  if (auto refused = UnindexableId(key.id, lease->driver())) return ComError(Q6_E_LOCKED, *refused);
+  if (auto refused = UnindexableId(items.front().key.id, lease->driver()))
+    return ComError(Q6_E_LOCKED, *refused);
   const bool record = LockHoldersReady(*lease);
   const bool reclaim = record && lease->data_source().reclaim_stale_locks;
   ExclusiveTransaction xact(*lease, kSource, LockerExclusion(),
                             ExclusiveTransaction::Join::kThisThreadsWriter);
   Connection& con = xact.connection();
   HolderJudge judge(con);
-  for (int take_overs = 0;; ++take_overs) {
-    std::shared_ptr<Recordset> rs = con.Execute(query);
-    if (rs->EOF()) break;
-    if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(judge, con, *rs))
-      return LockConflictError(ReadLockHolderRow(*rs));
+  std::vector<Driver::Batched> pending;  // the writes of the item before
+  bool written = false;
+  auto stop = [&](ComError error) -> std::optional<ComError> {
+    if (written) {
+      xact.CommitAfter(pending);
+      if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
+    }
+    return error;
+  };
+  for (const PreparedLock& item : items) {
+    if (auto refused = UnindexableId(item.key.id, con.driver()))
+      return stop(ComError(Q6_E_LOCKED, *refused));
+    pending.push_back(con.Batched(item.query));
+    const bool in_the_way = con.driver().ExecuteBatch(pending).back().row_count > 0;
+    written = written || pending.size() > 1;
+    pending.clear();
+    for (int take_overs = 0; in_the_way; ++take_overs) {
+      std::shared_ptr<Recordset> rs = con.Execute(item.query);
+      if (rs->EOF()) break;
+      if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(judge, con, *rs))
+        return stop(LockConflictError(ReadLockHolderRow(*rs)));
+    }
+    // The lock's row and its holder's row go together.
+    pending.push_back(con.Batched(item.insert));
+    if (record) pending.push_back(LockHolderRow(con, item.key));
   }
-  // The lock's row, its holder's row and the commit go together.
-  std::vector<Driver::Batched> writes{con.Batched(insert)};
-  if (record) writes.push_back(LockHolderRow(con, key));
-  xact.CommitAfter(writes);
+  xact.CommitAfter(pending);
   if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
   return std::nullopt;
 }
 
 }  // namespace
 
+std::optional<PreparedLock> PrepareLock(Variant& vID, std::string& UserName,
+                                        std::string& WorkStation, std::string& ModName,
+                                        int32_t level, const std::string& sDigest,
+                                        std::optional<ComError>* refusal) {
+  Variant& id = vID.Deref();
+  id = Variant(NormalisedLockText(id));
+  ModName = NormalisedLockText(Variant(ModName));
+  UserName = NormalisedLockText(Variant(UserName));
+  WorkStation = NormalisedLockText(Variant(WorkStation));
+
+  LockTarget target{id.string(), UserName, WorkStation, ModName};
+  std::optional<std::string> query = ConflictQuery(level, target);
+  std::string_view scope = LockScopeIdentifier(level);
+  if (!scope.empty() && target.id.empty()) {
+    target.id = std::string(scope);
+    id = Variant(target.id);
+  }
+  if (!query) return std::nullopt;
+  if (std::optional<std::string> invalid = InvalidUtf8(target)) {
+    *refusal = ComError(Q6_E_LOCKED, *invalid);
+    return std::nullopt;
+  }
+  return PreparedLock{
+      *query,
+      InsertLockStatement(target, level, sDigest),
+      {target.id, target.user, target.workstation, target.module, std::to_string(level), sDigest}};
+}
+
+std::optional<ComError> TakeLocks(const Variant& dsn, std::span<const PreparedLock> items) {
+  if (items.empty()) return std::nullopt;
+  return CheckAndInsert(dsn, items);
+}
+
 bool LockManager::LockIt(Variant& DataSourceName, Variant& vID, std::string& UserName,
                          std::string& WorkStation, std::string& ModName, int32_t& iClass,
                          std::string& sDigest) {
   std::optional<ComError> refusal;
   try {
-    Variant& id = vID.Deref();
-    id = Variant(NormalisedLockText(id));
-    ModName = NormalisedLockText(Variant(ModName));
-    UserName = NormalisedLockText(Variant(UserName));
-    WorkStation = NormalisedLockText(Variant(WorkStation));
-
-    LockTarget target{id.string(), UserName, WorkStation, ModName};
-    std::optional<std::string> query = ConflictQuery(iClass, target);
-    std::string_view scope = LockScopeIdentifier(iClass);
-    if (!scope.empty() && target.id.empty()) {
-      target.id = std::string(scope);
-      id = Variant(target.id);
-    }
-    if (!query) return false;
-
-    const LockKey key{
-        target.id, target.user, target.workstation, target.module, std::to_string(iClass), sDigest};
-    if (std::optional<std::string> invalid = InvalidUtf8(target)) {
-      refusal = ComError(Q6_E_LOCKED, *invalid);
-    } else {
-      refusal =
-          CheckAndInsert(DataSourceName, *query, InsertLockStatement(target, iClass, sDigest), key);
-      if (!refusal) return true;
-    }
+    std::optional<PreparedLock> lock =
+        PrepareLock(vID, UserName, WorkStation, ModName, iClass, sDigest, &refusal);
+    if (!lock && !refusal) return false;
+    if (lock) refusal = TakeLocks(DataSourceName, std::span<const PreparedLock>(&*lock, 1));
+    if (!refusal) return true;
   } catch (const std::exception& e) {
     NoteSwallowedError("LockManager.LockIt", e);
     ThrowLocked(kLockConcurrencyFailure, e);
