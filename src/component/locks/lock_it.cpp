@@ -24,6 +24,7 @@
 // database's write lock in a transaction of its own, the lock is taken
 // inside that transaction (see ExclusiveTransaction): it then exists for
 // others once the caller commits, and a rollback undoes it.
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <span>
@@ -37,6 +38,7 @@
 #include "component/locks/lock_lease.h"
 #include "component/locks/lock_statements.h"
 #include "component/locks/lock_transaction.h"
+#include "component/support/enums.h"
 #include "component/support/error_note.h"
 #include "outside/services/connection_manager.h"
 #include "platform/adodb/connection.h"
@@ -102,6 +104,35 @@ bool TookOverStaleLock(HolderJudge& judge, Connection& con, Recordset& conflict)
   return true;
 }
 
+// Whether `items` can be checked together: record or class locks of one
+// owner and module, none of them in the way of another (the same record;
+// for classes, one prefix starting another), compared as the engines
+// compare them (without case, trailing blanks ignored).
+bool CheckableTogether(std::span<const PreparedLock> items) {
+  if (items.size() < 2) return false;
+  const LockKey& first = items.front().key;
+  const bool classes = first.level == std::to_string(enum_byClass);
+  if (!classes && first.level != std::to_string(enum_byID)) return false;
+  std::vector<std::string> folded;
+  for (const PreparedLock& item : items) {
+    const LockKey& k = item.key;
+    if (k.level != first.level || k.user != first.user || k.workstation != first.workstation ||
+        k.module != first.module)
+      return false;
+    std::string f = value::LowerUtf8(k.id);
+    while (!f.empty() && f.back() == ' ') f.pop_back();
+    folded.push_back(std::move(f));
+  }
+  std::sort(folded.begin(), folded.end());
+  for (size_t i = 1; i < folded.size(); ++i)
+    if (classes ? folded[i].starts_with(folded[i - 1]) : folded[i] == folded[i - 1]) return false;
+  return true;
+}
+
+// Ids per batched conflict query: SQLite nests an expression at most 1000
+// deep, and each id adds a level.
+constexpr size_t kIdsPerQuery = 400;
+
 // Runs each item's check and, when nothing is in the way, its insert, in
 // one transaction: each item's writes travel with the next item's check, so
 // a list costs one exchange per item and one commit. Returns the error to
@@ -128,6 +159,31 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
     }
     return error;
   };
+  if (CheckableTogether(items)) {
+    // One scan of the lock table for all of them; the inserts and the
+    // commit in one batch. Anything in the way: one by one below.
+    std::vector<std::string> ids;
+    for (const PreparedLock& item : items) ids.push_back(item.key.id);
+    const LockKey& k = items.front().key;
+    std::vector<Driver::Batched> checks;
+    for (const std::string& q : BatchConflictQueries(
+             std::stoi(k.level), {"", k.user, k.workstation, k.module}, ids, kIdsPerQuery))
+      checks.push_back(con.Batched(q));
+    bool clear = true;
+    for (const ResultSet& r : con.driver().ExecuteBatch(checks)) clear = clear && r.row_count == 0;
+    bool indexable = true;
+    for (const PreparedLock& item : items)
+      indexable = indexable && !UnindexableId(item.key.id, con.driver());
+    if (clear && indexable) {
+      for (const PreparedLock& item : items) {
+        pending.push_back(con.Batched(item.insert));
+        if (record) pending.push_back(LockHolderRow(con, item.key));
+      }
+      xact.CommitAfter(pending);
+      if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
+      return std::nullopt;
+    }
+  }
   for (const PreparedLock& item : items) {
     if (auto refused = UnindexableId(item.key.id, con.driver()))
       return stop(ComError(Q6_E_LOCKED, *refused));
