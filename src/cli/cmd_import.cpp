@@ -2,6 +2,7 @@
 // bcp exports (src/import does the work; this file is the command and its
 // summary).
 #include <cstdio>
+#include <optional>
 #include <ostream>
 
 #include "cli/command.h"
@@ -82,9 +83,27 @@ int Run(const Invocation& in, std::ostream& out) {
   import::ImportOptions io;
   io.dry_run = in.Has("--dry-run");
   io.replace = in.Has("--replace");
+  io.encoding = in.Value("--encoding");
   if (!in.opt.json() && ProgressLine::Wanted()) io.progress = ShowProgress;
-  CommandSource source(dsn, io.dry_run ? Creates::kNothing : Creates::kDatabase);
-  import::ImportReport r = import::Import(*source.Lease(), files, io);
+  import::ImportReport r;
+  if (io.dry_run) {
+    // A dry run needs no database: without one there is only nothing to
+    // compare with.
+    std::optional<CommandSource> source;
+    try {
+      source.emplace(dsn, Creates::kNothing);
+    } catch (const ComError&) {
+    }
+    if (source) {
+      r = import::Import(*source->Lease(), files, io);
+    } else {
+      Connection none;
+      r = import::Import(none, files, io);
+    }
+  } else {
+    CommandSource source(dsn, Creates::kDatabase);
+    r = import::Import(*source.Lease(), files, io);
+  }
   if (in.opt.json())
     PrintJson(r, out);
   else
@@ -99,14 +118,22 @@ std::vector<Command> ImportCommands() {
            "DSN FILE...",
            "create and fill tables from SQL Server scripts (.sql) and bcp exports",
            {{"--dry-run", "", "read and check every file, report, write nothing"},
-            {"--replace", "", "drop tables that exist already and import them again"}},
+            {"--replace", "", "drop tables that exist already and import them again"},
+            {"--encoding", "NAME",
+             "the encoding of scripts without a byte-order mark: GBK, BIG5, CP1252 ... "
+             "(default UTF-8)"}},
            Run,
            Access::kWrite,
-           "A FILE ending in .sql is a generated script (UTF-8, or UTF-16 with a byte-order "
-           "mark; GO between batches). Any other FILE is a bcp character export loaded into "
+           "A FILE ending in .sql is a generated script (UTF-8, UTF-16 with a byte-order "
+           "mark, or the encoding --encoding names; GO between batches); a byte not valid in "
+           "it refuses the script, naming its line. Any other FILE is a bcp character export "
+           "loaded into "
            "the table named by its file name, with its format file beside it (NAME.fmt). "
-           "Each table is created and filled in a transaction of its own: it arrives whole or "
-           "not at all. Exit status 1 when anything was refused or not imported."}};
+           "Each table is loaded into a staging table and swapped in by one short "
+           "transaction: it arrives whole or not at all, and readers of a replaced table never "
+           "wait for the load. FD_Entities, FD_Fields and FD_Locks are merged into the "
+           "component's own tables; FD_LockHolders is never carried. A dry run needs no "
+           "database. Exit status 1 when anything was refused or not imported."}};
 }
 
 }  // namespace q6::cli

@@ -5,6 +5,7 @@
 #include "cli/command.h"
 #include "cli/data_open.h"
 #include "cli/result_table.h"
+#include "cli/text_table.h"
 #include "component/frame/lock_manager.h"
 #include "component/locks/lock_admin.h"
 #include "component/support/enums.h"
@@ -46,6 +47,11 @@ std::vector<OptionSpec> LockOptions(bool lock) {
   return v;
 }
 
+// A lock's text as every format shows it: control characters and bytes that
+// are not UTF-8 escaped (EscapedText), so that the value can be given back
+// to `unlock`.
+Variant Shown(const std::string& text) { return Variant(EscapedText(text)); }
+
 // Every lock with its age and whether its holder is alive; --stale: only
 // the locks whose holder is provably gone.
 int Locks(const Invocation& in, std::ostream& out) {
@@ -63,8 +69,8 @@ int Locks(const Invocation& in, std::ostream& out) {
   for (const LockView& v : ListLocks(*source.Lease())) {
     if (in.Has("--stale") && v.state != HolderState::kGone) continue;
     std::optional<int64_t> age = v.holder ? AgeSeconds(v.holder->taken_at) : std::nullopt;
-    t.Add({Variant(v.key.id), Variant(v.key.user), Variant(v.key.workstation),
-           Variant(v.key.module), Variant(v.key.level), Variant(v.key.digest),
+    t.Add({Shown(v.key.id), Shown(v.key.user), Shown(v.key.workstation), Shown(v.key.module),
+           Shown(v.key.level), Shown(v.key.digest),
            age ? Variant(static_cast<int32_t>(*age)) : Variant::Null(),
            v.holder ? Variant(Describe(*v.holder)) : Variant::Null(),
            Variant(std::string(StateName(v.state)))});
@@ -84,9 +90,8 @@ int UnlockStale(const Invocation& in, std::ostream& out) {
                  {"class_flag", "level"},
                  {"holder", ""}});
   for (const LockView& v : ReleaseStaleLocks(*source.Lease()))
-    t.Add({Variant(v.key.id), Variant(v.key.user), Variant(v.key.workstation),
-           Variant(v.key.module), Variant(v.key.level),
-           v.holder ? Variant(Describe(*v.holder)) : Variant::Null()});
+    t.Add({Shown(v.key.id), Shown(v.key.user), Shown(v.key.workstation), Shown(v.key.module),
+           Shown(v.key.level), v.holder ? Variant(Describe(*v.holder)) : Variant::Null()});
   if (!in.opt.json()) out << t.size() << " stale locks released\n";
   t.Write(out, in.opt);
   return 0;
@@ -99,35 +104,45 @@ int LockOrUnlock(const Invocation& in, std::ostream& out, bool lock) {
   int given = 0;
   for (const LevelOption& l : kLevels)
     if (in.Has(l.flag)) level = l.level, id = in.Value(l.flag), ++given;
+  // `locks` shows texts escaped; `unlock` takes them back as shown.
+  auto given_text = [&](const std::string& text) { return lock ? text : UnescapedText(text); };
+  id = given_text(id);
   if (given == 0) throw UsageError("give a level: --id ID, --class PREFIX, --mod, ... --all");
   if (given > 1) throw UsageError("give one level option");
   CommandSource source(in.At(0));
+  // The command ends at once: its locks are an administrator's, held until
+  // someone releases them, never taken as stale.
+  if (lock) TakeLocksAsAdministrator();
   LockManager lm;
   Variant dsn = source.Name(), vid(id);
-  std::string user = in.Value("--as"), ws = in.Value("--at"), mod = in.Value("--module"),
-              digest = in.Value("--digest");
+  std::string user = given_text(in.Value("--as")), ws = given_text(in.Value("--at")),
+              mod = given_text(in.Value("--module")), digest = in.Value("--digest");
   bool done = lock ? lm.LockIt(dsn, vid, user, ws, mod, level, digest)
                    : lm.UnlockIt(dsn, vid, user, ws, mod, level);
   if (in.opt.json())
     out << "{\"" << (lock ? "locked" : "released") << "\": " << (done ? "true" : "false")
-        << ", \"id\": " << JsonString(vid.ToString()) << ", \"level\": " << level
+        << ", \"id\": " << JsonString(EscapedText(vid.ToString())) << ", \"level\": " << level
         << ", \"user\": " << JsonString(user) << ", \"workstation\": " << JsonString(ws)
         << ", \"module\": " << JsonString(mod) << "}\n";
   else
-    out << (lock ? "LockIt" : "UnlockIt") << " level " << level << " id '" << vid.ToString()
+    out << (lock ? "LockIt" : "UnlockIt") << " level " << level << " id '"
+        << EscapedText(vid.ToString())
         << "': " << (done ? "True" : "False (nothing to do: the level needs what was not given)")
         << "\n";
   return done ? 0 : 1;
 }
 
 constexpr const char* kStaleDetails =
-    "A holder is gone when, on this host, its process no longer exists, was restarted\n"
-    "or the host rebooted; on another host, when its PostgreSQL session is gone.\n"
-    "A holder that cannot be checked counts as alive.";
+    "A holder seen from the same machine, boot and PID namespace is gone when its\n"
+    "process (every thread of it) has ended or its id was reused; any other holder is\n"
+    "gone when it has not renewed its lease for 120 s (it renews every 20 s while it\n"
+    "holds locks). Locks taken with `q6fd lock` are an administrator's: never stale.\n"
+    "A holder that cannot be checked counts as alive (unknown).";
 
 constexpr const char* kLockDetails =
     "The level option says what the lock covers; --as, --at and --module say who holds it.\n"
-    "A lock held by someone else ends with exit code 3 and names the holder.";
+    "A lock held by someone else ends with exit code 3 and names the holder.\n"
+    "A lock taken here is an administrator's: it stays until `q6fd unlock` releases it.";
 
 }  // namespace
 

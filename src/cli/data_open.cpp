@@ -50,7 +50,10 @@ ConnectionLease CommandSource::Lease() const { return ConnectionLease(Name()); }
 void CommandSource::RequireTables() const {
   try {
     Lease()->Execute("select count(*) from FD_Entities");
-  } catch (const ComError&) {
+  } catch (const ComError& e) {
+    // Only a table that is not there means init: a wait that ran out, a
+    // lost connection or a deadlock says what it is.
+    if (e.kind() != ErrorKind::kOther) throw;
     Throw(E_FAIL, "data source " + name_ + " has no metadata tables: run q6fd init " + name_ +
                       " (or q6fd seed " + name_ + " for sample types)");
   }

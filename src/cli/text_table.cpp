@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "runtime/value_utf8.h"
+
 namespace q6::cli {
 
 namespace {
@@ -43,6 +45,70 @@ size_t DisplayWidth(std::string_view s) {
   return w;
 }
 
+std::string EscapedText(std::string_view s, bool backslashes) {
+  std::string out;
+  out.reserve(s.size());
+  auto hex = [&](unsigned char c) {
+    static const char digits[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  };
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '\\' && backslashes) {
+      out += "\\\\";
+    } else if (c == '\n' || c == '\r' || c == '\t') {
+      out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      hex(c);
+    } else if (c >= 0x80) {
+      size_t len = 0;
+      bool valid = false;
+      value::DecodeAt(s, i, &len, &valid);
+      if (!valid) {
+        hex(c);
+        ++i;
+        continue;
+      }
+      out.append(s.substr(i, len));
+      i += len;
+      continue;
+    } else {
+      out += static_cast<char>(c);
+    }
+    ++i;
+  }
+  return out;
+}
+
+std::string UnescapedText(std::string_view s) {
+  auto nibble = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\' || i + 1 == s.size()) {
+      out += s[i];
+      continue;
+    }
+    const char e = s[i + 1];
+    if (e == '\\' || e == 'n' || e == 'r' || e == 't') {
+      out += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : '\\';
+      ++i;
+    } else if (e == 'x' && i + 3 < s.size() && nibble(s[i + 2]) >= 0 && nibble(s[i + 3]) >= 0) {
+      out += static_cast<char>(nibble(s[i + 2]) * 16 + nibble(s[i + 3]));
+      i += 3;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
 void TextTable::Print(std::ostream& out, const std::string& indent) const {
   std::vector<size_t> width(header_.size());
   for (size_t c = 0; c < header_.size(); ++c) width[c] = DisplayWidth(header_[c]);
@@ -52,7 +118,7 @@ void TextTable::Print(std::ostream& out, const std::string& indent) const {
   auto line = [&](const std::vector<std::string>& cells) {
     std::string s = indent;
     for (size_t c = 0; c < width.size(); ++c) {
-      std::string cell = c < cells.size() ? cells[c] : "";
+      const std::string& cell = c < cells.size() ? cells[c] : std::string();
       s += cell;
       if (c + 1 < width.size()) s += std::string(width[c] - DisplayWidth(cell) + 2, ' ');
     }

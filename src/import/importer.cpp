@@ -1,6 +1,8 @@
 // The import: plan, refuse or write table by table.
 #include "import/importer.h"
 
+#include <strings.h>
+
 #include <chrono>
 
 #include "import/plan.h"
@@ -8,6 +10,7 @@
 #include "import/script_parser.h"
 #include "import/script_text.h"
 #include "import/table_writer.h"
+#include "platform/schema/schema.h"
 #include "runtime/com_error.h"
 
 namespace q6::import {
@@ -80,31 +83,64 @@ void Fill(const Plan& plan, const PlannedTable& t, TableWriter& w,
   }
 }
 
+// The component's own tables: never created or dropped by an import (their
+// triggers and holder rows would go), their rows merged into them instead.
+// The holder table names processes of the machine that wrote it: never
+// carried.
+bool IsComponentTable(const std::string& name) {
+  for (const char* own : {"FD_Entities", "FD_Fields", "FD_Locks"})
+    if (strcasecmp(name.c_str(), own) == 0) return true;
+  return false;
+}
+
+bool IsHolderTable(const std::string& name) {
+  return strcasecmp(name.c_str(), "FD_LockHolders") == 0;
+}
+
 }  // namespace
 
 ImportReport Import(Connection& con, const std::vector<std::string>& files,
                     const ImportOptions& options) {
-  Plan plan = MakePlan(files, options.dry_run);
+  Plan plan = MakePlan(files, options.dry_run, options.encoding);
   ImportReport report;
   report.dry_run = options.dry_run;
   report.skipped = plan.skipped;
   report.errors = plan.errors;
-  Driver& driver = con.driver();
-  for (const PlannedTable& t : plan.tables) {
+  Driver* driver = con.State() == kAdStateOpen ? &con.driver() : nullptr;
+  const Engine engine = driver ? driver->engine() : Engine::SQLite;
+  bool merges = false;
+  for (PlannedTable& t : plan.tables) {
+    if (IsHolderTable(t.def.name)) {
+      report.skipped.push_back(t.def.name +
+                               " (lock holders name processes of the machine that wrote them)");
+      t.error = "skipped";
+      continue;
+    }
     TableReport tr{t.def.name, t.rows, false, t.error, t.def.notes, 0};
-    TableStatements(t.def, driver.engine(), &tr.notes);
+    if (IsComponentTable(t.def.name) && t.error.empty()) {
+      tr.notes.push_back(
+          "the component's own table: rows merged into it (created by q6fd init "
+          "where missing), its triggers and rows kept");
+      merges = true;
+    } else {
+      TableStatements(t.def, engine, &tr.notes);
+      if (driver && t.error.empty() && TableExists(*driver, t.def.name))
+        report.existing.push_back(t.def.name);
+    }
     report.tables.push_back(std::move(tr));
-    if (t.error.empty() && TableExists(driver, t.def.name)) report.existing.push_back(t.def.name);
   }
   if (!report.existing.empty() && !options.replace) {
     report.refused = true;
     return report;
   }
   if (options.dry_run) return report;
-  if (driver.engine() == Engine::PostgreSQL)
-    driver.Execute("CREATE EXTENSION IF NOT EXISTS citext");
+  if (!driver) Throw(E_FAIL, "no data source open to import into");
+  if (engine == Engine::PostgreSQL) driver->Execute("CREATE EXTENSION IF NOT EXISTS citext");
+  if (merges) CreateSchema(con);
+  const std::string schema = TargetSchema(*driver);
   size_t i = 0;
   for (const PlannedTable& t : plan.tables) {
+    if (IsHolderTable(t.def.name)) continue;
     TableReport& tr = report.tables[i++];
     if (!t.error.empty()) continue;
     auto start = Clock::now();
@@ -115,7 +151,10 @@ ImportReport Import(Connection& con, const std::vector<std::string>& files,
         options.progress(t.def.name, done, t.rows, seconds());
     };
     try {
-      TableWriter writer(driver, t.def, options.replace);
+      const WriteMode mode = IsComponentTable(t.def.name) ? WriteMode::kMerge
+                             : options.replace            ? WriteMode::kReplace
+                                                          : WriteMode::kCreate;
+      TableWriter writer(*driver, t.def, mode, schema);
       Fill(plan, t, writer, tick);
       writer.Commit();
       tr.written = true;

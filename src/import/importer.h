@@ -8,7 +8,12 @@
 // a table that fails (a bad batch, a bad row, an engine error) leaves
 // nothing behind and the others go on. When a table to be created already
 // exists the import refuses before writing anything, unless `replace`, which
-// drops it first (in its own transaction).
+// drops it in the short transaction that swaps the new table in (see
+// WriteMode in table_writer.h). The component's own tables (FD_Entities,
+// FD_Fields, FD_Locks) are never created or dropped: their rows are merged
+// into them; FD_LockHolders is never carried. A dry run may be given a
+// closed connection (no database yet): existing tables are then not looked
+// for.
 #pragma once
 
 #include <functional>
@@ -22,6 +27,7 @@ namespace q6::import {
 struct ImportOptions {
   bool dry_run = false;
   bool replace = false;
+  std::string encoding;  // of scripts without a byte-order mark; "" for UTF-8
   // Called every few thousand rows and once at the end of each table (with
   // done == total). `total` is 0 while the rows of bcp exports are not yet
   // counted.

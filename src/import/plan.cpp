@@ -120,9 +120,14 @@ class PlanSink : public ScriptSink {
   const PlannedTable* shape_table_ = nullptr;
 };
 
-void PlanScript(Plan& plan, const std::string& path) {
+void PlanScript(Plan& plan, const std::string& path, const std::string& encoding) {
   size_t file = plan.texts.size();
-  plan.texts.push_back(DecodeScriptBytes(ReadFileBytes(path)));
+  try {
+    plan.texts.push_back(ReadTextFile(path, encoding));
+  } catch (const ComError& e) {
+    plan.errors.push_back(e.description());
+    return;
+  }
   const std::string& text = plan.texts.back();
   PlanSink sink(plan, file, path);
   for (const Batch& b : SplitBatches(text)) {
@@ -181,11 +186,12 @@ void PlanBcp(Plan& plan, const std::string& path, bool check_rows) {
 
 }  // namespace
 
-Plan MakePlan(const std::vector<std::string>& files, bool check_bcp_rows) {
+Plan MakePlan(const std::vector<std::string>& files, bool check_bcp_rows,
+              const std::string& encoding) {
   Plan plan;
   // Scripts first: they create the tables the bcp files fill.
   for (const std::string& f : files)
-    if (std::filesystem::path(f).extension() == ".sql") PlanScript(plan, f);
+    if (std::filesystem::path(f).extension() == ".sql") PlanScript(plan, f, encoding);
   for (const std::string& f : files)
     if (std::filesystem::path(f).extension() != ".sql") PlanBcp(plan, f, check_bcp_rows);
   return plan;

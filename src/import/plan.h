@@ -49,7 +49,11 @@ struct Plan {
 // Reads and checks `files`. Raises E_FAIL for a file that cannot be read;
 // everything else is recorded in the plan. Without `check_bcp_rows` only
 // the format files of bcp exports are read: their rows are counted and
-// checked as they are written (a bad row then rolls its table back).
-Plan MakePlan(const std::vector<std::string>& files, bool check_bcp_rows);
+// checked as they are written (a bad row then rolls its table back). A
+// script that is not valid in its encoding (`encoding`, or UTF-8 when ""
+// and no byte-order mark says otherwise) is an error of the plan, naming
+// the line.
+Plan MakePlan(const std::vector<std::string>& files, bool check_bcp_rows,
+              const std::string& encoding = "");
 
 }  // namespace q6::import

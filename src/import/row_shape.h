@@ -40,10 +40,13 @@ class RowShape {
   // Maps the source columns when they changed; false for an unknown column
   // or a wrong number of values.
   bool Fits(const std::vector<std::string>& source_columns, size_t count, std::string* error);
+  // Whether a text value fits its column's declared length (else `*error`).
+  bool TextFits(int slot, const Literal& value, std::string* error) const;
 
   const TableDef& def_;
   std::vector<std::string> load_;
   std::vector<ValueKind> load_kinds_;
+  std::vector<size_t> load_max_chars_;   // a text column's declared length; 0 for none
   std::vector<std::string> mapped_for_;  // the source columns `slots_` was made for
   bool mapped_ = false;
   std::vector<int> slots_;  // source value i goes to load column slots_[i] (-1: dropped)

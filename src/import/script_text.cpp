@@ -1,26 +1,85 @@
 // Decoding script files and splitting them at GO lines.
 #include "import/script_text.h"
 
+#include <iconv.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #include "platform/textfile/text_encoding.h"
 #include "runtime/com_error.h"
+#include "runtime/value_utf8.h"
 
 namespace q6::import {
 
-std::string DecodeScriptBytes(std::string_view bytes) {
+namespace {
+
+// "line N (byte 0xHH)": where `offset` of `bytes` lies.
+std::string Place(std::string_view bytes, size_t offset) {
+  size_t line = 1;
+  for (size_t i = 0; i < offset; ++i) line += bytes[i] == '\n';
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(bytes[offset]));
+  return "line " + std::to_string(line) + " (byte " + hex + ")";
+}
+
+// `bytes` converted from `encoding` to UTF-8 by iconv.
+std::string FromEncoding(std::string_view bytes, const std::string& encoding) {
+  iconv_t cd = ::iconv_open("UTF-8", encoding.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    Throw(E_FAIL, "unknown encoding " + encoding + " (GBK, BIG5, CP1252, CP936 ... are known)");
+  std::string out(bytes.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  size_t in_left = bytes.size();
+  size_t done = 0;
+  while (in_left > 0) {
+    char* dst = out.data() + done;
+    size_t out_left = out.size() - done;
+    const size_t r = ::iconv(cd, &in, &in_left, &dst, &out_left);
+    done = static_cast<size_t>(dst - out.data());
+    if (r != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    ::iconv_close(cd);
+    const size_t at = bytes.size() - in_left;
+    Throw(E_FAIL, Place(bytes, at) + " is not valid " + encoding);
+  }
+  ::iconv_close(cd);
+  out.resize(done);
+  return out;
+}
+
+}  // namespace
+
+std::string DecodeScriptBytes(std::string_view bytes, const std::string& encoding) {
   if (bytes.starts_with("\xFE\xFF")) {
     std::string swapped(bytes.substr(2));
     for (size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
     return textfile::Utf16LeToUtf8(swapped);
   }
   if (bytes.starts_with(textfile::kUtf16LeBom)) return textfile::Utf16LeToUtf8(bytes.substr(2));
-  if (bytes.starts_with(textfile::kUtf8Bom)) bytes.remove_prefix(3);
+  if (bytes.starts_with(textfile::kUtf8Bom)) {
+    bytes.remove_prefix(3);
+  } else if (!encoding.empty()) {
+    return FromEncoding(bytes, encoding);
+  }
+  const size_t bad = value::FirstInvalidUtf8(bytes);
+  if (bad != std::string_view::npos)
+    Throw(E_FAIL, Place(bytes, bad) +
+                      " is not valid UTF-8: name the file's encoding with --encoding "
+                      "(GBK, BIG5, CP1252, ...)");
   return std::string(bytes);
 }
 
 std::string ReadFileBytes(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
+    Throw(E_FAIL, path + " is not a regular file (a device, a directory or a socket): refused");
   std::ifstream in(path, std::ios::binary);
   if (!in) Throw(E_FAIL, "cannot read " + path);
   std::string bytes;
@@ -47,7 +106,14 @@ std::string ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
-std::string ReadTextFile(const std::string& path) { return DecodeScriptBytes(ReadFileBytes(path)); }
+std::string ReadTextFile(const std::string& path, const std::string& encoding) {
+  const std::string bytes = ReadFileBytes(path);
+  try {
+    return DecodeScriptBytes(bytes, encoding);
+  } catch (const ComError& e) {
+    Throw(E_FAIL, path + ": " + e.description());
+  }
+}
 
 namespace {
 

@@ -12,18 +12,22 @@
 
 namespace q6::import {
 
-// File bytes as UTF-8 text, the byte-order mark removed.
-std::string DecodeScriptBytes(std::string_view bytes);
+// File bytes as UTF-8 text, the byte-order mark removed. Bytes with a
+// UTF-16 mark are UTF-16; else, when `encoding` names one (an iconv name:
+// GBK, BIG5, CP1252 and the other Windows code pages), they are converted
+// from it; else they must be UTF-8. Raises E_FAIL naming the line of the
+// first byte that is not valid in the encoding, or an unknown encoding.
+std::string DecodeScriptBytes(std::string_view bytes, const std::string& encoding = "");
 
-// The bytes of a whole file, read in one pass into a string of the file's
-// size (a data file can be hundreds of megabytes: growing a buffer as it is
-// read would copy it several times). Raises E_FAIL naming the file when it
-// cannot be read.
+// The bytes of a whole file (a regular file or a pipe; a device, a
+// directory or a socket is refused before anything is read), read in one pass into a string of the
+// file's size (a data file can be hundreds of megabytes: growing a buffer as it is read would copy
+// it several times). Raises E_FAIL naming the file when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 
 // Reads and decodes a whole file. Raises E_FAIL naming the file when it
-// cannot be read.
-std::string ReadTextFile(const std::string& path);
+// cannot be read or decoded.
+std::string ReadTextFile(const std::string& path, const std::string& encoding = "");
 
 struct Batch {
   int number = 0;      // 1-based

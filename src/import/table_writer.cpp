@@ -1,8 +1,13 @@
 // DDL for imported tables and the per-table transaction.
 #include "import/table_writer.h"
 
+#include <unistd.h>
+
+#include <atomic>
+
 #include "import/row_shape.h"
 #include "import/type_map.h"
+#include "runtime/com_error.h"
 
 namespace q6::import {
 namespace {
@@ -31,10 +36,19 @@ std::string Quote(const std::string& s) {
 
 }  // namespace
 
+std::string IndexName(const TableDef& t, size_t i) {
+  const IndexDef& ix = t.indexes[i];
+  return ix.name.empty() ? t.name + "_" + ix.columns[0] + "_key" : ix.name;
+}
+
 std::vector<std::string> TableStatements(const TableDef& t, Engine e,
-                                         std::vector<std::string>* notes) {
+                                         std::vector<std::string>* notes, const std::string& schema,
+                                         const std::string& table,
+                                         const std::string& staging_indexes) {
   const ColumnDef* rowid = Pg(e) ? nullptr : SqliteRowidIdentity(t);
-  std::string sql = "CREATE TABLE " + SqlName(t.name, e) + " (";
+  const std::string in = schema.empty() ? "" : schema + ".";
+  const std::string bare = SqlName(table.empty() ? t.name : table, e);
+  std::string sql = "CREATE TABLE " + in + bare + " (";
   bool first = true;
   for (const ColumnDef& c : t.columns) {
     TypeMapping m = MapType(c, e);
@@ -69,14 +83,27 @@ std::vector<std::string> TableStatements(const TableDef& t, Engine e,
     sql += ")";
   }
   std::vector<std::string> out{sql + ")"};
-  for (const IndexDef& ix : t.indexes) {
-    std::string name = ix.name.empty() ? t.name + "_" + ix.columns[0] + "_key" : ix.name;
+  for (size_t i = 0; i < t.indexes.size(); ++i) {
+    const IndexDef& ix = t.indexes[i];
+    const std::string name = SqlName(
+        staging_indexes.empty() ? IndexName(t, i) : staging_indexes + "_ix" + std::to_string(i), e);
+    // PostgreSQL puts an index beside its table; SQLite names the schema
+    // on the index.
     std::string s = std::string("CREATE ") + (ix.unique ? "UNIQUE " : "") + "INDEX " +
-                    SqlName(name, e) + " ON " + SqlName(t.name, e) + " (";
+                    (Pg(e) ? name + " ON " + in + bare : in + name + " ON " + bare) + " (";
     for (size_t i = 0; i < ix.columns.size(); ++i) s += (i ? ", " : "") + SqlName(ix.columns[i], e);
     out.push_back(s + ")");
   }
   return out;
+}
+
+std::string TargetSchema(Driver& d) {
+  if (!Pg(d.engine())) return "main";
+  ResultSet r = d.Execute("SELECT current_schema()");
+  if (r.row_count != 1 || r.cells[0].IsNull())
+    Throw(E_FAIL,
+          "no schema to import into: the data source's search path names no schema that exists");
+  return SqlName(r.cells[0].ToString(), d.engine());
 }
 
 bool TableExists(Driver& d, const std::string& table) {
@@ -88,15 +115,22 @@ bool TableExists(Driver& d, const std::string& table) {
   return d.ExecuteParams(q, {Variant(table)}).row_count > 0;
 }
 
-TableWriter::TableWriter(Driver& driver, const TableDef& def, bool replace)
-    : driver_(driver), def_(def) {
+TableWriter::TableWriter(Driver& driver, const TableDef& def, WriteMode mode,
+                         const std::string& schema)
+    : driver_(driver), def_(def), mode_(mode), schema_(schema) {
+  static std::atomic<int> staging_tables{0};
+  const Engine e = driver_.engine();
+  target_ = schema_ + "." + SqlName(def.name, e);
+  loading_ = target_;
   std::vector<std::string> ignored;
-  Engine e = driver_.engine();
-  statements_ = TableStatements(def, e, &ignored);
+  if (mode_ != WriteMode::kMerge) {
+    staging_ = "q6_import_" + std::to_string(::getpid()) + "_" + std::to_string(++staging_tables);
+    loading_ = schema_ + "." + staging_;
+    statements_ = TableStatements(def, e, &ignored, schema_, staging_, Pg(e) ? staging_ : "");
+  }
   driver_.Begin();
   try {
-    if (replace) driver_.Execute("DROP TABLE IF EXISTS " + SqlName(def.name, e));
-    driver_.Execute(statements_[0]);
+    if (mode_ != WriteMode::kMerge) driver_.Execute(statements_[0]);
   } catch (...) {
     driver_.Rollback();
     throw;
@@ -108,6 +142,7 @@ TableWriter::~TableWriter() {
   load_.reset();
   try {
     if (driver_.InTransaction()) driver_.Rollback();
+    if (staged_) DropStaging();
   } catch (...) {
   }
 }
@@ -119,7 +154,7 @@ void TableWriter::Add(const std::vector<std::string>& columns, const std::vector
     Engine e = driver_.engine();
     std::vector<std::string> cols;
     for (const std::string& c : columns) cols.push_back(SqlName(c, e));
-    load_ = driver_.OpenBulkLoad(SqlName(def_.name, e), cols);
+    load_ = driver_.OpenBulkLoad(loading_, cols);
     load_columns_ = columns;
   }
   load_->Add(row);
@@ -128,23 +163,55 @@ void TableWriter::Add(const std::vector<std::string>& columns, const std::vector
 void TableWriter::Commit() {
   if (load_) load_->Finish();
   load_.reset();
-  for (size_t i = 1; i < statements_.size(); ++i) driver_.Execute(statements_[i]);
-  ContinueIdentity();
+  if (mode_ == WriteMode::kMerge) {
+    driver_.Commit();
+    done_ = true;
+    return;
+  }
+  // PostgreSQL builds the indexes on the staging table, outside the swap;
+  // SQLite builds them in the swap (its index names cannot be changed).
+  if (Pg(driver_.engine()))
+    for (size_t i = 1; i < statements_.size(); ++i) driver_.Execute(statements_[i]);
+  ContinueIdentity(loading_);
   driver_.Commit();
+  staged_ = true;
+  Swap();
+  staged_ = false;
   done_ = true;
 }
 
-void TableWriter::ContinueIdentity() {
+void TableWriter::Swap() {
+  const Engine e = driver_.engine();
+  driver_.Begin();
+  if (mode_ == WriteMode::kReplace) driver_.Execute("DROP TABLE IF EXISTS " + target_);
+  driver_.Execute("ALTER TABLE " + loading_ + " RENAME TO " + SqlName(def_.name, e));
+  if (Pg(e)) {
+    for (size_t i = 0; i < def_.indexes.size(); ++i)
+      driver_.Execute("ALTER INDEX " + schema_ + "." +
+                      SqlName(staging_ + "_ix" + std::to_string(i), e) + " RENAME TO " +
+                      SqlName(IndexName(def_, i), e));
+  } else {
+    std::vector<std::string> ignored;
+    std::vector<std::string> final_statements = TableStatements(def_, e, &ignored, schema_);
+    for (size_t i = 1; i < final_statements.size(); ++i) driver_.Execute(final_statements[i]);
+    ContinueIdentity(target_);
+  }
+  driver_.Commit();
+}
+
+void TableWriter::DropStaging() { driver_.Execute("DROP TABLE IF EXISTS " + loading_); }
+
+void TableWriter::ContinueIdentity(const std::string& table) {
   Engine e = driver_.engine();
   for (const ColumnDef& c : def_.columns) {
     if (!c.identity || MapType(c, e).kind == ValueKind::kNone) continue;
-    std::string table = SqlName(def_.name, e), col = SqlName(c.name, e);
+    std::string col = SqlName(c.name, e);
     std::string agg = c.increment < 0 ? "min" : "max";
     if (Pg(e)) {
       driver_.Execute("SELECT setval(pg_get_serial_sequence(" + Quote(table) + ", " +
                       Quote(Lower(c.name)) + "), m) FROM (SELECT " + agg + "(" + col +
                       ") AS m FROM " + table + ") x WHERE m IS NOT NULL");
-    } else if (&c == SqliteRowidIdentity(def_) && c.seed != 1) {
+    } else if (table == target_ && &c == SqliteRowidIdentity(def_) && c.seed != 1) {
       // SQLite numbers from the largest key; an empty table starts at the seed.
       driver_.Execute("INSERT INTO sqlite_sequence (name, seq) SELECT " + Quote(def_.name) + ", " +
                       std::to_string(c.seed - 1) + " WHERE NOT EXISTS (SELECT 1 FROM " + table +

@@ -11,21 +11,46 @@
 
 namespace q6::import {
 
+// Where imported tables go: the schema named in every statement (PostgreSQL:
+// the data source's current schema, so that no name resolves into the
+// system catalogue; SQLite: "main"), as SQL. Raises E_FAIL on PostgreSQL
+// when the search path names no schema that exists.
+std::string TargetSchema(Driver& driver);
+
 // The statements that create `t` on `engine`: CREATE TABLE first, then one
 // CREATE INDEX per unique constraint or index. Appends to `notes` what the
 // engine keeps differently (defaults it cannot keep, identity on SQLite).
+// `schema` (as SQL, "" for none) qualifies every name; the table is named
+// `table` ("" for t.name) and, when `staging_indexes` is not empty, index i
+// `staging_indexes`_ix<i> (renamed when the table is swapped in).
 std::vector<std::string> TableStatements(const TableDef& t, Engine engine,
-                                         std::vector<std::string>* notes);
+                                         std::vector<std::string>* notes,
+                                         const std::string& schema = "",
+                                         const std::string& table = "",
+                                         const std::string& staging_indexes = "");
 
-// Whether the data source already has a table named `table` (any case).
+// The name of index `i` of `t` once imported.
+std::string IndexName(const TableDef& t, size_t i);
+
+// Whether the data source already has a table named `table` (any case) in
+// the target schema.
 bool TableExists(Driver& driver, const std::string& table);
+
+// How a table's rows arrive:
+//   kCreate, kReplace: into a staging table of a fresh name, created and
+//     filled in a transaction of its own (no existing table is touched, so
+//     a frozen or killed import holds no lock a reader waits on), then
+//     swapped in by one short transaction (kReplace: the old table is
+//     dropped there, and stays readable until then);
+//   kMerge: into the existing table, in one transaction (the component's
+//     own tables: their triggers and rows stay).
+enum class WriteMode { kCreate, kReplace, kMerge };
 
 class TableWriter {
  public:
-  // Begins a transaction, drops the table first when `replace` and creates
-  // it without its indexes. Raises ComError E_FAIL with the engine's
-  // message; nothing is left behind then.
-  TableWriter(Driver& driver, const TableDef& def, bool replace);
+  // Begins the load. Raises ComError E_FAIL with the engine's message;
+  // nothing is left behind then.
+  TableWriter(Driver& driver, const TableDef& def, WriteMode mode, const std::string& schema);
   // Rolls back unless Commit succeeded: nothing of the table stays.
   ~TableWriter();
   TableWriter(const TableWriter&) = delete;
@@ -36,17 +61,26 @@ class TableWriter {
   // columns a row leaves out with their defaults.
   void Add(const std::vector<std::string>& columns, const std::vector<Variant>& row);
   // Ends the load, creates the indexes, moves identity counters past the
-  // values loaded, and commits. Raises as the constructor.
+  // values loaded, commits, and swaps the staging table in. Raises as the
+  // constructor.
   void Commit();
 
  private:
-  void ContinueIdentity();
+  void ContinueIdentity(const std::string& table);
+  void Swap();
+  void DropStaging();
 
   Driver& driver_;
   const TableDef& def_;
+  WriteMode mode_;
+  std::string schema_;   // as SQL
+  std::string target_;   // the table's qualified name
+  std::string loading_;  // the qualified name rows go into (staging or target)
+  std::string staging_;  // the staging table's bare name; "" when merging
   std::vector<std::string> statements_;
   std::unique_ptr<BulkLoad> load_;
   std::vector<std::string> load_columns_;  // the columns `load_` was opened for
+  bool staged_ = false;                    // the staging table was committed
   bool done_ = false;
 };
 

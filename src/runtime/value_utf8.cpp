@@ -140,4 +140,19 @@ size_t CountChars(std::string_view s) {
   return count;
 }
 
+size_t FirstInvalidUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    if (IsAsciiByte(s[i])) {
+      ++i;
+      continue;
+    }
+    size_t len = 0;
+    bool valid = false;
+    DecodeAt(s, i, &len, &valid);
+    if (!valid) return i;
+    i += len;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace q6::value

@@ -36,5 +36,8 @@ inline char AsciiLower(char c) {
 std::string LowerUtf8(std::string_view s);
 // Number of code points (invalid bytes count one each).
 size_t CountChars(std::string_view s);
+// The offset of the first byte of `s` that is not part of a valid UTF-8
+// sequence (as DecodeAt judges); npos when all of `s` is valid.
+size_t FirstInvalidUtf8(std::string_view s);
 
 }  // namespace q6::value

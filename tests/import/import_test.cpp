@@ -13,6 +13,8 @@
 #include "import/row_shape.h"
 #include "import/script_parser.h"
 #include "import/script_text.h"
+#include "import/table_writer.h"
+#include "platform/schema/schema.h"
 #include "support/test_db.h"
 
 namespace q6::import {
@@ -281,6 +283,107 @@ TEST_P(ImportTest, DryRunWritesNothingAndExistingTablesAreRefused) {
   replace.replace = true;
   ASSERT_TRUE(Run({path}, replace).ok());
   EXPECT_EQ(Scalar("select count(*) from t").ToLong(), 2);
+}
+
+// A replacing import that stops midway (frozen, or killed before its swap)
+// leaves the old table readable: no reader waits on its lock.
+TEST_P(ImportTest, AStoppedReplaceLeavesTheOldTableReadable) {
+  ASSERT_TRUE(Run({Write("t.sql",
+                         "CREATE TABLE [dbo].[t]([k] [int] NOT NULL)\nGO\n"
+                         "INSERT [dbo].[t] ([k]) VALUES (1)\n"
+                         "INSERT [dbo].[t] ([k]) VALUES (2)\n")})
+                  .ok());
+  TableDef def;
+  def.name = "t";
+  def.columns = {ColumnDef{.name = "k", .type = "int", .nullable = false}};
+  auto writer = OpenConnection();
+  auto reader = OpenConnection();
+  {
+    TableWriter stopped(writer->driver(), def, WriteMode::kReplace, TargetSchema(writer->driver()));
+    stopped.Add({"k"}, {Variant(int32_t{7})});
+    EXPECT_EQ(reader->Execute("select count(*) as n from t")->Field("n").ToLong(), 2);
+  }  // the import ends without its swap
+  EXPECT_EQ(Scalar("select count(*) from t").ToLong(), 2);
+
+  TableWriter finished(writer->driver(), def, WriteMode::kReplace, TargetSchema(writer->driver()));
+  finished.Add({"k"}, {Variant(int32_t{7})});
+  EXPECT_EQ(reader->Execute("select count(*) as n from t")->Field("n").ToLong(), 2);
+  finished.Commit();
+  EXPECT_EQ(Scalar("select k from t").ToLong(), 7);
+}
+
+// Input that is not what it claims is refused, naming its place: bytes not
+// valid in the script's encoding, a text longer than its column, a device.
+TEST_P(ImportTest, InputThatDoesNotFitIsRefusedWithItsPlace) {
+  const std::string gbk =
+      "CREATE TABLE [dbo].[g]([s] [nvarchar](10))\nGO\n"
+      "INSERT [dbo].[g] ([s]) VALUES (N'\xD6\xD0\xCE\xC4')\n";
+  const std::string long_text =
+      "CREATE TABLE [dbo].[l]([s] [nvarchar](2))\nGO\n"
+      "INSERT [dbo].[l] ([s]) VALUES (N'\xE4\xB8\xAD\xE6\x96\x87')\n"
+      "INSERT [dbo].[l] ([s]) VALUES (N'abc')\n";
+  std::filesystem::create_symlink("/dev/zero", folder() + "/zero.sql");
+  struct Case {
+    std::string file, encoding, error;  // error: "" when it imports
+  } cases[] = {
+      {Write("g.sql", gbk), "", "line 3 (byte 0xD6) is not valid UTF-8"},
+      {folder() + "/g.sql", "GBK", ""},
+      {Write("l.sql", long_text), "", "3 characters, longer than its declared 2"},
+      {folder() + "/zero.sql", "", "is not a regular file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " " + c.encoding);
+    ImportOptions opt;
+    opt.encoding = c.encoding;
+    opt.replace = true;
+    ImportReport r = Run({c.file}, opt);
+    std::string errors;
+    for (const std::string& e : r.errors) errors += e + "\n";
+    for (const TableReport& t : r.tables) errors += t.error + "\n";
+    if (c.error.empty())
+      EXPECT_TRUE(r.ok()) << errors;
+    else
+      EXPECT_NE(errors.find(c.error), std::string::npos) << errors;
+  }
+  EXPECT_EQ(Scalar("select s from g").ToString(), "\xE4\xB8\xAD\xE6\x96\x87");
+  EXPECT_FALSE(Exists("l"));
+
+  // A dry run needs no database.
+  Connection none;
+  ImportReport r = Import(none, {folder() + "/g.sql"}, {.dry_run = true, .encoding = "GBK"});
+  EXPECT_TRUE(r.ok());
+  ASSERT_EQ(r.tables.size(), 1u);
+  EXPECT_EQ(r.tables[0].rows, 1);
+}
+
+// The component's own tables in a script: rows merged, the release trigger
+// and the holder rows kept, holder rows of the script never carried; and a
+// table named like a system catalogue lands in the data source's schema.
+TEST_P(ImportTest, ComponentTablesAreMergedAndTargetsAreQualified) {
+  InitDataSource(dsn());
+  Exec("insert into FD_Locks values ('held', 'u', 'w', 'm', '7', '')");
+  Exec(
+      "insert into FD_LockHolders (locks_id, user_name, workstation_name, mod_name, "
+      "class_flag, digest, host, pid) values ('held', 'u', 'w', 'm', '7', '', 'h', 1)");
+  const std::string script =
+      "CREATE TABLE [dbo].[FD_Locks]([locks_id] [nvarchar](50), [user_name] [nvarchar](50), "
+      "[workstation_name] [nvarchar](50), [mod_name] [nvarchar](50), [class_flag] [nvarchar](1), "
+      "[digest] [nvarchar](200))\nGO\n"
+      "INSERT [dbo].[FD_Locks] VALUES (N'imported', N'u', N'w', N'm', N'7', N'')\nGO\n"
+      "CREATE TABLE [dbo].[FD_LockHolders]([locks_id] [nvarchar](50), [pid] [int])\nGO\n"
+      "INSERT [dbo].[FD_LockHolders] VALUES (N'imported', 1)\nGO\n"
+      "CREATE TABLE [dbo].[pg_description]([a] [int])\nGO\n"
+      "INSERT [dbo].[pg_description] ([a]) VALUES (5)\n";
+  ImportOptions replace;
+  replace.replace = true;
+  ImportReport r = Run({Write("legacy.sql", script)}, replace);
+  EXPECT_TRUE(r.ok()) << (r.tables.empty() ? "" : r.tables[0].error);
+  EXPECT_EQ(Scalar("select count(*) from FD_Locks").ToLong(), 2);
+  EXPECT_EQ(Scalar("select count(*) from FD_LockHolders").ToLong(), 1);
+  Exec("delete from FD_Locks where locks_id = 'held'");
+  EXPECT_EQ(Scalar("select count(*) from FD_LockHolders").ToLong(), 0);  // the trigger is there
+  auto con = OpenConnection();
+  EXPECT_EQ(Scalar("select a from " + TargetSchema(con->driver()) + ".pg_description").ToLong(), 5);
 }
 
 Q6_INSTANTIATE_ENGINE_TEST(ImportTest);

@@ -3,6 +3,9 @@
 //     duplicate, and the parent's own pooled connection still works;
 //   - a lock holder killed with SIGKILL while others wait is taken over by
 //     exactly one waiter (ReclaimStaleLocks=1), never while it lived;
+//   - a holder whose locking thread and main thread have ended (and whose
+//     pooled server session was ended) keeps its lock while another thread
+//     of it runs;
 //   - a holder frozen with SIGSTOP inside its transaction holds nobody past
 //     the timeout, and where a server ends idle transactions its lock comes
 //     free;
@@ -10,6 +13,7 @@
 //     lock, a write, commit or rollback);
 //   - a database file with a second hard link is refused.
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,6 +24,7 @@
 #include "component/frame/oid_manager.h"
 #include "component/locks/lock_transaction.h"
 #include "outside/eso/oid_object.h"
+#include "outside/services/connection_manager.h"
 #include "reliability_fixture.h"
 #include "support/metadata_fixture.h"
 #include "workers.h"
@@ -147,6 +152,49 @@ TEST_P(StuckClientsTest, AKilledHoldersLockIsTakenOverOnceAndNeverWhileItLived) 
                ReadLines(folder() + "/refused1").empty())
       << "the waiters never ran into the live holder's lock";
   EXPECT_EQ(LockRows("r-1"), 1);
+}
+
+TEST_P(StuckClientsTest, AHolderLivesWhileAnyOfItsThreadsRuns) {
+  const std::string source = Source() + ";ReclaimStaleLocks=1";
+  const std::string held = folder() + "/held";
+  Workers workers;
+  const pid_t holder = workers.Spawn(
+      [&] {
+        std::string session = "-";
+        std::thread([&] {
+          try {
+            if (!Lock(source, "t-1", "holder")) return;
+            ConnectionLease lease{Variant(source)};  // the pooled session LockIt used
+            if (engine() == Engine::PostgreSQL)
+              session = RowTexts(*lease, "select pg_backend_pid()").at(0);
+          } catch (const std::exception& e) {
+            session = std::string("failed: ") + e.what();
+          }
+        }).join();
+        std::thread([&, session] {
+          AppendLine(held, session);
+          for (;;) ::pause();
+        }).detach();
+        // The leader ends (the raw exit of this thread alone, without the
+        // unwinding that the child's catch-all would stop); the process
+        // lives on in the other thread.
+        ::syscall(SYS_exit, 0);
+        return 0;
+      },
+      false);
+  ASSERT_TRUE(WaitForFile(held, std::chrono::seconds(20)));
+  while (ReadLines(held).empty()) std::this_thread::sleep_for(milliseconds(10));
+  const std::string session = ReadLines(held).at(0);
+  ASSERT_EQ(session.find("failed"), std::string::npos) << session;
+  if (session != "-") {
+    auto admin = OpenShared();
+    admin->Execute("select pg_terminate_backend(" + session + ")");
+  }
+  std::this_thread::sleep_for(milliseconds(200));
+  EXPECT_THROW(Lock(source, "t-1", "waiter"), ComError) << "taken from a live holder";
+  workers.Kill(holder);
+  EXPECT_TRUE(Lock(source, "t-1", "waiter"));
+  EXPECT_EQ(LockRows("t-1"), 1);
 }
 
 TEST_P(StuckClientsTest, AFrozenHolderStopsNobodyPastTheTimeout) {

@@ -8,6 +8,7 @@
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
+#include "platform/schema/schema.h"
 #include "platform/trace/trace.h"
 
 namespace q6 {
@@ -18,6 +19,15 @@ std::string Text(Recordset& rs, const char* name) {
   return v.IsNull() ? std::string() : v.ToString();
 }
 
+// Holder columns: all of them, or (a table of an earlier release this
+// login may not alter) the ones it has, the others as nulls.
+std::string HolderColumns(bool up_to_date) {
+  return std::string(", h.host, h.pid, h.process_start, h.taken_at, ") +
+         (up_to_date ? "h.machine_id, h.pid_ns, h.renewed_at, h.holder_kind"
+                     : "null as machine_id, null as pid_ns, null as renewed_at, "
+                       "null as holder_kind");
+}
+
 std::vector<LockView> Read(Connection& con, bool with_holders) {
   static const char* kKey[] = {"locks_id", "user_name",  "workstation_name",
                                "mod_name", "class_flag", "digest"};
@@ -25,29 +35,23 @@ std::vector<LockView> Read(Connection& con, bool with_holders) {
       "select l.locks_id, l.user_name, l.workstation_name, l.mod_name, "
       "l.class_flag, l.digest";
   if (with_holders) {
-    sql +=
-        ", h.host, h.pid, h.process_start, h.backend_pid, h.backend_start, h.taken_at "
-        "from FD_Locks l left join FD_LockHolders h on ";
+    sql += HolderColumns(LockHoldersUpToDate(con.driver())) +
+           " from FD_Locks l left join FD_LockHolders h on ";
     for (int i = 0; i < 6; ++i)
       sql += std::string(i ? " and " : "") + "l." + kKey[i] + " = h." + kKey[i];
   } else {
     sql += " from FD_Locks l";
   }
   std::shared_ptr<Recordset> rs = con.Execute(sql + " order by l.locks_id");
+  HolderJudge judge(con);
   std::vector<LockView> out;
   for (; !rs->EOF(); rs->MoveNext()) {
     LockView v;
     v.key = {Text(*rs, "locks_id"), Text(*rs, "user_name"),  Text(*rs, "workstation_name"),
              Text(*rs, "mod_name"), Text(*rs, "class_flag"), Text(*rs, "digest")};
     if (with_holders && !Text(*rs, "host").empty()) {
-      auto number = [&](const char* name) {
-        Variant n = rs->Fields()->Item(Variant(name))->Value();
-        return n.IsNull() ? int64_t{0} : int64_t{n.ToLong()};
-      };
-      v.holder = LockHolder{Text(*rs, "host"),          number("pid"),
-                            Text(*rs, "process_start"), number("backend_pid"),
-                            Text(*rs, "backend_start"), Text(*rs, "taken_at")};
-      v.state = StateOf(con, *v.holder);
+      v.holder = ReadLockHolder(*rs);
+      v.state = judge.StateOf(*v.holder);
     }
     out.push_back(std::move(v));
   }
@@ -62,10 +66,11 @@ std::vector<LockView> ReleaseStaleLocks(Connection& con) {
   std::vector<LockView> released;
   if (!LockHoldersReady(con)) return released;
   ExclusiveTransaction xact(con, "LockManager (stale locks)", LockerExclusion());
+  HolderJudge judge(con);
   for (LockView& v : Read(con, true)) {
     if (v.state != HolderState::kGone) continue;
     std::string who;
-    if (!AllHoldersGone(con, v.key, &who)) continue;  // a twin row is held by someone alive
+    if (!AllHoldersGone(judge, con, v.key, &who)) continue;  // a twin row is held by someone alive
     DeleteLockRows(con, v.key);
     TraceNote("LockManager (stale locks)", "released the lock on '" + v.key.id + "': " + who);
     released.push_back(std::move(v));
@@ -75,10 +80,9 @@ std::vector<LockView> ReleaseStaleLocks(Connection& con) {
 }
 
 std::optional<int64_t> AgeSeconds(const std::string& taken_at) {
-  std::tm tm{};
-  const char* end = ::strptime(taken_at.c_str(), "%Y-%m-%d %H:%M:%S", &tm);
-  if (!end || *end) return std::nullopt;
-  return static_cast<int64_t>(std::time(nullptr) - ::timegm(&tm));
+  const std::optional<int64_t> at = SecondsSinceEpoch(taken_at);
+  if (!at) return std::nullopt;
+  return static_cast<int64_t>(std::time(nullptr)) - *at;
 }
 
 const char* StateName(HolderState state) {
@@ -87,6 +91,8 @@ const char* StateName(HolderState state) {
       return "alive";
     case HolderState::kGone:
       return "gone";
+    case HolderState::kAdministrator:
+      return "administrator";
     case HolderState::kUnknown:
       break;
   }

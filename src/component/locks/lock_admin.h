@@ -33,7 +33,7 @@ std::vector<LockView> ReleaseStaleLocks(Connection& con);
 // not such a text.
 std::optional<int64_t> AgeSeconds(const std::string& taken_at);
 
-// "alive", "gone" or "unknown".
+// "alive", "gone", "unknown" or "administrator".
 const char* StateName(HolderState state);
 
 }  // namespace q6

@@ -1,22 +1,29 @@
 // Holder rows of locks and the proof that a holder is gone.
 //
-// A process is named by its host name, its id and its start: the boot id of
-// the kernel and the start tick of the process (field 22 of /proc/<pid>/stat),
-// so that neither a reused process id nor a restarted host passes for the
-// holder.
+// A process is named by its host name, machine id, boot id, PID namespace,
+// id and start tick (field 22 of /proc/<pid>/stat), so that neither a
+// reused process id, a restarted or cloned machine nor a container with its
+// own process ids passes for the holder. Only an observer that shares the
+// first four sees the holder's process ids; every other observer goes by
+// the holder's lease, timed by the database server's clock so that the
+// machines' clocks need not agree.
 #include "component/locks/lock_holders.h"
 
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <set>
 #include <sstream>
 
 #include "component/frame/sql_text.h"
+#include "component/locks/lock_transaction.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
@@ -27,9 +34,14 @@ namespace q6 {
 namespace {
 
 constexpr const char* kSource = "LockManager";
+constexpr const char* kAdministrator = "administrator";
 const std::string kInsertHolder =
     "insert into FD_LockHolders (locks_id, user_name, workstation_name, mod_name, class_flag, "
-    "digest, host, pid, process_start, backend_pid, backend_start, taken_at) values (";
+    "digest, host, pid, process_start, taken_at, machine_id, pid_ns, holder_kind, renewed_at) "
+    "values (";
+constexpr int kBoundValues = 13;  // renewed_at is the server's clock
+
+std::atomic<bool> administrator_locks{false};
 
 std::string FirstLine(const char* path) {
   std::ifstream in(path);
@@ -38,56 +50,61 @@ std::string FirstLine(const char* path) {
   return line;
 }
 
-const std::string& BootId() {
-  static const std::string id = FirstLine("/proc/sys/kernel/random/boot_id");
-  return id;
+std::string LinkTarget(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+  return ec ? std::string() : target.string();
 }
 
-const std::string& HostName() {
-  static const std::string name = [] {
-    char buf[256] = {};
-    return ::gethostname(buf, sizeof buf - 1) == 0 ? std::string(buf) : std::string();
-  }();
-  return name;
+std::string HostName() {
+  char buf[256] = {};
+  return ::gethostname(buf, sizeof buf - 1) == 0 ? std::string(buf) : std::string();
 }
 
-// "boot id/start tick" of process `pid`; "" when it cannot be read, "Z"
-// when the process has ended and only waits for its parent to reap it.
-std::string ProcessStart(int64_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  size_t close = stat.rfind(')');
-  if (close == std::string::npos) return "";
-  std::istringstream fields(stat.substr(close + 1));
-  std::string field;
-  for (int n = 3; n <= 22 && fields >> field; ++n) {
-    if (n == 3 && (field == "Z" || field == "X")) return "Z";
-    if (n == 22) return BootId() + "/" + field;
-  }
-  return "";
+std::string MachineId() {
+  std::string id = FirstLine("/etc/machine-id");
+  return id.empty() ? FirstLine("/var/lib/dbus/machine-id") : id;
 }
 
-// This process's id and start, read once per process (a forked child has
-// its own id and start, and reads them again).
-struct ThisProcess {
-  int64_t pid = 0;
-  std::string start;
+// Fields 3 (state) and 22 (start tick) of /proc/<pid>[/task/<tid>]/stat;
+// both "" when it cannot be read.
+struct StatFields {
+  std::string state, start_tick;
 };
 
-const ThisProcess& Me() {
-  thread_local ThisProcess me;
-  const int64_t pid = ::getpid();
-  if (me.pid != pid) me = {pid, ProcessStart(pid)};
-  return me;
+StatFields ReadStat(const std::string& path) {
+  std::ifstream in(path);
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t close = stat.rfind(')');
+  if (close == std::string::npos) return {};
+  std::istringstream fields(stat.substr(close + 1));
+  StatFields out;
+  std::string field;
+  for (int n = 3; n <= 22 && fields >> field; ++n) {
+    if (n == 3) out.state = field;
+    if (n == 22) out.start_tick = field;
+  }
+  return out;
 }
 
-std::string UtcNow() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  ::gmtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
+bool Ended(const std::string& state) { return state == "Z" || state == "X" || state == "x"; }
+
+// Whether any thread of process `pid` still runs: a leader that exited
+// before the others stays as a zombie until the last thread ends. nullopt
+// when /proc cannot say.
+std::optional<bool> AnyThreadRuns(int64_t pid) {
+  const std::string task = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code ec;
+  std::filesystem::directory_iterator it(task, ec), end;
+  if (ec) return std::nullopt;
+  bool any = false;
+  for (; it != end; it.increment(ec)) {
+    if (ec) return std::nullopt;
+    any = true;
+    const StatFields thread = ReadStat(it->path().string() + "/stat");
+    if (!thread.state.empty() && !Ended(thread.state)) return true;
+  }
+  return any ? std::optional<bool>(false) : std::nullopt;
 }
 
 std::string KeyCondition(const LockKey& k) {
@@ -102,12 +119,46 @@ std::string Text(Recordset& rs, const char* name) {
   return v.IsNull() ? std::string() : v.ToString();
 }
 
-int64_t Number(Recordset& rs, const char* name) {
-  Variant v = rs.Fields()->Item(Variant(name))->Value();
-  return v.IsNull() ? 0 : v.ToLong();
+std::string UtcNow() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  ::gmtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  return buf;
+}
+
+// Drops holder rows whose lock row is gone: a release trigger that was
+// missing for a while (a table dropped and created again) leaves them, and
+// one of them must never vouch for a later lock with the same texts. Lock
+// row and holder row are committed together, so no statement sees a new
+// holder row before its lock.
+void DropOrphanedHolders(Connection& con) {
+  const char* cols[] = {"locks_id", "user_name",  "workstation_name",
+                        "mod_name", "class_flag", "digest"};
+  std::string match;
+  for (const char* c : cols)
+    match += std::string(match.empty() ? "" : " and ") + "l." + c + " = FD_LockHolders." + c;
+  con.Execute(
+      "delete from FD_LockHolders where not exists (select 1 from FD_Locks l where " + match + ")",
+      nullptr, kAdExecuteNoRecords);
 }
 
 }  // namespace
+
+const ProcessIdentity& ThisProcess() {
+  thread_local ProcessIdentity me;
+  const int64_t pid = ::getpid();
+  if (me.pid != pid) {
+    me = {HostName(),
+          MachineId(),
+          FirstLine("/proc/sys/kernel/random/boot_id"),
+          LinkTarget("/proc/self/ns/pid"),
+          pid,
+          ReadStat("/proc/" + std::to_string(pid) + "/stat").start_tick};
+  }
+  return me;
+}
 
 bool LockHoldersPresent(Connection& con) {
   try {
@@ -126,86 +177,164 @@ bool LockHoldersReady(Connection& con) {
     std::lock_guard<std::mutex> hold(mutex);
     if (ready.count(key)) return true;
   }
-  if (!LockHoldersPresent(con)) {
-    try {
+  try {
+    Driver& driver = con.driver();
+    const bool present = LockHoldersPresent(con);
+    const bool up_to_date = present && LockHoldersUpToDate(driver);
+    const bool trigger = LockReleaseTriggerPresent(driver, con.engine());
+    if (!present || !up_to_date || !trigger) {
+      // Lockers wait meanwhile, and two processes never create the same
+      // things at once.
       con.BeginTrans();
+      for (const std::string& sql : driver.ExclusionStatements(LockerExclusion()))
+        driver.Execute(sql);
       for (const std::string& sql : SchemaStatements(con.engine()))
-        if (sql.find("FD_LockHolders") != std::string::npos ||
-            sql.find("fd_locks_release") != std::string::npos)
-          con.driver().Execute(sql);
+        if (sql.find("TABLE IF NOT EXISTS FD_LockHolders") != std::string::npos)
+          driver.Execute(sql);
+      UpgradeLockHolders(driver, con.engine());
+      // The release trigger again: whatever dropped FD_Locks took it along,
+      // and the holder rows it should have deleted meanwhile go now.
+      if (!present || !LockReleaseTriggerPresent(driver, con.engine())) {
+        for (const std::string& sql : LockHolderCleanupStatements(con.engine()))
+          driver.Execute(sql);
+        DropOrphanedHolders(con);
+      }
       con.CommitTrans();
-    } catch (const ComError& e) {
-      if (con.InTransaction()) con.RollbackTrans();
-      TraceNote(kSource, "locks are taken without holder rows: " + e.description());
-      return false;
     }
+  } catch (const ComError& e) {
+    if (con.InTransaction()) con.RollbackTrans();
+    TraceNote(kSource, "locks are taken without holder rows: " + e.description());
+    return false;
   }
   std::lock_guard<std::mutex> hold(mutex);
   ready.insert(key);
   return true;
 }
 
+void TakeLocksAsAdministrator() { administrator_locks = true; }
+
+bool TakingLocksAsAdministrator() { return administrator_locks; }
+
+std::string UtcNowSql(Engine engine) {
+  return engine == Engine::PostgreSQL ? "to_char(now() at time zone 'UTC', 'YYYY-MM-DD HH24:MI:SS')"
+                                      : "strftime('%Y-%m-%d %H:%M:%S', 'now')";
+}
+
 Driver::Batched LockHolderRow(Connection& con, const LockKey& key) {
   Driver& driver = con.driver();
-  const Driver::ServerSession session = driver.ThisServerSession();
-  const ThisProcess& me = Me();
+  const ProcessIdentity& me = ThisProcess();
   const std::string now = UtcNow();
+  const std::string process_start = me.boot_id + "/" + me.start_tick;
+  const Variant kind = administrator_locks ? Variant(std::string(kAdministrator)) : Variant::Null();
   // One text per engine, values bound: the statement is prepared once per
   // connection instead of once per lock.
   std::string sql = kInsertHolder;
-  for (int n = 1; n <= 12; ++n) sql += driver.Placeholder(n) + (n < 12 ? ", " : ")");
+  for (int n = 1; n <= kBoundValues; ++n) sql += driver.Placeholder(n) + ", ";
+  sql += UtcNowSql(con.engine()) + ")";
   // The trace shows the row's values in the text as built.
-  const std::string built =
-      TraceEnabled()
-          ? kInsertHolder + SqlQuoted(key.id) + ", " + SqlQuoted(key.user) + ", " +
-                SqlQuoted(key.workstation) + ", " + SqlQuoted(key.module) + ", " +
-                SqlQuoted(key.level) + ", " + SqlQuoted(key.digest) + ", " + SqlQuoted(HostName()) +
-                ", " + SqlNumber(me.pid) + ", " + SqlQuoted(me.start) + ", " +
-                (session.pid ? SqlNumber(session.pid) : std::string("null")) + ", " +
-                (session.pid ? SqlQuoted(session.started) : std::string("null")) + ", " +
-                SqlQuoted(now) + ")"
-          : std::string();
-  const Variant none = Variant::Null();
+  std::string built;
+  if (TraceEnabled()) {
+    built = kInsertHolder;
+    for (const std::string& v :
+         {key.id, key.user, key.workstation, key.module, key.level, key.digest, me.host})
+      built += SqlQuoted(v) + ", ";
+    built += SqlNumber(me.pid) + ", ";
+    for (const std::string& v : {process_start, now, me.machine_id, me.pid_ns})
+      built += SqlQuoted(v) + ", ";
+    built += (kind.IsNull() ? std::string("null") : SqlQuoted(kAdministrator)) + ", " +
+             UtcNowSql(con.engine()) + ")";
+  }
   return {{std::move(sql),
            {Variant(key.id), Variant(key.user), Variant(key.workstation), Variant(key.module),
-            Variant(key.level), Variant(key.digest), Variant(HostName()),
-            Variant(static_cast<int32_t>(me.pid)), Variant(me.start),
-            session.pid ? Variant(static_cast<int32_t>(session.pid)) : none,
-            session.pid ? Variant(session.started) : none, Variant(now)}},
+            Variant(key.level), Variant(key.digest), Variant(me.host),
+            Variant(static_cast<int32_t>(me.pid)), Variant(process_start), Variant(now),
+            Variant(me.machine_id), Variant(me.pid_ns), kind}},
           built};
 }
 
-HolderState StateOf(Connection& con, const LockHolder& h) {
-  if (!h.host.empty() && h.host == HostName() && h.pid > 0) {
-    const size_t slash = h.process_start.find('/');
-    if (slash != std::string::npos && h.process_start.substr(0, slash) != BootId())
-      return HolderState::kGone;  // the host restarted
-    if (::kill(static_cast<pid_t>(h.pid), 0) != 0 && errno == ESRCH) return HolderState::kGone;
-    const std::string start = ProcessStart(h.pid);
-    if (start == "Z") return HolderState::kGone;
-    if (start.empty() || h.process_start.empty()) return HolderState::kUnknown;
-    return start == h.process_start ? HolderState::kAlive : HolderState::kGone;
+LockHolder ReadLockHolder(Recordset& rs) {
+  LockHolder h;
+  try {
+    h.process.host = Text(rs, "host");
+    h.process.machine_id = Text(rs, "machine_id");
+    h.process.pid_ns = Text(rs, "pid_ns");
+    const std::string start = Text(rs, "process_start");
+    const size_t slash = start.find('/');
+    h.process.boot_id = start.substr(0, slash);
+    if (slash != std::string::npos) h.process.start_tick = start.substr(slash + 1);
+    h.taken_at = Text(rs, "taken_at");
+    h.renewed_at = Text(rs, "renewed_at");
+    h.administrator = Text(rs, "holder_kind") == kAdministrator;
+    h.earlier_release = h.process.machine_id.empty() && h.process.pid_ns.empty();
+    // Read as text: a value the column's affinity let through as text (the
+    // engine does not insist) makes this row unreadable, not the listing.
+    const std::string pid = Text(rs, "pid");
+    const auto [end, ec] = std::from_chars(pid.data(), pid.data() + pid.size(), h.process.pid);
+    if (ec != std::errc() || end != pid.data() + pid.size() || h.process.pid <= 0)
+      h.malformed = "its pid '" + pid + "' is not a process id";
+  } catch (const std::exception& e) {
+    h.malformed = e.what();
   }
-  if (h.backend_pid > 0) {
-    std::optional<bool> exists = con.driver().ServerSessionExists({h.backend_pid, h.backend_start});
-    if (exists) return *exists ? HolderState::kAlive : HolderState::kGone;
-  }
-  return HolderState::kUnknown;
+  return h;
 }
 
-bool AllHoldersGone(Connection& con, const LockKey& key, std::string* who) {
+HolderJudge::HolderJudge(Connection& con, const ProcessIdentity& observer)
+    : con_(con), observer_(observer) {}
+
+std::optional<int64_t> HolderJudge::ServerNow() {
+  if (!asked_) {
+    asked_ = true;
+    ResultSet r = con_.driver().Execute("select " + UtcNowSql(con_.engine()));
+    if (r.row_count == 1 && !r.cells[0].IsNull()) now_ = SecondsSinceEpoch(r.cells[0].ToString());
+  }
+  return now_;
+}
+
+HolderState HolderJudge::StateOf(const LockHolder& h) {
+  if (h.administrator) return HolderState::kAdministrator;
+  if (!h.malformed.empty()) return HolderState::kUnknown;
+  const ProcessIdentity& me = observer_;
+  const bool same_host = !h.process.host.empty() && h.process.host == me.host &&
+                         !h.process.boot_id.empty() && h.process.boot_id == me.boot_id;
+  const bool same_pid_space = same_host && !h.earlier_release &&
+                              h.process.machine_id == me.machine_id && !me.pid_ns.empty() &&
+                              h.process.pid_ns == me.pid_ns;
+  if (same_pid_space || (same_host && h.earlier_release)) {
+    // An earlier release's row names no PID namespace: its process seen
+    // alive proves it alive, its absence proves nothing.
+    const bool proves_gone = same_pid_space;
+    const pid_t pid = static_cast<pid_t>(h.process.pid);
+    if (::kill(pid, 0) != 0 && errno == ESRCH)
+      return proves_gone ? HolderState::kGone : HolderState::kUnknown;
+    const StatFields leader = ReadStat("/proc/" + std::to_string(pid) + "/stat");
+    if (leader.start_tick.empty() || h.process.start_tick.empty()) return HolderState::kUnknown;
+    if (leader.start_tick != h.process.start_tick)
+      return proves_gone ? HolderState::kGone : HolderState::kUnknown;
+    const std::optional<bool> runs = AnyThreadRuns(pid);
+    if (!runs) return HolderState::kUnknown;
+    if (*runs) return HolderState::kAlive;
+    return proves_gone ? HolderState::kGone : HolderState::kUnknown;
+  }
+  if (h.earlier_release) return HolderState::kUnknown;
+  // Another machine, boot or PID namespace: the lease.
+  const std::optional<int64_t> renewed = SecondsSinceEpoch(h.renewed_at);
+  const std::optional<int64_t> now = ServerNow();
+  if (!renewed || !now) return HolderState::kUnknown;
+  return *now - *renewed > kLeaseSeconds ? HolderState::kGone : HolderState::kAlive;
+}
+
+bool AllHoldersGone(HolderJudge& judge, Connection& con, const LockKey& key, std::string* who) {
   std::shared_ptr<Recordset> locks =
       con.Execute("select count(*) from FD_Locks where " + KeyCondition(key));
   const int64_t lock_rows = locks->Fields()->Item(Variant(int32_t{0}))->Value().ToLong();
   std::shared_ptr<Recordset> rs = con.Execute(
-      "select host, pid, process_start, backend_pid, backend_start, taken_at from "
-      "FD_LockHolders where " +
+      "select host, pid, process_start, taken_at, machine_id, pid_ns, renewed_at, holder_kind "
+      "from FD_LockHolders where " +
       KeyCondition(key));
   int64_t holders = 0;
   for (; !rs->EOF(); rs->MoveNext(), ++holders) {
-    LockHolder h{Text(*rs, "host"),          Number(*rs, "pid"),         Text(*rs, "process_start"),
-                 Number(*rs, "backend_pid"), Text(*rs, "backend_start"), Text(*rs, "taken_at")};
-    if (StateOf(con, h) != HolderState::kGone) return false;
+    const LockHolder h = ReadLockHolder(*rs);
+    if (judge.StateOf(h) != HolderState::kGone) return false;
     if (who) *who += (who->empty() ? "" : "; ") + Describe(h);
   }
   return holders > 0 && holders >= lock_rows;
@@ -216,10 +345,19 @@ void DeleteLockRows(Connection& con, const LockKey& key) {
 }
 
 std::string Describe(const LockHolder& h) {
-  std::string s = "host " + h.host + " pid " + std::to_string(h.pid);
-  if (h.backend_pid) s += " session " + std::to_string(h.backend_pid);
+  if (!h.malformed.empty()) return "unreadable holder row: " + h.malformed;
+  std::string s = "host " + h.process.host + " pid " + std::to_string(h.process.pid);
+  if (h.administrator) s += ", administrator's lock";
+  if (h.earlier_release) s += ", recorded by an earlier release";
   if (!h.taken_at.empty()) s += ", taken " + h.taken_at + " UTC";
   return s;
+}
+
+std::optional<int64_t> SecondsSinceEpoch(const std::string& utc) {
+  std::tm tm{};
+  const char* end = ::strptime(utc.c_str(), "%Y-%m-%d %H:%M:%S", &tm);
+  if (!end || *end) return std::nullopt;
+  return static_cast<int64_t>(::timegm(&tm));
 }
 
 }  // namespace q6

@@ -2,22 +2,30 @@
 //
 // FD_Locks keeps its six columns for every program that reads it; beside it,
 // FD_LockHolders holds one row per lock that this component took: the
-// lock's six texts, the holder's host, process id and process start (boot id
-// and start tick from /proc), its server session on PostgreSQL (backend pid
-// and start), and when the lock was taken. A trigger on FD_Locks deletes a
-// lock's holder rows with the lock, whoever deletes it.
+// lock's six texts, the holder's identity (host name, machine id, boot id,
+// PID namespace, process id and start tick), when the lock was taken, when
+// the holder last renewed its lease (lock_lease.h) and whether an
+// administrator took it. A trigger on FD_Locks deletes a lock's holder rows
+// with the lock, whoever deletes it.
 //
-// A holder is provably gone when:
-//   - it ran on this host and its process no longer exists, or a process
-//     with its id started at another moment (the id was reused), or the host
-//     has restarted since (another boot id);
-//   - it ran on another host, and its server session no longer exists on
-//     the database server (PostgreSQL: pg_stat_activity has no session with
-//     its backend pid and start).
-// Anything else counts as alive: a holder on another host that cannot be
-// checked (SQLite; a session the login may not see), a lock without a
-// holder row (taken by another program), a lock row whose twin rows are not
-// all provably gone.
+// How a holder is judged (in this order):
+//   - taken by an administrator (`q6fd lock`): never stale;
+//   - a row without a machine id was written by an earlier release: alive
+//     when this process sees a process with its id and start on the same
+//     host and boot, unknown otherwise (its PID namespace is not known, so
+//     a missing process proves nothing);
+//   - the same host name, machine id, boot id and PID namespace as this
+//     process: the process is looked up by id. Gone when no process has the
+//     id, when the process with the id started at another tick (the id was
+//     reused) or when every one of its threads has ended; alive while any
+//     of its threads runs (a leader that exited before its other threads
+//     shows as a zombie and does not count); unknown when /proc cannot say;
+//   - anything else (another machine, a clone of this one, a container with
+//     its own PID namespace, this machine after a reboot): alive while its
+//     lease runs, that is while its renewal is at most kLeaseSeconds old on
+//     the database server's clock; gone after that.
+// A server session is never asked: a pooled session ends and starts
+// independently of the process that holds the lock.
 #pragma once
 
 #include <cstdint>
@@ -30,27 +38,47 @@
 namespace q6 {
 
 class Connection;
+class Recordset;
 
 // The six texts of an FD_Locks row, in column order.
 struct LockKey {
   std::string id, user, workstation, module, level, digest;
 };
 
-struct LockHolder {
+// A process as FD_LockHolders names it.
+struct ProcessIdentity {
   std::string host;
+  std::string machine_id;  // /etc/machine-id; "" when the machine has none
+  std::string boot_id;     // the kernel's boot id
+  std::string pid_ns;      // "pid:[inode]" of the process's PID namespace
   int64_t pid = 0;
-  std::string process_start;  // "boot id/start tick"; "" when unknown
-  int64_t backend_pid = 0;    // 0: no server session
-  std::string backend_start;
-  std::string taken_at;  // "yyyy-mm-dd hh:mm:ss" UTC
+  std::string start_tick;  // field 22 of /proc/<pid>/stat
 };
 
-enum class HolderState { kAlive, kGone, kUnknown };
+// This process, read once per process (a forked child reads its own).
+const ProcessIdentity& ThisProcess();
 
-// Makes sure FD_LockHolders and its trigger exist where `con` points, once
-// per process and data source. False, with the cause in the statement trace,
-// when they cannot be had (no right to create them): locks are then taken
-// without holder rows.
+struct LockHolder {
+  ProcessIdentity process;  // machine_id and pid_ns "" in rows of an earlier release
+  std::string taken_at;     // "yyyy-mm-dd hh:mm:ss" UTC
+  std::string renewed_at;   // the same, server time; "" when never renewed
+  bool administrator = false;
+  bool earlier_release = false;  // written without a machine id
+  std::string malformed;         // why the row cannot be read; "" when it can
+};
+
+enum class HolderState { kAlive, kGone, kUnknown, kAdministrator };
+
+// How often a holding process renews its lease, and how old a renewal may
+// be before its holder counts as gone on other machines.
+inline constexpr int kLeaseRenewSeconds = 20;
+inline constexpr int kLeaseSeconds = 120;
+
+// Makes sure FD_LockHolders, its added columns and its trigger exist where
+// `con` points, once per process and data source, and drops holder rows
+// whose lock no longer exists (left by a release trigger that was missing).
+// False, with the cause in the statement trace, when they cannot be had (no
+// right to create them): locks are then taken without holder rows.
 // REQUIRES: `con` is open and has no transaction open.
 bool LockHoldersReady(Connection& con);
 
@@ -58,21 +86,52 @@ bool LockHoldersReady(Connection& con);
 // REQUIRES: `con` has no transaction open.
 bool LockHoldersPresent(Connection& con);
 
-// The statement that writes this process (and `con`'s server session) as
-// the holder of `key`, values bound, for the batch that inserts the lock.
+// Makes the holder rows this process writes administrators' locks (never
+// stale) from now on: what `q6fd lock` does, whose process ends at once.
+void TakeLocksAsAdministrator();
+bool TakingLocksAsAdministrator();
+
+// The database server's clock as "yyyy-mm-dd hh:mm:ss" UTC, in `engine`'s
+// own SQL: what renewed_at is written with and judged against.
+std::string UtcNowSql(Engine engine);
+
+// The statement that writes this process as the holder of `key`, values
+// bound, for the batch that inserts the lock.
 Driver::Batched LockHolderRow(Connection& con, const LockKey& key);
 
-// The state of `holder` as this process can prove it (see the top).
-HolderState StateOf(Connection& con, const LockHolder& holder);
+// The holder columns of the current row of `rs` (host, pid, process_start,
+// taken_at, machine_id, pid_ns, renewed_at, holder_kind); a row whose
+// values cannot be read comes back with `malformed` set, never raises.
+LockHolder ReadLockHolder(Recordset& rs);
+
+// Judges holders for one observer: this process, or `observer` (tests
+// stand in for a process on another machine). The server's clock is read
+// once, on the first holder that needs it.
+class HolderJudge {
+ public:
+  explicit HolderJudge(Connection& con, const ProcessIdentity& observer = ThisProcess());
+  HolderState StateOf(const LockHolder& holder);
+
+ private:
+  std::optional<int64_t> ServerNow();
+  Connection& con_;
+  ProcessIdentity observer_;
+  bool asked_ = false;
+  std::optional<int64_t> now_;
+};
 
 // Whether every FD_Locks row equal to `key` has a holder row and every such
 // holder is provably gone; `who` receives the holders, for the trace.
-bool AllHoldersGone(Connection& con, const LockKey& key, std::string* who);
+bool AllHoldersGone(HolderJudge& judge, Connection& con, const LockKey& key, std::string* who);
 
 // Deletes the FD_Locks rows equal to `key` (their holder rows go with them).
 void DeleteLockRows(Connection& con, const LockKey& key);
 
-// "host pid N" and the session, for messages.
+// "host h pid N", the lock's age and kind, for messages.
 std::string Describe(const LockHolder& holder);
+
+// `utc` ("yyyy-mm-dd hh:mm:ss" UTC) as seconds since the epoch; nullopt
+// when it is not such a text.
+std::optional<int64_t> SecondsSinceEpoch(const std::string& utc);
 
 }  // namespace q6

@@ -11,10 +11,12 @@
 // 0x80040C1E with the fixed concurrency text, keeping the kind and engine
 // code of the cause. An identifier longer than the engine can index is
 // refused before anything is sent, with 0x80040C1E and a text that says so
-// (the insert would fail with the engine's index error otherwise). The
-// lease gives the connection back on every path.
+// (the insert would fail with the engine's index error otherwise); so is a
+// text that is not valid UTF-8, before anything is sent. The lease gives
+// the connection back on every path.
 //
-// Every lock taken is recorded with its holder (lock_holders.h). When the
+// Every lock taken is recorded with its holder (lock_holders.h), whose lease
+// this process keeps renewing while it holds locks (lock_lease.h). When the
 // data source says ReclaimStaleLocks=1 and the lock in the way belongs to a
 // holder that is provably gone, that lock is deleted inside the same
 // transaction, the take-over is written to the statement trace, and the
@@ -22,20 +24,28 @@
 // database's write lock in a transaction of its own, the lock is taken
 // inside that transaction (see ExclusiveTransaction): it then exists for
 // others once the caller commits, and a rollback undoes it.
+#include <algorithm>
+#include <cstdio>
 #include <optional>
+#include <span>
+#include <utility>
 
 #include "component/frame/exclusive_transaction.h"
 #include "component/frame/lock_manager.h"
 #include "component/locks/conflict_message.h"
+#include "component/locks/lock_batch.h"
 #include "component/locks/lock_holders.h"
+#include "component/locks/lock_lease.h"
 #include "component/locks/lock_statements.h"
 #include "component/locks/lock_transaction.h"
+#include "component/support/enums.h"
 #include "component/support/error_note.h"
 #include "outside/services/connection_manager.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
 #include "platform/trace/trace.h"
+#include "runtime/value_utf8.h"
 
 namespace q6 {
 namespace {
@@ -47,6 +57,25 @@ std::optional<std::string> UnindexableId(const std::string& id, const Driver& dr
   return "The lock identifier is " + std::to_string(id.size()) +
          " bytes long; the database indexes at most " + std::to_string(limit) +
          " bytes of it, so it cannot be locked";
+}
+
+// Why a text of `t` cannot be locked because it is not valid UTF-8 (the
+// engines would compare its bytes differently: SQLite as they are,
+// PostgreSQL not at all); nullopt when every text is valid.
+std::optional<std::string> InvalidUtf8(const LockTarget& t) {
+  const std::pair<const char*, const std::string*> texts[] = {{"identifier", &t.id},
+                                                              {"user name", &t.user},
+                                                              {"workstation", &t.workstation},
+                                                              {"module", &t.module}};
+  for (const auto& [what, text] : texts) {
+    const size_t at = value::FirstInvalidUtf8(*text);
+    if (at == std::string::npos) continue;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>((*text)[at]));
+    return std::string("The lock ") + what + " is not valid UTF-8 (byte " + hex + " at offset " +
+           std::to_string(at) + "), so it cannot be locked";
+  }
+  return std::nullopt;
 }
 
 constexpr const char* kSource = "LockManager.LockIt";
@@ -65,68 +94,162 @@ LockKey KeyOfRow(Recordset& rs) {
 
 // Deletes the lock in the way when ReclaimStaleLocks is on and its holders
 // are provably gone. Returns whether it did.
-bool TookOverStaleLock(Connection& con, Recordset& conflict) {
+bool TookOverStaleLock(HolderJudge& judge, Connection& con, Recordset& conflict) {
   LockKey key = KeyOfRow(conflict);
   std::string who;
-  if (!AllHoldersGone(con, key, &who)) return false;
+  if (!AllHoldersGone(judge, con, key, &who)) return false;
   DeleteLockRows(con, key);
   TraceNote(kSource, "took over the lock on '" + key.id + "' (level " + key.level + ", user '" +
                          key.user + "'): its holder is gone (" + who + ")");
   return true;
 }
 
-// Runs the check and, when nothing is in the way, the insert. Returns the
-// error to raise (a conflict, or why the identifier is refused), or nullopt
-// once the row is in. The transaction ends before the lease gives the connection
-// back: committed after the insert, rolled back on a conflict or an error.
-std::optional<ComError> CheckAndInsert(const Variant& dsn, const std::string& query,
-                                       const std::string& insert, const LockKey& key) {
+// Whether `items` can be checked together: record or class locks of one
+// owner and module, none of them in the way of another (the same record;
+// for classes, one prefix starting another), compared as the engines
+// compare them (without case, trailing blanks ignored).
+bool CheckableTogether(std::span<const PreparedLock> items) {
+  if (items.size() < 2) return false;
+  const LockKey& first = items.front().key;
+  const bool classes = first.level == std::to_string(enum_byClass);
+  if (!classes && first.level != std::to_string(enum_byID)) return false;
+  std::vector<std::string> folded;
+  for (const PreparedLock& item : items) {
+    const LockKey& k = item.key;
+    if (k.level != first.level || k.user != first.user || k.workstation != first.workstation ||
+        k.module != first.module)
+      return false;
+    std::string f = value::LowerUtf8(k.id);
+    while (!f.empty() && f.back() == ' ') f.pop_back();
+    folded.push_back(std::move(f));
+  }
+  std::sort(folded.begin(), folded.end());
+  for (size_t i = 1; i < folded.size(); ++i)
+    if (classes ? folded[i].starts_with(folded[i - 1]) : folded[i] == folded[i - 1]) return false;
+  return true;
+}
+
+// Ids per batched conflict query: SQLite nests an expression at most 1000
+// deep, and each id adds a level.
+constexpr size_t kIdsPerQuery = 400;
+
+// Runs each item's check and, when nothing is in the way, its insert, in
+// one transaction: each item's writes travel with the next item's check, so
+// a list costs one exchange per item and one commit. Returns the error to
+// raise (a conflict, or why an identifier is refused), or nullopt once
+// every row is in. The items before a refused one stay locked (committed);
+// a refusal of the first rolls back. The transaction ends before the lease
+// gives the connection back.
+std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const PreparedLock> items) {
   ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
-  if (auto refused = UnindexableId(key.id, lease->driver())) return ComError(Q6_E_LOCKED, *refused);
+  if (auto refused = UnindexableId(items.front().key.id, lease->driver()))
+    return ComError(Q6_E_LOCKED, *refused);
   const bool record = LockHoldersReady(*lease);
   const bool reclaim = record && lease->data_source().reclaim_stale_locks;
   ExclusiveTransaction xact(*lease, kSource, LockerExclusion(),
                             ExclusiveTransaction::Join::kThisThreadsWriter);
   Connection& con = xact.connection();
-  for (int take_overs = 0;; ++take_overs) {
-    std::shared_ptr<Recordset> rs = con.Execute(query);
-    if (rs->EOF()) break;
-    if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(con, *rs))
-      return LockConflictError(ReadLockHolderRow(*rs));
+  HolderJudge judge(con);
+  std::vector<Driver::Batched> pending;  // the writes of the item before
+  bool written = false;
+  auto stop = [&](ComError error) -> std::optional<ComError> {
+    if (written) {
+      xact.CommitAfter(pending);
+      if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
+    }
+    return error;
+  };
+  if (CheckableTogether(items)) {
+    // One scan of the lock table for all of them; the inserts and the
+    // commit in one batch. Anything in the way: one by one below.
+    std::vector<std::string> ids;
+    for (const PreparedLock& item : items) ids.push_back(item.key.id);
+    const LockKey& k = items.front().key;
+    std::vector<Driver::Batched> checks;
+    for (const std::string& q : BatchConflictQueries(
+             std::stoi(k.level), {"", k.user, k.workstation, k.module}, ids, kIdsPerQuery))
+      checks.push_back(con.Batched(q));
+    bool clear = true;
+    for (const ResultSet& r : con.driver().ExecuteBatch(checks)) clear = clear && r.row_count == 0;
+    bool indexable = true;
+    for (const PreparedLock& item : items)
+      indexable = indexable && !UnindexableId(item.key.id, con.driver());
+    if (clear && indexable) {
+      for (const PreparedLock& item : items) {
+        pending.push_back(con.Batched(item.insert));
+        if (record) pending.push_back(LockHolderRow(con, item.key));
+      }
+      xact.CommitAfter(pending);
+      if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
+      return std::nullopt;
+    }
   }
-  // The lock's row, its holder's row and the commit go together.
-  std::vector<Driver::Batched> writes{con.Batched(insert)};
-  if (record) writes.push_back(LockHolderRow(con, key));
-  xact.CommitAfter(writes);
+  for (const PreparedLock& item : items) {
+    if (auto refused = UnindexableId(item.key.id, con.driver()))
+      return stop(ComError(Q6_E_LOCKED, *refused));
+    pending.push_back(con.Batched(item.query));
+    const bool in_the_way = con.driver().ExecuteBatch(pending).back().row_count > 0;
+    written = written || pending.size() > 1;
+    pending.clear();
+    for (int take_overs = 0; in_the_way; ++take_overs) {
+      std::shared_ptr<Recordset> rs = con.Execute(item.query);
+      if (rs->EOF()) break;
+      if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(judge, con, *rs))
+        return stop(LockConflictError(ReadLockHolderRow(*rs)));
+    }
+    // The lock's row and its holder's row go together.
+    pending.push_back(con.Batched(item.insert));
+    if (record) pending.push_back(LockHolderRow(con, item.key));
+  }
+  xact.CommitAfter(pending);
+  if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
   return std::nullopt;
 }
 
 }  // namespace
+
+std::optional<PreparedLock> PrepareLock(Variant& vID, std::string& UserName,
+                                        std::string& WorkStation, std::string& ModName,
+                                        int32_t level, const std::string& sDigest,
+                                        std::optional<ComError>* refusal) {
+  Variant& id = vID.Deref();
+  id = Variant(NormalisedLockText(id));
+  ModName = NormalisedLockText(Variant(ModName));
+  UserName = NormalisedLockText(Variant(UserName));
+  WorkStation = NormalisedLockText(Variant(WorkStation));
+
+  LockTarget target{id.string(), UserName, WorkStation, ModName};
+  std::optional<std::string> query = ConflictQuery(level, target);
+  std::string_view scope = LockScopeIdentifier(level);
+  if (!scope.empty() && target.id.empty()) {
+    target.id = std::string(scope);
+    id = Variant(target.id);
+  }
+  if (!query) return std::nullopt;
+  if (std::optional<std::string> invalid = InvalidUtf8(target)) {
+    *refusal = ComError(Q6_E_LOCKED, *invalid);
+    return std::nullopt;
+  }
+  return PreparedLock{
+      *query,
+      InsertLockStatement(target, level, sDigest),
+      {target.id, target.user, target.workstation, target.module, std::to_string(level), sDigest}};
+}
+
+std::optional<ComError> TakeLocks(const Variant& dsn, std::span<const PreparedLock> items) {
+  if (items.empty()) return std::nullopt;
+  return CheckAndInsert(dsn, items);
+}
 
 bool LockManager::LockIt(Variant& DataSourceName, Variant& vID, std::string& UserName,
                          std::string& WorkStation, std::string& ModName, int32_t& iClass,
                          std::string& sDigest) {
   std::optional<ComError> refusal;
   try {
-    Variant& id = vID.Deref();
-    id = Variant(NormalisedLockText(id));
-    ModName = NormalisedLockText(Variant(ModName));
-    UserName = NormalisedLockText(Variant(UserName));
-    WorkStation = NormalisedLockText(Variant(WorkStation));
-
-    LockTarget target{id.string(), UserName, WorkStation, ModName};
-    std::optional<std::string> query = ConflictQuery(iClass, target);
-    std::string_view scope = LockScopeIdentifier(iClass);
-    if (!scope.empty() && target.id.empty()) {
-      target.id = std::string(scope);
-      id = Variant(target.id);
-    }
-    if (!query) return false;
-
-    const LockKey key{
-        target.id, target.user, target.workstation, target.module, std::to_string(iClass), sDigest};
-    refusal =
-        CheckAndInsert(DataSourceName, *query, InsertLockStatement(target, iClass, sDigest), key);
+    std::optional<PreparedLock> lock =
+        PrepareLock(vID, UserName, WorkStation, ModName, iClass, sDigest, &refusal);
+    if (!lock && !refusal) return false;
+    if (lock) refusal = TakeLocks(DataSourceName, std::span<const PreparedLock>(&*lock, 1));
     if (!refusal) return true;
   } catch (const std::exception& e) {
     NoteSwallowedError("LockManager.LockIt", e);

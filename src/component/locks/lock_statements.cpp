@@ -6,6 +6,8 @@
 // SqlEscaped, everything else is literal text.
 #include "component/locks/lock_statements.h"
 
+#include <algorithm>
+
 #include "component/frame/mdl_public.h"
 #include "component/frame/sql_text.h"
 #include "component/support/enums.h"
@@ -112,6 +114,36 @@ std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t) {
       return OwnerScopesHead(t) + ModuleTail(t, "='5'") + " or (class_flag='6' and left('" + v +
              "',len(locks_id))=locks_id)" + " or (class_flag='7' and locks_id='" + v + "')";
   }
+}
+
+std::vector<std::string> BatchConflictQueries(int32_t level, const LockTarget& t,
+                                              const std::vector<std::string>& ids,
+                                              size_t per_query) {
+  std::vector<std::string> out;
+  if (level != enum_byClass && level != enum_byID) return out;
+  for (size_t first = 0; first < ids.size(); first += per_query) {
+    const size_t end = std::min(ids.size(), first + per_query);
+    std::string q = OwnerScopesHead(t) + ModuleTail(t, "='5'");
+    if (level == enum_byClass) {
+      q += " or (class_flag>='6' and (";
+      for (size_t i = first; i < end; ++i)
+        q += std::string(i > first ? " or " : "") + "left(locks_id," +
+             SqlNumber(CharCount(ids[i])) + ")= '" + SqlEscaped(ids[i]) + "'";
+      out.push_back(q + "))");
+      continue;
+    }
+    // A record: a class lock whose prefix it starts with, or the same
+    // record (looked up by the index on locks_id).
+    std::string in;
+    q += " or (class_flag='6' and (";
+    for (size_t i = first; i < end; ++i) {
+      const std::string v = SqlEscaped(ids[i]);
+      q += std::string(i > first ? " or " : "") + "left('" + v + "',len(locks_id))=locks_id";
+      in += std::string(i > first ? "," : "") + "'" + v + "'";
+    }
+    out.push_back(q + ")) or (class_flag='7' and locks_id in (" + in + "))");
+  }
+  return out;
 }
 
 std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_view digest) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/variant.h"
 
@@ -42,6 +43,16 @@ std::string_view LockScopeIdentifier(int32_t level);
 // The query that finds an existing lock in the way of a new lock of
 // `level`; nullopt when LockLevelApplies is false (no query is built).
 std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t);
+
+// For record and class locks (levels 7 and 6) of `ids` sharing the owner
+// and module of `t`: queries that together find every existing lock in the
+// way of any of them, each covering at most `per_query` ids (an engine
+// limits how deep one expression nests). Empty for other levels. A lock
+// found does not say which id it is in the way of: the caller then takes
+// the ids one by one.
+std::vector<std::string> BatchConflictQueries(int32_t level, const LockTarget& t,
+                                              const std::vector<std::string>& ids,
+                                              size_t per_query);
 
 // "insert into fd_locks values('V','U','W','M','<level>','<digest>')".
 std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_view digest);

@@ -15,6 +15,7 @@
 #include "platform/dialect/select_rules.h"
 #include "platform/dialect/translation_cache.h"
 #include "platform/dialect/tsql_rules.h"
+#include "platform/dialect/tsql_schema.h"
 
 namespace q6 {
 namespace {
@@ -71,6 +72,7 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads) {
     dialect::RewriteExpressions(&sql, engine);
     out = sql.Edited() ? sql.Render() : std::string(tsql);
   }
+  if (engine == Engine::PostgreSQL) out = dialect::QualifyTsqlCalls(std::move(out));
   if (reads) {
     reads->whole_text = sql.WholeTextRead();
     reads->stand_ins = sql.StandInsRead();

@@ -81,8 +81,9 @@ const std::vector<Table>& Tables() {
         {"digest", kText}}},
       // Who holds each lock, beside FD_Locks (which keeps its six columns
       // for the programs that read it): the lock's six texts, the holder's
-      // host, process id and process start ("boot id/start tick"), its
-      // server session where there is one, and when the lock was taken (UTC).
+      // host, process id and process start ("boot id/start tick"), the
+      // server session an earlier release recorded, when the lock was taken
+      // (UTC), and the columns added since (kLockHolderAddedColumns).
       {"FD_LockHolders",
        {{"locks_id", kText},
         {"user_name", kText},
@@ -95,10 +96,20 @@ const std::vector<Table>& Tables() {
         {"process_start", kText},
         {"backend_pid", kInt},
         {"backend_start", kText},
-        {"taken_at", kText}}},
+        {"taken_at", kText},
+        {"machine_id", kText},
+        {"pid_ns", kText},
+        {"renewed_at", kText},
+        {"holder_kind", kText}}},
   };
   return tables;
 }
+
+// FD_LockHolders columns that tables created by an earlier release lack:
+// the holder's machine id and PID namespace, its lease (renewed by its
+// heartbeat, server time UTC) and whether an administrator took the lock.
+constexpr const char* kLockHolderAddedColumns[] = {"machine_id", "pid_ns", "renewed_at",
+                                                   "holder_kind"};
 
 const char* TypeOf(Kind k, Engine e) {
   bool pg = e == Engine::PostgreSQL;
@@ -163,9 +174,53 @@ std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
   return out;
 }
 
+void UpgradeLockHolders(Driver& driver, Engine engine) {
+  for (const char* column : kLockHolderAddedColumns) {
+    const std::string add = std::string("ALTER TABLE FD_LockHolders ADD COLUMN ") +
+                            (engine == Engine::PostgreSQL ? "IF NOT EXISTS " : "") + column + " " +
+                            TypeOf(kText, engine);
+    if (engine == Engine::PostgreSQL) {
+      driver.Execute(add);  // a probe that fails would end the transaction
+      continue;
+    }
+    try {
+      driver.Execute(std::string("SELECT ") + column + " FROM FD_LockHolders WHERE 1 = 0");
+    } catch (const ComError&) {
+      driver.Execute(add);
+    }
+  }
+}
+
+bool LockHoldersUpToDate(Driver& driver) {
+  try {
+    std::string probe = "SELECT ";
+    for (const char* column : kLockHolderAddedColumns)
+      probe += std::string(probe.size() > 7 ? ", " : "") + column;
+    driver.Execute(probe + " FROM FD_LockHolders WHERE 1 = 0");
+    return true;
+  } catch (const ComError&) {
+    return false;
+  }
+}
+
+bool LockReleaseTriggerPresent(Driver& driver, Engine engine) {
+  try {
+    ResultSet r = driver.Execute(
+        engine == Engine::PostgreSQL
+            ? "SELECT 1 FROM pg_trigger WHERE tgname = 'fd_locks_release' AND tgrelid = "
+              "to_regclass('fd_locks')"
+            : "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = 'FD_Locks_release' "
+              "COLLATE NOCASE");
+    return r.row_count > 0;
+  } catch (const ComError&) {
+    return false;
+  }
+}
+
 void CreateSchema(Connection& con) {
   for (const std::string& sql : SchemaStatements(con.engine()))
     con.driver().Execute(sql);  // native DDL already
+  UpgradeLockHolders(con.driver(), con.engine());
   if (con.engine() == Engine::PostgreSQL) postgres::InstallTsqlCompat(con.driver(), true);
 }
 

@@ -17,6 +17,7 @@
 namespace q6 {
 
 class Connection;
+class Driver;
 
 // FD_LockHolders records who holds each lock (see component/locks); a
 // trigger on FD_Locks removes a lock's holder rows whenever the lock's row
@@ -28,6 +29,16 @@ std::vector<std::string> SchemaStatements(Engine engine);
 // The index and the trigger that keep FD_LockHolders in step with FD_Locks
 // (part of SchemaStatements, after the tables).
 std::vector<std::string> LockHolderCleanupStatements(Engine engine);
+
+// Gives an FD_LockHolders created by an earlier release the columns added
+// since (safe inside a transaction; raises the engine's error, no right to
+// alter the table, say); LockHoldersUpToDate says whether it has them (it
+// asks the engine: outside a transaction on PostgreSQL; never raises).
+void UpgradeLockHolders(Driver& driver, Engine engine);
+bool LockHoldersUpToDate(Driver& driver);
+// Whether FD_Locks has its release trigger (never raises: false when the
+// question fails).
+bool LockReleaseTriggerPresent(Driver& driver, Engine engine);
 
 // Creates the tables (and their indexes) on `con` where absent, and on
 // PostgreSQL the T-SQL compatibility schema where it is missing or of

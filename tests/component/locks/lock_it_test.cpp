@@ -213,7 +213,10 @@ TEST_P(LockItTest, OtherFailuresRaiseTheConcurrencyTextAndTraceTheCause) {
     EXPECT_EQ(e.kind(), ErrorKind::kOther);
     EXPECT_FALSE(e.native_code().empty());
   }
-  EXPECT_EQ(TraceNotes(trace).size(), 2u);
+  // The holder table's readiness check notes first that the rebuilt table
+  // cannot take the release trigger; the failure's own note comes last.
+  ASSERT_GE(TraceNotes(trace).size(), 2u);
+  EXPECT_NE(TraceNotes(trace).back().find("LockManager.LockIt"), std::string::npos);
   SetTraceFile("");
   // The connection went back to the pool with its transaction ended, so
   // the next caller can use it at once.
@@ -244,6 +247,31 @@ TEST_P(LockItTest, IdentifiersLongerThanTheEngineIndexesAreRefusedClearly) {
         << e.description();
   }
   EXPECT_EQ(Rows().size(), 1u);
+}
+
+// Bytes that are not UTF-8 (a record id, a class prefix of the same bytes)
+// are refused before anything is sent, on both engines alike.
+TEST_P(LockItTest, TextsThatAreNotUtf8AreRefused) {
+  struct Case {
+    int32_t level;
+    std::string id, user;
+  } cases[] = {{7,
+                "\xE4\xB8"
+                "abc",
+                "u"},
+               {6, "\xE4\xB8", "u"},
+               {7, "rec", "\xFF"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    try {
+      Lock(c.level, c.id, c.user);
+      ADD_FAILURE() << "no error";
+    } catch (const ComError& e) {
+      EXPECT_EQ(e.hr(), Q6_E_LOCKED);
+      EXPECT_NE(e.description().find("not valid UTF-8"), std::string::npos) << e.description();
+    }
+  }
+  EXPECT_TRUE(Rows().empty());
 }
 
 Q6_INSTANTIATE_ENGINE_TEST(LockItTest);

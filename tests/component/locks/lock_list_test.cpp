@@ -117,6 +117,25 @@ TEST_P(LockListTest, AFailingItemStopsTheListAndKeepsEarlierLocks) {
             (std::vector<LockRow>{{"a", "u", "w", "m", "7", "dg"}, {"b", "x", "y", "z", "7", ""}}));
 }
 
+// Items of one list in each other's way: the later one is refused as a lock
+// taken by an earlier call would refuse it (case and trailing blanks aside).
+TEST_P(LockListTest, AnItemInTheWayOfAnEarlierOneIsRefused) {
+  struct Row {
+    int32_t level;
+    std::string list;
+    std::vector<LockRow> kept;
+  } rows[] = {
+      {7, "a,b,A ", {{"a", "u", "w", "m", "7", "dg"}, {"b", "u", "w", "m", "7", "dg"}}},
+      {6, "pq,x,p", {{"pq", "u", "w", "m", "6", "dg"}, {"x", "u", "w", "m", "6", "dg"}}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.list);
+    Exec("delete from FD_Locks");
+    EXPECT_THROW(LockEx(r.level, r.list, "u", "w", "m", ","), ComError);
+    EXPECT_EQ(Rows(), r.kept);
+  }
+}
+
 TEST_P(LockListTest, UnlocksEachItem) {
   Put({"_u", "a", "w", "m", "3", ""});
   Put({"r", "b", "w", "m", "7", ""});

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/dialect/dialect.h"
 #include "platform/drivers/postgres/tsql_compat.h"
 #include "support/test_db.h"
 
@@ -223,6 +224,36 @@ TEST(PgDriverOnly, LaterReleasesCompatibilitySchemaIsLeftAlone) {
   postgres::InstallTsqlCompat(*next, false);
   EXPECT_EQ(next->Execute("SELECT q6tsql.tsql_version()").cells.at(0).ToLong(),
             postgres::TsqlCompatVersion());
+}
+
+// A function of the same name in a schema searched first (the user's own)
+// changes no compatibility call: every call names the compatibility schema.
+TEST(PgDriverOnly, AUsersFunctionOfTheSameNameChangesNoCompatibilityCall) {
+  const char* pg = std::getenv("Q6FD_TEST_PG");
+  if (!pg) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
+  auto d = OpenDriver(ResolveDataSource(pg));
+  d->Execute("CREATE SCHEMA IF NOT EXISTS q6_users_own");
+  d->Execute(
+      "CREATE OR REPLACE FUNCTION q6_users_own.tsql_charindex(f text, s text) RETURNS bigint "
+      "LANGUAGE sql AS 'SELECT 999'");
+  d->Execute("SET search_path = q6_users_own, public, q6tsql");
+  const ResultSet r = d->Execute(TranslateSql("select charindex('b', 'abc')", Engine::PostgreSQL));
+  d->Execute("DROP SCHEMA q6_users_own CASCADE");
+  EXPECT_EQ(r.cells.at(0).ToLong(), 2);
+}
+
+// A compatibility function the database lacks (a login that could not
+// install the schema) says what mends it.
+TEST(PgDriverOnly, AMissingCompatibilityFunctionNamesTheUpgrade) {
+  const char* pg = std::getenv("Q6FD_TEST_PG");
+  if (!pg) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
+  auto d = OpenDriver(ResolveDataSource(pg));
+  try {
+    d->Execute("SELECT q6tsql.tsql_not_installed(1)");
+    FAIL() << "no error";
+  } catch (const ComError& e) {
+    EXPECT_THAT(e.description(), ::testing::HasSubstr("q6fd upgrade"));
+  }
 }
 
 TEST(SqliteDriverOnly, UnopenableFileFailsWithThePath) {

@@ -53,6 +53,14 @@ void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context)
   if (state) msg += std::string(" (SQLSTATE ") + state + ")";
   if (const char* detail = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL) : nullptr)
     msg += std::string(". ") + detail;
+  // A compatibility function or its schema missing (3F000 invalid schema,
+  // 42883 undefined function): the connection could not install it, for
+  // want of the right to create a schema.
+  const std::string_view code = state ? state : "";
+  if ((code == "3F000" || code == "42883") && msg.find("q6tsql") != std::string::npos)
+    msg +=
+        ". The T-SQL compatibility schema q6tsql is missing or outdated and this login may not "
+        "create it: run `q6fd upgrade DSN` as the database's owner";
   if (!context.empty()) msg = context + ": " + msg;
   const bool broken = conn && PQstatus(conn) == CONNECTION_BAD;
   throw ComError(E_FAIL, msg, "PostgreSQL", KindOf(state ? state : "", broken), state ? state : "");

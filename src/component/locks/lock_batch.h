@@ -1,0 +1,36 @@
+// Taking several locks in one transaction: what LockIt does for one lock
+// and LockItEx for each item of its list.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "component/locks/lock_holders.h"
+#include "runtime/com_error.h"
+#include "runtime/variant.h"
+
+namespace q6 {
+
+// One lock ready to take: its conflict query, its insert and its row.
+struct PreparedLock {
+  std::string query, insert;
+  LockKey key;
+};
+
+// Normalises the arguments as LockIt does (writing them back) and builds
+// the lock's statements; nullopt when the level builds nothing, or, with
+// `*refusal` set, when a text is not valid UTF-8. Raises what the
+// normalisation raises.
+std::optional<PreparedLock> PrepareLock(Variant& vID, std::string& UserName,
+                                        std::string& WorkStation, std::string& ModName,
+                                        int32_t level, const std::string& sDigest,
+                                        std::optional<ComError>* refusal);
+
+// Takes `items` in order in one transaction on a connection of `dsn`.
+// Returns the refusal of the first item that cannot be taken (the items
+// before it stay taken), nullopt when all were. Raises the engine's error.
+std::optional<ComError> TakeLocks(const Variant& dsn, std::span<const PreparedLock> items);
+
+}  // namespace q6
