@@ -79,6 +79,14 @@ bool Operands::IsBinarySign(size_t i) const {
   return EndsOperand(p);
 }
 
+bool Operands::IsBinaryProduct(size_t i) const {
+  if (!S().IsPunct(i, '*') && !S().IsPunct(i, '/') && !S().IsPunct(i, '%')) return false;
+  const size_t p = S().PrevSig(i);
+  if (p == kNone || S().IsPunct(p, '(') || S().IsPunct(p, '.') || S().IsPunct(p, ',')) return false;
+  if (S().IsPunct(p, '*')) return false;  // "select * / .." is no product
+  return EndsOperand(p) && UnitEnd(S().NextSig(i)) != kNone;
+}
+
 bool Operands::JoinsUnits(size_t i, bool additive) const {
   if (i == kNone || S().Kind(i) != TokenKind::kPunct) return false;
   const char c = S().Text(i)[0];
