@@ -100,7 +100,12 @@ size_t Operands::UnitStart(size_t last) const {
   size_t first = last;
   if (S().IsPunct(last, ')')) {
     first = S().Match(last);
-    const size_t name = S().PrevSig(first);
+    size_t name = S().PrevSig(first);
+    // A window: f(..) OVER (..) is one unit.
+    if (S().IsWord(name, "over") && S().IsPunct(S().PrevSig(name), ')')) {
+      first = S().Match(S().PrevSig(name));
+      name = S().PrevSig(first);
+    }
     if (IsCall(name)) first = name;
   } else if (S().IsWord(last, "end")) {
     first = CasePartner(last);
@@ -133,6 +138,9 @@ size_t Operands::UnitEnd(size_t first) const {
     last = S().Match(i);
   } else if (IsCall(i)) {
     last = S().Match(S().NextSig(i));
+    const size_t over = S().NextSig(last);  // a window: f(..) OVER (..)
+    if (S().IsWord(over, "over") && S().IsPunct(S().NextSig(over), '('))
+      last = S().Match(S().NextSig(over));
   } else if (S().IsWord(i, "case") && CasePartner(i) != kNone) {
     last = CasePartner(i);
   } else if (S().IsWord(i, "n") && i + 1 < S().size() && S().Kind(i + 1) == TokenKind::kString) {

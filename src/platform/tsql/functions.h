@@ -38,8 +38,9 @@ using TsqlFinal = void(sqlite3_context* ctx);
 // The SQLite implementations, defined in the driver's files by concern.
 // sqlite_arithmetic.cpp: operators, aggregates and the stored form of
 // decimals (sqlite_exact.h).
-TsqlImpl Add, Sub, Mul, Div, Mod, SumStep, AvgStep, Store, NeedsStore, ToDecimal, ToMoney;
-TsqlFinal SumFinal, AvgFinal;
+TsqlImpl Add, Sub, Mul, Div, Mod, SumStep, AvgStep, TotalInverse, Store, NeedsStore, ToDecimal,
+    ToMoney;
+TsqlFinal SumFinal, AvgFinal, SumValue, AvgValue;
 // sqlite_functions.cpp: numbers, strings that keep their case.
 TsqlImpl Unsupported, Round, Ceiling, Floor, Sign, Power, Sqrt, Substring, Replicate, Reverse,
     Stuff;
@@ -97,8 +98,12 @@ struct Function {
   // (drivers/postgres/tsql_compat.sql) and the functions of earlier entries.
   // Empty for kSqliteOnly.
   std::string_view postgres;
-  // For an aggregate: its final step on SQLite (`sqlite` is its step).
+  // For an aggregate: its final step on SQLite (`sqlite` is its step), and
+  // for its use as a window function the current value and the removal of
+  // a row.
   sqlite::TsqlFinal* sqlite_final = nullptr;
+  sqlite::TsqlFinal* sqlite_value = nullptr;
+  sqlite::TsqlImpl* sqlite_inverse = nullptr;
 };
 
 // In order: name, min_args, max_args, call, engines, result, SQLite
@@ -117,7 +122,7 @@ inline constexpr Function kFunctions[] = {
     // Aggregates: SUM exact on SQLite (PostgreSQL's is); AVG of integers is
     // an integer (cut), of decimals has max(6, s) places (cut).
     {"sum", 1, 1, Call::kRename, Engines::kSqliteOnly, Result::kVaries, sqlite::SumStep, {},
-     sqlite::SumFinal},
+     sqlite::SumFinal, sqlite::SumValue, sqlite::TotalInverse},
     {"avg", 1, 1, Call::kRename, Engines::kBoth, Result::kVaries, sqlite::AvgStep, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_avg(s bigint[], x bigint) RETURNS bigint[]
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
@@ -144,7 +149,7 @@ CREATE OR REPLACE AGGREGATE q6tsql.tsql_avg(numeric) (SFUNC = q6tsql.tsql_avg, S
   FINALFUNC = q6tsql.tsql_avg, INITCOND = '{0,0,0}');
 CREATE OR REPLACE AGGREGATE q6tsql.tsql_avg(double precision) (SFUNC = float8_accum,
   STYPE = double precision[], FINALFUNC = float8_avg, INITCOND = '{0,0,0}');
-)sql", sqlite::AvgFinal},
+)sql", sqlite::AvgFinal, sqlite::AvgValue, sqlite::TotalInverse},
     // The stored form of decimal_text / money_text columns on SQLite, kept by
     // their triggers (tsql_rules.h).
     {"store", 4, 4, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Store, {}},

@@ -118,6 +118,8 @@ inline const ConformanceCase kConformanceCases[] = {
   {"DecimalDivideByZero", "select amount / 0 from fd_amounts where id = 1", nullptr, "by zero"},
   {"BigintOverflow", "select cast(9223372036854775807 as bigint) + 1", nullptr},
   {"BlankIsZeroAsInt", "select 5 + ''", "5", nullptr, Quirk::kRefusedOnPostgres},
+  {"WindowSumIsExact", "select max(s) from (select sum(amount) over (order by id) s from fd_amounts) t", "434.8"},
+  {"WindowTimesNumber", "select max(x) from (select avg(amount) over () * 2 x from fd_amounts) t", "217.4"},
   // Bytes.
   {"BinaryLiteralIsBytes", "select length(0xFF00) + length(0xABC) * 10", "22"},
   {"BinaryColumnHoldsBytes", "select length(b) from fd_bytes where b = 0x0102FF", "3"},

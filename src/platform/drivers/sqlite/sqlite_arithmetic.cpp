@@ -303,7 +303,9 @@ Accumulator* StateOf(sqlite3_context* ctx, bool create) {
   return reinterpret_cast<Accumulator*>(at);
 }
 
-void Accumulate(sqlite3_context* ctx, sqlite3_value* v, const char* fn) {
+// Adds v to the state (`sign` 1), or takes it out again (-1: a row that
+// leaves a window).
+void Accumulate(sqlite3_context* ctx, sqlite3_value* v, const char* fn, int sign = 1) {
   Accumulator* acc = StateOf(ctx, true);
   if (acc == nullptr) return sqlite3_result_error_nomem(ctx);
   Operand o = Classify(v);
@@ -316,7 +318,12 @@ void Accumulate(sqlite3_context* ctx, sqlite3_value* v, const char* fn) {
     o.kind = Operand::kDecimal;
     o.x = *x;
   }
-  ++acc->count;
+  acc->count += sign;
+  if (sign < 0) {
+    o.i = -o.i;
+    o.d = -o.d;
+    o.x.m = -o.x.m;
+  }
   switch (o.kind) {
     case Operand::kInt:
       acc->not_money = true;
@@ -391,6 +398,22 @@ void Mod(sqlite3_context* ctx, int, sqlite3_value** argv) { Arith(ctx, argv, Op:
 
 void SumStep(sqlite3_context* ctx, int, sqlite3_value** argv) { Accumulate(ctx, argv[0], "sum"); }
 void AvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) { Accumulate(ctx, argv[0], "avg"); }
+
+void TotalInverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  Accumulate(ctx, argv[0], "sum", -1);
+}
+
+void SumValue(sqlite3_context* ctx) {
+  const Accumulator* acc = StateOf(ctx, false);
+  if (acc == nullptr) return sqlite3_result_null(ctx);
+  ResultTotal(ctx, *acc, false);
+}
+
+void AvgValue(sqlite3_context* ctx) {
+  const Accumulator* acc = StateOf(ctx, false);
+  if (acc == nullptr) return sqlite3_result_null(ctx);
+  ResultTotal(ctx, *acc, true);
+}
 
 void SumFinal(sqlite3_context* ctx) {
   const Accumulator* acc = StateOf(ctx, false);

@@ -224,8 +224,9 @@ int RegisterTsqlFunctions(sqlite3* db) {
     const std::string name = tsql::EngineName(f);
     for (int args = f.min_args; args <= f.max_args; ++args) {
       const int rc = f.sqlite_final != nullptr
-                         ? sqlite3_create_function_v2(db, name.c_str(), args, kFlags, nullptr,
-                                                      nullptr, f.sqlite, f.sqlite_final, nullptr)
+                         ? sqlite3_create_window_function(db, name.c_str(), args, kFlags, nullptr,
+                                                          f.sqlite, f.sqlite_final, f.sqlite_value,
+                                                          f.sqlite_inverse, nullptr)
                          : sqlite3_create_function_v2(db, name.c_str(), args, kFlags, nullptr,
                                                       f.sqlite, nullptr, nullptr, nullptr);
       if (rc != SQLITE_OK) return rc;
