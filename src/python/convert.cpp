@@ -71,6 +71,19 @@ Variant FromBytes(py::handle h) {
   return Variant(ByteArray(raw.begin(), raw.end()));
 }
 
+// A Decimal's text with every place of its scale ("425.50"), as the
+// database's own decimal comes to Python.
+std::string FixedText(const Decimal& d) {
+  std::string t = d.ToString();
+  const size_t point = t.find('.');
+  const int have = point == std::string::npos ? 0 : static_cast<int>(t.size() - point - 1);
+  if (have < d.scale()) {
+    if (point == std::string::npos) t += '.';
+    t.append(static_cast<size_t>(d.scale() - have), '0');
+  }
+  return t;
+}
+
 Variant FromDecimal(py::handle h) {
   return Variant(Decimal::Parse(py::str(h).cast<std::string>()));
 }
@@ -225,7 +238,7 @@ py::object ToPython(const Variant& in) {
     case VarType::Double:
       return py::float_(v.ToDouble());
     case VarType::Decimal:
-      return py::reinterpret_borrow<py::object>(DecimalType())(v.ToDecimal().ToString());
+      return py::reinterpret_borrow<py::object>(DecimalType())(FixedText(v.ToDecimal()));
     case VarType::Date:
       return DateToPython(v.ToDate().days);
     case VarType::String:

@@ -109,7 +109,7 @@ class RowTests:
         text = json.dumps(list(self.open()), default=q.json_default)
         self.assertEqual(
             json.loads(text),
-            [[1, "Grüße", "12.5", "2024-02-29T13:45:10", True, "AP8="],
+            [[1, "Grüße", "12.5000", "2024-02-29T13:45:10", True, "AP8="],
              [2, None, None, None, False, None]],
         )
         self.assertEqual(json.dumps(self.open().Fields["k"], default=q.json_default), "1")

@@ -50,7 +50,8 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                 false,
                                 "SELECT count(*) FROM pg_proc p JOIN pg_namespace s ON s.oid = "
                                 "p.pronamespace WHERE s.nspname = 'q6tsql' AND p.proname = $1 "
-                                "AND $2::int BETWEEN p.pronargs - p.pronargdefaults AND p.pronargs",
+                                "AND $2::int BETWEEN p.pronargs - p.pronargdefaults AND "
+                                "CASE WHEN p.provariadic <> 0 THEN 100 ELSE p.pronargs END",
                                 true};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/dialect/binary_values.h"
 #include "platform/dialect/editable_sql.h"
 #include "platform/dialect/expression_rules.h"
 #include "platform/dialect/literal_shape.h"
@@ -70,6 +71,7 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads) {
     dialect::RewriteTsqlTableDefinitions(&sql, engine);
     dialect::RewriteTsqlOperators(&sql, engine);
     dialect::RewriteExpressions(&sql, engine);
+    dialect::RewriteBinaryLiterals(&sql, engine);
     out = sql.Edited() ? sql.Render() : std::string(tsql);
   }
   if (engine == Engine::PostgreSQL) out = dialect::QualifyTsqlCalls(std::move(out));

@@ -85,10 +85,15 @@ void RewriteCall(EditableSql* s, size_t name, size_t open, Engine engine) {
       s->Edit(first).before += "'";
       s->Edit(last).after += "'";
     }
-  } else if (s->IsWord(name, "getdate")) {
+  } else if (s->IsWord(name, "getdate") || s->IsWord(name, "sysdatetime") ||
+             s->IsWord(name, "getutcdate") || s->IsWord(name, "sysutcdatetime")) {
     const size_t close = s->Match(open);
     if (s->NextSig(open) != close) return;
-    Rename(s, name, sqlite ? "datetime('now','localtime')" : "localtimestamp");
+    const bool utc = s->IsWord(name, "getutcdate") || s->IsWord(name, "sysutcdatetime");
+    if (sqlite)
+      Rename(s, name, utc ? "datetime('now')" : "datetime('now','localtime')");
+    else
+      Rename(s, name, utc ? "(now() AT TIME ZONE 'UTC')::timestamp(3)" : "localtimestamp");
     for (size_t j = open; j <= close; ++j) s->Edit(j).drop = true;
   }
 }
@@ -126,13 +131,16 @@ bool IsArraySyntax(const EditableSql& s, size_t i) {
 
 bool IsFunctionName(const EditableSql& s, size_t i) {
   return s.IsWord(i, "left") || s.IsWord(i, "right") || s.IsWord(i, "len") ||
-         s.IsWord(i, "isnull") || s.IsWord(i, "getdate");
+         s.IsWord(i, "isnull") || s.IsWord(i, "getdate") || s.IsWord(i, "sysdatetime") ||
+         s.IsWord(i, "getutcdate") || s.IsWord(i, "sysutcdatetime");
 }
 
 }  // namespace
 
 void RewriteExpressions(EditableSql* s, Engine engine) {
-  static constexpr WordSet kTriggers{"as", "n", "left", "right", "len", "isnull", "getdate"};
+  static constexpr WordSet kTriggers{
+      "as",     "n",       "left",        "right",      "len",
+      "isnull", "getdate", "sysdatetime", "getutcdate", "sysutcdatetime"};
   if (!s->HasKind(TokenKind::kBracket) && !s->HasAnyWord(kTriggers)) return;
   for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     const TokenKind kind = s->Kind(i);

@@ -79,6 +79,14 @@ bool Operands::IsBinarySign(size_t i) const {
   return EndsOperand(p);
 }
 
+bool Operands::IsBinaryProduct(size_t i) const {
+  if (!S().IsPunct(i, '*') && !S().IsPunct(i, '/') && !S().IsPunct(i, '%')) return false;
+  const size_t p = S().PrevSig(i);
+  if (p == kNone || S().IsPunct(p, '(') || S().IsPunct(p, '.') || S().IsPunct(p, ',')) return false;
+  if (S().IsPunct(p, '*')) return false;  // "select * / .." is no product
+  return EndsOperand(p) && UnitEnd(S().NextSig(i)) != kNone;
+}
+
 bool Operands::JoinsUnits(size_t i, bool additive) const {
   if (i == kNone || S().Kind(i) != TokenKind::kPunct) return false;
   const char c = S().Text(i)[0];
@@ -92,7 +100,12 @@ size_t Operands::UnitStart(size_t last) const {
   size_t first = last;
   if (S().IsPunct(last, ')')) {
     first = S().Match(last);
-    const size_t name = S().PrevSig(first);
+    size_t name = S().PrevSig(first);
+    // A window: f(..) OVER (..) is one unit.
+    if (S().IsWord(name, "over") && S().IsPunct(S().PrevSig(name), ')')) {
+      first = S().Match(S().PrevSig(name));
+      name = S().PrevSig(first);
+    }
     if (IsCall(name)) first = name;
   } else if (S().IsWord(last, "end")) {
     first = CasePartner(last);
@@ -125,6 +138,9 @@ size_t Operands::UnitEnd(size_t first) const {
     last = S().Match(i);
   } else if (IsCall(i)) {
     last = S().Match(S().NextSig(i));
+    const size_t over = S().NextSig(last);  // a window: f(..) OVER (..)
+    if (S().IsWord(over, "over") && S().IsPunct(S().NextSig(over), '('))
+      last = S().Match(S().NextSig(over));
   } else if (S().IsWord(i, "case") && CasePartner(i) != kNone) {
     last = CasePartner(i);
   } else if (S().IsWord(i, "n") && i + 1 < S().size() && S().Kind(i + 1) == TokenKind::kString) {

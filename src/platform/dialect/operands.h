@@ -32,6 +32,12 @@ class Operands {
 
   // Whether + or - at `i` is binary (it follows the end of an operand).
   bool IsBinarySign(size_t i) const;
+  // Whether * / or % at `i` is a binary operator (not count(*), t.*, select *).
+  bool IsBinaryProduct(size_t i) const;
+  // The first token of the unit that ends at `last`, or kNone.
+  size_t UnitStart(size_t last) const;
+  // The last token of the unit that starts at `first`, or kNone.
+  size_t UnitEnd(size_t first) const;
   // Whether token i is a word that ends an operand (AND, FROM, THEN, ...).
   bool IsKeyword(size_t i) const;
   // Whether the name at `i` is directly followed by "(" and is no keyword.
@@ -42,10 +48,6 @@ class Operands {
  private:
   bool EndsOperand(size_t i) const;
   bool JoinsUnits(size_t i, bool additive) const;
-  // The first token of the unit that ends at `last`, or kNone.
-  size_t UnitStart(size_t last) const;
-  // The last token of the unit that starts at `first`, or kNone.
-  size_t UnitEnd(size_t first) const;
 
   const EditableSql& S() const { return *sp_; }
 

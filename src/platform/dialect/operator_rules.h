@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "platform/dialect/editable_sql.h"
@@ -14,6 +15,22 @@ namespace q6::dialect {
 // calls (t0 + t1 - t2 -> tsql_sub(tsql_add(t0 , t1) , t2)), unless every
 // term is a number whatever the data. `ops` is Reset on `sql`.
 void RewriteSums(EditableSql* sql, const Operands& ops);
+
+// Closes a call opened before the operand that ends at token `last`: the
+// ")" goes ahead of an alias the select-list rule wrote there first
+// (`total = a * 2` -> `tsql_mul(a , 2) AS "total"`).
+inline void CloseCall(EditableSql* sql, size_t last) {
+  std::string& after = sql->Edit(last).after;
+  const size_t alias = after.find(" AS ");
+  if (alias == std::string::npos)
+    after += ")";
+  else
+    after.insert(alias, ")");
+}
+
+// SQLite: every chain of binary * / % becomes nested tsql_mul / tsql_div /
+// tsql_mod calls. Runs before RewriteSums.
+void RewriteProducts(EditableSql* sql, const Operands& ops);
 
 // Whether the term [first, last] is a number whatever the data: a numeric
 // literal, possibly signed, or a call of a function that returns numbers.

@@ -47,7 +47,7 @@ inline constexpr std::string_view kRuleWords[] = {
     "count", "count_big", "sum", "avg", "min", "stdev", "stdevp", "var", "varp",
     "string_agg", "checksum_agg", "grouping", "grouping_id",
     // Functions the rules rewrite or classify that are not in the registry.
-    "abs", "cast", "convert", "getdate", "iif", "isnull", "len", "length", "ltrim", "rtrim",
+    "abs", "cast", "convert", "getdate", "sysdatetime", "getutcdate", "sysutcdatetime", "iif", "isnull", "len", "length", "ltrim", "rtrim",
     "substr", "trim"};
 // clang-format on
 

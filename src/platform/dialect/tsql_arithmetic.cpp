@@ -1,6 +1,7 @@
-// `+` and `-` on SQLite, where they only ever add numbers: a chain of them
-// becomes calls that decide on the values between addition, concatenation
-// and date arithmetic.
+// Arithmetic on SQLite, where + and - only ever add numbers and * / % know
+// no exact decimals: chains of them become calls that decide on the values
+// (between addition, concatenation and date arithmetic; integers, exact
+// decimals and floats).
 #include <string>
 #include <vector>
 
@@ -35,12 +36,50 @@ void RewriteSum(EditableSql* s, const Operands& ops, size_t first_op, std::vecto
   s->Edit(start).before.insert(0, prefix);
   for (size_t k = 0; k < signs.size(); ++k) {
     Replace(s, signs[k], ",");
-    s->Edit(ends[k]).after += ")";
+    CloseCall(s, ends[k]);
     (*done)[signs[k]] = true;
   }
 }
 
+// SQLite: t0 * t1 / t2 -> tsql_div(tsql_mul(t0 , t1) , t2), for every
+// chain of * / and %: they give SQL Server's exact decimals, integer
+// division and its errors (divide by zero). Runs before RewriteSums, whose
+// calls then wrap these.
+void RewriteProduct(EditableSql* s, const Operands& ops, size_t first_op, std::vector<bool>* done) {
+  const size_t start = ops.UnitStart(s->PrevSig(first_op));
+  if (start == kNone) return;
+  std::vector<size_t> signs, ends;
+  for (size_t op = first_op;;) {
+    const size_t end = ops.UnitEnd(s->NextSig(op));
+    if (end == kNone) break;
+    signs.push_back(op);
+    ends.push_back(end);
+    (*done)[op] = true;
+    const size_t next = s->NextSig(end);
+    if (next == kNone || !ops.IsBinaryProduct(next)) break;
+    op = next;
+  }
+  if (signs.empty()) return;
+  std::string prefix;
+  for (size_t k = signs.size(); k-- > 0;)
+    prefix += s->IsPunct(signs[k], '*')   ? "tsql_mul("
+              : s->IsPunct(signs[k], '/') ? "tsql_div("
+                                          : "tsql_mod(";
+  s->Edit(start).before.insert(0, prefix);
+  for (size_t k = 0; k < signs.size(); ++k) {
+    Replace(s, signs[k], ",");
+    CloseCall(s, ends[k]);
+  }
+}
+
 }  // namespace
+
+void RewriteProducts(EditableSql* s, const Operands& ops) {
+  if (!s->HasPunct('*') && !s->HasPunct('/') && !s->HasPunct('%')) return;
+  std::vector<bool> done(s->size(), false);
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i))
+    if (!done[i] && ops.IsBinaryProduct(i)) RewriteProduct(s, ops, i, &done);
+}
 
 bool IsSurelyNumber(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
   static constexpr WordSet kNumberFns =

@@ -99,8 +99,8 @@ Target TargetOf(const EditableSql& s, size_t type, size_t args_open) {
     r.fn = "tsql_decimal";
     r.extra = ", " + NumberArg(s, a1, "18") + ", " + NumberArg(s, a2, "0");
   } else if (t == "money" || t == "smallmoney") {
-    r.fn = "tsql_decimal";
-    r.extra = t == "money" ? ", 19, 4" : ", 10, 4";
+    r.fn = "tsql_money";
+    r.extra = t == "money" ? ", 19" : ", 10";
   } else if (t == "float" || t == "real") {
     r.fn = "tsql_float";
   } else if (t == "bit") {

@@ -459,7 +459,10 @@ void RewriteTsqlOperators(EditableSql* s, Engine engine) {
   if (s->size() == 0 || IsDdl(*s)) return;
   thread_local Operands ops;  // its buffers are reused, as EditableSql's are
   ops.Reset(*s);
-  if (engine == Engine::SQLite) RewriteSums(s, ops);
+  if (engine == Engine::SQLite) {
+    RewriteProducts(s, ops);
+    RewriteSums(s, ops);
+  }
   for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     size_t last;
     char op;

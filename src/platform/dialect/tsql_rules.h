@@ -59,6 +59,7 @@ void RewriteTsqlOperators(EditableSql* sql, Engine engine);
 // the case-insensitive default of a new SQL Server database: COLLATE NOCASE
 // on SQLite, citext on PostgreSQL; a length given becomes a CHECK on the
 // length on both. A column with a COLLATE of its own keeps its type.
+// Decimal, numeric and money columns are kept exact (exact_columns.h).
 void RewriteTsqlTableDefinitions(EditableSql* sql, Engine engine);
 
 // Select lists and names: `alias = expr` and `expr 'alias'` items get AS;

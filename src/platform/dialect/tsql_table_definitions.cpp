@@ -3,7 +3,10 @@
 // compare, sort, group and take DISTINCT as the component's own tables do.
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/dialect/binary_values.h"
+#include "platform/dialect/exact_columns.h"
 #include "platform/dialect/tsql_rules.h"
 
 namespace q6::dialect {
@@ -27,9 +30,15 @@ bool IsConstraint(const EditableSql& s, size_t i) {
 }
 
 // The column definition [first, last]: name, type, the rest.
-void RewriteColumn(EditableSql* s, size_t first, size_t last, Engine engine) {
+void RewriteColumn(EditableSql* s, size_t first, size_t last, Engine engine,
+                   std::vector<ExactColumn>* exact) {
   if (first == kNone || first >= last || IsConstraint(*s, first)) return;
   const size_t type = s->NextSig(first);
+  if (ExactColumn c; RewriteExactType(s, first, type, engine, &c)) {
+    exact->push_back(std::move(c));
+    return;
+  }
+  if (RewriteBinaryType(s, type, engine)) return;
   if (!IsTextType(*s, type)) return;
   for (size_t j = type; j != kNone && j <= last; j = s->NextSig(j))
     if (s->IsWord(j, "collate") && s->Depth(j) == s->Depth(first)) return;  // chosen by the user
@@ -74,14 +83,15 @@ void RewriteColumn(EditableSql* s, size_t first, size_t last, Engine engine) {
 
 // The definitions between `from` and `to` (both exclusive), split at commas
 // outside parentheses.
-void RewriteColumns(EditableSql* s, size_t from, size_t to, Engine engine) {
+void RewriteColumns(EditableSql* s, size_t from, size_t to, Engine engine,
+                    std::vector<ExactColumn>* exact) {
   size_t first = s->NextSig(from);
   if (first == kNone || first >= to) return;
   const int depth = s->Depth(first);
   for (size_t j = first;; j = s->NextSig(j)) {
     const bool end = j == kNone || j >= to;
     if (!end && !(s->IsPunct(j, ',') && s->Depth(j) == depth)) continue;
-    RewriteColumn(s, first, s->PrevSig(end ? to : j), engine);
+    RewriteColumn(s, first, s->PrevSig(end ? to : j), engine, exact);
     if (end) return;
     first = s->NextSig(j);
     if (s->IsWord(first, "add")) first = s->NextSig(first);  // ALTER TABLE t ADD a .., ADD b ..
@@ -92,15 +102,31 @@ void RewriteColumns(EditableSql* s, size_t from, size_t to, Engine engine) {
 
 }  // namespace
 
+namespace {
+
+// SQLite: the triggers of the exact columns go behind the statement.
+void AddExactTriggers(EditableSql* s, size_t name, const std::vector<ExactColumn>& exact,
+                      Engine engine) {
+  if (engine != Engine::SQLite || exact.empty() || name == kNone) return;
+  size_t last = s->size();
+  while (last > 0 && (s->IsBlank(last - 1) || s->IsPunct(last - 1, ';'))) --last;
+  if (last == 0) return;
+  s->Edit(last - 1).after += ExactColumnTriggers(NameOf(*s, name), exact);
+}
+
+}  // namespace
+
 void RewriteTsqlTableDefinitions(EditableSql* s, Engine engine) {
   const size_t verb = s->size() > 0 && s->IsBlank(0) ? s->NextSig(0) : 0;
   const size_t table = s->size() > 0 ? s->NextSig(verb) : kNone;
   if (verb == kNone || !s->IsWord(table, "table")) return;
+  std::vector<ExactColumn> exact;
   if (s->IsWord(verb, "create")) {
     for (size_t j = s->NextSig(table); j != kNone; j = s->NextSig(j)) {
       if (s->IsWord(j, "as")) return;  // CREATE TABLE .. AS SELECT
       if (s->IsPunct(j, '(')) {
-        RewriteColumns(s, j, s->Match(j), engine);
+        RewriteColumns(s, j, s->Match(j), engine, &exact);
+        AddExactTriggers(s, s->PrevSig(j), exact, engine);
         return;
       }
     }
@@ -111,7 +137,8 @@ void RewriteTsqlTableDefinitions(EditableSql* s, Engine engine) {
       if (s->IsWord(s->NextSig(from), "column")) from = s->NextSig(from);
       size_t end = s->size();
       while (end > 0 && (s->IsBlank(end - 1) || s->IsPunct(end - 1, ';'))) --end;
-      RewriteColumns(s, from, end, engine);
+      RewriteColumns(s, from, end, engine, &exact);
+      AddExactTriggers(s, s->PrevSig(j), exact, engine);
       return;
     }
   }

@@ -30,17 +30,26 @@ struct sqlite3_value;
 
 namespace q6::sqlite {
 
-// A function as sqlite3_create_function calls it.
+// A function as sqlite3_create_function calls it (also an aggregate's step).
 using TsqlImpl = void(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+// An aggregate's final step.
+using TsqlFinal = void(sqlite3_context* ctx);
 
 // The SQLite implementations, defined in the driver's files by concern.
-// sqlite_functions.cpp: operators, numbers, strings that keep their case.
-TsqlImpl Add, Sub, Unsupported, Round, Ceiling, Floor, Sign, Power, Sqrt, Substring, Replicate,
-    Reverse, Stuff;
+// sqlite_arithmetic.cpp: operators, aggregates and the stored form of
+// decimals (sqlite_exact.h).
+TsqlImpl Add, Sub, Mul, Div, Mod, SumStep, AvgStep, TotalInverse, Store, NeedsStore, ToDecimal,
+    ToMoney;
+TsqlFinal SumFinal, AvgFinal, SumValue, AvgValue;
+// sqlite_functions.cpp: numbers, strings that keep their case.
+TsqlImpl Unsupported, Round, Ceiling, Floor, Sign, Power, Sqrt, Substring, Replicate, Reverse,
+    Stuff;
 // sqlite_text_functions.cpp: text compared without case.
 TsqlImpl Upper, Lower, LikeFn, CharIndex, PatIndex, Replace;
 // sqlite_conversion_functions.cpp
-TsqlImpl ToInt, ToDecimal, ToFloat, ToBit, ToVarchar, ToChar, ConvertText, Str, IsNumericText;
+TsqlImpl ToInt, ToFloat, ToBit, ToVarchar, ToChar, ConvertText, Str, IsNumericText;
+// sqlite_more_functions.cpp: functions of SQL Server 2012 to 2017.
+TsqlImpl Concat, ConcatWs, Choose, QuoteName, FirstCode, Translate, EoMonth, DateFromParts, IsDate;
 // sqlite_date_functions.cpp
 TsqlImpl ToDateTime, ToSmallDateTime, ToDate, ToTime, DateAdd, DateDiff, DatePartOfDate, DateName,
     Year, Month, Day;
@@ -89,6 +98,12 @@ struct Function {
   // (drivers/postgres/tsql_compat.sql) and the functions of earlier entries.
   // Empty for kSqliteOnly.
   std::string_view postgres;
+  // For an aggregate: its final step on SQLite (`sqlite` is its step), and
+  // for its use as a window function the current value and the removal of
+  // a row.
+  sqlite::TsqlFinal* sqlite_final = nullptr;
+  sqlite::TsqlFinal* sqlite_value = nullptr;
+  sqlite::TsqlImpl* sqlite_inverse = nullptr;
 };
 
 // In order: name, min_args, max_args, call, engines, result, SQLite
@@ -100,6 +115,45 @@ inline constexpr Function kFunctions[] = {
     // translate becomes.
     {"add", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Add, {}},
     {"sub", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Sub, {}},
+    // * / and %: exact decimals, divide by zero and overflow as errors.
+    {"mul", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Mul, {}},
+    {"div", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Div, {}},
+    {"mod", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Mod, {}},
+    // Aggregates: SUM exact on SQLite (PostgreSQL's is); AVG of integers is
+    // an integer (cut), of decimals has max(6, s) places (cut).
+    {"sum", 1, 1, Call::kRename, Engines::kSqliteOnly, Result::kVaries, sqlite::SumStep, {},
+     sqlite::SumFinal, sqlite::SumValue, sqlite::TotalInverse},
+    {"avg", 1, 1, Call::kRename, Engines::kBoth, Result::kVaries, sqlite::AvgStep, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_avg(s bigint[], x bigint) RETURNS bigint[]
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+'SELECT CASE WHEN x IS NULL THEN s ELSE ARRAY[s[1] + x, s[2] + 1] END';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_avg(s bigint[], x integer) RETURNS bigint[]
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_avg(s, x::bigint)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_avg(s bigint[], x smallint) RETURNS bigint[]
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_avg(s, x::bigint)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_avg(s bigint[]) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT CASE WHEN s[2] > 0 THEN s[1] / s[2] END';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_avg(s numeric[], x numeric) RETURNS numeric[]
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+'SELECT CASE WHEN x IS NULL THEN s ELSE ARRAY[s[1] + x, s[2] + 1, greatest(s[3], scale(x))] END';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_avg(s numeric[]) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+'SELECT CASE WHEN s[2] > 0 THEN trunc(s[1] / s[2], greatest(6, s[3]::int)) END';
+CREATE OR REPLACE AGGREGATE q6tsql.tsql_avg(bigint) (SFUNC = q6tsql.tsql_avg, STYPE = bigint[],
+  FINALFUNC = q6tsql.tsql_avg, INITCOND = '{0,0}');
+CREATE OR REPLACE AGGREGATE q6tsql.tsql_avg(integer) (SFUNC = q6tsql.tsql_avg, STYPE = bigint[],
+  FINALFUNC = q6tsql.tsql_avg, INITCOND = '{0,0}');
+CREATE OR REPLACE AGGREGATE q6tsql.tsql_avg(smallint) (SFUNC = q6tsql.tsql_avg, STYPE = bigint[],
+  FINALFUNC = q6tsql.tsql_avg, INITCOND = '{0,0}');
+CREATE OR REPLACE AGGREGATE q6tsql.tsql_avg(numeric) (SFUNC = q6tsql.tsql_avg, STYPE = numeric[],
+  FINALFUNC = q6tsql.tsql_avg, INITCOND = '{0,0,0}');
+CREATE OR REPLACE AGGREGATE q6tsql.tsql_avg(double precision) (SFUNC = float8_accum,
+  STYPE = double precision[], FINALFUNC = float8_avg, INITCOND = '{0,0,0}');
+)sql", sqlite::AvgFinal, sqlite::AvgValue, sqlite::TotalInverse},
+    // The stored form of decimal_text / money_text columns on SQLite, kept by
+    // their triggers (tsql_rules.h).
+    {"store", 4, 4, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Store, {}},
+    {"needs_store", 4, 4, Call::kWritten, Engines::kSqliteOnly, Result::kInteger, sqlite::NeedsStore, {}},
     {"unsupported", 1, 1, Call::kWritten, Engines::kBoth, Result::kNone, sqlite::Unsupported, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_unsupported(what text) RETURNS integer
 LANGUAGE plpgsql AS $$ BEGIN
@@ -273,6 +327,15 @@ EXCEPTION WHEN invalid_text_representation THEN
   RAISE EXCEPTION 'Error converting data type varchar to numeric.' USING ERRCODE = '22018';
 END $$;
 )sql"},
+    // CAST(x AS money | smallmoney): tsql_money(x, 19 | 10), four places.
+    {"money", 2, 2, Call::kWritten, Engines::kBoth, Result::kNumber, sqlite::ToMoney, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_money(x numeric, p int) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_decimal(x, p, 4)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_money(x double precision, p int) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_decimal(x, p, 4)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_money(x text, p int) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_decimal(x, p, 4)';
+)sql"},
     {"float", 1, 1, Call::kWritten, Engines::kBoth, Result::kNumber, sqlite::ToFloat, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_float(x double precision) RETURNS double precision
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT x';
@@ -444,6 +507,66 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT extract(day FROM d)::bigint';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_day(d text) RETURNS bigint
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT extract(day FROM q6tsql.tsql_to_ts(d))::bigint';
 
+)sql"},
+
+    // SQL Server 2012 to 2017. PostgreSQL's own concat and concat_ws mean
+    // the same (NULL counts as nothing).
+    {"concat", 2, 32, Call::kRename, Engines::kSqliteOnly, Result::kText, sqlite::Concat, {}},
+    {"concat_ws", 3, 32, Call::kRename, Engines::kSqliteOnly, Result::kText, sqlite::ConcatWs, {}},
+    {"choose", 2, 32, Call::kRename, Engines::kBoth, Result::kVaries, sqlite::Choose, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_choose(i bigint, VARIADIC a anycompatiblearray)
+RETURNS anycompatible LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT a[i]';
+)sql"},
+    {"quotename", 1, 2, Call::kRename, Engines::kBoth, Result::kText, sqlite::QuoteName, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_quotename(s text, q text DEFAULT '[') RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT CASE WHEN length(s) > 128 THEN NULL
+  WHEN q IN ('[', ']') THEN '[' || replace(s, ']', ']]') || ']'
+  WHEN q IN ('(', ')') THEN '(' || replace(s, ')', '))') || ')'
+  WHEN q IN ('<', '>') THEN '<' || replace(s, '>', '>>') || '>'
+  WHEN q IN ('{', '}') THEN '{' || replace(s, '}', '}}') || '}'
+  WHEN q IN ('"', '''', '`') THEN q || replace(s, q, q || q) || q END$$;
+)sql"},
+    {"ascii", 1, 1, Call::kRename, Engines::kBoth, Result::kInteger, sqlite::FirstCode, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_ascii(s text) RETURNS int
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT nullif(ascii(s), 0)';
+)sql"},
+    {"unicode", 1, 1, Call::kRename, Engines::kBoth, Result::kInteger, sqlite::FirstCode, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_unicode(s text) RETURNS int
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT nullif(ascii(s), 0)';
+)sql"},
+    {"translate", 3, 3, Call::kRename, Engines::kBoth, Result::kText, sqlite::Translate, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_translate(s text, f text, t text) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  IF length(f) <> length(t) THEN
+    RAISE EXCEPTION 'The second and third arguments of the TRANSLATE built-in function must contain an equal number of characters.'
+      USING ERRCODE = '22023';
+  END IF;
+  RETURN translate(s, f, t);
+END $$;
+)sql"},
+    {"eomonth", 1, 2, Call::kRename, Engines::kBoth, Result::kDate, sqlite::EoMonth, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_eomonth(d timestamp, n bigint DEFAULT 0) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT to_char(date_trunc('month', d) + make_interval(months => n::int + 1) - interval '1 day', 'YYYY-MM-DD')$$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_eomonth(d text, n bigint DEFAULT 0) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_eomonth(q6tsql.tsql_to_ts(d), n)';
+)sql"},
+    {"datefromparts", 3, 3, Call::kRename, Engines::kBoth, Result::kDate, sqlite::DateFromParts, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datefromparts(y bigint, m bigint, d bigint) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$SELECT to_char(make_date(y::int, m::int, d::int), 'YYYY-MM-DD')$$;
+)sql"},
+    {"datetimefromparts", 7, 7, Call::kRename, Engines::kBoth, Result::kDate, sqlite::DateFromParts, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datetimefromparts(y bigint, m bigint, d bigint, h bigint,
+  mi bigint, s bigint, ms bigint) RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+'SELECT q6tsql.tsql_fmt(make_timestamp(y::int, m::int, d::int, h::int, mi::int, s + ms / 1000.0))';
+)sql"},
+    {"isdate", 1, 1, Call::kRename, Engines::kBoth, Result::kInteger, sqlite::IsDate, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_isdate(s text) RETURNS int
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  RETURN CASE WHEN extract(year FROM q6tsql.tsql_to_ts(s)) >= 1753 THEN 1 ELSE 0 END;
+EXCEPTION WHEN others THEN RETURN 0;
+END $$;
 )sql"},
 };
 // clang-format on

@@ -89,6 +89,15 @@ std::string Schema(const EngineTypes& t) {
          " ('L2', '510000000000001', 'nut', 1), ('L3', '510000000000002', 'pin', 4);";
 }
 
+// Tables made through the dialect's own table definitions, as users make
+// them: the exact number columns get each engine's exact type.
+constexpr const char* kTypedSchema[] = {
+    "create table fd_amounts (id int, amount decimal(18,2), price money)",
+    "insert into fd_amounts values (1, 425.5, 10), (2, 0.1, 2.5), (3, 0.2, null), (4, 9, 0)",
+    "create table fd_bytes (id int, b varbinary(16))",
+    "insert into fd_bytes values (1, 0x0102FF)",
+};
+
 struct Outcome {
   bool ok = false;
   std::string error;
@@ -126,7 +135,9 @@ class SQLiteSession : public EngineSession {
       return;
     }
     char* msg = nullptr;
-    if (api_.sqlite3_exec(db_, Schema(kSQLiteTypes).c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
+    std::string schema = Schema(kSQLiteTypes);
+    for (const char* sql : kTypedSchema) schema += ";" + TranslateSql(sql, Engine::SQLite).native;
+    if (api_.sqlite3_exec(db_, schema.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
       setup_error_ = msg ? msg : "schema failed";
       api_.sqlite3_free(msg);
     }
@@ -217,11 +228,13 @@ class PostgresSession : public EngineSession {
       setup_error_ = api_.PQerrorMessage(conn_);
       return;
     }
-    const std::string setup = "set client_min_messages = warning; drop schema if exists " +
-                              schema_ + " cascade; create schema " + schema_ +
-                              "; select pg_advisory_xact_lock(5170171);" +
-                              postgres::TsqlCompatSql() + "; set search_path = " + schema_ +
-                              ", public, q6tsql;" + Schema(kPostgresTypes);
+    std::string setup = "set client_min_messages = warning; drop schema if exists " + schema_ +
+                        " cascade; create schema " + schema_ +
+                        "; select pg_advisory_xact_lock(5170171);" + postgres::TsqlCompatSql() +
+                        "; set search_path = " + schema_ + ", public, q6tsql;" +
+                        Schema(kPostgresTypes);
+    for (const char* sql : kTypedSchema)
+      setup += ";" + TranslateSql(sql, Engine::PostgreSQL).native;
     PGresult* r = api_.PQexec(conn_, setup.c_str());
     if (api_.PQresultStatus(r) != PGRES_COMMAND_OK) setup_error_ = api_.PQresultErrorMessage(r);
     api_.PQclear(r);

@@ -2,13 +2,14 @@
 // per target type (tsql_int, tsql_decimal, tsql_varchar, ...), plus STR and
 // ISNUMERIC.
 //
-// SQLite has no exact decimal type: decimal, numeric and money values are
-// rounded to their scale as SQL Server rounds them and kept as doubles, so
-// the value is SQL Server's while its text has no trailing zeros.
+// Decimal, numeric and money targets are in sqlite_arithmetic.cpp, with the
+// exact decimals they make (sqlite_exact.h). A decimal's text keeps its
+// scale; money's default text has two places, as SQL Server writes it.
 #include <cmath>
 #include <cstdio>
 #include <string>
 
+#include "platform/drivers/sqlite/sqlite_exact.h"
 #include "platform/drivers/sqlite/sqlite_function_util.h"
 #include "platform/tsql/functions.h"
 
@@ -32,7 +33,7 @@ void ToInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   const std::string_view type = TextOf(argv[1]);
   const std::optional<Number> n = NumberOf(argv[0]);
-  if (!n || (!IsNumeric(argv[0]) && !n->integral))
+  if (!n || (!IsNumeric(argv[0]) && !IsExact(argv[0]) && !n->integral))
     return ResultError(ctx, ConversionFailed(TextOf(argv[0]), type));
   const double v = n->integral ? static_cast<double>(n->i) : std::trunc(n->d);
   const double lo = type == "tinyint"    ? 0
@@ -47,23 +48,6 @@ void ToInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
     return ResultError(ctx, "Arithmetic overflow error converting expression to data type " +
                                 std::string(type) + ".");
   sqlite3_result_int64(ctx, n->integral ? n->i : static_cast<int64_t>(v));
-}
-
-// tsql_decimal(x, precision, scale): rounded half away from zero to the
-// scale; more whole digits than precision - scale is an overflow.
-void ToDecimal(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  Number n;
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || !NumericArg(ctx, argv[0], &n, "numeric"))
-    return;
-  const int p = sqlite3_value_int(argv[1]);
-  const int s = sqlite3_value_int(argv[2]);
-  const double f = std::pow(10.0, s);
-  double scaled = n.d * f;
-  scaled = std::round(scaled + scaled * 1e-12);
-  const double v = scaled / f;
-  if (std::fabs(v) >= std::pow(10.0, p - s))
-    return ResultError(ctx, "Arithmetic overflow error converting numeric to data type numeric.");
-  sqlite3_result_double(ctx, v);
 }
 
 void ToFloat(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -84,12 +68,12 @@ void ToBit(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void ToVarchar(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
-  CutText(ctx, TextOf(argv[0]), sqlite3_value_int64(argv[1]), false);
+  CutText(ctx, ValueText(argv[0]), sqlite3_value_int64(argv[1]), false);
 }
 
 void ToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
-  CutText(ctx, TextOf(argv[0]), sqlite3_value_int64(argv[1]), true);
+  CutText(ctx, ValueText(argv[0]), sqlite3_value_int64(argv[1]), true);
 }
 
 // tsql_convert_text(x, n, style): a date (text in a date form, as dates are
@@ -99,7 +83,7 @@ void ConvertText(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const int style = sqlite3_value_int(argv[2]);
   const int64_t n = sqlite3_value_int64(argv[1]);
   std::string out;
-  if (!IsNumeric(argv[0])) {
+  if (!IsNumeric(argv[0]) && !IsExact(argv[0])) {
     if (const std::optional<DateTime> d = ParseDateTime(TextOf(argv[0]))) {
       if (!FormatStyle(*d, style, &out))
         return ResultError(ctx, std::to_string(style) +
@@ -108,7 +92,7 @@ void ConvertText(sqlite3_context* ctx, int, sqlite3_value** argv) {
       return CutText(ctx, out, n, false);
     }
   }
-  CutText(ctx, TextOf(argv[0]), n, false);
+  CutText(ctx, ValueText(argv[0]), n, false);
 }
 
 // STR(x[, length[, decimals]]): right-aligned in `length` (10), rounded to

@@ -1,12 +1,6 @@
-// The T-SQL functions of the SQLite driver: `+` and `-`, numbers and
-// strings, and the registration of every function of the registry
-// (platform/tsql/functions.h) on a connection.
-//
-// `+` cannot be told apart from concatenation by looking at the text, so the
-// dialect layer turns every binary + and - into tsql_add / tsql_sub and the
-// choice is made here, on the values: two texts are joined; a text beside a
-// number is read as a number, or failing that as a date, which then moves by
-// days; anything else is an error, as on SQL Server.
+// The T-SQL functions of the SQLite driver: numbers and strings, and the
+// registration of every function of the registry (platform/tsql/functions.h)
+// on a connection. The operators are in sqlite_arithmetic.cpp.
 #include "platform/drivers/sqlite/sqlite_functions.h"
 
 #include <cerrno>
@@ -14,13 +8,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/drivers/sqlite/sqlite_exact.h"
 #include "platform/drivers/sqlite/sqlite_function_util.h"
 #include "platform/tsql/functions.h"
 
 namespace q6::sqlite {
 
 std::optional<Number> ParseNumber(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  // A decimal's stored form starts with its tag (sqlite_exact.h).
+  while (!text.empty() &&
+         (text.front() == ' ' || text.front() == kDecimalTag || text.front() == kMoneyTag))
+    text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   if (text.empty() || text.size() > 400) return std::nullopt;
   const std::string s(text);
@@ -92,40 +90,6 @@ bool NumericArg(sqlite3_context* ctx, sqlite3_value* v, Number* out, const char*
 
 namespace {
 
-void AddOrSub(sqlite3_context* ctx, sqlite3_value** argv, bool add) {
-  sqlite3_value* a = argv[0];
-  sqlite3_value* b = argv[1];
-  if (AnyNullArg(2, argv)) return;
-  const bool ta = !IsNumeric(a), tb = !IsNumeric(b);
-  if (ta && tb) {
-    if (!add)
-      return ResultError(ctx, "Operand data type varchar is invalid for subtract operator.");
-    std::string s(TextOf(a));
-    s += TextOf(b);
-    return ResultText(ctx, s);
-  }
-  const std::optional<Number> x = NumberOf(a), y = NumberOf(b);
-  if (x && y) {
-    Number r;
-    if (x->integral && y->integral) {
-      r.integral = !(add ? __builtin_add_overflow(x->i, y->i, &r.i)
-                         : __builtin_sub_overflow(x->i, y->i, &r.i));
-      if (!r.integral)
-        return ResultError(ctx,
-                           "Arithmetic overflow error converting expression to data type bigint.");
-    } else {
-      r.d = add ? x->d + y->d : x->d - y->d;
-    }
-    return ResultNumber(ctx, r);
-  }
-  // A date held as text, moved by days (a fraction is part of a day).
-  sqlite3_value* text = ta ? a : b;
-  const std::optional<DateTime> d = ParseDateTime(TextOf(text));
-  if (!d || (!add && tb)) return ResultError(ctx, ConversionFailed(TextOf(text), "int"));
-  const double days = (ta ? y : x)->d * (add ? 1 : -1);
-  ResultText(ctx, FormatStored(FromMillis(MillisOf(*d) + std::llround(days * 86400000.0))));
-}
-
 template <double (*F)(double)>
 void Unary(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   Number x;
@@ -135,9 +99,6 @@ void Unary(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 }  // namespace
-
-void Add(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSub(ctx, argv, true); }
-void Sub(sqlite3_context* ctx, int, sqlite3_value** argv) { AddOrSub(ctx, argv, false); }
 
 // ROUND(x, n[, f]): half away from zero, n < 0 rounds left of the point, f
 // other than 0 cuts instead. Decimal literals such as 2.675 arrive here as
@@ -262,12 +223,17 @@ int RegisterTsqlFunctions(sqlite3* db) {
   for (const tsql::Function& f : tsql::kFunctions) {
     const std::string name = tsql::EngineName(f);
     for (int args = f.min_args; args <= f.max_args; ++args) {
-      const int rc = sqlite3_create_function_v2(db, name.c_str(), args, kFlags, nullptr, f.sqlite,
-                                                nullptr, nullptr, nullptr);
+      const int rc = f.sqlite_final != nullptr
+                         ? sqlite3_create_window_function(db, name.c_str(), args, kFlags, nullptr,
+                                                          f.sqlite, f.sqlite_final, f.sqlite_value,
+                                                          f.sqlite_inverse, nullptr)
+                         : sqlite3_create_function_v2(db, name.c_str(), args, kFlags, nullptr,
+                                                      f.sqlite, nullptr, nullptr, nullptr);
       if (rc != SQLITE_OK) return rc;
     }
   }
-  return SQLITE_OK;
+  return sqlite3_create_collation_v2(db, "tsql_decimal", SQLITE_UTF8, nullptr, CompareDecimalTexts,
+                                     nullptr);
 }
 
 }  // namespace q6::sqlite

@@ -12,6 +12,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "platform/drivers/sqlite/sqlite_exact.h"
 #include "runtime/value_date.h"
 
 namespace q6::sqlite {
@@ -27,6 +28,8 @@ int32_t AdoTypeOf(const char* decl) {
   std::string t;
   for (const char* p = decl; *p; ++p)
     t += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+  if (Contains(t, "MONEY_TEXT")) return kAdCurrency;  // exact columns (sqlite_exact.h)
+  if (Contains(t, "DECIMAL_TEXT")) return kAdNumeric;
   if (Contains(t, "BIGINT")) return kAdBigInt;
   if (Contains(t, "SMALLINT")) return kAdSmallInt;
   if (Contains(t, "INT")) return kAdInteger;
@@ -37,6 +40,18 @@ int32_t AdoTypeOf(const char* decl) {
   if (Contains(t, "DATE") || Contains(t, "TIME")) return kAdDBTimeStamp;
   if (Contains(t, "DEC") || Contains(t, "NUM")) return kAdNumeric;
   return kAdVariant;
+}
+
+// A decimal in either form of sqlite_exact.h as the runtime's exact
+// Decimal, its scale kept; false when it is none or does not fit one.
+bool AppendExact(sqlite3_stmt* stmt, int i, CellStore* cells) {
+  const Operand o = Classify(sqlite3_column_value(stmt, i));
+  Decimal d;
+  if (o.kind != Operand::kDecimal || o.x.scale > Decimal::kMaxScale ||
+      !Decimal::TryParse(FormatExact(o.x), &d))
+    return false;
+  cells->emplace_back(d);
+  return true;
 }
 
 }  // namespace
@@ -66,7 +81,7 @@ void AppendRow(sqlite3_stmt* stmt, int ncols, CellStore* cells) {
         break;
       }
       case SQLITE_FLOAT:
-        cells->emplace_back(sqlite3_column_double(stmt, i));
+        if (!AppendExact(stmt, i, cells)) cells->emplace_back(sqlite3_column_double(stmt, i));
         break;
       case SQLITE_NULL:
         cells->emplace_back(NullValue{});
@@ -80,6 +95,8 @@ void AppendRow(sqlite3_stmt* stmt, int ncols, CellStore* cells) {
       default: {  // TEXT
         const char* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
         int len = sqlite3_column_bytes(stmt, i);
+        if (len > 0 && (p[0] == kDecimalTag || p[0] == kMoneyTag) && AppendExact(stmt, i, cells))
+          break;
         cells->emplace_back(std::string(p ? p : "", static_cast<size_t>(len)));
       }
     }
