@@ -89,7 +89,15 @@ int Run(const Invocation& in, std::ostream& out) {
     PrintJson(r, out);
   else
     PrintText(dsn, r, out);
-  return r.ok() ? 0 : 1;
+  if (!r.ok()) {
+    size_t failed = r.errors.size();
+    for (const auto& t : r.tables) failed += t.error.empty() ? 0 : 1;
+    Throw(E_FAIL,
+          r.refused ? "nothing imported: " + dsn + " already has tables of the import"
+                    : std::to_string(failed) + " error(s): not everything was imported",
+          "q6fd");
+  }
+  return 0;
 }
 
 }  // namespace
@@ -106,7 +114,9 @@ std::vector<Command> ImportCommands() {
            "mark; GO between batches). Any other FILE is a bcp character export loaded into "
            "the table named by its file name, with its format file beside it (NAME.fmt). "
            "Each table is created and filled in a transaction of its own: it arrives whole or "
-           "not at all. Exit status 1 when anything was refused or not imported."}};
+           "not at all. When anything was refused or not imported, the report is followed by an "
+           "error on "
+           "standard error and exit status 1."}};
 }
 
 }  // namespace q6::cli
