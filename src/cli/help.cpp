@@ -32,7 +32,7 @@ const char* const kDataSourceParagraph =
 const std::vector<ExitCodeLine>& ExitCodeTable() {
   static const std::vector<ExitCodeLine> codes = {
       {0, "ok"},
-      {1, "error (kind other, constraint)"},
+      {1, "error (other, constraint)"},
       {2, "usage: unknown command or option, missing or extra argument"},
       {3, "the lock is held by another user (lock_conflict)"},
       {4,
