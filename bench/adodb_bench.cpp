@@ -6,6 +6,13 @@
 // (measured in the same run, the raw loop first; goal <= 1.5) and its peak
 // memory over the raw loop's (goal <= 2).
 //
+// BM_CommandRawSqlite / BM_CommandExecute: n keyed selects of one row
+// ("... where id = ?", another key each time) through one prepared sqlite3
+// statement, binding the key, stepping and copying the row's values out,
+// against a prepared ADODB.Command executed with the key as its value,
+// each execution giving a Recordset; BM_CommandExecute reports its time
+// over the raw loop's (goal <= 1.1).
+//
 // BM_FilterMoves: n successive Filter = "K > '<current>'" moves over an
 // n-row recordset ordered by K, for n = 10,000 and 100,000; the large run
 // reports its time over the small run's (an O(n log n) walk gives about 10x,
@@ -21,8 +28,10 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "bench_util.h"
+#include "platform/adodb/command.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
 
@@ -137,6 +146,86 @@ void BM_FetchRecordset(benchmark::State& state) {
   }
 }
 
+const int kKeyedRows = 1000;
+const int kKeyedSelects = static_cast<int>(bench::Size(20000, 200));
+constexpr const char* kKeyedSelect = "select id, name, amount from k where id = ?";
+
+// A database of `kKeyedRows` rows keyed by id, made once.
+const std::string& KeyedDb() {
+  static const std::string path = [] {
+    std::string p = (std::filesystem::temp_directory_path() /
+                     ("q6bench_keyed_" + std::to_string(::getpid()) + ".db"))
+                        .string();
+    std::filesystem::remove(p);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove(KeyedDb(), ec);
+    });
+    Connection con;
+    con.Open("Driver=sqlite;Database=" + p);
+    con.Execute("create table k (id integer primary key, name text, amount double precision)");
+    con.BeginTrans();
+    for (int i = 0; i < kKeyedRows; ++i)
+      con.Execute("insert into k values (" + std::to_string(i) + ", 'name " + std::to_string(i) +
+                  "', " + std::to_string(i) + ".5)");
+    con.CommitTrans();
+    return p;
+  }();
+  return path;
+}
+
+void BM_CommandRawSqlite(benchmark::State& state) {
+  bench::Label(state, "SQLite", kKeyedSelects);
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(KeyedDb().c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db, "select id, name, amount from k where id = ?1", -1, &st, nullptr);
+  double total = 0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kKeyedSelects; ++i) {
+      sqlite3_bind_int64(st, 1, i % kKeyedRows);
+      std::vector<Variant> row;
+      while (sqlite3_step(st) == SQLITE_ROW) {
+        row.emplace_back(static_cast<int32_t>(sqlite3_column_int64(st, 0)));
+        row.emplace_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)),
+                                     static_cast<size_t>(sqlite3_column_bytes(st, 1))));
+        row.emplace_back(sqlite3_column_double(st, 2));
+      }
+      sqlite3_reset(st);
+      benchmark::DoNotOptimize(row.data());
+    }
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  Seconds()["keyed_raw"] = total / static_cast<double>(state.iterations());
+}
+
+void BM_CommandExecute(benchmark::State& state) {
+  bench::Label(state, "SQLite", kKeyedSelects);
+  auto con = std::make_shared<Connection>();
+  con->Open("Driver=sqlite;Database=" + KeyedDb());
+  auto cmd = std::make_shared<Command>();
+  cmd->PutActiveConnection(Variant(con));
+  cmd->PutCommandText(kKeyedSelect);
+  cmd->PutPrepared(true);
+  std::vector<Variant> key(1);
+  double total = 0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kKeyedSelects; ++i) {
+      key[0] = Variant(int32_t{i % kKeyedRows});
+      auto rs = cmd->Execute(nullptr, &key);
+      benchmark::DoNotOptimize(rs->RecordCount());
+    }
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  if (Seconds().count("keyed_raw"))
+    bench::ReportTime(state, total / static_cast<double>(state.iterations()),
+                      Seconds()["keyed_raw"], 1.1);
+}
+
 // A recordset of `n` rows with text keys in ascending order.
 std::shared_ptr<Recordset> OrderedKeys(int n) {
   ResultSet r;
@@ -180,6 +269,8 @@ void BM_FilterMoves(benchmark::State& state) {
 
 BENCHMARK(BM_FetchRawSqlite)->Unit(benchmark::kMillisecond)->Iterations(bench::Iterations(5));
 BENCHMARK(BM_FetchRecordset)->Unit(benchmark::kMillisecond)->Iterations(bench::Iterations(5));
+BENCHMARK(BM_CommandRawSqlite)->Unit(benchmark::kMillisecond)->Iterations(bench::Iterations(5));
+BENCHMARK(BM_CommandExecute)->Unit(benchmark::kMillisecond)->Iterations(bench::Iterations(5));
 BENCHMARK(BM_FilterMoves)
     ->Arg(kFilterSmall)
     ->Arg(kFilterLarge)

@@ -15,6 +15,8 @@ same results table (counters system, baseline, ratio, target; label
                          against the same
   PythonGetRows          rs.GetRows() against cursor.fetchall()
   PythonGetString        rs.GetString() against cursor.fetchall()
+  PythonDbapiFetchall    q6fdmgr.dbapi: cursor.execute(...).fetchall() against the
+                         same with sqlite3
 
 Q6_BENCH_QUICK=1 (or --quick) makes the table small; PYTHONPATH must reach
 the built module (scripts/run-bench.sh sets it).
@@ -31,6 +33,7 @@ import tempfile
 import time
 
 import q6fdmgr as q
+import q6fdmgr.dbapi as db
 
 COLUMNS = 5
 SQL = "select k, name, amount, code, n from t order by k"
@@ -78,6 +81,15 @@ def q6_run(path, read):
     return elapsed
 
 
+def q6_dbapi_fetchall(path):
+    con = db.connect("Driver=sqlite;Database=" + path)
+    start = time.process_time()
+    con.cursor().execute(SQL).fetchall()
+    elapsed = time.process_time() - start
+    con.close()
+    return elapsed
+
+
 def fields_item_value(rs):
     while not rs.EOF:
         for i in range(COLUMNS):
@@ -92,12 +104,18 @@ def default_value(rs):
         rs.MoveNext()
 
 
-# name, system reader, baseline, target (system time / baseline time)
+def reading(read):
+    """A system run that reads the recordset of SQL with `read`."""
+    return lambda path: q6_run(path, read)
+
+
+# name, system run, baseline run, target (system time / baseline time)
 BENCHMARKS = [
-    ("PythonFieldsItemValue", fields_item_value, sqlite_values, 1.5),
-    ("PythonDefaultValue", default_value, sqlite_values, 1.5),
-    ("PythonGetRows", lambda rs: rs.GetRows(), sqlite_fetchall, 1.2),
-    ("PythonGetString", lambda rs: rs.GetString(), sqlite_fetchall, 1.2),
+    ("PythonFieldsItemValue", reading(fields_item_value), sqlite_values, 1.5),
+    ("PythonDefaultValue", reading(default_value), sqlite_values, 1.5),
+    ("PythonGetRows", reading(lambda rs: rs.GetRows()), sqlite_fetchall, 1.2),
+    ("PythonGetString", reading(lambda rs: rs.GetString()), sqlite_fetchall, 1.2),
+    ("PythonDbapiFetchall", q6_dbapi_fetchall, sqlite_fetchall, 1.3),
 ]
 
 
@@ -130,15 +148,15 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, "python_bench.db")
         make_table(path, rows)
-        for name, read, baseline_run, target in chosen:
+        for name, system_run, baseline_run, target in chosen:
             run_name = "%s/engine:SQLite/rows:%d" % (name, rows)
             # One untimed round each way warms the page cache and the module.
             baseline_run(path)
-            q6_run(path, read)
+            system_run(path)
             runs = []
             for rep in range(reps):
                 baseline = baseline_run(path)
-                system = q6_run(path, read)
+                system = system_run(path)
                 runs.append((system, baseline))
                 out.append(entry(run_name, rows, rep, reps, system, baseline, target))
             if reps > 1:

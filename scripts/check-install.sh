@@ -67,7 +67,7 @@ MANWARN=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$P/share/man/man1/q6fd.1
   fail "man cannot render q6fd.1"
 [ -z "$MANWARN" ] || fail "man warns about q6fd.1: $MANWARN"
 grep -q 'EXIT STATUS' "$TMP/q6fd.txt" || fail "the man page has no exit codes"
-for cmd in $("$P/bin/q6fd" --completion bash | sed -n "s/^      words='--json --csv --help --version help \(.*\)' ;;$/\1/p"); do
+for cmd in $("$P/bin/q6fd" --completion bash | sed -n "s/^      words='--json --csv --help --version -V help \(.*\)' ;;$/\1/p"); do
   grep -q "^       $cmd" "$TMP/q6fd.txt" || fail "the man page does not describe $cmd"
 done
 (

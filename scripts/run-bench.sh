@@ -74,7 +74,7 @@ fi
 # after others ran up to 10% slower than alone. A group holds the
 # benchmarks that read each other's times (FetchRecordset reads
 # FetchRawSqlite's); a benchmark no group names runs in a group of its own.
-groups=('^BM_Fetch|^BM_FilterMoves' '^BM_Translate' '^BM_GetNewOID' '^BM_ImportBcp' '^BM_Lock'
+groups=('^BM_Fetch|^BM_FilterMoves' '^BM_Command' '^BM_Translate' '^BM_GetNewOID' '^BM_ImportBcp' '^BM_Lock'
         '^BM_LoadEOMetaData' '^BM_SaveEOMetaData' '^BM_Records' '^BM_TsqlFunctions')
 listed=$("$bin" --benchmark_list_tests ${Q6_BENCH_FILTER:+--benchmark_filter="$Q6_BENCH_FILTER"} |
          sed 's|/.*||' | awk '!seen[$0]++' || true)

@@ -26,19 +26,6 @@ namespace {
 
 int32_t TypeArg(const Invocation& in) { return ParseWhole(in.At(1), "BITYPE"); }
 
-// The rows of `rs` as a table keyed by its field names, at most `limit`.
-ResultTable RecordsetTable(Recordset& rs, size_t limit) {
-  std::vector<std::string> names;
-  for (const Variant& f : rs.Fields()->Enumerate()) names.push_back(As<Field>(f.object())->Name());
-  auto t = ResultTable::Named(names);
-  for (; !rs.EOF() && t.size() < limit; rs.MoveNext()) {
-    std::vector<Variant> row;
-    for (const Variant& f : rs.Fields()->Enumerate()) row.push_back(As<Field>(f.object())->Value());
-    t.Add(std::move(row));
-  }
-  return t;
-}
-
 int Init(const Invocation& in, std::ostream& out) {
   InitDataSource(in.At(0));
   out << (in.opt.json() ? "{\"initialized\": " + JsonString(in.At(0)) + "}\n"
@@ -130,10 +117,11 @@ int Records(const Invocation& in, std::ostream& out) {
   ObjectRef c = con.variable().object(), e = eo;
   bool reversal = false, child = true;
   bool found = dm.MoveTo(c, e, mode, reversal, child);
-  if (!found || eo->EditState() != kEditStateLoaded) {
-    out << (in.opt.json() ? "{\"record\": null}\n" : "no record\n");
-    return 1;
-  }
+  if (!found || eo->EditState() != kEditStateLoaded)
+    throw NotFound("no record " +
+                   (from.empty() ? std::string("(") + (mode == enum_Last ? "last" : "first") + ")"
+                                 : "at " + from) +
+                   " of type " + in.At(1) + " in " + in.At(0));
   if (in.opt.json()) {
     out << "{\"type\": " << eo->BIType() << ", \"oid\": " << JsonString(eo->OID()->Value())
         << ",\n \"record\": {";
@@ -166,7 +154,7 @@ int Browse(const Invocation& in, std::ostream& out) {
     Throw(E_FAIL, "GetData failed (Q6FD_TRACE=<file> shows the statement and its error)");
   auto rs = As<Recordset>(prs);
   int32_t count = rs->RecordCount();
-  ResultTable t = RecordsetTable(*rs, static_cast<size_t>(limit));
+  ResultTable t = ResultTable::Of(*rs, static_cast<size_t>(limit));
   if (in.opt.json()) {
     out << "{\"type\": " << TypeArg(in) << ", \"count\": " << count << ",\n ";
     t.WriteJsonMembers(out);
@@ -215,7 +203,7 @@ int Query(const Invocation& in, std::ostream& out) {
   ObjectRef q = eo;
   bool captions = !in.Has("--names");
   auto rs = As<Recordset>(qm.GetQueryResult(dsn, q, captions));
-  RecordsetTable(*rs, SIZE_MAX).Write(out, in.opt);
+  ResultTable::Of(*rs).Write(out, in.opt);
   return 0;
 }
 
@@ -263,7 +251,7 @@ std::vector<Command> DataCommands() {
         {"--oid", "OID", "the record OID itself"}},
        Records,
        Access::kRead,
-       "Exit code 1 when there is no such record."},
+       "No such record: a message on standard error, exit code 6 (not_found)."},
       {"browse",
        "DSN BITYPE",
        "a page of records (GetData)",

@@ -43,7 +43,8 @@ std::shared_ptr<T> Create(const char* prog_id) {
 
 class Demo {
  public:
-  Demo(std::ostream& out, std::string dsn) : out_(out), dsn_(std::move(dsn)) {}
+  Demo(std::ostream& out, std::string dsn, std::string program)
+      : out_(out), dsn_(std::move(dsn)), program_(std::move(program)) {}
   int Run();
 
  private:
@@ -66,6 +67,7 @@ class Demo {
 
   std::ostream& out_;
   std::string dsn_;
+  std::string program_;  // as the hints name it
   int step_ = 0;
   std::shared_ptr<DataManager> dm_;
   // Resolved once; its one connection serves the demo's own statements and
@@ -347,33 +349,28 @@ int Demo::Run() {
   Unlock();
   Log();
   Query();
+  // Named as the user started the program: the installed one is on the
+  // PATH, one in a build tree is reached by its path.
+  const std::string& q = program_;
   out_ << "\nDone. Try next:\n"
-          "  build/bin/q6fd types "
-       << dsn_
-       << "                 the document types\n"
-          "  build/bin/q6fd type "
-       << dsn_
-       << " 51               a type's definition\n"
-          "  build/bin/q6fd records "
-       << dsn_
-       << " 51 --first    a document with its lines\n"
-          "  build/bin/q6fd locks "
-       << dsn_
-       << "                 the lock table\n"
-          "  build/bin/q6fd classes                   every class and method\n"
-          "  Q6FD_TRACE=var/trace.jsonl build/bin/q6fd demo   every statement, as built and as "
-          "sent\n";
+       << "  " << q << " types " << dsn_ << "                 the document types\n"
+       << "  " << q << " type " << dsn_ << " 51               a type's definition\n"
+       << "  " << q << " records " << dsn_ << " 51 --first    a document with its lines\n"
+       << "  " << q << " locks " << dsn_ << "                 the lock table\n"
+       << "  " << q << " sql " << dsn_ << " \"select oid, payer, amount from fd_receipt\"\n"
+       << "  " << q << " classes                   every class and method\n"
+       << "  Q6FD_TRACE=var/trace.jsonl " << q << " demo   every statement, as built and as sent\n";
   return 0;
 }
 
 int RunDemo(const Invocation& in, std::ostream& out) {
   std::string dsn = in.Value("--dsn", "demo");
-  Demo demo(out, dsn);
+  Demo demo(out, dsn, in.opt.program);
   try {
     return demo.Run();
-  } catch (const ComError& e) {
-    out << "\nThe demo stopped: error " << HrToString(e.hr()) << ": " << e.description() << "\n";
-    return 1;
+  } catch (const ComError&) {
+    out << "\nThe demo stopped (why: on standard error).\n";
+    throw;
   }
 }
 

@@ -108,7 +108,15 @@ int Run(const Invocation& in, std::ostream& out) {
     PrintJson(r, out);
   else
     PrintText(dsn, r, out);
-  return r.ok() ? 0 : 1;
+  if (!r.ok()) {
+    size_t failed = r.errors.size();
+    for (const auto& t : r.tables) failed += t.error.empty() ? 0 : 1;
+    Throw(E_FAIL,
+          r.refused ? "nothing imported: " + dsn + " already has tables of the import"
+                    : std::to_string(failed) + " error(s): not everything was imported",
+          "q6fd");
+  }
+  return 0;
 }
 
 }  // namespace
@@ -133,7 +141,8 @@ std::vector<Command> ImportCommands() {
            "transaction: it arrives whole or not at all, and readers of a replaced table never "
            "wait for the load. FD_Entities, FD_Fields and FD_Locks are merged into the "
            "component's own tables; FD_LockHolders is never carried. A dry run needs no "
-           "database. Exit status 1 when anything was refused or not imported."}};
+           "database. When anything was refused or not imported, the report is followed by an "
+           "error on standard error and exit status 1."}};
 }
 
 }  // namespace q6::cli

@@ -48,10 +48,13 @@ int RunClasses(const Invocation& in, std::ostream& out) {
   const auto& args = in.positional;
   const Options& opt = in.opt;
   auto classes = ClassTable::Linked().All();
+  if (!args.empty())
+    std::erase_if(classes, [&](const ClassInfo* c) { return !EqualsNoCase(args[0], c->prog_id); });
+  if (!args.empty() && classes.empty())
+    throw NotFound("no class " + args[0] + " (q6fd classes lists them)");
   if (opt.json()) out << "[";
   bool first_class = true;
   for (const ClassInfo* c : classes) {
-    if (!args.empty() && !EqualsNoCase(args[0], c->prog_id)) continue;
     const InterfaceInfo& itf = c->interface_info();
     if (opt.json()) {
       out << (first_class ? "" : ",") << "\n {\"progid\": " << JsonString(c->prog_id)

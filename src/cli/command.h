@@ -8,18 +8,24 @@
 //
 // A command file contributes a function returning its commands; Commands()
 // lists them in help order. Command functions get the parsed Invocation and
-// the standard output; they raise UsageError for a bad value and ComError
-// for failures (main turns both into messages and exit codes).
+// the standard output; they raise UsageError for a bad value, NotFound when
+// what they look for is not there and ComError for failures (main turns
+// each into a message on standard error and an exit code by kind:
+// error_kind.h). Standard output holds only results.
 #pragma once
 
+#include <charconv>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/trace/trace.h"
+#include "runtime/com_error.h"
 
 namespace q6::cli {
 
@@ -29,6 +35,9 @@ enum class Format { kText, kJson, kCsv };
 
 struct Options {
   Format format = Format::kText;
+  // The program as hints name it: as it was started when that was by a
+  // path ("build/bin/q6fd"), else "q6fd" (found on the PATH).
+  std::string program = "q6fd";
   bool json() const { return format == Format::kJson; }
 };
 
@@ -67,6 +76,13 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What the command looks for is not there (no such record, no such
+// document type); main writes the message on standard error (an error
+// document under --json) and exits 6 (kind not_found).
+struct NotFound : ComError {
+  explicit NotFound(const std::string& message) : ComError(E_FAIL, message, "q6fd") {}
+};
+
 using CommandFn = std::function<int(const Invocation& in, std::ostream& out)>;
 
 struct Command {
@@ -96,6 +112,15 @@ const Command* FindCommand(const std::string& name);
 // extra arguments raise UsageError naming the word.
 Invocation Parse(const Command& cmd, const std::vector<std::string>& args, const Options& opt);
 
+// `s` as a whole number, or nullopt when it is not one (whole text, no
+// blanks, within 32 bits).
+inline std::optional<int32_t> WholeNumber(std::string_view s) {
+  int32_t v = 0;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
 // A whole number argument; UsageError naming `what` otherwise.
 int32_t ParseWhole(const std::string& s, const std::string& what);
 
@@ -106,6 +131,7 @@ std::vector<Command> DataCommands();      // init and the data commands
 std::vector<Command> LockCommands();      // locks, lock, unlock
 std::vector<Command> DemoCommands();      // demo
 std::vector<Command> ImportCommands();    // import
+std::vector<Command> SqlCommands();       // sql
 
 // JSON string literals, as the statement trace writes them.
 using ::q6::JsonString;

@@ -1,6 +1,5 @@
 // The command table and parsing a command line against it.
 #include <cctype>
-#include <charconv>
 
 #include "cli/command.h"
 
@@ -10,7 +9,7 @@ const std::vector<Command>& Commands() {
   static const std::vector<Command> all = [] {
     std::vector<Command> v;
     for (auto part : {DemoCommands(), ObjectCommands(), RegistryCommands(), DataCommands(),
-                      LockCommands(), ImportCommands()})
+                      SqlCommands(), LockCommands(), ImportCommands()})
       v.insert(v.end(), part.begin(), part.end());
     return v;
   }();
@@ -109,11 +108,9 @@ Invocation Parse(const Command& cmd, const std::vector<std::string>& args, const
 }
 
 int32_t ParseWhole(const std::string& s, const std::string& what) {
-  int32_t v = 0;
-  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size())
-    throw UsageError(what + " must be a whole number, got '" + s + "'");
-  return v;
+  std::optional<int32_t> v = WholeNumber(s);
+  if (!v) throw UsageError(what + " must be a whole number, got '" + s + "'");
+  return *v;
 }
 
 }  // namespace q6::cli

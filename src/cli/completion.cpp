@@ -18,7 +18,7 @@ void PrintBashCompletion(std::ostream& out) {
          "  local words\n"
          "  case $cmd in\n"
          "    '')\n"
-         "      words='--json --csv --help --version help";
+         "      words='--json --csv --help --version -V help";
   for (const Command& c : Commands()) out << " " << c.name;
   out << "' ;;\n"
          "    help) words='";

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "cli/command.h"
 #include "component/frame/data_manager.h"
 #include "outside/eso/entity_object.h"
 #include "platform/adodb/connection.h"
@@ -62,8 +63,8 @@ void CommandSource::RequireTables() const {
 std::shared_ptr<EntityObject> CommandSource::LoadType(int32_t bitype) const {
   RequireTables();
   if (Lease()->Execute("select iID from FD_Entities where iID = " + std::to_string(bitype))->EOF())
-    Throw(E_FAIL, "document type " + std::to_string(bitype) + " is not defined in " + name_ +
-                      " (q6fd types " + name_ + " lists them)");
+    throw NotFound("document type " + std::to_string(bitype) + " is not defined in " + name_ +
+                   " (q6fd types " + name_ + " lists them)");
   DataManager dm;
   Variant d = Name();
   bool only_eo = false, child = true;

@@ -59,7 +59,7 @@ class CommandSource {
   void RequireTables() const;
 
   // Type `bitype` with its child type (LoadEOMetaData), after RequireTables;
-  // raises naming the type when it is not defined.
+  // raises NotFound naming the type when it is not defined.
   std::shared_ptr<EntityObject> LoadType(int32_t bitype) const;
 
  private:

@@ -1,61 +1,32 @@
 // Errors to kinds and exit codes.
 #include "cli/error_kind.h"
 
+#include "cli/command.h"
 #include "component/frame/lock_manager.h"
 
 namespace q6::cli {
 
-ErrorKind Classify(const ComError& e) {
-  // The kind the driver (or the command) set where the failure happened.
-  switch (e.kind()) {
+q6::ErrorKind KindOf(const ComError& e) {
+  if (e.kind() == q6::ErrorKind::kOther && e.hr() == Q6_E_LOCKED) return q6::ErrorKind::kBusy;
+  return e.kind();
+}
+
+int ExitCode(q6::ErrorKind k) {
+  switch (k) {
     case q6::ErrorKind::kBusy:
     case q6::ErrorKind::kLockTimeout:
     case q6::ErrorKind::kDeadlock:
     case q6::ErrorKind::kSerialization:
-      return ErrorKind::kBusy;
+      return 4;
     case q6::ErrorKind::kConnectionLost:
-      return ErrorKind::kConnect;
+      return 5;
     case q6::ErrorKind::kLockConflict:
-      return ErrorKind::kLockHeld;
+      return 3;
     case q6::ErrorKind::kConstraint:
     case q6::ErrorKind::kOther:
       break;
   }
-  // The lock methods' own error without a kind of its own is their
-  // concurrency failure.
-  return e.hr() == Q6_E_LOCKED ? ErrorKind::kBusy : ErrorKind::kError;
-}
-
-int ExitCode(ErrorKind k) {
-  switch (k) {
-    case ErrorKind::kError:
-      return 1;
-    case ErrorKind::kUsage:
-      return 2;
-    case ErrorKind::kLockHeld:
-      return 3;
-    case ErrorKind::kBusy:
-      return 4;
-    case ErrorKind::kConnect:
-      return 5;
-  }
   return 1;
-}
-
-const char* KindName(ErrorKind k) {
-  switch (k) {
-    case ErrorKind::kError:
-      return "error";
-    case ErrorKind::kUsage:
-      return "usage";
-    case ErrorKind::kLockHeld:
-      return "lock";
-    case ErrorKind::kBusy:
-      return "busy";
-    case ErrorKind::kConnect:
-      return "connect";
-  }
-  return "error";
 }
 
 std::optional<LockHolder> HolderOf(const ComError& e) {
@@ -64,8 +35,10 @@ std::optional<LockHolder> HolderOf(const ComError& e) {
     const std::string* v = e.Find(key);
     return v ? *v : std::string();
   };
-  return LockHolder{value(kConflictUser), value(kConflictWorkstation), value(kConflictModule),
-                    value(kConflictLevel), value(kConflictReason)};
+  LockHolder h{value(kConflictUser), value(kConflictWorkstation), value(kConflictModule),
+               value(kConflictReason), std::nullopt};
+  h.level = WholeNumber(value(kConflictLevel));
+  return h;
 }
 
 }  // namespace q6::cli

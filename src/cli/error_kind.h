@@ -1,9 +1,18 @@
 // What kind of failure ended a command, for exit codes and the "kind" of a
-// JSON error. One mapping from errors to kinds, so callers branch on the
-// kind and never on message texts:
+// JSON error. The kinds are the library's (q6::ErrorKind, named as the
+// trace and the Python module name them: ErrorKindName), and two that only
+// a command line has: "usage" (the command line itself is wrong, nothing
+// ran) and "not_found" (what the command looks for is not there). Callers
+// branch on the kind, never on message texts:
 //
-//   0 ok   1 error   2 usage   3 lock held by another user
-//   4 busy or timed out   5 cannot connect
+//   exit  kind
+//   0     (success)
+//   1     other, constraint
+//   2     usage
+//   3     lock_conflict   (a lock held by another user)
+//   4     busy, lock_timeout, deadlock, serialization   (try again)
+//   5     connection_lost (the data source cannot be reached or opened)
+//   6     not_found
 #pragma once
 
 #include <optional>
@@ -13,24 +22,23 @@
 
 namespace q6::cli {
 
-enum class ErrorKind { kError, kUsage, kLockHeld, kBusy, kConnect };
+inline constexpr const char* kUsageKind = "usage";
+inline constexpr const char* kNotFoundKind = "not_found";
+inline constexpr int kUsageExit = 2;
+inline constexpr int kNotFoundExit = 6;
 
-// The kind of `e`, from the kind its driver set (ComError::kind): a busy or
-// timed-out engine (busy, lock timeout, deadlock, serialization failure,
-// and the lock methods' concurrency error), a data source that cannot be
-// reached or opened (connection lost), a lock conflict (kind lock_conflict),
-// or any other error.
-ErrorKind Classify(const ComError& e);
+// The kind of `e`: the kind its driver (or the component) set; the lock
+// methods' own error without a kind of its own is their concurrency
+// failure, busy.
+q6::ErrorKind KindOf(const ComError& e);
 
-// The exit code of a kind: 1, 2, 3, 4, 5 in the order above.
-int ExitCode(ErrorKind k);
-
-// "error", "usage", "lock", "busy", "connect": the JSON "kind" member.
-const char* KindName(ErrorKind k);
+// The exit code of a failure of kind `k` (the table above).
+int ExitCode(q6::ErrorKind k);
 
 // The holder of the lock in the way, as a lock conflict carries it.
 struct LockHolder {
-  std::string user, workstation, module, level, reason;
+  std::string user, workstation, module, reason;
+  std::optional<int32_t> level;  // nullopt when the error carries no whole number
 };
 
 // The holder a lock conflict carries as its data (never read from the

@@ -17,6 +17,10 @@ void PrintCommandHelp(const Command& cmd, std::ostream& out);
 // The exit codes, one a line.
 void PrintExitCodes(std::ostream& out);
 
+// What a DSN argument may be and where results and failures go, one
+// paragraph (help and man page wrap it as they need).
+extern const char* const kDataSourceParagraph;
+
 // One exit code and what it means.
 struct ExitCodeLine {
   int code;

@@ -9,52 +9,69 @@
 namespace q6::cli {
 namespace {
 
+// The error document of --json, on standard error:
+// {"error": {"hresult": "0x80040C1E", "description": ..., "source": ...,
+//  "kind": "lock_conflict", "native": "40P01", "holder": {...}}}; native
+// only when the engine gave a code, holder only for a lock conflict.
+void WriteErrorDocument(std::ostream& err, const ComError& e, const char* kind) {
+  err << "{\"error\": {\"hresult\": " << JsonString(HrToString(e.hr()))
+      << ", \"description\": " << JsonString(e.description())
+      << ", \"source\": " << JsonString(e.source()) << ", \"kind\": " << JsonString(kind);
+  if (!e.native_code().empty()) err << ", \"native\": " << JsonString(e.native_code());
+  if (auto holder = HolderOf(e)) {
+    err << ", \"holder\": {\"user\": " << JsonString(holder->user)
+        << ", \"workstation\": " << JsonString(holder->workstation)
+        << ", \"module\": " << JsonString(holder->module) << ", \"level\": ";
+    if (holder->level)
+      err << *holder->level;
+    else
+      err << "null";
+    err << ", \"reason\": " << JsonString(holder->reason) << "}";
+  }
+  err << "}}\n";
+}
+
 // A usage error: the message and the command's usage (or the pointer to
 // the general help) on standard error.
 int UsageFailure(const Options& opt, const Command* cmd, const std::string& msg) {
-  std::string prefix = cmd ? "q6fd " + cmd->name : "q6fd";
   if (opt.json()) {
-    std::cerr << "{\"error\": {\"hresult\": " << JsonString(HrToString(E_INVALIDARG))
-              << ", \"description\": " << JsonString(msg) << ", \"source\": \"q6fd\""
-              << ", \"kind\": \"usage\"}}\n";
+    WriteErrorDocument(std::cerr, ComError(E_INVALIDARG, msg, "q6fd"), kUsageKind);
   } else {
-    std::cerr << prefix << ": " << msg << "\n";
+    std::cerr << (cmd ? "q6fd " + cmd->name : "q6fd") << ": " << msg << "\n";
     if (cmd)
       std::cerr << "usage: q6fd " << cmd->Usage() << "\n(q6fd help " << cmd->name
                 << " explains each option)\n";
     else
       std::cerr << "(q6fd help lists the commands)\n";
   }
-  return ExitCode(ErrorKind::kUsage);
+  return kUsageExit;
 }
 
-int Failure(const Options& opt, const ComError& e) {
-  ErrorKind kind = Classify(e);
-  auto holder = HolderOf(e);
-  if (opt.json()) {
-    std::cerr << "{\"error\": {\"hresult\": " << JsonString(HrToString(e.hr()))
-              << ", \"description\": " << JsonString(e.description())
-              << ", \"source\": " << JsonString(e.source())
-              << ", \"kind\": " << JsonString(KindName(kind));
-    if (holder)
-      std::cerr << ", \"holder\": {\"user\": " << JsonString(holder->user)
-                << ", \"workstation\": " << JsonString(holder->workstation)
-                << ", \"module\": " << JsonString(holder->module)
-                << ", \"level\": " << JsonString(holder->level)
-                << ", \"reason\": " << JsonString(holder->reason) << "}";
-    std::cerr << "}}\n";
-  } else {
+// A failure of kind `kind`: its text, or its error document, on standard
+// error; what the command wrote to standard output before it stays there.
+int Failure(const Options& opt, const Command* cmd, const ComError& e, const char* kind,
+            int exit_code) {
+  std::cout.flush();
+  if (opt.json())
+    WriteErrorDocument(std::cerr, e, kind);
+  else if (exit_code == kNotFoundExit)
+    std::cerr << (cmd ? "q6fd " + cmd->name : "q6fd") << ": " << e.description() << "\n";
+  else
     std::cerr << "q6fd: error " << HrToString(e.hr()) << ": " << e.description() << "\n";
-  }
-  return ExitCode(kind);
+  return exit_code;
+}
+
+int Failure(const Options& opt, const Command* cmd, const ComError& e) {
+  q6::ErrorKind kind = KindOf(e);
+  return Failure(opt, cmd, e, ErrorKindName(kind), ExitCode(kind));
 }
 
 int Run(const std::vector<std::string>& args, const Options& opt) {
   if (args.empty()) {
     PrintGeneralHelp(std::cerr);
-    return ExitCode(ErrorKind::kUsage);
+    return kUsageExit;
   }
-  if (args[0] == "--version") {
+  if (args[0] == "--version" || args[0] == "-V") {
     if (args.size() > 1) return UsageFailure(opt, nullptr, "unexpected argument " + args[1]);
     std::cout << (opt.json() ? "{\"version\": \"" Q6FD_VERSION "\"}\n" : "q6fd " Q6FD_VERSION "\n");
     return 0;
@@ -95,11 +112,12 @@ int Run(const std::vector<std::string>& args, const Options& opt) {
     return cmd->run(in, std::cout);
   } catch (const UsageError& e) {
     return UsageFailure(opt, cmd, e.what());
+  } catch (const NotFound& e) {
+    return Failure(opt, cmd, e, kNotFoundKind, kNotFoundExit);
   } catch (const ComError& e) {
-    std::cout.flush();
-    return Failure(opt, e);
+    return Failure(opt, cmd, e);
   } catch (const std::exception& e) {
-    return Failure(opt, ComError(E_FAIL, e.what(), "q6fd"));
+    return Failure(opt, cmd, ComError(E_FAIL, e.what(), "q6fd"));
   }
 }
 
@@ -122,8 +140,9 @@ int main(int argc, char** argv) {
   }
   if (json && csv) {
     std::cerr << "q6fd: --json and --csv exclude each other\n";
-    return ExitCode(ErrorKind::kUsage);
+    return kUsageExit;
   }
   opt.format = json ? Format::kJson : csv ? Format::kCsv : Format::kText;
+  if (argc > 0 && std::string(argv[0]).find('/') != std::string::npos) opt.program = argv[0];
   return Run(args, opt);
 }

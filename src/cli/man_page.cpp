@@ -45,25 +45,22 @@ void PrintManPage(std::ostream& out, const std::string& version) {
       << ".SH NAME\nq6fd \\- command line of the fund\\-management data objects\n"
       << ".SH SYNOPSIS\n.B q6fd\n[\\fB\\-\\-json\\fR | \\fB\\-\\-csv\\fR] \\fIcommand\\fR "
          "[\\fIarguments\\fR] [\\fIoptions\\fR]\n.br\n.B q6fd help\n[\\fIcommand\\fR]\n.br\n"
-         ".B q6fd \\-\\-version\n"
+         ".B q6fd \\-\\-version\n.br\n.B q6fd \\-V\n"
       << ".SH DESCRIPTION\n"
       << Roff(
              "q6fd sets up data sources, lists and calls the registered classes by name, "
-             "reads entity definitions, records and OID counters, imports table scripts and "
+             "reads entity definitions, records and OID counters, runs T-SQL of one's own, imports "
+             "table scripts and "
              "bulk exports, and shows, takes and releases locks.")
       << "\n.PP\n"
-      << Roff(
-             "DSN is a data-source name from q6fd.ini, \"DSN=name\" or a connection string "
-             "(\"Driver=sqlite;Database=x.db\"). Commands that only read never create a "
-             "database: q6fd init DSN creates one.")
-      << "\n.SH OPTIONS\n"
+      << Roff(kDataSourceParagraph) << "\n.SH OPTIONS\n"
       << ".TP\n.B \\-\\-json\n"
       << Roff("One JSON document on standard output; errors as JSON on standard error.")
       << "\n.TP\n.B \\-\\-csv\n"
       << Roff("Tables as comma-separated values (table commands only).")
       << "\n.TP\n.BR \\-\\-help \", \" \\-h\n"
       << Roff("The general help, or with a command its help.")
-      << "\n.TP\n.B \\-\\-version\nThe program's version.\n"
+      << "\n.TP\n.BR \\-\\-version \", \" \\-V\nThe program's version.\n"
       << ".SH COMMANDS\n";
   for (const Command& c : Commands()) {
     out << ".TP\n\\fB" << Roff(c.name) << "\\fR";

@@ -5,6 +5,8 @@
 #include <ostream>
 
 #include "cli/text_table.h"
+#include "platform/adodb/fields.h"
+#include "platform/adodb/recordset.h"
 #include "runtime/dispatch.h"
 #include "runtime/value_date.h"
 
@@ -57,6 +59,18 @@ ResultTable ResultTable::Named(const std::vector<std::string>& names) {
   std::vector<ColumnInfo> cols;
   for (const std::string& n : names) cols.push_back({n, ""});
   return ResultTable(std::move(cols));
+}
+
+ResultTable ResultTable::Of(Recordset& rs, size_t limit) {
+  std::vector<std::string> names;
+  for (const Variant& f : rs.Fields()->Enumerate()) names.push_back(As<Field>(f.object())->Name());
+  auto t = ResultTable::Named(names);
+  for (; !rs.EOF() && t.size() < limit; rs.MoveNext()) {
+    std::vector<Variant> row;
+    for (const Variant& f : rs.Fields()->Enumerate()) row.push_back(As<Field>(f.object())->Value());
+    t.Add(std::move(row));
+  }
+  return t;
 }
 
 void ResultTable::WriteJsonMembers(std::ostream& out) const {

@@ -8,12 +8,17 @@
 // CSV: a header of names, then the rows; Null is an empty cell.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
 #include "runtime/variant.h"
+
+namespace q6 {
+class Recordset;
+}  // namespace q6
 
 namespace q6::cli {
 
@@ -27,6 +32,9 @@ class ResultTable {
   explicit ResultTable(std::vector<ColumnInfo> columns) : columns_(std::move(columns)) {}
   // Columns named by `names`, without captions.
   static ResultTable Named(const std::vector<std::string>& names);
+  // The rows of `rs` from its current one on, at most `limit`, keyed by its
+  // field names; `rs` is left after the last row taken.
+  static ResultTable Of(Recordset& rs, size_t limit = SIZE_MAX);
   void Add(std::vector<Variant> row) { rows_.push_back(std::move(row)); }
   size_t size() const { return rows_.size(); }
 

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "cli/run_q6fd.h"
+#include "platform/datasource/data_source.h"
 #include "support/test_db.h"
 
 namespace q6 {
@@ -67,7 +68,7 @@ TEST_P(CliTest, EveryCommandAgainstASeededDatabase) {
       {"--json types " + D(), 0, "\"caption\": \"收款单\""},
       {"classes Q6FDMgr.DataManager", 0, "MoveToByRS"},
       {"call Q6FDMgr.DataManager.MaxQrySqc " + D() + " 51", 0, "0"},
-      {"type " + D() + " 99", 1, "not defined"},
+      {"type " + D() + " 99", 6, "not defined"},
       {"records " + D(), 2, "usage: q6fd records"},
       {"oid " + D() + " x51", 2, "usage"},
       {"lock " + D() + " --bogus", 2, "unknown option --bogus"},
@@ -117,6 +118,64 @@ TEST_P(CliTest, ACommandSharesOneConnectionWithTheComponent) {
     }
     EXPECT_EQ(ids.size(), row.connections) << row.args;
   }
+}
+
+// The data source as a file path (SQLite) or a postgresql:// URI, the
+// socket folder or host percent-encoded and the test's schema a parameter.
+std::string PathOrUri(const DataSource& ds) {
+  if (ds.engine == Engine::SQLite) return ds.database;
+  std::string host;
+  for (char c : ds.server) host += c == '/' ? std::string("%2F") : std::string(1, c);
+  return "postgresql://" + ds.uid + "@" + host + (ds.port.empty() ? "" : ":" + ds.port) + "/" +
+         ds.database + "?Schema=" + ds.schema;
+}
+
+// q6fd sql on a script of batches, its data source given as a path or URI:
+// each statement's result in order in each format, and the first failing
+// statement ending the run, named by its line, with the exit code of its
+// kind and the results before it kept.
+TEST_P(CliTest, SqlRunsAScriptOfBatchesInEachFormat) {
+  const std::string src = Quote(PathOrUri(ResolveDataSource(dsn())));
+  const std::string script = folder() + "/batches.sql";
+  std::ofstream(script) << "create table t_sql (id int primary key, name nvarchar(20), n int);\n"
+                           "insert into t_sql values (1, N'甲', 10); insert into t_sql\n"
+                           "  values (2, 'b;c', null)\n"
+                           "GO\n"
+                           "-- only a comment; not a statement\n"
+                           "update t_sql set n = n + 1 where id = 1;\n"
+                           "select id, name, n from t_sql order by id;\n"
+                           "select name + '!' as shout from t_sql where id = 2\n"
+                           "go\n";
+  CmdResult json = test::Q6fd("--json sql " + src + " -f " + Quote(script), folder());
+  ASSERT_EQ(json.status, 0) << json.out;
+  EXPECT_EQ(json.out,
+            "{\"results\": [\n"
+            " {\"rows_affected\": null},\n {\"rows_affected\": 1},\n {\"rows_affected\": 1},\n"
+            " {\"rows_affected\": 1},\n"
+            " {\"columns\": [{\"name\": \"id\"}, {\"name\": \"name\"}, {\"name\": \"n\"}],\n"
+            " \"rows\": [\n  {\"id\": 1, \"name\": \"甲\", \"n\": 11},\n"
+            "  {\"id\": 2, \"name\": \"b;c\", \"n\": null}]},\n"
+            " {\"columns\": [{\"name\": \"shout\"}],\n \"rows\": [\n  {\"shout\": \"b;c!\"}]}\n"
+            "]}\n");
+  const std::string select =
+      "select id, name from t_sql order by id; select count(*) as c from t_sql";
+  CmdResult csv = test::Q6fd("--csv sql " + src + " " + Quote(select), folder());
+  EXPECT_EQ(csv.out, "id,name\r\n1,甲\r\n2,b;c\r\n\r\nc\r\n2\r\n");
+  CmdResult text =
+      test::RunShell("printf 'delete from t_sql where id = 2\\nGO\\nselect id from t_sql' | " +
+                         Quote(Q6FD_BIN) + " sql " + src + " -f -",
+                     folder());
+  EXPECT_EQ(text.out, "(1 row affected)\n\nid\n--\n1\n(1 row)\n") << text.err;
+
+  std::ofstream(script) << "select 1 as one;\nGO\n\ninsert into t_sql values (1, 'x', 0);\n"
+                           "select 2 as two\n";
+  CmdResult failed = test::Q6fd("--json sql " + src + " -f " + Quote(script), folder());
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(failed.out,
+            "{\"results\": [\n {\"columns\": [{\"name\": \"one\"}],\n \"rows\": [\n  "
+            "{\"one\": 1}]}\n]}\n");
+  EXPECT_NE(failed.err.find(script + " line 4: "), std::string::npos) << failed.err;
+  EXPECT_NE(failed.err.find("\"kind\": \"constraint\""), std::string::npos) << failed.err;
 }
 
 Q6_INSTANTIATE_ENGINE_TEST(CliTest);

@@ -52,7 +52,7 @@ TEST_P(CliOutputTest, JsonDocumentsMatchTheirSchemasAndExitCodesTheirKinds) {
       {"type " + D() + " 51", 0, "type", "\"key\": true"},
       {"records " + D() + " 51 --first", 0, "records", "\"remark\": null"},
       {"records " + D() + " 51 --last", 0, "records", "\"line_no\": 1,"},
-      {"records " + D() + " 51 --oid 519999", 1, "records", "{\"record\": null}"},
+      {"records " + D() + " 51 --oid 519999", 6, "error", "\"kind\": \"not_found\""},
       {"browse " + D() + " 53 --limit 2", 0, "browse", "\"count\": 3"},
       {"query " + D() + " 51 --names", 0, "query", "\"transactions_code\": \"0000000003\""},
       {"oid " + D() + " 51", 0, "oid", "\"oid\": \"510000000000003\""},
@@ -61,16 +61,23 @@ TEST_P(CliOutputTest, JsonDocumentsMatchTheirSchemasAndExitCodesTheirKinds) {
       {"locks " + D(), 0, "locks", "\"user_name\": \"ann\""},
       {"lock " + D() + " --class 51 --as bob --at pc2 --module fd", 3, "error",
        "\"holder\": {\"user\": \"ann\", \"workstation\": \"pc1\", \"module\": \"fd\", "
-       "\"level\": \"7\""},
+       "\"level\": 7"},
       {"unlock " + D() + " " + lock, 0, "lock", "\"released\": true"},
       {"seed " + D(), 0, "seed", "\"documents_added\": 0"},
       {"init " + D(), 0, "init", "\"initialized\""},
       {"--version", 0, "version", "1.2.0"},
+      {"sql " + D() + " \"select iID as id, sCaption as caption from FD_Entities where iID = 51\"",
+       0, "sql", "\"rows\": [\n  {\"id\": 51, \"caption\": \"收款单\"}]"},
+      {"sql " + D() + " \"insert into FD_Locks values('1','u','w','m','7','d')\"", 0, "sql",
+       "{\"rows_affected\": 1}"},
+      {"sql " + D() + " \"insert into FD_Entities (iID) values (51)\"", 1, "error",
+       "\"kind\": \"constraint\", \"native\": "},
+      {"classes No.Such", 6, "error", "\"kind\": \"not_found\""},
       {"types " + D() + " extra", 2, "error", "unexpected argument extra"},
-      {"type " + D() + " 99", 1, "error", "\"kind\": \"error\""},
+      {"type " + D() + " 99", 6, "error", "\"kind\": \"not_found\""},
       {"types 'Driver=sqlite;Database=" + folder() + "/missing.db'", 5, "error", "q6fd init"},
       {"types 'Driver=postgresql;Server=127.0.0.1;Port=1;Database=x;UID=u'", 5, "error",
-       "\"kind\": \"connect\""},
+       "\"kind\": \"connection_lost\""},
   };
   for (const Row& row : rows) {
     CmdResult r = Cmd("--json " + row.args);
@@ -80,17 +87,35 @@ TEST_P(CliOutputTest, JsonDocumentsMatchTheirSchemasAndExitCodesTheirKinds) {
     EXPECT_TRUE(Conforms(doc, row.schema, folder(), &why)) << row.args << ": " << why << "\n"
                                                            << doc;
     EXPECT_THAT(doc, HasSubstr(row.contains)) << row.args;
+    // A failure is on standard error only (a statement of sql that ran
+    // before it keeps its result: none here).
     if (row.schema == "error") {
-      EXPECT_EQ(r.out, "") << row.args;
+      EXPECT_THAT(r.out, ::testing::AnyOf("", "{\"results\": []}\n")) << row.args;
     }
   }
   CmdResult csv = Cmd("--csv types " + D());
   EXPECT_EQ(csv.out.substr(0, csv.out.find('\r')),
             "type,caption,name,table,last_oid,child,child_caption");
   EXPECT_EQ(Cmd("lock " + D() + " " + lock + " --digest why").status, 0);
-  CmdResult held = Cmd("lock " + D() + " --id 510000000000002 --as bob --at pc2 --module fd");
-  EXPECT_EQ(held.status, 3);
-  EXPECT_THAT(held.err, HasSubstr("原因如下"));
+  // Without --json too, failures and "not found" are on standard error
+  // only, with the exit code of their kind.
+  const struct {
+    std::string args;
+    int status;
+    std::string err;
+  } plain[] = {
+      {"lock " + D() + " --id 510000000000002 --as bob --at pc2 --module fd", 3, "原因如下"},
+      {"records " + D() + " 51 --oid 519999", 6, "q6fd records: no record at 519999"},
+      {"type " + D() + " 99", 6, "not defined"},
+      {"lock " + D() + " --user", 1, "returned False"},
+      {"sql " + D() + " \"select * from no_such_table\"", 1, "no_such_table"},
+  };
+  for (const auto& row : plain) {
+    CmdResult r = Cmd(row.args);
+    EXPECT_EQ(r.status, row.status) << row.args << "\n" << r.both();
+    EXPECT_THAT(r.err, HasSubstr(row.err)) << row.args;
+    EXPECT_EQ(r.out, "") << row.args;
+  }
 }
 
 Q6_INSTANTIATE_ENGINE_TEST(CliOutputTest);
@@ -108,6 +133,9 @@ TEST(CliHelp, HelpAndUsageComeFromTheCommandTable) {
       {"lock --help", 0, true, "--digest TEXT"},
       {"seed -h", 0, true, "--force"},
       {"--version", 0, true, "q6fd 1.2.0"},
+      {"-V", 0, true, "q6fd 1.2.0"},
+      {"help", 0, true, "6  not found"},
+      {"sql a", 2, false, "give a STATEMENT or -f FILE"},
       {"", 2, false, "usage: q6fd"},
       {"help nosuch", 2, false, "unknown command nosuch"},
       {"nosuch", 2, false, "unknown command nosuch"},
@@ -149,41 +177,39 @@ TEST(CliReadOnly, ReadCommandsNeverCreateOrChangeADatabaseFile) {
 }
 
 TEST(CliErrorKind, EachEnginesFailuresMapToTheirKind) {
-  using cli::ErrorKind;
-  using Engine = q6::ErrorKind;
+  using Kind = q6::ErrorKind;
   struct Row {
     HRESULT hr;
     std::string description;
-    Engine engine_kind;  // as the driver set it
-    ErrorKind kind;
+    Kind engine_kind;  // as the driver set it
+    Kind kind;         // as the command line reports it
     int exit;
   } rows[] = {
-      {Q6_E_LOCKED, "held by a", Engine::kLockConflict, ErrorKind::kLockHeld, 3},
+      {Q6_E_LOCKED, "held by a", Kind::kLockConflict, Kind::kLockConflict, 3},
       // A conflict is told by its kind: the conflict text alone is the
       // concurrency failure of the lock methods.
-      {Q6_E_LOCKED, "当前记录已被用户[a]锁定(级别7)，请稍后再试！", Engine::kOther,
-       ErrorKind::kBusy, 4},
-      {Q6_E_LOCKED, "由于并发原因不能进行操作！", Engine::kOther, ErrorKind::kBusy, 4},
-      {Q6_E_LOCKED, "由于并发原因不能进行操作！", Engine::kConnectionLost, ErrorKind::kConnect, 5},
-      {E_FAIL, "database is locked (SQLITE_BUSY)", Engine::kBusy, ErrorKind::kBusy, 4},
-      {E_FAIL, "canceling statement due to lock timeout", Engine::kLockTimeout, ErrorKind::kBusy,
+      {Q6_E_LOCKED, "当前记录已被用户[a]锁定(级别7)，请稍后再试！", Kind::kOther, Kind::kBusy, 4},
+      {Q6_E_LOCKED, "由于并发原因不能进行操作！", Kind::kOther, Kind::kBusy, 4},
+      {Q6_E_LOCKED, "由于并发原因不能进行操作！", Kind::kConnectionLost, Kind::kConnectionLost, 5},
+      {E_FAIL, "database is locked (SQLITE_BUSY)", Kind::kBusy, Kind::kBusy, 4},
+      {E_FAIL, "canceling statement due to lock timeout", Kind::kLockTimeout, Kind::kLockTimeout,
        4},
-      {E_FAIL, "deadlock detected", Engine::kDeadlock, ErrorKind::kBusy, 4},
-      {E_FAIL, "could not serialize access", Engine::kSerialization, ErrorKind::kBusy, 4},
-      {E_FAIL, "Cannot connect to PostgreSQL (Server=x): refused", Engine::kConnectionLost,
-       ErrorKind::kConnect, 5},
-      {E_FAIL, "duplicate key value", Engine::kConstraint, ErrorKind::kError, 1},
+      {E_FAIL, "deadlock detected", Kind::kDeadlock, Kind::kDeadlock, 4},
+      {E_FAIL, "could not serialize access", Kind::kSerialization, Kind::kSerialization, 4},
+      {E_FAIL, "Cannot connect to PostgreSQL (Server=x): refused", Kind::kConnectionLost,
+       Kind::kConnectionLost, 5},
+      {E_FAIL, "duplicate key value", Kind::kConstraint, Kind::kConstraint, 1},
       // The text alone decides nothing.
-      {E_FAIL, "deadlock detected (SQLSTATE 40P01)", Engine::kOther, ErrorKind::kError, 1},
-      {DISP_E_TYPEMISMATCH, "Type mismatch", Engine::kOther, ErrorKind::kError, 1},
+      {E_FAIL, "deadlock detected (SQLSTATE 40P01)", Kind::kOther, Kind::kOther, 1},
+      {DISP_E_TYPEMISMATCH, "Type mismatch", Kind::kOther, Kind::kOther, 1},
   };
   for (const Row& row : rows) {
     ComError e(row.hr, row.description, "", row.engine_kind, "");
-    EXPECT_EQ(cli::Classify(e), row.kind) << row.description;
-    EXPECT_EQ(cli::ExitCode(cli::Classify(e)), row.exit) << row.description;
+    EXPECT_EQ(cli::KindOf(e), row.kind) << row.description;
+    EXPECT_EQ(cli::ExitCode(cli::KindOf(e)), row.exit) << row.description;
   }
   // The holder comes from the error's data, whatever the text says.
-  auto h = cli::HolderOf(ComError(Q6_E_LOCKED, "工作站[x]用户[y]", "", Engine::kLockConflict, "",
+  auto h = cli::HolderOf(ComError(Q6_E_LOCKED, "工作站[x]用户[y]", "", Kind::kLockConflict, "",
                                   {{kConflictReason, "check"},
                                    {kConflictUser, "张三"},
                                    {kConflictWorkstation, "pc-01"},
@@ -193,7 +219,7 @@ TEST(CliErrorKind, EachEnginesFailuresMapToTheirKind) {
   EXPECT_EQ(h->workstation, "pc-01");
   EXPECT_EQ(h->user, "张三");
   EXPECT_EQ(h->module, "fd");
-  EXPECT_EQ(h->level, "6");
+  EXPECT_EQ(h->level, 6);
   EXPECT_EQ(h->reason, "check");
   EXPECT_FALSE(cli::HolderOf(
       ComError(Q6_E_LOCKED,

@@ -60,7 +60,7 @@ std::shared_ptr<Parameter> Command::CreateParameter(const std::string& name, int
   return std::make_shared<Parameter>(name, type, direction, size, value);
 }
 
-const Command::PreparedText& Command::Prepare() {
+Command::PreparedText& Command::Prepare() {
   if (!connection_ || connection_->State() != kAdStateOpen) ThrowAdo(kAdoConnectionClosed, kSource);
   if (text_.empty())
     Throw(kAdoNoCommandText, "Command text was not set for the command object.", kSource);
@@ -109,15 +109,18 @@ std::vector<Variant> Command::Values(const std::vector<Variant>* given, int mark
 
 std::shared_ptr<Recordset> Command::Execute(Variant* records_affected,
                                             const std::vector<Variant>* values, int32_t options) {
-  const PreparedText& p = Prepare();
-  Translation statement = p.statement;
-  statement.params = Values(values, p.markers);
-  return connection_->ExecuteTranslated(statement, p.built, records_affected, options);
+  PreparedText& p = Prepare();
+  // The values travel in the kept statement for this run only.
+  p.statement.params = Values(values, p.markers);
+  struct Unbind {
+    Translation& t;
+    ~Unbind() { t.params.clear(); }
+  } unbind{p.statement};
+  return connection_->ExecuteTranslated(p.statement, p.built, records_affected, options);
 }
 
 std::vector<int32_t> Command::MarkerTypes() {
-  const PreparedText& p = Prepare();
-  return connection_->driver().ParameterTypes(p.statement.native);
+  return connection_->driver().ParameterTypes(Prepare().statement.native);
 }
 
 }  // namespace q6

@@ -122,7 +122,7 @@ class Command : public Dispatchable {
   };
   // The statement of the current text on the current connection (kept when
   // Prepared is true). Raises 3709, 0x80040E0C, 3001.
-  const PreparedText& Prepare();
+  PreparedText& Prepare();
   // The values to bind, one per marker, checked against the count.
   std::vector<Variant> Values(const std::vector<Variant>* given, int markers) const;
 

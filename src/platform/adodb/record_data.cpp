@@ -16,9 +16,7 @@ void RecordData::Load(ResultSet&& r, bool updatable) {
   rows_ = r.row_count;
   fetched_ = rows_;
   added_.clear();
-  by_name_.clear();
-  for (size_t c = 0; c < columns_.size(); ++c)
-    by_name_.emplace(ToLower(columns_[c].name), static_cast<int>(c));  // first of a name wins
+  by_name_.clear();  // made at the first lookup by name: many results are read by position
   view_ = RowView{};
   pos_ = 0;
   edits_.clear();
@@ -41,6 +39,9 @@ void RecordData::Clear() {
 }
 
 int RecordData::FindColumn(std::string_view name) const {
+  if (by_name_.empty())
+    for (size_t c = 0; c < columns_.size(); ++c)
+      by_name_.emplace(ToLower(columns_[c].name), static_cast<int>(c));  // first of a name wins
   auto it = by_name_.find(ToLower(name));
   return it == by_name_.end() ? -1 : it->second;
 }

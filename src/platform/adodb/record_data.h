@@ -113,7 +113,7 @@ class RecordData {
   bool open_ = false;
   bool updatable_ = false;
   std::vector<ColumnInfo> columns_;
-  std::unordered_map<std::string, int> by_name_;  // lower-cased names
+  mutable std::unordered_map<std::string, int> by_name_;  // lower-cased names; made when asked
   Variant& mutable_cell(size_t row, size_t col) {
     return const_cast<Variant&>(static_cast<const RecordData&>(*this).cell(row, col));
   }

@@ -44,7 +44,9 @@ void Recordset::Open(const Variant& source, const Variant& connection, int32_t c
 }
 
 void Recordset::Attach(ResultSet&& r) {
-  data_ = std::make_shared<RecordData>();
+  // The rows of a recordset that was never opened nor handed out go into
+  // the RecordData it was made with.
+  if (data_->open() || data_.use_count() != 1) data_ = std::make_shared<RecordData>();
   fields_ = Variant();
   lock_type_ = kAdLockReadOnly;
   data_->Load(std::move(r), false);

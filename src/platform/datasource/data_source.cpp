@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/datasource/ini_file.h"
+#include "platform/datasource/source_text.h"
 #include "runtime/com_error.h"
 #include "runtime/variant.h"
 
@@ -208,7 +209,10 @@ DataSource ResolveDataSource(std::string_view text) {
         "The data source '" + Shown(text.substr(0, text.find('\0'))) + "...' holds a NUL character",
         kSource);
   std::string trimmed = Trim(text);
-  if (trimmed.find('=') == std::string::npos) {
+  if (auto given = KeysOfPathOrUri(trimmed)) {
+    ds.origin = given->origin;
+    for (auto& [k, v] : given->keys) Apply(&ds, k, v, &driver);
+  } else if (trimmed.find('=') == std::string::npos) {
     if (trimmed.empty()) Throw(E_FAIL, "No data source was given", kSource);
     ds.name = trimmed;
   } else {

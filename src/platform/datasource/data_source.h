@@ -13,7 +13,8 @@
 //                               UID=fund
 //                               PWD=secret
 //
-// A text that contains '=' is a connection string in the same keys
+// A SQLite file path or a postgresql:// URI is taken as such
+// (source_text.h). A text that contains '=' is a connection string in the same keys
 // ("Driver=sqlite;Database=x.db"); "DSN=name" names a section, and further
 // keys in the same text override the section's. A relative SQLite path is
 // relative to the ini file's folder (to the working folder for a connection

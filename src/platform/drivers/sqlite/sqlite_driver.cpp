@@ -20,6 +20,7 @@
 #include <functional>
 #include <mutex>
 #include <random>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -103,6 +104,31 @@ int RetryWhileBusy(void* arg, int tries) {
   ThrowError(db, rc);
 }
 
+// Whether the statement `sql` is an INSERT, UPDATE, DELETE or REPLACE (or
+// one of them after WITH), by its first word after blanks and comments.
+bool ChangesRows(const char* sql) {
+  std::string_view s = sql ? sql : "";
+  for (;;) {
+    size_t b = s.find_first_not_of(" \t\r\n(");
+    s = b == std::string_view::npos ? std::string_view() : s.substr(b);
+    if (s.starts_with("--")) {
+      size_t nl = s.find('\n');
+      s = nl == std::string_view::npos ? std::string_view() : s.substr(nl);
+    } else if (s.starts_with("/*")) {
+      size_t end = s.find("*/");
+      s = end == std::string_view::npos ? std::string_view() : s.substr(end + 2);
+    } else {
+      break;
+    }
+  }
+  size_t n = 0;
+  while (n < s.size() && std::isalpha(static_cast<unsigned char>(s[n]))) ++n;
+  std::string word(s.substr(0, n));
+  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return word == "insert" || word == "update" || word == "delete" || word == "replace" ||
+         word == "with";
+}
+
 // Steps `stmt` to its end, collecting its rows into `out` when it has
 // columns. Raises on error.
 void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& busy_context) {
@@ -125,9 +151,12 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& bus
       Fail(db, rc, busy_context);
     }
   }
-  // Only statements that change rows report changes; sqlite3_changes keeps
-  // the count of the last such statement otherwise.
-  if (!sqlite3_stmt_readonly(stmt)) out->rows_affected = sqlite3_changes64(db);
+  // Only INSERT, UPDATE and DELETE report changes (each sets the count,
+  // to 0 when it changed nothing); sqlite3_changes keeps the count of the
+  // last of them through any other statement (CREATE, DROP), which reports
+  // none (-1).
+  if (!sqlite3_stmt_readonly(stmt) && ChangesRows(sqlite3_sql(stmt)))
+    out->rows_affected = sqlite3_changes64(db);
 }
 
 // "device:inode" of the file at `path`, or "" when there is none (an

@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 
@@ -18,16 +19,20 @@
 namespace q6::sqlite {
 namespace {
 
-bool Contains(const std::string& upper, const char* part) {
-  return upper.find(part) != std::string::npos;
+bool Contains(std::string_view upper, std::string_view part) {
+  return upper.find(part) != std::string_view::npos;
 }
 
 // SQLite's own affinity rules, refined into the types Field.Type reports.
+// Asked for every column of every result, so the declared type is upper-cased
+// (ASCII: type names are) into a buffer that does not allocate.
 int32_t AdoTypeOf(const char* decl) {
   if (!decl) return kAdVariant;
-  std::string t;
-  for (const char* p = decl; *p; ++p)
-    t += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+  char buf[64];
+  size_t n = 0;
+  for (const char* p = decl; *p && n < sizeof buf; ++p)
+    buf[n++] = *p >= 'a' && *p <= 'z' ? static_cast<char>(*p - 'a' + 'A') : *p;
+  const std::string_view t(buf, n);
   if (Contains(t, "MONEY_TEXT")) return kAdCurrency;  // exact columns (sqlite_exact.h)
   if (Contains(t, "DECIMAL_TEXT")) return kAdNumeric;
   if (Contains(t, "BIGINT")) return kAdBigInt;
