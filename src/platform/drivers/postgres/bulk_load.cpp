@@ -48,8 +48,7 @@ class PgBulkLoad : public BulkLoad {
   // in the same message, as a pooled connection starts a transaction with.
   PgBulkLoad(PGconn* conn, int64_t id, std::string sql, size_t ncols, const std::string& settings)
       : conn_(conn), id_(id), sql_(std::move(sql)), ncols_(ncols) {
-    PGresult* res =
-        PQexec(conn_, settings.empty() ? sql_.c_str() : (settings + sql_).c_str());
+    PGresult* res = PQexec(conn_, settings.empty() ? sql_.c_str() : (settings + sql_).c_str());
     bool ok = res && PQresultStatus(res) == PGRES_COPY_IN;
     if (!ok) {
       Trace(PQerrorMessage(conn_));

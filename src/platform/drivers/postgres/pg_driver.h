@@ -137,7 +137,7 @@ class PgDriver : public Driver {
   StatementCache<std::string> statements_;  // key -> server-side name
   std::unordered_set<std::string> seen_;    // keys run once, not yet kept
   std::string lock_context_;
-  ServerSession session_;  // what a statement whose lock wait ran out says
+  ServerSession session_;              // what a statement whose lock wait ran out says
   std::vector<std::string> settings_;  // pooled: the statements a transaction starts with
   std::string settings_text_;          // the same as one text
 };
