@@ -217,11 +217,12 @@ def workstation_lines(runs):
     calls = sorted({k[4:-3] for e in runs for k in e if k.startswith("p50_") and k.endswith("_ms")})
     if not runs:
         return []
-    head = ["clients", "route", "calls/s", "server connections"] + [f"{c} p50 / p99" for c in calls]
+    head = (["clients", "route", "calls/s", "failed calls", "server connections"]
+            + [f"{c} p50 / p99" for c in calls])
     body = []
     for e in runs:
         row = [f"{e['clients']:.0f}", "pooler" if e.get("pooled") else "direct",
-               f"{e['calls_per_s']:.1f}", f"{e['server_conns']:.0f}"]
+               f"{e['calls_per_s']:.1f}", f"{e.get('errors', 0):.0f}", f"{e['server_conns']:.0f}"]
         for c in calls:
             p50, p99 = e.get(f"p50_{c}_ms"), e.get(f"p99_{c}_ms")
             row.append("-" if p50 is None else f"{p50:.1f} / {p99:.1f} ms")
