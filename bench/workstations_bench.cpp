@@ -243,18 +243,32 @@ void BM_Workstations(benchmark::State& state) {
   std::filesystem::create_directories(dir);
   Connection admin;
   admin.Open(std::getenv("Q6FD_TEST_PG"));
+  const auto run = std::chrono::milliseconds(static_cast<int64_t>(kRunSeconds * 1000));
   for (auto _ : state) {
-    const auto end =
-        Clock::now() + std::chrono::milliseconds(static_cast<int64_t>(kRunSeconds * 1000));
+    // Every client starts when the last one has been forked: the gate's
+    // write end closes.
+    int gate[2];
+    if (::pipe(gate) != 0) {
+      state.SkipWithError("pipe failed");
+      return;
+    }
     std::vector<pid_t> pids;
     std::fflush(nullptr);
     for (int i = 0; i < n; ++i) {
       pid_t pid = ::fork();
-      if (pid == 0)
-        ::_exit(Workstation(std::to_string(n) + (pooled ? "p" : "d"), i, source, end,
+      if (pid == 0) {
+        ::close(gate[1]);
+        char c;
+        while (::read(gate[0], &c, 1) > 0) {
+        }
+        ::_exit(Workstation(std::to_string(n) + (pooled ? "p" : "d"), i, source, Clock::now() + run,
                             dir + "/" + std::to_string(i) + ".txt"));
+      }
       pids.push_back(pid);
     }
+    ::close(gate[0]);
+    ::close(gate[1]);
+    const auto end = Clock::now() + run;
     int64_t most = 0;
     while (Clock::now() < end) {
       most = std::max(most, ServerSessions(admin));
