@@ -32,7 +32,7 @@ case "$cmd" in
     # The standby must not wait for a standby of its own once promoted: the
     # copy leaves out the primary's synchronous setting.
     as_pg "sed -i '/synchronous_standby_names/d' '$dir/data/postgresql.auto.conf'"
-    as_pg "'$bin/pg_ctl' -D '$dir/data' -l '$dir/server.log' -w -o \"-p $port -k '$dir' -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200 -c cluster_name=$name\" start" >&2
+    as_pg "'$bin/pg_ctl' -D '$dir/data' -l '$dir/server.log' -w -o \"-p $port -k '$dir' -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=400 -c cluster_name=$name\" start" >&2
     echo "$port" >"$dir/port"
     psql_at "$primary" "$pport" "alter system set synchronous_standby_names = '$name'" >/dev/null
     psql_at "$primary" "$pport" "select pg_reload_conf()" >/dev/null
