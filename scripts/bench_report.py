@@ -216,6 +216,26 @@ def plot(series, png):
     return done.returncode == 0
 
 
+def workstation_lines(runs):
+    """The many-workstations runs (counter calls_per_s) as a markdown table:
+    clients, route, throughput, server connections, p50 / p99 per call."""
+    runs = [e for e in runs if "calls_per_s" in e]
+    calls = sorted({k[4:-3] for e in runs for k in e if k.startswith("p50_") and k.endswith("_ms")})
+    if not runs:
+        return []
+    head = (["clients", "route", "calls/s", "failed calls", "server connections"]
+            + [f"{c} p50 / p99" for c in calls])
+    body = []
+    for e in runs:
+        row = [f"{e['clients']:.0f}", "pooler" if e.get("pooled") else "direct",
+               f"{e['calls_per_s']:.1f}", f"{e.get('errors', 0):.0f}", f"{e['server_conns']:.0f}"]
+        for c in calls:
+            p50, p99 = e.get(f"p50_{c}_ms"), e.get(f"p99_{c}_ms")
+            row.append("-" if p50 is None else f"{p50:.1f} / {p99:.1f} ms")
+        body.append(row)
+    return [markdown(head, body)]
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("inputs", nargs="+")
@@ -237,7 +257,8 @@ def main():
     runs, errors = medians(data["benchmarks"])
     rows = [row for e in runs for row in judged_rows(e, args.quick)]
     others = [describe(e) + (fmt_time(e["real_time"] * TIME_UNITS[e.get("time_unit", "ns")]),)
-              for e in runs if not any(k in e for k in ("target", "scale_target", "mem_target"))]
+              for e in runs if not any(k in e for k in ("target", "scale_target", "mem_target"))
+              and "calls_per_s" not in e]
     series = step_series(runs)
     info = machine(data.get("context", {}))
     reps = max((e.get("repetitions", 1) for e in runs), default=0)
@@ -270,6 +291,13 @@ def main():
     if others:
         md += ["", "## Baselines and other measurements", "",
                markdown(["benchmark", "engine", "size", "time"], [list(o) for o in others])]
+    stations = workstation_lines(runs)
+    if stations:
+        md += ["", "## Many workstations", "",
+               "N client processes running the office's mix with 100-300 ms of think time "
+               "between calls, straight to the server and through the pooler (transaction "
+               "mode, at most 20 server connections); server connections = the most client "
+               "sessions the server had at once.", ""] + stations
     if png_ok:
         md += ["", "## Scaling of the stepping benchmarks", "",
                f"![time per step]({os.path.relpath(args.plot, args.out_dir)})"]

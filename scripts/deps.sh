@@ -5,6 +5,7 @@
 set -euo pipefail
 PKGS=(cmake ninja-build g++ make pkg-config ccache clang-format
       libsqlite3-dev sqlite3 libpq-dev postgresql postgresql-contrib
+      pgbouncer  # the PostgreSQL tests again through a pooler (scripts/pgbouncer.sh)
       libgtest-dev libgmock-dev googletest libbenchmark-dev
       python3 python3-dev pybind11-dev python3-jsonschema tmux
       python3-pip python3-setuptools  # pip install . (scripts/check-install.sh)

@@ -12,7 +12,10 @@
 # After q6bench, bench/python_bench.py compares the Python module with Python's
 # own sqlite3 module when the build made the module; its rows join the table.
 #
-# PostgreSQL gets a throwaway server for the run, stopped on every exit.
+# PostgreSQL gets a throwaway server for the run, stopped on every exit, and
+# (full runs, when pgbouncer is installed) a connection pooler in transaction
+# mode in front of it, at most 20 server connections, for the many-
+# workstations group (BM_Workstations), which quick runs leave out.
 # $Q6_BENCH_FILTER (a regular expression over benchmark names) runs a subset
 # and writes its table to BUILD/bench-filtered/ instead.
 set -euo pipefail
@@ -31,19 +34,26 @@ if [ ! -x "$bin" ]; then
 fi
 
 pgdir=$(mktemp -d /tmp/q6fd-pg.XXXXXX)
+pbdir=$(mktemp -d /tmp/q6fd-pgbouncer.XXXXXX)
 # The SQLite databases live in memory (tmpfs) when there is one: PostgreSQL
 # runs without fsync too, so both engines measure the statements' own work
 # rather than the disk's flush time, which the system and the baseline
 # would share alike.
 work=$(mktemp -d /dev/shm/q6bench.XXXXXX 2>/dev/null || mktemp -d /tmp/q6bench.XXXXXX)
 cleanup() {
+  bash scripts/pgbouncer.sh stop "$pbdir" || true
   bash scripts/pg.sh stop "$pgdir" || true
-  rm -rf "$pgdir" "$work"
+  rm -rf "$pgdir" "$pbdir" "$work"
 }
 trap cleanup EXIT
 export Q6FD_TEST_PG
 Q6FD_TEST_PG=$(bash scripts/pg.sh start "$pgdir")
 echo "PostgreSQL for benchmarks: $Q6FD_TEST_PG"
+if [ "$quick" = 0 ] && [ -x /usr/sbin/pgbouncer ]; then
+  export Q6FD_TEST_POOLER
+  Q6FD_TEST_POOLER=$(bash scripts/pgbouncer.sh start "$pbdir" "$Q6FD_TEST_PG" 20)
+  echo "PostgreSQL through the pooler: $Q6FD_TEST_POOLER"
+fi
 # Databases and registrations of the run stay in its own folder.
 export TMPDIR="$work"
 export Q6FD_REGISTRY="$work/registry.txt"
@@ -75,11 +85,14 @@ fi
 # benchmarks that read each other's times (FetchRecordset reads
 # FetchRawSqlite's); a benchmark no group names runs in a group of its own.
 groups=('^BM_Fetch|^BM_FilterMoves' '^BM_Command' '^BM_Translate' '^BM_GetNewOID' '^BM_ImportBcp' '^BM_Lock'
-        '^BM_LoadEOMetaData' '^BM_SaveEOMetaData' '^BM_Records' '^BM_TsqlFunctions')
+        '^BM_LoadEOMetaData' '^BM_SaveEOMetaData' '^BM_Records' '^BM_TsqlFunctions'
+        '^BM_Workstations')
 listed=$("$bin" --benchmark_list_tests ${Q6_BENCH_FILTER:+--benchmark_filter="$Q6_BENCH_FILTER"} |
          sed 's|/.*||' | awk '!seen[$0]++' || true)
 runs=()
 for family in $listed; do
+  # Hundreds of client processes for minutes: full runs only.
+  if [ "$quick" = 1 ] && [[ "$family" == BM_Workstations* ]]; then continue; fi
   group="^$family(/|\$)"
   for g in "${groups[@]}"; do
     if [[ "$family" =~ $g ]]; then group="$g"; break; fi

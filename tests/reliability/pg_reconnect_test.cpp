@@ -65,6 +65,7 @@ class PgReconnectTest : public ReliabilityTest {};
 
 TEST_P(PgReconnectTest, EveryCallAfterTheServerDroppedThePoolSucceeds) {
   if (engine() != Engine::PostgreSQL) GTEST_SKIP() << "a file database has no server to lose";
+  if (!quirks().server_sessions) GTEST_SKIP() << "no server sessions of its own to end";
   const std::string& source = SharedSource();
   SeedSampleData(3);
   for (const RoadCall& c : RoadCalls()) {

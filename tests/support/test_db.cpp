@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/datasource/data_source.h"
 #include "platform/schema/schema.h"
 
 namespace q6::test {
@@ -18,6 +19,13 @@ std::string MakeTempFolder() {
   std::string templ = (std::filesystem::temp_directory_path() / "q6test.XXXXXX").string();
   if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
   return templ;
+}
+
+// Whether Q6FD_TEST_PG names a pooler in transaction mode: a client then
+// has no server session of its own.
+bool TestServerPooled() {
+  const char* pg = std::getenv("Q6FD_TEST_PG");
+  return pg && *pg && ResolveDataSource(pg).pooled;
 }
 
 }  // namespace
@@ -44,7 +52,7 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                 "BYTEA",
                                 false,
                                 true,
-                                true,
+                                !TestServerPooled(),
                                 ErrorKind::kLockTimeout,
                                 false,
                                 false,

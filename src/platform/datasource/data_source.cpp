@@ -63,6 +63,17 @@ int Milliseconds(const std::string& key, const std::string& value) {
   return static_cast<int>(n);
 }
 
+// Pooler=transaction: true; none (or empty, or session, where a client keeps
+// its server session): false.
+bool PoolerMode(const std::string& key, const std::string& value) {
+  const std::string v = ToLower(value);
+  if (v == "transaction") return true;
+  if (v.empty() || v == "none" || v == "session") return false;
+  Throw(E_FAIL,
+        "The data-source key " + key + "=" + Shown(value) + " is not one of transaction, none",
+        kSource);
+}
+
 // Applies one key of a section or connection string; unknown keys are kept
 // out (ODBC-style strings carry keys we do not use).
 void Apply(DataSource* ds, const std::string& key, const std::string& value, std::string* driver) {
@@ -91,6 +102,8 @@ void Apply(DataSource* ds, const std::string& key, const std::string& value, std
     ds->statement_timeout_ms = Milliseconds(key, value);
   else if (k == "reclaimstalelocks")
     ds->reclaim_stale_locks = value == "1" || ToLower(value) == "yes" || ToLower(value) == "true";
+  else if (k == "pooler")
+    ds->pooled = PoolerMode(key, value);
 }
 
 Engine EngineOf(const std::string& driver, const DataSource& ds) {
@@ -184,6 +197,7 @@ std::string DataSource::Describe() const {
   if (!database.empty()) s += ";Database=" + database;
   if (!uid.empty()) s += ";UID=" + uid;
   if (!schema.empty()) s += ";Schema=" + schema;
+  if (pooled) s += ";Pooler=transaction";
   return s;
 }
 

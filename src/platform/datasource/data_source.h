@@ -33,6 +33,18 @@
 //   StatementTimeout  PostgreSQL (default 0 = none): longest statement.
 //   ReclaimStaleLocks=1  LockIt takes over a lock whose holder is provably
 //                 gone instead of refusing it (see component/locks).
+//
+// Many clients on one PostgreSQL (PostgreSQL only):
+//   Pooler=transaction  the server is a connection pooler that hands each
+//                 transaction any of its server sessions: the driver keeps
+//                 nothing in a session past a transaction (statements are not
+//                 kept prepared; the search path and the waits above are given
+//                 again with each transaction's first statement). Pooler=none
+//                 (the default) is a session of one's own.
+//   Server=h1,h2  several servers, tried in order (with Port=p1,p2, or one
+//                 port for all): a connection goes to the one that takes
+//                 writes, so that after a replica is promoted the next
+//                 connection reaches the new primary.
 #pragma once
 
 #include <string>
@@ -59,6 +71,7 @@ struct DataSource {
   int idle_in_transaction_timeout_ms = 60000;
   int statement_timeout_ms = 0;
   bool reclaim_stale_locks = false;
+  bool pooled = false;  // Pooler=transaction
 
   static constexpr int kDefaultWaitMs = 5000;
   // The wait each engine applies (see the keys above).

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "platform/adodb/connection.h"
+#include "platform/drivers/postgres/pg_driver.h"
 
 namespace q6 {
 namespace {
@@ -138,6 +139,36 @@ TEST_F(DataSourceTest, UnknownNamesAndBadEntriesNameWhatIsWrong) {
   EXPECT_THAT(Message("Database=x.db"), HasSubstr("Driver"));
   ::setenv("Q6FD_DSN_FILE", (dir_ + "/missing.ini").c_str(), 1);
   EXPECT_THAT(Message("demo"), HasSubstr(dir_ + "/missing.ini"));
+}
+
+// Behind a pooler no session options go to the server (a pooler refuses
+// them, and a session's settings would outlive the transaction); several
+// servers ask for the one that takes writes.
+TEST_F(DataSourceTest, PoolerAndSeveralServersInTheConnectionInfo) {
+  struct Case {
+    const char* text;
+    bool pooled;
+    bool session_options;
+    bool read_write;
+  };
+  const Case cases[] = {
+      {"Driver=postgresql;Server=h;Pooler=transaction", true, false, false},
+      {"Driver=postgresql;Server=h;pooler=Transaction", true, false, false},
+      {"Driver=postgresql;Server=h;Pooler=none", false, true, false},
+      {"Driver=postgresql;Server=h", false, true, false},
+      {"Driver=postgresql;Server=h1,h2;Port=5432,5433", false, true, true},
+      {"Driver=postgresql;Server=h1,h2;Pooler=transaction", true, false, true},
+  };
+  for (const Case& c : cases) {
+    const DataSource ds = ResolveDataSource(c.text);
+    const std::string info = postgres::PgDriver::ConnInfo(ds);
+    EXPECT_EQ(ds.pooled, c.pooled) << c.text;
+    EXPECT_EQ(info.find("options=") != std::string::npos, c.session_options) << info;
+    EXPECT_EQ(info.find("target_session_attrs=read-write") != std::string::npos, c.read_write)
+        << info;
+    EXPECT_EQ(ds.Describe().find("Pooler=transaction") != std::string::npos, c.pooled);
+  }
+  EXPECT_THAT(Message("Driver=postgresql;Pooler=statement"), HasSubstr("Pooler=statement"));
 }
 
 TEST_F(DataSourceTest, ByteOrderMarkDoesNotHideTheFirstSection) {

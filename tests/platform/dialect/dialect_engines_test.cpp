@@ -17,6 +17,7 @@
 
 #include "dialect_cases.h"
 #include "engine_client_apis.h"
+#include "platform/datasource/data_source.h"
 #include "platform/dialect/dialect.h"
 #include "platform/drivers/postgres/tsql_compat.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
@@ -297,7 +298,9 @@ class DialectOnEngine : public ::testing::TestWithParam<EngineCase> {
  protected:
   static void SetUpTestSuite() {
     sqlite_ = std::make_unique<SQLiteSession>();
-    if (const char* dsn = std::getenv("Q6FD_TEST_PG"); dsn != nullptr && *dsn != '\0') {
+    // A session of its own, with session settings: not through a pooler.
+    if (const char* dsn = std::getenv("Q6FD_TEST_PG");
+        dsn != nullptr && *dsn != '\0' && !ResolveDataSource(dsn).pooled) {
       postgres_ = std::make_unique<PostgresSession>(dsn);
     }
   }
@@ -355,7 +358,9 @@ class TsqlOnEngine : public ::testing::TestWithParam<ConformanceParam> {
  protected:
   static void SetUpTestSuite() {
     sqlite_ = std::make_unique<SQLiteSession>();
-    if (const char* dsn = std::getenv("Q6FD_TEST_PG"); dsn != nullptr && *dsn != '\0') {
+    // A session of its own, with session settings: not through a pooler.
+    if (const char* dsn = std::getenv("Q6FD_TEST_PG");
+        dsn != nullptr && *dsn != '\0' && !ResolveDataSource(dsn).pooled) {
       postgres_ = std::make_unique<PostgresSession>(dsn);
     }
   }

@@ -186,6 +186,8 @@ Q6_INSTANTIATE_ENGINE_TEST(DriverTest);
 TEST(PgDriverOnly, ServerThatWentAwayIsNotAlive) {
   const char* pg = std::getenv("Q6FD_TEST_PG");
   if (!pg) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
+  if (!test::QuirksOf(test::EngineKind::kPostgreSQL).server_sessions)
+    GTEST_SKIP() << "no server session of its own to end";
   auto victim = OpenDriver(ResolveDataSource(pg));
   auto killer = OpenDriver(ResolveDataSource(pg));
   ResultSet pid = victim->Execute("SELECT pg_backend_pid()");

@@ -44,9 +44,11 @@ void AppendEscaped(const std::string& text, std::string* out) {
 
 class PgBulkLoad : public BulkLoad {
  public:
-  PgBulkLoad(PGconn* conn, int64_t id, std::string sql, size_t ncols)
+  // `settings`: statements (each ended by a semicolon) sent before the COPY
+  // in the same message, as a pooled connection starts a transaction with.
+  PgBulkLoad(PGconn* conn, int64_t id, std::string sql, size_t ncols, const std::string& settings)
       : conn_(conn), id_(id), sql_(std::move(sql)), ncols_(ncols) {
-    PGresult* res = PQexec(conn_, sql_.c_str());
+    PGresult* res = PQexec(conn_, settings.empty() ? sql_.c_str() : (settings + sql_).c_str());
     bool ok = res && PQresultStatus(res) == PGRES_COPY_IN;
     if (!ok) {
       Trace(PQerrorMessage(conn_));
@@ -151,7 +153,7 @@ std::unique_ptr<BulkLoad> PgDriver::OpenBulkLoad(const std::string& table,
                                                  const std::vector<std::string>& columns) {
   return std::make_unique<PgBulkLoad>(
       conn_, id(), "COPY " + table + " (" + BulkColumnList(columns) + ") FROM STDIN",
-      columns.size());
+      columns.size(), StartsTransaction() ? settings_text_ : std::string());
 }
 
 }  // namespace q6::postgres

@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -32,11 +33,6 @@ namespace {
 constexpr int kKeepaliveIdleS = 10;
 constexpr int kKeepaliveIntervalS = 5;
 constexpr int kKeepaliveCount = 3;
-
-struct ResultDeleter {
-  void operator()(PGresult* r) const { PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
 void IgnoreNotice(void*, const char*) {}
 
@@ -127,21 +123,32 @@ ResultSet Collect(PGconn* conn, PGresult* raw, const std::string& lock_context) 
   }
 }
 
-// `schema` as the first entry of a search_path option. A plain name goes
-// as it is (folded to lower case by the server, as an unquoted name in SQL
-// is); any other is quoted as an identifier, so that it stays one name.
-// Blanks and backslashes are escaped, as the server splits options at
-// blanks: a schema name cannot add options of its own.
-std::string SearchPathOption(const std::string& schema) {
+// `schema` as the first entry of a search path. A plain name goes as it
+// is (folded to lower case by the server, as an unquoted name in SQL is);
+// any other is quoted as an identifier, so that it stays one name.
+std::string SchemaOnPath(const std::string& schema) {
   bool plain = !std::isdigit(static_cast<unsigned char>(schema[0]));
   for (char c : schema) plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
-  std::string name = plain ? schema : "\"";
-  if (!plain) {
-    for (char c : schema) name += c == '"' ? std::string("\"\"") : std::string(1, c);
-    name += '"';
-  }
+  if (plain) return schema;
+  std::string name = "\"";
+  for (char c : schema) name += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return name + '"';
+}
+
+// The search path: the data source's schema (else the user's own), then
+// public, then the T-SQL compatibility schema last, so that names of the
+// database's own schemas win over it.
+std::string SearchPath(const DataSource& ds) {
+  return (ds.schema.empty() ? std::string("\"$user\"") : SchemaOnPath(ds.schema)) +
+         ",public,q6tsql";
+}
+
+// `value` as a session option's value. Blanks and backslashes are escaped,
+// as the server splits options at blanks: a schema name cannot add options
+// of its own.
+std::string OptionValue(const std::string& value) {
   std::string out;
-  for (char c : name) {
+  for (char c : value) {
     if (c == ' ' || c == '\t' || c == '\\') out += '\\';
     out += c;
   }
@@ -168,6 +175,30 @@ std::string WaitOptions(const DataSource& ds) {
   return o;
 }
 
+namespace {
+
+// What a pooled connection sets at the start of each transaction, in place
+// of the session options: the same settings, for the transaction only (SET
+// LOCAL), so that none is left on a server session that the pooler hands to
+// another client next. SET takes no snapshot: a SET TRANSACTION after the
+// BEGIN they go with still works.
+std::vector<std::string> TransactionSettings(const DataSource& ds) {
+  return {"SET LOCAL search_path = " + SearchPath(ds),
+          "SET LOCAL lock_timeout = " + std::to_string(std::max(1, ds.PostgresLockTimeoutMs())),
+          "SET LOCAL statement_timeout = " + std::to_string(ds.statement_timeout_ms),
+          "SET LOCAL idle_in_transaction_session_timeout = " +
+              std::to_string(ds.idle_in_transaction_timeout_ms)};
+}
+
+// The statements as one text, each ended by a semicolon.
+std::string Joined(const std::vector<std::string>& statements) {
+  std::string out;
+  for (const std::string& s : statements) out += s + ";\n";
+  return out;
+}
+
+}  // namespace
+
 std::string PgDriver::ConnInfo(const DataSource& ds) {
   // Keepalives on our side too: a server host that vanished is noticed
   // within about a minute instead of when the kernel gives up.
@@ -183,6 +214,12 @@ std::string PgDriver::ConnInfo(const DataSource& ds) {
   add("dbname", ds.database);
   add("user", ds.uid);
   add("password", ds.pwd);
+  // Of several servers, the one that takes writes (a standby answers reads
+  // only): after a failover the next connection finds the promoted one.
+  if (ds.server.find(',') != std::string::npos) s += " target_session_attrs=read-write";
+  // A pooler takes no session options: the same settings go with each
+  // transaction instead (TransactionSettings).
+  if (ds.pooled) return s;
   // The T-SQL compatibility schema comes last: names of the database's own
   // schemas win over it.
   //
@@ -191,10 +228,8 @@ std::string PgDriver::ConnInfo(const DataSource& ds) {
   // parameters), mostly short keyed lookups, whose planning with each
   // execution's values cost several times their run (the lock check: 0.5 ms
   // planning, 0.08 ms running). SQL Server reuses a parameterised plan alike.
-  std::string options =
-      WaitOptions(ds) + " -c search_path=" +
-      (ds.schema.empty() ? std::string("\"$user\"") : SearchPathOption(ds.schema)) +
-      ",public,q6tsql -c plan_cache_mode=force_generic_plan";
+  std::string options = WaitOptions(ds) + " -c search_path=" + OptionValue(SearchPath(ds)) +
+                        " -c plan_cache_mode=force_generic_plan";
   add("options", options.substr(1));
   return s;
 }
@@ -208,7 +243,9 @@ PgDriver::PgDriver(const DataSource& ds)
                       Result(PQexec(conn_, ("DEALLOCATE " + name).c_str()));
                   }),
       lock_context_("Waited " + std::to_string(ds.PostgresLockTimeoutMs()) +
-                    " ms (LockTimeout) for a lock that another session holds") {
+                    " ms (LockTimeout) for a lock that another session holds"),
+      settings_(ds.pooled ? TransactionSettings(ds) : std::vector<std::string>()),
+      settings_text_(Joined(settings_)) {
   conn_ = PQconnectdb(ConnInfo(ds).c_str());
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
     // Copy the message before the connection object goes.
@@ -226,7 +263,7 @@ PgDriver::PgDriver(const DataSource& ds)
 
 void PgDriver::BringTsqlCompatUpToDate() {
   // Not traced: every connection asks.
-  Result r(PQexec(conn_, kTsqlCompatVersionQuery));
+  Result r(Exec(kTsqlCompatVersionQuery));
   if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) != 1) return;
   if (!TsqlCompatOutdated(std::atoi(PQgetvalue(r.get(), 0, 0)),
                           std::atoi(PQgetvalue(r.get(), 0, 1))))
@@ -285,8 +322,76 @@ bool PgDriver::StillAlive() {
 
 void PgDriver::Answered() { last_answer_ = std::chrono::steady_clock::now(); }
 
+void ResultDeleter::operator()(pg_result* r) const { PQclear(r); }
+
+bool PgDriver::StartsTransaction() const {
+  return !settings_.empty() && PQtransactionStatus(conn_) == PQTRANS_IDLE;
+}
+
+PGresult* PgDriver::Exec(const std::string& text) {
+  // Several statements in one message run as one transaction: the settings
+  // hold for the statements after them.
+  if (StartsTransaction()) return PQexec(conn_, (settings_text_ + text).c_str());
+  return PQexec(conn_, text.c_str());
+}
+
+PGresult* PgDriver::ExecParams(const std::string& text, int n, const unsigned* types,
+                               const char* const* values) {
+  if (!StartsTransaction())
+    return PQexecParams(conn_, text.c_str(), n, types, values, nullptr, nullptr, 0);
+  std::vector<Result> r = Pipelined(true, 1, [&] {
+    return PQsendQueryParams(conn_, text.c_str(), n, types, values, nullptr, nullptr, 0) == 1;
+  });
+  return r[0].release();
+}
+
+std::vector<Result> PgDriver::Pipelined(bool settings, size_t count,
+                                        const std::function<bool()>& send) {
+  std::vector<Result> out;
+  if (PQenterPipelineMode(conn_) != 1) {
+    out.resize(count);
+    return out;
+  }
+  // Up to the Sync the statements run as one transaction (unless one of
+  // them begins a transaction block, which the settings then hold for).
+  bool sent = (!settings || SendSettings()) && send() && PQpipelineSync(conn_) == 1;
+  Result set;  // the first setting that failed
+  const size_t skip = settings ? settings_.size() : 0;
+  for (size_t i = 0; sent && out.size() < count; ++i) {
+    Result res(PQgetResult(conn_));
+    if (!res) {
+      sent = false;
+      break;
+    }
+    while (PGresult* more = PQgetResult(conn_)) PQclear(more);  // up to the end of this one
+    if (i >= skip)
+      out.push_back(std::move(res));
+    else if (!set && PQresultStatus(res.get()) != PGRES_COMMAND_OK)
+      set = std::move(res);
+  }
+  // The Sync's own result ends the exchange.
+  while (sent) {
+    Result res(PQgetResult(conn_));
+    if (!res || PQresultStatus(res.get()) == PGRES_PIPELINE_SYNC) break;
+  }
+  PQexitPipelineMode(conn_);
+  Answered();
+  out.resize(count);
+  // Settings the server refused: their error in place of the first answer
+  // (the others were skipped).
+  if (set) out[0] = std::move(set);
+  return out;
+}
+
+bool PgDriver::SendSettings() {
+  for (const std::string& s : settings_)
+    if (PQsendQueryParams(conn_, s.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 1)
+      return false;
+  return true;
+}
+
 ResultSet PgDriver::DoExecute(const std::string& native) {
-  PGresult* res = PQexec(conn_, native.c_str());
+  PGresult* res = Exec(native);
   Answered();
   return Collect(conn_, res, lock_context_);
 }
@@ -295,7 +400,7 @@ ResultSet PgDriver::DoExecuteOne(const std::string& native) {
   // The extended protocol takes one statement only; the server refuses a
   // text with more ("cannot insert multiple commands into a prepared
   // statement") before running any of it.
-  PGresult* res = PQexecParams(conn_, native.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+  PGresult* res = ExecParams(native, 0, nullptr, nullptr);
   Answered();
   return Collect(conn_, res, lock_context_);
 }
@@ -306,13 +411,13 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
   const int n = static_cast<int>(values.size());
   for (int attempt = 0;; ++attempt) {
     std::string* name = statements_.Find(key);
-    if (!name && seen_.insert(key).second) {
-      // First sight of this text: sent unnamed, in one round trip, as a
-      // statement run once (on a short-lived connection) would waste the
-      // second one a named prepare costs. It is kept from the second time.
+    // First sight of this text: sent unnamed, in one round trip, as a
+    // statement run once (on a short-lived connection) would waste the
+    // second one a named prepare costs. It is kept from the second time,
+    // unless the server session may be another client's by then (pooled).
+    if (!name && (pooled() || seen_.insert(key).second)) {
       if (seen_.size() > kCachedStatements * 4) seen_ = {key};
-      PGresult* res = PQexecParams(conn_, text.c_str(), n, types.empty() ? nullptr : types.data(),
-                                   values.data(), nullptr, nullptr, 0);
+      PGresult* res = ExecParams(text, n, types.empty() ? nullptr : types.data(), values.data());
       Answered();
       if (quiet && !InTransaction() && RefusedText(res)) {
         PQclear(res);
@@ -381,10 +486,22 @@ ResultSet PgDriver::DoExecuteParams(const std::string& native,
 }
 
 std::vector<int32_t> PgDriver::DoParameterTypes(const std::string& native) {
-  Result prep(PQprepare(conn_, "", native.c_str(), 0, nullptr));
-  Answered();
+  Result prep, described;
+  if (pooled()) {
+    // Prepared and described in one exchange: between two, the pooler may
+    // hand the session (and its unnamed statement) to another client.
+    std::vector<Result> r = Pipelined(StartsTransaction(), 2, [&] {
+      return PQsendPrepare(conn_, "", native.c_str(), 0, nullptr) == 1 &&
+             PQsendDescribePrepared(conn_, "") == 1;
+    });
+    prep = std::move(r[0]);
+    described = std::move(r[1]);
+  } else {
+    prep.reset(PQprepare(conn_, "", native.c_str(), 0, nullptr));
+    Answered();
+  }
   if (!prep || PQresultStatus(prep.get()) != PGRES_COMMAND_OK) ThrowError(conn_, prep.get());
-  Result described(PQdescribePrepared(conn_, ""));
+  if (!pooled()) described.reset(PQdescribePrepared(conn_, ""));
   if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK)
     ThrowError(conn_, described.get());
   std::vector<int32_t> types(PQnparams(described.get()));
@@ -403,6 +520,7 @@ struct PgDriver::Outgoing {
 };
 
 void PgDriver::NameBatchStatements(std::vector<Outgoing>* batch) {
+  if (pooled()) return;
   std::unordered_map<std::string_view, int> uses;
   for (const Outgoing& o : *batch)
     if (!o.key.empty()) ++uses[o.key];
@@ -460,9 +578,11 @@ void PgDriver::DoExecuteBatch(std::span<const Batched> batch, std::vector<Result
   NameBatchStatements(&out);
   // Every statement goes (named, or unnamed and parsed where it runs), then
   // one Sync: the server answers them all at once. After a failure it skips
-  // the rest up to the Sync (PGRES_PIPELINE_ABORTED).
+  // the rest up to the Sync (PGRES_PIPELINE_ABORTED). A pooled connection
+  // outside a transaction sends the transaction's settings first.
+  const bool settings = StartsTransaction();
   if (PQenterPipelineMode(conn_) != 1) ThrowError(conn_, nullptr);
-  bool sent = true;
+  bool sent = !settings || SendSettings();
   for (size_t i = 0; sent && i < out.size(); ++i) {
     const Outgoing& o = out[i];
     const int n = static_cast<int>(o.values.size());
@@ -475,6 +595,16 @@ void PgDriver::DoExecuteBatch(std::span<const Batched> batch, std::vector<Result
   sent = sent && PQpipelineSync(conn_) == 1;
   std::optional<ComError> failure;
   std::optional<std::string> stale;
+  for (size_t i = 0; sent && settings && i < settings_.size(); ++i) {
+    Result res(PQgetResult(conn_));
+    sent = res != nullptr;
+    while (PGresult* more = PQgetResult(conn_)) PQclear(more);
+    if (sent && !failure && PQresultStatus(res.get()) != PGRES_COMMAND_OK) try {
+        Collect(conn_, res.release(), lock_context_);
+      } catch (const ComError& e) {
+        failure = e;
+      }
+  }
   for (size_t i = 0; sent && i < batch.size(); ++i) {
     PGresult* res = PQgetResult(conn_);
     if (!res) {
@@ -511,6 +641,9 @@ void PgDriver::DoExecuteBatch(std::span<const Batched> batch, std::vector<Result
 }
 
 Driver::ServerSession PgDriver::ThisServerSession() {
+  // A pooled connection's statements run in whichever server session the
+  // pooler hands it: it has none of its own.
+  if (pooled()) return {};
   if (session_.pid == 0) {
     ResultSet r = Execute(
         "SELECT pid, backend_start::text FROM pg_stat_activity WHERE pid = pg_backend_pid()");

@@ -2,16 +2,26 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/datasource/data_source.h"
 #include "platform/drivers/driver.h"
 #include "platform/drivers/statement_cache.h"
 
 struct pg_conn;
+struct pg_result;
 
 namespace q6::postgres {
+
+// Owns a libpq result.
+struct ResultDeleter {
+  void operator()(pg_result* r) const;
+};
+using Result = std::unique_ptr<pg_result, ResultDeleter>;
 
 class PgDriver : public Driver {
  public:
@@ -101,13 +111,35 @@ class PgDriver : public Driver {
   // Notes that the server just answered (IsAlive trusts a recent answer).
   void Answered();
 
+  // Pooler=transaction: the connection's server session may be another
+  // client's between two transactions.
+  bool pooled() const { return !settings_.empty(); }
+  // Queues the transaction's settings in pipeline mode; false when libpq
+  // refused.
+  bool SendSettings();
+  // Pooled and outside a transaction: the next statement starts one, and the
+  // transaction's settings go with it.
+  bool StartsTransaction() const;
+  // The simple and the extended query, the settings first when the
+  // statement starts a transaction. The caller owns the result.
+  pg_result* Exec(const std::string& text);
+  pg_result* ExecParams(const std::string& text, int n, const unsigned* types,
+                        const char* const* values);
+  // In pipeline mode: the transaction's settings when `settings`, the
+  // requests `send` queues, one Sync; the answers to those `count` requests
+  // (null for those that never came; the settings' error in place of the
+  // first when the server refused them).
+  std::vector<Result> Pipelined(bool settings, size_t count, const std::function<bool()>& send);
+
   pg_conn* conn_ = nullptr;
   std::chrono::steady_clock::time_point last_answer_;
   int64_t prepared_seq_ = 0;
   StatementCache<std::string> statements_;  // key -> server-side name
   std::unordered_set<std::string> seen_;    // keys run once, not yet kept
   std::string lock_context_;
-  ServerSession session_;  // what a statement whose lock wait ran out says
+  ServerSession session_;              // what a statement whose lock wait ran out says
+  std::vector<std::string> settings_;  // pooled: the statements a transaction starts with
+  std::string settings_text_;          // the same as one text
 };
 
 }  // namespace q6::postgres
