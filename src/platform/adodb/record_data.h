@@ -113,7 +113,10 @@ class RecordData {
   bool open_ = false;
   bool updatable_ = false;
   std::vector<ColumnInfo> columns_;
-  std::unordered_map<std::string, int> by_name_;  // lower-cased names
+  // Lower-cased names, for results wider than kIndexedColumns; narrower
+  // ones are searched in place, which costs less than building the index.
+  static constexpr size_t kIndexedColumns = 16;
+  std::unordered_map<std::string, int> by_name_;
   Variant& mutable_cell(size_t row, size_t col) {
     return const_cast<Variant&>(static_cast<const RecordData&>(*this).cell(row, col));
   }
