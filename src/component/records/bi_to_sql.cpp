@@ -32,16 +32,17 @@ namespace {
 constexpr char kSource[] = "DataManager.strBiToSqlByEO";
 constexpr int kObjectVariableNotSet = 91;
 
-// The flags IsQueryField gets for one field. Raises Overflow (6) when the
-// product leaves the 16-bit range.
-int32_t DerivedFlags(int32_t lFlag, bool is_key_field) {
+// The flags IsQueryField gets for a field other than the key (the key
+// field's are one more). Raises Overflow (6) when the product leaves the
+// 16-bit range.
+int32_t DerivedFlags(int32_t lFlag) {
   // Division is exact at the halves (n + 0.5 is representable), and the
   // conversion to a 16-bit integer rounds them to even, raising 6 itself
   // beyond the range.
   int32_t hundreds = Variant(static_cast<double>(lFlag) / 100.0).ToInteger();
   int32_t product = hundreds * 100;
   if (product < INT16_MIN || product > INT16_MAX) ThrowVb(kVbOverflow);
-  return product + (is_key_field ? 1 : 0);
+  return product;
 }
 
 std::string BuildList(ObjectRef& objEO, int32_t& lFlag) {
@@ -49,26 +50,39 @@ std::string BuildList(ObjectRef& objEO, int32_t& lFlag) {
   auto eo = As<EntityObject>(objEO);
   if (!eo) ThrowVb(kVbTypeMismatch);
   std::shared_ptr<PublicService> ps = ApartmentPublicService();
+  // lFlag and so its derived flags and digits are the same for every field:
+  // worked out once, at the first field (an entity without fields raises
+  // nothing).
+  bool first = true;
+  int32_t derived_base = 0;
+  bool by_expression = false, by_caption = false;
   std::string list;
   for (const std::shared_ptr<EntityField>& field : *eo->Fields()) {
-    int32_t derived = DerivedFlags(lFlag, field->Name() == eo->OIDSourceField());
+    if (first) {
+      derived_base = DerivedFlags(lFlag);
+      Variant flag_value(lFlag);
+      int32_t tens = 2, units = 1;
+      by_expression = ps->GetDigit(flag_value, tens) > 0;
+      by_caption = ps->GetDigit(flag_value, units) > 0;
+      first = false;
+    }
+    int32_t derived = derived_base + (field->Name() == eo->OIDSourceField() ? 1 : 0);
     ObjectRef as_object = field;
     Variant listed = IsQueryField(as_object, derived);
     if (listed.IsEmpty() || !listed.ToBool()) continue;
 
-    Variant flag_value(lFlag);
-    int32_t tens = 2, units = 1;
     std::string expression;
-    if (ps->GetDigit(flag_value, tens) > 0) {
+    if (by_expression) {
       Variant field_variant(as_object);
       Variant expr = Variant::Null();
       expression = GetFieldExpr(field_variant, expr);
     } else {
       expression = field->JoinField().empty() ? field->SourceField() : field->JoinField();
     }
-    const std::string& alias =
-        ps->GetDigit(flag_value, units) > 0 ? field->Caption() : field->Name();
-    list += expression + " as '" + SqlEscaped(alias) + "',";
+    list += expression;
+    list += " as '";
+    list += SqlEscaped(by_caption ? field->Caption() : field->Name());
+    list += "',";
   }
   return list;
 }

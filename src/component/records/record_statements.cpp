@@ -54,27 +54,35 @@ std::string GetDataStatement(const RecordSource& s, const std::string& columns) 
          " ASC";
 }
 
-std::string MoveToStatement(const RecordSource& s, const std::string& columns, int32_t mode,
-                            const std::string& current) {
+std::string MoveToStatementWith(const RecordSource& s, const std::string& columns, int32_t mode,
+                                const std::string& value) {
   std::string sql = Base("Select top 1 ", s, columns);
   const std::string& k = s.key;
-  const std::string c = SqlEscaped(current);
   switch (mode) {
     case enum_First:
       return sql + TypeFilter(s, RangeEnding::kMoveBackward) + " Order By " + k + " ASC";
     case enum_Previous:
-      return sql + TypeFilter(s, RangeEnding::kMoveBackward) + " and " + k + " < '" + c + "' " +
+      return sql + TypeFilter(s, RangeEnding::kMoveBackward) + " and " + k + " < " + value + " " +
              " Order By " + k + " DESC";
     case enum_Current:
-      return sql + " Where " + k + " = '" + c + "'";
+      return sql + " Where " + k + " = " + value;
     case enum_Next:
-      return sql + TypeFilter(s, RangeEnding::kMoveForward) + " and " + k + " > '" + c + "' " +
+      return sql + TypeFilter(s, RangeEnding::kMoveForward) + " and " + k + " > " + value + " " +
              " Order By " + k + " ASC";
     case enum_Last:
       return sql + TypeFilter(s, RangeEnding::kMoveForward) + " Order By " + k + " desc";
     default:
       return sql;
   }
+}
+
+std::string MoveToStatement(const RecordSource& s, const std::string& columns, int32_t mode,
+                            const std::string& current) {
+  return MoveToStatementWith(s, columns, mode, "'" + SqlEscaped(current) + "'");
+}
+
+bool MoveToReadsCurrent(int32_t mode) {
+  return mode == enum_Previous || mode == enum_Current || mode == enum_Next;
 }
 
 std::string MoveToRetryStatement(const RecordSource& s, const std::string& columns, int32_t mode,

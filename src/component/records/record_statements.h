@@ -52,6 +52,16 @@ std::string GetDataStatement(const RecordSource& s, const std::string& columns);
 std::string MoveToStatement(const RecordSource& s, const std::string& columns, int32_t mode,
                             const std::string& current);
 
+// MoveToStatement with `value` standing where the quoted current OID goes:
+// that quoted literal, or a driver's placeholder so that the one statement
+// serves every current OID.
+std::string MoveToStatementWith(const RecordSource& s, const std::string& columns, int32_t mode,
+                                const std::string& value);
+
+// Whether MoveTo's statement for `mode` compares with the current OID
+// (modes 1, 2 and 3).
+bool MoveToReadsCurrent(int32_t mode);
+
 // MoveTo's second statement when the first found no row ("Select Top 1 ..."):
 // with `reversal` the type filter ordered ASC for mode 3, DESC otherwise
 // (wrapping around); without it the current record by its key.

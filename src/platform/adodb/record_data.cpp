@@ -6,6 +6,34 @@
 namespace q6 {
 namespace {
 constexpr const char* kSource = "ADODB.Recordset";
+
+bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+char AsciiLower(unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c | 0x20 : c); }
+
+// Whether two names are the same once lower-cased (ToLower). ASCII letters
+// lower-case into ASCII letters, so names of the same length are compared a
+// byte at a time up to the first other character; from there (any other
+// letter may lower-case into ASCII, the Kelvin sign into 'k') they are
+// lower-cased whole.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() == b.size()) {
+    size_t i = 0;
+    for (; i < a.size(); ++i) {
+      const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+      if ((x | y) >= 0x80) break;
+      if (AsciiLower(x) != AsciiLower(y)) return false;  // the same prefix, then two letters
+    }
+    if (i == a.size()) return true;
+  } else if (IsAscii(a) && IsAscii(b)) {
+    return false;
+  }
+  return ToLower(a) == ToLower(b);
+}
 }  // namespace
 
 void RecordData::Load(ResultSet&& r, bool updatable) {
@@ -39,6 +67,11 @@ void RecordData::Clear() {
 }
 
 int RecordData::FindColumn(std::string_view name) const {
+  if (columns_.size() <= kIndexedColumns) {
+    for (size_t c = 0; c < columns_.size(); ++c)  // the first of a name
+      if (SameName(columns_[c].name, name)) return static_cast<int>(c);
+    return -1;
+  }
   if (by_name_.empty())
     for (size_t c = 0; c < columns_.size(); ++c)
       by_name_.emplace(ToLower(columns_[c].name), static_cast<int>(c));  // first of a name wins

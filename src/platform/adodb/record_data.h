@@ -113,7 +113,11 @@ class RecordData {
   bool open_ = false;
   bool updatable_ = false;
   std::vector<ColumnInfo> columns_;
-  mutable std::unordered_map<std::string, int> by_name_;  // lower-cased names; made when asked
+  // Lower-cased names, for results wider than kIndexedColumns, made at the
+  // first lookup by name (many results are read by position); narrower ones
+  // are searched in place, which costs less than building the index.
+  static constexpr size_t kIndexedColumns = 16;
+  mutable std::unordered_map<std::string, int> by_name_;
   Variant& mutable_cell(size_t row, size_t col) {
     return const_cast<Variant&>(static_cast<const RecordData&>(*this).cell(row, col));
   }

@@ -87,6 +87,24 @@ TEST_P(RecordsetTest, NullStaysNullAndNamesMatchWithoutCase) {
   EXPECT_EQ(rs->Fields()->Count(), 3);
 }
 
+// Names are found without case, the first of a name winning, alike in
+// narrow results (searched in place) and wide ones (looked up by index).
+TEST_P(RecordsetTest, ColumnNamesFoundWithoutCaseInNarrowAndWideResults) {
+  const HRESULT k3265 = MakeHr(0x800A0CC1u);
+  for (int width : {3, 20}) {
+    std::string sql = "select 1 as '\xC3\x89tat', 2 as 'ab', 3 as 'AB'";
+    for (int i = 3; i < width; ++i) sql += ", 0 as 'c" + std::to_string(i) + "'";
+    auto rs = con_->Execute(sql);
+    ASSERT_EQ(rs->Fields()->Count(), width);
+    EXPECT_EQ(rs->Field("\xC3\xA9tat").ToLong(), 1) << width;
+    EXPECT_EQ(rs->Field("\xC3\x89TAT").ToLong(), 1) << width;
+    EXPECT_EQ(rs->Field("aB").ToLong(), 2) << width;
+    if (width == 20) EXPECT_EQ(rs->Field("C19").ToLong(), 0);
+    EXPECT_EQ(ErrorOf([&] { rs->Field("a"); }), k3265) << width;
+    EXPECT_EQ(ErrorOf([&] { rs->Field("\xC3\xA9ta"); }), k3265) << width;
+  }
+}
+
 TEST_P(RecordsetTest, NoCurrentRowAndUnknownColumnErrors) {
   auto empty = con_->Execute("select * from t where 1>1");
   EXPECT_TRUE(empty->EOF());

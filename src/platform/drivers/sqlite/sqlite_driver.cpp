@@ -130,8 +130,10 @@ bool ChangesRows(const char* sql) {
 }
 
 // Steps `stmt` to its end, collecting its rows into `out` when it has
-// columns. Raises on error.
-void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& busy_context) {
+// columns, which `columns_of` gives. Raises on error.
+template <class ColumnsFn>
+void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& busy_context,
+         ColumnsFn&& columns_of) {
   // The columns are read after the first step: a kept statement whose table
   // changed since it was prepared is prepared again inside that step, and
   // only then shows the columns the table has now.
@@ -139,7 +141,7 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& bus
   const int ncols = sqlite3_column_count(stmt);
   if (ncols > 0) {
     out->has_rows = true;
-    out->columns = ColumnsOf(stmt);
+    out->columns = columns_of();
   }
   for (;; rc = sqlite3_step(stmt)) {
     if (rc == SQLITE_ROW) {
@@ -157,6 +159,11 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& bus
   // none (-1).
   if (!sqlite3_stmt_readonly(stmt) && ChangesRows(sqlite3_sql(stmt)))
     out->rows_affected = sqlite3_changes64(db);
+}
+
+// Run for a statement prepared for this call only.
+void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& busy_context) {
+  Run(db, stmt, out, busy_context, [stmt] { return ColumnsOf(stmt); });
 }
 
 // "device:inode" of the file at `path`, or "" when there is none (an
@@ -181,6 +188,7 @@ std::string FileKey(const std::string& path) {
 SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms)
     : statements_(kCachedStatements, [this](sqlite3_stmt*& s) {
         if (s == last_) last_ = nullptr;
+        kept_columns_.erase(s);
         sqlite3_finalize(s);
       }) {
   FileKey(path);  // refuse a file with several names before touching it
@@ -269,7 +277,7 @@ ResultSet SqliteDriver::DoExecute(const std::string& native) {
     if (sqlite3_stmt* stmt = Cached(native, true)) {
       ResetOnExit reset{stmt};
       ResultSet r;
-      Run(db_, stmt, &r, busy_context_);
+      RunKept(stmt, &r);
       return r;
     }
   }
@@ -347,6 +355,18 @@ sqlite3_stmt* SqliteDriver::Cached(const std::string& text, bool quiet) {
   return Remember(text, *statements_.Put(text, p));
 }
 
+void SqliteDriver::RunKept(sqlite3_stmt* stmt, ResultSet* out) {
+  Run(db_, stmt, out, busy_context_, [&] {
+    KeptColumns& kept = kept_columns_[stmt];
+    const int reprepared = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
+    if (kept.reprepared != reprepared) {
+      kept.columns = ColumnsOf(stmt);
+      kept.reprepared = reprepared;
+    }
+    return kept.columns;
+  });
+}
+
 sqlite3_stmt* SqliteDriver::Remember(const std::string& text, sqlite3_stmt* stmt) {
   last_text_ = text;
   last_ = stmt;
@@ -365,7 +385,7 @@ std::optional<ResultSet> SqliteDriver::DoExecuteLiterals(const ParameterizedSql&
     if (rc != SQLITE_OK) ThrowError(db_, rc);
   }
   ResultSet r;
-  Run(db_, stmt, &r, busy_context_);
+  RunKept(stmt, &r);
   return r;
 }
 
@@ -387,7 +407,10 @@ ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
     if (rc != SQLITE_OK) ThrowError(db_, rc);
   }
   ResultSet r;
-  Run(db_, stmt, &r, busy_context_);
+  if (once.p)
+    Run(db_, stmt, &r, busy_context_);
+  else
+    RunKept(stmt, &r);
   return r;
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "platform/drivers/driver.h"
 #include "platform/drivers/statement_cache.h"
@@ -68,8 +69,21 @@ class SqliteDriver : public Driver {
   sqlite3_stmt* Cached(const std::string& text, bool quiet);
   // Notes `stmt` as the statement of `text` that Cached handed out last.
   sqlite3_stmt* Remember(const std::string& text, sqlite3_stmt* stmt);
+  // Steps the kept statement `stmt` to its end into `out` (as Run does),
+  // taking its columns from kept_columns_.
+  void RunKept(sqlite3_stmt* stmt, ResultSet* out);
 
   sqlite3* db_ = nullptr;
+  // The columns of each kept statement as last read, with the number of
+  // times the engine had prepared it again by then: a statement's columns
+  // change only when it is prepared again (its table changed), so a kept
+  // statement's are read from the engine once, not at every run. Entries go
+  // with their statements.
+  struct KeptColumns {
+    int reprepared = -1;
+    std::vector<ColumnInfo> columns;
+  };
+  std::unordered_map<sqlite3_stmt*, KeptColumns> kept_columns_;
   // The statement Cached handed out last and its text (cleared when the
   // cache lets the statement go).
   sqlite3_stmt* last_ = nullptr;

@@ -68,8 +68,10 @@ int NoCase(void*, int na, const void* pa, int nb, const void* pb) {
   while (lb > 0 && b[lb - 1] == ' ') --lb;
   size_t i = 0, j = 0;
   while (i < la && j < lb) {
-    if (a[i] < 0x80 && b[j] < 0x80) {  // the common case, without decoding
-      const uint32_t x = Fold(a[i++]), y = Fold(b[j++]);
+    if ((a[i] | b[j]) < 0x80) {  // the common case, without decoding
+      const unsigned char ca = a[i++], cb = b[j++];
+      if (ca == cb) continue;
+      const uint32_t x = Fold(ca), y = Fold(cb);
       if (x != y) return x < y ? -1 : 1;
       continue;
     }
