@@ -76,6 +76,7 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads) {
     dialect::RewriteSetOperations(&sql, engine);
     dialect::RewriteScalarSubqueries(&sql, engine);
     dialect::RewriteOrders(&sql, engine);
+    dialect::RewriteGroupingKeys(&sql, engine);
     dialect::RewriteResultNames(&sql, engine);
     dialect::RewriteStatementForms(&sql, engine);
     out = sql.Edited() ? sql.Render() : std::string(tsql);

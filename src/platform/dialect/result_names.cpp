@@ -38,9 +38,11 @@ size_t ResultSelect(const EditableSql& s) {
   return kNone;
 }
 
-// PostgreSQL: items named by an unquoted name get that name quoted; the
-// names given, for ORDER BY.
-void NameItems(EditableSql* s, const Operands& ops, size_t select, std::vector<size_t>* named) {
+// Items named by an unquoted name get that name quoted: a column (whose
+// name both engines would give as the table declares it), and on PostgreSQL
+// an alias (which it would fold to lower case). The names given, for ORDER BY.
+void NameItems(EditableSql* s, const Operands& ops, size_t select, bool postgres,
+               std::vector<size_t>* named) {
   static constexpr WordSet kEnds{"from",  "where", "group",     "having", "order",
                                  "union", "into",  "intersect", "except", "option"};
   size_t first = s->NextSig(select);
@@ -62,16 +64,16 @@ void NameItems(EditableSql* s, const Operands& ops, size_t select, std::vector<s
                      s->IsPunct(next, ';') || s->IsWordIn(next, kEnds);
     if (!end) continue;
     // The item [first, j].
-    if (s->Kind(j) == TokenKind::kWord && !ops.IsKeyword(j) && HasUpper(s->Text(j)) &&
-        !s->Dropped(j)) {
-      const size_t prev = s->PrevSig(j);
+    const size_t prev = s->PrevSig(j);
+    if (s->Kind(j) == TokenKind::kWord && (!ops.IsKeyword(j) || s->IsWord(prev, "as")) &&
+        HasUpper(s->Text(j)) && !s->Dropped(j) && (postgres || !s->IsWord(prev, "as"))) {
       const TokenKind pk = s->Kind(prev);
       const bool unit_before =
           s->IsPunct(prev, ')') || pk == TokenKind::kNumber || pk == TokenKind::kString ||
           pk == TokenKind::kQuoted || pk == TokenKind::kBracket ||
           (pk == TokenKind::kWord && (!ops.IsKeyword(prev) || s->IsWord(prev, "end")));
       if (j != first && (s->IsWord(prev, "as") || unit_before)) {  // an alias
-        if (!s->Edit(j).replace) {
+        if (postgres && !s->Edit(j).replace) {
           Replace(s, j, Quoted(s->Text(j)));
           named->push_back(j);
         }
@@ -121,10 +123,11 @@ void QuoteOrderTerms(EditableSql* s, const std::vector<size_t>& named) {
 }
 
 // Words that are names in T-SQL but keywords of an engine.
-constexpr WordSet kPostgresKeywords{"limit",   "offset",    "analyse",   "analyze",  "asymmetric",
-                                    "both",    "do",        "initially", "lateral",  "leading",
-                                    "placing", "returning", "symmetric", "trailing", "variadic",
-                                    "window",  "only"};
+// (Not LEADING, TRAILING, BOTH, ONLY or LATERAL: PostgreSQL's own syntax
+// puts them where names stand, as in trim(leading 'x' from s).)
+constexpr WordSet kPostgresKeywords{"limit",      "offset",    "analyse",   "analyze",
+                                    "asymmetric", "do",        "initially", "placing",
+                                    "returning",  "symmetric", "variadic",  "window"};
 constexpr WordSet kSqliteKeywords{"limit", "raise", "isnull", "notnull", "returning", "nothing"};
 
 // Whether the word at i stands where a name does: after SELECT, a comma, a
@@ -167,14 +170,14 @@ void QuoteKeywordNames(EditableSql* s, const Operands& ops, Engine engine) {
 void RewriteResultNames(EditableSql* s, Engine engine) {
   thread_local Operands ops;
   bool reset = false;
-  if (engine == Engine::PostgreSQL && s->HasWord("select")) {
+  if (s->HasWord("select")) {
     const size_t select = ResultSelect(*s);
     if (select != kNone) {
       ops.Reset(*s);
       reset = true;
       thread_local std::vector<size_t> named;
       named.clear();
-      NameItems(s, ops, select, &named);
+      NameItems(s, ops, select, engine == Engine::PostgreSQL, &named);
       if (!named.empty() && s->HasWord("order")) QuoteOrderTerms(s, named);
     }
   }

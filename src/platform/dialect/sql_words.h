@@ -39,9 +39,8 @@ inline constexpr std::string_view kRuleWords[] = {
     // Statement forms (statement_rules.h) and names that are keywords of
     // one engine.
     "rollup", "cube", "sets", "maxrecursion", "recursive", "nulls", "rows", "row", "fetch",
-    "only", "first", "next", "lateral", "raise", "notnull", "nothing", "analyse", "analyze",
-    "asymmetric", "both", "do", "initially", "leading", "placing", "symmetric", "trailing",
-    "variadic", "window",
+    "only", "first", "next", "raise", "notnull", "nothing", "analyse", "analyze",
+    "asymmetric", "do", "initially", "placing", "symmetric", "variadic", "window",
     // Names.
     "dbo", "max", "n",
     // Table hints.

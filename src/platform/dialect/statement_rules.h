@@ -64,12 +64,19 @@ void RewriteCommonTableExpressions(EditableSql* sql, Engine engine);
 // - UPDATE TOP (n) / DELETE TOP (n) are refused (RefusedOnEngine).
 void RewriteStatementForms(EditableSql* sql, Engine engine);
 
-// Result names (result_names.cpp). PostgreSQL: an item of the outermost
-// select list that is a name, a qualified name or written with an unquoted
-// alias comes back under the name as written (PostgreSQL would fold it to
-// lower case): CustID -> CustID AS "CustID", x AS CustID -> x AS "CustID";
-// an ORDER BY term naming such an alias is quoted the same way. Names that
-// are keywords of an engine (limit, offset, user, ...) are quoted for it.
+// PostgreSQL (grouping_keys.cpp): GROUP BY and DISTINCT of plain columns
+// ignore trailing blanks: a grouped column becomes tsql_key(column) in GROUP
+// BY and as a select-list item (under its own name), unless the select uses
+// it otherwise outside an aggregate.
+void RewriteGroupingKeys(EditableSql* sql, Engine engine);
+
+// Result names (result_names.cpp): an item of the outermost select list
+// that is a plain column comes back under its name as written (both engines
+// would give the name the table declares): CustID -> CustID AS "CustID"; on
+// PostgreSQL an unquoted alias is quoted as written too (x AS CustID -> x AS
+// "CustID"), where it would fold it to lower case; an ORDER BY term naming
+// such an item is quoted the same way. Names that are keywords of an engine
+// (limit, offset, raise, ...) are quoted for it where a name stands.
 void RewriteResultNames(EditableSql* sql, Engine engine);
 
 // Helpers of these rules (statement_forms.cpp). They run after the

@@ -132,7 +132,7 @@ inline const DialectCase kDialectCases[] = {
 
   // Identifiers and codes.
   {"NewOid", "Select sMaxOID From FD_Entities with(updlock) Where iID = 51",
-   "Select sMaxOID From FD_Entities Where iID = 51",
+   "Select sMaxOID AS \"sMaxOID\" From FD_Entities Where iID = 51",
    "Select sMaxOID AS \"sMaxOID\" From FD_Entities Where iID = 51 FOR UPDATE", 1, "510000000000002"},
   {"NewOidStore", " update fd_entities set smaxoid='510000000000003' where iid= 51",
    " update fd_entities set smaxoid='510000000000003' where iid= 51",
@@ -203,7 +203,7 @@ inline const DialectCase kDialectCases[] = {
 
   // Names and literals.
   {"BracketedNames", "select [Code] from [fd_doc] where [coid] = '510000000000001'",
-   "select \"Code\" from \"fd_doc\" where \"coid\" = '510000000000001'",
+   "select \"Code\" AS \"Code\" from \"fd_doc\" where \"coid\" = '510000000000001'",
    "select \"code\" AS \"Code\" from \"fd_doc\" where \"coid\" ^= '510000000000001'", 1, "0000000123"},
   {"BracketedAlias", "select code as [Item Code], qty as [a]]b\"c] from fd_doc where coid = '510000000000001'",
    "select code as \"Item Code\", qty as \"a]b\"\"c\" from fd_doc where coid = '510000000000001'",
@@ -245,7 +245,7 @@ inline const DialectCase kDialectCases[] = {
    "select coid from fd_doc order by coid NULLS FIRST LIMIT 2", 2, "510000000000001"},
   {"TopAfterDistinct", "select distinct top 1 qty from fd_doc order by qty desc",
    "select distinct qty from fd_doc order by qty desc LIMIT 1",
-   "select distinct qty from fd_doc order by qty desc NULLS LAST LIMIT 1", 1, "9"},
+   "select distinct tsql_key(qty) AS \"qty\" from fd_doc order by \"qty\" desc NULLS LAST LIMIT 1", 1, "9"},
   {"TopBeforeSemicolon", "Select Top 1 coid From fd_doc Order By coid;",
    "Select coid From fd_doc Order By coid LIMIT 1;",
    "Select coid From fd_doc Order By coid NULLS FIRST LIMIT 1;", 1, "510000000000001"},
@@ -296,7 +296,7 @@ inline const DialectCase kDialectCases[] = {
    "Select coid From fd_doc Where coid like '51%' Order By coid DESC LIMIT 1 FOR UPDATE", 1, "510000000000003"},
   {"HintWithDistinct", "select distinct book_name from fd_doc with(updlock) where coid like '51%' and book_name is not null",
    "select distinct book_name from fd_doc where coid like '51%' and book_name is not null",
-   "select distinct book_name from fd_doc where coid like '51%' and book_name is not null", 1, "b1"},
+   "select distinct tsql_key(book_name) AS \"book_name\" from fd_doc where coid like '51%' and book_name is not null", 1, "b1"},
   {"HintOnUpdate", "update fd_doc with (rowlock) set qty = 1 where coid like '52%'",
    "update fd_doc set qty = 1 where coid like '52%'",
    "update fd_doc set qty = 1 where coid like '52%'", 1, nullptr},

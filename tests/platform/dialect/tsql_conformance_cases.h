@@ -198,11 +198,32 @@ inline const ConformanceCase kConformanceCases[] = {
   {"UpdateWithSubquery", "update fd_doc set qty = (select count(*) from fd_line where parentoid = fd_doc.coid) where coid = '510000000000002'", kNull},
   {"DeleteTop", "delete top (1) from fd_line", nullptr, "DELETE TOP (n) is not supported"},
   {"KeywordNames", "select limit + raise from (select 1 as limit, 2 as raise) t", "3"},
+  {"GroupByColumnIgnoresTrailingBlanks", "select count(*) from (select name, count(*) n from (select name from fd_names where id = 2 union all select code from fd_pad) u group by name) g", "2"},
+  {"DistinctColumnIgnoresTrailingBlanks", "select count(*) from (select distinct name from (select name from fd_names where id = 2 union all select code from fd_pad) u) d", "2"},
   {"NullIfIgnoresCase", "select count(*) from fd_names where nullif(name, 'ABD') is null", "2"},
   // Standard SQL that must pass through.
   {"ArrayConstructor", "select (ARRAY[1,2,3])[2]", "2", nullptr, Quirk::kPostgresOnly},
   {"ArrayCast", "select array_length('{1,2}'::int[], 1)", "2", nullptr, Quirk::kPostgresOnly},
   {"SubstringFromFor", "select substring('abcdef' from 2 for 3)", "bcd", nullptr, Quirk::kPostgresOnly},
+};
+
+// Statements whose first result column must come back under a name as
+// written, with the first row's value.
+struct ResultNameCase {
+  const char* test;
+  const char* tsql;
+  const char* name;
+  const char* first;
+};
+
+inline const ResultNameCase kResultNameCases[] = {
+  {"Column", "select sCaption from fd_entities where iid = 51", "sCaption", "Sales order"},
+  {"QualifiedColumn", "select e.sCaption, iID from fd_entities e where iid = 51 order by sCaption", "sCaption", "Sales order"},
+  {"Alias", "select iid as ItemID from fd_entities where iid = 52", "ItemID", "52"},
+  {"AliasWithoutAs", "select top 1 iid ItemID from fd_entities order by ItemID desc", "ItemID", "63"},
+  {"BracketedColumn", "select [sName] from fd_entities where iid = 63", "sName", "Ledger"},
+  {"UnionOrderedByAlias", "select iid as ItemID from fd_entities where iid = 51 union select 1 order by ItemID", "ItemID", "1"},
+  {"KeywordAlias", "select iid as Limit from fd_entities where iid = 63", "Limit", "63"},
 };
 // clang-format on
 
