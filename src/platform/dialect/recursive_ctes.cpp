@@ -34,7 +34,8 @@ bool SameName(const EditableSql& s, size_t i, size_t name) {
 }
 
 // The limit of OPTION (MAXRECURSION n) at depth 0, dropping the clause;
-// kDefaultLimit when there is none, -1 when it cannot be read.
+// kDefaultLimit when there is none, -1 when it cannot be read (the clause
+// then stays, for the engine to refuse).
 long TakeOption(EditableSql* s) {
   long limit = kDefaultLimit;
   for (size_t i = s->FirstWord("option"); i != kNone; i = s->NextWord(i)) {
@@ -44,8 +45,14 @@ long TakeOption(EditableSql* s) {
     for (size_t j = open; j <= close; j = s->NextSig(j)) {
       if (!s->IsWord(j, "maxrecursion")) continue;
       const size_t n = s->NextSig(j);
-      if (s->Kind(n) != TokenKind::kNumber) return -1;
-      limit = std::stol(std::string(s->Text(n)));
+      // 0 to 32767, as SQL Server takes it; anything else is not read.
+      const std::string_view t = s->Kind(n) == TokenKind::kNumber ? s->Text(n) : "";
+      if (t.empty() || t.size() > 5) return -1;
+      limit = 0;
+      for (char ch : t) {
+        if (ch < '0' || ch > '9') return -1;
+        limit = limit * 10 + (ch - '0');
+      }
     }
     EraseRange(s, i, close);
   }
@@ -154,6 +161,10 @@ void RewriteCommonTableExpressions(EditableSql* s, Engine) {
   if (!s->HasWord("with") && !s->HasWord("option")) return;
   long limit = kDefaultLimit;
   if (s->HasWord("option")) limit = TakeOption(s);
+  // ";WITH ..." as T-SQL writes it after another statement: no empty
+  // statement ahead of it.
+  const size_t first = s->NextSig(kNone);
+  if (s->IsPunct(first, ';') && s->IsWord(s->NextSig(first), "with")) s->Edit(first).drop = true;
   thread_local Operands ops;
   bool reset = false;
   for (size_t w = s->FirstWord("with"); w != kNone; w = s->NextWord(w)) {

@@ -153,7 +153,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"DerivedColumnList", "select sum(b) from (select id, id * 10 from fd_names) as t (a, b)", "100"},
   {"ValuesColumnList", "select max(y) from (values (1, 'a'), (2, 'b')) v (x, y)", "b"},
   // Common table expressions.
-  {"SeveralCtes", "with a as (select id from fd_names), b as (select id from a where id > 2) select count(*) from b", "2"},
+  {"SeveralCtes", ";with a as (select id from fd_names), b as (select id from a where id > 2) select count(*) from b", "2"},
   {"RecursiveCte", "with n (i) as (select 1 union all select i + 1 from n where i < 101) select count(*) from n", "101"},
   {"RecursiveCteJoin", "with t as (select iid, iparentid, 0 as lvl from fd_entities where iid = 52 union all select e.iid, e.iparentid, t.lvl + 1 from fd_entities e join t on e.iid = t.iparentid) select max(lvl) from t", "1"},
   {"RecursionPastLimit", "with n (i) as (select 1 union all select i + 1 from n where i < 102) select count(*) from n", nullptr, "maximum recursion 100"},
