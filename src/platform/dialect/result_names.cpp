@@ -77,7 +77,8 @@ void NameItems(EditableSql* s, const Operands& ops, size_t select, bool postgres
           Replace(s, j, Quoted(s->Text(j)));
           named->push_back(j);
         }
-      } else if ((j == first || s->IsPunct(prev, '.')) && s->Edit(j).after.empty()) {
+      } else if ((j == first || s->IsPunct(prev, '.')) && s->Edit(j).after.empty() &&
+                 !s->Edit(j).replace) {
         s->Edit(j).after += " AS " + Quoted(s->Text(j));
         named->push_back(j);
       }
@@ -151,7 +152,6 @@ bool NamePosition(const EditableSql& s, const Operands& ops, size_t i) {
 
 void QuoteKeywordNames(EditableSql* s, const Operands& ops, Engine engine) {
   const WordSet& words = engine == Engine::PostgreSQL ? kPostgresKeywords : kSqliteKeywords;
-  if (!s->HasAnyWord(words)) return;
   for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     if (!s->IsWordIn(i, words) || s->Edit(i).drop || s->Edit(i).replace ||
         !NamePosition(*s, ops, i))
@@ -181,6 +181,8 @@ void RewriteResultNames(EditableSql* s, Engine engine) {
       if (!named.empty() && s->HasWord("order")) QuoteOrderTerms(s, named);
     }
   }
+  const WordSet& words = engine == Engine::PostgreSQL ? kPostgresKeywords : kSqliteKeywords;
+  if (!s->HasAnyWord(words)) return;
   if (!reset) ops.Reset(*s);
   QuoteKeywordNames(s, ops, engine);
 }
