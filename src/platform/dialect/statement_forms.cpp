@@ -243,6 +243,67 @@ void DeleteFrom(EditableSql* s, size_t del) {
   Rebuild(s, std::move(sql));
 }
 
+// UPDATE TOP (n) t SET .. [WHERE w] / DELETE TOP (n) [FROM] t [WHERE w]:
+// the parts of the plain forms, which can be limited through the row's
+// own key. False for any other form (a FROM of its own, OUTPUT, an alias).
+struct TopChange {
+  size_t count_open = kNone;  // the ( of TOP (n)
+  size_t table = kNone;       // the table's first token
+  size_t table_last = kNone;
+  size_t set = kNone;    // SET of an UPDATE
+  size_t where = kNone;  // WHERE or kNone
+  size_t end = kNone;
+};
+
+bool ReadTopChange(const EditableSql& s, size_t top, TopChange* t) {
+  const bool update = s.IsWord(s.PrevSig(top), "update");
+  t->count_open = s.NextSig(top);
+  if (!s.IsPunct(t->count_open, '(')) return false;
+  size_t j = s.NextSig(s.Match(t->count_open));
+  if (!update && s.IsWord(j, "from")) j = s.NextSig(j);
+  t->table = j;
+  if (j == kNone || !(s.Kind(j) == TokenKind::kWord || s.Kind(j) == TokenKind::kQuoted ||
+                      s.Kind(j) == TokenKind::kBracket))
+    return false;
+  j = s.NextSig(j);
+  while (s.IsPunct(j, '.')) j = s.NextSig(s.NextSig(j));
+  t->table_last = s.PrevSig(j);
+  t->end = StatementEnd(s);
+  if (update) {
+    if (!s.IsWord(j, "set")) return false;
+    t->set = j;
+  } else if (j != kNone && j <= t->end && !s.IsWord(j, "where")) {
+    return false;
+  }
+  static constexpr WordSet kOther{"from", "option"};
+  static constexpr WordSet kWhere{"where"};
+  const size_t after = s.NextSig(update ? t->set : t->table_last);
+  if (NextAtTop(s, after, kOther) != kNone) return false;
+  for (size_t k = after; k != kNone; k = s.NextSig(k)) {
+    if (s.IsWord(k, "output")) return false;
+  }
+  t->where = NextAtTop(s, j, kWhere);
+  return true;
+}
+
+// -> UPDATE t SET .. WHERE key IN (SELECT key FROM t [WHERE w] LIMIT (n)),
+// the key being SQLite's rowid or PostgreSQL's ctid.
+void LimitChange(EditableSql* s, size_t top, Engine engine) {
+  TopChange t;
+  if (!ReadTopChange(*s, top, &t)) return;
+  const std::string key = engine == Engine::SQLite ? "rowid" : "ctid";
+  const std::string table = Rendered(*s, t.table, t.table_last);
+  std::string sql =
+      s->IsWord(s->PrevSig(top), "update")
+          ? "UPDATE " + table + " SET " +
+                Rendered(*s, s->NextSig(t.set), t.where == kNone ? t.end : s->PrevSig(t.where))
+          : "DELETE FROM " + table;
+  sql += " WHERE " + key + " IN (SELECT " + key + " FROM " + table;
+  if (t.where != kNone) sql += " WHERE " + Rendered(*s, s->NextSig(t.where), t.end);
+  sql += " LIMIT " + Rendered(*s, t.count_open, s->Match(t.count_open)) + ")";
+  Rebuild(s, std::move(sql));
+}
+
 }  // namespace
 
 std::string Rendered(const EditableSql& s, size_t first, size_t last) {
@@ -262,8 +323,9 @@ void EraseRange(EditableSql* s, size_t first, size_t last) {
 const char* RefusedOnEngine(const EditableSql& s, Engine engine) {
   for (size_t i = s.FirstWord("top"); i != kNone; i = s.NextWord(i)) {
     const size_t prev = s.PrevSig(i);
-    if (s.IsWord(prev, "update")) return "UPDATE TOP (n)";
-    if (s.IsWord(prev, "delete")) return "DELETE TOP (n)";
+    TopChange t;
+    if (s.IsWord(prev, "update") && !ReadTopChange(s, i, &t)) return "UPDATE TOP (n) with FROM";
+    if (s.IsWord(prev, "delete") && !ReadTopChange(s, i, &t)) return "DELETE TOP (n) with FROM";
     size_t n = s.NextSig(i);
     if (s.IsPunct(n, '(')) n = s.Match(n);
     const size_t after = n == kNone ? kNone : s.NextSig(n);
@@ -320,6 +382,11 @@ void RewriteStatementForms(EditableSql* s, Engine engine) {
     }
   }
   const size_t first = s->NextSig(kNone);
+  const size_t second = s->NextSig(first);
+  if ((s->IsWord(first, "update") || s->IsWord(first, "delete")) && s->IsWord(second, "top")) {
+    LimitChange(s, second, engine);
+    return;
+  }
   if (s->HasWord("from") && s->HasWord("join")) {
     if (s->IsWord(first, "update")) UpdateFrom(s, first);
     if (s->IsWord(first, "delete")) DeleteFrom(s, first);

@@ -61,7 +61,10 @@ void RewriteCommonTableExpressions(EditableSql* sql, Engine engine);
 //   UPDATE t AS a SET c = .. FROM u b WHERE (cond) [AND (w)];
 //   DELETE a FROM t a JOIN u b ON cond [WHERE w] ->
 //   DELETE FROM t AS a WHERE EXISTS (SELECT 1 FROM u b WHERE (cond) [AND (w)]).
-// - UPDATE TOP (n) / DELETE TOP (n) are refused (RefusedOnEngine).
+// - UPDATE TOP (n) t SET .. [WHERE w] / DELETE TOP (n) [FROM] t [WHERE w]
+//   -> .. WHERE key IN (SELECT key FROM t [WHERE w] LIMIT (n)), key being
+//   rowid on SQLite, ctid on PostgreSQL (SQL Server picks any n rows too);
+//   with a FROM of their own they are refused (RefusedOnEngine).
 void RewriteStatementForms(EditableSql* sql, Engine engine);
 
 // PostgreSQL (grouping_keys.cpp): GROUP BY and DISTINCT of plain columns
