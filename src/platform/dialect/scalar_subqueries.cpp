@@ -22,8 +22,9 @@ constexpr WordSet kNotValue{"in",    "exists", "any",   "some",      "all",  "fr
 constexpr WordSet kValueWords{"select", "when",    "then",   "else",     "and", "or",
                               "by",     "where",   "having", "on",       "not", "set",
                               "values", "between", "like",   "returning"};
-constexpr WordSet kClauses{"select", "from", "join", "where",  "group", "having",
-                           "order",  "on",   "set",  "values", "by"};
+// (Not ON: a comma at the depth of a join's condition starts the next table.)
+constexpr WordSet kClauses{"select", "from",  "join", "where",  "group",
+                           "having", "order", "set",  "values", "by"};
 
 // Whether the clause that holds token i (at i's depth) is FROM or a JOIN:
 // a comma there separates tables.

@@ -146,6 +146,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"ScalarSubqueryCorrelated", "select top 1 (select max(item) m from fd_line l where l.parentoid = d.coid) from fd_doc d order by coid", "nut"},
   {"ScalarSubqueryAliasEquals", "select (select x = name from fd_names where id = 3) + '|'", "ABD|"},
   {"ScalarSubqueryComparedIgnoresCase", "select case when (select name from fd_names where id = 3) = 'abd' then 1 else 0 end", "1"},
+  {"DerivedTableAfterJoin", "select count(*) from fd_doc d join fd_line l on l.parentoid = d.coid, (select id from fd_names) n", "12"},
   {"InSubqueryAndExists", "select count(*) from fd_doc d where coid in (select parentoid from fd_line) and exists (select 1 from fd_line l where l.parentoid = d.coid)", "2"},
   {"NotInWithNull", "select count(*) from fd_doc where coid not in (select parentoid from fd_line union all select null)", "0"},
   {"EqualsAny", "select count(*) from fd_doc where coid = any (select parentoid from fd_line) and code <> all (select item from fd_line)", "2"},
