@@ -161,7 +161,7 @@ void RewriteWithTies(EditableSql* s, size_t top) {
   std::string count = Rendered(*s, n0, n1);
   if (!s->IsPunct(n0, '(')) count = "(" + count + ")";
   EraseRange(s, top, ties);
-  if (s->Kind(ties + 1) == TokenKind::kSpace) s->Edit(ties + 1).drop = true;
+  if (ties + 1 < s->size() && s->Kind(ties + 1) == TokenKind::kSpace) s->Edit(ties + 1).drop = true;
   s->Edit(last).tail += " FETCH FIRST " + count + " ROWS WITH TIES";
 }
 

@@ -14,8 +14,12 @@ constexpr WordSet kSetOperators{"union", "except", "intersect"};
 // a parenthesized member. kNone when there is none.
 size_t MemberBefore(const EditableSql& s, size_t op) {
   size_t j = s.PrevSig(op);
-  while (j != kNone && s.IsPunct(j, ')')) j = s.NextSig(s.Match(j));  // (select ..) union
   if (j == kNone) return kNone;
+  if (s.IsPunct(j, ')')) {  // (select ..) union, ((select ..)) union
+    size_t inner = s.NextSig(s.Match(j));
+    while (s.IsPunct(inner, '(')) inner = s.NextSig(inner);
+    if (s.IsWord(inner, "select")) return inner;
+  }
   const int depth = s.Depth(j);
   for (; j != kNone && s.Depth(j) >= depth; j = s.PrevSig(j)) {
     if (s.Depth(j) == depth && s.IsWord(j, "select")) return j;

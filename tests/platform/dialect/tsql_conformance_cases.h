@@ -165,6 +165,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"UnionIgnoresTrailingBlanks", "select count(*) from (select 'abc' as v union select 'abc  ') t", "1"},
   {"ExceptIgnoresCase", "select count(*) from (select name from fd_names except select 'ABD') t", "2"},
   {"IntersectIgnoresCase", "select count(*) from (select 'a' x intersect select upper('a ')) t", "1"},
+  {"UnionAfterCall", "select count(*) from (select upper('a') x union select 'A ') t", "1"},
   {"DistinctCaseAlias", "select count(*) from (select distinct case when id > 2 then 'x' else 'y' end as c from fd_names) t", "2"},
   {"DistinctCaseWithoutAs", "select count(*) from (select distinct case when id > 2 then name end c from fd_names) t", "2"},
   // Orders.
