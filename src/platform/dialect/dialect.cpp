@@ -14,6 +14,7 @@
 #include "platform/dialect/expression_rules.h"
 #include "platform/dialect/literal_shape.h"
 #include "platform/dialect/select_rules.h"
+#include "platform/dialect/statement_rules.h"
 #include "platform/dialect/translation_cache.h"
 #include "platform/dialect/tsql_rules.h"
 #include "platform/dialect/tsql_schema.h"
@@ -62,7 +63,9 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads) {
   if (!sql.Parse(tsql)) return std::string(tsql);
   if (reads) sql.WatchStandIns();
   std::string out;
-  if (const char* refused = dialect::RefusedConstruct(sql)) {
+  const char* refused = dialect::RefusedConstruct(sql);
+  if (refused == nullptr) refused = dialect::RefusedOnEngine(sql, engine);
+  if (refused != nullptr) {
     out = std::string("SELECT tsql_unsupported('") + refused + "')";
   } else {
     dialect::RewriteSelects(&sql, engine);
@@ -72,6 +75,13 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads) {
     dialect::RewriteTsqlOperators(&sql, engine);
     dialect::RewriteExpressions(&sql, engine);
     dialect::RewriteBinaryLiterals(&sql, engine);
+    dialect::RewriteCommonTableExpressions(&sql, engine);
+    dialect::RewriteSetOperations(&sql, engine);
+    dialect::RewriteScalarSubqueries(&sql, engine);
+    dialect::RewriteOrders(&sql, engine);
+    dialect::RewriteGroupingKeys(&sql, engine);
+    dialect::RewriteResultNames(&sql, engine);
+    dialect::RewriteStatementForms(&sql, engine);
     out = sql.Edited() ? sql.Render() : std::string(tsql);
   }
   if (engine == Engine::PostgreSQL) out = dialect::QualifyTsqlCalls(std::move(out));

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/dialect/dialect.h"
 #include "platform/dialect/editable_sql.h"
 #include "platform/dialect/operands.h"
 
@@ -35,6 +36,16 @@ void RewriteProducts(EditableSql* sql, const Operands& ops);
 // Whether the term [first, last] is a number whatever the data: a numeric
 // literal, possibly signed, or a call of a function that returns numbers.
 bool IsSurelyNumber(const EditableSql& sql, const Operands& ops, size_t first, size_t last);
+
+// The select-list items from token `first` on (the first item's first
+// token) compare without case and trailing blanks, as under DISTINCT: on
+// SQLite an item that is neither a plain column nor surely a number gets
+// COLLATE NOCASE (an item without alias keeps its text as its name); on
+// PostgreSQL a text function result becomes citext. With `set_member` (an
+// item of a UNION, EXCEPT or INTERSECT member), PostgreSQL also folds
+// literals, and both lose their trailing blanks: rtrim(..)::citext.
+void FoldSelectItems(EditableSql* sql, const Operands& ops, size_t first, bool set_member,
+                     Engine engine);
 
 // Whether `t` is one or more ASCII digits.
 bool IsDigits(std::string_view t);

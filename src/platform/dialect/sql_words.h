@@ -36,6 +36,11 @@ inline constexpr std::string_view kRuleWords[] = {
     "null", "offset", "on", "option", "or", "order", "outer", "over", "percent", "pivot",
     "pragma", "returning", "right", "select", "session", "set", "some", "then", "ties",
     "top", "union", "unpivot", "update", "using", "values", "when", "where", "with",
+    // Statement forms (statement_rules.h) and names that are keywords of
+    // one engine.
+    "rollup", "cube", "sets", "maxrecursion", "recursive", "nulls", "rows", "row", "fetch",
+    "only", "first", "next", "raise", "notnull", "nothing", "analyse", "analyze",
+    "asymmetric", "do", "initially", "placing", "symmetric", "variadic", "window",
     // Names.
     "dbo", "max", "n",
     // Table hints.

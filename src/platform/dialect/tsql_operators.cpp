@@ -363,15 +363,18 @@ void RewriteOrderTerms(EditableSql* s, const Operands& ops, size_t by) {
 // its text as written. PostgreSQL: a text function result becomes citext.
 // The same for the argument of an aggregate's DISTINCT (count(DISTINCT x)),
 // which on PostgreSQL also loses its trailing blanks (it is only counted).
+// A member of a set operation (set_member) compares as DISTINCT does; on
+// PostgreSQL a literal too, and without its trailing blanks.
 void CollateDistinctTerm(EditableSql* s, const Operands& ops, size_t first, size_t last,
-                         bool aliased, bool aggregate, Engine engine) {
+                         bool aliased, bool aggregate, bool set_member, Engine engine) {
   if (first == kNone || last == kNone || first > last || IsColumn(*s, ops, first, last) ||
       IsSurelyNumber(*s, ops, first, last) || s->IsPunct(last, '*') ||
       s->IsWord(s->PrevSig(last), "collate"))
     return;
   if (engine == Engine::PostgreSQL) {
-    if (!IsTextCall(*s, ops, first, last)) return;
-    if (aggregate)  // only counted: trailing blanks can go
+    const bool literal = set_member && IsLiteral(*s, first, last);
+    if (!literal && !IsTextCall(*s, ops, first, last)) return;
+    if (aggregate || set_member)  // only counted: trailing blanks can go
       FoldOperand(s, first, last);
     else
       s->Edit(last).after.insert(0, "::citext");
@@ -406,15 +409,27 @@ void RewriteDistinct(EditableSql* s, const Operands& ops, size_t distinct, Engin
   const size_t prev = s->PrevSig(distinct);
   if (prev == kNone) return;
   if (s->IsPunct(prev, '(')) {  // an aggregate's argument
-    CollateDistinctTerm(s, ops, s->NextSig(distinct), s->PrevSig(s->Match(prev)), true, true,
+    CollateDistinctTerm(s, ops, s->NextSig(distinct), s->PrevSig(s->Match(prev)), true, true, false,
                         engine);
     return;
   }
   if (!s->IsWord(prev, "select")) return;
-  const int depth = s->Depth(distinct);
-  size_t first = s->NextSig(distinct);
-  if (s->IsWord(first, "top")) return;  // TOP comes first and is rewritten elsewhere
+  if (s->IsWord(s->NextSig(distinct), "top")) return;  // TOP is rewritten elsewhere
+  FoldSelectItems(s, ops, s->NextSig(distinct), false, engine);
+}
+
+}  // namespace
+
+void FoldSelectItems(EditableSql* s, const Operands& ops, size_t first, bool set_member,
+                     Engine engine) {
+  if (first == kNone) return;
+  const int depth = s->Depth(first);
   for (size_t j = first; first != kNone; j = s->NextSig(j)) {
+    // CASE ... END is one unit: its WHEN, THEN, ELSE end no item.
+    if (j != kNone && s->IsWord(j, "case") && ops.CasePartner(j) != kNone) {
+      j = ops.CasePartner(j);
+      continue;
+    }
     const bool end = j == kNone ||
                      (s->Depth(j) == depth && s->Kind(j) == TokenKind::kWord && ops.IsKeyword(j) &&
                       !s->IsWord(j, "as")) ||
@@ -440,11 +455,13 @@ void RewriteDistinct(EditableSql* s, const Operands& ops, size_t distinct, Engin
     } else {
       aliased = false;
     }
-    CollateDistinctTerm(s, ops, x0, x1, aliased, false, engine);
+    CollateDistinctTerm(s, ops, x0, x1, aliased, false, set_member, engine);
     if (end) return;
     first = s->NextSig(j);
   }
 }
+
+namespace {
 
 // Table definitions keep their expressions as written: a default or check
 // that called a tsql_* function would tie the file to this driver.

@@ -67,7 +67,7 @@ void RewriteTsqlTableDefinitions(EditableSql* sql, Engine engine);
 void RewriteTsqlSelectLists(EditableSql* sql, Engine engine);
 
 // The name of a construct in the statement that cannot be given SQL
-// Server's meaning ("TOP n PERCENT", "TOP n WITH TIES"), or nullptr. Such a
+// Server's meaning on any engine ("TOP n PERCENT"), or nullptr. Such a
 // statement is sent as SELECT tsql_unsupported('<name>'), which fails on
 // both engines with a message naming the construct.
 const char* RefusedConstruct(const EditableSql& sql);

@@ -104,7 +104,6 @@ const char* RefusedConstruct(const EditableSql& s) {
     if (s.IsPunct(n, '(')) n = s.Match(n);
     const size_t after = n == kNone ? kNone : s.NextSig(n);
     if (s.IsWord(after, "percent")) return "TOP n PERCENT";
-    if (s.IsWord(after, "with") && s.IsWord(s.NextSig(after), "ties")) return "TOP n WITH TIES";
   }
   return nullptr;
 }

@@ -41,9 +41,10 @@ using TsqlFinal = void(sqlite3_context* ctx);
 TsqlImpl Add, Sub, Mul, Div, Mod, SumStep, AvgStep, TotalInverse, Store, NeedsStore, ToDecimal,
     ToMoney;
 TsqlFinal SumFinal, AvgFinal, SumValue, AvgValue;
-// sqlite_functions.cpp: numbers, strings that keep their case.
-TsqlImpl Unsupported, Round, Ceiling, Floor, Sign, Power, Sqrt, Substring, Replicate, Reverse,
-    Stuff;
+// sqlite_functions.cpp: numbers, strings that keep their case, and the
+// statement rules' checks (a scalar subquery's single value, recursion depth).
+TsqlImpl Unsupported, Single, Recursion, Round, Ceiling, Floor, Sign, Power, Sqrt, Substring,
+    Replicate, Reverse, Stuff;
 // sqlite_text_functions.cpp: text compared without case.
 TsqlImpl Upper, Lower, LikeFn, CharIndex, PatIndex, Replace;
 // sqlite_conversion_functions.cpp
@@ -159,6 +160,20 @@ CREATE OR REPLACE FUNCTION q6tsql.tsql_unsupported(what text) RETURNS integer
 LANGUAGE plpgsql AS $$ BEGIN
   RAISE EXCEPTION '% is not supported on PostgreSQL', what USING ERRCODE = '0A000';
 END $$;
+)sql"},
+    // Statement rules (statement_rules.h): a subquery used as a value with
+    // more than one row (error 512; PostgreSQL raises its own), and the level
+    // of a recursive common table expression's row, error 530 past the limit.
+    {"single", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Single, {}},
+    {"recursion", 2, 2, Call::kWritten, Engines::kBoth, Result::kInteger, sqlite::Recursion, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_recursion(lim bigint) RETURNS bigint
+LANGUAGE plpgsql AS $$ BEGIN
+  RAISE EXCEPTION 'The maximum recursion % has been exhausted before statement completion (error 530)',
+    lim USING ERRCODE = '54001';
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_recursion(lvl bigint, lim bigint) RETURNS bigint
+LANGUAGE sql PARALLEL SAFE AS
+$$SELECT CASE WHEN lim <= 0 OR lvl <= lim THEN lvl ELSE q6tsql.tsql_recursion(lim) END$$;
 )sql"},
 
     // SQLite's own functions, replaced by ones that fold every letter and

@@ -28,12 +28,12 @@ struct OidEngineText {
 const OidEngineText& TextFor(Engine e) {
   static const OidEngineText kSqlite{
       "BEGIN IMMEDIATE",
-      "Select sMaxOID From FD_Entities Where iID = 51",
+      "Select sMaxOID AS \"sMaxOID\" From FD_Entities Where iID = 51",
       {"CREATE TRIGGER refuse60 BEFORE UPDATE ON FD_Entities WHEN OLD.iID = 60 "
        "BEGIN SELECT RAISE(ABORT, 'refused'); END"}};
   static const OidEngineText kPg{
       "BEGIN",
-      "Select sMaxOID From FD_Entities Where iID = 51 FOR UPDATE",
+      "Select sMaxOID AS \"sMaxOID\" From FD_Entities Where iID = 51 FOR UPDATE",
       {"CREATE FUNCTION refuse60() RETURNS trigger LANGUAGE plpgsql AS "
        "$$ BEGIN RAISE EXCEPTION 'refused'; END $$",
        "CREATE TRIGGER refuse60 BEFORE UPDATE ON FD_Entities FOR EACH ROW "

@@ -31,6 +31,7 @@ struct SQLiteApi {
   Q6_CLIENT_FN(sqlite3_column_count);
   Q6_CLIENT_FN(sqlite3_column_type);
   Q6_CLIENT_FN(sqlite3_column_text);
+  Q6_CLIENT_FN(sqlite3_column_name);
   std::string error;  // empty when every function was found
 };
 
@@ -48,6 +49,7 @@ struct PostgresApi {
   Q6_CLIENT_FN(PQgetisnull);
   Q6_CLIENT_FN(PQgetvalue);
   Q6_CLIENT_FN(PQcmdTuples);
+  Q6_CLIENT_FN(PQfname);
   std::string error;
 };
 
@@ -89,6 +91,7 @@ inline const SQLiteApi& SQLiteClient() {
     Q6_BIND(a, lib, sqlite3_column_count);
     Q6_BIND(a, lib, sqlite3_column_type);
     Q6_BIND(a, lib, sqlite3_column_text);
+    Q6_BIND(a, lib, sqlite3_column_name);
     return a;
   }();
   return api;
@@ -111,6 +114,7 @@ inline const PostgresApi& PostgresClient() {
     Q6_BIND(a, lib, PQgetisnull);
     Q6_BIND(a, lib, PQgetvalue);
     Q6_BIND(a, lib, PQcmdTuples);
+    Q6_BIND(a, lib, PQfname);
     return a;
   }();
   return api;

@@ -11,6 +11,7 @@ namespace q6::dialect_test {
 enum class Quirk {
   kNone,
   kRefusedOnPostgres,  // PostgreSQL refuses it
+  kRefusedOnSqlite,    // SQLite refuses it
   kPostgresOnly,       // PostgreSQL syntax that must pass through unharmed
 };
 
@@ -177,10 +178,94 @@ inline const ConformanceCase kConformanceCases[] = {
   {"QuotedAliasWithoutAs", "select x from (select qty 'x' from fd_doc where coid = '510000000000001') t", "5"},
   {"DboPrefixes", "select count(*) from dbo.fd_doc d join [dbo].[fd_line] l on l.parentoid = d.coid", "3"},
   {"SelectWithoutFrom", "select 1 + 1", "2"},
+  // Subqueries.
+  {"ScalarSubqueryManyRows", "select (select id from fd_names where d is null)", nullptr, "more than"},
+  {"ScalarSubqueryCorrelated", "select top 1 (select max(item) m from fd_line l where l.parentoid = d.coid) from fd_doc d order by coid", "nut"},
+  {"ScalarSubqueryAliasEquals", "select (select x = name from fd_names where id = 3) + '|'", "ABD|"},
+  {"ScalarSubqueryComparedIgnoresCase", "select case when (select name from fd_names where id = 3) = 'abd' then 1 else 0 end", "1"},
+  {"DerivedTableAfterJoin", "select count(*) from fd_doc d join fd_line l on l.parentoid = d.coid, (select id from fd_names) n", "12"},
+  {"InSubqueryAndExists", "select count(*) from fd_doc d where coid in (select parentoid from fd_line) and exists (select 1 from fd_line l where l.parentoid = d.coid)", "2"},
+  {"NotInWithNull", "select count(*) from fd_doc where coid not in (select parentoid from fd_line union all select null)", "0"},
+  {"EqualsAny", "select count(*) from fd_doc where coid = any (select parentoid from fd_line) and code <> all (select item from fd_line)", "2"},
+  {"GreaterThanAll", "select count(*) from fd_doc where qty > all (select amount from fd_line)", "3", "ANY, SOME or ALL is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"DerivedColumnList", "select sum(b) from (select id, id * 10 from fd_names) as t (a, b)", "100"},
+  {"ValuesColumnList", "select max(y) from (values (1, 'a'), (2, 'b')) v (x, y)", "b"},
+  // Common table expressions.
+  {"SeveralCtes", ";with a as (select id from fd_names), b as (select id from a where id > 2) select count(*) from b", "2"},
+  {"RecursiveCte", "with n (i) as (select 1 union all select i + 1 from n where i < 101) select count(*) from n", "101"},
+  {"RecursiveCteJoin", "with t as (select iid, iparentid, 0 as lvl from fd_entities where iid = 52 union all select e.iid, e.iparentid, t.lvl + 1 from fd_entities e join t on e.iid = t.iparentid) select max(lvl) from t", "1"},
+  {"RecursionPastLimit", "with n (i) as (select 1 union all select i + 1 from n where i < 102) select count(*) from n", nullptr, "maximum recursion 100"},
+  {"MaxRecursionOption", "with n as (select 1 as i union all select i + 1 from n where i < 200) select max(i) from n option (maxrecursion 300)", "200"},
+  {"MaxRecursionExhausted", "with n as (select 1 as i union all select i + 1 from n where i < 10) select max(i) from n option (maxrecursion 5)", nullptr, "maximum recursion 5"},
+  // Set operations and DISTINCT under the default collation.
+  {"UnionIgnoresCase", "select count(*) from (select 'abc' as v union select 'ABC') t", "1"},
+  {"UnionIgnoresTrailingBlanks", "select count(*) from (select 'abc' as v union select 'abc  ') t", "1"},
+  {"ExceptIgnoresCase", "select count(*) from (select name from fd_names except select 'ABD') t", "2"},
+  {"IntersectIgnoresCase", "select count(*) from (select 'a' x intersect select upper('a ')) t", "1"},
+  {"UnionAfterCall", "select count(*) from (select upper('a') x union select 'A ') t", "1"},
+  {"DistinctCaseAlias", "select count(*) from (select distinct case when id > 2 then 'x' else 'y' end as c from fd_names) t", "2"},
+  {"DistinctCaseWithoutAs", "select count(*) from (select distinct case when id > 2 then name end c from fd_names) t", "2"},
+  // Orders.
+  {"NullsFirstAscending", "select top 1 coalesce(book_name, 'none') from fd_doc order by book_name", "none"},
+  {"NullsLastDescending", "select top 1 coalesce(book_name, 'none') from fd_doc order by book_name desc", "b1"},
+  {"NullsInWindowOrder", "select rn from (select coid, row_number() over (order by book_name desc) rn from fd_doc) t where coid = '510000000000003'", "1"},
+  {"NullsInUnionOrder", "select top 1 coalesce(x, 'none') from (select book_name x from fd_doc union select 'b0') t order by x", "none"},
+  {"OrderByPosition", "select top 1 name, id from fd_names order by 2 desc", "abd"},
+  {"OrderByCase", "select top 1 id from fd_names order by case when name = 'abd' then 0 else 1 end, id", "3"},
+  {"TopWithTies", "select count(*) from (select top 1 with ties id from fd_names order by d) t", "2", "TOP n WITH TIES is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"OffsetFetch", "select id from fd_names order by id offset 1 + 1 rows fetch next (1) rows only", "3"},
+  {"OffsetOnly", "select count(*) from (select id from fd_names order by id offset 3 rows) t", "1"},
+  // Windows.
+  {"RankOverText", "select sum(x) from (select rank() over (order by name) x from fd_names) t", "9"},
+  {"DenseRankNtile", "select sum(x) * 10 + max(y) from (select dense_rank() over (order by name) x, ntile(3) over (order by id) y from fd_names) t", "83"},
+  {"SumOverFrame", "select max(s) from (select sum(qty) over (order by coid rows between 1 preceding and current row) s from fd_doc) t", "16"},
+  {"LagWithDefault", "select lag(qty, 1, -1) over (order by coid) from fd_doc where coid = '510000000000001'", "-1"},
+  {"FirstValue", "select top 1 first_value(item) over (partition by parentoid order by amount desc) from fd_line order by lineoid", "bolt"},
+  // Grouping.
+  {"GroupByHaving", "select count(*) from (select name from fd_names group by name having count(*) > 1) t", "1"},
+  {"GroupByRollup", "select count(*) from (select parentoid, sum(amount) s from fd_line group by rollup (parentoid)) t", "3", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"GroupByWithRollup", "select s from (select parentoid, sum(amount) s from fd_line group by parentoid with rollup) t where parentoid is null", "7.5", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"GroupingFunction", "select max(g) from (select grouping(parentoid) g from fd_line group by cube (parentoid)) t", "1", "GROUP BY CUBE is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"GroupingSets", "select count(*) from (select parentoid, item from fd_line group by grouping sets ((parentoid), (item))) t", "5", "GROUPING SETS is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  // Joins.
+  {"CrossApply", "select sum(x.n) from fd_doc d cross apply (select count(*) n from fd_line l where l.parentoid = d.coid) x", "3", "CROSS APPLY is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"OuterApply", "select count(*) from fd_doc d outer apply (select top 1 item from fd_line l where l.parentoid = d.coid order by item) x where x.item is null", "2", "OUTER APPLY is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"FullOuterJoin", "select count(*) from fd_doc d full outer join fd_line l on l.parentoid = d.coid", "5"},
+  // Statements that change rows (the first value of a change is Null, its count the rows).
+  {"UpdateFromJoin", "update a set a.memo = b.item from fd_doc a join fd_line b on b.parentoid = a.coid where b.lineoid = 'L3'", kNull},
+  {"DeleteFromJoin", "delete a from fd_line a join fd_doc d on d.coid = a.parentoid where d.qty = 7", kNull},
+  {"InsertSelect", "insert into fd_pad (code) select name from fd_names where id = 1", kNull},
+  {"UpdateWithSubquery", "update fd_doc set qty = (select count(*) from fd_line where parentoid = fd_doc.coid) where coid = '510000000000002'", kNull},
+  {"DeleteTop", "delete top (1) from fd_line where amount > 1", kNull},
+  {"UpdateTop", "update top (1) fd_doc set memo = 'x' where qty > 5", kNull},
+  {"DeleteTopWithJoin", "delete top (1) from fd_line from fd_line l join fd_doc d on d.coid = l.parentoid", nullptr, "DELETE TOP (n) with FROM is not supported"},
+  {"KeywordNames", "select limit + raise from (select 1 as limit, 2 as raise) t", "3"},
+  {"GroupByColumnIgnoresTrailingBlanks", "select count(*) from (select name, count(*) n from (select name from fd_names where id = 2 union all select code from fd_pad) u group by name) g", "2"},
+  {"DistinctColumnIgnoresTrailingBlanks", "select count(*) from (select distinct name from (select name from fd_names where id = 2 union all select code from fd_pad) u) d", "2"},
+  {"NullIfIgnoresCase", "select count(*) from fd_names where nullif(name, 'ABD') is null", "2"},
   // Standard SQL that must pass through.
   {"ArrayConstructor", "select (ARRAY[1,2,3])[2]", "2", nullptr, Quirk::kPostgresOnly},
   {"ArrayCast", "select array_length('{1,2}'::int[], 1)", "2", nullptr, Quirk::kPostgresOnly},
   {"SubstringFromFor", "select substring('abcdef' from 2 for 3)", "bcd", nullptr, Quirk::kPostgresOnly},
+};
+
+// Statements whose first result column must come back under a name as
+// written, with the first row's value.
+struct ResultNameCase {
+  const char* test;
+  const char* tsql;
+  const char* name;
+  const char* first;
+};
+
+inline const ResultNameCase kResultNameCases[] = {
+  {"Column", "select sCaption from fd_entities where iid = 51", "sCaption", "Sales order"},
+  {"QualifiedColumn", "select e.sCaption, iID from fd_entities e where iid = 51 order by sCaption", "sCaption", "Sales order"},
+  {"Alias", "select iid as ItemID from fd_entities where iid = 52", "ItemID", "52"},
+  {"AliasWithoutAs", "select top 1 iid ItemID from fd_entities order by ItemID desc", "ItemID", "63"},
+  {"BracketedColumn", "select [sName] from fd_entities where iid = 63", "sName", "Ledger"},
+  {"UnionOrderedByAlias", "select iid as ItemID from fd_entities where iid = 51 union select 1 order by ItemID", "ItemID", "1"},
+  {"KeywordAlias", "select iid as Limit from fd_entities where iid = 63", "Limit", "63"},
 };
 // clang-format on
 

@@ -10,6 +10,14 @@ R"q6sql(
 CREATE EXTENSION IF NOT EXISTS citext;
 CREATE SCHEMA IF NOT EXISTS q6tsql;
 
+-- The key a grouped or distinct value is compared by, as under the default
+-- collation: a citext value without its trailing blanks, any other value as
+-- it is. Both are inlined by the planner.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_key(v anyelement) RETURNS anyelement
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT v';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_key(v citext) RETURNS citext
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT rtrim(v)::citext';
+
 -- text + text joins the two; NULL gives NULL. The result is citext, so that
 -- it compares, sorts and groups without case, as under the default collation.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_concat(a text, b text) RETURNS citext

@@ -217,6 +217,31 @@ void Unsupported(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultError(ctx, std::string(TextOf(argv[0])) + " is not supported on SQLite");
 }
 
+// tsql_single(rows, value): the value of a subquery used as a value, which
+// must have one row at most (the dialect counts them).
+void Single(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_int64(argv[0]) > 1) {
+    ResultError(ctx,
+                "Subquery returned more than 1 value, which is not permitted when the subquery "
+                "is used as an expression (error 512)");
+    return;
+  }
+  sqlite3_result_value(ctx, argv[1]);
+}
+
+// tsql_recursion(level, limit): the level of a row of a recursive common
+// table expression, or error 530 past the limit (0: none).
+void Recursion(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int64_t level = sqlite3_value_int64(argv[0]);
+  const int64_t limit = sqlite3_value_int64(argv[1]);
+  if (limit > 0 && level > limit) {
+    ResultError(ctx, "The maximum recursion " + std::to_string(limit) +
+                         " has been exhausted before statement completion (error 530)");
+    return;
+  }
+  sqlite3_result_int64(ctx, level);
+}
+
 int RegisterTsqlFunctions(sqlite3* db) {
   if (const int rc = RegisterNoCase(db); rc != SQLITE_OK) return rc;
   constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;

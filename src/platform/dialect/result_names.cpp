@@ -1,0 +1,190 @@
+// Names as written: the result columns of the outermost select on
+// PostgreSQL (which folds unquoted names to lower case), and names that are
+// keywords of one engine only.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/dialect/operands.h"
+#include "platform/dialect/statement_rules.h"
+
+namespace q6::dialect {
+namespace {
+
+bool HasUpper(std::string_view t) {
+  for (char c : t) {
+    if (c >= 'A' && c <= 'Z') return true;
+  }
+  return false;
+}
+
+std::string Quoted(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
+// The outermost SELECT that names the result: the first one at depth 0 of
+// a statement that returns rows (a WITH's main select included).
+size_t ResultSelect(const EditableSql& s) {
+  const size_t first = s.NextSig(kNone);
+  if (first == kNone || !(s.IsWord(first, "select") || s.IsWord(first, "with"))) return kNone;
+  for (size_t i = s.FirstWord("select"); i != kNone; i = s.NextWord(i)) {
+    if (s.Depth(i) == 0) return i;
+  }
+  return kNone;
+}
+
+// Items named by an unquoted name get that name quoted: a column (whose
+// name both engines would give as the table declares it), and on PostgreSQL
+// an alias (which it would fold to lower case). The names given, for ORDER BY.
+void NameItems(EditableSql* s, const Operands& ops, size_t select, bool postgres,
+               std::vector<size_t>* named) {
+  static constexpr WordSet kEnds{"from",  "where", "group",     "having", "order",
+                                 "union", "into",  "intersect", "except", "option"};
+  size_t first = s->NextSig(select);
+  if (s->IsWord(first, "distinct") || s->IsWord(first, "all")) first = s->NextSig(first);
+  if (s->IsWord(first, "top")) {
+    first = s->NextSig(first);
+    if (s->IsPunct(first, '(')) first = s->Match(first);
+    first = s->NextSig(first);
+    if (s->IsWord(first, "percent")) first = s->NextSig(first);
+    if (s->IsWord(first, "with")) first = s->NextSig(s->NextSig(first));
+  }
+  for (size_t j = first; j != kNone; j = s->NextSig(j)) {
+    if (s->IsPunct(j, '(')) {
+      j = s->Match(j);
+      if (s->NextSig(j) != kNone) continue;
+    }
+    const size_t next = s->NextSig(j);
+    const bool end = next == kNone || s->Depth(next) > 0 || s->IsPunct(next, ',') ||
+                     s->IsPunct(next, ';') || s->IsWordIn(next, kEnds);
+    if (!end) continue;
+    // The item [first, j].
+    const size_t prev = s->PrevSig(j);
+    if (s->Kind(j) == TokenKind::kWord && (!ops.IsKeyword(j) || s->IsWord(prev, "as")) &&
+        HasUpper(s->Text(j)) && !s->Dropped(j) && (postgres || !s->IsWord(prev, "as"))) {
+      const TokenKind pk = s->Kind(prev);
+      const bool unit_before =
+          s->IsPunct(prev, ')') || pk == TokenKind::kNumber || pk == TokenKind::kString ||
+          pk == TokenKind::kQuoted || pk == TokenKind::kBracket ||
+          (pk == TokenKind::kWord && (!ops.IsKeyword(prev) || s->IsWord(prev, "end")));
+      if (j != first && (s->IsWord(prev, "as") || unit_before)) {  // an alias
+        if (postgres && !s->Edit(j).replace) {
+          Replace(s, j, Quoted(s->Text(j)));
+          named->push_back(j);
+        }
+      } else if ((j == first || s->IsPunct(prev, '.')) && s->Edit(j).after.empty() &&
+                 !s->Edit(j).replace) {
+        s->Edit(j).after += " AS " + Quoted(s->Text(j));
+        named->push_back(j);
+      }
+    } else if (s->Kind(j) == TokenKind::kBracket &&
+               (j == first || s->IsPunct(s->PrevSig(j), '.'))) {
+      std::string name;
+      AppendUnquoted(s->Text(j), &name);
+      if (HasUpper(name)) {
+        s->Edit(j).after += " AS " + Quoted(name);
+        named->push_back(j);
+      }
+    }
+    if (next == kNone || !s->IsPunct(next, ',')) return;
+    first = s->NextSig(next);
+    j = next;
+  }
+}
+
+// ORDER BY terms at depth 0 that name a quoted result column.
+void QuoteOrderTerms(EditableSql* s, const std::vector<size_t>& named) {
+  for (size_t by = s->FirstWord("by"); by != kNone; by = s->NextWord(by)) {
+    if (s->Depth(by) != 0 || !s->IsWord(s->PrevSig(by), "order")) continue;
+    for (size_t j = s->NextSig(by); j != kNone && s->Depth(j) == 0; j = s->NextSig(j)) {
+      if (s->Kind(j) != TokenKind::kWord || s->IsPunct(s->PrevSig(j), '.') ||
+          s->IsPunct(s->NextSig(j), '.') || s->IsPunct(s->NextSig(j), '('))
+        continue;
+      for (size_t n : named) {
+        std::string name;
+        if (s->Kind(n) == TokenKind::kBracket)
+          AppendUnquoted(s->Text(n), &name);
+        else
+          name = s->Text(n);
+        const std::string_view t = s->Text(j);
+        bool same = t.size() == name.size();
+        for (size_t k = 0; same && k < t.size(); ++k) same = (t[k] | 0x20) == (name[k] | 0x20);
+        if (same) {
+          Replace(s, j, Quoted(name));
+          break;
+        }
+      }
+    }
+  }
+}
+
+// Words that are names in T-SQL but keywords of an engine.
+// (Not LEADING, TRAILING, BOTH, ONLY or LATERAL: PostgreSQL's own syntax
+// puts them where names stand, as in trim(leading 'x' from s).)
+constexpr WordSet kPostgresKeywords{"limit",      "offset",    "analyse",   "analyze",
+                                    "asymmetric", "do",        "initially", "placing",
+                                    "returning",  "symmetric", "variadic",  "window"};
+constexpr WordSet kSqliteKeywords{"limit", "raise", "isnull", "notnull", "returning", "nothing"};
+
+// Whether the word at i stands where a name does: after SELECT, a comma, a
+// dot, an opening parenthesis, BY, SET, WHERE, AND, OR, ON; or before a
+// comma, a closing parenthesis, a comparison, a dot, FROM or AS.
+bool NamePosition(const EditableSql& s, const Operands& ops, size_t i) {
+  if (s.IsPunct(s.NextSig(i), '(')) return false;
+  static constexpr WordSet kBefore{"select", "by",   "set",  "where", "and",     "or",
+                                   "on",     "when", "then", "else",  "distinct"};
+  static constexpr WordSet kAfter{"from", "as"};
+  const size_t prev = s.PrevSig(i);
+  const size_t next = s.NextSig(i);
+  if (prev != kNone && (s.IsWordIn(prev, kBefore) || s.IsPunct(prev, ',') || s.IsPunct(prev, '.') ||
+                        s.IsPunct(prev, '(')))
+    return true;
+  (void)ops;
+  return next == kNone || s.IsWordIn(next, kAfter) || s.IsPunct(next, ',') ||
+         s.IsPunct(next, ')') || s.IsPunct(next, '=') || s.IsPunct(next, '<') ||
+         s.IsPunct(next, '>') || s.IsPunct(next, '.') || s.IsPunct(next, ';');
+}
+
+void QuoteKeywordNames(EditableSql* s, const Operands& ops, Engine engine) {
+  const WordSet& words = engine == Engine::PostgreSQL ? kPostgresKeywords : kSqliteKeywords;
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
+    if (!s->IsWordIn(i, words) || s->Edit(i).drop || s->Edit(i).replace ||
+        !NamePosition(*s, ops, i))
+      continue;
+    std::string name;
+    if (engine == Engine::PostgreSQL)
+      AppendAsciiLower(s->Text(i), &name);
+    else
+      name = s->Text(i);
+    Replace(s, i, Quoted(name));
+  }
+}
+
+}  // namespace
+
+void RewriteResultNames(EditableSql* s, Engine engine) {
+  thread_local Operands ops;
+  bool reset = false;
+  if (s->HasWord("select")) {
+    const size_t select = ResultSelect(*s);
+    if (select != kNone) {
+      ops.Reset(*s);
+      reset = true;
+      thread_local std::vector<size_t> named;
+      named.clear();
+      NameItems(s, ops, select, engine == Engine::PostgreSQL, &named);
+      if (!named.empty() && s->HasWord("order")) QuoteOrderTerms(s, named);
+    }
+  }
+  const WordSet& words = engine == Engine::PostgreSQL ? kPostgresKeywords : kSqliteKeywords;
+  if (!s->HasAnyWord(words)) return;
+  if (!reset) ops.Reset(*s);
+  QuoteKeywordNames(s, ops, engine);
+}
+
+}  // namespace q6::dialect

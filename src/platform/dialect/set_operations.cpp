@@ -1,0 +1,65 @@
+// UNION, EXCEPT and INTERSECT under the default collation: the members'
+// items compare without case and trailing blanks, as DISTINCT's do.
+#include "platform/dialect/operands.h"
+#include "platform/dialect/operator_rules.h"
+#include "platform/dialect/statement_rules.h"
+
+namespace q6::dialect {
+namespace {
+
+constexpr WordSet kSetOperators{"union", "except", "intersect"};
+
+// The SELECT of the member that ends just before the set operator at `op`:
+// the nearest SELECT at the operator's depth before it, or the one opening
+// a parenthesized member. kNone when there is none.
+size_t MemberBefore(const EditableSql& s, size_t op) {
+  size_t j = s.PrevSig(op);
+  if (j == kNone) return kNone;
+  if (s.IsPunct(j, ')')) {  // (select ..) union, ((select ..)) union
+    size_t inner = s.NextSig(s.Match(j));
+    while (s.IsPunct(inner, '(')) inner = s.NextSig(inner);
+    if (s.IsWord(inner, "select")) return inner;
+  }
+  const int depth = s.Depth(j);
+  for (; j != kNone && s.Depth(j) >= depth; j = s.PrevSig(j)) {
+    if (s.Depth(j) == depth && s.IsWord(j, "select")) return j;
+    if (s.Depth(j) == depth && s.IsPunct(j, ')')) j = s.Match(j);
+  }
+  return kNone;
+}
+
+// The SELECT of the member that starts just after the set operator at `op`.
+size_t MemberAfter(const EditableSql& s, size_t op) {
+  size_t j = s.NextSig(op);
+  if (s.IsWord(j, "all") || s.IsWord(j, "distinct")) j = s.NextSig(j);
+  while (s.IsPunct(j, '(')) j = s.NextSig(j);
+  return s.IsWord(j, "select") ? j : kNone;
+}
+
+void FoldMember(EditableSql* s, const Operands& ops, size_t select, Engine engine) {
+  if (select == kNone) return;
+  size_t first = s->NextSig(select);
+  if (s->IsWord(first, "distinct") || s->IsWord(first, "top")) return;  // folded as DISTINCT
+  if (s->IsWord(first, "all")) first = s->NextSig(first);
+  FoldSelectItems(s, ops, first, true, engine);
+}
+
+}  // namespace
+
+void RewriteSetOperations(EditableSql* s, Engine engine) {
+  if (!s->HasAnyWord(kSetOperators)) return;
+  thread_local Operands ops;
+  ops.Reset(*s);
+  // Each member next to an operator that removes duplicates (not ... ALL),
+  // each once: a member between two such operators is folded on the first.
+  size_t folded = kNone;
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
+    if (!s->IsWordIn(i, kSetOperators) || s->IsWord(s->NextSig(i), "all")) continue;
+    const size_t before = MemberBefore(*s, i);
+    if (before != folded) FoldMember(s, ops, before, engine);
+    folded = MemberAfter(*s, i);
+    FoldMember(s, ops, folded, engine);
+  }
+}
+
+}  // namespace q6::dialect

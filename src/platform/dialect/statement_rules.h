@@ -1,0 +1,92 @@
+// Rewrites that give whole T-SQL statements SQL Server's meaning on each
+// engine: orders, row limits, set operations, subqueries, common table
+// expressions, grouping, joins and the statements that change rows. Each
+// rule lives in a file of its concern; Translate (dialect.cpp) runs them in
+// the order declared here, after the select and expression rules.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/dialect/dialect.h"
+#include "platform/dialect/editable_sql.h"
+
+namespace q6::dialect {
+
+// The name of a construct that `engine` cannot be given SQL Server's meaning
+// for, or nullptr: "CROSS APPLY", "GROUP BY ROLLUP", "TOP n WITH TIES", ...
+// Such a statement is sent as SELECT tsql_unsupported('<name>'), which
+// fails with "<name> is not supported on <engine>".
+const char* RefusedOnEngine(const EditableSql& sql, Engine engine);
+
+// Orders and row limits (order_rules.cpp):
+// - PostgreSQL: every ORDER BY term (statement, window, set operation)
+//   without NULLS gets NULLS FIRST when ascending and NULLS LAST when
+//   descending, as SQL Server sorts NULL below every value.
+// - OFFSET n ROWS [FETCH NEXT|FIRST m ROWS ONLY] -> LIMIT (m) OFFSET (n)
+//   (LIMIT -1 / ALL without FETCH), on both engines.
+// - PostgreSQL: TOP (n) WITH TIES -> FETCH FIRST (n) ROWS WITH TIES behind
+//   the ORDER BY.
+void RewriteOrders(EditableSql* sql, Engine engine);
+
+// Set operations (set_operations.cpp): each item of a member of a UNION,
+// EXCEPT or INTERSECT that removes duplicates compares without case and
+// trailing blanks, as DISTINCT does (RewriteTsqlOperators): SQLite gives a
+// literal or expression COLLATE NOCASE; PostgreSQL compares a literal or a
+// text function result as rtrim(..)::citext.
+void RewriteSetOperations(EditableSql* sql, Engine engine);
+
+// Scalar subqueries (scalar_subqueries.cpp). SQLite takes the first row of
+// a subquery used as a value; SQL Server raises error 512 when it has more
+// than one. (SELECT x FROM ...) becomes
+// (SELECT tsql_single(count(*), min(q6_v)) FROM (SELECT x AS q6_v FROM ...
+// LIMIT 2)), which raises that error. PostgreSQL raises its own error.
+void RewriteScalarSubqueries(EditableSql* sql, Engine engine);
+
+// Common table expressions (recursive_ctes.cpp): WITH whose CTE refers to
+// itself becomes WITH RECURSIVE; its recursion is counted in a hidden level
+// column and stops with error 530 past 100 levels or past the n of
+// OPTION (MAXRECURSION n) (0: no limit); the OPTION clause goes.
+void RewriteCommonTableExpressions(EditableSql* sql, Engine engine);
+
+// Grouping, joins, derived tables and changing statements
+// (statement_forms.cpp):
+// - PostgreSQL: GROUP BY a, b WITH ROLLUP / WITH CUBE -> GROUP BY ROLLUP (a, b).
+// - PostgreSQL: CROSS APPLY x -> CROSS JOIN LATERAL x; OUTER APPLY x ->
+//   LEFT JOIN LATERAL x ON true.
+// - SQLite: (subquery) AS t (a, b) -> (WITH t (a, b) AS (subquery) SELECT *
+//   FROM t) AS t.
+// - x op ANY|SOME|ALL (subquery) on SQLite: = ANY becomes IN, <> ALL NOT IN.
+// - UPDATE a SET a.c = .. FROM t a JOIN u b ON cond [WHERE w] ->
+//   UPDATE t AS a SET c = .. FROM u b WHERE (cond) [AND (w)];
+//   DELETE a FROM t a JOIN u b ON cond [WHERE w] ->
+//   DELETE FROM t AS a WHERE EXISTS (SELECT 1 FROM u b WHERE (cond) [AND (w)]).
+// - UPDATE TOP (n) t SET .. [WHERE w] / DELETE TOP (n) [FROM] t [WHERE w]
+//   -> .. WHERE key IN (SELECT key FROM t [WHERE w] LIMIT (n)), key being
+//   rowid on SQLite, ctid on PostgreSQL (SQL Server picks any n rows too);
+//   with a FROM of their own they are refused (RefusedOnEngine).
+void RewriteStatementForms(EditableSql* sql, Engine engine);
+
+// PostgreSQL (grouping_keys.cpp): GROUP BY and DISTINCT of plain columns
+// ignore trailing blanks: a grouped column becomes tsql_key(column) in GROUP
+// BY and as a select-list item (under its own name), unless the select uses
+// it otherwise outside an aggregate.
+void RewriteGroupingKeys(EditableSql* sql, Engine engine);
+
+// Result names (result_names.cpp): an item of the outermost select list
+// that is a plain column comes back under its name as written (both engines
+// would give the name the table declares): CustID -> CustID AS "CustID"; on
+// PostgreSQL an unquoted alias is quoted as written too (x AS CustID -> x AS
+// "CustID"), where it would fold it to lower case; an ORDER BY term naming
+// such an item is quoted the same way. Names that are keywords of an engine
+// (limit, offset, raise, ...) are quoted for it where a name stands.
+void RewriteResultNames(EditableSql* sql, Engine engine);
+
+// Helpers of these rules (statement_forms.cpp). They run after the
+// expression rules, so they read tokens with the edits made so far.
+// Tokens [first, last] as rendered now; empty for kNone.
+std::string Rendered(const EditableSql& sql, size_t first, size_t last);
+// Tokens [first, last] are left out, with every text edits put around them.
+void EraseRange(EditableSql* sql, size_t first, size_t last);
+
+}  // namespace q6::dialect
