@@ -33,9 +33,9 @@ consteval std::array<Renamed, CountRenamed()> RenamedCalls() {
   return out;
 }
 
-// Every name above, and CAST, CONVERT and IIF.
+// Every name above, and CAST, CONVERT, IIF, TRY_CAST and TRY_CONVERT.
 consteval WordSet CallNames() {
-  WordSet names{"cast", "convert", "iif"};
+  WordSet names{"cast", "convert", "iif", "try_cast", "try_convert"};
   for (const Renamed& r : RenamedCalls()) names.Add(r.name);
   return names;
 }
@@ -123,8 +123,31 @@ size_t TypeArgs(const EditableSql& s, size_t type) {
   return s.IsPunct(n, '(') ? n : kNone;
 }
 
-// CAST(x AS type[(args)])
-void RewriteCast(EditableSql* s, size_t name, size_t open) {
+// TRY_CAST / TRY_CONVERT of x (tokens [x_from, x_to]) to `fn` with the
+// arguments `extra` after x: tsql_try(witness, 'name', x, 'extra'), where
+// the witness is a NULL of the result's type on PostgreSQL.
+void WriteTry(EditableSql* s, size_t name, size_t open, size_t x_from, size_t x_to,
+              const std::string& fn, const std::string& extra, Engine engine) {
+  const std::string target = fn.substr(5);  // without tsql_
+  const char* type = target == "int"                            ? "bigint"
+                     : target == "decimal" || target == "money" ? "numeric"
+                     : target == "float"                        ? "double precision"
+                     : target == "bit"                          ? "int"
+                                                                : "text";
+  std::string quoted;
+  for (const char c : extra) (quoted += c) += c == '\'' ? "'" : "";
+  Replace(s, name, "tsql_try");
+  s->Edit(open).after +=
+      (engine == Engine::PostgreSQL ? "NULL::" + std::string(type) : std::string("NULL")) + ", '" +
+      target + "', ";
+  const size_t close = s->Match(open);
+  if (x_from > open + 1) DropRange(s, open + 1, x_from - 1);
+  if (x_to + 1 < close) DropRange(s, x_to + 1, close - 1);
+  s->Edit(close).before += ", '" + quoted + "'";
+}
+
+// CAST(x AS type[(args)]), TRY_CAST when `try_cast`.
+void RewriteCast(EditableSql* s, size_t name, size_t open, bool try_cast, Engine engine) {
   const size_t close = s->Match(open);
   size_t as = kNone;
   for (size_t j = open + 1; j < close; ++j) {
@@ -141,13 +164,14 @@ void RewriteCast(EditableSql* s, size_t name, size_t open) {
   if (s->NextSig(type_end) != close) return;
   const Target t = TargetOf(*s, type, args);
   if (t.fn.empty()) return;
+  if (try_cast) return WriteTry(s, name, open, open + 1, s->PrevSig(as), t.fn, t.extra, engine);
   Replace(s, name, t.fn);
   DropRange(s, s->PrevSig(as) + 1, type_end);
   s->Edit(close).before += t.extra;
 }
 
-// CONVERT(type[(args)], x[, style])
-void RewriteConvert(EditableSql* s, size_t name, size_t open) {
+// CONVERT(type[(args)], x[, style]), TRY_CONVERT when `try_convert`.
+void RewriteConvert(EditableSql* s, size_t name, size_t open, bool try_convert, Engine engine) {
   const size_t type = s->NextSig(open);
   if (type == kNone || s->Kind(type) != TokenKind::kWord) return;
   const size_t args = TypeArgs(*s, type);
@@ -159,6 +183,18 @@ void RewriteConvert(EditableSql* s, size_t name, size_t open) {
   Target t = TargetOf(*s, type, args);
   if (t.fn.empty()) return;
   const size_t close = s->Match(open);
+  if (try_convert) {
+    // The style goes into the conversion's SQL text: a number only.
+    std::string extra = t.extra;
+    if (commas.size() == 2) {
+      const size_t style = s->NextSig(commas[1]);
+      if (s->Kind(style) != TokenKind::kNumber || s->NextSig(style) != close) return;
+      if (t.text) t.fn = "tsql_convert_text";
+      if (t.text || t.date) extra += ", " + std::string(s->Text(style));
+    }
+    const size_t x_to = (commas.size() == 2 ? commas[1] : close) - 1;
+    return WriteTry(s, name, open, comma + 1, x_to, t.fn, extra, engine);
+  }
   if (commas.size() == 2) {
     if (t.text) {
       t.fn = "tsql_convert_text";
@@ -195,12 +231,12 @@ void RewriteTsqlCalls(EditableSql* s, Engine engine) {
     if (!s->IsPunct(open, '(')) continue;
     const size_t prev = s->PrevSig(i);
     if (prev != kNone && s->IsPunct(prev, '.')) continue;  // someone's own schema.function
-    if (s->IsWord(i, "cast")) {
-      RewriteCast(s, i, open);
+    if (s->IsWord(i, "cast") || s->IsWord(i, "try_cast")) {
+      RewriteCast(s, i, open, s->IsWord(i, "try_cast"), engine);
       continue;
     }
-    if (s->IsWord(i, "convert")) {
-      RewriteConvert(s, i, open);
+    if (s->IsWord(i, "convert") || s->IsWord(i, "try_convert")) {
+      RewriteConvert(s, i, open, s->IsWord(i, "try_convert"), engine);
       continue;
     }
     if (s->IsWord(i, "iif")) {

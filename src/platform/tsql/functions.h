@@ -47,7 +47,7 @@ TsqlImpl Unsupported, Round, Ceiling, Floor, Sign, Power, Sqrt, Substring, Repli
 // sqlite_text_functions.cpp: text compared without case.
 TsqlImpl Upper, Lower, LikeFn, CharIndex, PatIndex, Replace;
 // sqlite_conversion_functions.cpp
-TsqlImpl ToInt, ToFloat, ToBit, ToVarchar, ToChar, ConvertText, Str, IsNumericText;
+TsqlImpl ToInt, ToFloat, ToBit, ToVarchar, ToChar, ConvertText, Str, IsNumericText, Try;
 // sqlite_more_functions.cpp: functions of SQL Server 2012 to 2017.
 TsqlImpl Concat, ConcatWs, Choose, QuoteName, FirstCode, Translate, EoMonth, DateFromParts, IsDate;
 // sqlite_date_functions.cpp
@@ -393,6 +393,20 @@ $$SELECT CASE WHEN x ~ '^\s*\d{4}-\d{2}-\d{2}( \d{2}:\d{2}(:\d{2}(\.\d+)?)?)?\s*
   THEN q6tsql.tsql_convert_text(q6tsql.tsql_to_ts(x), n, style) ELSE q6tsql.tsql_varchar(x, n) END$$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_convert_text(x numeric, n int, style int) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_varchar(x::text, n)';
+)sql"},
+
+    // TRY_CAST and TRY_CONVERT: tsql_try(witness, 'int', x, ', ''int''') is
+    // tsql_int(x, 'int'), or NULL where that raises a data error. The
+    // witness is a NULL of the result type (PostgreSQL's polymorphic result);
+    // the last argument is the conversion's other arguments as SQL text,
+    // written by the dialect layer.
+    {"try", 4, 4, Call::kWritten, Engines::kBoth, Result::kVaries, sqlite::Try, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_try(r anyelement, f text, x anycompatible, extra text)
+RETURNS anyelement LANGUAGE plpgsql STABLE AS $$ BEGIN
+  EXECUTE format('SELECT q6tsql.tsql_%s($1%s)', f, extra) INTO r USING x;
+  RETURN r;
+EXCEPTION WHEN data_exception THEN RETURN NULL;
+END $$;
 )sql"},
 
     // Dates. Text in the literal forms, timestamps and numbers (days since

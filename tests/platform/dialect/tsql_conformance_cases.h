@@ -136,6 +136,11 @@ inline const ConformanceCase kConformanceCases[] = {
   {"DateFromParts", "select datefromparts(2024, 2, 29)", "2024-02-29"},
   {"DateTimeFromParts", "select datetimefromparts(2024, 3, 5, 10, 11, 12, 0)", "2024-03-05 10:11:12"},
   {"IsDate", "select isdate('2024-02-30') * 10 + isdate('20240229')", "1"},
+  {"TryCastFailsToNull", "select coalesce(try_cast('12x' as int), -1) + try_cast(' 7 ' as int) * 10", "69"},
+  {"TryCastOverflowAndBadDate", "select case when try_cast(300 as tinyint) is null and try_cast('2024-02-30' as date) is null then 1 else 0 end", "1"},
+  {"TryCastDecimalKeepsScale", "select '[' + cast(try_cast('2.5' as decimal(5,2)) as varchar(10)) + ']'", "[2.50]"},
+  {"TryConvertStyles", "select try_convert(varchar(8), try_convert(datetime, '2024-03-05', 120), 112)", "20240305"},
+  {"TryCastKeepsOtherErrors", "select try_cast(1 / 0 as int)", nullptr, "by zero"},
   {"UtcAndSysDateAreRecent", "select case when getutcdate() > '20200101' and sysdatetime() > '20200101' then 1 else 0 end", "1"},
   // Comparison under the default collation.
   {"EqualsFoldsCyrillic", "select count(*) from fd_names where name = N'ПРОДАЖИ'", "1"},
