@@ -33,9 +33,10 @@ consteval std::array<Renamed, CountRenamed()> RenamedCalls() {
   return out;
 }
 
-// Every name above, and CAST, CONVERT, IIF, TRY_CAST and TRY_CONVERT.
+// Every name above, and CAST, CONVERT, IIF, TRY_CAST, TRY_CONVERT and
+// STRING_AGG.
 consteval WordSet CallNames() {
-  WordSet names{"cast", "convert", "iif", "try_cast", "try_convert"};
+  WordSet names{"cast", "convert", "iif", "try_cast", "try_convert", "string_agg"};
   for (const Renamed& r : RenamedCalls()) names.Add(r.name);
   return names;
 }
@@ -221,6 +222,57 @@ void RewriteIif(EditableSql* s, size_t name, size_t open) {
   s->Edit(s->Match(open)).after += " END";
 }
 
+// STRING_AGG(x, sep) [WITHIN GROUP (ORDER BY k [ASC|DESC], ...)]. SQLite:
+// tsql_string_agg(x, sep, k, 0|1, ...); PostgreSQL: string_agg((x)::text,
+// sep ORDER BY k ...), which takes only text.
+void RewriteStringAgg(EditableSql* s, size_t name, size_t open, Engine engine) {
+  const size_t close = s->Match(open);
+  const std::vector<size_t> commas = Commas(*s, open);
+  if (commas.size() != 1) return;
+  size_t group_open = kNone, by = kNone;
+  if (const size_t w = s->NextSig(close); w != kNone && s->IsWord(w, "within")) {
+    const size_t g = s->NextSig(w);
+    group_open = s->NextSig(g);
+    const size_t order = s->NextSig(group_open);
+    by = s->NextSig(order);
+    if (!s->IsWord(g, "group") || !s->IsPunct(group_open, '(') || !s->IsWord(order, "order") ||
+        !s->IsWord(by, "by"))
+      return;
+  }
+  if (engine == Engine::PostgreSQL) {
+    s->Edit(open).after += "(";
+    s->Edit(commas[0]).before += ")::text";
+    if (group_open != kNone) {
+      DropRange(s, close, group_open);
+      s->Edit(group_open).after += " ";
+    }
+    return;
+  }
+  Replace(s, name, "tsql_string_agg");
+  if (group_open == kNone) return;
+  DropRange(s, close, by);
+  s->Edit(by).after += ", ";
+  // Each key's direction as a number behind it.
+  const size_t group_close = s->Match(group_open);
+  size_t last = kNone;
+  for (size_t j = s->NextSig(by); j != kNone && j <= group_close; j = s->NextSig(j)) {
+    if (s->IsPunct(j, '(')) {
+      last = j = s->Match(j);
+      continue;
+    }
+    if (j != group_close && !s->IsPunct(j, ',')) {
+      last = j;
+      continue;
+    }
+    if (last == kNone) return;
+    if (s->IsWord(last, "desc") || s->IsWord(last, "asc"))
+      Replace(s, last, s->IsWord(last, "desc") ? ", 1" : ", 0");
+    else
+      s->Edit(last).after += ", 0";
+    last = kNone;
+  }
+}
+
 }  // namespace
 
 void RewriteTsqlCalls(EditableSql* s, Engine engine) {
@@ -237,6 +289,10 @@ void RewriteTsqlCalls(EditableSql* s, Engine engine) {
     }
     if (s->IsWord(i, "convert") || s->IsWord(i, "try_convert")) {
       RewriteConvert(s, i, open, s->IsWord(i, "try_convert"), engine);
+      continue;
+    }
+    if (s->IsWord(i, "string_agg")) {
+      RewriteStringAgg(s, i, open, engine);
       continue;
     }
     if (s->IsWord(i, "iif")) {

@@ -50,6 +50,9 @@ TsqlImpl Upper, Lower, LikeFn, CharIndex, PatIndex, Replace;
 TsqlImpl ToInt, ToFloat, ToBit, ToVarchar, ToChar, ConvertText, Str, IsNumericText, Try;
 // sqlite_more_functions.cpp: functions of SQL Server 2012 to 2017.
 TsqlImpl Concat, ConcatWs, Choose, QuoteName, FirstCode, Translate, EoMonth, DateFromParts, IsDate;
+// sqlite_string_agg.cpp
+TsqlImpl StringAggStep;
+TsqlFinal StringAggFinal;
 // sqlite_date_functions.cpp
 TsqlImpl ToDateTime, ToSmallDateTime, ToDate, ToTime, DateAdd, DateDiff, DatePartOfDate, DateName,
     Year, Month, Day;
@@ -527,6 +530,12 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT extract(day FROM q6tsql.tsql_to_
     // the same (NULL counts as nothing).
     {"concat", 2, 32, Call::kRename, Engines::kSqliteOnly, Result::kText, sqlite::Concat, {}},
     {"concat_ws", 3, 32, Call::kRename, Engines::kSqliteOnly, Result::kText, sqlite::ConcatWs, {}},
+    // STRING_AGG(x, sep) [WITHIN GROUP (ORDER BY k [DESC], ...)]: SQLite's
+    // group_concat has no ORDER BY (before 3.44), so on SQLite the dialect
+    // layer writes tsql_string_agg(x, sep, k, 1, ...); PostgreSQL's own
+    // string_agg(x::text, sep ORDER BY k DESC, ...) means the same.
+    {"string_agg", 2, 32, Call::kWritten, Engines::kSqliteOnly, Result::kText, sqlite::StringAggStep, {},
+     sqlite::StringAggFinal},
     {"choose", 2, 32, Call::kRename, Engines::kBoth, Result::kVaries, sqlite::Choose, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_choose(i bigint, VARIADIC a anycompatiblearray)
 RETURNS anycompatible LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT a[i]';

@@ -141,6 +141,11 @@ inline const ConformanceCase kConformanceCases[] = {
   {"TryCastDecimalKeepsScale", "select '[' + cast(try_cast('2.5' as decimal(5,2)) as varchar(10)) + ']'", "[2.50]"},
   {"TryConvertStyles", "select try_convert(varchar(8), try_convert(datetime, '2024-03-05', 120), 112)", "20240305"},
   {"TryCastKeepsOtherErrors", "select try_cast(1 / 0 as int)", nullptr, "by zero"},
+  {"StringAgg", "select '[' + string_agg(x, ', ') + ']' from (select 'a' x union all select null union all select 'b') t where x is not null", "[a, b]"},
+  {"StringAggWithinGroup", "select string_agg(item, ',') within group (order by amount desc, item) from fd_line", "pin,bolt,nut"},
+  {"StringAggDecimalsKeepScale", "select string_agg(amount, ';') within group (order by amount desc) from fd_amounts", "425.50;9.00;0.20;0.10"},
+  {"StringAggOfNumbersOrdered", "select string_agg(v, '') within group (order by v desc) from (select 1 v union all select 3 union all select 2) t", "321"},
+  {"StringAggNoRowsIsNull", "select string_agg(name, ',') from fd_names where id < 0", kNull},
   {"UtcAndSysDateAreRecent", "select case when getutcdate() > '20200101' and sysdatetime() > '20200101' then 1 else 0 end", "1"},
   // Comparison under the default collation.
   {"EqualsFoldsCyrillic", "select count(*) from fd_names where name = N'ПРОДАЖИ'", "1"},
