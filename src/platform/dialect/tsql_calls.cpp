@@ -33,10 +33,10 @@ consteval std::array<Renamed, CountRenamed()> RenamedCalls() {
   return out;
 }
 
-// Every name above, and CAST, CONVERT, IIF, TRY_CAST, TRY_CONVERT and
-// STRING_AGG.
+// Every name above, and CAST, CONVERT, IIF, TRY_CAST, TRY_CONVERT,
+// STRING_AGG and TRIM.
 consteval WordSet CallNames() {
-  WordSet names{"cast", "convert", "iif", "try_cast", "try_convert", "string_agg"};
+  WordSet names{"cast", "convert", "iif", "try_cast", "try_convert", "string_agg", "trim"};
   for (const Renamed& r : RenamedCalls()) names.Add(r.name);
   return names;
 }
@@ -273,6 +273,29 @@ void RewriteStringAgg(EditableSql* s, size_t name, size_t open, Engine engine) {
   }
 }
 
+// TRIM([BOTH | LEADING | TRAILING] chars FROM x) on SQLite:
+// tsql_trim('both', chars, x). TRIM(x) stays SQLite's own.
+void RewriteTrim(EditableSql* s, size_t name, size_t open) {
+  const size_t close = s->Match(open);
+  size_t from = kNone;
+  for (size_t j = s->NextSig(open); j != kNone && j < close; j = s->NextSig(j)) {
+    if (s->IsPunct(j, '('))
+      j = s->Match(j);
+    else if (s->IsWord(j, "from"))
+      from = j;
+  }
+  if (from == kNone) return;
+  Replace(s, name, "tsql_trim");
+  Replace(s, from, ",");
+  const size_t first = s->NextSig(open);
+  for (const std::string_view where : {"both", "leading", "trailing"}) {
+    if (!s->IsWord(first, WordRef(where))) continue;
+    Replace(s, first, "'" + std::string(where) + "',");
+    return;
+  }
+  s->Edit(open).after += "'both', ";
+}
+
 }  // namespace
 
 void RewriteTsqlCalls(EditableSql* s, Engine engine) {
@@ -293,6 +316,10 @@ void RewriteTsqlCalls(EditableSql* s, Engine engine) {
     }
     if (s->IsWord(i, "string_agg")) {
       RewriteStringAgg(s, i, open, engine);
+      continue;
+    }
+    if (s->IsWord(i, "trim")) {
+      if (engine == Engine::SQLite) RewriteTrim(s, i, open);
       continue;
     }
     if (s->IsWord(i, "iif")) {

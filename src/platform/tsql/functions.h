@@ -49,7 +49,8 @@ TsqlImpl Upper, Lower, LikeFn, CharIndex, PatIndex, Replace;
 // sqlite_conversion_functions.cpp
 TsqlImpl ToInt, ToFloat, ToBit, ToVarchar, ToChar, ConvertText, Str, IsNumericText, Try;
 // sqlite_more_functions.cpp: functions of SQL Server 2012 to 2017.
-TsqlImpl Concat, ConcatWs, Choose, QuoteName, FirstCode, Translate, EoMonth, DateFromParts, IsDate;
+TsqlImpl Concat, ConcatWs, Choose, QuoteName, FirstCode, Translate, EoMonth, DateFromParts, IsDate,
+    TrimChars;
 // sqlite_string_agg.cpp
 TsqlImpl StringAggStep;
 TsqlFinal StringAggFinal;
@@ -536,6 +537,9 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT extract(day FROM q6tsql.tsql_to_
     // string_agg(x::text, sep ORDER BY k DESC, ...) means the same.
     {"string_agg", 2, 32, Call::kWritten, Engines::kSqliteOnly, Result::kText, sqlite::StringAggStep, {},
      sqlite::StringAggFinal},
+    // TRIM(chars FROM x), written tsql_trim('both', chars, x) on SQLite;
+    // PostgreSQL's own TRIM(chars FROM x) means the same.
+    {"trim", 3, 3, Call::kWritten, Engines::kSqliteOnly, Result::kText, sqlite::TrimChars, {}},
     {"choose", 2, 32, Call::kRename, Engines::kBoth, Result::kVaries, sqlite::Choose, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_choose(i bigint, VARIADIC a anycompatiblearray)
 RETURNS anycompatible LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT a[i]';

@@ -146,6 +146,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"StringAggDecimalsKeepScale", "select string_agg(amount, ';') within group (order by amount desc) from fd_amounts", "425.50;9.00;0.20;0.10"},
   {"StringAggOfNumbersOrdered", "select string_agg(v, '') within group (order by v desc) from (select 1 v union all select 3 union all select 2) t", "321"},
   {"StringAggNoRowsIsNull", "select string_agg(name, ',') from fd_names where id < 0", kNull},
+  {"TrimChars", "select '[' + trim('x.' from '.x.abc.x') + '|' + trim(leading '0' from '0050') + '|' + trim(' ab ') + ']'", "[abc|50|ab]"},
   {"UtcAndSysDateAreRecent", "select case when getutcdate() > '20200101' and sysdatetime() > '20200101' then 1 else 0 end", "1"},
   // Comparison under the default collation.
   {"EqualsFoldsCyrillic", "select count(*) from fd_names where name = N'ПРОДАЖИ'", "1"},

@@ -1,6 +1,8 @@
 // T-SQL functions of SQL Server 2012 to 2017 on SQLite: CONCAT, CONCAT_WS,
-// CHOOSE, QUOTENAME, ASCII, UNICODE, TRANSLATE, and the dates EOMONTH,
+// CHOOSE, QUOTENAME, ASCII, UNICODE, TRANSLATE, TRIM(chars FROM x), and the
+// dates EOMONTH,
 // DATEFROMPARTS, DATETIMEFROMPARTS, ISDATE.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,27 @@ void ConcatWs(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     out += ValueText(argv[i]);
     first = false;
   }
+  ResultText(ctx, out);
+}
+
+// TRIM([BOTH | LEADING | TRAILING] chars FROM x) as tsql_trim('both' |
+// 'leading' | 'trailing', chars, x): every character of `chars` taken off
+// the chosen ends of x.
+void TrimChars(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNullArg(argc, argv)) return;
+  const std::string_view where = TextOf(argv[0]);
+  const std::vector<std::string_view> set = Chars(TextOf(argv[1]));
+  const std::vector<std::string_view> s = Chars(TextOf(argv[2]));
+  const auto in_set = [&](std::string_view c) {
+    return std::find(set.begin(), set.end(), c) != set.end();
+  };
+  size_t from = 0, to = s.size();
+  if (where != "trailing")
+    while (from < to && in_set(s[from])) ++from;
+  if (where != "leading")
+    while (to > from && in_set(s[to - 1])) --to;
+  std::string out;
+  for (size_t i = from; i < to; ++i) out += s[i];
   ResultText(ctx, out);
 }
 
