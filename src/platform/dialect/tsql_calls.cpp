@@ -34,9 +34,10 @@ consteval std::array<Renamed, CountRenamed()> RenamedCalls() {
 }
 
 // Every name above, and CAST, CONVERT, IIF, TRY_CAST, TRY_CONVERT,
-// STRING_AGG and TRIM.
+// STRING_AGG, TRIM, CHAR and NCHAR.
 consteval WordSet CallNames() {
-  WordSet names{"cast", "convert", "iif", "try_cast", "try_convert", "string_agg", "trim"};
+  WordSet names{"cast",       "convert", "iif",  "try_cast", "try_convert",
+                "string_agg", "trim",    "char", "nchar"};
   for (const Renamed& r : RenamedCalls()) names.Add(r.name);
   return names;
 }
@@ -296,6 +297,23 @@ void RewriteTrim(EditableSql* s, size_t name, size_t open) {
   s->Edit(open).after += "'both', ";
 }
 
+// Whether CHAR( or NCHAR( at `name` is the function, not the type: it
+// follows an operator, a comma or an opening parenthesis (other than
+// CONVERT's), a number (TOP 5), or a keyword an expression follows. After
+// AS, a column or variable name, RETURNS and the like it is the type.
+bool IsCharFunction(const EditableSql& s, size_t name) {
+  static constexpr WordSet kBeforeExpression{
+      "select", "when", "then", "else",     "case", "and",     "or",  "not", "where",
+      "having", "on",   "by",   "distinct", "all",  "between", "set", "in",  "like"};
+  const size_t prev = s.PrevSig(name);
+  if (prev == kNone || s.Kind(prev) == TokenKind::kNumber) return true;
+  if (s.Kind(prev) == TokenKind::kWord) return s.IsWordIn(prev, kBeforeExpression);
+  if (s.IsPunct(prev, '.')) return false;
+  if (!s.IsPunct(prev, '(')) return true;
+  const size_t fn = s.PrevSig(prev);
+  return fn == kNone || !(s.IsWord(fn, "convert") || s.IsWord(fn, "try_convert"));
+}
+
 }  // namespace
 
 void RewriteTsqlCalls(EditableSql* s, Engine engine) {
@@ -316,6 +334,10 @@ void RewriteTsqlCalls(EditableSql* s, Engine engine) {
     }
     if (s->IsWord(i, "string_agg")) {
       RewriteStringAgg(s, i, open, engine);
+      continue;
+    }
+    if (s->IsWord(i, "char") || s->IsWord(i, "nchar")) {
+      if (IsCharFunction(*s, i)) Replace(s, i, s->IsWord(i, "char") ? "tsql_chr" : "tsql_nchar");
       continue;
     }
     if (s->IsWord(i, "trim")) {

@@ -50,7 +50,7 @@ TsqlImpl Upper, Lower, LikeFn, CharIndex, PatIndex, Replace;
 TsqlImpl ToInt, ToFloat, ToBit, ToVarchar, ToChar, ConvertText, Str, IsNumericText, Try;
 // sqlite_more_functions.cpp: functions of SQL Server 2012 to 2017.
 TsqlImpl Concat, ConcatWs, Choose, QuoteName, FirstCode, Translate, EoMonth, DateFromParts, IsDate,
-    TrimChars;
+    TrimChars, Chr, NChar, DataLength;
 // sqlite_string_agg.cpp
 TsqlImpl StringAggStep;
 TsqlFinal StringAggFinal;
@@ -561,6 +561,47 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT nullif(ascii(s), 0)';
     {"unicode", 1, 1, Call::kRename, Engines::kBoth, Result::kInteger, sqlite::FirstCode, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_unicode(s text) RETURNS int
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT nullif(ascii(s), 0)';
+)sql"},
+    // CHAR(n) and NCHAR(n) as functions: the dialect layer writes tsql_chr
+    // and tsql_nchar for a call in an expression (CHAR(10) after AS or in
+    // a column definition is the type).
+    {"chr", 1, 1, Call::kWritten, Engines::kBoth, Result::kText, sqlite::Chr, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_chr(n bigint) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  IF n < 0 OR n > 255 THEN RETURN NULL; END IF;
+  IF n = 0 OR n > 127 THEN
+    RAISE EXCEPTION 'CHAR(%) is not supported', n USING ERRCODE = '0A000';
+  END IF;
+  RETURN chr(n::int);
+END $$;
+)sql"},
+    {"nchar", 1, 1, Call::kWritten, Engines::kBoth, Result::kText, sqlite::NChar, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_nchar(n bigint) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  IF n < 0 OR n > 65535 THEN RETURN NULL; END IF;
+  IF n = 0 OR n BETWEEN 55296 AND 57343 THEN
+    RAISE EXCEPTION 'NCHAR(%) is not supported', n USING ERRCODE = '0A000';
+  END IF;
+  RETURN chr(n::int);
+END $$;
+)sql"},
+    // DATALENGTH: bytes of binary values, UTF-8 bytes of text (varchar and
+    // nvarchar alike, as stored); numbers and dates are refused.
+    {"datalength", 1, 1, Call::kRename, Engines::kBoth, Result::kInteger, sqlite::DataLength, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x text) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT octet_length(x)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x bytea) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT octet_length(x)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x double precision) RETURNS bigint
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  RAISE EXCEPTION 'DATALENGTH of a number is not supported' USING ERRCODE = '0A000';
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x numeric) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_datalength(x::double precision)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x timestamp) RETURNS bigint
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  RAISE EXCEPTION 'DATALENGTH of a date is not supported' USING ERRCODE = '0A000';
+END $$;
 )sql"},
     {"translate", 3, 3, Call::kRename, Engines::kBoth, Result::kText, sqlite::Translate, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_translate(s text, f text, t text) RETURNS text

@@ -147,6 +147,11 @@ inline const ConformanceCase kConformanceCases[] = {
   {"StringAggOfNumbersOrdered", "select string_agg(v, '') within group (order by v desc) from (select 1 v union all select 3 union all select 2) t", "321"},
   {"StringAggNoRowsIsNull", "select string_agg(name, ',') from fd_names where id < 0", kNull},
   {"TrimChars", "select '[' + trim('x.' from '.x.abc.x') + '|' + trim(leading '0' from '0050') + '|' + trim(' ab ') + ']'", "[abc|50|ab]"},
+  {"CharNCharFunctions", "select char(65) + nchar(1078) + cast(char(66) as char(3)) + convert(nchar(2), char(67)) + '|'", "AжB  C |"},
+  {"CharOutOfRangeIsNull", "select case when char(256) is null and nchar(-1) is null then 1 else 0 end", "1"},
+  {"CharOfCodePageRefused", "select char(200)", nullptr, "CHAR(200) is not supported"},
+  {"DataLengthBytes", "select datalength('abc ') * 100 + datalength(N'жж') * 10 + datalength(0x0102)", "442"},
+  {"DataLengthOfNumberRefused", "select datalength(amount) from fd_amounts where id = 1", nullptr, "DATALENGTH of a number"},
   {"UtcAndSysDateAreRecent", "select case when getutcdate() > '20200101' and sysdatetime() > '20200101' then 1 else 0 end", "1"},
   // Comparison under the default collation.
   {"EqualsFoldsCyrillic", "select count(*) from fd_names where name = N'ПРОДАЖИ'", "1"},
