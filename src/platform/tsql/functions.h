@@ -51,6 +51,8 @@ TsqlImpl ToInt, ToFloat, ToBit, ToVarchar, ToChar, ConvertText, Str, IsNumericTe
 // sqlite_more_functions.cpp: functions of SQL Server 2012 to 2017.
 TsqlImpl Concat, ConcatWs, Choose, QuoteName, FirstCode, Translate, EoMonth, DateFromParts, IsDate,
     TrimChars, Chr, NChar, DataLength;
+// sqlite_format.cpp
+TsqlImpl Format;
 // sqlite_string_agg.cpp
 TsqlImpl StringAggStep;
 TsqlFinal StringAggFinal;
@@ -602,6 +604,100 @@ CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x timestamp) RETURNS bigint
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
   RAISE EXCEPTION 'DATALENGTH of a date is not supported' USING ERRCODE = '0A000';
 END $$;
+)sql"},
+    // FORMAT(x, pattern[, culture]): dates with yyyy MM M dd d HH H hh mm ss
+    // fff tt and literal text, numbers with N0-N4, P0-P4, #,##0.00 and 0.00,
+    // cultures en-US and zh-CN; any other pattern or culture is an error.
+    {"format", 2, 3, Call::kRename, Engines::kBoth, Result::kText, sqlite::Format, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_format(d timestamp, p text, c text DEFAULT 'en-US')
+RETURNS text LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
+DECLARE
+  out text := '';
+  i int := 1;
+  n int;
+  ch text;
+  part text;
+  e int;
+  zh boolean := lower(c) = 'zh-cn';
+BEGIN
+  IF d IS NULL OR p IS NULL THEN RETURN NULL; END IF;
+  IF lower(c) NOT IN ('en-us', 'zh-cn') THEN
+    RAISE EXCEPTION 'FORMAT: the culture ''%'' is not supported', c USING ERRCODE = '0A000';
+  END IF;
+  IF length(p) = 1 THEN
+    RAISE EXCEPTION 'FORMAT: the standard format ''%'' is not supported', p USING ERRCODE = '0A000';
+  END IF;
+  WHILE i <= length(p) LOOP
+    ch := substr(p, i, 1);
+    IF ch IN ('''', '"') THEN
+      e := strpos(substr(p, i + 1), ch);
+      IF e = 0 THEN
+        RAISE EXCEPTION 'FORMAT: the pattern ''%'' is not supported', p USING ERRCODE = '0A000';
+      END IF;
+      out := out || substr(p, i + 1, e - 1);
+      i := i + e + 1;
+    ELSIF ch = '\' AND i < length(p) THEN
+      out := out || substr(p, i + 1, 1);
+      i := i + 2;
+    ELSIF ch COLLATE "C" !~ '^[A-Za-z]$' THEN
+      out := out || ch;
+      i := i + 1;
+    ELSE
+      n := 1;
+      WHILE substr(p, i + n, 1) = ch COLLATE "C" LOOP n := n + 1; END LOOP;
+      part := substr(p, i, n);
+      i := i + n;
+      out := out || CASE part COLLATE "C"
+        WHEN 'yyyy' THEN to_char(d, 'YYYY') WHEN 'MM' THEN to_char(d, 'MM')
+        WHEN 'M' THEN to_char(d, 'FMMM') WHEN 'dd' THEN to_char(d, 'DD')
+        WHEN 'd' THEN to_char(d, 'FMDD') WHEN 'HH' THEN to_char(d, 'HH24')
+        WHEN 'H' THEN to_char(d, 'FMHH24') WHEN 'hh' THEN to_char(d, 'HH12')
+        WHEN 'mm' THEN to_char(d, 'MI') WHEN 'ss' THEN to_char(d, 'SS')
+        WHEN 'fff' THEN to_char(d, 'MS')
+        WHEN 'tt' THEN CASE WHEN extract(hour FROM d) < 12 THEN CASE WHEN zh THEN '上午' ELSE 'AM' END
+                            ELSE CASE WHEN zh THEN '下午' ELSE 'PM' END END
+        END;
+      IF out IS NULL THEN
+        RAISE EXCEPTION 'FORMAT: the date part ''%'' is not supported', part USING ERRCODE = '0A000';
+      END IF;
+    END IF;
+  END LOOP;
+  RETURN out;
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_format(s text, p text, c text DEFAULT 'en-US')
+RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+'SELECT q6tsql.tsql_format(q6tsql.tsql_to_ts(s), p, c)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_format(x numeric, p text, c text DEFAULT 'en-US')
+RETURNS text LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
+DECLARE
+  places int := 2;
+  grp boolean := true;
+  pct boolean := upper(left(p, 1)) = 'P' AND length(p) <= 2;
+  t text;
+  ip text;
+BEGIN
+  IF x IS NULL OR p IS NULL THEN RETURN NULL; END IF;
+  IF lower(c) NOT IN ('en-us', 'zh-cn') THEN
+    RAISE EXCEPTION 'FORMAT: the culture ''%'' is not supported', c USING ERRCODE = '0A000';
+  END IF;
+  IF p ~ '^[NnPp][0-4]?$' THEN
+    IF length(p) = 2 THEN places := substr(p, 2)::int; END IF;
+  ELSIF p = '0.00' THEN
+    grp := false;
+  ELSIF p <> '#,##0.00' THEN
+    RAISE EXCEPTION 'FORMAT: the number format ''%'' is not supported', p USING ERRCODE = '0A000';
+  END IF;
+  IF pct THEN x := x * 100; END IF;
+  x := round(x, places);
+  t := abs(x)::text;
+  ip := split_part(t, '.', 1);
+  IF grp THEN ip := regexp_replace(ip, '(\d)(?=(\d{3})+$)', '\1,', 'g'); END IF;
+  t := CASE WHEN x < 0 THEN '-' ELSE '' END || ip
+    || CASE WHEN places > 0 THEN '.' || split_part(t, '.', 2) ELSE '' END;
+  RETURN t || CASE WHEN NOT pct THEN '' WHEN lower(c) = 'zh-cn' THEN '%' ELSE ' %' END;
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_format(x double precision, p text, c text DEFAULT 'en-US')
+RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_format(x::numeric, p, c)';
 )sql"},
     {"translate", 3, 3, Call::kRename, Engines::kBoth, Result::kText, sqlite::Translate, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_translate(s text, f text, t text) RETURNS text

@@ -152,6 +152,12 @@ inline const ConformanceCase kConformanceCases[] = {
   {"CharOfCodePageRefused", "select char(200)", nullptr, "CHAR(200) is not supported"},
   {"DataLengthBytes", "select datalength('abc ') * 100 + datalength(N'жж') * 10 + datalength(0x0102)", "442"},
   {"DataLengthOfNumberRefused", "select datalength(amount) from fd_amounts where id = 1", nullptr, "DATALENGTH of a number"},
+  {"FormatDateParts", "select format(cast('2024-03-05 14:07:09.045' as datetime), 'yyyyMMdd|yyyy-M-d HH:mm:ss.fff|hh tt|H ''h''')", "20240305|2024-3-5 14:07:09.045|02 PM|14 h"},
+  {"FormatDateChinese", "select format(d, 'yyyy/MM/dd tt', 'zh-CN') from fd_names where id = 2", "2024/03/01 上午"},
+  {"FormatNumbers", "select format(1234567.891, 'N2') + '|' + format(-1234.5, 'N0') + '|' + format(amount, '#,##0.00') + '|' + format(1234.5, '0.00') + '|' + format(0.12345, 'P') from fd_amounts where id = 1", "1,234,567.89|-1,235|425.50|1234.50|12.35 %"},
+  {"FormatPercentChinese", "select format(0.5, 'P0', 'zh-CN')", "50%"},
+  {"FormatUnsupportedPattern", "select format(1.5, 'C')", nullptr, "not supported"},
+  {"FormatUnsupportedDatePart", "select format(d, 'MMM yyyy') from fd_names where id = 1", nullptr, "not supported"},
   {"UtcAndSysDateAreRecent", "select case when getutcdate() > '20200101' and sysdatetime() > '20200101' then 1 else 0 end", "1"},
   // Comparison under the default collation.
   {"EqualsFoldsCyrillic", "select count(*) from fd_names where name = N'ПРОДАЖИ'", "1"},
