@@ -13,7 +13,7 @@
 namespace q6::sqlite {
 namespace {
 
-std::string Unsupported(std::string_view what, std::string_view text) {
+std::string NotSupported(std::string_view what, std::string_view text) {
   return "FORMAT: " + std::string(what) + " '" + std::string(text) + "' is not supported";
 }
 
@@ -28,12 +28,12 @@ bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 
 // pattern holds a part this does not write.
 bool FormatDate(const DateTime& d, std::string_view p, bool zh, std::string* out,
                 std::string* error) {
-  if (p.size() == 1) return *error = Unsupported("the standard format", p), false;
+  if (p.size() == 1) return *error = NotSupported("the standard format", p), false;
   for (size_t i = 0; i < p.size();) {
     const char c = p[i];
     if (c == '\'' || c == '"') {  // quoted literal text
       const size_t end = p.find(c, i + 1);
-      if (end == std::string_view::npos) return *error = Unsupported("the pattern", p), false;
+      if (end == std::string_view::npos) return *error = NotSupported("the pattern", p), false;
       out->append(p.substr(i + 1, end - i - 1));
       i = end + 1;
       continue;
@@ -77,7 +77,7 @@ bool FormatDate(const DateTime& d, std::string_view p, bool zh, std::string* out
     else if (part == "tt")
       *out += d.hour < 12 ? (zh ? "上午" : "AM") : (zh ? "下午" : "PM");
     else
-      return *error = Unsupported("the date part", part), false;
+      return *error = NotSupported("the date part", part), false;
   }
   return true;
 }
@@ -104,12 +104,12 @@ bool FormatNumber(Exact x, std::string_view p, bool zh, std::string* out, std::s
   bool group = true;
   if (n_format || p_format) {
     if (p.size() == 2 && !(p[1] >= '0' && p[1] <= '4'))
-      return *error = Unsupported("the number format", p), false;
+      return *error = NotSupported("the number format", p), false;
     if (p.size() == 2) places = p[1] - '0';
   } else if (p == "0.00") {
     group = false;
   } else if (p != "#,##0.00") {
-    return *error = Unsupported("the number format", p), false;
+    return *error = NotSupported("the number format", p), false;
   }
   if (p_format) {  // a hundredth: the same digits, the point two places on
     if (x.scale >= 2) {
@@ -119,7 +119,7 @@ bool FormatNumber(Exact x, std::string_view p, bool zh, std::string* out, std::s
       x.scale = 0;
     }
   }
-  if (!Rescale(&x, places)) return *error = Unsupported("the number", "out of range"), false;
+  if (!Rescale(&x, places)) return *error = NotSupported("the number", "out of range"), false;
   std::string plain = FormatExact(x);
   if (plain.find_first_not_of("-0.") == std::string::npos && plain[0] == '-') plain.erase(0, 1);
   *out += group ? Grouped(plain) : plain;
@@ -141,7 +141,7 @@ void Format(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (lower == "zh-cn")
       zh = true;
     else if (lower != "en-us")
-      return ResultError(ctx, Unsupported("the culture", culture));
+      return ResultError(ctx, NotSupported("the culture", culture));
   }
   if (pattern.empty()) return;
   std::string out, error;
@@ -161,7 +161,7 @@ void Format(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
       char buf[64];
       std::snprintf(buf, sizeof buf, "%.15g", o.d);
       std::optional<Exact> e = ParseExact(buf);
-      if (!e) return ResultError(ctx, Unsupported("the number", buf));
+      if (!e) return ResultError(ctx, NotSupported("the number", buf));
       x = *e;
     }
     ok = FormatNumber(x, pattern, zh, &out, &error);
