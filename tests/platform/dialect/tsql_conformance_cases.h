@@ -143,6 +143,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"TryCastKeepsOtherErrors", "select try_cast(1 / 0 as int)", nullptr, "by zero"},
   {"StringAgg", "select '[' + string_agg(x, ', ') + ']' from (select 'a' x union all select null union all select 'b') t where x is not null", "[a, b]"},
   {"StringAggWithinGroup", "select string_agg(item, ',') within group (order by amount desc, item) from fd_line", "pin,bolt,nut"},
+  {"StringAggOrdersTextWithoutCase", "select string_agg(id, '') within group (order by name desc, id) from fd_names", "1342"},
   {"StringAggDecimalsKeepScale", "select string_agg(amount, ';') within group (order by amount desc) from fd_amounts", "425.50;9.00;0.20;0.10"},
   {"StringAggOfNumbersOrdered", "select string_agg(v, '') within group (order by v desc) from (select 1 v union all select 3 union all select 2) t", "321"},
   {"StringAggNoRowsIsNull", "select string_agg(name, ',') from fd_names where id < 0", kNull},
