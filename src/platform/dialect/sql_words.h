@@ -53,7 +53,8 @@ inline constexpr std::string_view kRuleWords[] = {
     "string_agg", "checksum_agg", "grouping", "grouping_id",
     // Functions the rules rewrite or classify that are not in the registry.
     "abs", "cast", "convert", "getdate", "sysdatetime", "getutcdate", "sysutcdatetime", "iif", "isnull", "len", "length", "ltrim", "rtrim",
-    "substr", "trim"};
+    "substr", "trim",
+    "try_cast", "try_convert", "char", "nchar", "within"};
 // clang-format on
 
 // kRuleWords, then the names of the registry's functions that statements

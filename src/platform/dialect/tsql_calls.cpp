@@ -33,9 +33,11 @@ consteval std::array<Renamed, CountRenamed()> RenamedCalls() {
   return out;
 }
 
-// Every name above, and CAST, CONVERT and IIF.
+// Every name above, and CAST, CONVERT, IIF, TRY_CAST, TRY_CONVERT,
+// STRING_AGG, TRIM, CHAR and NCHAR.
 consteval WordSet CallNames() {
-  WordSet names{"cast", "convert", "iif"};
+  WordSet names{"cast",       "convert", "iif",  "try_cast", "try_convert",
+                "string_agg", "trim",    "char", "nchar"};
   for (const Renamed& r : RenamedCalls()) names.Add(r.name);
   return names;
 }
@@ -123,8 +125,31 @@ size_t TypeArgs(const EditableSql& s, size_t type) {
   return s.IsPunct(n, '(') ? n : kNone;
 }
 
-// CAST(x AS type[(args)])
-void RewriteCast(EditableSql* s, size_t name, size_t open) {
+// TRY_CAST / TRY_CONVERT of x (tokens [x_from, x_to]) to `fn` with the
+// arguments `extra` after x: tsql_try(witness, 'name', x, 'extra'), where
+// the witness is a NULL of the result's type on PostgreSQL.
+void WriteTry(EditableSql* s, size_t name, size_t open, size_t x_from, size_t x_to,
+              const std::string& fn, const std::string& extra, Engine engine) {
+  const std::string target = fn.substr(5);  // without tsql_
+  const char* type = target == "int"                            ? "bigint"
+                     : target == "decimal" || target == "money" ? "numeric"
+                     : target == "float"                        ? "double precision"
+                     : target == "bit"                          ? "int"
+                                                                : "text";
+  std::string quoted;
+  for (const char c : extra) (quoted += c) += c == '\'' ? "'" : "";
+  Replace(s, name, "tsql_try");
+  s->Edit(open).after +=
+      (engine == Engine::PostgreSQL ? "NULL::" + std::string(type) : std::string("NULL")) + ", '" +
+      target + "', ";
+  const size_t close = s->Match(open);
+  if (x_from > open + 1) DropRange(s, open + 1, x_from - 1);
+  if (x_to + 1 < close) DropRange(s, x_to + 1, close - 1);
+  s->Edit(close).before += ", '" + quoted + "'";
+}
+
+// CAST(x AS type[(args)]), TRY_CAST when `try_cast`.
+void RewriteCast(EditableSql* s, size_t name, size_t open, bool try_cast, Engine engine) {
   const size_t close = s->Match(open);
   size_t as = kNone;
   for (size_t j = open + 1; j < close; ++j) {
@@ -141,13 +166,14 @@ void RewriteCast(EditableSql* s, size_t name, size_t open) {
   if (s->NextSig(type_end) != close) return;
   const Target t = TargetOf(*s, type, args);
   if (t.fn.empty()) return;
+  if (try_cast) return WriteTry(s, name, open, open + 1, s->PrevSig(as), t.fn, t.extra, engine);
   Replace(s, name, t.fn);
   DropRange(s, s->PrevSig(as) + 1, type_end);
   s->Edit(close).before += t.extra;
 }
 
-// CONVERT(type[(args)], x[, style])
-void RewriteConvert(EditableSql* s, size_t name, size_t open) {
+// CONVERT(type[(args)], x[, style]), TRY_CONVERT when `try_convert`.
+void RewriteConvert(EditableSql* s, size_t name, size_t open, bool try_convert, Engine engine) {
   const size_t type = s->NextSig(open);
   if (type == kNone || s->Kind(type) != TokenKind::kWord) return;
   const size_t args = TypeArgs(*s, type);
@@ -159,6 +185,18 @@ void RewriteConvert(EditableSql* s, size_t name, size_t open) {
   Target t = TargetOf(*s, type, args);
   if (t.fn.empty()) return;
   const size_t close = s->Match(open);
+  if (try_convert) {
+    // The style goes into the conversion's SQL text: a number only.
+    std::string extra = t.extra;
+    if (commas.size() == 2) {
+      const size_t style = s->NextSig(commas[1]);
+      if (s->Kind(style) != TokenKind::kNumber || s->NextSig(style) != close) return;
+      if (t.text) t.fn = "tsql_convert_text";
+      if (t.text || t.date) extra += ", " + std::string(s->Text(style));
+    }
+    const size_t x_to = (commas.size() == 2 ? commas[1] : close) - 1;
+    return WriteTry(s, name, open, comma + 1, x_to, t.fn, extra, engine);
+  }
   if (commas.size() == 2) {
     if (t.text) {
       t.fn = "tsql_convert_text";
@@ -185,6 +223,97 @@ void RewriteIif(EditableSql* s, size_t name, size_t open) {
   s->Edit(s->Match(open)).after += " END";
 }
 
+// STRING_AGG(x, sep) [WITHIN GROUP (ORDER BY k [ASC|DESC], ...)]. SQLite:
+// tsql_string_agg(x, sep, k, 0|1, ...); PostgreSQL: string_agg((x)::text,
+// sep ORDER BY k ...), which takes only text.
+void RewriteStringAgg(EditableSql* s, size_t name, size_t open, Engine engine) {
+  const size_t close = s->Match(open);
+  const std::vector<size_t> commas = Commas(*s, open);
+  if (commas.size() != 1) return;
+  size_t group_open = kNone, by = kNone;
+  if (const size_t w = s->NextSig(close); w != kNone && s->IsWord(w, "within")) {
+    const size_t g = s->NextSig(w);
+    group_open = s->NextSig(g);
+    const size_t order = s->NextSig(group_open);
+    by = s->NextSig(order);
+    if (!s->IsWord(g, "group") || !s->IsPunct(group_open, '(') || !s->IsWord(order, "order") ||
+        !s->IsWord(by, "by"))
+      return;
+  }
+  if (engine == Engine::PostgreSQL) {
+    s->Edit(open).after += "(";
+    s->Edit(commas[0]).before += ")::text";
+    if (group_open != kNone) {
+      DropRange(s, close, group_open);
+      s->Edit(group_open).after += " ";
+    }
+    return;
+  }
+  Replace(s, name, "tsql_string_agg");
+  if (group_open == kNone) return;
+  DropRange(s, close, by);
+  s->Edit(by).after += ", ";
+  // Each key's direction as a number behind it.
+  const size_t group_close = s->Match(group_open);
+  size_t last = kNone;
+  for (size_t j = s->NextSig(by); j != kNone && j <= group_close; j = s->NextSig(j)) {
+    if (s->IsPunct(j, '(')) {
+      last = j = s->Match(j);
+      continue;
+    }
+    if (j != group_close && !s->IsPunct(j, ',')) {
+      last = j;
+      continue;
+    }
+    if (last == kNone) return;
+    if (s->IsWord(last, "desc") || s->IsWord(last, "asc"))
+      Replace(s, last, s->IsWord(last, "desc") ? ", 1" : ", 0");
+    else
+      s->Edit(last).after += ", 0";
+    last = kNone;
+  }
+}
+
+// TRIM([BOTH | LEADING | TRAILING] chars FROM x) on SQLite:
+// tsql_trim('both', chars, x). TRIM(x) stays SQLite's own.
+void RewriteTrim(EditableSql* s, size_t name, size_t open) {
+  const size_t close = s->Match(open);
+  size_t from = kNone;
+  for (size_t j = s->NextSig(open); j != kNone && j < close; j = s->NextSig(j)) {
+    if (s->IsPunct(j, '('))
+      j = s->Match(j);
+    else if (s->IsWord(j, "from"))
+      from = j;
+  }
+  if (from == kNone) return;
+  Replace(s, name, "tsql_trim");
+  Replace(s, from, ",");
+  const size_t first = s->NextSig(open);
+  for (const std::string_view where : {"both", "leading", "trailing"}) {
+    if (!s->IsWord(first, WordRef(where))) continue;
+    Replace(s, first, "'" + std::string(where) + "',");
+    return;
+  }
+  s->Edit(open).after += "'both', ";
+}
+
+// Whether CHAR( or NCHAR( at `name` is the function, not the type: it
+// follows an operator, a comma or an opening parenthesis (other than
+// CONVERT's), a number (TOP 5), or a keyword an expression follows. After
+// AS, a column or variable name, RETURNS and the like it is the type.
+bool IsCharFunction(const EditableSql& s, size_t name) {
+  static constexpr WordSet kBeforeExpression{
+      "select", "when", "then", "else",     "case", "and",     "or",  "not", "where",
+      "having", "on",   "by",   "distinct", "all",  "between", "set", "in",  "like"};
+  const size_t prev = s.PrevSig(name);
+  if (prev == kNone || s.Kind(prev) == TokenKind::kNumber) return true;
+  if (s.Kind(prev) == TokenKind::kWord) return s.IsWordIn(prev, kBeforeExpression);
+  if (s.IsPunct(prev, '.')) return false;
+  if (!s.IsPunct(prev, '(')) return true;
+  const size_t fn = s.PrevSig(prev);
+  return fn == kNone || !(s.IsWord(fn, "convert") || s.IsWord(fn, "try_convert"));
+}
+
 }  // namespace
 
 void RewriteTsqlCalls(EditableSql* s, Engine engine) {
@@ -195,12 +324,24 @@ void RewriteTsqlCalls(EditableSql* s, Engine engine) {
     if (!s->IsPunct(open, '(')) continue;
     const size_t prev = s->PrevSig(i);
     if (prev != kNone && s->IsPunct(prev, '.')) continue;  // someone's own schema.function
-    if (s->IsWord(i, "cast")) {
-      RewriteCast(s, i, open);
+    if (s->IsWord(i, "cast") || s->IsWord(i, "try_cast")) {
+      RewriteCast(s, i, open, s->IsWord(i, "try_cast"), engine);
       continue;
     }
-    if (s->IsWord(i, "convert")) {
-      RewriteConvert(s, i, open);
+    if (s->IsWord(i, "convert") || s->IsWord(i, "try_convert")) {
+      RewriteConvert(s, i, open, s->IsWord(i, "try_convert"), engine);
+      continue;
+    }
+    if (s->IsWord(i, "string_agg")) {
+      RewriteStringAgg(s, i, open, engine);
+      continue;
+    }
+    if (s->IsWord(i, "char") || s->IsWord(i, "nchar")) {
+      if (IsCharFunction(*s, i)) Replace(s, i, s->IsWord(i, "char") ? "tsql_chr" : "tsql_nchar");
+      continue;
+    }
+    if (s->IsWord(i, "trim")) {
+      if (engine == Engine::SQLite) RewriteTrim(s, i, open);
       continue;
     }
     if (s->IsWord(i, "iif")) {

@@ -48,9 +48,15 @@ TsqlImpl Unsupported, Single, Recursion, Round, Ceiling, Floor, Sign, Power, Sqr
 // sqlite_text_functions.cpp: text compared without case.
 TsqlImpl Upper, Lower, LikeFn, CharIndex, PatIndex, Replace;
 // sqlite_conversion_functions.cpp
-TsqlImpl ToInt, ToFloat, ToBit, ToVarchar, ToChar, ConvertText, Str, IsNumericText;
+TsqlImpl ToInt, ToFloat, ToBit, ToVarchar, ToChar, ConvertText, Str, IsNumericText, Try;
 // sqlite_more_functions.cpp: functions of SQL Server 2012 to 2017.
-TsqlImpl Concat, ConcatWs, Choose, QuoteName, FirstCode, Translate, EoMonth, DateFromParts, IsDate;
+TsqlImpl Concat, ConcatWs, Choose, QuoteName, FirstCode, Translate, EoMonth, DateFromParts, IsDate,
+    TrimChars, Chr, NChar, DataLength;
+// sqlite_format.cpp
+TsqlImpl Format;
+// sqlite_string_agg.cpp
+TsqlImpl StringAggStep;
+TsqlFinal StringAggFinal;
 // sqlite_date_functions.cpp
 TsqlImpl ToDateTime, ToSmallDateTime, ToDate, ToTime, DateAdd, DateDiff, DatePartOfDate, DateName,
     Year, Month, Day;
@@ -410,6 +416,20 @@ CREATE OR REPLACE FUNCTION q6tsql.tsql_convert_text(x numeric, n int, style int)
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_varchar(x::text, n)';
 )sql"},
 
+    // TRY_CAST and TRY_CONVERT: tsql_try(witness, 'int', x, ', ''int''') is
+    // tsql_int(x, 'int'), or NULL where that raises a data error. The
+    // witness is a NULL of the result type (PostgreSQL's polymorphic result);
+    // the last argument is the conversion's other arguments as SQL text,
+    // written by the dialect layer.
+    {"try", 4, 4, Call::kWritten, Engines::kBoth, Result::kVaries, sqlite::Try, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_try(r anyelement, f text, x anycompatible, extra text)
+RETURNS anyelement LANGUAGE plpgsql STABLE AS $$ BEGIN
+  EXECUTE format('SELECT q6tsql.tsql_%s($1%s)', f, extra) INTO r USING x;
+  RETURN r;
+EXCEPTION WHEN data_exception THEN RETURN NULL;
+END $$;
+)sql"},
+
     // Dates. Text in the literal forms, timestamps and numbers (days since
     // 1900-01-01) alike; results are text in the stored form
     // 'YYYY-MM-DD HH:MM:SS' (with .fff when not zero), so that they compare
@@ -528,6 +548,15 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT extract(day FROM q6tsql.tsql_to_
     // the same (NULL counts as nothing).
     {"concat", 2, 32, Call::kRename, Engines::kSqliteOnly, Result::kText, sqlite::Concat, {}},
     {"concat_ws", 3, 32, Call::kRename, Engines::kSqliteOnly, Result::kText, sqlite::ConcatWs, {}},
+    // STRING_AGG(x, sep) [WITHIN GROUP (ORDER BY k [DESC], ...)]: SQLite's
+    // group_concat has no ORDER BY (before 3.44), so on SQLite the dialect
+    // layer writes tsql_string_agg(x, sep, k, 1, ...); PostgreSQL's own
+    // string_agg(x::text, sep ORDER BY k DESC, ...) means the same.
+    {"string_agg", 2, 32, Call::kWritten, Engines::kSqliteOnly, Result::kText, sqlite::StringAggStep, {},
+     sqlite::StringAggFinal},
+    // TRIM(chars FROM x), written tsql_trim('both', chars, x) on SQLite;
+    // PostgreSQL's own TRIM(chars FROM x) means the same.
+    {"trim", 3, 3, Call::kWritten, Engines::kSqliteOnly, Result::kText, sqlite::TrimChars, {}},
     {"choose", 2, 32, Call::kRename, Engines::kBoth, Result::kVaries, sqlite::Choose, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_choose(i bigint, VARIADIC a anycompatiblearray)
 RETURNS anycompatible LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT a[i]';
@@ -549,6 +578,141 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT nullif(ascii(s), 0)';
     {"unicode", 1, 1, Call::kRename, Engines::kBoth, Result::kInteger, sqlite::FirstCode, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_unicode(s text) RETURNS int
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT nullif(ascii(s), 0)';
+)sql"},
+    // CHAR(n) and NCHAR(n) as functions: the dialect layer writes tsql_chr
+    // and tsql_nchar for a call in an expression (CHAR(10) after AS or in
+    // a column definition is the type).
+    {"chr", 1, 1, Call::kWritten, Engines::kBoth, Result::kText, sqlite::Chr, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_chr(n bigint) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  IF n < 0 OR n > 255 THEN RETURN NULL; END IF;
+  IF n = 0 OR n > 127 THEN
+    RAISE EXCEPTION 'CHAR(%) is not supported', n USING ERRCODE = '0A000';
+  END IF;
+  RETURN chr(n::int);
+END $$;
+)sql"},
+    {"nchar", 1, 1, Call::kWritten, Engines::kBoth, Result::kText, sqlite::NChar, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_nchar(n bigint) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  IF n < 0 OR n > 65535 THEN RETURN NULL; END IF;
+  IF n = 0 OR n BETWEEN 55296 AND 57343 THEN
+    RAISE EXCEPTION 'NCHAR(%) is not supported', n USING ERRCODE = '0A000';
+  END IF;
+  RETURN chr(n::int);
+END $$;
+)sql"},
+    // DATALENGTH: bytes of binary values, UTF-8 bytes of text (varchar and
+    // nvarchar alike, as stored); numbers and dates are refused.
+    {"datalength", 1, 1, Call::kRename, Engines::kBoth, Result::kInteger, sqlite::DataLength, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x text) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT octet_length(x)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x bytea) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT octet_length(x)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x double precision) RETURNS bigint
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  RAISE EXCEPTION 'DATALENGTH of a number is not supported' USING ERRCODE = '0A000';
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x numeric) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_datalength(x::double precision)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x timestamp) RETURNS bigint
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  RAISE EXCEPTION 'DATALENGTH of a date is not supported' USING ERRCODE = '0A000';
+END $$;
+)sql"},
+    // FORMAT(x, pattern[, culture]): dates with yyyy MM M dd d HH H hh mm ss
+    // fff tt and literal text, numbers with N0-N4, P0-P4, #,##0.00 and 0.00,
+    // cultures en-US and zh-CN; any other pattern or culture is an error.
+    {"format", 2, 3, Call::kRename, Engines::kBoth, Result::kText, sqlite::Format, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_format(d timestamp, p text, c text DEFAULT 'en-US')
+RETURNS text LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
+DECLARE
+  out text := '';
+  i int := 1;
+  n int;
+  ch text;
+  part text;
+  e int;
+  zh boolean := lower(c) = 'zh-cn';
+BEGIN
+  IF d IS NULL OR p IS NULL THEN RETURN NULL; END IF;
+  IF lower(c) NOT IN ('en-us', 'zh-cn') THEN
+    RAISE EXCEPTION 'FORMAT: the culture ''%'' is not supported', c USING ERRCODE = '0A000';
+  END IF;
+  IF length(p) = 1 THEN
+    RAISE EXCEPTION 'FORMAT: the standard format ''%'' is not supported', p USING ERRCODE = '0A000';
+  END IF;
+  WHILE i <= length(p) LOOP
+    ch := substr(p, i, 1);
+    IF ch IN ('''', '"') THEN
+      e := strpos(substr(p, i + 1), ch);
+      IF e = 0 THEN
+        RAISE EXCEPTION 'FORMAT: the pattern ''%'' is not supported', p USING ERRCODE = '0A000';
+      END IF;
+      out := out || substr(p, i + 1, e - 1);
+      i := i + e + 1;
+    ELSIF ch = '\' AND i < length(p) THEN
+      out := out || substr(p, i + 1, 1);
+      i := i + 2;
+    ELSIF ch COLLATE "C" !~ '^[A-Za-z]$' THEN
+      out := out || ch;
+      i := i + 1;
+    ELSE
+      n := 1;
+      WHILE substr(p, i + n, 1) = ch COLLATE "C" LOOP n := n + 1; END LOOP;
+      part := substr(p, i, n);
+      i := i + n;
+      out := out || CASE part COLLATE "C"
+        WHEN 'yyyy' THEN to_char(d, 'YYYY') WHEN 'MM' THEN to_char(d, 'MM')
+        WHEN 'M' THEN to_char(d, 'FMMM') WHEN 'dd' THEN to_char(d, 'DD')
+        WHEN 'd' THEN to_char(d, 'FMDD') WHEN 'HH' THEN to_char(d, 'HH24')
+        WHEN 'H' THEN to_char(d, 'FMHH24') WHEN 'hh' THEN to_char(d, 'HH12')
+        WHEN 'mm' THEN to_char(d, 'MI') WHEN 'ss' THEN to_char(d, 'SS')
+        WHEN 'fff' THEN to_char(d, 'MS')
+        WHEN 'tt' THEN CASE WHEN extract(hour FROM d) < 12 THEN CASE WHEN zh THEN '上午' ELSE 'AM' END
+                            ELSE CASE WHEN zh THEN '下午' ELSE 'PM' END END
+        END;
+      IF out IS NULL THEN
+        RAISE EXCEPTION 'FORMAT: the date part ''%'' is not supported', part USING ERRCODE = '0A000';
+      END IF;
+    END IF;
+  END LOOP;
+  RETURN out;
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_format(s text, p text, c text DEFAULT 'en-US')
+RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+'SELECT q6tsql.tsql_format(q6tsql.tsql_to_ts(s), p, c)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_format(x numeric, p text, c text DEFAULT 'en-US')
+RETURNS text LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
+DECLARE
+  places int := 2;
+  grp boolean := true;
+  pct boolean := upper(left(p, 1)) = 'P' AND length(p) <= 2;
+  t text;
+  ip text;
+BEGIN
+  IF x IS NULL OR p IS NULL THEN RETURN NULL; END IF;
+  IF lower(c) NOT IN ('en-us', 'zh-cn') THEN
+    RAISE EXCEPTION 'FORMAT: the culture ''%'' is not supported', c USING ERRCODE = '0A000';
+  END IF;
+  IF p ~ '^[NnPp][0-4]?$' THEN
+    IF length(p) = 2 THEN places := substr(p, 2)::int; END IF;
+  ELSIF p = '0.00' THEN
+    grp := false;
+  ELSIF p <> '#,##0.00' THEN
+    RAISE EXCEPTION 'FORMAT: the number format ''%'' is not supported', p USING ERRCODE = '0A000';
+  END IF;
+  IF pct THEN x := x * 100; END IF;
+  x := round(x, places);
+  t := abs(x)::text;
+  ip := split_part(t, '.', 1);
+  IF grp THEN ip := regexp_replace(ip, '(\d)(?=(\d{3})+$)', '\1,', 'g'); END IF;
+  t := CASE WHEN x < 0 THEN '-' ELSE '' END || ip
+    || CASE WHEN places > 0 THEN '.' || split_part(t, '.', 2) ELSE '' END;
+  RETURN t || CASE WHEN NOT pct THEN '' WHEN lower(c) = 'zh-cn' THEN '%' ELSE ' %' END;
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_format(x double precision, p text, c text DEFAULT 'en-US')
+RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_format(x::numeric, p, c)';
 )sql"},
     {"translate", 3, 3, Call::kRename, Engines::kBoth, Result::kText, sqlite::Translate, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_translate(s text, f text, t text) RETURNS text

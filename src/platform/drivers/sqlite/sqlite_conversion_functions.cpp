@@ -1,12 +1,13 @@
 // CAST and CONVERT on SQLite, as the dialect layer writes them: one function
 // per target type (tsql_int, tsql_decimal, tsql_varchar, ...), plus STR and
-// ISNUMERIC.
+// ISNUMERIC, and TRY_CAST / TRY_CONVERT (tsql_try).
 //
 // Decimal, numeric and money targets are in sqlite_arithmetic.cpp, with the
 // exact decimals they make (sqlite_exact.h). A decimal's text keeps its
 // scale; money's default text has two places, as SQL Server writes it.
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "platform/drivers/sqlite/sqlite_exact.h"
@@ -25,7 +26,59 @@ void CutText(sqlite3_context* ctx, std::string_view s, int64_t n, bool pad) {
   ResultText(ctx, out);
 }
 
+// The statement that runs one conversion for tsql_try, kept with the call
+// site (SQLite's auxiliary data of a constant argument) so that it is
+// prepared once per statement, not once per row.
+struct TryStatement {
+  std::string sql;
+  sqlite3_stmt* stmt = nullptr;
+  TryStatement() = default;
+  TryStatement(const TryStatement&) = delete;
+  TryStatement& operator=(const TryStatement&) = delete;
+  ~TryStatement() { sqlite3_finalize(stmt); }
+};
+
+void DeleteTryStatement(void* p) { delete static_cast<TryStatement*>(p); }
+
+bool IsFunctionName(std::string_view s) {
+  if (s.empty()) return false;
+  for (const char c : s)
+    if (!((c >= 'a' && c <= 'z') || c == '_')) return false;
+  return true;
+}
+
 }  // namespace
+
+// tsql_try(witness, 'int', x, ', ''int'''): tsql_int(x, 'int'), or NULL
+// when that conversion raises its error. The witness gives PostgreSQL the
+// result type and is ignored here; the dialect layer writes the fourth
+// argument, the conversion's arguments after x, as SQL text. x is
+// evaluated by the calling statement, so its own errors still raise.
+void Try(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const std::string_view fn = TextOf(argv[1]);
+  if (!IsFunctionName(fn)) return ResultError(ctx, "TRY_CAST cannot convert to " + std::string(fn));
+  std::string sql = "SELECT tsql_" + std::string(fn) + "(?" + std::string(TextOf(argv[3])) + ")";
+  auto* st = static_cast<TryStatement*>(sqlite3_get_auxdata(ctx, 3));
+  std::unique_ptr<TryStatement> fresh;
+  if (st == nullptr || st->sql != sql) {
+    fresh = std::make_unique<TryStatement>();
+    fresh->sql = std::move(sql);
+    sqlite3* db = sqlite3_context_db_handle(ctx);
+    if (sqlite3_prepare_v2(db, fresh->sql.c_str(), -1, &fresh->stmt, nullptr) != SQLITE_OK)
+      return ResultError(ctx, sqlite3_errmsg(db));
+    st = fresh.get();
+  }
+  sqlite3_bind_value(st->stmt, 1, argv[2]);
+  const int rc = sqlite3_step(st->stmt);
+  if (rc == SQLITE_ROW)
+    sqlite3_result_value(ctx, sqlite3_column_value(st->stmt, 0));
+  else if (rc != SQLITE_ERROR)  // not the conversion's own error: out of memory and the like
+    sqlite3_result_error_code(ctx, rc);
+  sqlite3_reset(st->stmt);
+  sqlite3_clear_bindings(st->stmt);
+  // SQLite owns it from here, and may delete it at once.
+  if (fresh) sqlite3_set_auxdata(ctx, 3, fresh.release(), DeleteTryStatement);
+}
 
 // tsql_int(x, 'int' | 'bigint' | 'smallint' | 'tinyint'): numbers truncate
 // toward zero; text must be a whole number.

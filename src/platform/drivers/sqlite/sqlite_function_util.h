@@ -66,6 +66,10 @@ inline void ResultError(sqlite3_context* ctx, const std::string& message) {
   sqlite3_result_error(ctx, message.c_str(), static_cast<int>(message.size()));
 }
 
+// Three-way comparison of texts as the default collation compares them:
+// without case, trailing blanks ignored (sqlite_text_functions.cpp).
+int CompareNoCase(std::string_view a, std::string_view b);
+
 // "Conversion failed when converting the varchar value 'x' to data type int."
 std::string ConversionFailed(std::string_view text, std::string_view type);
 inline constexpr const char* kDateConversionFailed =

@@ -1,6 +1,9 @@
 // T-SQL functions of SQL Server 2012 to 2017 on SQLite: CONCAT, CONCAT_WS,
-// CHOOSE, QUOTENAME, ASCII, UNICODE, TRANSLATE, and the dates EOMONTH,
+// CHOOSE, QUOTENAME, ASCII, UNICODE, CHAR, NCHAR, DATALENGTH, TRANSLATE,
+// TRIM(chars FROM x), and the
+// dates EOMONTH,
 // DATEFROMPARTS, DATETIMEFROMPARTS, ISDATE.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -69,6 +72,27 @@ void ConcatWs(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   ResultText(ctx, out);
 }
 
+// TRIM([BOTH | LEADING | TRAILING] chars FROM x) as tsql_trim('both' |
+// 'leading' | 'trailing', chars, x): every character of `chars` taken off
+// the chosen ends of x.
+void TrimChars(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNullArg(argc, argv)) return;
+  const std::string_view where = TextOf(argv[0]);
+  const std::vector<std::string_view> set = Chars(TextOf(argv[1]));
+  const std::vector<std::string_view> s = Chars(TextOf(argv[2]));
+  const auto in_set = [&](std::string_view c) {
+    return std::find(set.begin(), set.end(), c) != set.end();
+  };
+  size_t from = 0, to = s.size();
+  if (where != "trailing")
+    while (from < to && in_set(s[from])) ++from;
+  if (where != "leading")
+    while (to > from && in_set(s[to - 1])) --to;
+  std::string out;
+  for (size_t i = from; i < to; ++i) out += s[i];
+  ResultText(ctx, out);
+}
+
 // CHOOSE(i, a, b, ...): the i-th value, NULL out of range.
 void Choose(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
@@ -122,6 +146,49 @@ void FirstCode(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   const int32_t cp = FirstCodePoint(TextOf(argv[0]));
   if (cp >= 0) sqlite3_result_int(ctx, cp);
+}
+
+// CHAR(n) (tsql_chr) and NCHAR(n): the character of code n. CHAR of a code
+// above 127 is a character of the server's code page, which text kept as
+// UTF-8 has not: an error; NCHAR beyond the 16-bit codes is NULL, as
+// under a collation without supplementary characters. Code 0 and the
+// surrogate halves are no characters of UTF-8 text: errors.
+void CodeChar(sqlite3_context* ctx, int, sqlite3_value** argv, bool wide) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  const int64_t n = sqlite3_value_int64(argv[0]);
+  const char* fn = wide ? "NCHAR" : "CHAR";
+  if (n < 0 || n > (wide ? 0xFFFF : 255)) return;
+  if (n == 0 || (n >= 0xD800 && n <= 0xDFFF) || (!wide && n > 127))
+    return ResultError(ctx, std::string(fn) + "(" + std::to_string(n) + ") is not supported");
+  const auto c = static_cast<uint32_t>(n);
+  std::string out;
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  ResultText(ctx, out);
+}
+
+void Chr(sqlite3_context* ctx, int argc, sqlite3_value** argv) { CodeChar(ctx, argc, argv, false); }
+void NChar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  CodeChar(ctx, argc, argv, true);
+}
+
+// DATALENGTH(x): the bytes of a binary value, of text its UTF-8 bytes (the
+// stored form of varchar and nvarchar alike). A number's length is its
+// declared type's, which a value on SQLite does not carry: an error.
+void DataLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int t = sqlite3_value_type(argv[0]);
+  if (t == SQLITE_NULL) return;
+  if (t == SQLITE_INTEGER || t == SQLITE_FLOAT || IsExact(argv[0]))
+    return ResultError(ctx, "DATALENGTH of a number is not supported");
+  sqlite3_result_int64(ctx, sqlite3_value_bytes(argv[0]));
 }
 
 // TRANSLATE(s, from, to): each character of `from` replaced by the one at

@@ -208,6 +208,11 @@ std::string_view View(sqlite3_value* v) {
 
 }  // namespace
 
+int CompareNoCase(std::string_view a, std::string_view b) {
+  return NoCase(nullptr, static_cast<int>(a.size()), a.data(), static_cast<int>(b.size()),
+                b.data());
+}
+
 void Upper(sqlite3_context* ctx, int n, sqlite3_value** argv) { MapCase(ctx, n, argv, true); }
 void Lower(sqlite3_context* ctx, int n, sqlite3_value** argv) { MapCase(ctx, n, argv, false); }
 
