@@ -127,7 +127,7 @@ std::string PathOrUri(const DataSource& ds) {
   std::string host;
   for (char c : ds.server) host += c == '/' ? std::string("%2F") : std::string(1, c);
   return "postgresql://" + ds.uid + "@" + host + (ds.port.empty() ? "" : ":" + ds.port) + "/" +
-         ds.database + "?Schema=" + ds.schema;
+         ds.database + "?Schema=" + ds.schema + (ds.pooled ? "&Pooler=transaction" : "");
 }
 
 // q6fd sql on a script of batches, its data source given as a path or URI:

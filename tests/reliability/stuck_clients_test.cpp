@@ -155,6 +155,9 @@ TEST_P(StuckClientsTest, AKilledHoldersLockIsTakenOverOnceAndNeverWhileItLived) 
 }
 
 TEST_P(StuckClientsTest, AHolderLivesWhileAnyOfItsThreadsRuns) {
+  // Ending the holder's server session is part of the case; through a pooler
+  // that session is shared and the direct run covers it.
+  if (!quirks().server_sessions) GTEST_SKIP() << "no server sessions of its own to end";
   const std::string source = Source() + ";ReclaimStaleLocks=1";
   const std::string held = folder() + "/held";
   Workers workers;
