@@ -30,7 +30,8 @@ TEST_P(CliLocksTest, EscapedTextsGoBackToUnlockAndAdministratorsLocksStay) {
     CmdResult listed = Cmd(std::string(format) + "locks " + D());
     EXPECT_EQ(listed.status, 0) << listed.both();
     EXPECT_THAT(listed.out,
-                HasSubstr(format[2] == 'j' ? "a\\\\n\\\\x1B[31m\\\\\\\\b" : "a\\n\\x1B[31m\\\\b"));
+                HasSubstr(std::string_view(format) == "--json " ? "a\\\\n\\\\x1B[31m\\\\\\\\b"
+                                                                : "a\\n\\x1B[31m\\\\b"));
     EXPECT_EQ(listed.out.find('\x1B'), std::string::npos) << format;
   }
   CmdResult lock = Cmd("lock " + D() + " --id held --as admin");

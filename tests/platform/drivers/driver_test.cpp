@@ -216,7 +216,10 @@ TEST(PgDriverOnly, LaterReleasesCompatibilitySchemaIsLeftAlone) {
   const char* pg = std::getenv("Q6FD_TEST_PG");
   if (!pg) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
   auto first = OpenDriver(ResolveDataSource(pg));
+  // Under the installers' lock, so that an install another test program
+  // began (seeing the schema outdated) ends before the later release appears.
   first->Execute(
+      "SELECT pg_advisory_xact_lock(5170171); "
       "CREATE OR REPLACE FUNCTION q6tsql.tsql_version() RETURNS integer LANGUAGE sql "
       "IMMUTABLE AS 'SELECT 1'; CREATE OR REPLACE FUNCTION q6tsql.tsql_release() RETURNS "
       "integer LANGUAGE sql IMMUTABLE AS 'SELECT " +
