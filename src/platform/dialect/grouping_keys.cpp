@@ -75,16 +75,6 @@ bool IsName(const EditableSql& s, const Operands& ops, size_t i) {
   return (k == TokenKind::kWord && !ops.IsKeyword(i)) || k == TokenKind::kQuoted;
 }
 
-bool SameName(const EditableSql& s, size_t a, size_t b) {
-  if (s.Kind(a) != s.Kind(b)) return false;
-  const std::string_view x = s.Text(a), y = s.Text(b);
-  if (x.size() != y.size()) return false;
-  for (size_t k = 0; k < x.size(); ++k) {
-    if ((x[k] | 0x20) != (y[k] | 0x20)) return false;
-  }
-  return true;
-}
-
 // A column term [first, last]: name or t.name, nothing else.
 bool ColumnTerm(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
   if (first == last) return IsName(s, ops, first) && !s.IsPunct(s.NextSig(first), '(');

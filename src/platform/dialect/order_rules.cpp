@@ -13,16 +13,6 @@
 namespace q6::dialect {
 namespace {
 
-bool SameWord(const EditableSql& s, size_t a, size_t b) {
-  if (s.Kind(a) != s.Kind(b)) return false;
-  const std::string_view x = s.Text(a), y = s.Text(b);
-  if (x.size() != y.size()) return false;
-  for (size_t k = 0; k < x.size(); ++k) {
-    if ((x[k] | 0x20) != (y[k] | 0x20)) return false;
-  }
-  return true;
-}
-
 bool IsName(const EditableSql& s, const Operands& ops, size_t i) {
   const TokenKind k = s.Kind(i);
   return (k == TokenKind::kWord && !ops.IsKeyword(i)) || k == TokenKind::kQuoted ||
@@ -59,9 +49,9 @@ bool NotNullByWhere(const EditableSql& s, const Operands& ops, size_t by, size_t
       continue;
     }
     if (s.IsWord(j, "or") || s.IsWord(j, "group") || s.IsWord(j, "having")) return false;
-    if (found || !SameWord(s, j, last)) continue;
+    if (found || !SameName(s, j, last)) continue;
     const size_t prev = s.PrevSig(j);
-    if (s.IsPunct(prev, '.') && (first == last || !SameWord(s, s.PrevSig(prev), first))) continue;
+    if (s.IsPunct(prev, '.') && (first == last || !SameName(s, s.PrevSig(prev), first))) continue;
     // t.name in ORDER BY and name in WHERE are one column: another table
     // with one of that name would make WHERE's ambiguous.
     size_t next = s.NextSig(j);

@@ -23,16 +23,6 @@ namespace {
 
 constexpr int kDefaultLimit = 100;
 
-bool SameName(const EditableSql& s, size_t i, size_t name) {
-  if (s.Kind(i) != s.Kind(name)) return false;
-  const std::string_view a = s.Text(i), b = s.Text(name);
-  if (a.size() != b.size()) return false;
-  for (size_t k = 0; k < a.size(); ++k) {
-    if ((a[k] | 0x20) != (b[k] | 0x20)) return false;
-  }
-  return true;
-}
-
 // The limit of OPTION (MAXRECURSION n) at depth 0, dropping the clause;
 // kDefaultLimit when there is none, -1 when it cannot be read (the clause
 // then stays, for the engine to refuse).

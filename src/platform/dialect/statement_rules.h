@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/editable_sql.h"
@@ -18,6 +19,17 @@ namespace q6::dialect {
 // Such a statement is sent as SELECT tsql_unsupported('<name>'), which
 // fails with "<name> is not supported on <engine>".
 const char* RefusedOnEngine(const EditableSql& sql, Engine engine);
+
+// Whether tokens a and b are the same name: the same kind and the same text
+// but for ASCII case, as the rules compare column, alias and CTE names.
+inline bool SameName(const EditableSql& s, size_t a, size_t b) {
+  if (s.Kind(a) != s.Kind(b)) return false;
+  const std::string_view x = s.Text(a), y = s.Text(b);
+  if (x.size() != y.size()) return false;
+  for (size_t k = 0; k < x.size(); ++k)
+    if ((x[k] | 0x20) != (y[k] | 0x20)) return false;
+  return true;
+}
 
 // Orders and row limits (order_rules.cpp):
 // - PostgreSQL: every ORDER BY term (statement, window, set operation)
