@@ -120,8 +120,15 @@ int Client(int id, const std::string& source, const std::string& base) {
     bool held = false;
     try {
       if (!unsure.empty()) {
+        // A release by ID frees the record whoever holds it: only a lock
+        // that turns out to be this client's own is released.
         call = "UnlockIt";
-        UnlockRecord(lm, source, unsure, user);
+        Connection con;
+        con.Open(source);
+        if (!RowTexts(con, "select user_name from fd_locks where locks_id = '" + unsure +
+                               "' and user_name = '" + user + "'")
+                 .empty())
+          UnlockRecord(lm, source, unsure, user);
         unsure.clear();
       }
       call = "GetNewOID";
@@ -175,12 +182,6 @@ TEST(PgFailoverTest, NothingTwiceNothingLostAndCallsComeBackAfterThePromotion) {
   const char* pg = std::getenv("Q6FD_TEST_PG");
   if (!pg || !*pg) GTEST_SKIP() << "Q6FD_TEST_PG is not set: PostgreSQL tests skipped";
   if (ResolveDataSource(pg).pooled) GTEST_SKIP() << "the run through the pooler repeats nothing";
-#if defined(__SANITIZE_ADDRESS__)
-  // Under AddressSanitizer one LockIt that failed during a promotion came
-  // back with the kind "other" instead of connection_lost; until its cause
-  // is found, the sanitized build leaves this case to the plain one.
-  GTEST_SKIP() << "not run under AddressSanitizer (see the comment above)";
-#endif
   char templ[] = "/tmp/q6fo.XXXXXX";
   ASSERT_NE(::mkdtemp(templ), nullptr);
   const std::string base = templ;

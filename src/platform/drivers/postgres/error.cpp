@@ -27,6 +27,16 @@ std::string TrimEnd(std::string s) {
   return s;
 }
 
+// Whether `conn` is broken. A failure libpq makes up itself (no SQLSTATE)
+// can come before libpq has marked the connection bad: a write that failed,
+// or a read whose error number it did not recognise. Reading what is left
+// on the socket settles it: a server that is gone gives end of file.
+bool Broken(pg_conn* conn, bool probe) {
+  if (!conn) return false;
+  if (probe && PQstatus(conn) != CONNECTION_BAD) PQconsumeInput(conn);
+  return PQstatus(conn) == CONNECTION_BAD;
+}
+
 }  // namespace
 
 ErrorKind KindOf(std::string_view sqlstate, bool connection_broken) {
@@ -62,7 +72,7 @@ void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context)
         ". The T-SQL compatibility schema q6tsql is missing or outdated and this login may not "
         "create it: run `q6fd upgrade DSN` as the database's owner";
   if (!context.empty()) msg = context + ": " + msg;
-  const bool broken = conn && PQstatus(conn) == CONNECTION_BAD;
+  const bool broken = Broken(conn, !state);
   throw ComError(E_FAIL, msg, "PostgreSQL", KindOf(state ? state : "", broken), state ? state : "");
 }
 

@@ -20,7 +20,8 @@ ErrorKind KindOf(std::string_view sqlstate, bool connection_broken);
 // "relation \"x\" does not exist (SQLSTATE 42P01)", with the kind of the
 // failure and the SQLSTATE as its native code. With no result (the
 // connection failed), the connection's message is used and the native code
-// is empty.
+// is empty. A failure without a SQLSTATE is libpq's own: the socket is read
+// once more to learn whether the server is gone (then connection_lost).
 // A non-empty `context` goes before the message ("context: message").
 [[noreturn]] void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context = "");
 
