@@ -61,13 +61,13 @@ RecordRows ReadRecordPage(const std::string& dsn, EntityObject& eo, PageStart st
     page.rows.push_back(w.Values());
   };
   // Walks on from the record taken last by `mode` until the page is full;
-  // true when the walk ran out of records.
+  // true when there is no record beyond the page (one step more looks).
   auto walk = [&](int32_t mode) {
     while (static_cast<int>(page.oids.size()) < size) {
       if (!w.Step(mode, page.oids.back())) return true;
       take();
     }
-    return false;
+    return !w.Step(mode, page.oids.back());
   };
   bool backwards = start == PageStart::kLast || start == PageStart::kBefore;
   bool found = false;

@@ -2,7 +2,8 @@
 // navigation (DataManager.MoveTo), one record per step.
 //
 // Every step is one "top 1" statement by the type's key column from a known
-// key, so a page costs the same whether the table holds a thousand records
+// key (and one step more tells whether the page reached the end), so a page
+// costs the same whether the table holds a thousand records
 // or a million: nothing counts the records and nothing skips rows to reach
 // an offset. The price is that a page cannot say "page 7 of 50000"; it says
 // whether it reached either end.

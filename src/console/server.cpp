@@ -28,31 +28,40 @@ namespace q6::console {
 namespace {
 
 // Threads serving requests: each an apartment with its own connections.
-constexpr size_t kWorkers = 4;
+// A browser keeps a few connections open (and opens some before it needs
+// them); each holds a thread while it waits, so there are more threads than
+// requests at a time, and an idle connection is closed after a second.
+constexpr size_t kWorkers = 8;
+constexpr time_t kKeepAliveSeconds = 1;
 
 using PageFn = std::function<std::string(const PageContext&, const Params&)>;
+
+// What a route does: shows data, offers a change (a confirmation page with
+// its form) or makes one (a POST).
+enum class Kind { kView, kOffer, kChange };
 
 struct Route {
   const char* method;
   const char* path;
   PageFn page;
-  bool changes;  // POST: needs the anti-forgery token, refused when read-only
+  Kind kind;  // kOffer and kChange are refused when read-only; kChange needs
+              // the anti-forgery token
 };
 
 const std::vector<Route>& Routes() {
   static const std::vector<Route> routes = {
-      {"GET", "/", [](const PageContext& c, const Params&) { return HomePage(c); }, false},
-      {"GET", "/types", TypesPage, false},
-      {"GET", "/type", TypePage, false},
-      {"GET", "/records", RecordsPage, false},
-      {"GET", "/record", RecordPage, false},
-      {"GET", "/query", QueryPage, false},
-      {"GET", "/trace", TracePage, false},
-      {"GET", "/locks", LocksPage, false},
-      {"GET", "/locks/release", ReleaseLockConfirmPage, false},
-      {"POST", "/locks/release", ReleaseLockPage, true},
-      {"GET", "/locks/release-stale", ReleaseStaleConfirmPage, false},
-      {"POST", "/locks/release-stale", ReleaseStalePage, true},
+      {"GET", "/", [](const PageContext& c, const Params&) { return HomePage(c); }, Kind::kView},
+      {"GET", "/types", TypesPage, Kind::kView},
+      {"GET", "/type", TypePage, Kind::kView},
+      {"GET", "/records", RecordsPage, Kind::kView},
+      {"GET", "/record", RecordPage, Kind::kView},
+      {"GET", "/query", QueryPage, Kind::kView},
+      {"GET", "/trace", TracePage, Kind::kView},
+      {"GET", "/locks", LocksPage, Kind::kView},
+      {"GET", "/locks/release", ReleaseLockConfirmPage, Kind::kOffer},
+      {"POST", "/locks/release", ReleaseLockPage, Kind::kChange},
+      {"GET", "/locks/release-stale", ReleaseStaleConfirmPage, Kind::kOffer},
+      {"POST", "/locks/release-stale", ReleaseStalePage, Kind::kChange},
   };
   return routes;
 }
@@ -96,6 +105,7 @@ class Console {
   Console(const ServeOptions& opt, const DataSources& sources, ConsoleTrace& trace)
       : opt_(opt), trace_(trace), ctx_{sources, opt.read_only, auth_.csrf_token(), trace.path()} {
     server_.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    server_.set_keep_alive_timeout(kKeepAliveSeconds);
     for (const Route& r : Routes()) {
       auto handler = [this, &r](const httplib::Request& req, httplib::Response& res) {
         Handle(r, req, res);
@@ -129,7 +139,8 @@ class Console {
   void Handle(const Route& r, const httplib::Request& req, httplib::Response& res) {
     Headers(res);
     // A login URL: the token gives the cookie, then the same page without it.
-    if (!r.changes && req.has_param("token")) {
+    const bool changes = r.kind == Kind::kChange;
+    if (!changes && req.has_param("token")) {
       if (!auth_.IsLoginToken(req.get_param_value("token"))) {
         Html(res, 401, LoginPage(true, opt_.read_only));
         return;
@@ -142,17 +153,17 @@ class Console {
       return;
     }
     if (!auth_.HasSession(req.get_header_value("Cookie"))) {
-      if (r.changes)
+      if (changes)
         Html(res, 403, Message("Refused", "Log in first.", opt_.read_only));
       else
         Html(res, 401, LoginPage(false, opt_.read_only));
       return;
     }
-    if (r.changes && opt_.read_only) {
+    if (r.kind != Kind::kView && opt_.read_only) {
       Html(res, 403, Message("Refused", "The console is read-only: nothing can be changed.", true));
       return;
     }
-    if (r.changes && !auth_.IsCsrfToken(Param(req.params, Auth::kCsrfField))) {
+    if (changes && !auth_.IsCsrfToken(Param(req.params, Auth::kCsrfField))) {
       Html(res, 403,
            Message("Refused",
                    "The request does not carry the console's anti-forgery token: send "
