@@ -1,9 +1,7 @@
-// Parameters of a page request, and the home page: the served data sources.
+// Parameters of a page request.
 #include "console/page.h"
 
 #include <charconv>
-
-#include "console/html.h"
 
 namespace q6::console {
 
@@ -26,20 +24,6 @@ int SourceIndex(const PageContext& ctx, const Params& p) {
   if (i < 0 || static_cast<size_t>(i) >= ctx.sources.size())
     throw BadRequest("no data source " + std::to_string(i) + " is served here");
   return i;
-}
-
-std::string HomePage(const PageContext& ctx) {
-  HtmlTable t({"data source", "", ""});
-  for (size_t i = 0; i < ctx.sources.size(); ++i) {
-    std::string ds = std::to_string(i);
-    t.Add({Escape(ctx.sources.label(i)), Link(Url("/types", {{"ds", ds}}), "document types"),
-           Link(Url("/locks", {{"ds", ds}}), "locks")});
-  }
-  Frame f{"Data sources"};
-  f.ds = ctx.sources.size() == 1 ? 0 : -1;
-  f.read_only = ctx.read_only;
-  return RenderPage(f, t.Render() + "<p>" + Link("/trace", "Statement trace") +
-                           " of this console's own calls.</p>");
 }
 
 }  // namespace q6::console
