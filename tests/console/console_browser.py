@@ -81,10 +81,12 @@ class Console:
         self.base, self.token = m.group(1), m.group(2)
 
     def stop(self):
+        """Stops the console as Ctrl-C would; it must end cleanly (exit 0, nothing on
+        standard error: no crash at shutdown, no sanitizer report)."""
         self.proc.terminate()
-        self.proc.wait(timeout=10)
-        self.proc.stdout.close()
-        self.proc.stderr.close()
+        _, err = self.proc.communicate(timeout=30)
+        if self.proc.returncode != 0 or err.strip():
+            raise AssertionError("q6fd serve ended with %s: %s" % (self.proc.returncode, err))
 
 
 def post(url, data, cookie):
