@@ -73,6 +73,9 @@ TEST_P(RecordPagerTest, PagesInKeyOrderWithTheEndsTold) {
   EXPECT_TRUE(ReadRecordPage(dsn(), *eo, PageStart::kAfter, Key(6), 3).oids.empty());
   EXPECT_TRUE(ReadRecordPage(dsn(), *eo, PageStart::kBefore, Key(1), 3).oids.empty());
   EXPECT_EQ(ReadRecordPage(dsn(), *eo, PageStart::kAt, Key(4) + "5", 2).oids, Keys(5, 6));
+  // A code typed into the page is a value, never statement text.
+  EXPECT_TRUE(ReadRecordPage(dsn(), *eo, PageStart::kAt, "x' or '1'='1", 2).oids.empty());
+  EXPECT_EQ(ReadRecordPage(dsn(), *eo, PageStart::kAt, "' or '1'='1", 2).oids, Keys(1, 2));
 }
 
 Q6_INSTANTIATE_ENGINE_TEST(RecordPagerTest);
