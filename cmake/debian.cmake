@@ -94,7 +94,8 @@ This package holds the public headers (<q6fd/q6fd.h>), the CMake package
 against the shared libraries.")
 
 set(CPACK_DEBIAN_CLI_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "${Q6_DEB_LIBC}, libq6fd1 ${Q6_DEB_SAME}")
+# libcpp-httplib0.11: the web console (q6fd serve).
+set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "${Q6_DEB_LIBC}, libq6fd1 ${Q6_DEB_SAME}, libcpp-httplib0.11")
 set(CPACK_DEBIAN_CLI_DESCRIPTION "fund-management data objects - command-line program
 The q6fd program sets up a demonstration data source, imports table scripts
 and bulk exports, lists and calls the registered classes by name, reads

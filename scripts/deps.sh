@@ -10,6 +10,8 @@ PKGS=(cmake ninja-build g++ make pkg-config ccache clang-format
       python3 python3-dev pybind11-dev python3-jsonschema tmux
       python3-pip python3-setuptools  # pip install . (scripts/check-install.sh)
       python3-pandas  # pandas.read_sql through q6fdmgr.dbapi (tests/python/test_dbapi.py)
+      libcpp-httplib-dev  # the web console of q6fd serve (src/console)
+      chromium chromium-driver python3-selenium  # its browser test (tests/console)
       clang libclang-rt-14-dev)  # clang: the fuzz targets (make fuzz)
 # Extra packages one target needs, as arguments: `deps.sh gnuplot-nox` (bench),
 # `deps.sh lintian` (check-install).

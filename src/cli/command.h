@@ -132,6 +132,7 @@ std::vector<Command> LockCommands();      // locks, lock, unlock
 std::vector<Command> DemoCommands();      // demo
 std::vector<Command> ImportCommands();    // import
 std::vector<Command> SqlCommands();       // sql
+std::vector<Command> ServeCommands();     // serve
 
 // JSON string literals, as the statement trace writes them.
 using ::q6::JsonString;

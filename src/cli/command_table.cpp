@@ -9,7 +9,7 @@ const std::vector<Command>& Commands() {
   static const std::vector<Command> all = [] {
     std::vector<Command> v;
     for (auto part : {DemoCommands(), ObjectCommands(), RegistryCommands(), DataCommands(),
-                      SqlCommands(), LockCommands(), ImportCommands()})
+                      SqlCommands(), LockCommands(), ImportCommands(), ServeCommands()})
       v.insert(v.end(), part.begin(), part.end());
     return v;
   }();
