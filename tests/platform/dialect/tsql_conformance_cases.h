@@ -193,6 +193,17 @@ inline const ConformanceCase kConformanceCases[] = {
   {"DateTextAtMostDay", "select count(*) from fd_names where d <= '2024-02-29'", "1"},
   {"DateTextAfterDay", "select count(*) from fd_names where d > '2024-02-29'", "1"},
   {"DateTextBetween", "select count(*) from fd_names where d between '20240229' and '2024-03-01'", "1"},
+  // Date columns compared with literals in SQL Server's forms (fd_dated
+  // holds them as dates whatever form they were written in).
+  {"DateColumnAfterLooseDay", "select sum(id) from fd_dated where dd > '2024-3-5'", "8"},
+  {"DateColumnBetweenSlashed", "select sum(id) from fd_dated where dd between '2024/02/01' and '2024/03/05'", "6"},
+  {"DateColumnBeforeMonthName", "select sum(id) from fd_dated where dd < 'Jan 1 2024'", "1"},
+  {"DateColumnEqualsStyle0", "select id from fd_dated where dd = 'Mar  5 2024 10:20AM'", "3"},
+  {"DateColumnEqualsIsoFraction", "select id from fd_dated where dd = '2024-10-01T08:00:00.500'", "5"},
+  {"DayColumnFromCompact", "select sum(id) from fd_dated where dday >= '20240305'", "12"},
+  {"DateColumnOrders", "select top 1 id from fd_dated order by dd desc", "5"},
+  {"DateColumnStored", "select dd from fd_dated where id = 2", "2024-02-01 00:00:00"},
+  {"DateColumnPlusDays", "select dd + 1 from fd_dated where id = 1", "2024-01-01 23:59:59"},
   {"DateTextIsoT", "select count(*) from fd_names where d = '2024-03-01T10:30:00'", "1"},
   // Syntax.
   {"TopInParentheses", "select top (1) coid from fd_doc order by coid desc", "520000000000001"},

@@ -218,6 +218,37 @@ DO $$ BEGIN
   END IF;
 END $$;
 
+-- A date column (timestamp) plus or minus n days, as datetime + n.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_add_days(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT d + n * interval ''1 day''';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_add_days(n numeric, d timestamp) RETURNS timestamp
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT d + n * interval ''1 day''';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_sub_days(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT d - n * interval ''1 day''';
+DO $$ BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_operator o JOIN pg_namespace n ON n.oid = o.oprnamespace
+                 WHERE n.nspname = 'q6tsql' AND o.oprname = '+'
+                   AND o.oprleft = 'timestamp'::regtype AND o.oprright = 'numeric'::regtype) THEN
+    CREATE OPERATOR q6tsql.+ (LEFTARG = timestamp, RIGHTARG = numeric, FUNCTION = q6tsql.tsql_add_days);
+    CREATE OPERATOR q6tsql.+ (LEFTARG = numeric, RIGHTARG = timestamp, FUNCTION = q6tsql.tsql_add_days);
+    CREATE OPERATOR q6tsql.- (LEFTARG = timestamp, RIGHTARG = numeric, FUNCTION = q6tsql.tsql_sub_days);
+  END IF;
+END $$;
+
+-- smalldatetime columns (timestamp(0)) rounded to the minute on every write;
+-- the column's name is the trigger's argument.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_minute_round() RETURNS trigger
+LANGUAGE plpgsql AS $$
+DECLARE
+  v text := to_jsonb(NEW) ->> TG_ARGV[0];
+BEGIN
+  IF v IS NOT NULL THEN
+    NEW := jsonb_populate_record(NEW, jsonb_build_object(TG_ARGV[0],
+             date_trunc('minute', v::timestamp + interval '30 seconds')));
+  END IF;
+  RETURN NEW;
+END $$;
+
 -- Dates in the styles of CONVERT.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_style(d timestamp, style int) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN

@@ -13,6 +13,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "platform/drivers/sqlite/sqlite_date_store.h"
 #include "platform/drivers/sqlite/sqlite_exact.h"
 #include "runtime/value_date.h"
 
@@ -35,6 +36,11 @@ int32_t AdoTypeOf(const char* decl) {
   const std::string_view t(buf, n);
   if (Contains(t, "MONEY_TEXT")) return kAdCurrency;  // exact columns (sqlite_exact.h)
   if (Contains(t, "DECIMAL_TEXT")) return kAdNumeric;
+  if (Contains(t, "_TEXT")) {  // date columns (sqlite_date_store.h)
+    if (Contains(t, "DATETIME")) return kAdDBTimeStamp;
+    if (Contains(t, "DATE_TEXT")) return kAdDBDate;
+    if (Contains(t, "TIME_TEXT")) return kAdDBTime;
+  }
   if (Contains(t, "BIGINT")) return kAdBigInt;
   if (Contains(t, "SMALLINT")) return kAdSmallInt;
   if (Contains(t, "INT")) return kAdInteger;
@@ -74,7 +80,22 @@ std::vector<ColumnInfo> ColumnsOf(sqlite3_stmt* stmt) {
   return cols;
 }
 
-void AppendRow(sqlite3_stmt* stmt, int ncols, CellStore* cells) {
+namespace {
+
+// Whether a text in column i is read as a date: always in a column declared
+// as a date; in an expression's column when the value carries the date
+// subtype (GETDATE()).
+bool DateText(sqlite3_stmt* stmt, int i, const std::vector<ColumnInfo>& cols) {
+  if (static_cast<size_t>(i) >= cols.size()) return false;
+  const int32_t t = cols[i].ado_type;
+  if (t == kAdDBTimeStamp || t == kAdDBDate || t == kAdDBTime) return true;
+  return t == kAdVariant && sqlite3_value_subtype(sqlite3_column_value(stmt, i)) == kDateSubtype;
+}
+
+}  // namespace
+
+void AppendRow(sqlite3_stmt* stmt, int ncols, const std::vector<ColumnInfo>& cols,
+               CellStore* cells) {
   for (int i = 0; i < ncols; ++i) {
     switch (sqlite3_column_type(stmt, i)) {
       case SQLITE_INTEGER: {
@@ -102,6 +123,12 @@ void AppendRow(sqlite3_stmt* stmt, int ncols, CellStore* cells) {
         int len = sqlite3_column_bytes(stmt, i);
         if (len > 0 && (p[0] == kDecimalTag || p[0] == kMoneyTag) && AppendExact(stmt, i, cells))
           break;
+        if (double days = 0;
+            DateText(stmt, i, cols) &&
+            RuntimeDays(std::string_view(p ? p : "", static_cast<size_t>(len)), &days)) {
+          cells->emplace_back(DateValue{days});
+          break;
+        }
         cells->emplace_back(std::string(p ? p : "", static_cast<size_t>(len)));
       }
     }

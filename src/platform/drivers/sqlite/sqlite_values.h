@@ -14,9 +14,11 @@ namespace q6::sqlite {
 std::vector<ColumnInfo> ColumnsOf(sqlite3_stmt* stmt);
 
 // Appends the current row of `stmt` to `cells`: INTEGER as Long when it fits
-// 32 bits, else Decimal; REAL as Double; TEXT as String; NULL as Null; BLOB
+// 32 bits, else Decimal; REAL as Double; TEXT as String, or as a Date in a
+// date column of `cols` (ColumnsOf) and for GETDATE(); NULL as Null; BLOB
 // as a byte array.
-void AppendRow(sqlite3_stmt* stmt, int ncols, CellStore* cells);
+void AppendRow(sqlite3_stmt* stmt, int ncols, const std::vector<ColumnInfo>& cols,
+               CellStore* cells);
 
 // Binds `v` to the 1-based parameter `n`; returns the sqlite result code.
 // Texts and byte arrays are bound in place: `v` must stay as it is until
