@@ -10,50 +10,55 @@
 
 namespace q6::dialect {
 
+namespace {
+
+// The date types by their kind (ExactColumn::date_kind).
+constexpr std::string_view kDateWords[] = {"",          "datetime", "smalldatetime",
+                                           "datetime2", "date",     "time"};
+
+}  // namespace
+
 bool RewriteDateType(EditableSql* s, size_t name, size_t type, Engine engine, ExactColumn* out) {
-  struct Kind {
-    std::string_view word;
-    int kind;
-  };
-  static constexpr Kind kKinds[] = {
-      {"datetime", 1}, {"smalldatetime", 2}, {"datetime2", 3}, {"date", 4}, {"time", 5}};
-  const Kind* k = nullptr;
-  for (const Kind& c : kKinds)
-    if (s->IsWord(type, c.word)) k = &c;
-  if (k == nullptr) return false;
+  int kind = 0;
+  for (int k = 1; k < 6; ++k)
+    if (s->IsWord(type, kDateWords[k])) kind = k;
+  if (kind == 0) return false;
   out->name = engine == Engine::PostgreSQL ? PostgresNameOf(*s, name) : NameOf(*s, name);
-  out->date_kind = k->kind;
-  // The fractional digits written for datetime2(n) and time(n).
+  out->date_kind = kind;
   size_t end = type;
-  int digits = 7;
   if (const size_t open = s->NextSig(type); s->IsPunct(open, '(')) {
     const size_t n = s->NextSig(open);
-    if (s->Kind(n) == TokenKind::kNumber) digits = std::atoi(std::string(s->Text(n)).c_str());
+    if (s->Kind(n) == TokenKind::kNumber) out->digits = std::atoi(std::string(s->Text(n)).c_str());
     end = s->Match(open);
   }
   for (size_t j = type + 1; j != kNone && j <= end; ++j) s->Edit(j).drop = true;
-  if (engine == Engine::SQLite) {
-    Replace(s, type, std::string(k->word) + "_text COLLATE tsql_date");
-    return true;
-  }
-  const std::string n = std::to_string(std::min(digits, 6));  // the server keeps microseconds
-  switch (k->kind) {
-    case 1:
-      Replace(s, type, "timestamp(3)");
-      break;
-    case 2:
-      Replace(s, type, "timestamp(0)");
-      break;
-    case 3:
-      Replace(s, type, "timestamp(" + n + ")");
-      break;
-    case 4:
-      Replace(s, type, "date");
-      break;
-    default:
-      Replace(s, type, "time(" + n + ")");
-  }
+  Replace(s, type, StoredColumnType(*out, engine));
   return true;
+}
+
+std::string StoredColumnType(const ExactColumn& c, Engine engine) {
+  if (c.date_kind == 0) {
+    const std::string args =
+        "(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
+    if (engine == Engine::PostgreSQL) return "numeric" + args;
+    return (c.money ? "money_text" : "decimal_text") + args + " COLLATE tsql_decimal";
+  }
+  if (engine == Engine::SQLite)
+    return std::string(kDateWords[c.date_kind]) + "_text COLLATE tsql_date";
+  const std::string n =
+      std::to_string(std::clamp(c.digits, 0, 6));  // the server keeps microseconds
+  switch (c.date_kind) {
+    case 1:
+      return "timestamp(3)";
+    case 2:
+      return "timestamp(0)";
+    case 3:
+      return "timestamp(" + n + ")";
+    case 4:
+      return "date";
+    default:
+      return "time(" + n + ")";
+  }
 }
 
 std::string PostgresNameOf(const EditableSql& s, size_t i) {

@@ -56,14 +56,9 @@ bool RewriteExactType(EditableSql* s, size_t name, size_t type, Engine engine, E
       end = s->Match(open);
     }
   }
-  const std::string args =
-      "(" + std::to_string(out->precision) + "," + std::to_string(out->scale) + ")";
-  if (engine == Engine::PostgreSQL) {
-    if (money) Replace(s, type, "numeric" + args);
-    return true;
-  }
+  if (engine == Engine::PostgreSQL && !money) return true;  // decimal(p,s) as written
   for (size_t j = type + 1; j <= end; ++j) s->Edit(j).drop = true;
-  Replace(s, type, (money ? "money_text" : "decimal_text") + args + " COLLATE tsql_decimal");
+  Replace(s, type, StoredColumnType(*out, engine));
   return true;
 }
 

@@ -23,7 +23,12 @@ struct ExactColumn {
   int scale = 0;
   bool money = false;
   int date_kind = 0;
+  int digits = 7;  // datetime2(n) and time(n): the fractional digits
 };
+
+// The engine's declared type of `c`, as RewriteExactType and
+// RewriteDateType write it (and the importer declares it).
+std::string StoredColumnType(const ExactColumn& c, Engine engine);
 
 // When the type at token `type` is an exact one, rewrites it and returns
 // true, with the column in `out`:

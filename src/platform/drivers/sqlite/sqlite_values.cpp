@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -133,6 +134,53 @@ void AppendRow(sqlite3_stmt* stmt, int ncols, const std::vector<ColumnInfo>& col
       }
     }
   }
+}
+
+StoredForm StoredFormOf(const char* decl) {
+  StoredForm f;
+  if (decl == nullptr) return f;
+  std::string t;
+  for (const char* p = decl; *p; ++p)
+    t += static_cast<char>(*p >= 'A' && *p <= 'Z' ? *p - 'A' + 'a' : *p);
+  static constexpr const char* kDates[] = {"datetime_text", "smalldatetime_text", "datetime2_text",
+                                           "date_text", "time_text"};
+  for (int k = 0; k < 5; ++k)
+    if (t.starts_with(kDates[k])) {
+      f.kind = StoredForm::kDate;
+      f.date_kind = k + 1;
+      return f;
+    }
+  const bool money = t.starts_with("money_text(");
+  if (!money && !t.starts_with("decimal_text(")) return f;
+  if (std::sscanf(t.c_str() + t.find('(') + 1, "%d,%d", &f.precision, &f.scale) != 2) return f;
+  f.kind = StoredForm::kExact;
+  f.money = money;
+  return f;
+}
+
+bool ToStoredForm(const StoredForm& f, const Variant& v, std::string* out) {
+  if (f.kind == StoredForm::kNone || v.IsNull() || v.IsEmpty()) return false;
+  std::string text;
+  if (v.type() == VarType::String)
+    text = v.string();
+  else if (v.type() == VarType::Date && f.kind == StoredForm::kDate)
+    text = value::FormatDate(v.ToDate().days);
+  else if (v.type() == VarType::Decimal || v.type() == VarType::Long ||
+           v.type() == VarType::Integer)
+    text = v.ToString();
+  else
+    return false;
+  if (f.kind == StoredForm::kDate) {
+    const std::optional<DateTime> d = DateOfText(text);
+    if (!d) return false;
+    *out = StoredDate(*d, static_cast<DateKind>(f.date_kind));
+    return true;
+  }
+  std::optional<Exact> x = ParseExact(text);
+  if (!x || !Rescale(&*x, f.scale) || (x->m != 0 && DigitCount(x->m) > f.precision)) return false;
+  x->money = f.money;
+  *out = StoredText(*x);
+  return true;
 }
 
 int Bind(sqlite3_stmt* stmt, int n, const Variant& value) {
