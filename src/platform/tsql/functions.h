@@ -419,7 +419,9 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$SELECT CASE WHEN x ~ '^\s*\d{4}-\d{2}-\d{2}( \d{2}:\d{2}(:\d{2}(\.\d+)?)?)?\s*$'
   THEN q6tsql.tsql_convert_text(q6tsql.tsql_to_ts(x), n, style) ELSE q6tsql.tsql_varchar(x, n) END$$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_convert_text(x numeric, n int, style int) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_varchar(x::text, n)';
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT q6tsql.tsql_varchar(CASE WHEN scale(x) = 4 AND style = 1
+  THEN to_char(round(x, 2), 'FM999,999,999,999,999,990.00') ELSE x::text END, n)$$;
 )sql"},
 
     // TRY_CAST and TRY_CONVERT: tsql_try(witness, 'int', x, ', ''int''') is

@@ -183,7 +183,8 @@ BEGIN
       RAISE invalid_datetime_format;
     END IF;
   END IF;
-  RETURN t::timestamp;
+  -- Digits past the microsecond are cut, not rounded: .9999999 stays in its second.
+  RETURN regexp_replace(t, '(\.\d{6})\d+', '\1')::timestamp;
 EXCEPTION WHEN invalid_datetime_format OR datetime_field_overflow OR invalid_text_representation THEN
   RAISE EXCEPTION 'Conversion failed when converting date and/or time from character string.'
     USING ERRCODE = '22007';
@@ -267,6 +268,8 @@ LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
     WHEN 20 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS') WHEN 120 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS')
     WHEN 21 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS.MS') WHEN 121 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS.MS')
     WHEN 23 THEN to_char(d, 'YYYY-MM-DD')
+    WHEN 8 THEN to_char(d, 'HH24:MI:SS') WHEN 108 THEN to_char(d, 'HH24:MI:SS')
+    WHEN 114 THEN to_char(d, 'HH24:MI:SS:MS')
     WHEN 126 THEN to_char(d, 'YYYY-MM-DD"T"HH24:MI:SS')
                   || CASE WHEN to_char(d, 'MS') = '000' THEN '' ELSE to_char(d, '.MS') END
   END;
