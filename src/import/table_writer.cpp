@@ -82,7 +82,20 @@ std::vector<std::string> TableStatements(const TableDef& t, Engine e,
       sql += (i ? ", " : "") + SqlName(t.primary_key[i], e);
     sql += ")";
   }
-  std::vector<std::string> out{sql + ")"};
+  // The triggers that keep stored forms (SQLite) and round smalldatetime
+  // (PostgreSQL), as on tables made through the data access layer.
+  std::vector<dialect::ExactColumn> stored;
+  for (const ColumnDef& c : t.columns)
+    if (dialect::ExactColumn x; MapType(c, e).kind != ValueKind::kNone && StoredColumn(c, e, &x))
+      stored.push_back(std::move(x));
+  std::string triggers;
+  if (!stored.empty()) {
+    std::string name = table.empty() ? t.name : table;
+    if (Pg(e)) name = Lower(name);
+    triggers =
+        Pg(e) ? dialect::MinuteTriggers(name, stored) : dialect::ExactColumnTriggers(name, stored);
+  }
+  std::vector<std::string> out{sql + ")" + triggers};
   for (size_t i = 0; i < t.indexes.size(); ++i) {
     const IndexDef& ix = t.indexes[i];
     const std::string name = SqlName(

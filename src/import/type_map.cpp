@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 #include <set>
 
 namespace q6::import {
@@ -87,6 +88,11 @@ bool IsNumberText(std::string_view s) {
   return digits && i == s.size();
 }
 
+std::string Lower(std::string s) {
+  for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return s;
+}
+
 // `s` without its leading and trailing blanks (a view into `s`).
 std::string_view Trimmed(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
@@ -112,26 +118,56 @@ TypeMapping MapType(const ColumnDef& c, Engine e) {
   if (t == "int") return {ValueKind::kInt, "INTEGER", ""};
   if (t == "bigint") return {ValueKind::kBigInt, "BIGINT", ""};
   if (t == "bit") return {ValueKind::kBit, "INTEGER", ""};
-  if (In(t, {"decimal", "numeric"})) {
-    std::string p = arg(0, "18"), s = arg(1, "0");
+  if (dialect::ExactColumn x; StoredColumn(c, e, &x)) {
     std::string note;
-    if (!Pg(e) && std::stoi(p) > 15)
-      note = "decimal(" + p + "," + s + ") keeps 15 significant digits on SQLite";
-    return {ValueKind::kDecimal, "NUMERIC(" + p + "," + s + ")", note};
+    if (!Pg(e) && x.date_kind == 0 && x.precision > 15)
+      note = "decimal(" + std::to_string(x.precision) + "," + std::to_string(x.scale) +
+             ") is computed with 15 significant digits on SQLite";
+    static constexpr ValueKind kKinds[] = {ValueKind::kDecimal,  ValueKind::kDateTime,
+                                           ValueKind::kDateTime, ValueKind::kDateTime,
+                                           ValueKind::kDate,     ValueKind::kTime};
+    return {kKinds[x.date_kind], dialect::StoredColumnType(x, e), note};
   }
-  if (t == "money") return {ValueKind::kDecimal, "NUMERIC(19,4)", ""};
-  if (t == "smallmoney") return {ValueKind::kDecimal, "NUMERIC(10,4)", ""};
   if (t == "float") return {ValueKind::kDouble, Pg(e) ? "DOUBLE PRECISION" : "REAL", ""};
   if (t == "real") return {ValueKind::kDouble, "REAL", ""};
-  if (In(t, {"datetime", "datetime2", "smalldatetime", "datetimeoffset"}))
-    return {ValueKind::kDateTime, "VARCHAR(34)", "dates kept as text 'YYYY-MM-DD HH:MM:SS'"};
-  if (t == "date") return {ValueKind::kDate, "VARCHAR(10)", "dates kept as text 'YYYY-MM-DD'"};
-  if (t == "time") return {ValueKind::kTime, "VARCHAR(16)", "times kept as text 'HH:MM:SS'"};
+  if (t == "datetimeoffset")
+    return {ValueKind::kDateTime, "VARCHAR(34)", "kept as text 'YYYY-MM-DD HH:MM:SS +hh:mm'"};
   if (In(t, {"binary", "varbinary", "image"}))
-    return {ValueKind::kBinary, "VARCHAR", "binary values kept as 0x... text"};
+    return {ValueKind::kBinary, Pg(e) ? "BYTEA" : "BLOB", ""};
   if (In(t, {"timestamp", "rowversion"}))
     return {ValueKind::kNone, "", "rowversion column not carried (the server generates it)"};
   return {ValueKind::kNone, "", "type " + t + " not carried (CLR or special type)"};
+}
+
+bool StoredColumn(const ColumnDef& c, Engine e, dialect::ExactColumn* out) {
+  const std::string& t = c.type;
+  auto number = [&](size_t i, int def) {
+    return i < c.args.size() ? std::atoi(c.args[i].c_str()) : def;
+  };
+  if (!c.type_owner.empty() && c.type_owner != "sys") return false;
+  if (In(t, {"decimal", "numeric"})) {
+    out->precision = number(0, 18);
+    out->scale = number(1, 0);
+  } else if (t == "money" || t == "smallmoney") {
+    out->precision = t == "money" ? 19 : 10;
+    out->scale = 4;
+    out->money = true;
+  } else if (t == "datetime") {
+    out->date_kind = 1;
+  } else if (t == "smalldatetime") {
+    out->date_kind = 2;
+  } else if (t == "datetime2") {
+    out->date_kind = 3;
+  } else if (t == "date") {
+    out->date_kind = 4;
+  } else if (t == "time") {
+    out->date_kind = 5;
+  } else {
+    return false;
+  }
+  if (out->date_kind == 3 || out->date_kind == 5) out->digits = number(0, 7);
+  out->name = Pg(e) ? Lower(c.name) : c.name;
+  return true;
 }
 
 bool ToValue(ValueKind kind, const Literal& lit, Variant* out, std::string* error) {
@@ -201,9 +237,30 @@ bool ToValue(ValueKind kind, const Literal& lit, Variant* out, std::string* erro
       *out = Variant(norm);
       return true;
     }
-    case ValueKind::kBinary:
-      *out = Variant(lit.kind == Literal::kBinary || s.starts_with("0x") ? s : "0x" + s);
+    case ValueKind::kBinary: {
+      std::string_view hex = Trimmed(s);
+      if (hex.starts_with("0x") || hex.starts_with("0X")) hex.remove_prefix(2);
+      ByteArray bytes;
+      bytes.reserve(hex.size() / 2 + 1);
+      auto nibble = [](char ch) {
+        const int c = std::tolower(static_cast<unsigned char>(ch));
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+      };
+      // An odd count of digits has a leading zero left out, as SQL Server reads 0x1FF.
+      size_t i = 0;
+      if (hex.size() % 2 == 1) {
+        if (nibble(hex[0]) < 0) return bad("binary");
+        bytes.push_back(static_cast<uint8_t>(nibble(hex[0])));
+        i = 1;
+      }
+      for (; i < hex.size(); i += 2) {
+        const int hi = nibble(hex[i]), lo = nibble(hex[i + 1]);
+        if (hi < 0 || lo < 0) return bad("binary");
+        bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
+      }
+      *out = Variant(std::move(bytes));
       return true;
+    }
     case ValueKind::kNone:
       break;
   }
@@ -221,9 +278,9 @@ std::string MapDefault(ValueKind kind, const std::string& tsql, Engine e, std::s
       (kind == ValueKind::kDateTime || kind == ValueKind::kDate)) {
     bool utc = lower == "getutcdate()";
     if (Pg(e)) {
-      std::string fmt = kind == ValueKind::kDate ? "YYYY-MM-DD" : "YYYY-MM-DD HH24:MI:SS";
-      return std::string("to_char(") + (utc ? "now() at time zone 'utc'" : "localtimestamp") +
-             ", '" + fmt + "')";
+      if (kind == ValueKind::kDate)
+        return utc ? "(now() at time zone 'utc')::date" : "CURRENT_DATE";
+      return utc ? "(now() at time zone 'utc')" : "localtimestamp";
     }
     return std::string("(") + (kind == ValueKind::kDate ? "date" : "datetime") + "('now'" +
            (utc ? "" : ", 'localtime'") + "))";
@@ -248,6 +305,12 @@ std::string MapDefault(ValueKind kind, const std::string& tsql, Engine e, std::s
   if (!ToValue(kind, lit, &v, &err)) {
     *note = "default " + x + " dropped: " + err;
     return "";
+  }
+  if (v.type() == VarType::ByteArray) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string hex;
+    for (uint8_t b : v.bytes()) (hex += kHex[b >> 4]) += kHex[b & 15];
+    return Pg(e) ? "'\\x" + hex + "'::bytea" : "X'" + hex + "'";
   }
   if (v.type() == VarType::String) {
     std::string q = "'";

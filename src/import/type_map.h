@@ -10,25 +10,29 @@
 //   int                                 int        INTEGER               INTEGER
 //   bigint                              bigint     BIGINT                BIGINT
 //   bit                                 bit        INTEGER (0/1)         INTEGER (0/1)
-//   decimal numeric (p,s)               decimal    NUMERIC(p,s)          NUMERIC(p,s)
-//   money / smallmoney                  decimal    NUMERIC(19,4)/(10,4)  NUMERIC(19,4)/(10,4)
+//   decimal numeric (p,s)               decimal    decimal_text(p,s)     NUMERIC(p,s)
+//   money / smallmoney                  decimal    money_text(19,4)/..   NUMERIC(19,4)/(10,4)
 //   float / real                        double     REAL                  DOUBLE PRECISION/REAL
-//   datetime datetime2 smalldatetime    datetime   VARCHAR(27)           VARCHAR(27)
-//     datetimeoffset
-//   date / time                         date/time  VARCHAR(10)/(16)      VARCHAR(10)/(16)
-//   binary varbinary image              binary     VARCHAR (0x... text)  VARCHAR (0x... text)
+//   datetime smalldatetime datetime2    datetime   datetime_text, ...    TIMESTAMP(3)/(0)/(n)
+//   date / time                         date/time  date_text/time_text   DATE / TIME(n)
+//   datetimeoffset                      datetime   VARCHAR(34)           VARCHAR(34)
+//   binary varbinary image              binary     BLOB                  BYTEA
 //   timestamp rowversion, CLR and user types, sql_variant: not carried.
 //
-// Date and time values are written as text the way the component writes
-// dates, "YYYY-MM-DD HH:MM:SS" (fractions of a second only when not zero).
-// Decimals go to the engine as text, so PostgreSQL keeps them exactly;
-// SQLite keeps 15 significant digits.
+// Decimal, money and date columns get the types and (on SQLite) the
+// triggers of tables made through the data access layer
+// (platform/dialect/exact_columns.h), so they hold and compare the same way.
+// Date and time values are written in the stored form,
+// "YYYY-MM-DD HH:MM:SS" with ".fff" when the milliseconds are not zero;
+// decimals go as their text, which the SQLite bulk load puts in the column's
+// stored form. Binary values go as bytes.
 #pragma once
 
 #include <string>
 
 #include "import/table_def.h"
 #include "platform/dialect/dialect.h"
+#include "platform/dialect/exact_columns.h"
 #include "runtime/variant.h"
 
 namespace q6::import {
@@ -54,6 +58,11 @@ struct TypeMapping {
 };
 
 TypeMapping MapType(const ColumnDef& column, Engine engine);
+
+// Whether `column` is kept in a stored form (decimal, money, date and time
+// types), with its description for the dialect's declared types and
+// triggers in `out` (its name as `engine` knows it).
+bool StoredColumn(const ColumnDef& column, Engine engine, dialect::ExactColumn* out);
 
 // A value as a script or a bcp file writes it.
 struct Literal {

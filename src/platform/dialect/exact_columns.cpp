@@ -56,27 +56,27 @@ bool RewriteExactType(EditableSql* s, size_t name, size_t type, Engine engine, E
       end = s->Match(open);
     }
   }
-  const std::string args =
-      "(" + std::to_string(out->precision) + "," + std::to_string(out->scale) + ")";
-  if (engine == Engine::PostgreSQL) {
-    if (money) Replace(s, type, "numeric" + args);
-    return true;
-  }
+  if (engine == Engine::PostgreSQL && !money) return true;  // decimal(p,s) as written
   for (size_t j = type + 1; j <= end; ++j) s->Edit(j).drop = true;
-  Replace(s, type, (money ? "money_text" : "decimal_text") + args + " COLLATE tsql_decimal");
+  Replace(s, type, StoredColumnType(*out, engine));
   return true;
 }
 
 std::string ExactColumnTriggers(const std::string& table, const std::vector<ExactColumn>& cols) {
   std::string out;
   for (const ExactColumn& c : cols) {
-    const std::string args = ", " + std::to_string(c.precision) + ", " + std::to_string(c.scale) +
-                             ", " + (c.money ? "1" : "0") + ")";
-    const std::string when = " FOR EACH ROW WHEN tsql_needs_store(NEW." + Quoted(c.name) + args;
-    const std::string body = " BEGIN UPDATE " + Quoted(table) + " SET " + Quoted(c.name) +
-                             " = tsql_store(" + Quoted(c.name) + args +
-                             " WHERE rowid = NEW.rowid; END";
-    const std::string base = "q6_exact_" + table + "_" + c.name;
+    const bool date = c.date_kind != 0;
+    const std::string args = date
+                                 ? ", " + std::to_string(c.date_kind) + ")"
+                                 : ", " + std::to_string(c.precision) + ", " +
+                                       std::to_string(c.scale) + ", " + (c.money ? "1" : "0") + ")";
+    const std::string store = date ? "tsql_date_store(" : "tsql_store(";
+    const std::string when = std::string(" FOR EACH ROW WHEN ") +
+                             (date ? "tsql_needs_date_store(NEW." : "tsql_needs_store(NEW.") +
+                             Quoted(c.name) + args;
+    const std::string body = " BEGIN UPDATE " + Quoted(table) + " SET " + Quoted(c.name) + " = " +
+                             store + Quoted(c.name) + args + " WHERE rowid = NEW.rowid; END";
+    const std::string base = (date ? "q6_date_" : "q6_exact_") + table + "_" + c.name;
     out += "; CREATE TRIGGER " + Quoted(base + "_i") + " AFTER INSERT ON " + Quoted(table) + when +
            body;
     out += "; CREATE TRIGGER " + Quoted(base + "_u") + " AFTER UPDATE OF " + Quoted(c.name) +

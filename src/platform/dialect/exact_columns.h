@@ -12,14 +12,23 @@
 
 namespace q6::dialect {
 
-// An exact column seen in a definition: its name (unquoted), precision,
-// scale, and whether it is money.
+// A column kept in a stored form, seen in a definition: its name
+// (unquoted); for an exact one its precision, scale, and whether it is
+// money; for a date one its kind (1 datetime, 2 smalldatetime, 3 datetime2,
+// 4 date, 5 time, as the SQLite driver's sqlite_date_store.h numbers them;
+// 0 for an exact column).
 struct ExactColumn {
   std::string name;
   int precision = 18;
   int scale = 0;
   bool money = false;
+  int date_kind = 0;
+  int digits = 7;  // datetime2(n) and time(n): the fractional digits
 };
+
+// The engine's declared type of `c`, as RewriteExactType and
+// RewriteDateType write it (and the importer declares it).
+std::string StoredColumnType(const ExactColumn& c, Engine engine);
 
 // When the type at token `type` is an exact one, rewrites it and returns
 // true, with the column in `out`:
@@ -30,12 +39,29 @@ struct ExactColumn {
 //   numeric stay.
 bool RewriteExactType(EditableSql* sql, size_t name, size_t type, Engine engine, ExactColumn* out);
 
+// When the type at token `type` is a date or time one (datetime,
+// smalldatetime, datetime2, date, time), rewrites it and returns true, with
+// the column in `out` (date_columns.cpp):
+// - SQLite: <type>_text COLLATE tsql_date, text affinity for the stored
+//   form of the driver's sqlite_date_store.h, compared by moment;
+// - PostgreSQL: timestamp(3), timestamp(0), timestamp(n <= 6), date,
+//   time(n <= 6).
+bool RewriteDateType(EditableSql* sql, size_t name, size_t type, Engine engine, ExactColumn* out);
+
 // The name at token i, without its quotes or brackets.
 std::string NameOf(const EditableSql& sql, size_t i);
 
-// SQLite: the triggers that keep every value of the columns in the stored
-// form whatever writes it ("; CREATE TRIGGER ..."), to append to the
+// SQLite: the triggers that keep every value of the columns (exact and
+// date ones) in the stored form whatever writes it ("; CREATE TRIGGER ..."), to append to the
 // statement that creates or alters table `table` (its name unquoted).
 std::string ExactColumnTriggers(const std::string& table, const std::vector<ExactColumn>& cols);
+
+// PostgreSQL: the triggers that round what is written into smalldatetime
+// columns to the minute, as SQL Server does (the server's timestamp(0)
+// keeps seconds); "" when `cols` has none (date_columns.cpp).
+std::string MinuteTriggers(const std::string& table, const std::vector<ExactColumn>& cols);
+
+// The name at token i as PostgreSQL knows it: a bare name in lower case.
+std::string PostgresNameOf(const EditableSql& sql, size_t i);
 
 }  // namespace q6::dialect

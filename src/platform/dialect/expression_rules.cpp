@@ -91,7 +91,7 @@ void RewriteCall(EditableSql* s, size_t name, size_t open, Engine engine) {
     if (s->NextSig(open) != close) return;
     const bool utc = s->IsWord(name, "getutcdate") || s->IsWord(name, "sysutcdatetime");
     if (sqlite)
-      Rename(s, name, utc ? "datetime('now')" : "datetime('now','localtime')");
+      Rename(s, name, utc ? "tsql_now(1)" : "tsql_now(0)");
     else
       Rename(s, name, utc ? "(now() AT TIME ZONE 'UTC')::timestamp(3)" : "localtimestamp");
     for (size_t j = open; j <= close; ++j) s->Edit(j).drop = true;

@@ -14,7 +14,7 @@ namespace q6::dialect {
 //   isnull(a,b) SQLite ifnull(a,b); PostgreSQL coalesce(a,b), where a whole
 //               number b is written as a quoted literal so that it takes a's
 //               type, text or number, as T-SQL converts it
-//   getdate()   SQLite datetime('now','localtime'); PostgreSQL localtimestamp
+//   getdate()   SQLite tsql_now(0) (a date); PostgreSQL localtimestamp
 // A call with the wrong number of arguments is left for the engine to refuse.
 //
 // Names: AS 'alias' becomes AS "alias"; [name] becomes "name", folded to lower

@@ -34,7 +34,8 @@ void RewriteColumn(EditableSql* s, size_t first, size_t last, Engine engine,
                    std::vector<ExactColumn>* exact) {
   if (first == kNone || first >= last || IsConstraint(*s, first)) return;
   const size_t type = s->NextSig(first);
-  if (ExactColumn c; RewriteExactType(s, first, type, engine, &c)) {
+  if (ExactColumn c;
+      RewriteExactType(s, first, type, engine, &c) || RewriteDateType(s, first, type, engine, &c)) {
     exact->push_back(std::move(c));
     return;
   }
@@ -107,11 +108,13 @@ namespace {
 // SQLite: the triggers of the exact columns go behind the statement.
 void AddExactTriggers(EditableSql* s, size_t name, const std::vector<ExactColumn>& exact,
                       Engine engine) {
-  if (engine != Engine::SQLite || exact.empty() || name == kNone) return;
+  if (exact.empty() || name == kNone) return;
   size_t last = s->size();
   while (last > 0 && (s->IsBlank(last - 1) || s->IsPunct(last - 1, ';'))) --last;
   if (last == 0) return;
-  s->Edit(last - 1).after += ExactColumnTriggers(NameOf(*s, name), exact);
+  s->Edit(last - 1).after += engine == Engine::SQLite
+                                 ? ExactColumnTriggers(NameOf(*s, name), exact)
+                                 : MinuteTriggers(PostgresNameOf(*s, name), exact);
 }
 
 }  // namespace

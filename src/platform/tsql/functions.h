@@ -57,6 +57,8 @@ TsqlImpl Format;
 // sqlite_string_agg.cpp
 TsqlImpl StringAggStep;
 TsqlFinal StringAggFinal;
+// sqlite_date_store.cpp: date columns' stored form and GETDATE() as a date.
+TsqlImpl DateStore, NeedsDateStore, Now;
 // sqlite_date_functions.cpp
 TsqlImpl ToDateTime, ToSmallDateTime, ToDate, ToTime, DateAdd, DateDiff, DatePartOfDate, DateName,
     Year, Month, Day;
@@ -161,6 +163,10 @@ CREATE OR REPLACE AGGREGATE q6tsql.tsql_avg(double precision) (SFUNC = float8_ac
     // their triggers (tsql_rules.h).
     {"store", 4, 4, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Store, {}},
     {"needs_store", 4, 4, Call::kWritten, Engines::kSqliteOnly, Result::kInteger, sqlite::NeedsStore, {}},
+    // The same for date and time columns (sqlite_date_store.h), and GETDATE().
+    {"date_store", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kDate, sqlite::DateStore, {}},
+    {"needs_date_store", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kInteger, sqlite::NeedsDateStore, {}},
+    {"now", 1, 1, Call::kWritten, Engines::kSqliteOnly, Result::kDate, sqlite::Now, {}},
     {"unsupported", 1, 1, Call::kWritten, Engines::kBoth, Result::kNone, sqlite::Unsupported, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_unsupported(what text) RETURNS integer
 LANGUAGE plpgsql AS $$ BEGIN
@@ -413,7 +419,9 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$SELECT CASE WHEN x ~ '^\s*\d{4}-\d{2}-\d{2}( \d{2}:\d{2}(:\d{2}(\.\d+)?)?)?\s*$'
   THEN q6tsql.tsql_convert_text(q6tsql.tsql_to_ts(x), n, style) ELSE q6tsql.tsql_varchar(x, n) END$$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_convert_text(x numeric, n int, style int) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_varchar(x::text, n)';
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT q6tsql.tsql_varchar(CASE WHEN scale(x) = 4 AND style = 1
+  THEN to_char(round(x, 2), 'FM999,999,999,999,999,990.00') ELSE x::text END, n)$$;
 )sql"},
 
     // TRY_CAST and TRY_CONVERT: tsql_try(witness, 'int', x, ', ''int''') is

@@ -97,6 +97,10 @@ constexpr const char* kTypedSchema[] = {
     "insert into fd_amounts values (1, 425.5, 10), (2, 0.1, 2.5), (3, 0.2, null), (4, 9, 0)",
     "create table fd_bytes (id int, b varbinary(16))",
     "insert into fd_bytes values (1, 0x0102FF)",
+    "create table fd_dated (id int, dd datetime, dday date)",
+    "insert into fd_dated values (1, '2023-12-31 23:59:59', '2023-12-31'),"
+    " (2, '2024/02/01', '20240201'), (3, 'Mar  5 2024 10:20AM', 'Mar 5 2024'),"
+    " (4, '2024-3-5', '2024-03-05'), (5, '2024-10-01T08:00:00.5', '2024-10-01')",
 };
 
 struct Outcome {

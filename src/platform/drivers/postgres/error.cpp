@@ -54,7 +54,15 @@ void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context)
   std::string msg;
   const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
   const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
-  if (primary) {
+  const std::string_view sqlstate = state ? state : "";
+  if (primary && (sqlstate == "22007" || sqlstate == "22008") &&
+      (std::string_view(primary).starts_with("invalid input syntax for type") ||
+       std::string_view(primary).starts_with("date/time field value out of range"))) {
+    // A text read as a date column's type: SQL Server's error 241.
+    msg =
+        std::string("Conversion failed when converting date and/or time from character string. (") +
+        primary + ")";
+  } else if (primary) {
     msg = primary;
   } else {
     msg = TrimEnd(conn ? PQerrorMessage(conn) : "out of memory");

@@ -28,6 +28,7 @@ enum Oid_ : unsigned {
   kFloat4 = 700,
   kFloat8 = 701,
   kDate = 1082,
+  kTime = 1083,
   kTimestamp = 1114,
   kTimestampTz = 1184,
   kNumeric = 1700,
@@ -53,6 +54,7 @@ Reader ReaderOf(unsigned oid) {
     case kBytea:
       return Reader::kBytes;
     case kDate:
+    case kTime:
     case kTimestamp:
     case kTimestampTz:
       return Reader::kDate;
@@ -64,6 +66,9 @@ Reader ReaderOf(unsigned oid) {
 // "2024-01-31", "2024-01-31 12:34:56.25", "2024-01-31 12:34:56+02": the
 // date and time of day; a zone suffix is dropped (the session's own zone).
 bool ReadDate(std::string_view s, double* days) {
+  if (s.size() >= 8 && s[2] == ':') {  // a time: on the runtime's day 0, 1899-12-30
+    return ReadDate("1899-12-30 " + std::string(s), days);
+  }
   std::string_view head = s.substr(0, 19);
   if (!value::ParseDate(head, days)) return false;
   if (s.size() > 20 && s[19] == '.') {
@@ -184,6 +189,9 @@ int32_t AdoTypeOfOid(unsigned oid) {
     case kBytea:
       return kAdLongVarBinary;
     case kDate:
+      return kAdDBDate;
+    case kTime:
+      return kAdDBTime;
     case kTimestamp:
     case kTimestampTz:
       return kAdDBTimeStamp;

@@ -183,7 +183,8 @@ BEGIN
       RAISE invalid_datetime_format;
     END IF;
   END IF;
-  RETURN t::timestamp;
+  -- Digits past the microsecond are cut, not rounded: .9999999 stays in its second.
+  RETURN regexp_replace(t, '(\.\d{6})\d+', '\1')::timestamp;
 EXCEPTION WHEN invalid_datetime_format OR datetime_field_overflow OR invalid_text_representation THEN
   RAISE EXCEPTION 'Conversion failed when converting date and/or time from character string.'
     USING ERRCODE = '22007';
@@ -218,6 +219,37 @@ DO $$ BEGIN
   END IF;
 END $$;
 
+-- A date column (timestamp) plus or minus n days, as datetime + n.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_add_days(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT d + n * interval ''1 day''';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_add_days(n numeric, d timestamp) RETURNS timestamp
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT d + n * interval ''1 day''';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_sub_days(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS 'SELECT d - n * interval ''1 day''';
+DO $$ BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_operator o JOIN pg_namespace n ON n.oid = o.oprnamespace
+                 WHERE n.nspname = 'q6tsql' AND o.oprname = '+'
+                   AND o.oprleft = 'timestamp'::regtype AND o.oprright = 'numeric'::regtype) THEN
+    CREATE OPERATOR q6tsql.+ (LEFTARG = timestamp, RIGHTARG = numeric, FUNCTION = q6tsql.tsql_add_days);
+    CREATE OPERATOR q6tsql.+ (LEFTARG = numeric, RIGHTARG = timestamp, FUNCTION = q6tsql.tsql_add_days);
+    CREATE OPERATOR q6tsql.- (LEFTARG = timestamp, RIGHTARG = numeric, FUNCTION = q6tsql.tsql_sub_days);
+  END IF;
+END $$;
+
+-- smalldatetime columns (timestamp(0)) rounded to the minute on every write;
+-- the column's name is the trigger's argument.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_minute_round() RETURNS trigger
+LANGUAGE plpgsql AS $$
+DECLARE
+  v text := to_jsonb(NEW) ->> TG_ARGV[0];
+BEGIN
+  IF v IS NOT NULL THEN
+    NEW := jsonb_populate_record(NEW, jsonb_build_object(TG_ARGV[0],
+             date_trunc('minute', v::timestamp + interval '30 seconds')));
+  END IF;
+  RETURN NEW;
+END $$;
+
 -- Dates in the styles of CONVERT.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_style(d timestamp, style int) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
@@ -236,6 +268,8 @@ LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
     WHEN 20 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS') WHEN 120 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS')
     WHEN 21 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS.MS') WHEN 121 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS.MS')
     WHEN 23 THEN to_char(d, 'YYYY-MM-DD')
+    WHEN 8 THEN to_char(d, 'HH24:MI:SS') WHEN 108 THEN to_char(d, 'HH24:MI:SS')
+    WHEN 114 THEN to_char(d, 'HH24:MI:SS:MS')
     WHEN 126 THEN to_char(d, 'YYYY-MM-DD"T"HH24:MI:SS')
                   || CASE WHEN to_char(d, 'MS') = '000' THEN '' ELSE to_char(d, '.MS') END
   END;

@@ -20,6 +20,19 @@ class SqliteBulkLoad : public BulkLoad {
     int rc = sqlite3_prepare_v2(db_, sql_.c_str(), static_cast<int>(sql_.size()), &stmt_, nullptr);
     if (rc != SQLITE_OK) Fail(rc);
   }
+  // The stored forms of the columns, read from `probe` (a select of the
+  // loaded columns).
+  void ReadStoredForms(const std::string& probe) {
+    sqlite3_stmt* p = nullptr;
+    if (sqlite3_prepare_v2(db_, probe.c_str(), static_cast<int>(probe.size()), &p, nullptr) !=
+        SQLITE_OK)
+      return;  // the insert's own preparation has told what is wrong
+    forms_.resize(ncols_);
+    stored_.resize(ncols_);
+    for (size_t i = 0; i < ncols_ && static_cast<int>(i) < sqlite3_column_count(p); ++i)
+      forms_[i] = StoredFormOf(sqlite3_column_decltype(p, static_cast<int>(i)));
+    sqlite3_finalize(p);
+  }
   ~SqliteBulkLoad() override { sqlite3_finalize(stmt_); }
 
   void Add(const std::vector<Variant>& row) override {
@@ -30,8 +43,11 @@ class SqliteBulkLoad : public BulkLoad {
       const Variant& v = row[i];
       if (v.type() == VarType::String && std::memchr(v.string().data(), 0, v.string().size()))
         Throw(E_FAIL, "A text value holds a NUL character, which no engine accepts");
-      // Bound in place: the row outlives the step.
-      int rc = Bind(stmt_, static_cast<int>(i + 1), v);
+      // Bound in place: the row and the stored texts outlive the step.
+      int rc = i < forms_.size() && ToStoredForm(forms_[i], v, &stored_[i])
+                   ? sqlite3_bind_text(stmt_, static_cast<int>(i + 1), stored_[i].data(),
+                                       static_cast<int>(stored_[i].size()), SQLITE_STATIC)
+                   : Bind(stmt_, static_cast<int>(i + 1), v);
       if (rc != SQLITE_OK) Fail(rc);
     }
     int rc = sqlite3_step(stmt_);
@@ -58,6 +74,8 @@ class SqliteBulkLoad : public BulkLoad {
   std::string sql_;
   size_t ncols_;
   sqlite3_stmt* stmt_ = nullptr;
+  std::vector<StoredForm> forms_;    // per column; kNone when it has none
+  std::vector<std::string> stored_;  // per column: the text bound for the current row
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
@@ -67,7 +85,9 @@ std::unique_ptr<BulkLoad> SqliteDriver::OpenBulkLoad(const std::string& table,
                                                      const std::vector<std::string>& columns) {
   std::string sql = "INSERT INTO " + table + " (" + BulkColumnList(columns) + ") VALUES (";
   for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + Placeholder(int(i + 1));
-  return std::make_unique<SqliteBulkLoad>(db_, id(), sql + ")", columns.size());
+  auto load = std::make_unique<SqliteBulkLoad>(db_, id(), sql + ")", columns.size());
+  load->ReadStoredForms("SELECT " + BulkColumnList(columns) + " FROM " + table);
+  return load;
 }
 
 }  // namespace q6::sqlite

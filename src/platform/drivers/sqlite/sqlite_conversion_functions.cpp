@@ -145,6 +145,18 @@ void ConvertText(sqlite3_context* ctx, int, sqlite3_value** argv) {
       return CutText(ctx, out, n, false);
     }
   }
+  // Money in styles 1 (thousands separated, two places) and 2 (four places).
+  if (const Operand o = Classify(argv[0]);
+      o.kind == Operand::kDecimal && o.x.money && (style == 1 || style == 2)) {
+    Exact x = o.x;
+    Rescale(&x, style == 1 ? 2 : 4);
+    out = FormatExact(x);
+    if (style == 1) {
+      const size_t digits_start = out[0] == '-' ? 1 : 0;
+      for (size_t at = out.find('.'); at > digits_start + 3; at -= 3) out.insert(at - 3, ",");
+    }
+    return CutText(ctx, out, n, false);
+  }
   CutText(ctx, ValueText(argv[0]), n, false);
 }
 

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/drivers/sqlite/error.h"
+#include "platform/drivers/sqlite/sqlite_date_store.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
 #include "platform/drivers/sqlite/sqlite_values.h"
 
@@ -137,6 +138,7 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& bus
   // The columns are read after the first step: a kept statement whose table
   // changed since it was prepared is prepared again inside that step, and
   // only then shows the columns the table has now.
+  RefusedDateText();  // a mark left by a statement run elsewhere on this thread
   int rc = sqlite3_step(stmt);
   const int ncols = sqlite3_column_count(stmt);
   if (ncols > 0) {
@@ -145,7 +147,7 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& bus
   }
   for (;; rc = sqlite3_step(stmt)) {
     if (rc == SQLITE_ROW) {
-      AppendRow(stmt, ncols, &out->cells);
+      AppendRow(stmt, ncols, out->columns, &out->cells);
       ++out->row_count;
     } else if (rc == SQLITE_DONE) {
       break;
@@ -153,6 +155,12 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& bus
       Fail(db, rc, busy_context);
     }
   }
+  // A date column compared with a text that is no date: SQL Server refuses
+  // the statement where the collation could only order the two.
+  if (RefusedDateText())
+    throw ComError(E_FAIL,
+                   "Conversion failed when converting date and/or time from character string.",
+                   "SQLite", ErrorKind::kOther, "");
   // Only INSERT, UPDATE and DELETE report changes (each sets the count,
   // to 0 when it changed nothing); sqlite3_changes keeps the count of the
   // last of them through any other statement (CREATE, DROP), which reports

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/drivers/sqlite/sqlite_date_store.h"
 #include "platform/drivers/sqlite/sqlite_exact.h"
 #include "platform/drivers/sqlite/sqlite_function_util.h"
 #include "platform/tsql/functions.h"
@@ -257,7 +258,11 @@ int RegisterTsqlFunctions(sqlite3* db) {
       if (rc != SQLITE_OK) return rc;
     }
   }
-  return sqlite3_create_collation_v2(db, "tsql_decimal", SQLITE_UTF8, nullptr, CompareDecimalTexts,
+  if (const int rc = sqlite3_create_collation_v2(db, "tsql_decimal", SQLITE_UTF8, nullptr,
+                                                 CompareDecimalTexts, nullptr);
+      rc != SQLITE_OK)
+    return rc;
+  return sqlite3_create_collation_v2(db, "tsql_date", SQLITE_UTF8, nullptr, CompareDateTexts,
                                      nullptr);
 }
 

@@ -8,11 +8,13 @@
 #include <sqlite3.h>
 
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <variant>
 
+#include "platform/drivers/sqlite/sqlite_date_store.h"
 #include "platform/drivers/sqlite/sqlite_exact.h"
 #include "runtime/value_date.h"
 
@@ -35,6 +37,11 @@ int32_t AdoTypeOf(const char* decl) {
   const std::string_view t(buf, n);
   if (Contains(t, "MONEY_TEXT")) return kAdCurrency;  // exact columns (sqlite_exact.h)
   if (Contains(t, "DECIMAL_TEXT")) return kAdNumeric;
+  if (Contains(t, "_TEXT")) {  // date columns (sqlite_date_store.h)
+    if (Contains(t, "DATETIME")) return kAdDBTimeStamp;
+    if (Contains(t, "DATE_TEXT")) return kAdDBDate;
+    if (Contains(t, "TIME_TEXT")) return kAdDBTime;
+  }
   if (Contains(t, "BIGINT")) return kAdBigInt;
   if (Contains(t, "SMALLINT")) return kAdSmallInt;
   if (Contains(t, "INT")) return kAdInteger;
@@ -74,7 +81,22 @@ std::vector<ColumnInfo> ColumnsOf(sqlite3_stmt* stmt) {
   return cols;
 }
 
-void AppendRow(sqlite3_stmt* stmt, int ncols, CellStore* cells) {
+namespace {
+
+// Whether a text in column i is read as a date: always in a column declared
+// as a date; in an expression's column when the value carries the date
+// subtype (GETDATE()).
+bool DateText(sqlite3_stmt* stmt, int i, const std::vector<ColumnInfo>& cols) {
+  if (static_cast<size_t>(i) >= cols.size()) return false;
+  const int32_t t = cols[i].ado_type;
+  if (t == kAdDBTimeStamp || t == kAdDBDate || t == kAdDBTime) return true;
+  return t == kAdVariant && sqlite3_value_subtype(sqlite3_column_value(stmt, i)) == kDateSubtype;
+}
+
+}  // namespace
+
+void AppendRow(sqlite3_stmt* stmt, int ncols, const std::vector<ColumnInfo>& cols,
+               CellStore* cells) {
   for (int i = 0; i < ncols; ++i) {
     switch (sqlite3_column_type(stmt, i)) {
       case SQLITE_INTEGER: {
@@ -102,10 +124,63 @@ void AppendRow(sqlite3_stmt* stmt, int ncols, CellStore* cells) {
         int len = sqlite3_column_bytes(stmt, i);
         if (len > 0 && (p[0] == kDecimalTag || p[0] == kMoneyTag) && AppendExact(stmt, i, cells))
           break;
+        if (double days = 0;
+            DateText(stmt, i, cols) &&
+            RuntimeDays(std::string_view(p ? p : "", static_cast<size_t>(len)), &days)) {
+          cells->emplace_back(DateValue{days});
+          break;
+        }
         cells->emplace_back(std::string(p ? p : "", static_cast<size_t>(len)));
       }
     }
   }
+}
+
+StoredForm StoredFormOf(const char* decl) {
+  StoredForm f;
+  if (decl == nullptr) return f;
+  std::string t;
+  for (const char* p = decl; *p; ++p)
+    t += static_cast<char>(*p >= 'A' && *p <= 'Z' ? *p - 'A' + 'a' : *p);
+  static constexpr const char* kDates[] = {"datetime_text", "smalldatetime_text", "datetime2_text",
+                                           "date_text", "time_text"};
+  for (int k = 0; k < 5; ++k)
+    if (t.starts_with(kDates[k])) {
+      f.kind = StoredForm::kDate;
+      f.date_kind = k + 1;
+      return f;
+    }
+  const bool money = t.starts_with("money_text(");
+  if (!money && !t.starts_with("decimal_text(")) return f;
+  if (std::sscanf(t.c_str() + t.find('(') + 1, "%d,%d", &f.precision, &f.scale) != 2) return f;
+  f.kind = StoredForm::kExact;
+  f.money = money;
+  return f;
+}
+
+bool ToStoredForm(const StoredForm& f, const Variant& v, std::string* out) {
+  if (f.kind == StoredForm::kNone || v.IsNull() || v.IsEmpty()) return false;
+  std::string text;
+  if (v.type() == VarType::String)
+    text = v.string();
+  else if (v.type() == VarType::Date && f.kind == StoredForm::kDate)
+    text = value::FormatDate(v.ToDate().days);
+  else if (v.type() == VarType::Decimal || v.type() == VarType::Long ||
+           v.type() == VarType::Integer)
+    text = v.ToString();
+  else
+    return false;
+  if (f.kind == StoredForm::kDate) {
+    const std::optional<DateTime> d = DateOfText(text);
+    if (!d) return false;
+    *out = StoredDate(*d, static_cast<DateKind>(f.date_kind));
+    return true;
+  }
+  std::optional<Exact> x = ParseExact(text);
+  if (!x || !Rescale(&*x, f.scale) || (x->m != 0 && DigitCount(x->m) > f.precision)) return false;
+  x->money = f.money;
+  *out = StoredText(*x);
+  return true;
 }
 
 int Bind(sqlite3_stmt* stmt, int n, const Variant& value) {

@@ -1,6 +1,7 @@
 // Moving values between SQLite statements and Variants.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "platform/drivers/driver.h"
@@ -14,9 +15,26 @@ namespace q6::sqlite {
 std::vector<ColumnInfo> ColumnsOf(sqlite3_stmt* stmt);
 
 // Appends the current row of `stmt` to `cells`: INTEGER as Long when it fits
-// 32 bits, else Decimal; REAL as Double; TEXT as String; NULL as Null; BLOB
+// 32 bits, else Decimal; REAL as Double; TEXT as String, or as a Date in a
+// date column of `cols` (ColumnsOf) and for GETDATE(); NULL as Null; BLOB
 // as a byte array.
-void AppendRow(sqlite3_stmt* stmt, int ncols, CellStore* cells);
+void AppendRow(sqlite3_stmt* stmt, int ncols, const std::vector<ColumnInfo>& cols,
+               CellStore* cells);
+
+// The stored form of a column declared through the dialect layer
+// (decimal_text, money_text, the date types of sqlite_date_store.h), which a
+// bulk load writes directly so that the column's trigger has nothing to do.
+struct StoredForm {
+  enum Kind { kNone, kExact, kDate } kind = kNone;
+  int precision = 0, scale = 0;
+  bool money = false;
+  int date_kind = 0;
+};
+StoredForm StoredFormOf(const char* decl);
+
+// `v` in form `f` in `*out`; false when `v` is none of it (it is bound as it
+// is then, and the column's trigger converts or refuses it).
+bool ToStoredForm(const StoredForm& f, const Variant& v, std::string* out);
 
 // Binds `v` to the 1-based parameter `n`; returns the sqlite result code.
 // Texts and byte arrays are bound in place: `v` must stay as it is until

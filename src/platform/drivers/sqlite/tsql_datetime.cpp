@@ -228,8 +228,9 @@ std::string FormatStored(const DateTime& d) {
 }
 
 bool FormatStyle(const DateTime& d, int style, std::string* out) {
-  static constexpr int kStyles[] = {0,   100, 1,   101, 2,   102, 3,   4,  104, 5,  105, 10,
-                                    110, 11,  111, 12,  112, 20,  120, 21, 121, 23, 126, 103};
+  static constexpr int kStyles[] = {0,   100, 1,  101, 2,  102, 3,  4,   104,
+                                    5,   105, 8,  108, 10, 110, 11, 111, 12,
+                                    112, 114, 20, 120, 21, 121, 23, 126, 103};
   bool known = false;
   for (int s : kStyles) known = known || s == style;
   if (!known) return false;
@@ -283,6 +284,14 @@ bool FormatStyle(const DateTime& d, int style, std::string* out) {
       break;
     case 12:
       date3("ymd", 0);
+      break;
+    case 8:  // hh:mi:ss; 114 with :mmm
+    case 14:
+      std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", d.hour, d.minute, d.second);
+      if (style == 114) {
+        const size_t n = std::char_traits<char>::length(buf);
+        std::snprintf(buf + n, sizeof buf - n, ":%03d", d.millis);
+      }
       break;
     case 20:
     case 21:

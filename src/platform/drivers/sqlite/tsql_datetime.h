@@ -40,7 +40,7 @@ DateTime FromMillis(int64_t ms);
 std::string FormatStored(const DateTime& d);
 
 // `d` written in CONVERT style `style`; false when the style is not one of
-// 0/100, 1/101, 2/102, 3/103, 4/104, 5/105, 10/110, 11/111, 12/112, 20/120,
+// 0/100, 1/101, 2/102, 3/103, 4/104, 5/105, 8/108, 10/110, 11/111, 12/112, 114, 20/120,
 // 21/121, 23, 126.
 bool FormatStyle(const DateTime& d, int style, std::string* out);
 
