@@ -8,14 +8,16 @@
 #include <string>
 
 #include "component/locks/lock_holders.h"
+#include "component/locks/lock_statements.h"
 #include "runtime/com_error.h"
 #include "runtime/variant.h"
 
 namespace q6 {
 
-// One lock ready to take: its conflict query, its insert and its row.
+// One lock ready to take: its normalised arguments, its level and its row.
 struct PreparedLock {
-  std::string query, insert;
+  LockTarget target;
+  int32_t level = 0;
   LockKey key;
 };
 

@@ -38,6 +38,7 @@
 #include "component/locks/lock_lease.h"
 #include "component/locks/lock_statements.h"
 #include "component/locks/lock_transaction.h"
+#include "component/support/bound_statement.h"
 #include "component/support/enums.h"
 #include "component/support/error_note.h"
 #include "outside/services/connection_manager.h"
@@ -129,6 +130,23 @@ bool CheckableTogether(std::span<const PreparedLock> items) {
   return true;
 }
 
+// The conflict query of `item` as built, its values in place.
+std::string CheckText(const PreparedLock& item) { return *ConflictQuery(item.level, item.target); }
+
+// The conflict query and the insert of `item`, translated once per form
+// and run with their values bound (bound_statement.h).
+Driver::Batched CheckStatement(const Connection& con, const PreparedLock& item) {
+  return BoundStatement(con, *ConflictQuery(item.level, item.target, MarkedLockValues(item.target)),
+                        LockValueList(item.target), [&] { return CheckText(item); });
+}
+
+Driver::Batched InsertStatement(const Connection& con, const PreparedLock& item) {
+  const std::string& digest = item.key.digest;
+  return BoundStatement(con, InsertLockStatement(item.level, MarkedLockValues(item.target, digest)),
+                        LockValueList(item.target, digest),
+                        [&] { return InsertLockStatement(item.target, item.level, digest); });
+}
+
 // Ids per batched conflict query: SQLite nests an expression at most 1000
 // deep, and each id adds a level.
 constexpr size_t kIdsPerQuery = 400;
@@ -176,7 +194,7 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
       indexable = indexable && !UnindexableId(item.key.id, con.driver());
     if (clear && indexable) {
       for (const PreparedLock& item : items) {
-        pending.push_back(con.Batched(item.insert));
+        pending.push_back(InsertStatement(con, item));
         if (record) pending.push_back(LockHolderRow(con, item.key));
       }
       xact.CommitAfter(pending);
@@ -187,18 +205,18 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
   for (const PreparedLock& item : items) {
     if (auto refused = UnindexableId(item.key.id, con.driver()))
       return stop(ComError(Q6_E_LOCKED, *refused));
-    pending.push_back(con.Batched(item.query));
+    pending.push_back(CheckStatement(con, item));
     const bool in_the_way = con.driver().ExecuteBatch(pending).back().row_count > 0;
     written = written || pending.size() > 1;
     pending.clear();
     for (int take_overs = 0; in_the_way; ++take_overs) {
-      std::shared_ptr<Recordset> rs = con.Execute(item.query);
+      std::shared_ptr<Recordset> rs = con.Execute(CheckText(item));
       if (rs->EOF()) break;
       if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(judge, con, *rs))
         return stop(LockConflictError(ReadLockHolderRow(*rs)));
     }
     // The lock's row and its holder's row go together.
-    pending.push_back(con.Batched(item.insert));
+    pending.push_back(InsertStatement(con, item));
     if (record) pending.push_back(LockHolderRow(con, item.key));
   }
   xact.CommitAfter(pending);
@@ -219,21 +237,22 @@ std::optional<PreparedLock> PrepareLock(Variant& vID, std::string& UserName,
   WorkStation = NormalisedLockText(Variant(WorkStation));
 
   LockTarget target{id.string(), UserName, WorkStation, ModName};
-  std::optional<std::string> query = ConflictQuery(level, target);
+  // Whether the level applies is judged on the arguments as given, before
+  // a scope identifier fills an empty vID.
+  const bool applies = LockLevelApplies(level, target);
   std::string_view scope = LockScopeIdentifier(level);
   if (!scope.empty() && target.id.empty()) {
     target.id = std::string(scope);
     id = Variant(target.id);
   }
-  if (!query) return std::nullopt;
+  if (!applies) return std::nullopt;
   if (std::optional<std::string> invalid = InvalidUtf8(target)) {
     *refusal = ComError(Q6_E_LOCKED, *invalid);
     return std::nullopt;
   }
-  return PreparedLock{
-      *query,
-      InsertLockStatement(target, level, sDigest),
-      {target.id, target.user, target.workstation, target.module, std::to_string(level), sDigest}};
+  LockKey key{target.id,     target.user,           target.workstation,
+              target.module, std::to_string(level), sDigest};
+  return PreparedLock{std::move(target), level, std::move(key)};
 }
 
 std::optional<ComError> TakeLocks(const Variant& dsn, std::span<const PreparedLock> items) {

@@ -40,9 +40,25 @@ bool LockLevelApplies(int32_t level, const LockTarget& t);
 // "_a", "_h", "_u", "_h&u", "_m"; "" for every other level.
 std::string_view LockScopeIdentifier(int32_t level);
 
+// How the values of a lock statement are written into its text: quoted
+// literals, or marks (bound_statement.h) for a statement run with its
+// values bound. An empty value is always written '': statements are built
+// differently for empty values.
+struct LockValuesSql {
+  std::string id, user, workstation, module, digest;
+};
+LockValuesSql QuotedLockValues(const LockTarget& t, std::string_view digest = {});
+// The marks of value n of LockValueList.
+LockValuesSql MarkedLockValues(const LockTarget& t, std::string_view digest = {});
+// The values the marks stand for: id, user, workstation, module, digest.
+std::vector<std::string> LockValueList(const LockTarget& t, std::string_view digest = {});
+
 // The query that finds an existing lock in the way of a new lock of
 // `level`; nullopt when LockLevelApplies is false (no query is built).
+// Values as quoted literals, or as `v` writes them.
 std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t);
+std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t,
+                                         const LockValuesSql& v);
 
 // For record and class locks (levels 7 and 6) of `ids` sharing the owner
 // and module of `t`: queries that together find every existing lock in the
@@ -56,9 +72,12 @@ std::vector<std::string> BatchConflictQueries(int32_t level, const LockTarget& t
 
 // "insert into fd_locks values('V','U','W','M','<level>','<digest>')".
 std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_view digest);
+std::string InsertLockStatement(int32_t level, const LockValuesSql& v);
 
 // The DELETE that releases the locks of `level`; nullopt when
 // LockLevelApplies is false. `t.module` is compared as given.
 std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t);
+std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t,
+                                            const LockValuesSql& v);
 
 }  // namespace q6

@@ -7,6 +7,7 @@
 // lease gives the connection back on every path; errors pass through.
 #include "component/frame/lock_manager.h"
 #include "component/locks/lock_statements.h"
+#include "component/support/bound_statement.h"
 #include "outside/services/connection_manager.h"
 #include "platform/adodb/connection.h"
 
@@ -19,12 +20,15 @@ bool LockManager::UnlockIt(Variant& DataSourceName, Variant& vID, std::string& U
   UserName = NormalisedLockText(Variant(UserName));
   WorkStation = NormalisedLockText(Variant(WorkStation));
 
-  std::optional<std::string> statement =
-      ReleaseStatement(iClass, LockTarget{id.string(), UserName, WorkStation, ModName});
-  if (!statement) return false;
+  const LockTarget target{id.string(), UserName, WorkStation, ModName};
+  if (!LockLevelApplies(iClass, target)) return false;
 
   ConnectionLease lease(DataSourceName, ConnectionLease::Request::kOpenConnection);
-  lease->Execute(*statement, nullptr, kAdExecuteNoRecords);
+  // Translated once per form, the values bound (bound_statement.h).
+  const Driver::Batched release =
+      BoundStatement(*lease, *ReleaseStatement(iClass, target, MarkedLockValues(target)),
+                     LockValueList(target), [&] { return *ReleaseStatement(iClass, target); });
+  lease->ExecuteTranslated(release.sql, release.built, nullptr, kAdExecuteNoRecords);
   return true;
 }
 
