@@ -140,11 +140,26 @@ Driver::Batched CheckStatement(const Connection& con, const PreparedLock& item) 
                         LockValueList(item.target), [&] { return CheckText(item); });
 }
 
+// One insert of the rows of `items` (one level), values bound.
+Driver::Batched InsertStatement(const Connection& con, std::span<const PreparedLock> items) {
+  std::vector<LockValuesSql> marked;
+  std::vector<std::string> values;
+  for (const PreparedLock& item : items) {
+    marked.push_back(MarkedLockValues(item.target, item.key.digest, values.size()));
+    for (std::string& v : LockValueList(item.target, item.key.digest))
+      values.push_back(std::move(v));
+  }
+  const int32_t level = items.front().level;
+  return BoundStatement(con, InsertLockStatement(level, marked), values, [&] {
+    std::vector<LockValuesSql> quoted;
+    for (const PreparedLock& item : items)
+      quoted.push_back(QuotedLockValues(item.target, item.key.digest));
+    return InsertLockStatement(level, quoted);
+  });
+}
+
 Driver::Batched InsertStatement(const Connection& con, const PreparedLock& item) {
-  const std::string& digest = item.key.digest;
-  return BoundStatement(con, InsertLockStatement(item.level, MarkedLockValues(item.target, digest)),
-                        LockValueList(item.target, digest),
-                        [&] { return InsertLockStatement(item.target, item.level, digest); });
+  return InsertStatement(con, std::span<const PreparedLock>(&item, 1));
 }
 
 // Ids per batched conflict query: SQLite nests an expression at most 1000
@@ -193,9 +208,16 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
     for (const PreparedLock& item : items)
       indexable = indexable && !UnindexableId(item.key.id, con.driver());
     if (clear && indexable) {
-      for (const PreparedLock& item : items) {
-        pending.push_back(InsertStatement(con, item));
-        if (record) pending.push_back(LockHolderRow(con, item.key));
+      // The rows in as few statements as the engines bind values for.
+      for (size_t first = 0; first < items.size(); first += kLockRowsPerStatement) {
+        const auto chunk =
+            items.subspan(first, std::min(kLockRowsPerStatement, items.size() - first));
+        pending.push_back(InsertStatement(con, chunk));
+        if (record) {
+          std::vector<LockKey> keys;
+          for (const PreparedLock& item : chunk) keys.push_back(item.key);
+          pending.push_back(LockHolderRows(con, keys));
+        }
       }
       xact.CommitAfter(pending);
       if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);

@@ -51,10 +51,10 @@ std::string ValueSql(std::string_view value, bool marked, size_t slot) {
   return marked && !value.empty() ? ValueMark(slot) : SqlQuoted(value);
 }
 
-LockValuesSql ValuesSql(const LockTarget& t, std::string_view digest, bool marked) {
-  return {ValueSql(t.id, marked, 0), ValueSql(t.user, marked, 1),
-          ValueSql(t.workstation, marked, 2), ValueSql(t.module, marked, 3),
-          ValueSql(digest, marked, 4)};
+LockValuesSql ValuesSql(const LockTarget& t, std::string_view digest, bool marked, size_t first) {
+  return {ValueSql(t.id, marked, first), ValueSql(t.user, marked, first + 1),
+          ValueSql(t.workstation, marked, first + 2), ValueSql(t.module, marked, first + 3),
+          ValueSql(digest, marked, first + 4)};
 }
 
 }  // namespace
@@ -99,11 +99,11 @@ std::string_view LockScopeIdentifier(int32_t level) {
 }
 
 LockValuesSql QuotedLockValues(const LockTarget& t, std::string_view digest) {
-  return ValuesSql(t, digest, false);
+  return ValuesSql(t, digest, false, 0);
 }
 
-LockValuesSql MarkedLockValues(const LockTarget& t, std::string_view digest) {
-  return ValuesSql(t, digest, true);
+LockValuesSql MarkedLockValues(const LockTarget& t, std::string_view digest, size_t first_slot) {
+  return ValuesSql(t, digest, true, first_slot);
 }
 
 std::vector<std::string> LockValueList(const LockTarget& t, std::string_view digest) {
@@ -179,8 +179,17 @@ std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_
 }
 
 std::string InsertLockStatement(int32_t level, const LockValuesSql& v) {
-  return "insert into fd_locks values(" + v.id + "," + v.user + "," + v.workstation + "," +
-         v.module + ",'" + SqlNumber(level) + "'," + v.digest + ")";
+  return InsertLockStatement(level, std::span<const LockValuesSql>(&v, 1));
+}
+
+std::string InsertLockStatement(int32_t level, std::span<const LockValuesSql> rows) {
+  std::string s = "insert into fd_locks values";
+  for (const LockValuesSql& v : rows) {
+    if (&v != rows.data()) s += ',';
+    s += "(" + v.id + "," + v.user + "," + v.workstation + "," + v.module + ",'" +
+         SqlNumber(level) + "'," + v.digest + ")";
+  }
+  return s;
 }
 
 std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t) {
@@ -207,6 +216,18 @@ std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t,
     default:  // enum_byID: whoever holds it
       return s + " Where locks_id = " + v.id;
   }
+}
+
+std::optional<std::string> ReleaseManyStatement(int32_t level, const LockTarget& t,
+                                                const LockValuesSql& v,
+                                                std::span<const std::string> ids) {
+  if (level != enum_byClass && level != enum_byID) return std::nullopt;
+  std::string s(kDeleteHead);
+  s += " Where locks_id in (";
+  for (size_t i = 0; i < ids.size(); ++i) s += (i ? "," : "") + ids[i];
+  s += ")";
+  if (level == enum_byClass) s += OwnerFilter(t, v);
+  return s;
 }
 
 }  // namespace q6

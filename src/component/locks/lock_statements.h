@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,8 +49,9 @@ struct LockValuesSql {
   std::string id, user, workstation, module, digest;
 };
 LockValuesSql QuotedLockValues(const LockTarget& t, std::string_view digest = {});
-// The marks of value n of LockValueList.
-LockValuesSql MarkedLockValues(const LockTarget& t, std::string_view digest = {});
+// The marks of value n of LockValueList, as slot `first_slot` + n.
+LockValuesSql MarkedLockValues(const LockTarget& t, std::string_view digest = {},
+                               size_t first_slot = 0);
 // The values the marks stand for: id, user, workstation, module, digest.
 std::vector<std::string> LockValueList(const LockTarget& t, std::string_view digest = {});
 
@@ -73,11 +75,20 @@ std::vector<std::string> BatchConflictQueries(int32_t level, const LockTarget& t
 // "insert into fd_locks values('V','U','W','M','<level>','<digest>')".
 std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_view digest);
 std::string InsertLockStatement(int32_t level, const LockValuesSql& v);
+// One insert of several rows of `level`: "insert into fd_locks values(...),(...)".
+std::string InsertLockStatement(int32_t level, std::span<const LockValuesSql> rows);
 
 // The DELETE that releases the locks of `level`; nullopt when
 // LockLevelApplies is false. `t.module` is compared as given.
 std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t);
 std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t,
                                             const LockValuesSql& v);
+// The DELETE that releases the record or class locks (levels 7 and 6) of
+// every identifier of `ids` (each as SQL: a quoted literal or a mark; `v.id`
+// unused) in one statement: "locks_id in (...)" instead of the equality;
+// nullopt for other levels.
+std::optional<std::string> ReleaseManyStatement(int32_t level, const LockTarget& t,
+                                                const LockValuesSql& v,
+                                                std::span<const std::string> ids);
 
 }  // namespace q6
