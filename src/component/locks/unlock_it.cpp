@@ -56,7 +56,13 @@ void ReleaseLocks(const Variant& dsn, int32_t level, std::span<const LockTarget>
   if (targets.empty()) return;
   ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
   std::vector<Driver::Batched> batch;
-  const bool by_ids = targets.size() > 1 && (level == enum_byClass || level == enum_byID);
+  // Many identifiers per statement where each statement is an exchange of
+  // its own (SQLite runs `in (...)` through the index). An engine that
+  // sends the batch in one exchange gets one statement per target instead:
+  // PostgreSQL would run a list of blank-insensitive comparisons under its
+  // generic plan as a scan of the table, testing every one on every row.
+  const bool by_ids = targets.size() > 1 && (level == enum_byClass || level == enum_byID) &&
+                      !lease->driver().SendsBatchesTogether();
   for (size_t first = 0; by_ids && first < targets.size(); first += kLockRowsPerStatement) {
     const size_t n = std::min(kLockRowsPerStatement, targets.size() - first);
     batch.push_back(ReleaseMany(*lease, level, std::span(targets).subspan(first, n)));
