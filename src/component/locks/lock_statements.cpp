@@ -143,37 +143,6 @@ std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t,
   }
 }
 
-std::vector<std::string> BatchConflictQueries(int32_t level, const LockTarget& t,
-                                              const std::vector<std::string>& ids,
-                                              size_t per_query) {
-  std::vector<std::string> out;
-  if (level != enum_byClass && level != enum_byID) return out;
-  for (size_t first = 0; first < ids.size(); first += per_query) {
-    const size_t end = std::min(ids.size(), first + per_query);
-    const LockValuesSql owner = QuotedLockValues(t);
-    std::string q = OwnerScopesHead(owner) + ModuleTail(owner, "='5'");
-    if (level == enum_byClass) {
-      q += " or (class_flag>='6' and (";
-      for (size_t i = first; i < end; ++i)
-        q += std::string(i > first ? " or " : "") + "left(locks_id," +
-             SqlNumber(CharCount(ids[i])) + ")= '" + SqlEscaped(ids[i]) + "'";
-      out.push_back(q + "))");
-      continue;
-    }
-    // A record: a class lock whose prefix it starts with, or the same
-    // record (looked up by the index on locks_id).
-    std::string in;
-    q += " or (class_flag='6' and (";
-    for (size_t i = first; i < end; ++i) {
-      const std::string v = SqlEscaped(ids[i]);
-      q += std::string(i > first ? " or " : "") + "left('" + v + "',len(locks_id))=locks_id";
-      in += std::string(i > first ? "," : "") + "'" + v + "'";
-    }
-    out.push_back(q + ")) or (class_flag='7' and locks_id in (" + in + "))");
-  }
-  return out;
-}
-
 std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_view digest) {
   return InsertLockStatement(level, QuotedLockValues(t, digest));
 }

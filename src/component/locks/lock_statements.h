@@ -62,16 +62,6 @@ std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t);
 std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t,
                                          const LockValuesSql& v);
 
-// For record and class locks (levels 7 and 6) of `ids` sharing the owner
-// and module of `t`: queries that together find every existing lock in the
-// way of any of them, each covering at most `per_query` ids (an engine
-// limits how deep one expression nests). Empty for other levels. A lock
-// found does not say which id it is in the way of: the caller then takes
-// the ids one by one.
-std::vector<std::string> BatchConflictQueries(int32_t level, const LockTarget& t,
-                                              const std::vector<std::string>& ids,
-                                              size_t per_query);
-
 // "insert into fd_locks values('V','U','W','M','<level>','<digest>')".
 std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_view digest);
 std::string InsertLockStatement(int32_t level, const LockValuesSql& v);
