@@ -192,8 +192,11 @@ std::optional<std::string> ReleaseManyStatement(int32_t level, const LockTarget&
                                                 std::span<const std::string> ids) {
   if (level != enum_byClass && level != enum_byID) return std::nullopt;
   std::string s(kDeleteHead);
-  s += " Where locks_id in (";
-  for (size_t i = 0; i < ids.size(); ++i) s += (i ? "," : "") + ids[i];
+  // Equalities rather than `in (...)`: the values after a comparison are
+  // what the engines get bound, and the engine still finds the rows
+  // through the index on locks_id.
+  s += " Where (";
+  for (size_t i = 0; i < ids.size(); ++i) s += (i ? " or locks_id = " : "locks_id = ") + ids[i];
   s += ")";
   if (level == enum_byClass) s += OwnerFilter(t, v);
   return s;

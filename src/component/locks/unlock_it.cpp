@@ -57,7 +57,7 @@ void ReleaseLocks(const Variant& dsn, int32_t level, std::span<const LockTarget>
   ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
   std::vector<Driver::Batched> batch;
   // Many identifiers per statement where each statement is an exchange of
-  // its own (SQLite runs `in (...)` through the index). An engine that
+  // its own (SQLite finds a list of equalities through the index). An engine that
   // sends the batch in one exchange gets one statement per target instead:
   // PostgreSQL would run a list of blank-insensitive comparisons under its
   // generic plan as a scan of the table, testing every one on every row.
