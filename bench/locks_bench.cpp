@@ -27,8 +27,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -287,12 +290,171 @@ bool TextPostgres(const std::string& dsn, int worker, int pairs) {
   return ok;
 }
 
+// --- LockItEx and UnLockItEx of a list of records ---
+
+// Items per list (all workers' lists are of this length).
+const int kListItems = static_cast<int>(bench::Size(3000, 200));
+
+std::vector<std::string> ListIds(int worker, int list) {
+  std::vector<std::string> ids;
+  for (int n = 0; n < kListItems; ++n) ids.push_back(RecordId(worker, list * kListItems + n));
+  return ids;
+}
+
+bool ComponentListWork(const std::string& dsn, int worker, int lists) {
+  auto lm = std::make_shared<LockManager>();
+  for (int l = 0; l < lists; ++l) {
+    std::string list;
+    for (const std::string& id : ListIds(worker, l)) list += (list.empty() ? "" : ",") + id;
+    Variant d(dsn), vid(list);
+    std::string user = "u" + std::to_string(worker), ws = "w", mod = "fd", digest, sep = ",";
+    int32_t level = 7;
+    if (!lm->LockItEx(d, vid, user, ws, mod, level, digest, sep)) return false;
+    vid = Variant(list);
+    if (!lm->UnLockItEx(d, vid, user, ws, mod, level, digest, sep)) return false;
+  }
+  return true;
+}
+
+// The statements of the best raw client for a list, as the component
+// shapes them: conflict checks of up to 400 identifiers, inserts and
+// releases of up to 250 rows, values bound. `p(n)` is the engine's
+// placeholder; user, workstation and module are parameters 1 to 3, the
+// identifiers follow.
+struct ListTexts {
+  std::string check, insert, release;
+};
+ListTexts ListStatements(int64_t engine, int ids) {
+  auto p = [&](int n) { return (engine == kSqlite ? "?" : "$") + std::to_string(n); };
+  ListTexts t;
+  t.check =
+      "Select * From FD_Locks Where  class_flag='1' or (class_flag='2' and workstation_name=" +
+      p(2) + ") or (class_flag='3' and user_name=" + p(1) +
+      ") or (class_flag='4' and user_name=" + p(1) + " and workstation_name=" + p(2) +
+      ") or (class_flag='5' and mod_name=" + p(3) + ") or (class_flag='6' and (";
+  std::string in;
+  for (int i = 0; i < ids; ++i) {
+    t.check += (i ? " or " : "") +
+               (engine == kSqlite ? "substr(" + p(4 + i) + ",1,length(rtrim(locks_id)))=locks_id"
+                                  : "left(" + p(4 + i) + ",length(rtrim(locks_id)))=locks_id");
+    in += (i ? "," : "") + p(4 + i);
+  }
+  t.check += ")) or (class_flag='7' and locks_id in (" + in + ")) LIMIT 1" +
+             (engine == kSqlite ? "" : " FOR UPDATE");
+  t.insert = "insert into fd_locks values";
+  for (int i = 0; i < ids; ++i)
+    t.insert += std::string(i ? "," : "") + "(" + p(4 + i) + "," + p(1) + "," + p(2) + "," + p(3) +
+                ",'7','')";
+  t.release = "delete From FD_Locks Where locks_id in (";
+  for (int i = 0; i < ids; ++i) t.release += (i ? "," : "") + p(1 + i);
+  t.release += ")";
+  return t;
+}
+
+constexpr int kCheckIds = 400, kRowIds = 250;
+
+bool RawSqliteList(const std::string& dsn, int worker, int lists) {
+  namespace raw = bench::raw;
+  raw::SqliteDb db(dsn.substr(dsn.find("Database=") + 9));
+  const std::string user = "u" + std::to_string(worker);
+  raw::SqliteStmt begin(db, "BEGIN IMMEDIATE"), commit(db, "COMMIT");
+  bool ok = db.Exec("PRAGMA journal_mode=WAL") && begin.ok() && commit.ok();
+  std::map<int, std::unique_ptr<raw::SqliteStmt>> checks, inserts, releases;
+  auto stmt = [&](auto& kept, int n, std::string ListTexts::*text) -> raw::SqliteStmt& {
+    auto& s = kept[n];
+    if (!s) s = std::make_unique<raw::SqliteStmt>(db, ListStatements(kSqlite, n).*text);
+    return *s;
+  };
+  for (int l = 0; ok && l < lists; ++l) {
+    const std::vector<std::string> ids = ListIds(worker, l);
+    ok = begin.Run();
+    for (size_t f = 0; ok && f < ids.size(); f += kCheckIds) {
+      const int n = static_cast<int>(std::min<size_t>(kCheckIds, ids.size() - f));
+      raw::SqliteStmt& c = stmt(checks, n, &ListTexts::check);
+      ok = c.ok() && c.Bind(1, user) && c.Bind(2, "w") && c.Bind(3, "fd");
+      for (int i = 0; ok && i < n; ++i) ok = c.Bind(4 + i, ids[f + i]);
+      ok = ok && c.Run();  // no row: nothing in the way
+    }
+    for (size_t f = 0; ok && f < ids.size(); f += kRowIds) {
+      const int n = static_cast<int>(std::min<size_t>(kRowIds, ids.size() - f));
+      raw::SqliteStmt& c = stmt(inserts, n, &ListTexts::insert);
+      ok = c.ok() && c.Bind(1, user) && c.Bind(2, "w") && c.Bind(3, "fd");
+      for (int i = 0; ok && i < n; ++i) ok = c.Bind(4 + i, ids[f + i]);
+      ok = ok && c.Run();
+    }
+    ok = ok && commit.Run();
+    for (size_t f = 0; ok && f < ids.size(); f += kRowIds) {
+      const int n = static_cast<int>(std::min<size_t>(kRowIds, ids.size() - f));
+      raw::SqliteStmt& c = stmt(releases, n, &ListTexts::release);
+      ok = c.ok();
+      for (int i = 0; ok && i < n; ++i) ok = c.Bind(1 + i, ids[f + i]);
+      ok = ok && c.Run() && sqlite3_changes(db.get()) == n;
+    }
+  }
+  return ok;
+}
+
+bool RawPostgresList(const std::string& dsn, int worker, int lists) {
+  namespace raw = bench::raw;
+  raw::PgConn c(postgres::PgDriver::ConnInfo(ResolveDataSource(dsn)));
+  const std::string user = "u" + std::to_string(worker);
+  bool ok = c.ok();
+  std::map<std::string, bool> prepared;
+  auto name = [&](const char* kind, int n, std::string ListTexts::*text, int params) {
+    const std::string key = kind + std::to_string(n);
+    if (!prepared[key])
+      prepared[key] = c.Prepare(key.c_str(), ListStatements(kPostgres, n).*text, params);
+    ok = ok && prepared[key];
+    return key;
+  };
+  for (int l = 0; ok && l < lists; ++l) {
+    const std::vector<std::string> ids = ListIds(worker, l);
+    ok = c.Pipeline(
+        {{.text = "BEGIN"}, {.text = "LOCK TABLE FD_Locks IN SHARE ROW EXCLUSIVE MODE"}});
+    std::deque<std::string> names;  // the steps point into it: never moved
+    std::vector<raw::PgStep> steps;
+    for (size_t f = 0; f < ids.size(); f += kCheckIds) {
+      const int n = static_cast<int>(std::min<size_t>(kCheckIds, ids.size() - f));
+      names.push_back(name("chk", n, &ListTexts::check, 3 + n));
+      raw::PgStep s{.name = names.back(), .want = PGRES_TUPLES_OK};
+      s.values = {user.c_str(), "w", "fd"};
+      for (int i = 0; i < n; ++i) s.values.push_back(ids[f + i].c_str());
+      steps.push_back(std::move(s));
+    }
+    ok = ok && c.Pipeline(steps);
+    steps.clear();
+    for (size_t f = 0; f < ids.size(); f += kRowIds) {
+      const int n = static_cast<int>(std::min<size_t>(kRowIds, ids.size() - f));
+      names.push_back(name("ins", n, &ListTexts::insert, 3 + n));
+      raw::PgStep s{.name = names.back()};
+      s.values = {user.c_str(), "w", "fd"};
+      for (int i = 0; i < n; ++i) s.values.push_back(ids[f + i].c_str());
+      steps.push_back(std::move(s));
+    }
+    steps.push_back({.text = "COMMIT"});
+    ok = ok && c.Pipeline(steps);
+    steps.clear();
+    for (size_t f = 0; f < ids.size(); f += kRowIds) {
+      const int n = static_cast<int>(std::min<size_t>(kRowIds, ids.size() - f));
+      names.push_back(name("rel", n, &ListTexts::release, n));
+      raw::PgStep s{.name = names.back()};
+      for (int i = 0; i < n; ++i) s.values.push_back(ids[f + i].c_str());
+      steps.push_back(std::move(s));
+    }
+    ok = ok && c.Pipeline(steps);
+  }
+  return ok;
+}
+
 // The workers RunWorkers starts: one process's share of a batch.
 const bool kWorkers = bench::AddWorker("locks.component", ComponentWork) &&
                       bench::AddWorker("locks.sqlite", RawSqlite) &&
                       bench::AddWorker("locks.postgres", RawPostgres) &&
                       bench::AddWorker("locks.sqlite_text", TextSqlite) &&
-                      bench::AddWorker("locks.postgres_text", TextPostgres);
+                      bench::AddWorker("locks.postgres_text", TextPostgres) &&
+                      bench::AddWorker("locks.list.component", ComponentListWork) &&
+                      bench::AddWorker("locks.list.sqlite", RawSqliteList) &&
+                      bench::AddWorker("locks.list.postgres", RawPostgresList);
 
 // Batches of kPairs spread over `procs` workers, the component's and the
 // raw loop's in turns in every iteration (RunInTurns), so that both meet the
@@ -332,6 +494,33 @@ void BM_LockItUnlockIt(benchmark::State& state) {
   // Seconds per lock + release pair on both sides.
   bench::ReportThroughput(state, system_s / pairs, raw_s / pairs, 0.8);
   bench::ReportTextClient(state, system_s / pairs, text_s / pairs);
+}
+
+// LockItEx of a list of kListItems records and UnLockItEx of the same
+// list, in one process, against the raw client's batches (ListStatements):
+// ratio = component time / raw time (at most 1.2 wanted).
+void BM_LockItEx(benchmark::State& state) {
+  const int64_t engine = state.range(0);
+  bench::Label(state, engine == kSqlite ? "SQLite" : "PostgreSQL", kListItems);
+  const std::string& dsn = Dsn(engine);
+  if (dsn.empty()) {
+    state.SkipWithError("PostgreSQL: Q6FD_TEST_PG is not set (or libpq is missing)");
+    return;
+  }
+  double system_s = 0, raw_s = 0;
+  for (auto _ : state) {
+    double s = 0, raw = 0;
+    if (!bench::RunInTurns(1, "locks.list.component", dsn,
+                           engine == kSqlite ? "locks.list.sqlite" : "locks.list.postgres", dsn, 2,
+                           &s, &raw)) {
+      state.SkipWithError("a worker failed");
+      return;
+    }
+    state.SetIterationTime(s);
+    system_s += s;
+    raw_s += raw;
+  }
+  bench::ReportTime(state, system_s, raw_s, 1.2);
 }
 
 // One worker times kSamples LockIt calls (each followed by an untimed
@@ -394,6 +583,13 @@ BENCHMARK(BM_LockItUnlockIt)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(bench::Iterations(5));
+BENCHMARK(BM_LockItEx)
+    ->ArgName("engine")
+    ->Arg(kSqlite)
+    ->Arg(kPostgres)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(bench::Iterations(3));
 BENCHMARK(BM_LockLatency)
     ->ArgName("engine")
     ->Arg(kSqlite)

@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -134,6 +135,9 @@ class PgConn {
   // Sends `steps` in one exchange (pipeline mode, one sync) and reads every
   // result; true when each has the status it wants.
   bool Pipeline(std::initializer_list<PgStep> steps) const {
+    return Pipeline(std::span<const PgStep>(steps.begin(), steps.size()));
+  }
+  bool Pipeline(std::span<const PgStep> steps) const {
     if (PQenterPipelineMode(c_) != 1) return false;
     bool ok = true;
     for (const PgStep& s : steps) {
@@ -148,7 +152,7 @@ class PgConn {
     }
     ok = ok && PQpipelineSync(c_) == 1;
     // Each statement's result is followed by a null; the sync ends the run.
-    const PgStep* next = steps.begin();
+    auto next = steps.begin();
     for (int nulls = 0; ok && nulls < 2;) {
       PgResult r(PQgetResult(c_));
       if (!r.get()) {

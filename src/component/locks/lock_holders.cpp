@@ -221,35 +221,51 @@ std::string UtcNowSql(Engine engine) {
 }
 
 Driver::Batched LockHolderRow(Connection& con, const LockKey& key) {
+  return LockHolderRows(con, std::span<const LockKey>(&key, 1));
+}
+
+Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys) {
   Driver& driver = con.driver();
   const ProcessIdentity& me = ThisProcess();
   const std::string now = UtcNow();
   const std::string process_start = me.boot_id + "/" + me.start_tick;
   const Variant kind = administrator_locks ? Variant(std::string(kAdministrator)) : Variant::Null();
-  // One text per engine, values bound: the statement is prepared once per
-  // connection instead of once per lock.
+  const std::string server_now = UtcNowSql(con.engine());
+  // One text per engine and row count, values bound: the statement is
+  // prepared once per connection instead of once per lock.
   std::string sql = kInsertHolder;
-  for (int n = 1; n <= kBoundValues; ++n) sql += driver.Placeholder(n) + ", ";
-  sql += UtcNowSql(con.engine()) + ")";
-  // The trace shows the row's values in the text as built.
+  std::vector<Variant> values;
+  values.reserve(keys.size() * kBoundValues);
+  int n = 0;
+  for (const LockKey& key : keys) {
+    if (n) sql += ", (";
+    for (int i = 0; i < kBoundValues; ++i) sql += driver.Placeholder(++n) + ", ";
+    sql += server_now + ")";
+    for (const std::string* v :
+         {&key.id, &key.user, &key.workstation, &key.module, &key.level, &key.digest, &me.host})
+      values.emplace_back(*v);
+    values.emplace_back(static_cast<int32_t>(me.pid));
+    for (const std::string* v : {&process_start, &now, &me.machine_id, &me.pid_ns})
+      values.emplace_back(*v);
+    values.push_back(kind);
+  }
+  // The trace shows the rows' values in the text as built.
   std::string built;
   if (TraceEnabled()) {
     built = kInsertHolder;
-    for (const std::string& v :
-         {key.id, key.user, key.workstation, key.module, key.level, key.digest, me.host})
-      built += SqlQuoted(v) + ", ";
-    built += SqlNumber(me.pid) + ", ";
-    for (const std::string& v : {process_start, now, me.machine_id, me.pid_ns})
-      built += SqlQuoted(v) + ", ";
-    built += (kind.IsNull() ? std::string("null") : SqlQuoted(kAdministrator)) + ", " +
-             UtcNowSql(con.engine()) + ")";
+    for (const LockKey& key : keys) {
+      if (built.size() > kInsertHolder.size()) built += ", (";
+      for (const std::string& v :
+           {key.id, key.user, key.workstation, key.module, key.level, key.digest, me.host})
+        built += SqlQuoted(v) + ", ";
+      built += SqlNumber(me.pid) + ", ";
+      for (const std::string& v : {process_start, now, me.machine_id, me.pid_ns})
+        built += SqlQuoted(v) + ", ";
+      built += (kind.IsNull() ? std::string("null") : SqlQuoted(kAdministrator)) + ", " +
+               server_now + ")";
+    }
   }
-  return {{std::move(sql),
-           {Variant(key.id), Variant(key.user), Variant(key.workstation), Variant(key.module),
-            Variant(key.level), Variant(key.digest), Variant(me.host),
-            Variant(static_cast<int32_t>(me.pid)), Variant(process_start), Variant(now),
-            Variant(me.machine_id), Variant(me.pid_ns), kind}},
-          built};
+  return {{std::move(sql), std::move(values)}, std::move(built)};
 }
 
 LockHolder ReadLockHolder(Recordset& rs) {

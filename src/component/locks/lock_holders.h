@@ -30,6 +30,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -96,8 +97,14 @@ bool TakingLocksAsAdministrator();
 std::string UtcNowSql(Engine engine);
 
 // The statement that writes this process as the holder of `key`, values
-// bound, for the batch that inserts the lock.
+// bound, for the batch that inserts the lock; LockHolderRows writes one row
+// per key in one statement (at most kLockRowsPerStatement keys).
 Driver::Batched LockHolderRow(Connection& con, const LockKey& key);
+Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys);
+
+// Rows one statement writes at most: the engines bind a bounded number of
+// values to one statement (SQLite 32,766, PostgreSQL 65,535).
+inline constexpr size_t kLockRowsPerStatement = 250;
 
 // The holder columns of the current row of `rs` (host, pid, process_start,
 // taken_at, machine_id, pid_ns, renewed_at, holder_kind); a row whose

@@ -38,6 +38,7 @@
 #include "component/locks/lock_lease.h"
 #include "component/locks/lock_statements.h"
 #include "component/locks/lock_transaction.h"
+#include "component/support/bound_statement.h"
 #include "component/support/enums.h"
 #include "component/support/error_note.h"
 #include "outside/services/connection_manager.h"
@@ -129,9 +130,37 @@ bool CheckableTogether(std::span<const PreparedLock> items) {
   return true;
 }
 
-// Ids per batched conflict query: SQLite nests an expression at most 1000
-// deep, and each id adds a level.
-constexpr size_t kIdsPerQuery = 400;
+// The conflict query of `item` as built, its values in place.
+std::string CheckText(const PreparedLock& item) { return *ConflictQuery(item.level, item.target); }
+
+// The conflict query and the insert of `item`, translated once per form
+// and run with their values bound (bound_statement.h).
+Driver::Batched CheckStatement(const Connection& con, const PreparedLock& item) {
+  return BoundStatement(con, *ConflictQuery(item.level, item.target, MarkedLockValues(item.target)),
+                        LockValueList(item.target), [&] { return CheckText(item); });
+}
+
+// One insert of the rows of `items` (one level), values bound.
+Driver::Batched InsertStatement(const Connection& con, std::span<const PreparedLock> items) {
+  std::vector<LockValuesSql> marked;
+  std::vector<std::string> values;
+  for (const PreparedLock& item : items) {
+    marked.push_back(MarkedLockValues(item.target, item.key.digest, values.size()));
+    for (std::string& v : LockValueList(item.target, item.key.digest))
+      values.push_back(std::move(v));
+  }
+  const int32_t level = items.front().level;
+  return BoundStatement(con, InsertLockStatement(level, marked), values, [&] {
+    std::vector<LockValuesSql> quoted;
+    for (const PreparedLock& item : items)
+      quoted.push_back(QuotedLockValues(item.target, item.key.digest));
+    return InsertLockStatement(level, quoted);
+  });
+}
+
+Driver::Batched InsertStatement(const Connection& con, const PreparedLock& item) {
+  return InsertStatement(con, std::span<const PreparedLock>(&item, 1));
+}
 
 // Runs each item's check and, when nothing is in the way, its insert, in
 // one transaction: each item's writes travel with the next item's check, so
@@ -160,24 +189,30 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
     return error;
   };
   if (CheckableTogether(items)) {
-    // One scan of the lock table for all of them; the inserts and the
-    // commit in one batch. Anything in the way: one by one below.
-    std::vector<std::string> ids;
-    for (const PreparedLock& item : items) ids.push_back(item.key.id);
-    const LockKey& k = items.front().key;
+    // The checks of all of them in one batch, the inserts and the commit
+    // in another. Anything in the way: one by one below.
+    // Each item's own check, prepared once and bound: a query listing
+    // many identifiers costs more to prepare than to run (SQLite), and
+    // PostgreSQL's generic plan runs it as a scan testing all of them on
+    // every row, where a check of one identifier uses the index.
     std::vector<Driver::Batched> checks;
-    for (const std::string& q : BatchConflictQueries(
-             std::stoi(k.level), {"", k.user, k.workstation, k.module}, ids, kIdsPerQuery))
-      checks.push_back(con.Batched(q));
+    for (const PreparedLock& item : items) checks.push_back(CheckStatement(con, item));
     bool clear = true;
     for (const ResultSet& r : con.driver().ExecuteBatch(checks)) clear = clear && r.row_count == 0;
     bool indexable = true;
     for (const PreparedLock& item : items)
       indexable = indexable && !UnindexableId(item.key.id, con.driver());
     if (clear && indexable) {
-      for (const PreparedLock& item : items) {
-        pending.push_back(con.Batched(item.insert));
-        if (record) pending.push_back(LockHolderRow(con, item.key));
+      // The rows in as few statements as the engines bind values for.
+      for (size_t first = 0; first < items.size(); first += kLockRowsPerStatement) {
+        const auto chunk =
+            items.subspan(first, std::min(kLockRowsPerStatement, items.size() - first));
+        pending.push_back(InsertStatement(con, chunk));
+        if (record) {
+          std::vector<LockKey> keys;
+          for (const PreparedLock& item : chunk) keys.push_back(item.key);
+          pending.push_back(LockHolderRows(con, keys));
+        }
       }
       xact.CommitAfter(pending);
       if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
@@ -187,18 +222,18 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
   for (const PreparedLock& item : items) {
     if (auto refused = UnindexableId(item.key.id, con.driver()))
       return stop(ComError(Q6_E_LOCKED, *refused));
-    pending.push_back(con.Batched(item.query));
+    pending.push_back(CheckStatement(con, item));
     const bool in_the_way = con.driver().ExecuteBatch(pending).back().row_count > 0;
     written = written || pending.size() > 1;
     pending.clear();
     for (int take_overs = 0; in_the_way; ++take_overs) {
-      std::shared_ptr<Recordset> rs = con.Execute(item.query);
+      std::shared_ptr<Recordset> rs = con.Execute(CheckText(item));
       if (rs->EOF()) break;
       if (!reclaim || take_overs >= kMaxTakeOvers || !TookOverStaleLock(judge, con, *rs))
         return stop(LockConflictError(ReadLockHolderRow(*rs)));
     }
     // The lock's row and its holder's row go together.
-    pending.push_back(con.Batched(item.insert));
+    pending.push_back(InsertStatement(con, item));
     if (record) pending.push_back(LockHolderRow(con, item.key));
   }
   xact.CommitAfter(pending);
@@ -219,21 +254,22 @@ std::optional<PreparedLock> PrepareLock(Variant& vID, std::string& UserName,
   WorkStation = NormalisedLockText(Variant(WorkStation));
 
   LockTarget target{id.string(), UserName, WorkStation, ModName};
-  std::optional<std::string> query = ConflictQuery(level, target);
+  // Whether the level applies is judged on the arguments as given, before
+  // a scope identifier fills an empty vID.
+  const bool applies = LockLevelApplies(level, target);
   std::string_view scope = LockScopeIdentifier(level);
   if (!scope.empty() && target.id.empty()) {
     target.id = std::string(scope);
     id = Variant(target.id);
   }
-  if (!query) return std::nullopt;
+  if (!applies) return std::nullopt;
   if (std::optional<std::string> invalid = InvalidUtf8(target)) {
     *refusal = ComError(Q6_E_LOCKED, *invalid);
     return std::nullopt;
   }
-  return PreparedLock{
-      *query,
-      InsertLockStatement(target, level, sDigest),
-      {target.id, target.user, target.workstation, target.module, std::to_string(level), sDigest}};
+  LockKey key{target.id,     target.user,           target.workstation,
+              target.module, std::to_string(level), sDigest};
+  return PreparedLock{std::move(target), level, std::move(key)};
 }
 
 std::optional<ComError> TakeLocks(const Variant& dsn, std::span<const PreparedLock> items) {

@@ -10,6 +10,7 @@
 
 #include "component/frame/mdl_public.h"
 #include "component/frame/sql_text.h"
+#include "component/support/bound_statement.h"
 #include "component/support/enums.h"
 
 namespace q6 {
@@ -20,29 +21,40 @@ constexpr std::string_view kDeleteHead = "delete From FD_Locks";
 
 // The part shared by the conflict queries of levels 5, 6 and 7 (two blanks
 // after Where, as the protocol has always sent it).
-std::string OwnerScopesHead(const LockTarget& t) {
-  const std::string w = SqlEscaped(t.workstation);
-  const std::string u = SqlEscaped(t.user);
+std::string OwnerScopesHead(const LockValuesSql& v) {
+  const std::string& w = v.workstation;
+  const std::string& u = v.user;
   std::string q(kSelectHead);
   q += " Where ";
   q += " class_flag='1'";
-  q += " or (class_flag='2' and workstation_name='" + w + "')";
-  q += " or (class_flag='3' and user_name='" + u + "')";
-  q += " or (class_flag='4' and user_name='" + u + "' and workstation_name='" + w + "')";
+  q += " or (class_flag='2' and workstation_name=" + w + ")";
+  q += " or (class_flag='3' and user_name=" + u + ")";
+  q += " or (class_flag='4' and user_name=" + u + " and workstation_name=" + w + ")";
   return q;
 }
 
-std::string ModuleTail(const LockTarget& t, std::string_view relation) {
-  return " or (class_flag" + std::string(relation) + " and mod_name='" + SqlEscaped(t.module) +
-         "')";
+std::string ModuleTail(const LockValuesSql& v, std::string_view relation) {
+  return " or (class_flag" + std::string(relation) + " and mod_name=" + v.module + ")";
 }
 
 // " and user_name='U'" and " and WorkStation_name='W'", each when given.
-std::string OwnerFilter(const LockTarget& t) {
+std::string OwnerFilter(const LockTarget& t, const LockValuesSql& v) {
   std::string s;
-  if (!t.user.empty()) s += " and user_name='" + SqlEscaped(t.user) + "'";
-  if (!t.workstation.empty()) s += " and WorkStation_name='" + SqlEscaped(t.workstation) + "'";
+  if (!t.user.empty()) s += " and user_name=" + v.user;
+  if (!t.workstation.empty()) s += " and WorkStation_name=" + v.workstation;
   return s;
+}
+
+// A value as a quoted literal, or ValueMark(slot) when marked (an empty
+// value stays '': statements branch on emptiness).
+std::string ValueSql(std::string_view value, bool marked, size_t slot) {
+  return marked && !value.empty() ? ValueMark(slot) : SqlQuoted(value);
+}
+
+LockValuesSql ValuesSql(const LockTarget& t, std::string_view digest, bool marked, size_t first) {
+  return {ValueSql(t.id, marked, first), ValueSql(t.user, marked, first + 1),
+          ValueSql(t.workstation, marked, first + 2), ValueSql(t.module, marked, first + 3),
+          ValueSql(digest, marked, first + 4)};
 }
 
 }  // namespace
@@ -86,92 +98,108 @@ std::string_view LockScopeIdentifier(int32_t level) {
   }
 }
 
+LockValuesSql QuotedLockValues(const LockTarget& t, std::string_view digest) {
+  return ValuesSql(t, digest, false, 0);
+}
+
+LockValuesSql MarkedLockValues(const LockTarget& t, std::string_view digest, size_t first_slot) {
+  return ValuesSql(t, digest, true, first_slot);
+}
+
+std::vector<std::string> LockValueList(const LockTarget& t, std::string_view digest) {
+  return {t.id, t.user, t.workstation, t.module, std::string(digest)};
+}
+
 std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t) {
+  return ConflictQuery(level, t, QuotedLockValues(t));
+}
+
+std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t,
+                                         const LockValuesSql& v) {
   if (!LockLevelApplies(level, t)) return std::nullopt;
-  const std::string w = SqlEscaped(t.workstation);
-  const std::string u = SqlEscaped(t.user);
-  const std::string v = SqlEscaped(t.id);
   std::string q(kSelectHead);
   switch (level) {
     case enum_All:
       return q;
     case enum_ByHost:
-      return q + " Where (class_flag<>'1' and workstation_name = '" + w + "') or class_flag='1'";
+      return q + " Where (class_flag<>'1' and workstation_name = " + v.workstation +
+             ") or class_flag='1'";
     case enum_ByUser:
-      return q + " Where (class_flag<>'1' and user_name = '" + u + "') or class_flag='1'";
+      return q + " Where (class_flag<>'1' and user_name = " + v.user + ") or class_flag='1'";
     case enum_ByHostAndUser:
-      return q + " Where (class_flag<>'1' and user_name = '" + u + "' or workstation_name = '" + w +
-             "') or class_flag='1'";
+      return q + " Where (class_flag<>'1' and user_name = " + v.user +
+             " or workstation_name = " + v.workstation + ") or class_flag='1'";
     case enum_ByMod:
-      return OwnerScopesHead(t) + ModuleTail(t, ">='6'");
+      return OwnerScopesHead(v) + ModuleTail(v, ">='6'");
     case enum_byClass:
       // The class test counts the characters of the prefix as stored, not
       // of its quoted form.
-      return OwnerScopesHead(t) + ModuleTail(t, "='5'") +
-             " or (class_flag>='6' and left(locks_id," + SqlNumber(CharCount(t.id)) + ")= '" + v +
-             "')";
+      return OwnerScopesHead(v) + ModuleTail(v, "='5'") +
+             " or (class_flag>='6' and left(locks_id," + SqlNumber(CharCount(t.id)) + ")= " + v.id +
+             ")";
     default:  // enum_byID
-      return OwnerScopesHead(t) + ModuleTail(t, "='5'") + " or (class_flag='6' and left('" + v +
-             "',len(locks_id))=locks_id)" + " or (class_flag='7' and locks_id='" + v + "')";
+      return OwnerScopesHead(v) + ModuleTail(v, "='5'") + " or (class_flag='6' and left(" + v.id +
+             ",len(locks_id))=locks_id)" + " or (class_flag='7' and locks_id=" + v.id + ")";
   }
-}
-
-std::vector<std::string> BatchConflictQueries(int32_t level, const LockTarget& t,
-                                              const std::vector<std::string>& ids,
-                                              size_t per_query) {
-  std::vector<std::string> out;
-  if (level != enum_byClass && level != enum_byID) return out;
-  for (size_t first = 0; first < ids.size(); first += per_query) {
-    const size_t end = std::min(ids.size(), first + per_query);
-    std::string q = OwnerScopesHead(t) + ModuleTail(t, "='5'");
-    if (level == enum_byClass) {
-      q += " or (class_flag>='6' and (";
-      for (size_t i = first; i < end; ++i)
-        q += std::string(i > first ? " or " : "") + "left(locks_id," +
-             SqlNumber(CharCount(ids[i])) + ")= '" + SqlEscaped(ids[i]) + "'";
-      out.push_back(q + "))");
-      continue;
-    }
-    // A record: a class lock whose prefix it starts with, or the same
-    // record (looked up by the index on locks_id).
-    std::string in;
-    q += " or (class_flag='6' and (";
-    for (size_t i = first; i < end; ++i) {
-      const std::string v = SqlEscaped(ids[i]);
-      q += std::string(i > first ? " or " : "") + "left('" + v + "',len(locks_id))=locks_id";
-      in += std::string(i > first ? "," : "") + "'" + v + "'";
-    }
-    out.push_back(q + ")) or (class_flag='7' and locks_id in (" + in + "))");
-  }
-  return out;
 }
 
 std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_view digest) {
-  return "insert into fd_locks values('" + SqlEscaped(t.id) + "','" + SqlEscaped(t.user) + "','" +
-         SqlEscaped(t.workstation) + "','" + SqlEscaped(t.module) + "','" + SqlNumber(level) +
-         "','" + SqlEscaped(digest) + "')";
+  return InsertLockStatement(level, QuotedLockValues(t, digest));
+}
+
+std::string InsertLockStatement(int32_t level, const LockValuesSql& v) {
+  return InsertLockStatement(level, std::span<const LockValuesSql>(&v, 1));
+}
+
+std::string InsertLockStatement(int32_t level, std::span<const LockValuesSql> rows) {
+  std::string s = "insert into fd_locks values";
+  for (const LockValuesSql& v : rows) {
+    if (&v != rows.data()) s += ',';
+    s += "(" + v.id + "," + v.user + "," + v.workstation + "," + v.module + ",'" +
+         SqlNumber(level) + "'," + v.digest + ")";
+  }
+  return s;
 }
 
 std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t) {
+  return ReleaseStatement(level, t, QuotedLockValues(t));
+}
+
+std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t,
+                                            const LockValuesSql& v) {
   if (!LockLevelApplies(level, t)) return std::nullopt;
   std::string s(kDeleteHead);
   switch (level) {
     case enum_All:
       return s;
     case enum_ByHost:
-      return s + " Where workstation_name = '" + SqlEscaped(t.workstation) + "'";
+      return s + " Where workstation_name = " + v.workstation;
     case enum_ByUser:
-      return s + " Where user_name = '" + SqlEscaped(t.user) + "'";
+      return s + " Where user_name = " + v.user;
     case enum_ByHostAndUser:
-      return s + " Where user_name = '" + SqlEscaped(t.user) + "' and workstation_name = '" +
-             SqlEscaped(t.workstation) + "'";
+      return s + " Where user_name = " + v.user + " and workstation_name = " + v.workstation;
     case enum_ByMod:
-      return s + " Where mod_name = '" + SqlEscaped(t.module) + "'" + OwnerFilter(t);
+      return s + " Where mod_name = " + v.module + OwnerFilter(t, v);
     case enum_byClass:
-      return s + " Where locks_id = '" + SqlEscaped(t.id) + "'" + OwnerFilter(t);
+      return s + " Where locks_id = " + v.id + OwnerFilter(t, v);
     default:  // enum_byID: whoever holds it
-      return s + " Where locks_id = '" + SqlEscaped(t.id) + "'";
+      return s + " Where locks_id = " + v.id;
   }
+}
+
+std::optional<std::string> ReleaseManyStatement(int32_t level, const LockTarget& t,
+                                                const LockValuesSql& v,
+                                                std::span<const std::string> ids) {
+  if (level != enum_byClass && level != enum_byID) return std::nullopt;
+  std::string s(kDeleteHead);
+  // Equalities rather than `in (...)`: the values after a comparison are
+  // what the engines get bound, and the engine still finds the rows
+  // through the index on locks_id.
+  s += " Where (";
+  for (size_t i = 0; i < ids.size(); ++i) s += (i ? " or locks_id = " : "locks_id = ") + ids[i];
+  s += ")";
+  if (level == enum_byClass) s += OwnerFilter(t, v);
+  return s;
 }
 
 }  // namespace q6

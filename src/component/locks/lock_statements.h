@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,25 +41,44 @@ bool LockLevelApplies(int32_t level, const LockTarget& t);
 // "_a", "_h", "_u", "_h&u", "_m"; "" for every other level.
 std::string_view LockScopeIdentifier(int32_t level);
 
+// How the values of a lock statement are written into its text: quoted
+// literals, or marks (bound_statement.h) for a statement run with its
+// values bound. An empty value is always written '': statements are built
+// differently for empty values.
+struct LockValuesSql {
+  std::string id, user, workstation, module, digest;
+};
+LockValuesSql QuotedLockValues(const LockTarget& t, std::string_view digest = {});
+// The marks of value n of LockValueList, as slot `first_slot` + n.
+LockValuesSql MarkedLockValues(const LockTarget& t, std::string_view digest = {},
+                               size_t first_slot = 0);
+// The values the marks stand for: id, user, workstation, module, digest.
+std::vector<std::string> LockValueList(const LockTarget& t, std::string_view digest = {});
+
 // The query that finds an existing lock in the way of a new lock of
 // `level`; nullopt when LockLevelApplies is false (no query is built).
+// Values as quoted literals, or as `v` writes them.
 std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t);
-
-// For record and class locks (levels 7 and 6) of `ids` sharing the owner
-// and module of `t`: queries that together find every existing lock in the
-// way of any of them, each covering at most `per_query` ids (an engine
-// limits how deep one expression nests). Empty for other levels. A lock
-// found does not say which id it is in the way of: the caller then takes
-// the ids one by one.
-std::vector<std::string> BatchConflictQueries(int32_t level, const LockTarget& t,
-                                              const std::vector<std::string>& ids,
-                                              size_t per_query);
+std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t,
+                                         const LockValuesSql& v);
 
 // "insert into fd_locks values('V','U','W','M','<level>','<digest>')".
 std::string InsertLockStatement(const LockTarget& t, int32_t level, std::string_view digest);
+std::string InsertLockStatement(int32_t level, const LockValuesSql& v);
+// One insert of several rows of `level`: "insert into fd_locks values(...),(...)".
+std::string InsertLockStatement(int32_t level, std::span<const LockValuesSql> rows);
 
 // The DELETE that releases the locks of `level`; nullopt when
 // LockLevelApplies is false. `t.module` is compared as given.
 std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t);
+std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t,
+                                            const LockValuesSql& v);
+// The DELETE that releases the record or class locks (levels 7 and 6) of
+// every identifier of `ids` (each as SQL: a quoted literal or a mark; `v.id`
+// unused) in one statement: "(locks_id = a or locks_id = b ...)" instead
+// of the one equality; nullopt for other levels.
+std::optional<std::string> ReleaseManyStatement(int32_t level, const LockTarget& t,
+                                                const LockValuesSql& v,
+                                                std::span<const std::string> ids);
 
 }  // namespace q6

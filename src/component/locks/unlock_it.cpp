@@ -1,4 +1,5 @@
-// LockManager.UnlockIt: releases locks with one DELETE chosen by the level.
+// LockManager.UnlockIt: releases locks with one DELETE chosen by the level;
+// ReleaseLocks does it for many targets at once (UnLockItEx).
 //
 // vID, UserName and WorkStation are normalised (Null to "", lower case) and
 // written back; ModName is compared as the caller passes it. Nothing is sent,
@@ -6,25 +7,84 @@
 // release needs no transaction: deleting rows cannot create a conflict. The
 // lease gives the connection back on every path; errors pass through.
 #include "component/frame/lock_manager.h"
+#include "component/frame/sql_text.h"
+#include "component/locks/lock_batch.h"
+#include "component/locks/lock_holders.h"
 #include "component/locks/lock_statements.h"
+#include "component/support/bound_statement.h"
+#include "component/support/enums.h"
 #include "outside/services/connection_manager.h"
 #include "platform/adodb/connection.h"
 
 namespace q6 {
+namespace {
 
-bool LockManager::UnlockIt(Variant& DataSourceName, Variant& vID, std::string& UserName,
-                           std::string& WorkStation, std::string& ModName, int32_t& iClass) {
+// The release of the identifiers of `targets` (level 6 or 7), values bound.
+Driver::Batched ReleaseMany(const Connection& con, int32_t level,
+                            std::span<const LockTarget> targets) {
+  const LockTarget& first = targets.front();
+  std::vector<std::string> values = LockValueList(first);
+  std::vector<std::string> marks, quoted;
+  for (const LockTarget& t : targets) {
+    // An empty identifier stays '' (the level does not apply to it: never
+    // asked for here).
+    marks.push_back(ValueMark(values.size()));
+    values.push_back(t.id);
+  }
+  const std::string marked = *ReleaseManyStatement(level, first, MarkedLockValues(first), marks);
+  return BoundStatement(con, marked, values, [&] {
+    for (const LockTarget& t : targets) quoted.push_back(SqlQuoted(t.id));
+    return *ReleaseManyStatement(level, first, QuotedLockValues(first), quoted);
+  });
+}
+
+}  // namespace
+
+LockTarget PrepareRelease(Variant& vID, std::string& UserName, std::string& WorkStation,
+                          const std::string& ModName) {
   Variant& id = vID.Deref();
   id = Variant(NormalisedLockText(id));
   UserName = NormalisedLockText(Variant(UserName));
   WorkStation = NormalisedLockText(Variant(WorkStation));
+  return {id.string(), UserName, WorkStation, ModName};
+}
 
-  std::optional<std::string> statement =
-      ReleaseStatement(iClass, LockTarget{id.string(), UserName, WorkStation, ModName});
-  if (!statement) return false;
+void ReleaseLocks(const Variant& dsn, int32_t level, std::span<const LockTarget> all) {
+  std::vector<LockTarget> targets;
+  for (const LockTarget& t : all)
+    if (LockLevelApplies(level, t)) targets.push_back(t);
+  if (targets.empty()) return;
+  ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
+  std::vector<Driver::Batched> batch;
+  // Many identifiers per statement where each statement is an exchange of
+  // its own (SQLite finds a list of equalities through the index). An engine that
+  // sends the batch in one exchange gets one statement per target instead:
+  // PostgreSQL would run a list of blank-insensitive comparisons under its
+  // generic plan as a scan of the table, testing every one on every row.
+  const bool by_ids = targets.size() > 1 && (level == enum_byClass || level == enum_byID) &&
+                      !lease->driver().SendsBatchesTogether();
+  for (size_t first = 0; by_ids && first < targets.size(); first += kLockRowsPerStatement) {
+    const size_t n = std::min(kLockRowsPerStatement, targets.size() - first);
+    batch.push_back(ReleaseMany(*lease, level, std::span(targets).subspan(first, n)));
+  }
+  // Translated once per form, the values bound (bound_statement.h).
+  for (size_t i = 0; !by_ids && i < targets.size(); ++i) {
+    const LockTarget& t = targets[i];
+    batch.push_back(BoundStatement(*lease, *ReleaseStatement(level, t, MarkedLockValues(t)),
+                                   LockValueList(t), [&] { return *ReleaseStatement(level, t); }));
+  }
+  if (batch.size() == 1) {
+    lease->ExecuteTranslated(batch.front().sql, batch.front().built, nullptr, kAdExecuteNoRecords);
+    return;
+  }
+  lease->driver().ExecuteBatch(batch);
+}
 
-  ConnectionLease lease(DataSourceName, ConnectionLease::Request::kOpenConnection);
-  lease->Execute(*statement, nullptr, kAdExecuteNoRecords);
+bool LockManager::UnlockIt(Variant& DataSourceName, Variant& vID, std::string& UserName,
+                           std::string& WorkStation, std::string& ModName, int32_t& iClass) {
+  const LockTarget target = PrepareRelease(vID, UserName, WorkStation, ModName);
+  if (!LockLevelApplies(iClass, target)) return false;
+  ReleaseLocks(DataSourceName, iClass, std::span(&target, 1));
   return true;
 }
 

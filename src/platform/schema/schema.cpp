@@ -146,6 +146,9 @@ std::vector<std::string> SchemaStatements(Engine engine) {
   return out;
 }
 
+// How the PostgreSQL release trigger finds a lock's holder rows.
+constexpr const char* kIndexedRelease = "locks_id = OLD.locks_id";
+
 std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
   const char* cols[] = {"locks_id", "user_name",  "workstation_name",
                         "mod_name", "class_flag", "digest"};
@@ -163,10 +166,19 @@ std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
         match + "; END");
     return out;
   }
+  // The holder rows are found through the index on locks_id: the
+  // identifier by equality (the rows hold the lock's own texts), NULL by
+  // its own test; a release of many locks then costs no scan per lock.
+  std::string rest;
+  for (const char* c : cols)
+    if (std::string_view(c) != "locks_id")
+      rest += std::string(" AND ") + c + " IS NOT DISTINCT FROM OLD." + c;
   out.push_back(
       "CREATE OR REPLACE FUNCTION fd_locks_release() RETURNS trigger LANGUAGE plpgsql AS "
-      "$q6$BEGIN DELETE FROM FD_LockHolders WHERE " +
-      match + "; RETURN NULL; END$q6$");
+      "$q6$BEGIN IF OLD.locks_id IS NULL THEN DELETE FROM FD_LockHolders WHERE locks_id IS "
+      "NULL" +
+      rest + "; ELSE DELETE FROM FD_LockHolders WHERE " + kIndexedRelease + rest +
+      "; END IF; RETURN NULL; END$q6$");
   out.push_back(
       "DO $q6$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'fd_locks_release' "
       "AND tgrelid = 'fd_locks'::regclass) THEN CREATE TRIGGER fd_locks_release AFTER DELETE ON "
@@ -205,10 +217,14 @@ bool LockHoldersUpToDate(Driver& driver) {
 
 bool LockReleaseTriggerPresent(Driver& driver, Engine engine) {
   try {
+    // On PostgreSQL, a trigger whose function scans the holder rows (an
+    // earlier release's) counts as missing, so that it is made again.
     ResultSet r = driver.Execute(
         engine == Engine::PostgreSQL
-            ? "SELECT 1 FROM pg_trigger WHERE tgname = 'fd_locks_release' AND tgrelid = "
-              "to_regclass('fd_locks')"
+            ? std::string("SELECT 1 FROM pg_trigger t JOIN pg_proc p ON p.oid = t.tgfoid WHERE "
+                          "t.tgname = 'fd_locks_release' AND t.tgrelid = to_regclass('fd_locks') "
+                          "AND strpos(p.prosrc, '") +
+                  kIndexedRelease + "') > 0"
             : "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = 'FD_Locks_release' "
               "COLLATE NOCASE");
     return r.row_count > 0;

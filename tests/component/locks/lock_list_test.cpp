@@ -1,6 +1,7 @@
 // LockItEx and UnLockItEx: one LockIt or UnlockIt per item of a list.
 #include "component/locks/lock_list.h"
 
+#include "component/locks/lock_holders.h"
 #include "locks_fixture.h"
 
 namespace q6::test {
@@ -145,6 +146,38 @@ TEST_P(LockListTest, UnlocksEachItem) {
   EXPECT_EQ(cap.Sql(), (std::vector<std::string>{"delete From FD_Locks Where user_name = 'a'",
                                                  "delete From FD_Locks Where user_name = 'b'"}));
   EXPECT_EQ(Rows(), (std::vector<LockRow>{{"r2", "c", "w", "m", "7", ""}}));
+}
+
+// Lists longer than one statement's rows: every item locked with its
+// holder row, then released with it; a release list names items as the
+// engines compare them (case, trailing blanks) and leaves the others.
+TEST_P(LockListTest, LongListsLockAndReleaseEveryItemWithItsHolder) {
+  const size_t n = kLockRowsPerStatement + 7;
+  std::string list;
+  for (size_t i = 0; i < n; ++i) list += (i ? "," : "") + std::string("R") + std::to_string(i);
+  auto holders = [&] {
+    return OpenConnection()
+        ->Execute("select count(*) from FD_LockHolders")
+        ->Fields()
+        ->Item(Variant(int32_t{0}))
+        ->Value()
+        .ToLong();
+  };
+  for (int32_t level : {7, 6}) {
+    SCOPED_TRACE(level);
+    Exec("delete from FD_Locks");
+    ASSERT_TRUE(LockEx(level, list, "u", "w", "m", ","));
+    EXPECT_EQ(Rows().size(), n);
+    EXPECT_EQ(holders(), static_cast<int64_t>(n));
+    Put({"keep", "u", "w", "m", std::to_string(level), ""});
+    EXPECT_TRUE(UnlockEx(level, list, "u", "w", "m", ","));
+    EXPECT_EQ(Rows(), (std::vector<LockRow>{{"keep", "u", "w", "m", std::to_string(level), ""}}));
+    EXPECT_EQ(holders(), 0);
+  }
+  Exec("delete from FD_Locks");
+  ASSERT_TRUE(LockEx(7, "a,b,c", "u", "w", "m", ","));
+  EXPECT_TRUE(UnlockEx(7, "A ;b", "x", "y", "z", ";"));
+  EXPECT_EQ(Rows(), (std::vector<LockRow>{{"c", "u", "w", "m", "7", "dg"}}));
 }
 
 Q6_INSTANTIATE_ENGINE_TEST(LockListTest);

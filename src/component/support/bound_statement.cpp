@@ -1,0 +1,118 @@
+// Marked texts translated once; each call binds its values where the marks
+// went.
+#include "component/support/bound_statement.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/dialect/dialect.h"
+#include "platform/dialect/literal_params.h"
+
+namespace q6 {
+
+// The mark's byte: not the dialect's own stand-in byte, so that the marked
+// text keeps a shape like any text with literals.
+constexpr char kMarkByte = '\x02';
+// Templates a thread keeps; more distinct texts than that start afresh.
+constexpr size_t kKeptTemplates = 256;
+
+class BoundTemplate {
+ public:
+  // One placeholder's value: the caller's value `slot`, or `constant`.
+  struct Param {
+    size_t slot = SIZE_MAX;
+    Variant constant;
+  };
+  std::string native;
+  std::vector<Param> params;
+  size_t slots = 0;  // values a call must give: one past the highest slot
+};
+
+namespace {
+
+// Value n of a mark's literal, or SIZE_MAX when `value` is not a mark.
+size_t MarkSlot(const std::string& value) {
+  if (value.size() < 3 || value.front() != kMarkByte || value.back() != kMarkByte) return SIZE_MAX;
+  size_t n = 0;
+  for (size_t i = 1; i + 1 < value.size(); ++i) {
+    const char c = value[i];
+    if (c < '0' || c > '9' || n > 100000) return SIZE_MAX;
+    n = n * 10 + static_cast<size_t>(c - '0');
+  }
+  return n;
+}
+
+// The template of `marked`, or nullptr when a mark did not come through
+// the translation as a value of its own.
+std::unique_ptr<BoundTemplate> MakeTemplate(Engine engine, const std::string& marked) {
+  const Translation translated = TranslateSql(marked, engine);
+  ParameterizedSql scanned;
+  if (!ParameterizeLiterals(translated, engine, &scanned)) return nullptr;
+  if (scanned.text.find(kMarkByte) != std::string::npos) return nullptr;
+  auto tmpl = std::make_unique<BoundTemplate>();
+  tmpl->native = std::move(scanned.text);
+  for (LiteralParam& p : scanned.params) {
+    BoundTemplate::Param param;
+    const size_t slot = p.kind == LiteralParam::kText ? MarkSlot(p.value) : SIZE_MAX;
+    if (slot != SIZE_MAX) {
+      param.slot = slot;
+      tmpl->slots = std::max(tmpl->slots, slot + 1);
+    } else if (p.value.find(kMarkByte) != std::string::npos) {
+      return nullptr;  // a mark inside a longer literal
+    } else if (p.kind == LiteralParam::kText) {
+      param.constant = Variant(std::move(p.value));
+    } else if (p.kind == LiteralParam::kInteger) {
+      const long long v = std::strtoll(p.value.c_str(), nullptr, 10);
+      if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+        return nullptr;
+      param.constant = Variant(static_cast<int32_t>(v));
+    } else {
+      return nullptr;  // a number with a fraction would not come back as written
+    }
+    tmpl->params.push_back(std::move(param));
+  }
+  return tmpl;
+}
+
+}  // namespace
+
+std::string ValueMark(size_t n) {
+  std::string mark = "'";
+  mark += kMarkByte;
+  mark += std::to_string(n);
+  mark += kMarkByte;
+  mark += '\'';
+  return mark;
+}
+
+const BoundTemplate* BoundTemplateFor(Engine engine, const std::string& marked,
+                                      size_t value_count) {
+  // Keyed by the text with the engine's letter in front.
+  thread_local std::unordered_map<std::string, std::unique_ptr<BoundTemplate>> kept;
+  thread_local std::string key;
+  key.assign(1, engine == Engine::PostgreSQL ? 'P' : 'S');
+  key += marked;
+  auto it = kept.find(key);
+  if (it == kept.end()) {
+    if (kept.size() >= kKeptTemplates) kept.clear();
+    it = kept.emplace(key, MakeTemplate(engine, marked)).first;
+  }
+  const BoundTemplate* tmpl = it->second.get();
+  return tmpl && tmpl->slots <= value_count ? tmpl : nullptr;
+}
+
+Driver::Batched BindTemplate(const BoundTemplate& tmpl, std::span<const std::string> values,
+                             std::string built) {
+  std::vector<Variant> params;
+  params.reserve(tmpl.params.size());
+  for (const BoundTemplate::Param& p : tmpl.params)
+    params.push_back(p.slot == SIZE_MAX ? p.constant : Variant(values[p.slot]));
+  return {Translation(tmpl.native, std::move(params)), std::move(built)};
+}
+
+}  // namespace q6
