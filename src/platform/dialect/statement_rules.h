@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/editable_sql.h"
@@ -93,6 +94,11 @@ void RewriteGroupingKeys(EditableSql* sql, Engine engine);
 // such an item is quoted the same way. Names that are keywords of an engine
 // (limit, offset, raise, ...) are quoted for it where a name stands.
 void RewriteResultNames(EditableSql* sql, Engine engine);
+
+// ORDER BY terms at depth 0 that name one of the result columns whose name
+// tokens are `named` (given their names as written, quoted) are quoted the
+// same way (result_names.cpp).
+void QuoteOrderTerms(EditableSql* sql, const std::vector<size_t>& named);
 
 // Helpers of these rules (statement_forms.cpp). They run after the
 // expression rules, so they read tokens with the edits made so far.

@@ -15,6 +15,7 @@
 
 #include <libpq-fe.h>
 
+#include <string>
 #include <string_view>
 
 #include "runtime/com_error.h"
@@ -25,6 +26,18 @@ namespace {
 std::string TrimEnd(std::string s) {
   while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
   return s;
+}
+
+// The server's own words for an integer overflow, in SQL Server's (error
+// 8115); any other message as it is.
+std::string SqlServerText(std::string_view primary) {
+  for (std::string_view type : {"smallint", "integer", "bigint"}) {
+    if (primary.size() == type.size() + 13 && primary.starts_with(type) &&
+        primary.ends_with(" out of range"))
+      return std::string("Arithmetic overflow error converting expression to data type ") +
+             (type == "integer" ? "int" : std::string(type)) + ".";
+  }
+  return std::string(primary);
 }
 
 }  // namespace
@@ -45,7 +58,7 @@ void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context)
   const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
   const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
   if (primary) {
-    msg = primary;
+    msg = SqlServerText(primary);
   } else {
     msg = TrimEnd(conn ? PQerrorMessage(conn) : "out of memory");
     if (msg.empty()) msg = "the server sent no result";
