@@ -91,8 +91,11 @@ bool KeyableOrder(const EditableSql& s, size_t by, size_t* select) {
 }
 
 // Whether the select list of `select` names an item of an expression
-// `name`: then ORDER BY name means that item, not the table's column.
-bool AliasOfItem(const EditableSql& s, const Operands& ops, size_t select, size_t name) {
+// `name`: then ORDER BY name means that item, not the table's column. When
+// that item is a plain column (`c AS name`, `t.c name`), *column gets it
+// as rendered now; otherwise it is left empty.
+bool AliasOfItem(const EditableSql& s, const Operands& ops, size_t select, size_t name,
+                 std::string* column) {
   const int depth = s.Depth(select);
   for (size_t j = s.NextSig(select); j != kNone && s.Depth(j) >= depth; j = s.NextSig(j)) {
     if (s.IsPunct(j, '(')) {
@@ -105,9 +108,18 @@ bool AliasOfItem(const EditableSql& s, const Operands& ops, size_t select, size_
         next == kNone || s.IsPunct(next, ',') || s.IsWord(next, "from") || s.Depth(next) < depth;
     if (!item_end || !SameName(s, j, name)) continue;
     const size_t prev = s.PrevSig(j);
-    if (s.IsWord(prev, "as") ||
-        !(prev == select || s.IsPunct(prev, ',') || s.IsPunct(prev, '.') || ops.IsKeyword(prev)))
-      return true;
+    if (!s.IsWord(prev, "as") &&
+        (prev == select || s.IsPunct(prev, ',') || s.IsPunct(prev, '.') || ops.IsKeyword(prev)))
+      continue;
+    // The item's expression: [first, last].
+    const size_t last = s.IsWord(prev, "as") ? s.PrevSig(prev) : prev;
+    size_t first = last;
+    if (s.IsPunct(s.PrevSig(last), '.')) first = s.PrevSig(s.PrevSig(last));
+    const size_t before = s.PrevSig(first);
+    if (IsName(s, ops, first) && IsName(s, ops, last) &&
+        (before == select || s.IsPunct(before, ',')))
+      *column = Rendered(s, first, last);
+    return true;
   }
   return false;
 }
@@ -146,10 +158,15 @@ void PlaceNulls(EditableSql* s, const Operands& ops, size_t by) {
     const bool column =
         IsName(*s, ops, start) && IsName(*s, ops, end) &&
         (start == end || (s->NextSig(start) + 1 == end && s->IsPunct(s->NextSig(start), '.')));
-    if (keyable && column && !collated && s->IsPunct(next, ',') &&
-        (start != end || select == kNone || !AliasOfItem(*s, ops, select, end))) {
-      s->Edit(start).before += "tsql_key(";
-      s->Edit(end).after += ")";
+    if (keyable && column && !collated && s->IsPunct(next, ',')) {
+      std::string item;  // the column an alias stands for
+      if (start != end || select == kNone || !AliasOfItem(*s, ops, select, end, &item)) {
+        s->Edit(start).before += "tsql_key(";
+        s->Edit(end).after += ")";
+      } else if (!item.empty()) {
+        s->Edit(end).before += "tsql_key(" + item + ")";
+        s->Edit(end).drop = true;
+      }
     }
     if (!nulls && !NotNullByWhere(*s, ops, by, start, end))
       s->Edit(last).after += descending ? " NULLS LAST" : " NULLS FIRST";

@@ -233,7 +233,8 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
   // (A comparison rewritten before, translated again, stays.)
   const bool number_column =
       ((col_l && num_r && !IsAssignment(*s, l0)) || (num_l && col_r)) && !s->Dropped(op_first) &&
-      !(s->IsWord(s->NextSig(r1), "and") && s->IsWord(s->NextSig(s->NextSig(r1)), "not"));
+      !(s->IsWord(s->NextSig(r1), "and") && s->IsWord(s->NextSig(s->NextSig(r1)), "not") &&
+        s->IsWord(s->NextSig(s->NextSig(s->NextSig(r1))), "tsql_is_varchar"));
   if (engine == Engine::SQLite) {
     if (number_column) return NumberComparison(s, l0, l1, r0, r1, op, col_l);
     if (s->IsWord(s->NextSig(r1), "collate") || s->IsWord(s->NextSig(l1), "collate")) return;

@@ -245,6 +245,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"OrderByPosition", "select top 1 name, id from fd_names order by 2 desc", "abd"},
   {"OrderByCase", "select top 1 id from fd_names order by case when name = 'abd' then 0 else 1 end, id", "3"},
   {"OrderByKeysIgnoreTrailingBlanks", "select top 1 k from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) t order by n, k desc", "2"},
+  {"OrderByAliasKeysIgnoreTrailingBlanks", "select top 1 k from (select k, n as m from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u order by m, k desc offset 0 rows) t", "2"},
   {"WindowOrderKeysIgnoreTrailingBlanks", "select k from (select k, row_number() over (order by n, k desc) r from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u) t where r = 1", "2"},
   {"TopWithTies", "select count(*) from (select top 1 with ties id from fd_names order by d) t", "2", "TOP n WITH TIES is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"OffsetFetch", "select id from fd_names order by id offset 1 + 1 rows fetch next (1) rows only", "3"},
