@@ -85,7 +85,7 @@ fi
 # benchmarks that read each other's times (FetchRecordset reads
 # FetchRawSqlite's); a benchmark no group names runs in a group of its own.
 groups=('^BM_Fetch|^BM_FilterMoves' '^BM_Command' '^BM_Translate' '^BM_GetNewOID' '^BM_ImportBcp' '^BM_Lock'
-        '^BM_LoadEOMetaData' '^BM_SaveEOMetaData' '^BM_Records' '^BM_TsqlFunctions'
+        '^BM_LoadEOMetaData' '^BM_SaveEOMetaData' '^BM_Records' '^BM_TsqlFunctions' '^BM_Statements'
         '^BM_Workstations')
 listed=$("$bin" --benchmark_list_tests ${Q6_BENCH_FILTER:+--benchmark_filter="$Q6_BENCH_FILTER"} |
          sed 's|/.*||' | awk '!seen[$0]++' || true)

@@ -97,6 +97,10 @@ TokenEdit& EditableSql::Edit(size_t i) {
 
 bool EditableSql::Dropped(size_t i) const { return edit_of_[i] >= 0 && edits_[edit_of_[i]].drop; }
 
+bool EditableSql::HasTextBefore(size_t i) const {
+  return edit_of_[i] >= 0 && !edits_[edit_of_[i]].before.empty();
+}
+
 std::string EditableSql::Render() const {
   std::string out;
   out.reserve(sql_.size() + 32);

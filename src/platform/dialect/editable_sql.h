@@ -134,6 +134,8 @@ class EditableSql {
   TokenEdit& Edit(size_t i);
   // True when token i is dropped by an edit.
   bool Dropped(size_t i) const;
+  // True when an edit writes text ahead of token i.
+  bool HasTextBefore(size_t i) const;
   bool Edited() const { return !edits_.empty(); }
 
   // The statement with every edit applied.

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/editable_sql.h"
@@ -43,9 +44,12 @@ bool IsSurelyNumber(const EditableSql& sql, const Operands& ops, size_t first, s
 // COLLATE NOCASE (an item without alias keeps its text as its name); on
 // PostgreSQL a text function result becomes citext. With `set_member` (an
 // item of a UNION, EXCEPT or INTERSECT member), PostgreSQL also folds
-// literals, and both lose their trailing blanks: rtrim(..)::citext.
+// literals, and both lose their trailing blanks: rtrim(..)::citext; a plain
+// column becomes tsql_key(column) under its name, and the name tokens of
+// such items at depth 0 without an alias (named as written, quoted) are
+// added to `named` when given.
 void FoldSelectItems(EditableSql* sql, const Operands& ops, size_t first, bool set_member,
-                     Engine engine);
+                     Engine engine, std::vector<size_t>* named = nullptr);
 
 // Whether `t` is one or more ASCII digits.
 bool IsDigits(std::string_view t);

@@ -66,16 +66,83 @@ bool NotNullByWhere(const EditableSql& s, const Operands& ops, size_t by, size_t
   return found;
 }
 
+// Whether the column terms of the ORDER BY whose BY is at `by` may be
+// ordered by their keys: in a window, or in a select without DISTINCT,
+// GROUP BY or a set operation (whose values are keyed already, and whose
+// ORDER BY names result columns only). `select` gets the select's SELECT,
+// kNone for a window.
+bool KeyableOrder(const EditableSql& s, size_t by, size_t* select) {
+  const int depth = s.Depth(by);
+  *select = kNone;
+  for (size_t j = s.PrevSig(by); j != kNone; j = s.PrevSig(j)) {
+    if (s.IsPunct(j, ')')) {
+      j = s.Match(j);
+      continue;
+    }
+    if (s.Depth(j) < depth) return s.IsPunct(j, '(') && s.IsWord(s.PrevSig(j), "over");
+    static constexpr WordSet kKeyed{"union", "except", "intersect", "group"};
+    if (s.IsWordIn(j, kKeyed)) return false;
+    if (s.IsWord(j, "select")) {
+      *select = j;
+      return !s.IsWord(s.NextSig(j), "distinct");
+    }
+  }
+  return false;
+}
+
+// Whether the select list of `select` names an item of an expression
+// `name`: then ORDER BY name means that item, not the table's column. When
+// that item is a plain column (`c AS name`, `t.c name`), *column gets it
+// as rendered now; otherwise it is left empty.
+bool AliasOfItem(const EditableSql& s, const Operands& ops, size_t select, size_t name,
+                 std::string* column) {
+  const int depth = s.Depth(select);
+  for (size_t j = s.NextSig(select); j != kNone && s.Depth(j) >= depth; j = s.NextSig(j)) {
+    if (s.IsPunct(j, '(')) {
+      j = s.Match(j);
+      continue;
+    }
+    if (s.IsWord(j, "from")) return false;
+    const size_t next = s.NextSig(j);
+    const bool item_end =
+        next == kNone || s.IsPunct(next, ',') || s.IsWord(next, "from") || s.Depth(next) < depth;
+    if (!item_end || !SameName(s, j, name)) continue;
+    const size_t prev = s.PrevSig(j);
+    if (!s.IsWord(prev, "as") &&
+        (prev == select || s.IsPunct(prev, ',') || s.IsPunct(prev, '.') || ops.IsKeyword(prev)))
+      continue;
+    // The item's expression: [first, last].
+    const size_t last = s.IsWord(prev, "as") ? s.PrevSig(prev) : prev;
+    size_t first = last;
+    if (s.IsPunct(s.PrevSig(last), '.')) first = s.PrevSig(s.PrevSig(last));
+    const size_t before = s.PrevSig(first);
+    if (IsName(s, ops, first) && IsName(s, ops, last) &&
+        (before == select || s.IsPunct(before, ',')))
+      *column = Rendered(s, first, last);
+    return true;
+  }
+  return false;
+}
+
 // The terms of the ORDER BY whose BY is at `by`: NULLS FIRST / NULLS LAST
-// behind each term that has none.
+// behind each term that has none. Where the order may be keyed
+// (KeyableOrder), a column term followed by another term becomes
+// tsql_key(column): values that differ in trailing blanks only are equal
+// there under SQL Server's default collation, and the next term decides
+// (citext would order them by the blanks). The last term keeps its column,
+// which an index may serve.
 void PlaceNulls(EditableSql* s, const Operands& ops, size_t by) {
+  size_t select = kNone;
+  const bool keyable = KeyableOrder(*s, by, &select);
   for (size_t sep = by;;) {
-    const size_t end = ops.EndAfter(sep, true);
+    size_t end = ops.EndAfter(sep, true);
     if (end == kNone) return;
+    if (s->IsPunct(s->NextSig(end), '(')) end = s->Match(s->NextSig(end));  // schema.f(..)
     const size_t start = s->NextSig(sep);
     size_t last = end;
     size_t next = s->NextSig(end);
-    if (s->IsWord(next, "collate")) {
+    const bool collated = s->IsWord(next, "collate");
+    if (collated) {
       last = s->NextSig(next);
       if (last == kNone) return;
       next = s->NextSig(last);
@@ -86,11 +153,23 @@ void PlaceNulls(EditableSql* s, const Operands& ops, size_t by) {
       last = next;
       next = s->NextSig(next);
     }
-    if (s->IsWord(next, "nulls")) {
-      next = s->NextSig(s->NextSig(next));
-    } else if (!NotNullByWhere(*s, ops, by, start, end)) {
-      s->Edit(last).after += descending ? " NULLS LAST" : " NULLS FIRST";
+    const bool nulls = s->IsWord(next, "nulls");
+    if (nulls) next = s->NextSig(s->NextSig(next));
+    const bool column =
+        IsName(*s, ops, start) && IsName(*s, ops, end) &&
+        (start == end || (s->NextSig(start) + 1 == end && s->IsPunct(s->NextSig(start), '.')));
+    if (keyable && column && !collated && s->IsPunct(next, ',')) {
+      std::string item;  // the column an alias stands for
+      if (start != end || select == kNone || !AliasOfItem(*s, ops, select, end, &item)) {
+        s->Edit(start).before += "tsql_key(";
+        s->Edit(end).after += ")";
+      } else if (!item.empty()) {
+        s->Edit(end).before += "tsql_key(" + item + ")";
+        s->Edit(end).drop = true;
+      }
     }
+    if (!nulls && !NotNullByWhere(*s, ops, by, start, end))
+      s->Edit(last).after += descending ? " NULLS LAST" : " NULLS FIRST";
     if (!s->IsPunct(next, ',')) return;
     sep = next;
   }

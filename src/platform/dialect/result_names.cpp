@@ -83,7 +83,7 @@ void NameItems(EditableSql* s, const Operands& ops, size_t select, bool postgres
         named->push_back(j);
       }
     } else if (s->Kind(j) == TokenKind::kBracket &&
-               (j == first || s->IsPunct(s->PrevSig(j), '.'))) {
+               (j == first || s->IsPunct(s->PrevSig(j), '.')) && s->Edit(j).after.empty()) {
       std::string name;
       AppendUnquoted(s->Text(j), &name);
       if (HasUpper(name)) {
@@ -97,13 +97,16 @@ void NameItems(EditableSql* s, const Operands& ops, size_t select, bool postgres
   }
 }
 
-// ORDER BY terms at depth 0 that name a quoted result column.
+}  // namespace
+
 void QuoteOrderTerms(EditableSql* s, const std::vector<size_t>& named) {
   for (size_t by = s->FirstWord("by"); by != kNone; by = s->NextWord(by)) {
     if (s->Depth(by) != 0 || !s->IsWord(s->PrevSig(by), "order")) continue;
     for (size_t j = s->NextSig(by); j != kNone && s->Depth(j) == 0; j = s->NextSig(j)) {
+      // (Not a column inside a call an order rule wrote: a name there is
+      // the table's column.)
       if (s->Kind(j) != TokenKind::kWord || s->IsPunct(s->PrevSig(j), '.') ||
-          s->IsPunct(s->NextSig(j), '.') || s->IsPunct(s->NextSig(j), '('))
+          s->IsPunct(s->NextSig(j), '.') || s->IsPunct(s->NextSig(j), '(') || s->HasTextBefore(j))
         continue;
       for (size_t n : named) {
         std::string name;
@@ -122,6 +125,8 @@ void QuoteOrderTerms(EditableSql* s, const std::vector<size_t>& named) {
     }
   }
 }
+
+namespace {
 
 // Words that are names in T-SQL but keywords of an engine.
 // (Not LEADING, TRAILING, BOTH, ONLY or LATERAL: PostgreSQL's own syntax

@@ -1,5 +1,7 @@
 // UNION, EXCEPT and INTERSECT under the default collation: the members'
 // items compare without case and trailing blanks, as DISTINCT's do.
+#include <vector>
+
 #include "platform/dialect/operands.h"
 #include "platform/dialect/operator_rules.h"
 #include "platform/dialect/statement_rules.h"
@@ -36,12 +38,13 @@ size_t MemberAfter(const EditableSql& s, size_t op) {
   return s.IsWord(j, "select") ? j : kNone;
 }
 
-void FoldMember(EditableSql* s, const Operands& ops, size_t select, Engine engine) {
+void FoldMember(EditableSql* s, const Operands& ops, size_t select, Engine engine,
+                std::vector<size_t>* named) {
   if (select == kNone) return;
   size_t first = s->NextSig(select);
   if (s->IsWord(first, "distinct") || s->IsWord(first, "top")) return;  // folded as DISTINCT
   if (s->IsWord(first, "all")) first = s->NextSig(first);
-  FoldSelectItems(s, ops, first, true, engine);
+  FoldSelectItems(s, ops, first, true, engine, named);
 }
 
 }  // namespace
@@ -52,14 +55,19 @@ void RewriteSetOperations(EditableSql* s, Engine engine) {
   ops.Reset(*s);
   // Each member next to an operator that removes duplicates (not ... ALL),
   // each once: a member between two such operators is folded on the first.
+  // Result columns named as written by the folding are named so in the
+  // statement's ORDER BY too.
+  thread_local std::vector<size_t> named;
+  named.clear();
   size_t folded = kNone;
   for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     if (!s->IsWordIn(i, kSetOperators) || s->IsWord(s->NextSig(i), "all")) continue;
     const size_t before = MemberBefore(*s, i);
-    if (before != folded) FoldMember(s, ops, before, engine);
+    if (before != folded) FoldMember(s, ops, before, engine, &named);
     folded = MemberAfter(*s, i);
-    FoldMember(s, ops, folded, engine);
+    FoldMember(s, ops, folded, engine, &named);
   }
+  if (!named.empty() && s->HasWord("order")) QuoteOrderTerms(s, named);
 }
 
 }  // namespace q6::dialect

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/editable_sql.h"
@@ -35,6 +36,11 @@ inline bool SameName(const EditableSql& s, size_t a, size_t b) {
 // - PostgreSQL: every ORDER BY term (statement, window, set operation)
 //   without NULLS gets NULLS FIRST when ascending and NULLS LAST when
 //   descending, as SQL Server sorts NULL below every value.
+// - PostgreSQL: in a window's ORDER BY, and in a select's own without
+//   DISTINCT, GROUP BY or set operation, a column term that another term
+//   follows (or an alias of a plain column) is ordered by tsql_key(column),
+//   so that values differing in trailing blanks only tie and the next term
+//   decides.
 // - OFFSET n ROWS [FETCH NEXT|FIRST m ROWS ONLY] -> LIMIT (m) OFFSET (n)
 //   (LIMIT -1 / ALL without FETCH), on both engines.
 // - PostgreSQL: TOP (n) WITH TIES -> FETCH FIRST (n) ROWS WITH TIES behind
@@ -45,7 +51,9 @@ void RewriteOrders(EditableSql* sql, Engine engine);
 // EXCEPT or INTERSECT that removes duplicates compares without case and
 // trailing blanks, as DISTINCT does (RewriteTsqlOperators): SQLite gives a
 // literal or expression COLLATE NOCASE; PostgreSQL compares a literal or a
-// text function result as rtrim(..)::citext.
+// text function result as rtrim(..)::citext, and a plain column as
+// tsql_key(column) under the column's name (ORDER BY terms naming it are
+// quoted to match).
 void RewriteSetOperations(EditableSql* sql, Engine engine);
 
 // Scalar subqueries (scalar_subqueries.cpp). SQLite takes the first row of
@@ -93,6 +101,11 @@ void RewriteGroupingKeys(EditableSql* sql, Engine engine);
 // such an item is quoted the same way. Names that are keywords of an engine
 // (limit, offset, raise, ...) are quoted for it where a name stands.
 void RewriteResultNames(EditableSql* sql, Engine engine);
+
+// ORDER BY terms at depth 0 that name one of the result columns whose name
+// tokens are `named` (given their names as written, quoted) are quoted the
+// same way (result_names.cpp).
+void QuoteOrderTerms(EditableSql* sql, const std::vector<size_t>& named);
 
 // Helpers of these rules (statement_forms.cpp). They run after the
 // expression rules, so they read tokens with the edits made so far.

@@ -3,6 +3,7 @@
 // (between addition, concatenation and date arithmetic; integers, exact
 // decimals and floats).
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/dialect/operator_rules.h"
@@ -10,6 +11,36 @@
 
 namespace q6::dialect {
 namespace {
+
+// Whether the term [first, last] is int arithmetic whatever the data: an
+// integer literal of int's range (a larger one is a decimal in T-SQL),
+// possibly signed, or such literals with + - * / % in parentheses.
+bool IsIntTerm(const EditableSql& s, size_t first, size_t last) {
+  if (first == kNone || last == kNone) return false;
+  for (size_t j = first; j != kNone && j <= last; j = s.NextSig(j)) {
+    if (s.Kind(j) == TokenKind::kNumber) {
+      const std::string_view t = s.Text(j);
+      for (char c : t)
+        if (c < '0' || c > '9') return false;
+      if (t.size() > 10 || (t.size() == 10 && t > "2147483647")) return false;
+      continue;
+    }
+    if (s.Kind(j) != TokenKind::kPunct) return false;
+    const char c = s.Text(j)[0];
+    if (c != '+' && c != '-' && c != '*' && c != '/' && c != '%' && c != '(' && c != ')')
+      return false;
+  }
+  return true;
+}
+
+// The text that closes a step of int arithmetic, ahead of an alias the
+// select-list rule wrote behind the operand: the result is checked against
+// int's range (error 8115), as SQL Server computes int with int in int.
+void CloseIntStep(EditableSql* s, size_t last) {
+  std::string& after = s->Edit(last).after;
+  const size_t alias = after.find(" AS ");
+  after.insert(alias == std::string::npos ? after.size() : alias, ", 'int')");
+}
 
 // SQLite: t0 + t1 - t2 -> tsql_sub(tsql_add(t0 , t1) , t2). A sum of terms
 // that are all numbers whatever the data keeps SQLite's own operators.
@@ -28,6 +59,17 @@ void RewriteSum(EditableSql* s, const Operands& ops, size_t first_op, std::vecto
     const size_t next = s->NextSig(end);
     if (next == kNone || !ops.IsBinarySign(next)) break;
     op = next;
+  }
+  if (IsIntTerm(*s, start, ends.back())) {
+    // Int arithmetic: native + and -, each step checked (once: a sum
+    // checked before, translated again, stays).
+    const size_t open = s->PrevSig(start);
+    if (s->IsPunct(open, '(') && s->IsWord(s->PrevSig(open), "tsql_int")) return;
+    std::string checks;
+    for (size_t k = 0; k < signs.size(); ++k) checks += "tsql_int(";
+    s->Edit(start).before.insert(0, checks);
+    for (size_t end : ends) CloseIntStep(s, end);
+    return;
   }
   if (numbers) return;
   std::string prefix;
@@ -60,15 +102,19 @@ void RewriteProduct(EditableSql* s, const Operands& ops, size_t first_op, std::v
     op = next;
   }
   if (signs.empty()) return;
+  const bool ints = IsIntTerm(*s, start, ends.back());
   std::string prefix;
-  for (size_t k = signs.size(); k-- > 0;)
+  for (size_t k = signs.size(); k-- > 0;) {
+    if (ints) prefix += "tsql_int(";
     prefix += s->IsPunct(signs[k], '*')   ? "tsql_mul("
               : s->IsPunct(signs[k], '/') ? "tsql_div("
                                           : "tsql_mod(";
+  }
   s->Edit(start).before.insert(0, prefix);
   for (size_t k = 0; k < signs.size(); ++k) {
     Replace(s, signs[k], ",");
     CloseCall(s, ends[k]);
+    if (ints) CloseIntStep(s, ends[k]);
   }
 }
 

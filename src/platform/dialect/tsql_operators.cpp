@@ -4,6 +4,8 @@
 // literals in date_literals.cpp).
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 #include "platform/dialect/operands.h"
 #include "platform/dialect/operator_rules.h"
@@ -96,6 +98,19 @@ bool IsParam(const EditableSql& s, size_t first, size_t last) {
   return s.Kind(first) == TokenKind::kWord && t.size() > 1 && t[0] == '$' && IsDigits(t.substr(1));
 }
 
+// A number literal, possibly signed (not a 0x.. binary literal).
+bool IsNumberLiteral(const EditableSql& s, size_t first, size_t last) {
+  size_t j = first;
+  while (j != kNone && j < last && (s.IsPunct(j, '-') || s.IsPunct(j, '+'))) j = s.NextSig(j);
+  if (j != last || s.Kind(last) != TokenKind::kNumber) return false;
+  return last + 1 >= s.size() || s.Kind(last + 1) != TokenKind::kWord;  // not 0x..
+}
+
+// A subquery used as a value: ( SELECT ... ).
+bool IsSubquery(const EditableSql& s, size_t first, size_t last) {
+  return s.IsPunct(first, '(') && s.Match(first) == last && s.IsWord(s.NextSig(first), "select");
+}
+
 // The q6tsql operator of a comparison kind.
 const char* PaddedOperator(char op) {
   switch (op) {
@@ -114,6 +129,16 @@ const char* PaddedOperator(char op) {
   }
 }
 
+// PostgreSQL: the comparison's operator becomes its q6tsql operator, the
+// operands staying where they are.
+void PaddedInPlace(EditableSql* s, size_t op_first, size_t op_last, char op) {
+  for (size_t j = op_first; j <= op_last; ++j) s->Edit(j).drop = true;
+  TokenEdit& e = s->Edit(op_first);
+  e.before += PaddedOperator(op);
+  if (!s->IsBlank(op_first - 1)) e.before.insert(0, " ");
+  if (!s->IsBlank(op_last + 1)) e.before += " ";
+}
+
 // PostgreSQL: column op value -> column ^op value, where the value is a
 // literal, a parameter or another column; a value written first moves
 // behind the column (the operator mirrored), so that the column stays on the
@@ -123,14 +148,8 @@ const char* PaddedOperator(char op) {
 // on the column); any other type compares as the plain operator does.
 void ColumnComparison(EditableSql* s, size_t op_first, size_t op_last, char op, size_t c0,
                       size_t c1, size_t v0, size_t v1) {
+  if (v0 > c0) return PaddedInPlace(s, op_first, op_last, op);
   for (size_t j = op_first; j <= op_last; ++j) s->Edit(j).drop = true;
-  if (v0 > c0) {
-    TokenEdit& e = s->Edit(op_first);
-    e.before += PaddedOperator(op);
-    if (!s->IsBlank(op_first - 1)) e.before.insert(0, " ");
-    if (!s->IsBlank(op_last + 1)) e.before += " ";
-    return;
-  }
   std::string value;  // written first: it moves behind the column
   for (size_t j = v0; j <= v1; ++j) {
     TokenEdit& e = s->Edit(j);
@@ -168,6 +187,34 @@ bool IsAssignment(const EditableSql& s, size_t c0) {
   return false;
 }
 
+// SQLite: a column compared with a number, [l0, l1] op [r0, r1], one of
+// them the column. SQL Server converts a varchar column to the number's
+// type, row by row (error 245 for 'A7'; ' 010' = 10 holds); SQLite would
+// compare the number as text. `c op n` becomes
+//   (c op n AND NOT tsql_is_varchar(c) OR c >= '' AND tsql_int(c, 'int') op n)
+// (tsql_float(c) for a number that is no int). The first branch is the
+// comparison as written, which an index on a number column still serves;
+// the second takes the text values (which sort at or above '', so an index
+// serves it as well) and compares them converted. The number stays behind
+// an operator in both, where statements that differ in it share one
+// prepared statement.
+void NumberComparison(EditableSql* s, size_t l0, size_t l1, size_t r0, size_t r1, char op,
+                      bool column_left) {
+  std::string c, n, written;
+  s->RenderRange(column_left ? l0 : r0, (column_left ? l1 : r1) + 1, &c);
+  s->RenderRange(column_left ? r0 : l0, (column_left ? r1 : l1) + 1, &n);
+  const std::string_view digits = s->Text(column_left ? r1 : l1);
+  bool whole = true;
+  for (char ch : digits) whole = whole && ch >= '0' && ch <= '9';
+  const bool int_literal =
+      whole && (digits.size() < 10 || (digits.size() == 10 && digits <= "2147483647"));
+  const char* op_text = PaddedOperator(column_left ? op : Mirror(op)) + 1;  // without the ^
+  s->Edit(l0).before.insert(0, "(");
+  s->Edit(r1).after += " AND NOT tsql_is_varchar(" + c + ") OR " + c + " >= '' AND " +
+                       (int_literal ? "tsql_int(" + c + ", 'int')" : "tsql_float(" + c + ")") +
+                       " " + op_text + " " + n + ")";
+}
+
 void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, size_t op_last,
                        char op, Engine engine) {
   const size_t l0 = ops.StartBefore(op_first, true);
@@ -182,7 +229,14 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
   const bool text_l = lit_l || IsTextCall(*s, ops, l0, l1);
   const bool text_r = lit_r || IsTextCall(*s, ops, r0, r1);
   const bool col_l = IsColumn(*s, ops, l0, l1), col_r = IsColumn(*s, ops, r0, r1);
+  const bool num_l = IsNumberLiteral(*s, l0, l1), num_r = IsNumberLiteral(*s, r0, r1);
+  // (A comparison rewritten before, translated again, stays.)
+  const bool number_column =
+      ((col_l && num_r && !IsAssignment(*s, l0)) || (num_l && col_r)) && !s->Dropped(op_first) &&
+      !(s->IsWord(s->NextSig(r1), "and") && s->IsWord(s->NextSig(s->NextSig(r1)), "not") &&
+        s->IsWord(s->NextSig(s->NextSig(s->NextSig(r1))), "tsql_is_varchar"));
   if (engine == Engine::SQLite) {
+    if (number_column) return NumberComparison(s, l0, l1, r0, r1, op, col_l);
     if (s->IsWord(s->NextSig(r1), "collate") || s->IsWord(s->NextSig(l1), "collate")) return;
     if (text_r && !col_l)
       s->Edit(r1).after += " COLLATE NOCASE";
@@ -192,6 +246,17 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
   }
   const bool calls = (text_l && !lit_l) || (text_r && !lit_r);
   const bool value_l = lit_l || IsParam(*s, l0, l1), value_r = lit_r || IsParam(*s, r0, r1);
+  const bool sub_l = IsSubquery(*s, l0, l1), sub_r = IsSubquery(*s, r0, r1);
+  if ((sub_l || sub_r) && !s->Dropped(op_first) && !IsAssignment(*s, l0)) {
+    // A subquery's value has the type of its item, text for a literal:
+    // both sides compare as citext without trailing blanks when text.
+    for (const auto& [first, last, sub] : {std::tuple{l0, l1, sub_l}, std::tuple{r0, r1, sub_r}}) {
+      if (!sub) continue;
+      s->Edit(first).before += "tsql_fold(";
+      s->Edit(last).after.insert(0, ")");
+    }
+    return PaddedInPlace(s, op_first, op_last, op);
+  }
   if (((col_l && (value_r || col_r) && !IsAssignment(*s, l0)) || (value_l && col_r)) &&
       !s->Dropped(op_first)) {
     const bool swap = !col_l;
@@ -365,8 +430,47 @@ void RewriteOrderTerms(EditableSql* s, const Operands& ops, size_t by) {
 // which on PostgreSQL also loses its trailing blanks (it is only counted).
 // A member of a set operation (set_member) compares as DISTINCT does; on
 // PostgreSQL a literal too, and without its trailing blanks.
+// PostgreSQL: a plain column item [first, last] of a set operation's member
+// compares without trailing blanks too: tsql_key(column) (a citext without
+// them, any other type as it is), under the column's name: as written where
+// it names the result (depth 0; its token then goes to `named`), folded as
+// the server folds names deeper in.
+void KeyColumnItem(EditableSql* s, size_t first, size_t last, bool aliased,
+                   std::vector<size_t>* named) {
+  s->Edit(first).before += "tsql_key(";
+  if (aliased) return CloseCall(s, last);
+  std::string alias;
+  if (s->Kind(last) == TokenKind::kQuoted) {
+    alias = s->Text(last);
+  } else {
+    std::string name;
+    if (s->Kind(last) == TokenKind::kBracket)
+      AppendUnquoted(s->Text(last), &name);
+    else
+      name = s->Text(last);
+    if (s->Depth(last) > 0) {
+      std::string folded;
+      AppendAsciiLower(name, &folded);
+      name.swap(folded);
+    } else if (named != nullptr) {
+      named->push_back(last);
+    }
+    alias = "\"";
+    for (char c : name) {
+      alias += c;
+      if (c == '"') alias += '"';
+    }
+    alias += '"';
+  }
+  s->Edit(last).after += ") AS " + alias;
+}
+
 void CollateDistinctTerm(EditableSql* s, const Operands& ops, size_t first, size_t last,
-                         bool aliased, bool aggregate, bool set_member, Engine engine) {
+                         bool aliased, bool aggregate, bool set_member, Engine engine,
+                         std::vector<size_t>* named = nullptr) {
+  if (engine == Engine::PostgreSQL && set_member && !aggregate && first != kNone && last != kNone &&
+      first <= last && IsColumn(*s, ops, first, last))
+    return KeyColumnItem(s, first, last, aliased, named);
   if (first == kNone || last == kNone || first > last || IsColumn(*s, ops, first, last) ||
       IsSurelyNumber(*s, ops, first, last) || s->IsPunct(last, '*') ||
       s->IsWord(s->PrevSig(last), "collate"))
@@ -421,7 +525,7 @@ void RewriteDistinct(EditableSql* s, const Operands& ops, size_t distinct, Engin
 }  // namespace
 
 void FoldSelectItems(EditableSql* s, const Operands& ops, size_t first, bool set_member,
-                     Engine engine) {
+                     Engine engine, std::vector<size_t>* named) {
   if (first == kNone) return;
   const int depth = s->Depth(first);
   for (size_t j = first; first != kNone; j = s->NextSig(j)) {
@@ -455,7 +559,7 @@ void FoldSelectItems(EditableSql* s, const Operands& ops, size_t first, bool set
     } else {
       aliased = false;
     }
-    CollateDistinctTerm(s, ops, x0, x1, aliased, false, set_member, engine);
+    CollateDistinctTerm(s, ops, x0, x1, aliased, false, set_member, engine, named);
     if (end) return;
     first = s->NextSig(j);
   }

@@ -32,7 +32,18 @@ void RewriteTsqlCalls(EditableSql* sql, Engine engine);
 
 // Operators:
 // - SQLite: every binary + and - becomes tsql_add / tsql_sub (the engine
-//   decides between addition, concatenation and date arithmetic).
+//   decides between addition, concatenation and date arithmetic); int
+//   literal arithmetic keeps the engine's operators, each step checked by
+//   tsql_int(.., 'int') (error 8115 past int's range).
+// - SQLite: a plain column compared with a number literal, c op n, becomes
+//   (c op n AND NOT tsql_is_varchar(c) OR c >= '' AND tsql_int(c, 'int') op n)
+//   (tsql_float(c) for a number that is no int): varchar values convert to
+//   the number's type as SQL Server converts them (error 245), and an index
+//   on a number column still serves. On PostgreSQL the compatibility
+//   schema's operators of text beside integer and numeric do the same.
+// - PostgreSQL: a scalar subquery compared with anything goes through
+//   tsql_fold (text as citext without trailing blanks, other types as they
+//   are) and the comparison takes the schema's operator (a ^= b, ...).
 // - Both: a date literal compared with something ('2024-02-29',
 //   '20240229', '2024-02-29T10:00:00') is written so that it also matches
 //   dates stored as 'YYYY-MM-DD HH:MM:SS' text: x = '2024-02-29' becomes

@@ -38,8 +38,8 @@ using TsqlFinal = void(sqlite3_context* ctx);
 // The SQLite implementations, defined in the driver's files by concern.
 // sqlite_arithmetic.cpp: operators, aggregates and the stored form of
 // decimals (sqlite_exact.h).
-TsqlImpl Add, Sub, Mul, Div, Mod, SumStep, AvgStep, TotalInverse, Store, NeedsStore, ToDecimal,
-    ToMoney;
+TsqlImpl Add, Sub, Mul, Div, Mod, IsVarchar, NullIf, SumStep, AvgStep, TotalInverse, Store,
+    NeedsStore, ToDecimal, ToMoney;
 TsqlFinal SumFinal, AvgFinal, SumValue, AvgValue;
 // sqlite_functions.cpp: numbers, strings that keep their case, and the
 // statement rules' checks (a scalar subquery's single value, recursion depth).
@@ -128,6 +128,21 @@ inline constexpr Function kFunctions[] = {
     {"mul", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Mul, {}},
     {"div", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Div, {}},
     {"mod", 2, 2, Call::kWritten, Engines::kSqliteOnly, Result::kVaries, sqlite::Mod, {}},
+    // Whether x is text other than the stored form of a decimal: a column
+    // compared with a number on SQLite tells its varchar values by it.
+    {"is_varchar", 1, 1, Call::kWritten, Engines::kSqliteOnly, Result::kInteger, sqlite::IsVarchar,
+     {}},
+    // NULLIF compares as = does: text without case and trailing blanks.
+    {"nullif", 2, 2, Call::kRename, Engines::kBoth, Result::kVaries, sqlite::NullIf, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_nullif(a anycompatible, b anycompatible)
+RETURNS anycompatible LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT nullif(a, b)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_nullif(a text, b text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+'SELECT CASE WHEN rtrim(a)::citext = rtrim(b)::citext THEN NULL ELSE a END';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_nullif(a citext, b citext) RETURNS citext
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+'SELECT CASE WHEN rtrim(a)::citext = rtrim(b)::citext THEN NULL ELSE a END';
+)sql"},
     // Aggregates: SUM exact on SQLite (PostgreSQL's is); AVG of integers is
     // an integer (cut), of decimals has max(6, s) places (cut).
     {"sum", 1, 1, Call::kRename, Engines::kSqliteOnly, Result::kVaries, sqlite::SumStep, {},

@@ -15,6 +15,7 @@
 
 #include <libpq-fe.h>
 
+#include <string>
 #include <string_view>
 
 #include "runtime/com_error.h"
@@ -37,6 +38,25 @@ bool Broken(pg_conn* conn, bool probe) {
   return PQstatus(conn) == CONNECTION_BAD;
 }
 
+// The server's own words in SQL Server's where a stored query tests them: an
+// integer overflow (error 8115), a text read as a date column's type (error
+// 241, the server's words kept behind); any other message as it is.
+std::string SqlServerText(std::string_view sqlstate, std::string_view primary) {
+  for (std::string_view type : {"smallint", "integer", "bigint"}) {
+    if (primary.size() == type.size() + 13 && primary.starts_with(type) &&
+        primary.ends_with(" out of range"))
+      return std::string("Arithmetic overflow error converting expression to data type ") +
+             (type == "integer" ? "int" : std::string(type)) + ".";
+  }
+  if ((sqlstate == "22007" || sqlstate == "22008") &&
+      (primary.starts_with("invalid input syntax for type") ||
+       primary.starts_with("date/time field value out of range")))
+    return std::string(
+               "Conversion failed when converting date and/or time from character string. (") +
+           std::string(primary) + ")";
+  return std::string(primary);
+}
+
 }  // namespace
 
 ErrorKind KindOf(std::string_view sqlstate, bool connection_broken) {
@@ -54,16 +74,8 @@ void ThrowError(pg_conn* conn, const pg_result* res, const std::string& context)
   std::string msg;
   const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
   const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
-  const std::string_view sqlstate = state ? state : "";
-  if (primary && (sqlstate == "22007" || sqlstate == "22008") &&
-      (std::string_view(primary).starts_with("invalid input syntax for type") ||
-       std::string_view(primary).starts_with("date/time field value out of range"))) {
-    // A text read as a date column's type: SQL Server's error 241.
-    msg =
-        std::string("Conversion failed when converting date and/or time from character string. (") +
-        primary + ")";
-  } else if (primary) {
-    msg = primary;
+  if (primary) {
+    msg = SqlServerText(state ? state : "", primary);
   } else {
     msg = TrimEnd(conn ? PQerrorMessage(conn) : "out of memory");
     if (msg.empty()) msg = "the server sent no result";

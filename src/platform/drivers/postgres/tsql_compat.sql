@@ -96,6 +96,65 @@ BEGIN
   END LOOP;
 END $$;
 
+-- A varchar compared with a number is converted to the number's type, as
+-- SQL Server converts it: 'A7' = 10 raises error 245, ' 010' = 10 holds,
+-- '' is 0 as an int. The plain comparison operators get overloads of text
+-- (and citext) beside integer and numeric, either way round, where the
+-- server has none: it picks them by the operand types, so statements keep
+-- their text and a number column its own operator (and index). The padded
+-- ones (^=) get them with the text first, as the dialect writes a column
+-- first: a number column compared with a parameter keeps telling the
+-- parameter's type from the column.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_varchar_number(x text, t text) RETURNS numeric
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  IF x IS NULL THEN RETURN NULL; END IF;
+  IF t = 'int' THEN
+    IF btrim(x) = '' THEN RETURN 0; END IF;
+    RETURN q6tsql.tsql_int(x, 'int');
+  END IF;
+  IF x !~ '^\s*[+-]?(\d+\.?\d*|\.\d+)\s*$' THEN
+    RAISE EXCEPTION 'Error converting data type varchar to numeric.' USING ERRCODE = '22018';
+  END IF;
+  RETURN btrim(x)::numeric;
+END $$;
+DO $$
+DECLARE
+  body record;
+  arg record;
+BEGIN
+  FOR body IN SELECT * FROM (VALUES ('eq', '^=', '='), ('ne', '^<>', '<>'), ('lt', '^<', '<'),
+                                    ('le', '^<=', '<='), ('gt', '^>', '>'), ('ge', '^>=', '>=')) v(fn, name, op),
+              (VALUES ('citext', 'integer', 'int'), ('text', 'integer', 'int'),
+                      ('citext', 'numeric', 'numeric'), ('text', 'numeric', 'numeric')) t(txt, num, conv)
+  LOOP
+    EXECUTE format('CREATE OR REPLACE FUNCTION q6tsql.tsql_%s(a %s, b %s) RETURNS boolean'
+                   ' LANGUAGE sql IMMUTABLE PARALLEL SAFE AS %L', body.fn, body.txt, body.num,
+                   format('SELECT q6tsql.tsql_varchar_number(a, %L) %s b', body.conv, body.op));
+    EXECUTE format('CREATE OR REPLACE FUNCTION q6tsql.tsql_%s(a %s, b %s) RETURNS boolean'
+                   ' LANGUAGE sql IMMUTABLE PARALLEL SAFE AS %L', body.fn, body.num, body.txt,
+                   format('SELECT a %s q6tsql.tsql_varchar_number(b, %L)', body.op, body.conv));
+    FOR arg IN SELECT * FROM (VALUES (body.txt, body.num, body.op), (body.num, body.txt, body.op),
+                                     (body.txt, body.num, body.name)) p(l, r, name) LOOP
+      IF NOT EXISTS (SELECT 1 FROM pg_operator o JOIN pg_namespace n ON n.oid = o.oprnamespace
+                     WHERE n.nspname = 'q6tsql' AND o.oprname = arg.name
+                       AND o.oprleft = arg.l::regtype AND o.oprright = arg.r::regtype) THEN
+        EXECUTE format('CREATE OPERATOR q6tsql.%s (LEFTARG = %s, RIGHTARG = %s, FUNCTION = q6tsql.tsql_%s)',
+                       arg.name, arg.l, arg.r, body.fn);
+      END IF;
+    END LOOP;
+  END LOOP;
+END $$;
+
+-- A value compared under the default collation: text without its trailing
+-- blanks as citext, any other value as it is (a scalar subquery's value,
+-- whose type the statement does not tell).
+CREATE OR REPLACE FUNCTION q6tsql.tsql_fold(v anyelement) RETURNS anyelement
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT v';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_fold(v text) RETURNS citext
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT rtrim(v)::citext';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_fold(v citext) RETURNS citext
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT rtrim(v)::citext';
+
 -- LIKE patterns ([abc], [a-c], [^a], [%], % and _) as an anchored regular
 -- expression, used with ~* (case-insensitive, as the default collation).
 CREATE OR REPLACE FUNCTION q6tsql.tsql_like_regex(p text, esc text DEFAULT NULL) RETURNS text

@@ -279,6 +279,27 @@ void Arith(sqlite3_context* ctx, sqlite3_value** argv, Op op) {
   IntOp(ctx, op, a.i, b.i);
 }
 
+// The order of a and b as SQL Server compares them: a text beside a number
+// is converted to that number's type first (errors 245 and 8114 when it
+// does not convert), numbers compare by value, two texts without case and
+// trailing blanks. nullopt when either is NULL, and after setting an error.
+std::optional<int> Order(sqlite3_context* ctx, sqlite3_value* va, sqlite3_value* vb) {
+  Operand a = Classify(va);
+  Operand b = Classify(vb);
+  if (a.kind == Operand::kNull || b.kind == Operand::kNull) return std::nullopt;
+  if (a.kind == Operand::kText && b.kind == Operand::kText) return CompareNoCase(a.text, b.text);
+  if (a.kind == Operand::kText && !ConvertText(ctx, &a, b, true)) return std::nullopt;
+  if (b.kind == Operand::kText && !ConvertText(ctx, &b, a, true)) return std::nullopt;
+  if (a.kind == Operand::kFloat || b.kind == Operand::kFloat) {
+    const double x = AsDouble(a), y = AsDouble(b);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  if (a.kind == Operand::kDecimal || b.kind == Operand::kDecimal)
+    return CompareExact(a.kind == Operand::kInt ? FromInt(a.i) : a.x,
+                        b.kind == Operand::kInt ? FromInt(b.i) : b.x);
+  return a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
+}
+
 // SUM and AVG: integers add up exactly in 128 bits, decimals at the largest
 // scale seen, floats as doubles; one float makes the result a float. SQLite
 // hands the state out zero-filled, which is the empty state.
@@ -395,6 +416,19 @@ void Sub(sqlite3_context* ctx, int, sqlite3_value** argv) { Arith(ctx, argv, Op:
 void Mul(sqlite3_context* ctx, int, sqlite3_value** argv) { Arith(ctx, argv, Op::kMul); }
 void Div(sqlite3_context* ctx, int, sqlite3_value** argv) { Arith(ctx, argv, Op::kDiv); }
 void Mod(sqlite3_context* ctx, int, sqlite3_value** argv) { Arith(ctx, argv, Op::kMod); }
+
+// tsql_is_varchar(x): 1 when x is text other than a stored decimal, else 0.
+void IsVarchar(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_result_int(ctx, Classify(argv[0]).kind == Operand::kText ? 1 : 0);
+}
+
+// NULLIF(a, b): NULL when a equals b as SQL Server compares them, else a.
+void NullIf(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  const std::optional<int> c = Order(ctx, argv[0], argv[1]);
+  if (c && *c == 0) return;
+  if (c || sqlite3_value_type(argv[1]) == SQLITE_NULL) sqlite3_result_value(ctx, argv[0]);
+}
 
 void SumStep(sqlite3_context* ctx, int, sqlite3_value** argv) { Accumulate(ctx, argv[0], "sum"); }
 void AvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) { Accumulate(ctx, argv[0], "avg"); }
