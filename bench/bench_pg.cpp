@@ -6,12 +6,16 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <mutex>
 #include <utility>
 #include <vector>
 
+#include "platform/adodb/connection.h"
 #include "platform/datasource/data_source.h"
 #include "platform/drivers/postgres/pg_driver.h"
+#include "platform/schema/schema.h"
 
 namespace q6::bench {
 namespace {
@@ -55,6 +59,49 @@ void DropSchemaAtExit(const std::string& source, const std::string& schema) {
     std::atexit(DropAll);
   }
   p.schemas.emplace_back(postgres::PgDriver::ConnInfo(ds), schema);
+}
+
+const FilledSources& FillSources(const std::string& tag,
+                                 const std::function<void(Connection&)>& fill) {
+  // Never destroyed: the files are removed by an exit handler.
+  static auto* filled = new std::map<std::string, FilledSources>;
+  static auto* files = new std::vector<std::string>;
+  static std::mutex mu;
+  std::lock_guard<std::mutex> lock(mu);
+  if (auto it = filled->find(tag); it != filled->end()) return it->second;
+  FilledSources out;
+  const std::string name = tag + "_" + std::to_string(::getpid());
+  const char* shm = "/dev/shm";
+  const std::filesystem::path dir = std::filesystem::is_directory(shm)
+                                        ? std::filesystem::path(shm)
+                                        : std::filesystem::temp_directory_path();
+  const std::string file = (dir / (name + ".db")).string();
+  std::filesystem::remove(file);
+  if (files->empty())
+    std::atexit([] {
+      std::error_code ec;
+      for (const std::string& f : *files) std::filesystem::remove(f, ec);
+    });
+  files->push_back(file);
+  out.sqlite = "Driver=sqlite;Database=" + file;
+  {
+    Connection con;
+    con.Open(out.sqlite);
+    fill(con);
+  }
+  if (const char* server = std::getenv("Q6FD_TEST_PG"); server && *server) {
+    Connection admin;
+    admin.Open(server);
+    admin.Execute("DROP SCHEMA IF EXISTS " + name + " CASCADE");
+    admin.Execute("CREATE SCHEMA " + name);
+    DropSchemaAtExit(server, name);
+    out.pg = std::string(server) + ";Schema=" + name;
+    Connection con;
+    con.Open(out.pg);
+    CreateSchema(con);  // the compatibility schema comes with it
+    fill(con);
+  }
+  return filled->emplace(tag, std::move(out)).first->second;
 }
 
 }  // namespace q6::bench

@@ -7,7 +7,12 @@
 // libpq instead.
 #pragma once
 
+#include <functional>
 #include <string>
+
+namespace q6 {
+class Connection;
+}
 
 namespace q6::bench {
 
@@ -17,5 +22,17 @@ namespace q6::bench {
 // _exit() never run it. Raises ComError when `source` cannot be resolved.
 // Failures at exit are ignored (the server may be gone already).
 void DropSchemaAtExit(const std::string& source, const std::string& schema);
+
+// The data sources of a benchmark that reads tables of its own: a SQLite
+// file (in /dev/shm when there is one, removed at exit) and a PostgreSQL
+// schema on Q6FD_TEST_PG (the compatibility schema installed, dropped at
+// exit), both named `tag`_<pid> and each filled by `fill` once, on the
+// first call. `pg` is "" when Q6FD_TEST_PG is not set.
+struct FilledSources {
+  std::string sqlite;
+  std::string pg;
+};
+const FilledSources& FillSources(const std::string& tag,
+                                 const std::function<void(Connection&)>& fill);
 
 }  // namespace q6::bench

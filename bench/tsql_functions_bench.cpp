@@ -24,14 +24,6 @@ namespace {
 
 using q6::Connection;
 
-std::string SqlitePath() {
-  const char* shm = "/dev/shm";
-  const std::filesystem::path dir = std::filesystem::is_directory(shm)
-                                        ? std::filesystem::path(shm)
-                                        : std::filesystem::temp_directory_path();
-  return (dir / ("q6bench_tsql_" + std::to_string(::getpid()) + ".db")).string();
-}
-
 void Fill(Connection& con, int64_t rows) {
   // Sent as it is: through the layer the column would be case-insensitive
   // (citext on PostgreSQL), whose own functions fold case as well, which
@@ -53,35 +45,9 @@ void Fill(Connection& con, int64_t rows) {
 
 // The data source of `engine`, filled once; "" when PostgreSQL is not there.
 const std::string& Source(q6::Engine engine, int64_t rows) {
-  static const std::string sqlite = [rows] {
-    const std::string p = SqlitePath();
-    std::filesystem::remove(p);
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove(SqlitePath(), ec);
-    });
-    Connection con;
-    con.Open("Driver=sqlite;Database=" + p);
-    Fill(con, rows);
-    return "Driver=sqlite;Database=" + p;
-  }();
-  static const std::string pg = [rows]() -> std::string {
-    const char* server = std::getenv("Q6FD_TEST_PG");
-    if (!server || !*server) return "";
-    const std::string schema = "q6bench_tsql_" + std::to_string(::getpid());
-    Connection admin;
-    admin.Open(server);
-    admin.Execute("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
-    admin.Execute("CREATE SCHEMA " + schema);
-    q6::bench::DropSchemaAtExit(server, schema);
-    const std::string dsn = std::string(server) + ";Schema=" + schema;
-    Connection con;
-    con.Open(dsn);
-    q6::CreateSchema(con);  // the compatibility schema comes with it
-    Fill(con, rows);
-    return dsn;
-  }();
-  return engine == q6::Engine::SQLite ? sqlite : pg;
+  const q6::bench::FilledSources& s =
+      q6::bench::FillSources("q6bench_tsql", [rows](Connection& con) { Fill(con, rows); });
+  return engine == q6::Engine::SQLite ? s.sqlite : s.pg;
 }
 
 void Run(benchmark::State& state, q6::Engine engine) {
