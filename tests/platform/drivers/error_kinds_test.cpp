@@ -21,6 +21,7 @@ class ErrorKindTest : public EngineTest {
   using EngineTest::dsn;
   using EngineTest::engine;
   using EngineTest::folder;
+  using EngineTest::quirks;
   std::unique_ptr<Driver> Open() { return OpenDriver(ResolveDataSource(dsn())); }
 };
 
@@ -139,6 +140,11 @@ TEST_P(ErrorKindTest, EachFailureComesWithItsKindAndNativeCode) {
   for (const KindCase& c : kCases) {
     const char* code = engine() == Engine::SQLite ? c.sqlite_code : c.pg_code;
     if (!code) continue;
+    // Through a pooler the session ended is not the client's: the client
+    // goes on in another, and another client may be handed the one ended.
+    if (std::string_view(c.name) == "ConnectionLost" && engine() == Engine::PostgreSQL &&
+        !quirks().server_sessions)
+      continue;
     SCOPED_TRACE(c.name);
     try {
       c.provoke(*this);
