@@ -34,6 +34,7 @@
 #include "platform/adodb/command.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 namespace {

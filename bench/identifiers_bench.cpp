@@ -37,6 +37,7 @@
 #include "outside/eso/oid_object.h"
 #include "platform/adodb/connection.h"
 #include "platform/datasource/data_source.h"
+#include "platform/drivers/driver.h"
 #include "platform/drivers/postgres/pg_driver.h"
 #include "platform/schema/schema.h"
 #include "raw_client.h"

@@ -28,6 +28,7 @@
 #include "import/importer.h"
 #include "platform/adodb/connection.h"
 #include "platform/datasource/data_source.h"
+#include "platform/drivers/driver.h"
 #include "platform/drivers/postgres/pg_driver.h"
 
 namespace q6 {
@@ -215,6 +216,43 @@ void BM_ImportBcp(benchmark::State& state) {
   bench::Label(state, pg ? "PostgreSQL" : "SQLite", kRows);
   bench::ReportThroughput(state, system_s, baseline_s, 0.5);
 }
+void BM_ImportScriptMemory(benchmark::State& state) {
+  const int64_t rows = bench::Size(600000, 5000);
+  const fs::path script = Folder() / "rows.sql";
+  {
+    std::ofstream out(script, std::ios::binary);
+    out << "CREATE TABLE [dbo].[rows]([id] [int] NOT NULL, [name] [nvarchar](60) NULL,\n"
+           " [amount] [decimal](18, 2) NULL, [posted] [datetime] NULL)\nGO\n"
+           "SET IDENTITY_INSERT [dbo].[rows] ON\n";
+    for (int64_t i = 1; i <= rows; ++i)
+      out << "INSERT [dbo].[rows] ([id], [name], [amount], [posted]) VALUES (" << i << ", N'客户 "
+          << i % 1000 << "', CAST(" << i % 100000
+          << ".25 AS Decimal(18, 2)), CAST(N'2021-03-04T05:06:07.000' AS DateTime))\n";
+    out << "SET IDENTITY_INSERT [dbo].[rows] OFF\nGO\n";
+  }
+  const double file_bytes = static_cast<double>(fs::file_size(script));
+  double peak = 0, seconds = 0;
+  for (auto _ : state) {
+    const std::string db = (Folder() / "rows.db").string();
+    Connection con;
+    con.Open("Driver=sqlite;Database=" + db);
+    import::ImportReport r;
+    auto start = Clock::now();
+    peak = bench::PeakBytes([&] { r = import::Import(con, {script.string()}, {}); });
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(seconds);
+    con.Close();
+    fs::remove(db);
+    if (!r.ok() || r.tables.empty() || r.tables[0].rows != rows)
+      return state.SkipWithError("the import did not load every row");
+  }
+  fs::remove(script);
+  bench::Label(state, "SQLite", rows);
+  bench::ReportBudget(state, seconds, 600);
+  bench::ReportMemory(state, peak, file_bytes, 0.25);
+}
+BENCHMARK(BM_ImportScriptMemory)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
 BENCHMARK(BM_ImportBcp)
     ->Arg(0)
     ->Arg(1)

@@ -39,6 +39,7 @@
 #include "bench_util.h"
 #include "component/frame/lock_manager.h"
 #include "platform/adodb/connection.h"
+#include "platform/drivers/driver.h"
 #include "platform/drivers/postgres/pg_driver.h"
 #include "platform/schema/schema.h"
 #include "raw_client.h"

@@ -34,6 +34,7 @@
 #include "component/frame/data_manager.h"
 #include "outside/eso/entity_object.h"
 #include "platform/adodb/connection.h"
+#include "platform/drivers/driver.h"
 #include "platform/schema/schema.h"
 
 namespace {

@@ -52,6 +52,7 @@
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
 #include "platform/dialect/dialect.h"
+#include "platform/drivers/driver.h"
 #include "platform/drivers/postgres/pg_driver.h"
 
 namespace {

@@ -1,6 +1,8 @@
 # The installed headers: <q6fd/q6fd.h> and exactly the headers it includes,
 # under include/q6fd/ as in the tree. Everything else (statement builders,
-# save hooks, the engines' drivers, the SQL dialect's rules) stays private.
+# save hooks, the engines' drivers, the SQL dialect's rules, a recordset's
+# rows) stays private: the public headers name those types only by a forward
+# declaration.
 #
 # In the tree a header includes its neighbours by their path under src/
 # ("runtime/variant.h", found through the target's include root); the
@@ -31,19 +33,14 @@ set(Q6_PUBLIC_HEADERS
   outside/eso/oid_object.h
   platform/adodb/connection.h
   platform/adodb/fields.h
-  platform/adodb/record_data.h
   platform/adodb/recordset.h
   platform/datasource/data_source.h
-  # Connection and RecordData hold a driver and its result cells inline, so
-  # these four come along until they are kept behind a pointer.
-  platform/dialect/dialect.h
-  platform/dialect/literal_params.h
-  platform/drivers/cell_store.h
-  platform/drivers/driver.h
+  platform/datasource/engine.h
   runtime/class_table.h
   runtime/com_error.h
   runtime/decimal.h
   runtime/dispatch.h
+  runtime/export.h
   runtime/function_ref.h
   runtime/guid.h
   runtime/variant.h)

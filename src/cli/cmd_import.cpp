@@ -111,10 +111,12 @@ int Run(const Invocation& in, std::ostream& out) {
   if (!r.ok()) {
     size_t failed = r.errors.size();
     for (const auto& t : r.tables) failed += t.error.empty() ? 0 : 1;
-    Throw(E_FAIL,
-          r.refused ? "nothing imported: " + dsn + " already has tables of the import"
-                    : std::to_string(failed) + " error(s): not everything was imported",
-          "q6fd");
+    // A wait that ran out or a lost connection keeps its kind, so the exit
+    // status says "try again" (or "cannot reach") as other commands' do.
+    throw ComError(E_FAIL,
+                   r.refused ? "nothing imported: " + dsn + " already has tables of the import"
+                             : std::to_string(failed) + " error(s): not everything was imported",
+                   "q6fd", r.failure_kind(), "");
   }
   return 0;
 }
@@ -142,7 +144,8 @@ std::vector<Command> ImportCommands() {
            "wait for the load. FD_Entities, FD_Fields and FD_Locks are merged into the "
            "component's own tables; FD_LockHolders is never carried. A dry run needs no "
            "database. When anything was refused or not imported, the report is followed by an "
-           "error on standard error and exit status 1."}};
+           "error on standard error and exit status 1, or 4 when a table met a database "
+           "held by another client for longer than the data source waits (try again)."}};
 }
 
 }  // namespace q6::cli

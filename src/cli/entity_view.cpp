@@ -4,6 +4,7 @@
 #include "outside/eso/entity_children.h"
 #include "outside/eso/entity_field.h"
 #include "outside/eso/entity_object.h"
+#include "platform/drivers/driver.h"
 
 namespace q6::cli {
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/text_table.h"
+#include "platform/drivers/driver.h"
 
 namespace q6::cli {
 

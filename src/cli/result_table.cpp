@@ -7,6 +7,7 @@
 #include "cli/text_table.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
+#include "platform/drivers/driver.h"
 #include "runtime/dispatch.h"
 #include "runtime/value_date.h"
 

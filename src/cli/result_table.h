@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "platform/drivers/driver.h"
 #include "runtime/variant.h"
 
 namespace q6 {

@@ -4,12 +4,14 @@
 #include <strings.h>
 
 #include <chrono>
+#include <cstdint>
 
 #include "import/plan.h"
 #include "import/row_shape.h"
 #include "import/script_parser.h"
 #include "import/script_text.h"
 #include "import/table_writer.h"
+#include "platform/drivers/driver.h"
 #include "platform/schema/schema.h"
 #include "runtime/com_error.h"
 
@@ -20,6 +22,12 @@ bool ImportReport::ok() const {
   for (const TableReport& t : tables)
     if (!t.error.empty()) return false;
   return true;
+}
+
+ErrorKind ImportReport::failure_kind() const {
+  for (const TableReport& t : tables)
+    if (IsTransient(t.kind) || t.kind == ErrorKind::kConnectionLost) return t.kind;
+  return ErrorKind::kOther;
 }
 
 namespace {
@@ -64,17 +72,24 @@ class WriteSink : public ScriptSink {
 void Fill(const Plan& plan, const PlannedTable& t, TableWriter& w,
           const std::function<void()>& tick) {
   WriteSink sink(t, w, tick);
+  // The piece read last: consecutive ranges often lie in one piece.
+  size_t file = SIZE_MAX;
+  uint64_t piece = UINT64_MAX;
+  std::string text;
   for (const RowRange& r : t.ranges) {
-    std::string_view text(plan.texts[r.file]);
+    if (r.file != file || r.piece_begin != piece) {
+      text = plan.scripts[r.file]->Read(r.piece_begin, r.piece_end);
+      file = r.file, piece = r.piece_begin;
+    }
+    if (r.end > text.size()) Throw(E_FAIL, "rows changed between reads");
     try {
-      ParseBatch(text.substr(r.begin, r.end - r.begin), sink);
+      ParseBatch(std::string_view(text).substr(r.begin, r.end - r.begin), sink);
     } catch (const BatchError& e) {
       Throw(E_FAIL, "rows changed between reads: " + e.error.message);
     }
   }
   for (const BcpSource& src : t.bcp) {
-    const std::string bytes = ReadFileBytes(src.data_path);
-    BcpReader reader(bytes, src.format);
+    BcpReader reader(src.data_path, src.format);
     std::vector<Literal> lits;
     std::string error;
     while (reader.Next(&lits))
@@ -139,10 +154,16 @@ ImportReport Import(Connection& con, const std::vector<std::string>& files,
   if (merges) CreateSchema(con);
   const std::string schema = TargetSchema(*driver);
   size_t i = 0;
+  const TableReport* stopped_by = nullptr;
   for (const PlannedTable& t : plan.tables) {
     if (IsHolderTable(t.def.name)) continue;
     TableReport& tr = report.tables[i++];
     if (!t.error.empty()) continue;
+    if (stopped_by) {
+      tr.error = "not attempted: the import stopped at " + stopped_by->name + " (" +
+                 ErrorKindName(stopped_by->kind) + ")";
+      continue;
+    }
     auto start = Clock::now();
     int64_t done = 0;
     auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
@@ -163,6 +184,8 @@ ImportReport Import(Connection& con, const std::vector<std::string>& files,
         if (e == t.def.name) report.replaced.push_back(e);
     } catch (const ComError& e) {
       tr.error = e.description();
+      tr.kind = e.kind();
+      if (IsTransient(tr.kind) || tr.kind == ErrorKind::kConnectionLost) stopped_by = &tr;
     }
     tr.seconds = seconds();
     if (options.progress) options.progress(t.def.name, done, done, tr.seconds);

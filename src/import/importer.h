@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/adodb/connection.h"
+#include "runtime/com_error.h"
 
 namespace q6::import {
 
@@ -42,6 +43,7 @@ struct TableReport {
   std::string error;               // why it was not written
   std::vector<std::string> notes;  // dropped or changed, and why
   double seconds = 0;
+  ErrorKind kind = ErrorKind::kOther;  // of the engine failure behind `error`, if any
 };
 
 struct ImportReport {
@@ -55,10 +57,16 @@ struct ImportReport {
 
   // Nothing refused, no error, every table written (or, dry, writable).
   bool ok() const;
+  // What stopped the import, when an engine did: the kind of the first table
+  // that met a wait that ran out (busy, lock timeout, deadlock,
+  // serialization) or a lost connection; kOther otherwise.
+  ErrorKind failure_kind() const;
 };
 
 // Raises E_FAIL for a file that cannot be read and ComError for a
-// connection that fails outside a table's transaction.
+// connection that fails outside a table's transaction. A table that meets a
+// wait that ran out or a lost connection stops the import: the tables after
+// it are reported as not imported, since they would meet the same.
 ImportReport Import(Connection& con, const std::vector<std::string>& files,
                     const ImportOptions& options);
 

@@ -30,7 +30,7 @@ void Fail(PlannedTable* t, const std::string& why) {
 class PlanSink : public ScriptSink {
  public:
   PlanSink(Plan& plan, size_t file, std::string path) : plan_(plan), file_(file), path_(path) {}
-  void StartBatch(const Batch& b) {
+  void StartBatch(const ScriptPiece& b) {
     batch_ = &b;
     touched_.clear();
   }
@@ -82,22 +82,22 @@ class PlanSink : public ScriptSink {
     if (!shape_->Check(columns, values, &error))
       return Fail(t, "row " + std::to_string(t->rows + 1) + ": " + error + " (" + Where() + ")");
     ++t->rows;
-    // Consecutive statements of one table make one range of text.
-    size_t begin = batch_->offset + stmt_begin, end = batch_->offset + stmt_end;
+    // Consecutive statements of one table in a piece make one range of text.
     std::vector<RowRange>& rs = t->ranges;
-    bool same_file = !rs.empty() && rs.back().file == file_;
-    if (same_file && rs.back().end == end) return;  // another row of the same statement
-    if (same_file && rs.back().end == begin)
-      rs.back().end = end;
+    bool same_piece =
+        !rs.empty() && rs.back().file == file_ && rs.back().piece_begin == batch_->raw_begin;
+    if (same_piece && rs.back().end == stmt_end) return;  // another row of the same statement
+    if (same_piece && rs.back().end == stmt_begin)
+      rs.back().end = stmt_end;
     else
-      rs.push_back({file_, begin, end});
+      rs.push_back({file_, batch_->raw_begin, batch_->raw_end, stmt_begin, stmt_end});
   }
   void OnSkipped(const std::string& what) override {
     plan_.skipped.push_back(what + " (" + Where() + ")");
   }
 
   std::string Where() const {
-    return path_ + " batch " + std::to_string(batch_->number) + ", line " +
+    return path_ + " batch " + std::to_string(batch_->batch) + ", line " +
            std::to_string(batch_->first_line);
   }
 
@@ -113,29 +113,48 @@ class PlanSink : public ScriptSink {
   Plan& plan_;
   size_t file_;
   std::string path_;
-  const Batch* batch_ = nullptr;
+  const ScriptPiece* batch_ = nullptr;
   std::vector<std::string> touched_;
   std::set<std::string> unknown_;  // tables reported as used before CREATE TABLE
   std::unique_ptr<RowShape> shape_;
   const PlannedTable* shape_table_ = nullptr;
 };
 
+// Whether `t` takes anything from script `file`.
+bool UsesScript(const PlannedTable& t, const std::string& path, size_t file) {
+  if (t.source == path) return true;
+  for (const RowRange& r : t.ranges)
+    if (r.file == file) return true;
+  return false;
+}
+
 void PlanScript(Plan& plan, const std::string& path, const std::string& encoding) {
-  size_t file = plan.texts.size();
+  size_t file = plan.scripts.size();
   try {
-    plan.texts.push_back(ReadTextFile(path, encoding));
+    plan.scripts.push_back(std::make_unique<ScriptFile>(path, encoding));
   } catch (const ComError& e) {
     plan.errors.push_back(e.description());
     return;
   }
-  const std::string& text = plan.texts.back();
+  ScriptFile& script = *plan.scripts.back();
   PlanSink sink(plan, file, path);
-  for (const Batch& b : SplitBatches(text)) {
+  ScriptPiece b;
+  for (;;) {
+    try {
+      if (!script.Next(&b)) break;
+    } catch (const ComError& e) {
+      // Bytes that are not valid in the script's encoding refuse the whole
+      // script, pieces read before them included.
+      plan.errors.push_back(e.description());
+      for (PlannedTable& t : plan.tables)
+        if (UsesScript(t, path, file)) Fail(&t, e.description());
+      return;
+    }
     sink.StartBatch(b);
     try {
       ParseBatch(b.text, sink);
     } catch (const BatchError& e) {
-      std::string where = path + " batch " + std::to_string(b.number) + ", line " +
+      std::string where = path + " batch " + std::to_string(b.batch) + ", line " +
                           std::to_string(b.first_line + e.error.line - 1);
       plan.errors.push_back("syntax error at " + where + ": " + e.error.message);
       std::vector<std::string> hit = sink.touched();
@@ -167,12 +186,11 @@ void PlanBcp(Plan& plan, const std::string& path, bool check_rows) {
     t->bcp.push_back(std::move(src));
     return;
   }
-  std::string bytes = ReadFileBytes(path);
-  BcpReader reader(bytes, src.format);
   RowShape shape(t->def);
   std::vector<Literal> lits;
   std::string error;
   try {
+    BcpReader reader(path, src.format);
     while (reader.Next(&lits)) {
       if (!shape.Check(reader.columns(), lits, &error))
         return Fail(t, path + " row " + std::to_string(reader.row_number()) + ": " + error);

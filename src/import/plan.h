@@ -8,19 +8,23 @@
 // is marked failed with the reason and is not written at all.
 #pragma once
 
+#include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "import/bcp_reader.h"
+#include "import/script_reader.h"
 #include "import/table_def.h"
 
 namespace q6::import {
 
-// INSERT statements of one table, in the decoded text of a script.
+// INSERT statements of one table in one piece of a script (script_reader.h).
 struct RowRange {
-  size_t file = 0;  // index into Plan::texts
-  size_t begin = 0, end = 0;
+  size_t file = 0;                          // index into Plan::scripts
+  uint64_t piece_begin = 0, piece_end = 0;  // the piece's bytes in the file
+  size_t begin = 0, end = 0;                // the statements in the piece's text
 };
 
 struct BcpSource {
@@ -38,7 +42,9 @@ struct PlannedTable {
 };
 
 struct Plan {
-  std::vector<std::string> texts;    // decoded scripts, by file index
+  // The scripts, open, by file index: their rows are read again from them
+  // when they are written, a piece at a time.
+  std::vector<std::unique_ptr<ScriptFile>> scripts;
   std::deque<PlannedTable> tables;   // a deque: pointers to its tables stay valid
   std::vector<std::string> skipped;  // objects not carried
   std::vector<std::string> errors;   // batch and file errors, with place
@@ -46,7 +52,8 @@ struct Plan {
   PlannedTable* Find(const std::string& name);
 };
 
-// Reads and checks `files`. Raises E_FAIL for a file that cannot be read;
+// Reads and checks `files`, a piece of a script or a block of a bcp export
+// at a time. Raises E_FAIL for a file that cannot be read;
 // everything else is recorded in the plan. Without `check_bcp_rows` only
 // the format files of bcp exports are read: their rows are counted and
 // checked as they are written (a bad row then rolls its table back). A

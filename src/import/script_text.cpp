@@ -17,9 +17,10 @@ namespace q6::import {
 
 namespace {
 
-// "line N (byte 0xHH)": where `offset` of `bytes` lies.
-std::string Place(std::string_view bytes, size_t offset) {
-  size_t line = 1;
+// "line N (byte 0xHH)": where `offset` of `bytes` lies, the first line of
+// `bytes` being `first_line`.
+std::string Place(std::string_view bytes, size_t offset, int first_line) {
+  size_t line = static_cast<size_t>(first_line);
   for (size_t i = 0; i < offset; ++i) line += bytes[i] == '\n';
   char hex[8];
   std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(bytes[offset]));
@@ -27,7 +28,7 @@ std::string Place(std::string_view bytes, size_t offset) {
 }
 
 // `bytes` converted from `encoding` to UTF-8 by iconv.
-std::string FromEncoding(std::string_view bytes, const std::string& encoding) {
+std::string FromEncoding(std::string_view bytes, const std::string& encoding, int first_line) {
   iconv_t cd = ::iconv_open("UTF-8", encoding.c_str());
   if (cd == reinterpret_cast<iconv_t>(-1))
     Throw(E_FAIL, "unknown encoding " + encoding + " (GBK, BIG5, CP1252, CP936 ... are known)");
@@ -47,7 +48,7 @@ std::string FromEncoding(std::string_view bytes, const std::string& encoding) {
     }
     ::iconv_close(cd);
     const size_t at = bytes.size() - in_left;
-    Throw(E_FAIL, Place(bytes, at) + " is not valid " + encoding);
+    Throw(E_FAIL, Place(bytes, at, first_line) + " is not valid " + encoding);
   }
   ::iconv_close(cd);
   out.resize(done);
@@ -63,14 +64,15 @@ std::string DecodeScriptBytes(std::string_view bytes, const std::string& encodin
     return textfile::Utf16LeToUtf8(swapped);
   }
   if (bytes.starts_with(textfile::kUtf16LeBom)) return textfile::Utf16LeToUtf8(bytes.substr(2));
-  if (bytes.starts_with(textfile::kUtf8Bom)) {
-    bytes.remove_prefix(3);
-  } else if (!encoding.empty()) {
-    return FromEncoding(bytes, encoding);
-  }
+  if (bytes.starts_with(textfile::kUtf8Bom)) return DecodeLines(bytes.substr(3), "", 1);
+  return DecodeLines(bytes, encoding, 1);
+}
+
+std::string DecodeLines(std::string_view bytes, const std::string& encoding, int first_line) {
+  if (!encoding.empty()) return FromEncoding(bytes, encoding, first_line);
   const size_t bad = value::FirstInvalidUtf8(bytes);
   if (bad != std::string_view::npos)
-    Throw(E_FAIL, Place(bytes, bad) +
+    Throw(E_FAIL, Place(bytes, bad, first_line) +
                       " is not valid UTF-8: name the file's encoding with --encoding "
                       "(GBK, BIG5, CP1252, ...)");
   return std::string(bytes);
@@ -106,6 +108,15 @@ std::string ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
+bool AppendBlock(std::FILE* file, const std::string& path, size_t max, std::string* buf) {
+  const size_t had = buf->size();
+  buf->resize(had + max);
+  const size_t n = std::fread(buf->data() + had, 1, max, file);
+  buf->resize(had + n);
+  if (n == 0 && std::ferror(file)) Throw(E_FAIL, "cannot read " + path);
+  return n > 0;
+}
+
 std::string ReadTextFile(const std::string& path, const std::string& encoding) {
   const std::string bytes = ReadFileBytes(path);
   try {
@@ -119,7 +130,14 @@ namespace {
 
 bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-// Whether `line` is a batch separator: GO, optionally followed by a count.
+bool AllBlank(std::string_view s) {
+  for (char c : s)
+    if (!Blank(c) && c != '\n') return false;
+  return true;
+}
+
+}  // namespace
+
 bool IsGoLine(std::string_view line) {
   size_t i = 0;
   while (i < line.size() && Blank(line[i])) ++i;
@@ -132,14 +150,6 @@ bool IsGoLine(std::string_view line) {
   while (i < line.size() && Blank(line[i])) ++i;
   return i == line.size();
 }
-
-bool AllBlank(std::string_view s) {
-  for (char c : s)
-    if (!Blank(c) && c != '\n') return false;
-  return true;
-}
-
-}  // namespace
 
 std::vector<Batch> SplitBatches(std::string_view text) {
   std::vector<Batch> out;

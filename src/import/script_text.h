@@ -6,6 +6,7 @@
 // optional repeat count, which is ignored).
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,11 +20,26 @@ namespace q6::import {
 // first byte that is not valid in the encoding, or an unknown encoding.
 std::string DecodeScriptBytes(std::string_view bytes, const std::string& encoding = "");
 
+// `bytes` (no byte-order mark) as UTF-8: converted from `encoding`, or
+// checked when it is "" (UTF-8). Raises E_FAIL naming the line (counted from
+// `first_line`) of the first byte that is not valid in the encoding, or an
+// unknown encoding.
+std::string DecodeLines(std::string_view bytes, const std::string& encoding, int first_line);
+
+// Whether `line` (without its newline) separates batches: GO, any case,
+// blanks around it, an optional repeat count.
+bool IsGoLine(std::string_view line);
+
 // The bytes of a whole file (a regular file or a pipe; a device, a
 // directory or a socket is refused before anything is read), read in one pass into a string of the
 // file's size (a data file can be hundreds of megabytes: growing a buffer as it is read would copy
 // it several times). Raises E_FAIL naming the file when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
+
+// Appends up to `max` bytes read from `file` (opened from `path`) to `*buf`;
+// false when nothing was left to read. Raises E_FAIL naming `path` on a read
+// error.
+bool AppendBlock(std::FILE* file, const std::string& path, size_t max, std::string* buf);
 
 // Reads and decodes a whole file. Raises E_FAIL naming the file when it
 // cannot be read or decoded.

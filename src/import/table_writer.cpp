@@ -7,6 +7,7 @@
 
 #include "import/row_shape.h"
 #include "import/type_map.h"
+#include "platform/drivers/driver.h"
 #include "runtime/com_error.h"
 
 namespace q6::import {

@@ -13,6 +13,7 @@
 #include "outside/eso/entity_codes.h"
 #include "platform/adodb/command.h"
 #include "platform/adodb/connection.h"
+#include "platform/drivers/driver.h"
 #include "python/convert.h"
 #include "python/proxy.h"
 #include "python/python_types.h"

@@ -8,7 +8,9 @@
 #include <new>
 #include <vector>
 
+#include "platform/adodb/record_data.h"
 #include "platform/adodb/recordset.h"
+#include "platform/drivers/driver.h"
 #include "python/convert.h"
 #include "python/proxy.h"
 #include "python/python_types.h"

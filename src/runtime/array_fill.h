@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "runtime/dispatch.h"
+#include "runtime/internal_export.h"
 
 namespace q6 {
 
-class ArrayWriter {
+class Q6FD_INTERNAL ArrayWriter {
  public:
   virtual ~ArrayWriter() = default;
   // The array's bounds (at least one), once, before any element.
@@ -31,12 +32,12 @@ using ArrayFill = std::function<void(Dispatchable& self, Args args, ArrayWriter&
 
 // Registers `fill` for `member`, an entry of a member table (which lives as
 // long as the process). Call during static initialisation.
-void SetArrayFill(const MemberInfo& member, ArrayFill fill);
+Q6FD_INTERNAL void SetArrayFill(const MemberInfo& member, ArrayFill fill);
 // The fill registered for `member`; nullptr when there is none.
-const ArrayFill* ArrayFillOf(const MemberInfo& member);
+Q6FD_INTERNAL const ArrayFill* ArrayFillOf(const MemberInfo& member);
 // Runs `fill` for `member` with the caller's arguments, as InvokeMember runs
 // the member's thunk.
-void InvokeFill(Dispatchable& self, const MemberInfo& member, const ArrayFill& fill, Args args,
-                std::vector<NamedArg>& named, ArrayWriter& out);
+Q6FD_INTERNAL void InvokeFill(Dispatchable& self, const MemberInfo& member, const ArrayFill& fill,
+                              Args args, std::vector<NamedArg>& named, ArrayWriter& out);
 
 }  // namespace q6

@@ -20,10 +20,11 @@
 #include <vector>
 
 #include "runtime/dispatch.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
-struct ClassInfo {
+struct Q6FD_API ClassInfo {
   std::string prog_id;     // "Q6FDMgr.DataManager"
   std::string class_name;  // "DataManager"
   Guid clsid;
@@ -35,7 +36,7 @@ struct ClassInfo {
   std::string threading_model = "Apartment";
 };
 
-class ClassTable {
+class Q6FD_API ClassTable {
  public:
   // The classes linked into this process.
   static ClassTable& Linked();
@@ -52,12 +53,12 @@ class ClassTable {
 };
 
 // Adds a class to the linked class table when its library is loaded.
-struct ClassRegistrar {
+struct Q6FD_API ClassRegistrar {
   explicit ClassRegistrar(ClassInfo info) { ClassTable::Linked().Add(std::move(info)); }
 };
 
 // Counts the objects and server locks of one library, for DllCanUnloadNow.
-class ModuleCounter {
+class Q6FD_API ModuleCounter {
  public:
   void Lock() { ++count_; }
   void Unlock() { --count_; }
@@ -68,7 +69,7 @@ class ModuleCounter {
 };
 
 // Held by each object of a library: counts it as alive.
-class ModuleRef {
+class Q6FD_API ModuleRef {
  public:
   explicit ModuleRef(ModuleCounter& c) : c_(c) { c_.Lock(); }
   ~ModuleRef() { c_.Unlock(); }
@@ -81,7 +82,7 @@ class ModuleRef {
 
 // The class factory a library's DllGetClassObject hands out. The caller owns
 // it and ends it with Release().
-class ClassFactory {
+class Q6FD_API ClassFactory {
  public:
   ClassFactory(const ClassInfo* info, ModuleCounter* module) : info_(info), module_(module) {}
   // Creates a new object of the class; raises the class's own errors.
@@ -105,10 +106,10 @@ using DllRegisterServerFn = HRESULT (*)();
 // Creates an object by ProgID (any case) or CLSID text. Unknown:
 // REGDB_E_CLASSNOTREG with a message naming it and saying how to make it
 // known (link or install the library, or register it).
-ObjectRef CreateObject(std::string_view prog_id);
-ObjectRef CreateObject(const Guid& clsid);
+Q6FD_API ObjectRef CreateObject(std::string_view prog_id);
+Q6FD_API ObjectRef CreateObject(const Guid& clsid);
 
 // Creates a class from the linked table only (no registration store).
-ObjectRef CreateLinkedObject(std::string_view prog_id);
+Q6FD_API ObjectRef CreateLinkedObject(std::string_view prog_id);
 
 }  // namespace q6

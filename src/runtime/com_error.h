@@ -26,6 +26,8 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/export.h"
+
 namespace q6 {
 
 using HRESULT = int32_t;
@@ -74,7 +76,7 @@ constexpr HRESULT VbHr(int number) { return MakeHr(0x800A0000u + static_cast<uin
 
 // The built-in text of a run-time error number ("Overflow" for 6), or
 // "Application-defined or object-defined error" for numbers without one.
-std::string VbErrorText(int number);
+Q6FD_API std::string VbErrorText(int number);
 
 // The kinds of engine failure a caller can act on.
 enum class ErrorKind : uint8_t {
@@ -93,18 +95,18 @@ enum class ErrorKind : uint8_t {
 // "other", "busy", "lock_timeout", "deadlock", "serialization", "constraint",
 // "connection_lost", "lock_conflict": the names the trace, the Python module
 // and the command line show.
-const char* ErrorKindName(ErrorKind kind);
+Q6FD_API const char* ErrorKindName(ErrorKind kind);
 
 // Whether running the whole operation again may succeed: busy, lock
 // timeout, deadlock and serialization failures. A lock conflict is not: the
 // other holder keeps its lock until it lets go.
-bool IsTransient(ErrorKind kind);
+Q6FD_API bool IsTransient(ErrorKind kind);
 
 // Named values an error carries beside its text, in the order the raiser
 // gave them.
 using ErrorData = std::vector<std::pair<std::string, std::string>>;
 
-class ComError : public std::runtime_error {
+class Q6FD_API ComError : public std::runtime_error {
  public:
   ComError(HRESULT hr, std::string description, std::string source = "");
   // An error with the kind and engine code of an engine failure.
@@ -142,18 +144,19 @@ class ComError : public std::runtime_error {
 };
 
 // Raises the run-time error `number` with its built-in text (or `text`).
-[[noreturn]] void ThrowVb(int number, const std::string& text = "");
+[[noreturn]] Q6FD_API void ThrowVb(int number, const std::string& text = "");
 
 // Raises `hr` with `description`.
-[[noreturn]] void Throw(HRESULT hr, const std::string& description, const std::string& source = "");
+[[noreturn]] Q6FD_API void Throw(HRESULT hr, const std::string& description,
+                                 const std::string& source = "");
 
 // Raises `hr` with `description` and no source, keeping the kind, engine
 // code and data of `cause` when it is a ComError (a method that reports
 // every failure with a fixed number and text of its own).
-[[noreturn]] void ThrowWithCauseOf(HRESULT hr, const std::string& description,
-                                   const std::exception& cause);
+[[noreturn]] Q6FD_API void ThrowWithCauseOf(HRESULT hr, const std::string& description,
+                                            const std::exception& cause);
 
 // "0x800A0006" for diagnostics.
-std::string HrToString(HRESULT hr);
+Q6FD_API std::string HrToString(HRESULT hr);
 
 }  // namespace q6

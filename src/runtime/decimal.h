@@ -12,9 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/export.h"
+
 namespace q6 {
 
-class Decimal {
+class Q6FD_API Decimal {
  public:
   static constexpr int kMaxScale = 28;
 
@@ -46,10 +48,10 @@ class Decimal {
   Decimal Rounded(int places) const;
 
   Decimal operator-() const;
-  friend Decimal operator+(const Decimal& a, const Decimal& b);
-  friend Decimal operator-(const Decimal& a, const Decimal& b);
-  friend bool operator==(const Decimal& a, const Decimal& b);
-  friend std::strong_ordering operator<=>(const Decimal& a, const Decimal& b);
+  friend Q6FD_API Decimal operator+(const Decimal& a, const Decimal& b);
+  friend Q6FD_API Decimal operator-(const Decimal& a, const Decimal& b);
+  friend Q6FD_API bool operator==(const Decimal& a, const Decimal& b);
+  friend Q6FD_API std::strong_ordering operator<=>(const Decimal& a, const Decimal& b);
 
  private:
   __extension__ unsigned __int128 mag_ = 0;  // < 2^96

@@ -35,6 +35,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/export.h"
 #include "runtime/guid.h"
 #include "runtime/variant.h"
 
@@ -48,13 +49,13 @@ enum class MemberKind { Method, PropertyGet, PropertyPut, PropertyPutRef };
 
 // A declared type: a VarType plus, for objects and enumerations, the name of
 // the interface or enumeration as the type information prints it.
-struct TypeDesc {
+struct Q6FD_API TypeDesc {
   VarType vt = VarType::Variant;
   std::string name;  // "" -> VarTypeName(vt)
   std::string Display() const;
 };
 
-struct ParamInfo {
+struct Q6FD_API ParamInfo {
   std::string name;
   TypeDesc type;
   bool by_ref = false;
@@ -74,7 +75,7 @@ using Thunk = std::function<Variant(Dispatchable& self, Args args)>;
 // take, on the heap beyond. Holds `n` Empty Variants to begin with. A call
 // from a script makes one of these per member it runs, so it must not cost
 // an allocation.
-class ArgBuffer {
+class Q6FD_API ArgBuffer {
  public:
   static constexpr size_t kInline = 8;
   explicit ArgBuffer(size_t n);
@@ -96,7 +97,7 @@ class ArgBuffer {
 // the object holds, valid until the object is next called or changed.
 using InPlaceRead = std::function<const Variant&(Dispatchable& self)>;
 
-struct MemberInfo {
+struct Q6FD_API MemberInfo {
   std::string name;
   DISPID dispid = 0;
   MemberKind kind = MemberKind::Method;
@@ -117,7 +118,7 @@ struct MemberInfo {
   std::string Signature() const;
 };
 
-struct InterfaceInfo {
+struct Q6FD_API InterfaceInfo {
   std::string name;  // "_DataManager"
   Guid iid;
   std::vector<MemberInfo> members;
@@ -129,7 +130,7 @@ struct InterfaceInfo {
 };
 
 // A named argument of a late-bound call.
-struct NamedArg {
+struct Q6FD_API NamedArg {
   std::string name;
   Variant value;
 };
@@ -139,7 +140,7 @@ struct NamedArg {
 // An object belongs to the thread (apartment) that created it; Invoke from any
 // other thread raises RPC_E_WRONG_THREAD. Objects are shared through ObjectRef
 // (std::shared_ptr); the count of live objects feeds DllCanUnloadNow.
-class Dispatchable : public std::enable_shared_from_this<Dispatchable> {
+class Q6FD_API Dispatchable : public std::enable_shared_from_this<Dispatchable> {
  public:
   Dispatchable();
   virtual ~Dispatchable();
@@ -193,12 +194,12 @@ class Dispatchable : public std::enable_shared_from_this<Dispatchable> {
 // caller's own copies, which the member may be handed as they are (and may
 // change, as a member may change a parameter it takes by value); a caller's
 // variables go in as Variant::Ref, which are written back.
-Variant InvokeMember(Dispatchable& self, const MemberInfo& member, Args args,
-                     std::vector<NamedArg>& named, MemberKind kind);
+Q6FD_API Variant InvokeMember(Dispatchable& self, const MemberInfo& member, Args args,
+                              std::vector<NamedArg>& named, MemberKind kind);
 
 // Late-bound helpers on an object held in a Variant: raise Object required
 // (424) when `v` is not an object, error 91 when it is Nothing.
-ObjectRef ObjectOf(const Variant& v);
+Q6FD_API ObjectRef ObjectOf(const Variant& v);
 
 // Typed access to an object of a known class: nullptr when `o` is not one.
 template <class T>

@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/export.h"
+
 namespace q6 {
 
-struct Guid {
+struct Q6FD_API Guid {
   std::array<uint8_t, 16> bytes{};
 
   // Parses "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" (braces optional);

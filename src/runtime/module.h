@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "runtime/class_table.h"
+#include "runtime/internal_export.h"
 
 namespace q6 {
 
-struct TypeLibInfo {
+struct Q6FD_INTERNAL TypeLibInfo {
   std::string name;  // "Q6FDMgr"
   Guid libid;
   std::string version;                // "1.1"
@@ -24,15 +25,15 @@ struct TypeLibInfo {
 
 // The entries registering `lib`, with `library_path` as the server of every
 // class.
-std::vector<std::pair<std::string, std::string>> RegistrationEntries(
+Q6FD_INTERNAL std::vector<std::pair<std::string, std::string>> RegistrationEntries(
     const TypeLibInfo& lib, const std::string& library_path);
 // The roots of every key RegistrationEntries writes.
-std::vector<std::string> RegistrationRoots(const TypeLibInfo& lib);
+Q6FD_INTERNAL std::vector<std::string> RegistrationRoots(const TypeLibInfo& lib);
 
-HRESULT RegisterModule(const TypeLibInfo& lib, const std::string& library_path);
-HRESULT UnregisterModule(const TypeLibInfo& lib);
+Q6FD_INTERNAL HRESULT RegisterModule(const TypeLibInfo& lib, const std::string& library_path);
+Q6FD_INTERNAL HRESULT UnregisterModule(const TypeLibInfo& lib);
 
 // Path of the shared library (or program) that contains `address`.
-std::string ModulePathOf(const void* address);
+Q6FD_INTERNAL std::string ModulePathOf(const void* address);
 
 }  // namespace q6

@@ -13,9 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/internal_export.h"
+
 namespace q6 {
 
-class RegistryStore {
+class Q6FD_INTERNAL RegistryStore {
  public:
   // The store at the default path.
   RegistryStore();

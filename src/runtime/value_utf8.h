@@ -10,22 +10,24 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/internal_export.h"
+
 namespace q6::value {
 
 // Decodes the character at `pos`: its code point and its length in bytes.
 // A byte that does not start a valid sequence (overlong forms and surrogates
 // included) comes back alone, as its byte value, with *valid false.
 // REQUIRES: pos < s.size().
-char32_t DecodeAt(std::string_view s, size_t pos, size_t* length, bool* valid);
+Q6FD_INTERNAL char32_t DecodeAt(std::string_view s, size_t pos, size_t* length, bool* valid);
 
 // Appends the UTF-8 form of code point `c`.
-void AppendUtf8(char32_t c, std::string* out);
+Q6FD_INTERNAL void AppendUtf8(char32_t c, std::string* out);
 
 // Simple lower-case mapping of one code point.
-char32_t LowerOf(char32_t c);
+Q6FD_INTERNAL char32_t LowerOf(char32_t c);
 
 // Equal after mapping every letter to lower case.
-bool EqualsFolded(std::string_view a, std::string_view b);
+Q6FD_INTERNAL bool EqualsFolded(std::string_view a, std::string_view b);
 // A byte below 0x80, and its lower case (A-Z only); names from code are
 // ASCII, and these skip the tables for them.
 inline bool IsAsciiByte(char c) { return static_cast<unsigned char>(c) < 0x80; }
@@ -33,11 +35,11 @@ inline char AsciiLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
 }
 // `s` with every letter mapped to lower case.
-std::string LowerUtf8(std::string_view s);
+Q6FD_INTERNAL std::string LowerUtf8(std::string_view s);
 // Number of code points (invalid bytes count one each).
-size_t CountChars(std::string_view s);
+Q6FD_INTERNAL size_t CountChars(std::string_view s);
 // The offset of the first byte of `s` that is not part of a valid UTF-8
 // sequence (as DecodeAt judges); npos when all of `s` is valid.
-size_t FirstInvalidUtf8(std::string_view s);
+Q6FD_INTERNAL size_t FirstInvalidUtf8(std::string_view s);
 
 }  // namespace q6::value

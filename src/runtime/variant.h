@@ -36,6 +36,7 @@
 
 #include "runtime/com_error.h"
 #include "runtime/decimal.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
@@ -63,12 +64,12 @@ enum class VarType : uint16_t {
 };
 
 // Name of a type as the type information prints it ("Long", "String").
-const char* VarTypeName(VarType t);
+Q6FD_API const char* VarTypeName(VarType t);
 
-struct NullValue {
+struct Q6FD_API NullValue {
   bool operator==(const NullValue&) const = default;
 };
-struct MissingValue {
+struct Q6FD_API MissingValue {
   bool operator==(const MissingValue&) const = default;
 };
 // The bytes of a byte array.
@@ -84,7 +85,7 @@ class Variant;
 // language: dimensions count from 1, a subscript runs from the dimension's
 // lower bound to its upper bound. Out-of-range subscripts or dimensions, and
 // the wrong number of subscripts, raise Subscript out of range (9).
-class VariantArray {
+class Q6FD_API VariantArray {
  public:
   struct Bound {
     int32_t lower = 0;
@@ -112,7 +113,7 @@ class VariantArray {
   std::vector<Variant>& items() { return items_; }
   const std::vector<Variant>& items() const { return items_; }
 
-  friend bool operator==(const VariantArray& a, const VariantArray& b);
+  friend Q6FD_API bool operator==(const VariantArray& a, const VariantArray& b);
 
  private:
   const Bound& BoundOf(size_t dim) const;
@@ -123,12 +124,12 @@ class VariantArray {
 };
 
 // A date: days since 1899-12-30, the fraction is the time of day.
-struct DateValue {
+struct Q6FD_API DateValue {
   double days = 0;
   bool operator==(const DateValue&) const = default;
 };
 
-class Variant {
+class Q6FD_API Variant {
  public:
   Variant() = default;
   Variant(const Variant&) = default;
@@ -255,7 +256,7 @@ class Variant {
 
   // Same type and same value (objects: same object). Used to tell whether
   // a put changed a value.
-  friend bool operator==(const Variant& a, const Variant& b);
+  friend Q6FD_API bool operator==(const Variant& a, const Variant& b);
 
   // For diagnostics: "Long 5", "String 'x'", "Null".
   std::string Describe() const;
@@ -270,17 +271,17 @@ class Variant {
 // Formats a Double the way the automation text conversion does: up to 15
 // significant digits, no trailing point, exponent form "1E+15" for large and
 // tiny magnitudes, '.' separator.
-std::string FormatDouble(double d);
+Q6FD_API std::string FormatDouble(double d);
 
 // Parses a number in text with surrounding blanks allowed; false when `s`
 // is not a number.
-bool ParseNumber(std::string_view s, double* out);
+Q6FD_API bool ParseNumber(std::string_view s, double* out);
 
 // Case-insensitive comparison of ASCII and Unicode letters (simple folding).
-bool EqualsNoCase(std::string_view a, std::string_view b);
+Q6FD_API bool EqualsNoCase(std::string_view a, std::string_view b);
 // Lower-case of UTF-8 text (Unicode letters included).
-std::string ToLower(std::string_view s);
+Q6FD_API std::string ToLower(std::string_view s);
 // Number of characters of UTF-8 text.
-size_t CharCount(std::string_view s);
+Q6FD_API size_t CharCount(std::string_view s);
 
 }  // namespace q6

@@ -8,6 +8,7 @@
 
 #include "cli/run_q6fd.h"
 #include "platform/datasource/data_source.h"
+#include "platform/drivers/driver.h"
 #include "support/test_db.h"
 
 namespace q6 {
@@ -134,6 +135,26 @@ std::string PathOrUri(const DataSource& ds) {
 // each statement's result in order in each format, and the first failing
 // statement ending the run, named by its line, with the exit code of its
 // kind and the results before it kept.
+// An import that meets a table held by another client's open write exits
+// with the wait status (4, "try again") as other commands do, on either
+// engine (SQLite: the database is busy; PostgreSQL: the swap's wait runs out).
+TEST_P(CliTest, AnImportThatMeetsAHeldTableExitsWithTheWaitStatus) {
+  const std::string script = folder() + "/held.sql";
+  std::ofstream(script) << "CREATE TABLE [dbo].[held]([k] [int] NOT NULL)\nGO\n"
+                           "INSERT [dbo].[held] ([k]) VALUES (1)\n";
+  const std::string waits = Quote(dsn() + ";BusyTimeout=300;LockTimeout=300");
+  ASSERT_EQ(Cmd("import " + waits + " " + Quote(script)).status, 0);
+  auto holder = OpenConnection();
+  holder->BeginTrans();
+  holder->Execute("insert into held (k) values (2)");
+  CmdResult r = Cmd("--json import --replace " + waits + " " + Quote(script));
+  holder->RollbackTrans();
+  EXPECT_EQ(r.status, 4) << r.out;
+  EXPECT_NE(r.out.find(std::string("\"kind\": \"") + ErrorKindName(quirks().wait_ran_out_kind)),
+            std::string::npos)
+      << r.out;
+}
+
 TEST_P(CliTest, SqlRunsAScriptOfBatchesInEachFormat) {
   const std::string src = Quote(PathOrUri(ResolveDataSource(dsn())));
   const std::string script = folder() + "/batches.sql";

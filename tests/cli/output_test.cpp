@@ -10,6 +10,7 @@
 #include "cli/error_kind.h"
 #include "cli/run_q6fd.h"
 #include "component/frame/lock_manager.h"
+#include "platform/drivers/driver.h"
 #include "support/test_db.h"
 
 namespace q6 {

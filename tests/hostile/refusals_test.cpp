@@ -13,6 +13,7 @@
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
+#include "platform/drivers/driver.h"
 #include "platform/textfile/file_system_object.h"
 #include "runtime/com_error.h"
 #include "support/test_db.h"

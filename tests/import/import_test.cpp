@@ -12,8 +12,10 @@
 #include "import/importer.h"
 #include "import/row_shape.h"
 #include "import/script_parser.h"
+#include "import/script_reader.h"
 #include "import/script_text.h"
 #include "import/table_writer.h"
+#include "platform/drivers/driver.h"
 #include "platform/schema/schema.h"
 #include "runtime/value_date.h"
 #include "support/test_db.h"
@@ -238,6 +240,60 @@ TEST_P(ImportTest, ColumnsKeepTheirTypes) {
   EXPECT_EQ(raw.bytes(), (ByteArray{0x00, 0xff, 0x41}));
 }
 
+// Files are read in pieces and blocks: a long batch of rows is cut only
+// between INSERT statements (never inside a string that holds a line
+// starting with INSERT), a long procedure is still skipped whole, and bcp
+// characters cut by a block's end arrive whole.
+TEST_P(ImportTest, LongFilesArriveWholeAcrossPiecesAndBlocks) {
+  // Every row's text holds a second line that starts with INSERT.
+  const std::string fat = std::string(600, 'x') + "\nINSERT [dbo].[s] ([k]) VALUES (0)";
+  std::string script = "CREATE TABLE [dbo].[s]([k] [int] NOT NULL, [v] [nvarchar](max))\nGO\n";
+  std::string proc = "CREATE PROCEDURE [dbo].[p] AS\nBEGIN\n";
+  for (int k = 1; k <= 2400; ++k) {
+    const std::string row = "INSERT [dbo].[s] ([k], [v]) VALUES (" + std::to_string(k) + ", N'";
+    script += row + fat + "')\n";
+    proc += row + fat + "')\n";
+  }
+  script += "GO\n" + proc + "END\nGO\n";
+  ASSERT_GT(proc.size(), kPieceBytes);
+  std::string utf8_rows, wide_rows;  // values of 1200 bytes, UTF-8 characters of 3 and 4
+  for (int k = 1; k <= 600; ++k) {
+    utf8_rows += std::to_string(k) + "\t";
+    wide_rows += std::to_string(k) + "\t";
+    for (int i = 0; i < 400; ++i) utf8_rows += "中";
+    for (int i = 0; i < 300; ++i) wide_rows += "😀";
+    utf8_rows += "\r\n";
+    wide_rows += "\r\n";
+  }
+  Write("n.sql",
+        "CREATE TABLE [dbo].[n]([k] [int] NOT NULL, [v] [nvarchar](max))\nGO\n"
+        "CREATE TABLE [dbo].[w]([k] [int] NOT NULL, [v] [nvarchar](max))\nGO\n");
+  const std::string fmt =
+      "14.0\n2\n1 SQLCHAR 0 12 \"\\t\" 1 k \"\"\n"
+      "2 SQLCHAR 0 0 \"\\r\\n\" 2 v \"\"\n";
+  Write("n.fmt", fmt);
+  Write("n.dat", utf8_rows);
+  Write("w.fmt",
+        "14.0\n2\n1 SQLNCHAR 0 12 \"\\t\\0\" 1 k \"\"\n"
+        "2 SQLNCHAR 0 0 \"\\r\\0\\n\\0\" 2 v \"\"\n");
+  Write("w.dat", Utf16Le(wide_rows));
+  ImportReport r =
+      Run({Write("s.sql", script), folder() + "/n.sql", folder() + "/n.dat", folder() + "/w.dat"});
+  ASSERT_TRUE(r.ok()) << (r.errors.empty() ? "" : r.errors[0]);
+  EXPECT_EQ(r.skipped.size(), 1u);  // the procedure, whole
+  EXPECT_EQ(Scalar("select count(*) from s").ToLong(), 2400);
+  EXPECT_EQ(Scalar("select count(*) from s where k = 0").ToLong(), 0);
+  EXPECT_EQ(Scalar("select v from s where k = 1000").ToString(), fat);
+  for (const char* t : {"n", "w"}) {
+    SCOPED_TRACE(t);
+    EXPECT_EQ(Scalar(std::string("select count(*) from ") + t).ToLong(), 600);
+    auto rs = OpenConnection()->Execute(std::string("select k, v from ") + t + " order by k");
+    for (; !rs->EOF(); rs->MoveNext())
+      ASSERT_EQ(rs->Field("v").ToString(), (*t == 'n' ? utf8_rows : wide_rows).substr(2, 1200))
+          << "row " << rs->Field("k").ToLong();
+  }
+}
+
 // A table whose rows cannot all be written leaves nothing of itself; the
 // tables before it stay imported.
 TEST_P(ImportTest, BrokenTableLeavesNothing) {
@@ -345,6 +401,37 @@ TEST_P(ImportTest, AStoppedReplaceLeavesTheOldTableReadable) {
   EXPECT_EQ(reader->Execute("select count(*) as n from t")->Field("n").ToLong(), 2);
   finished.Commit();
   EXPECT_EQ(Scalar("select k from t").ToLong(), 7);
+}
+
+// A table held by another client's open write stops a replacing import with
+// the engine's wait kind (SQLite: the database is busy; PostgreSQL: the swap's
+// lock wait runs out), so the command can say "try again"; the table keeps
+// its rows and the tables after it are not attempted.
+TEST_P(ImportTest, AHeldTableStopsTheImportWithTheWaitKind) {
+  const std::string t = Write("t.sql",
+                              "CREATE TABLE [dbo].[t]([k] [int] NOT NULL)\nGO\n"
+                              "INSERT [dbo].[t] ([k]) VALUES (1)\n");
+  const std::string u = Write("u.sql",
+                              "CREATE TABLE [dbo].[u]([k] [int] NOT NULL)\nGO\n"
+                              "INSERT [dbo].[u] ([k]) VALUES (1)\n");
+  ASSERT_TRUE(Run({t}).ok());
+  auto holder = OpenConnection();
+  holder->BeginTrans();
+  holder->Execute("insert into t (k) values (2)");
+  Connection importer;
+  importer.Open(dsn() + ";BusyTimeout=300;LockTimeout=300");
+  ImportOptions replace;
+  replace.replace = true;
+  ImportReport r = Import(importer, {t, u}, replace);
+  holder->RollbackTrans();
+  ASSERT_EQ(r.tables.size(), 2u);
+  EXPECT_FALSE(r.tables[0].written);
+  EXPECT_EQ(r.tables[0].kind, quirks().wait_ran_out_kind) << r.tables[0].error;
+  EXPECT_EQ(r.failure_kind(), quirks().wait_ran_out_kind);
+  EXPECT_FALSE(r.tables[1].written);
+  EXPECT_NE(r.tables[1].error.find("stopped at t"), std::string::npos) << r.tables[1].error;
+  EXPECT_EQ(Scalar("select count(*) from t").ToLong(), 1);
+  EXPECT_FALSE(Exists("u"));
 }
 
 // Input that is not what it claims is refused, naming its place: bytes not

@@ -25,6 +25,7 @@
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
+#include "platform/drivers/driver.h"
 #include "platform/schema/schema.h"
 #include "runtime/com_error.h"
 #include "sample/sample_data.h"

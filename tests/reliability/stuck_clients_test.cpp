@@ -25,6 +25,7 @@
 #include "component/locks/lock_transaction.h"
 #include "outside/eso/oid_object.h"
 #include "outside/services/connection_manager.h"
+#include "platform/drivers/driver.h"
 #include "reliability_fixture.h"
 #include "support/metadata_fixture.h"
 #include "workers.h"

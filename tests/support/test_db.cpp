@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/datasource/data_source.h"
+#include "platform/drivers/driver.h"
 #include "platform/schema/schema.h"
 
 namespace q6::test {

@@ -5,13 +5,14 @@
 #include <string>
 
 #include "runtime/class_table.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
 // Objects and server locks of libq6fdmgr.
-ModuleCounter& ComponentModule();
+Q6FD_API ModuleCounter& ComponentModule();
 
-class ComponentObject : public Dispatchable {
+class Q6FD_API ComponentObject : public Dispatchable {
  protected:
   ComponentObject() : module_ref_(ComponentModule()) {}
 

@@ -20,10 +20,11 @@
 #include <string>
 
 #include "component/frame/component.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
-class DataManager final : public ComponentObject {
+class Q6FD_API DataManager final : public ComponentObject {
  public:
   const InterfaceInfo& Interface() const override;
 

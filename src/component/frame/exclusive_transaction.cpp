@@ -4,6 +4,7 @@
 
 #include "platform/adodb/connection.h"
 #include "platform/adodb/write_transactions.h"
+#include "platform/drivers/driver.h"
 #include "platform/trace/trace.h"
 
 namespace q6 {

@@ -9,6 +9,7 @@
 
 #include "component/frame/component.h"
 #include "component/support/enums.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
@@ -22,7 +23,7 @@ inline constexpr const char* kConflictModule = "module";
 inline constexpr const char* kConflictLevel = "level";
 inline constexpr const char* kConflictReason = "reason";
 
-class LockManager final : public ComponentObject {
+class Q6FD_API LockManager final : public ComponentObject {
  public:
   const InterfaceInfo& Interface() const override;
 

@@ -22,10 +22,11 @@
 #include <string>
 
 #include "component/frame/component.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
-class LogManager final : public ComponentObject {
+class Q6FD_API LogManager final : public ComponentObject {
  public:
   LogManager();
   // A log that creates its file-system object from `file_system_prog_id`

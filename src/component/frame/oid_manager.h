@@ -7,10 +7,11 @@
 #pragma once
 
 #include "component/frame/component.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
-class OIDManager final : public ComponentObject {
+class Q6FD_API OIDManager final : public ComponentObject {
  public:
   const InterfaceInfo& Interface() const override;
 

@@ -5,10 +5,11 @@
 #pragma once
 
 #include "component/frame/component.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
-class Querymanager final : public ComponentObject {
+class Q6FD_API Querymanager final : public ComponentObject {
  public:
   const InterfaceInfo& Interface() const override;
 

@@ -26,6 +26,7 @@
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "component/locks/lock_holders.h"
+#include "runtime/internal_export.h"
 
 namespace q6 {
 
-struct LockView {
+struct Q6FD_INTERNAL LockView {
   LockKey key;
   std::optional<LockHolder> holder;  // none: taken by another program
   HolderState state = HolderState::kUnknown;
@@ -21,19 +22,19 @@ struct LockView {
 // where the holder table is missing; nothing is created). Raises the
 // engine's error.
 // REQUIRES: `con` has no transaction open.
-std::vector<LockView> ListLocks(Connection& con);
+Q6FD_INTERNAL std::vector<LockView> ListLocks(Connection& con);
 
 // Deletes, in one transaction that shuts lockers out, every lock whose
 // holders are all provably gone; returns them. Raises the engine's error
 // (nothing is deleted then).
 // REQUIRES: `con` has no transaction open.
-std::vector<LockView> ReleaseStaleLocks(Connection& con);
+Q6FD_INTERNAL std::vector<LockView> ReleaseStaleLocks(Connection& con);
 
 // Seconds since `taken_at` ("yyyy-mm-dd hh:mm:ss" UTC); nullopt when it is
 // not such a text.
-std::optional<int64_t> AgeSeconds(const std::string& taken_at);
+Q6FD_INTERNAL std::optional<int64_t> AgeSeconds(const std::string& taken_at);
 
 // "alive", "gone", "unknown" or "administrator".
-const char* StateName(HolderState state);
+Q6FD_INTERNAL const char* StateName(HolderState state);
 
 }  // namespace q6

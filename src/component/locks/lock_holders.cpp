@@ -27,6 +27,7 @@
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
+#include "platform/drivers/driver.h"
 #include "platform/schema/schema.h"
 #include "platform/trace/trace.h"
 

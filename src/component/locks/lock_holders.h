@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "platform/drivers/driver.h"
+#include "runtime/internal_export.h"
 
 namespace q6 {
 
@@ -89,7 +90,7 @@ bool LockHoldersPresent(Connection& con);
 
 // Makes the holder rows this process writes administrators' locks (never
 // stale) from now on: what `q6fd lock` does, whose process ends at once.
-void TakeLocksAsAdministrator();
+Q6FD_INTERNAL void TakeLocksAsAdministrator();
 bool TakingLocksAsAdministrator();
 
 // The database server's clock as "yyyy-mm-dd hh:mm:ss" UTC, in `engine`'s
@@ -135,7 +136,7 @@ bool AllHoldersGone(HolderJudge& judge, Connection& con, const LockKey& key, std
 void DeleteLockRows(Connection& con, const LockKey& key);
 
 // "host h pid N", the lock's age and kind, for messages.
-std::string Describe(const LockHolder& holder);
+Q6FD_INTERNAL std::string Describe(const LockHolder& holder);
 
 // `utc` ("yyyy-mm-dd hh:mm:ss" UTC) as seconds since the epoch; nullopt
 // when it is not such a text.

@@ -45,6 +45,7 @@
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
 #include "platform/adodb/recordset.h"
+#include "platform/drivers/driver.h"
 #include "platform/trace/trace.h"
 #include "runtime/value_utf8.h"
 

@@ -19,6 +19,7 @@
 #include "component/frame/sql_text.h"
 #include "component/locks/lock_holders.h"
 #include "platform/adodb/connection.h"
+#include "platform/drivers/driver.h"
 #include "platform/trace/trace.h"
 
 namespace q6 {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "outside/eso/entity_codes.h"
+#include "platform/adodb/record_data.h"
 #include "platform/adodb/recordset.h"
 
 namespace q6 {

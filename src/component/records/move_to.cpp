@@ -18,6 +18,7 @@
 #include "component/support/record_arguments.h"
 #include "platform/adodb/connection.h"
 #include "platform/dialect/dialect.h"
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 namespace {

@@ -30,12 +30,13 @@
 
 #include "outside/eso/keyed_list.h"
 #include "runtime/dispatch.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
 class EntityObject;
 
-class EntityChildren final : public Dispatchable {
+class Q6FD_API EntityChildren final : public Dispatchable {
  public:
   using EntityRef = std::shared_ptr<EntityObject>;
 

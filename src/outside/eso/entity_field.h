@@ -35,6 +35,7 @@
 #include "outside/eso/entity_codes.h"
 #include "outside/eso/member_store.h"
 #include "runtime/dispatch.h"
+#include "runtime/export.h"
 
 // X(accessor, automation name, type), in the order of the metadata table.
 #define Q6_ENTITY_FIELD_MEMBERS(X)        \
@@ -81,7 +82,7 @@ enum class FieldMember : size_t {
 #undef Q6_X
 };
 
-class EntityField final : public Dispatchable {
+class Q6FD_API EntityField final : public Dispatchable {
  public:
   EntityField();
 
@@ -119,6 +120,6 @@ class EntityField final : public Dispatchable {
   bool changed_ = false;
 };
 
-std::shared_ptr<EntityField> NewEntityField();
+Q6FD_API std::shared_ptr<EntityField> NewEntityField();
 
 }  // namespace q6

@@ -26,10 +26,11 @@
 #include "outside/eso/entity_field.h"
 #include "outside/eso/keyed_list.h"
 #include "runtime/dispatch.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
-class EntityFields final : public Dispatchable {
+class Q6FD_API EntityFields final : public Dispatchable {
  public:
   using FieldRef = std::shared_ptr<EntityField>;
 

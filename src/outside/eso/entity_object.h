@@ -51,6 +51,7 @@
 #include "outside/eso/member_store.h"
 #include "outside/eso/oid_object.h"
 #include "runtime/dispatch.h"
+#include "runtime/export.h"
 
 // X(accessor, automation name, type), in the order of the metadata table.
 #define Q6_ENTITY_OBJECT_MEMBERS(X)         \
@@ -88,7 +89,7 @@ enum class EntityMember : size_t {
 #undef Q6_X
 };
 
-class EntityObject final : public Dispatchable {
+class Q6FD_API EntityObject final : public Dispatchable {
  public:
   EntityObject();
   ~EntityObject() override;
@@ -147,6 +148,6 @@ class EntityObject final : public Dispatchable {
   int32_t edit_state_ = kEditStateDefinition;
 };
 
-std::shared_ptr<EntityObject> NewEntityObject();
+Q6FD_API std::shared_ptr<EntityObject> NewEntityObject();
 
 }  // namespace q6

@@ -15,12 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "runtime/export.h"
 #include "runtime/variant.h"
 
 namespace q6 {
 
 // One stored member: its automation name and its type.
-struct MemberDef {
+struct Q6FD_API MemberDef {
   const char* name;
   VarType type;  // Boolean, Byte, Integer, Long, Double, String or Variant
 };
@@ -33,15 +34,15 @@ struct MemberDef {
 //     Invalid use of Null (94) for Null, Overflow (6) when out of range, Type
 //     mismatch (13) for text that is not a number.
 // Raises before anything is stored; `v` is never changed.
-Variant ValueForMember(const Variant& v, VarType t);
+Q6FD_API Variant ValueForMember(const Variant& v, VarType t);
 
 // The initial value of a member of type `t`: 0, False or "" for the typed
 // members, Empty for a Variant member.
-Variant InitialValueOf(VarType t);
+Q6FD_API Variant InitialValueOf(VarType t);
 
 // The values of a fixed list of members. Each value always has its member's
 // type (a Variant member holds any value but an object).
-class MemberStore {
+class Q6FD_API MemberStore {
  public:
   // `defs` must outlive the store; the classes pass static tables.
   explicit MemberStore(std::span<const MemberDef> defs);

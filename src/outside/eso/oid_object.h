@@ -8,10 +8,11 @@
 #include <string>
 
 #include "runtime/dispatch.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
-class OIDObject final : public Dispatchable {
+class Q6FD_API OIDObject final : public Dispatchable {
  public:
   OIDObject() = default;
 
@@ -31,6 +32,6 @@ class OIDObject final : public Dispatchable {
   std::string value_;
 };
 
-std::shared_ptr<OIDObject> NewOIDObject();
+Q6FD_API std::shared_ptr<OIDObject> NewOIDObject();
 
 }  // namespace q6

@@ -12,6 +12,7 @@
 #include "outside/services/connection_manager.h"
 
 #include "platform/adodb/connection.h"
+#include "platform/drivers/driver.h"
 #include "runtime/binder.h"
 #include "runtime/class_table.h"
 

@@ -19,12 +19,13 @@
 #include <vector>
 
 #include "runtime/dispatch.h"
+#include "runtime/internal_export.h"
 
 namespace q6 {
 
 class Connection;
 
-class ConnectionManager final : public Dispatchable {
+class Q6FD_INTERNAL ConnectionManager final : public Dispatchable {
  public:
   ConnectionManager();
   ~ConnectionManager() override;
@@ -47,12 +48,12 @@ class ConnectionManager final : public Dispatchable {
   std::map<std::string, std::vector<std::shared_ptr<Connection>>> idle_;
 };
 
-std::shared_ptr<ConnectionManager> ApartmentConnectionManager();
+Q6FD_INTERNAL std::shared_ptr<ConnectionManager> ApartmentConnectionManager();
 
 // A connection taken from the apartment's ConnectionManager for one scope:
 // requested on construction (GetConnection, or OpenConnection when asked)
 // and given back with ReleaseConnection when the scope ends, on every path.
-class ConnectionLease {
+class Q6FD_INTERNAL ConnectionLease {
  public:
   enum class Request { kGetConnection, kOpenConnection };
   explicit ConnectionLease(const Variant& dsn, Request how = Request::kGetConnection);

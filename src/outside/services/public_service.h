@@ -14,10 +14,11 @@
 #include <string>
 
 #include "runtime/dispatch.h"
+#include "runtime/internal_export.h"
 
 namespace q6 {
 
-class PublicService final : public Dispatchable {
+class Q6FD_INTERNAL PublicService final : public Dispatchable {
  public:
   const InterfaceInfo& Interface() const override;
 
@@ -52,6 +53,6 @@ class PublicService final : public Dispatchable {
 
 // The apartment's (calling thread's) instance, created on first use and kept
 // for the thread's life.
-std::shared_ptr<PublicService> ApartmentPublicService();
+Q6FD_INTERNAL std::shared_ptr<PublicService> ApartmentPublicService();
 
 }  // namespace q6

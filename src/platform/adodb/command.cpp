@@ -15,6 +15,7 @@
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
 #include "platform/dialect/parameter_markers.h"
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 namespace {

@@ -3,6 +3,7 @@
 #include "platform/adodb/command.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/recordset.h"
+#include "platform/drivers/driver.h"
 #include "runtime/binder.h"
 #include "runtime/class_table.h"
 

@@ -4,11 +4,14 @@
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/recordset.h"
 #include "platform/adodb/write_transactions.h"
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 namespace {
 constexpr const char* kSource = "ADODB.Connection";
 }  // namespace
+
+Connection::Connection() = default;
 
 Connection::~Connection() {
   // Closing rolls back an open transaction; the engine does it when the
@@ -122,12 +125,14 @@ int32_t Connection::BeginTransWith(const std::vector<std::string>& natives) {
   return 1;
 }
 
-void Connection::CommitTransAfter(const std::vector<Driver::Batched>& writes) {
+bool Connection::InTransaction() const { return driver_ && driver_->InTransaction(); }
+
+void Connection::CommitTransAfter(const std::vector<BatchedStatement>& writes) {
   driver().CommitAfter(writes);
   ForgetWriteTransaction(this);
 }
 
-Driver::Batched Connection::Batched(const std::string& sql) const {
+BatchedStatement Connection::Batched(const std::string& sql) const {
   return {TranslateSql(sql, engine()), sql};
 }
 

@@ -18,12 +18,16 @@
 #include <vector>
 
 #include "platform/datasource/data_source.h"
-#include "platform/drivers/driver.h"
 #include "runtime/dispatch.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
+class Driver;
 class Recordset;
+struct BatchedStatement;
+struct ResultSet;
+struct Translation;
 
 // ObjectStateEnum.
 enum AdoState : int32_t { kAdStateClosed = 0, kAdStateOpen = 1 };
@@ -38,12 +42,12 @@ constexpr int32_t kExecuteOneStatement = 0x10000;
 // explicitly instead of left to how the dialect reads a lock hint.
 constexpr int32_t kExecuteLockingRows = 0x20000;
 
-class Connection : public Dispatchable {
+class Q6FD_API Connection : public Dispatchable {
  public:
   static const Guid kClsid;
   static const Guid kIid;
 
-  Connection() = default;
+  Connection();
   ~Connection() override;
   // The member table, shared by every Connection.
   static const InterfaceInfo& Info();
@@ -95,10 +99,10 @@ class Connection : public Dispatchable {
   // exchange on PostgreSQL). A failure raises the engine's error; a
   // transaction that was begun stays open for the caller to roll back.
   int32_t BeginTransWith(const std::vector<std::string>& natives);
-  void CommitTransAfter(const std::vector<Driver::Batched>& writes);
+  void CommitTransAfter(const std::vector<BatchedStatement>& writes);
   // `sql` (T-SQL) as one statement of a batch: translated as Execute
   // translates it, the text as built kept for the trace.
-  Driver::Batched Batched(const std::string& sql) const;
+  BatchedStatement Batched(const std::string& sql) const;
 
   // Closes the connection (rolling back an open transaction). Raises 3704
   // when already closed.
@@ -127,7 +131,7 @@ class Connection : public Dispatchable {
   // (Driver::StillAlive: no round trip where the engine can tell without).
   bool StillAlive();
   // Whether a transaction is open.
-  bool InTransaction() const { return driver_ && driver_->InTransaction(); }
+  bool InTransaction() const;
   // The resolved data source (no password in Describe()).
   const DataSource& data_source() const { return ds_; }
   // Runs `built` (translated for the engine) and returns the raw result.

@@ -2,6 +2,7 @@
 #include "platform/adodb/fields.h"
 
 #include "platform/adodb/ado_errors.h"
+#include "platform/adodb/record_data.h"
 #include "runtime/binder.h"
 
 namespace q6 {

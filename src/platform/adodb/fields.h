@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/adodb/record_data.h"
 #include "runtime/dispatch.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
-class Field : public Dispatchable {
+class RecordData;
+
+class Q6FD_API Field : public Dispatchable {
  public:
   static const Guid kIid;
 
@@ -52,7 +54,7 @@ class Field : public Dispatchable {
   size_t column_;
 };
 
-class Fields : public Dispatchable {
+class Q6FD_API Fields : public Dispatchable {
  public:
   static const Guid kIid;
 

@@ -19,24 +19,25 @@
 
 #include "platform/drivers/driver.h"
 #include "runtime/function_ref.h"
+#include "runtime/internal_export.h"
 
 namespace q6 {
 
 // The rows a filter leaves visible.
-struct RowView {
+struct Q6FD_INTERNAL RowView {
   enum Kind { kAll, kRange, kList } kind = kAll;
   size_t lo = 0, hi = 0;     // kRange: rows [lo, hi)
   std::vector<size_t> rows;  // kList: rows in order
 };
 
 // Whether a column's values are in non-decreasing order (for filters).
-struct ColumnOrder {
+struct Q6FD_INTERNAL ColumnOrder {
   enum State : uint8_t { kUnknown, kOrdered, kUnordered } state = kUnknown;
   size_t null_prefix = 0;  // kOrdered: rows [0, null_prefix) are Null
 };
 
 // A row written through a Field and not yet sent to the database.
-struct RowEdit {
+struct Q6FD_INTERNAL RowEdit {
   bool is_new = false;            // added by AddNew
   std::vector<Variant> original;  // the row as fetched (not for new rows)
   // Columns put since the fetch or AddNew, one byte each, so that rows with
@@ -44,7 +45,7 @@ struct RowEdit {
   std::vector<uint8_t> dirty;
 };
 
-class RecordData {
+class Q6FD_INTERNAL RecordData {
  public:
   // Takes the rows of `r`; the position is the first row (or BOF/EOF).
   void Load(ResultSet&& r, bool updatable);

@@ -8,7 +8,9 @@
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/filter_eval.h"
+#include "platform/adodb/record_data.h"
 #include "platform/adodb/source_table.h"
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 namespace {

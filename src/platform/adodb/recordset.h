@@ -34,13 +34,17 @@
 #include <vector>
 
 #include "platform/adodb/fields.h"
-#include "platform/adodb/record_data.h"
 #include "runtime/dispatch.h"
+#include "runtime/export.h"
+#include "runtime/function_ref.h"
 
 namespace q6 {
 
 class ArrayWriter;
 class Connection;
+class RecordData;
+struct ResultSet;
+struct RowEdit;
 
 // LockTypeEnum.
 enum AdoLockType : int32_t {
@@ -65,7 +69,7 @@ enum AdoBookmark : int32_t {
   kAdBookmarkLast = 2,
 };
 
-class Recordset : public Dispatchable {
+class Q6FD_API Recordset : public Dispatchable {
  public:
   static const Guid kClsid;
   static const Guid kIid;

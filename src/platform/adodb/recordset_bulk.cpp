@@ -5,6 +5,7 @@
 // row by row (the values of a row are adjacent in it). Either way a client
 // reading a whole result pays one call instead of one per value.
 #include "platform/adodb/ado_errors.h"
+#include "platform/adodb/record_data.h"
 #include "platform/adodb/recordset.h"
 #include "runtime/array_fill.h"
 

@@ -15,9 +15,11 @@
 
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/connection.h"
+#include "platform/adodb/record_data.h"
 #include "platform/adodb/recordset.h"
 #include "platform/adodb/row_writer.h"
 #include "platform/dialect/dialect.h"
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 namespace {

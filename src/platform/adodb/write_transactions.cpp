@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "platform/adodb/connection.h"
+#include "platform/drivers/driver.h"
 
 namespace q6 {
 namespace {

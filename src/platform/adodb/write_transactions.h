@@ -12,16 +12,18 @@
 // tables only (Driver::WriteLockKey() == "") are never listed.
 #pragma once
 
+#include "runtime/internal_export.h"
+
 namespace q6 {
 
 class Connection;
 
-void NoteWriteTransaction(Connection* con);
-void ForgetWriteTransaction(Connection* con) noexcept;
+Q6FD_INTERNAL void NoteWriteTransaction(Connection* con);
+Q6FD_INTERNAL void ForgetWriteTransaction(Connection* con) noexcept;
 
 // Another connection of this thread with a transaction open on the same
 // database as `con` (same WriteLockKey), or nullptr.
 // REQUIRES: `con` is open.
-Connection* WriteTransactionHolder(const Connection& con);
+Q6FD_INTERNAL Connection* WriteTransactionHolder(const Connection& con);
 
 }  // namespace q6

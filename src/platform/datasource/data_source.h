@@ -52,11 +52,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/dialect/dialect.h"
+#include "platform/datasource/engine.h"
+#include "runtime/export.h"
 
 namespace q6 {
 
-struct DataSource {
+struct Q6FD_API DataSource {
   std::string name;  // the section name; "" for a plain connection string
   Engine engine = Engine::SQLite;
   std::string database;  // SQLite: file path (or ":memory:"); PostgreSQL: database
@@ -88,21 +89,22 @@ struct DataSource {
 // (the message names it and the file searched), when the ini file named by
 // Q6FD_DSN_FILE does not exist, and when Driver is missing or unknown.
 // The ini file is read on first use and read again when it changes.
-DataSource ResolveDataSource(std::string_view text);
+Q6FD_API DataSource ResolveDataSource(std::string_view text);
 
 // The ini file names are looked up in: Q6FD_DSN_FILE if set, else ./q6fd.ini
 // if it exists, else ~/.config/q6fd/q6fd.ini. The path may not exist.
-std::string DataSourceFilePath();
+Q6FD_API std::string DataSourceFilePath();
 
 // The file a new data-source section belongs in, so that names are looked
 // up in it from then on: DataSourceFilePath() when Q6FD_DSN_FILE names it or
 // the file exists, else ./q6fd.ini (absolute), which once created is
 // searched before the file in the home folder. The path may not exist.
-std::string DataSourceFileForNewSections();
+Q6FD_API std::string DataSourceFileForNewSections();
 
 // Splits "k=v;k2={v;2}" into pairs in order; keys keep their case, values
 // are trimmed of blanks, a value in braces may contain ';'. Empty items are
 // skipped.
-std::vector<std::pair<std::string, std::string>> ParseConnectionString(std::string_view text);
+Q6FD_API std::vector<std::pair<std::string, std::string>> ParseConnectionString(
+    std::string_view text);
 
 }  // namespace q6

@@ -8,12 +8,14 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/internal_export.h"
+
 namespace q6 {
 
 // One section: its keys and values in file order (keys keep their case).
 using IniSection = std::vector<std::pair<std::string, std::string>>;
 
-struct IniFile {
+struct Q6FD_INTERNAL IniFile {
   std::string path;
   // Sections by lower-cased name.
   std::map<std::string, IniSection> sections;
@@ -25,15 +27,15 @@ struct IniFile {
 // UTF-8 byte-order mark at the start. Only regular files are read. Parsed
 // files are kept and parsed again only when their modification time or size
 // changes. Safe from any thread.
-std::shared_ptr<const IniFile> LoadIniFile(const std::string& path);
+Q6FD_INTERNAL std::shared_ptr<const IniFile> LoadIniFile(const std::string& path);
 
 // Why the file at `path` cannot be used, for messages: "does not exist", "is
 // a folder, not a file", "is a pipe, not a file", "cannot be read:
 // Permission denied"; "" when it is a readable regular file.
-std::string IniFileProblem(const std::string& path);
+Q6FD_INTERNAL std::string IniFileProblem(const std::string& path);
 
 // Parses `text` by the same rules as LoadIniFile; `path` is only recorded.
 // Never throws except std::bad_alloc.
-IniFile ParseIniText(const std::string& path, std::string_view text);
+Q6FD_INTERNAL IniFile ParseIniText(const std::string& path, std::string_view text);
 
 }  // namespace q6

@@ -13,14 +13,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/datasource/engine.h"
+#include "runtime/internal_export.h"
 #include "runtime/variant.h"
 
 namespace q6 {
 
-enum class Engine { SQLite, PostgreSQL };
-
 // "SQLite" or "PostgreSQL". The pointer is to a static string.
-const char* EngineName(Engine e);
+Q6FD_INTERNAL const char* EngineName(Engine e);
 
 // A literal's place in a text.
 struct TextSpan {
@@ -92,7 +92,7 @@ inline std::ostream& operator<<(std::ostream& os, const Translation& t) { return
 // The result carries, when the text was put together from its shape's
 // translation, that shape (Translation::shaped), so that the driver binds
 // its literals without another scan.
-Translation TranslateSql(std::string_view tsql, Engine engine);
+Q6FD_INTERNAL Translation TranslateSql(std::string_view tsql, Engine engine);
 
 // The same translation without the cache (for measurements and tests).
 std::string TranslateSqlUncached(std::string_view tsql, Engine engine);

@@ -28,7 +28,7 @@ struct ExactColumn {
 
 // The engine's declared type of `c`, as RewriteExactType and
 // RewriteDateType write it (and the importer declares it).
-std::string StoredColumnType(const ExactColumn& c, Engine engine);
+Q6FD_INTERNAL std::string StoredColumnType(const ExactColumn& c, Engine engine);
 
 // When the type at token `type` is an exact one, rewrites it and returns
 // true, with the column in `out`:
@@ -54,12 +54,14 @@ std::string NameOf(const EditableSql& sql, size_t i);
 // SQLite: the triggers that keep every value of the columns (exact and
 // date ones) in the stored form whatever writes it ("; CREATE TRIGGER ..."), to append to the
 // statement that creates or alters table `table` (its name unquoted).
-std::string ExactColumnTriggers(const std::string& table, const std::vector<ExactColumn>& cols);
+Q6FD_INTERNAL std::string ExactColumnTriggers(const std::string& table,
+                                              const std::vector<ExactColumn>& cols);
 
 // PostgreSQL: the triggers that round what is written into smalldatetime
 // columns to the minute, as SQL Server does (the server's timestamp(0)
 // keeps seconds); "" when `cols` has none (date_columns.cpp).
-std::string MinuteTriggers(const std::string& table, const std::vector<ExactColumn>& cols);
+Q6FD_INTERNAL std::string MinuteTriggers(const std::string& table,
+                                         const std::vector<ExactColumn>& cols);
 
 // The name at token i as PostgreSQL knows it: a bare name in lower case.
 std::string PostgresNameOf(const EditableSql& sql, size_t i);

@@ -40,7 +40,8 @@ struct ParameterizedSql {
 // out->text. A translation made from its shape is worked on through that
 // shape, scanned once per shape and thread; any other text is scanned
 // itself. Never throws except std::bad_alloc.
-bool ParameterizeLiterals(const Translation& sql, Engine engine, ParameterizedSql* out);
+Q6FD_INTERNAL bool ParameterizeLiterals(const Translation& sql, Engine engine,
+                                        ParameterizedSql* out);
 
 // The same for a bare text: the scan of the text itself.
 bool ParameterizeLiteralsUncached(std::string_view native, Engine engine, ParameterizedSql* out);

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/internal_export.h"
+
 namespace q6::dialect {
 
 enum class TokenKind : uint8_t {
@@ -40,7 +42,7 @@ struct Token {
 // Splits `sql` into `out` (cleared first). Returns false when a string
 // literal, quoted name, bracketed name or block comment is not closed, or the
 // text is 4 GiB or longer; `out` is then unspecified.
-bool Tokenize(std::string_view sql, std::vector<Token>* out);
+Q6FD_INTERNAL bool Tokenize(std::string_view sql, std::vector<Token>* out);
 
 // Whether `c` may be part of a word (a name or keyword).
 bool IsWordByte(char c);

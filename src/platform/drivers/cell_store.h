@@ -20,11 +20,12 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/internal_export.h"
 #include "runtime/variant.h"
 
 namespace q6 {
 
-class CellStore {
+class Q6FD_INTERNAL CellStore {
  public:
   static constexpr size_t kBlockShift = 10;
   static constexpr size_t kBlockCells = size_t{1} << kBlockShift;  // 64 KiB of Variants

@@ -39,6 +39,7 @@
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/literal_params.h"
 #include "platform/drivers/cell_store.h"
+#include "runtime/internal_export.h"
 #include "runtime/variant.h"
 
 namespace q6 {
@@ -79,14 +80,14 @@ enum AdoType : int32_t {
   kAdLongVarBinary = 205,
 };
 
-struct ColumnInfo {
+struct Q6FD_INTERNAL ColumnInfo {
   std::string name;       // as the engine reports it
   std::string decl_type;  // the engine's type name ("INTEGER", "citext"); may be ""
   int32_t ado_type = kAdVariant;
 };
 
 // The complete result of one statement.
-struct ResultSet {
+struct Q6FD_INTERNAL ResultSet {
   bool has_rows = false;            // the statement returns rows (possibly none)
   std::vector<ColumnInfo> columns;  // empty unless has_rows
   CellStore cells;                  // row-major: row r, column c at r * columns.size() + c
@@ -96,7 +97,7 @@ struct ResultSet {
 
 // What a read-then-write step keeps to itself for the length of its
 // transaction (Driver::ExclusionStatements).
-struct ExclusiveResource {
+struct Q6FD_INTERNAL ExclusiveResource {
   enum class Kind {
     kTableWriters,  // the table `name` against every other writer; readers go on
     kName,          // the name `name` against every transaction that asks for it
@@ -112,7 +113,17 @@ struct ExclusiveResource {
 constexpr HRESULT kXactNoTransaction = MakeHr(0x8004D00Eu);
 constexpr HRESULT kXactOnlyOneTransaction = MakeHr(0x8004D013u);
 
-class Driver {
+// One statement of a batch: a translation holding one statement, with
+// its params bound to the placeholders as ExecuteParams binds them (none:
+// the text runs as Execute runs it, its literals bound from its shape
+// where it has one); `built` is the text for the trace ("" when it is
+// the native text).
+struct Q6FD_INTERNAL BatchedStatement {
+  Translation sql;
+  std::string built;
+};
+
+class Q6FD_INTERNAL Driver {
  public:
   virtual ~Driver();
   Driver(const Driver&) = delete;
@@ -152,15 +163,7 @@ class Driver {
   ResultSet ExecuteParams(const std::string& native, std::span<const Variant* const> params,
                           std::string_view built = {});
 
-  // One statement of a batch: a translation holding one statement, with
-  // its params bound to the placeholders as ExecuteParams binds them (none:
-  // the text runs as Execute runs it, its literals bound from its shape
-  // where it has one); `built` is the text for the trace ("" when it is
-  // the native text).
-  struct Batched {
-    Translation sql;
-    std::string built;
-  };
+  using Batched = BatchedStatement;
 
   // Runs `batch` in order and returns one result per statement. Engines
   // that can send several statements before reading any answer
@@ -313,6 +316,6 @@ class Driver {
 
 // Opens a connection to `ds`. Raises E_FAIL with the engine's message when it
 // cannot (an unreachable server, a database file that cannot be opened).
-std::unique_ptr<Driver> OpenDriver(const DataSource& ds);
+Q6FD_INTERNAL std::unique_ptr<Driver> OpenDriver(const DataSource& ds);
 
 }  // namespace q6

@@ -16,6 +16,8 @@
 #include <functional>
 #include <string>
 
+#include "runtime/internal_export.h"
+
 namespace q6 {
 
 // Style bits and answers used by the component.
@@ -30,12 +32,12 @@ using MessageBoxHandler =
 // Makes `handler` the process's message box from now on; an empty handler
 // restores the default (trace and standard error). Safe to call from any
 // thread; a box being shown at that moment finishes with the old handler.
-void SetMessageBoxHandler(MessageBoxHandler handler);
+Q6FD_INTERNAL void SetMessageBoxHandler(MessageBoxHandler handler);
 
 // Shows a message through the current handler and returns its answer, or
 // writes it to the trace and standard error and returns kMbAnswerOk when no
 // handler is set. Raises whatever the handler raises; the default never
 // raises.
-int ShowMessageBox(const std::string& text, const std::string& title, int style);
+Q6FD_INTERNAL int ShowMessageBox(const std::string& text, const std::string& title, int style);
 
 }  // namespace q6

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/dialect/dialect.h"
+#include "runtime/internal_export.h"
 
 namespace q6 {
 
@@ -24,39 +25,39 @@ class Driver;
 // is deleted, by whatever program deletes it.
 
 // The statements CreateSchema runs on `engine`, in order.
-std::vector<std::string> SchemaStatements(Engine engine);
+Q6FD_INTERNAL std::vector<std::string> SchemaStatements(Engine engine);
 
 // The index and the trigger that keep FD_LockHolders in step with FD_Locks
 // (part of SchemaStatements, after the tables).
-std::vector<std::string> LockHolderCleanupStatements(Engine engine);
+Q6FD_INTERNAL std::vector<std::string> LockHolderCleanupStatements(Engine engine);
 
 // Gives an FD_LockHolders created by an earlier release the columns added
 // since (safe inside a transaction; raises the engine's error, no right to
 // alter the table, say); LockHoldersUpToDate says whether it has them (it
 // asks the engine: outside a transaction on PostgreSQL; never raises).
-void UpgradeLockHolders(Driver& driver, Engine engine);
-bool LockHoldersUpToDate(Driver& driver);
+Q6FD_INTERNAL void UpgradeLockHolders(Driver& driver, Engine engine);
+Q6FD_INTERNAL bool LockHoldersUpToDate(Driver& driver);
 // Whether FD_Locks has its release trigger (never raises: false when the
 // question fails).
-bool LockReleaseTriggerPresent(Driver& driver, Engine engine);
+Q6FD_INTERNAL bool LockReleaseTriggerPresent(Driver& driver, Engine engine);
 
 // Creates the tables (and their indexes) on `con` where absent, and on
 // PostgreSQL the T-SQL compatibility schema where it is missing or of
 // another version (drivers/postgres/tsql_compat.h). Raises
 // E_FAIL with the engine's message when a statement fails (no right to
 // create the citext extension, say).
-void CreateSchema(Connection& con);
+Q6FD_INTERNAL void CreateSchema(Connection& con);
 
 // Opens `data_source` (a name, "DSN=name" or a connection string), creates
 // the tables and closes it: what `q6fd init <dsn>` runs. Raises as
 // Connection::Open and CreateSchema.
-void InitDataSource(const std::string& data_source);
+Q6FD_INTERNAL void InitDataSource(const std::string& data_source);
 
 // What `q6fd upgrade <dsn>` runs on a database made by an earlier version:
 // creates what is missing, as InitDataSource; on PostgreSQL installs the
 // T-SQL compatibility schema again (replacing its functions); on SQLite
 // rebuilds the indexes of NOCASE columns under the driver's NOCASE. Running
 // it twice changes nothing more. Raises as InitDataSource.
-void UpgradeDataSource(const std::string& data_source);
+Q6FD_INTERNAL void UpgradeDataSource(const std::string& data_source);
 
 }  // namespace q6

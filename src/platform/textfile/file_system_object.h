@@ -13,18 +13,19 @@
 
 #include "platform/textfile/text_stream.h"
 #include "runtime/dispatch.h"
+#include "runtime/internal_export.h"
 
 namespace q6::textfile {
 
 // The ProgID the class is created by: "Q6Sys.FileSystemObject".
-const char* FileSystemProgId();
+Q6FD_INTERNAL const char* FileSystemProgId();
 
 // OpenTextFile's IOMode.
 enum IoMode : int32_t { kForReading = 1, kForWriting = 2, kForAppending = 8 };
 // OpenTextFile's Format.
 enum Tristate : int32_t { kTristateUseDefault = -2, kTristateTrue = -1, kTristateFalse = 0 };
 
-class FileSystemObject final : public Dispatchable {
+class Q6FD_INTERNAL FileSystemObject final : public Dispatchable {
  public:
   const InterfaceInfo& Interface() const override;
 

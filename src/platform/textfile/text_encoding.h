@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/internal_export.h"
+
 namespace q6::textfile {
 
 enum class TextEncoding { kUtf8, kUtf16Le };
@@ -15,19 +17,19 @@ inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // UTF-8 text as file bytes in `encoding` (no byte-order mark). A byte that
 // does not start a valid UTF-8 sequence becomes U+FFFD in UTF-16LE.
-std::string EncodeText(std::string_view utf8, TextEncoding encoding);
+Q6FD_INTERNAL std::string EncodeText(std::string_view utf8, TextEncoding encoding);
 
 // UTF-16LE bytes as UTF-8 text. A lone surrogate and a trailing odd byte
 // become U+FFFD.
-std::string Utf16LeToUtf8(std::string_view bytes);
+Q6FD_INTERNAL std::string Utf16LeToUtf8(std::string_view bytes);
 
 // The encoding a file's first bytes announce: UTF-16LE after FF FE, else
 // `fallback`.
-TextEncoding DetectEncoding(std::string_view head, TextEncoding fallback);
+Q6FD_INTERNAL TextEncoding DetectEncoding(std::string_view head, TextEncoding fallback);
 
 // The whole content of a file as UTF-8 text, its byte-order mark removed:
 // UTF-16LE when `encoding` says so or the bytes start with FF FE; otherwise
 // UTF-8 (a leading EF BB BF is dropped).
-std::string DecodeFile(std::string_view bytes, TextEncoding encoding);
+Q6FD_INTERNAL std::string DecodeFile(std::string_view bytes, TextEncoding encoding);
 
 }  // namespace q6::textfile

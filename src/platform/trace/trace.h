@@ -22,9 +22,11 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/internal_export.h"
+
 namespace q6 {
 
-struct TraceRecord {
+struct Q6FD_INTERNAL TraceRecord {
   int64_t conn = 0;                    // connection id, unique in the process
   std::string_view sql;                // as built by the caller
   std::string_view native;             // as sent
@@ -38,31 +40,31 @@ struct TraceRecord {
 
 // True when a trace file is configured. Cheap: callers may skip building a
 // record when it is false.
-bool TraceEnabled();
+Q6FD_INTERNAL bool TraceEnabled();
 
 // Appends `r` as one line with the time, process id and source; does nothing
 // when tracing is off. Never raises.
-void TraceStatement(const TraceRecord& r);
+Q6FD_INTERNAL void TraceStatement(const TraceRecord& r);
 
 // Appends {"note": source, "error": text}: an error that a method swallowed
 // by design (it returned False or a fallback), so a user can still learn
 // why. Does nothing when tracing is off; never raises.
-void TraceNote(std::string_view source, std::string_view error);
+Q6FD_INTERNAL void TraceNote(std::string_view source, std::string_view error);
 
 // Sends the trace to `path` from now on ("" turns it off), overriding
 // Q6FD_TRACE. For the command line and tests.
-void SetTraceFile(const std::string& path);
+Q6FD_INTERNAL void SetTraceFile(const std::string& path);
 
 // The members of `r` as a line, newline included: what TraceStatement
 // writes, before the time, process and source members it adds.
-std::string TraceLine(const TraceRecord& r);
+Q6FD_INTERNAL std::string TraceLine(const TraceRecord& r);
 
 // `line` (a TraceLine) with "time", "pid" and "source" (when not empty)
 // added as its last members.
-std::string WithContext(std::string line, std::string_view source);
+Q6FD_INTERNAL std::string WithContext(std::string line, std::string_view source);
 
 // `s` as a JSON string literal, quotes included. Invalid UTF-8 bytes are
 // written as \u00XX escapes of their byte value.
-std::string JsonString(std::string_view s);
+Q6FD_INTERNAL std::string JsonString(std::string_view s);
 
 }  // namespace q6

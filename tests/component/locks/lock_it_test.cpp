@@ -6,6 +6,7 @@
 #include "component/locks/lock_statements.h"
 #include "locks_fixture.h"
 #include "outside/services/connection_manager.h"
+#include "platform/drivers/driver.h"
 #include "platform/trace/trace.h"
 #include "runtime/dispatch.h"
 

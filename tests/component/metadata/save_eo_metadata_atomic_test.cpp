@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "outside/services/connection_manager.h"
+#include "platform/drivers/driver.h"
 #include "save_support.h"
 #include "support/metadata_fixture.h"
 #include "support/statement_capture.h"

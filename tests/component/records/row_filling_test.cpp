@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/drivers/driver.h"
 #include "records_fixture.h"
 
 namespace q6::records_test {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/adodb/ado_errors.h"
+#include "platform/drivers/driver.h"
 #include "runtime/value_date.h"
 #include "support/error_of.h"
 #include "support/test_db.h"

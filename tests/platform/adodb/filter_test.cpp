@@ -5,6 +5,8 @@
 
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/filter_eval.h"
+#include "platform/adodb/record_data.h"
+#include "platform/drivers/driver.h"
 #include "support/test_db.h"
 
 namespace q6 {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/adodb/ado_errors.h"
+#include "platform/drivers/driver.h"
 #include "runtime/class_table.h"
 #include "support/error_of.h"
 #include "support/test_db.h"

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "platform/adodb/connection.h"
+#include "platform/drivers/driver.h"
 #include "platform/drivers/postgres/pg_driver.h"
 
 namespace q6 {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/drivers/driver.h"
 #include "support/test_db.h"
 
 namespace q6 {

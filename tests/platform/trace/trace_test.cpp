@@ -10,6 +10,7 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/drivers/driver.h"
 #include "support/test_db.h"
 
 namespace q6 {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/dialect/dialect.h"
+#include "platform/drivers/driver.h"
 #include "platform/drivers/postgres/tsql_compat.h"
 #include "support/test_db.h"
 
