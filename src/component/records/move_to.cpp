@@ -13,73 +13,68 @@
 #include "component/frame/data_manager.h"
 #include "component/frame/sql_text.h"
 #include "component/records/entity_terms.h"
+#include "component/records/move_plan.h"
 #include "component/records/record_statements.h"
 #include "component/records/row_filling.h"
 #include "component/support/record_arguments.h"
 #include "platform/adodb/connection.h"
 #include "platform/dialect/dialect.h"
 #include "platform/drivers/driver.h"
+#include "platform/trace/trace.h"
 
 namespace q6 {
 namespace {
 
-// MoveTo's first statement for one entity type, column list and mode, as
-// built around the current OID (`head`, the quoted OID, `tail`), with its
-// translation for the OID bound. Kept for the last one a thread ran: a walk
-// through the records runs the same one at every step.
-struct MoveStatement {
-  Engine engine = Engine::SQLite;
-  int32_t mode = -1;
-  std::string columns;
-  RecordSource source;
-  std::string head, tail;
-  Translation bound;
+// The plan of one entity type, column list and mode: the column list, and
+// for a mode that compares with the current OID the statement built around
+// a placeholder and translated once, so that every step of a walk runs the
+// one statement the engine keeps prepared with the OID bound.
+MovePlan BuildPlan(DataManager& dm, ObjectRef& EO, const EntityObject& eo, const Driver& d,
+                   int32_t mode) {
+  MovePlan plan;
+  plan.source = RecordSourceOf(eo);
+  plan.flag = ColumnListFlag(plan.source.effective_bi_type);
+  int32_t list_flag = plan.flag;
+  plan.columns = dm.strBiToSqlByEO(EO, list_flag);
+  if (!MoveToReadsCurrent(mode)) return plan;
+  static constexpr char kMark[] = "\x01OID\x01";
+  const std::string marked = MoveToStatementWith(plan.source, plan.columns, mode, kMark);
+  const size_t at = marked.find(kMark);
+  // Cannot tell where the OID goes when the mark is in a name: the
+  // statement is then built whole at every step.
+  if (at == std::string::npos || marked.find(kMark, at + 1) != std::string::npos) return plan;
+  plan.bound = true;
+  plan.head = marked.substr(0, at);
+  plan.tail = marked.substr(at + sizeof kMark - 1);
+  plan.statement = TranslateSql(plan.head + d.Placeholder(1) + plan.tail, d.engine());
+  plan.statement.params.assign(1, Variant());
+  return plan;
+}
 
-  bool Matches(Engine e, int32_t m, const std::string& c, const RecordSource& s) const {
-    return engine == e && mode == m && columns == c && source.table == s.table &&
-           source.join == s.join && source.key == s.key &&
-           source.effective_bi_type == s.effective_bi_type && source.prefix == s.prefix;
-  }
-};
-
-// Runs MoveTo's first statement. One that compares with the current OID gets
-// the OID bound where its literal stands: every step of a walk then runs the
-// one statement the engine keeps prepared, and the text is translated once,
-// not at every step. The trace shows the text as built, the OID in place.
-std::shared_ptr<Recordset> RunMove(Connection& c, const RecordSource& source,
-                                   const std::string& columns, int32_t mode,
+// Runs MoveTo's first statement. The trace shows the text as built, the OID
+// in place; it is only put together when the trace is on.
+std::shared_ptr<Recordset> RunMove(Connection& c, MovePlan& plan, int32_t mode,
                                    const std::string& current) {
-  if (!MoveToReadsCurrent(mode)) return c.Execute(MoveToStatement(source, columns, mode, current));
-  Driver& d = c.driver();
-  thread_local MoveStatement kept;
-  if (!kept.Matches(d.engine(), mode, columns, source)) {
-    static constexpr char kMark[] = "\x01OID\x01";
-    const std::string marked = MoveToStatementWith(source, columns, mode, kMark);
-    const size_t at = marked.find(kMark);
-    if (at == std::string::npos || marked.find(kMark, at + 1) != std::string::npos) {
-      // Cannot tell where the OID goes (the mark is in a name): built whole.
-      Translation statement =
-          TranslateSql(MoveToStatementWith(source, columns, mode, d.Placeholder(1)), d.engine());
-      statement.params.emplace_back(current);
-      return c.ExecuteTranslated(statement, MoveToStatement(source, columns, mode, current));
-    }
-    kept = MoveStatement{};
-    kept.head = marked.substr(0, at);
-    kept.tail = marked.substr(at + sizeof kMark - 1);
-    kept.bound = TranslateSql(kept.head + d.Placeholder(1) + kept.tail, d.engine());
-    kept.engine = d.engine();
-    kept.mode = mode;
-    kept.columns = columns;
-    kept.source = source;
+  if (!plan.bound) {
+    if (!MoveToReadsCurrent(mode))
+      return c.Execute(MoveToStatement(plan.source, plan.columns, mode, current));
+    Driver& d = c.driver();
+    Translation statement = TranslateSql(
+        MoveToStatementWith(plan.source, plan.columns, mode, d.Placeholder(1)), d.engine());
+    statement.params.emplace_back(current);
+    return c.ExecuteTranslated(statement,
+                               MoveToStatement(plan.source, plan.columns, mode, current));
   }
-  std::string built = kept.head;
-  built += '\'';
-  built += SqlEscaped(current);
-  built += '\'';
-  built += kept.tail;
-  Translation statement = kept.bound;
-  statement.params.emplace_back(current);
-  return c.ExecuteTranslated(statement, built);
+  std::string built;
+  if (TraceEnabled()) {
+    built = plan.head;
+    built += '\'';
+    built += SqlEscaped(current);
+    built += '\'';
+    built += plan.tail;
+  }
+  plan.statement.params[0] = Variant(current);
+  return c.ExecuteTranslated(plan.statement, built);
 }
 
 }  // namespace
@@ -89,21 +84,19 @@ bool DataManager::MoveTo(ObjectRef& con, ObjectRef& EO, int32_t& MoveMode, bool&
   const std::shared_ptr<Connection> connection = RequireConnection(con);
   const std::shared_ptr<EntityObject> eo = RequireEntity(EO);
 
-  const RecordSource source = RecordSourceOf(*eo);
-  const int32_t flag = ColumnListFlag(source.effective_bi_type);
   const std::string current = eo->OID()->Value();
 
-  int32_t list_flag = flag;
-  std::string columns = strBiToSqlByEO(EO, list_flag);
-  std::shared_ptr<Recordset> rs = RunMove(*connection, source, columns, MoveMode, current);
-  if (rs->EOF()) {
-    list_flag = flag;
-    columns = strBiToSqlByEO(EO, list_flag);
-    rs = connection->Execute(MoveToRetryStatement(source, columns, MoveMode, Reversal, current));
-  }
+  MovePlan& plan = MovePlanOf(*eo, connection->engine(), MoveMode, [&] {
+    return BuildPlan(*this, EO, *eo, connection->driver(), MoveMode);
+  });
+  std::shared_ptr<Recordset> rs = RunMove(*connection, plan, MoveMode, current);
+  if (rs->EOF())
+    rs = connection->Execute(
+        MoveToRetryStatement(plan.source, plan.columns, MoveMode, Reversal, current));
   if (rs->EOF()) return true;
 
-  FillEntityFromRow(*eo, *rs);
+  // The plan is not used after this: a nested MoveTo below may replace it.
+  FillFromRow(plan, *eo, *rs);
 
   const std::shared_ptr<EntityObject> child = eo->ChildEOs()->ChildEO();
   if (!child || !GetChild) return true;

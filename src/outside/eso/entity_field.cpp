@@ -35,7 +35,9 @@ void EntityField::SetValue(const Variant& value) {
 }
 
 void EntityField::SetChanged(const Variant& value) {
-  changed_ = ValueForMember(value, VarType::Boolean).ToBool();
+  // A Boolean (what EditState 1 puts on every field) needs no conversion.
+  changed_ = value.type() == VarType::Boolean ? value.ToBool()
+                                              : ValueForMember(value, VarType::Boolean).ToBool();
 }
 
 std::shared_ptr<EntityField> EntityField::CloneDefinition() const {

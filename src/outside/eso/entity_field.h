@@ -104,6 +104,10 @@ class Q6FD_API EntityField final : public Dispatchable {
     members_.Put(static_cast<size_t>(m), value);
   }
 
+  // Changes whenever a definition member is put (MemberStore::stamp); Value
+  // and Changed do not move it.
+  uint64_t DefinitionStamp() const { return members_.stamp(); }
+
   const Variant& Value() const { return value_; }
   void SetValue(const Variant& value);
   bool Changed() const { return changed_; }

@@ -1,6 +1,8 @@
 // EntityFields: a KeyedList of fields keyed by their Name at the time of Add.
 #include "outside/eso/entity_fields.h"
 
+#include <algorithm>
+
 #include "outside/eso/member_table.h"
 
 namespace q6 {
@@ -10,6 +12,7 @@ EntityFields::FieldRef EntityFields::Add(FieldRef field) {
   std::string key = ToLower(field->Name());  // lower-cased once for the check and the index
   if (list_.FindLowered(key) != list_.npos) ThrowVb(kVbDuplicateKey);
   list_.AppendLowered(std::move(key), field);
+  stamp_ = NextDefinitionStamp();
   return field;
 }
 
@@ -36,14 +39,28 @@ void EntityFields::Remove(std::string_view name) {
   size_t i = list_.Find(name);
   if (i == list_.npos) ThrowVb(kVbInvalidProcedureCall);
   list_.Erase(i);
+  stamp_ = NextDefinitionStamp();
 }
 
-void EntityFields::Remove(int32_t position) { list_.Erase(list_.Position(position)); }
+void EntityFields::Remove(int32_t position) {
+  list_.Erase(list_.Position(position));
+  stamp_ = NextDefinitionStamp();
+}
 
-void EntityFields::RemoveByKey(const Variant& index) { list_.Erase(list_.Resolve(index)); }
+void EntityFields::RemoveByKey(const Variant& index) {
+  list_.Erase(list_.Resolve(index));
+  stamp_ = NextDefinitionStamp();
+}
+
+uint64_t EntityFields::DefinitionStamp() const {
+  uint64_t stamp = stamp_;
+  for (const FieldRef& f : list_.items()) stamp = std::max(stamp, f->DefinitionStamp());
+  return stamp;
+}
 
 void EntityFields::CopyDefinitionsFrom(const EntityFields& other) {
   list_ = other.list_.Transformed([](const FieldRef& f) { return f->CloneDefinition(); });
+  stamp_ = NextDefinitionStamp();
 }
 
 std::vector<Variant> EntityFields::Enumerate() {

@@ -55,11 +55,19 @@ class Q6FD_API EntityFields final : public Dispatchable {
   void Remove(std::string_view name);
   void Remove(int32_t position);
   void RemoveByKey(const Variant& index);
-  void Clear() { list_.Clear(); }
+  void Clear() {
+    list_.Clear();
+    stamp_ = NextDefinitionStamp();
+  }
 
   // Replaces the contents with a copy of each field's definition in `other`
   // (EntityField::CloneDefinition), under the same keys and in the same order.
   void CopyDefinitionsFrom(const EntityFields& other);
+
+  // The largest definition stamp of the collection and its fields: changes
+  // when a field is added or removed and when a definition member of a field
+  // is put, and a collection made later never repeats an earlier one's.
+  uint64_t DefinitionStamp() const;
 
   // The fields in insertion order; valid until the collection changes.
   const std::vector<FieldRef>& Items() const { return list_.items(); }
@@ -68,6 +76,7 @@ class Q6FD_API EntityFields final : public Dispatchable {
 
  private:
   KeyedList<FieldRef> list_;
+  uint64_t stamp_ = NextDefinitionStamp();  // of the list itself
 };
 
 }  // namespace q6

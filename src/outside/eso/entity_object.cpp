@@ -77,9 +77,13 @@ void EntityObject::SetParentOID(std::shared_ptr<OIDObject> oid) {
 }
 
 void EntityObject::SetEditState(const Variant& value) {
-  edit_state_ = ValueForMember(value, VarType::Long).ToLong();
-  if (edit_state_ == kEditStateLoaded)
-    for (const auto& f : *fields_) f->SetChanged(false);
+  // A Long (what the readers put after a load) needs no conversion.
+  edit_state_ = value.type() == VarType::Long ? value.ToLong()
+                                              : ValueForMember(value, VarType::Long).ToLong();
+  if (edit_state_ == kEditStateLoaded) {
+    const Variant unchanged(false);
+    for (const auto& f : *fields_) f->SetChanged(unchanged);
+  }
 }
 
 std::shared_ptr<EntityObject> EntityObject::Clone(int32_t) const {

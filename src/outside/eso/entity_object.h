@@ -40,6 +40,7 @@
 //                                record (see Clone below).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -108,6 +109,16 @@ class Q6FD_API EntityObject final : public Dispatchable {
   const Variant& Member(EntityMember m) const { return members_.Get(static_cast<size_t>(m)); }
   void SetMember(EntityMember m, const Variant& value) {
     members_.Put(static_cast<size_t>(m), value);
+  }
+
+  // A number that changes whenever the definition changes: a definition
+  // member of the entity put, a field added or removed, a definition member
+  // of one of its fields put (EntityFields::DefinitionStamp). An entity made
+  // later never repeats an earlier one's number, so (address, stamp) names
+  // one state of one entity's definition. Records (OID, field values,
+  // EditState) and the child definition do not move it.
+  uint64_t DefinitionStamp() const {
+    return std::max(members_.stamp(), fields_->DefinitionStamp());
   }
 
   // Never null; shared with whoever else holds them.

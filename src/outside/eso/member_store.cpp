@@ -4,6 +4,8 @@
 // the two faces of a class cannot disagree about conversions or errors.
 #include "outside/eso/member_store.h"
 
+#include <atomic>
+
 namespace q6 {
 
 Variant ValueForMember(const Variant& v, VarType t) {
@@ -49,13 +51,29 @@ const std::vector<Variant>& InitialValues(std::span<const MemberDef> defs) {
 
 }  // namespace
 
+uint64_t NextDefinitionStamp() {
+  static std::atomic<uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 MemberStore::MemberStore(std::span<const MemberDef> defs)
-    : defs_(defs), values_(InitialValues(defs)) {}
+    : defs_(defs), values_(InitialValues(defs)), stamp_(NextDefinitionStamp()) {}
+
+MemberStore::MemberStore(const MemberStore& other)
+    : defs_(other.defs_), values_(other.values_), stamp_(NextDefinitionStamp()) {}
+
+MemberStore& MemberStore::operator=(const MemberStore& other) {
+  defs_ = other.defs_;
+  values_ = other.values_;
+  stamp_ = NextDefinitionStamp();
+  return *this;
+}
 
 // A plain value skips ValueForMember's copy of it: one of the member's own
 // type (or any value for a Variant member) is stored as it is, any other is
 // converted once. Objects take the long way, through their default member.
 void MemberStore::Put(size_t i, const Variant& v) {
+  stamp_ = NextDefinitionStamp();
   const VarType t = defs_[i].type;
   const VarType vt = v.type();
   if (vt == VarType::Object)
@@ -68,9 +86,10 @@ void MemberStore::Put(size_t i, const Variant& v) {
 
 void MemberStore::Put(size_t i, Variant&& v) {
   const VarType t = defs_[i].type;
-  if (!v.IsByRef() && v.type() != VarType::Object && (v.type() == t || t == VarType::Variant))
+  if (!v.IsByRef() && v.type() != VarType::Object && (v.type() == t || t == VarType::Variant)) {
+    stamp_ = NextDefinitionStamp();
     values_[i] = std::move(v);
-  else
+  } else
     Put(i, static_cast<const Variant&>(v));
 }
 

@@ -40,12 +40,23 @@ Q6FD_API Variant ValueForMember(const Variant& v, VarType t);
 // members, Empty for a Variant member.
 Q6FD_API Variant InitialValueOf(VarType t);
 
+// A new definition stamp: a process-wide counter, so that every stamp handed
+// out is larger than all before it. Thread-safe.
+Q6FD_API uint64_t NextDefinitionStamp();
+
 // The values of a fixed list of members. Each value always has its member's
 // type (a Variant member holds any value but an object).
+//
+// stamp() tells whether the values changed: it is a fresh NextDefinitionStamp
+// at construction, at every copy and at every Put (whether or not the value
+// differs), so a reader that kept a stamp knows its copy of the values is
+// stale once the stamp differs.
 class Q6FD_API MemberStore {
  public:
   // `defs` must outlive the store; the classes pass static tables.
   explicit MemberStore(std::span<const MemberDef> defs);
+  MemberStore(const MemberStore& other);
+  MemberStore& operator=(const MemberStore& other);
 
   size_t size() const { return values_.size(); }
   // REQUIRES: i < size().
@@ -55,9 +66,12 @@ class Q6FD_API MemberStore {
   void Put(size_t i, const Variant& v);
   void Put(size_t i, Variant&& v);
 
+  uint64_t stamp() const { return stamp_; }
+
  private:
   std::span<const MemberDef> defs_;
   std::vector<Variant> values_;
+  uint64_t stamp_;
 };
 
 // The C++ type a member of a given type reads as.

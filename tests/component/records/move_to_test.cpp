@@ -2,6 +2,9 @@
 // through records, wrapping around, children to any depth, errors.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string_view>
+
 #include "records_fixture.h"
 
 namespace q6::records_test {
@@ -159,6 +162,41 @@ TEST_P(MoveToTest, MovesThroughTheRecordsOfTheType) {
   for (auto [mode, want] : steps) {
     EXPECT_EQ(MoveOid(eo, mode), want) << "mode " << mode;
     EXPECT_EQ(eo->Fields()->Item("oid")->Value().ToString(), want);
+  }
+}
+
+// A walk keeps what it works out from the definition between steps; any
+// change of the definition between two steps must be seen by the next one.
+TEST_P(MoveToTest, DefinitionChangedBetweenStepsIsSeen) {
+  AddThreeReceipts();
+  struct Row {
+    const char* what;
+    std::function<void(EntityObject&)> change;
+    const char* oid;  // after a move forward from the second record
+    const char* field;
+    const char* value;  // the field's value then ("" for a field that is gone)
+  } rows[] = {
+      {"field's column",
+       [](EntityObject& e) { e.Fields()->Item("memo")->SetSourceField(Variant("code")); },
+       "510000000000003", "memo", "r3"},
+      {"field's join column",
+       [](EntityObject& e) { e.Fields()->Item("amount")->SetJoinField(Variant("code")); },
+       "510000000000003", "amount", "r3"},
+      {"field removed", [](EntityObject& e) { e.Fields()->Remove(std::string_view("code")); },
+       "510000000000003", "amount", "30"},
+      {"field added", [](EntityObject& e) { e.Fields()->Add(MakeField("code2", "code")); },
+       "510000000000003", "code2", "r3"},
+      {"type", [](EntityObject& e) { e.SetBIType(Variant(int32_t{52})); }, "520000000000001",
+       "code", "x52"},
+  };
+  for (const Row& row : rows) {
+    auto eo = Receipt(51);
+    EXPECT_EQ(MoveOid(eo, 0), "510000000000001") << row.what;
+    EXPECT_EQ(MoveOid(eo, 3), "510000000000002") << row.what;
+    row.change(*eo);
+    eo->SetOIDValue(Variant(kC));
+    EXPECT_EQ(MoveOid(eo, 3, true), row.oid) << row.what;
+    EXPECT_EQ(eo->Fields()->Item(row.field)->Value().ToString(), row.value) << row.what;
   }
 }
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string_view>
+
 #include "eso_test_util.h"
 #include "runtime/class_table.h"
 
@@ -187,6 +190,36 @@ TEST(EntityObject, CloneWithoutChildDefinitionHasNone) {
 }
 
 // Attaching an entity below itself would make a cycle that is never freed.
+TEST(EntityObject, DefinitionStampMovesWithTheDefinitionOnly) {
+  struct Row {
+    const char* what;
+    std::function<void(EntityObject&)> act;
+    bool moves;
+  } rows[] = {
+      {"entity member", [](EntityObject& e) { e.SetSourceTable("T_Other"); }, true},
+      {"same value put again", [](EntityObject& e) { e.SetSourceTable("T_Voucher"); }, true},
+      {"late-bound member", [](EntityObject& e) { e.Put("QryJoin", Variant("x")); }, true},
+      {"field member", [](EntityObject& e) { e.Fields()->Item("code")->SetJoinField("j"); }, true},
+      {"field added", [](EntityObject& e) { e.Fields()->Add(FieldNamed("memo", "sMemo")); }, true},
+      {"field removed", [](EntityObject& e) { e.Fields()->Remove(std::string_view("code")); },
+       true},
+      {"fields cleared", [](EntityObject& e) { e.Fields()->Clear(); }, true},
+      {"field value", [](EntityObject& e) { e.Fields()->Item("code")->SetValue("V-2"); }, false},
+      {"OID", [](EntityObject& e) { e.SetOIDValue(Variant("510000000000002")); }, false},
+      {"edit state", [](EntityObject& e) { e.SetEditState(Variant(int32_t{1})); }, false},
+  };
+  for (const Row& row : rows) {
+    auto eo = LoadedEntity();
+    const uint64_t before = eo->DefinitionStamp();
+    row.act(*eo);
+    EXPECT_EQ(eo->DefinitionStamp() != before, row.moves) << row.what;
+  }
+  // A clone, or any entity made later, never repeats an earlier stamp.
+  auto eo = LoadedEntity();
+  EXPECT_GT(eo->Clone(0)->DefinitionStamp(), eo->DefinitionStamp());
+  EXPECT_GT(LoadedEntity()->DefinitionStamp(), eo->DefinitionStamp());
+}
+
 TEST(EntityObject, CyclesAreRefused) {
   auto eo = LoadedEntity();
   auto child = eo->ChildEOs()->ChildEO();

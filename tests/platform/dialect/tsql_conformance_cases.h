@@ -192,6 +192,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"LikeRange", "select count(*) from fd_names where name like '[a-c]bd'", "2"},
   {"LikeNegatedClass", "select count(*) from fd_names where name like '[^a]%'", "1"},
   {"LikeEscapes", "select case when '5%' like '5[%]' and 'a_c' like 'a[_]c' and 'abc' not like 'a[_]c' then 1 else 0 end", "1"},
+  {"LikePrefixIgnoresCase", "select count(*) from fd_names where name like 'aB%' and name not like 'abcd%' and name not like 'b%'", "3"},
   {"LikeCyrillicCase", "select count(*) from fd_names where name like N'про%'", "1"},
   {"LikeBackslashIsPlain", "select case when 'a\\b' like 'a\\b' then 1 else 0 end", "1"},
   {"DateTextEqualsDay", "select count(*) from fd_names where d = '2024-02-29'", "1"},

@@ -8,8 +8,10 @@
 #include <sqlite3.h>
 #include <wctype.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,7 +68,19 @@ int NoCase(void*, int na, const void* pa, int nb, const void* pb) {
   size_t la = static_cast<size_t>(na), lb = static_cast<size_t>(nb);
   while (la > 0 && a[la - 1] == ' ') --la;
   while (lb > 0 && b[lb - 1] == ' ') --lb;
-  size_t i = 0, j = 0;
+  // Bytes equal in both are equal folded: the common prefix is skipped at
+  // once, eight bytes at a time (keys often share long prefixes), back to
+  // just after its last ASCII byte, where a character starts in both.
+  const size_t n = std::min(la, lb);
+  size_t common = 0;
+  for (uint64_t x, y; common + 8 <= n; common += 8) {
+    std::memcpy(&x, a + common, 8);
+    std::memcpy(&y, b + common, 8);
+    if (x != y) break;
+  }
+  while (common < n && a[common] == b[common]) ++common;
+  while (common > 0 && a[common - 1] >= 0x80) --common;
+  size_t i = common, j = common;
   while (i < la && j < lb) {
     if ((a[i] | b[j]) < 0x80) {  // the common case, without decoding
       const unsigned char ca = a[i++], cb = b[j++];
@@ -206,6 +220,26 @@ std::string_view View(sqlite3_value* v) {
           static_cast<size_t>(sqlite3_value_bytes(v))};
 }
 
+// LIKE with a pattern of plain ASCII characters followed by '%' (a type
+// prefix, say) on a value whose first bytes are ASCII: the prefix compared
+// byte by byte, folded, without decoding. -1 when the shortcut does not apply.
+int AsciiPrefixLike(std::string_view pattern, std::string_view value) {
+  size_t n = pattern.size();
+  while (n > 0 && pattern[n - 1] == '%') --n;
+  if (n == pattern.size()) return -1;
+  for (size_t k = 0; k < n; ++k) {
+    const auto c = static_cast<unsigned char>(pattern[k]);
+    if (c >= 0x80 || c == '%' || c == '_' || c == '[') return -1;
+  }
+  if (value.size() < n) return 0;  // fewer characters than the prefix
+  for (size_t k = 0; k < n; ++k) {
+    const auto v = static_cast<unsigned char>(value[k]);
+    if (v >= 0x80) return -1;
+    if (AsciiFold(v) != AsciiFold(static_cast<unsigned char>(pattern[k]))) return 0;
+  }
+  return 1;
+}
+
 }  // namespace
 
 int CompareNoCase(std::string_view a, std::string_view b) {
@@ -219,6 +253,9 @@ void Lower(sqlite3_context* ctx, int n, sqlite3_value** argv) { MapCase(ctx, n, 
 // like(pattern, value [, escape]): what `value LIKE pattern` calls.
 void LikeFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return;
+  if (argc == 2)
+    if (const int r = AsciiPrefixLike(View(argv[0]), View(argv[1])); r >= 0)
+      return sqlite3_result_int(ctx, r);
   uint32_t esc = kNoEscape;
   if (argc == 3) {
     const std::vector<uint32_t> e = CodePoints(argv[2], true);
