@@ -6,20 +6,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "platform/trace/trace.h"
+
 namespace q6::console {
-
-// One line of the trace: its members by name, strings decoded, numbers as
-// written ("0.412").
-using TraceEntry = std::map<std::string, std::string>;
-
-// The members of one trace line (a flat JSON object of strings, numbers,
-// true, false and null); empty when the line is not such an object.
-TraceEntry ParseTraceLine(std::string_view line);
 
 inline constexpr size_t kTailBytes = 1 << 20;
 

@@ -1,11 +1,9 @@
-// Reading the trace back: every line the trace writes must come back as it
-// was built, and only this process's lines are shown.
+// Reading the end of the trace: only this process's whole lines are shown.
 #include "console/trace_tail.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -13,33 +11,6 @@
 
 namespace q6::console {
 namespace {
-
-TEST(TraceTailTest, LinesComeBackAsWritten) {
-  const std::string sql = "select '\"<x>\\' from t\n\twhere a = 'ü'";
-  const std::string error = "bad \x01 byte \xff";
-  TraceRecord r;
-  r.conn = 7;
-  r.sql = sql;
-  r.native = "select 1";
-  r.ms = 1.5;
-  r.rows = 3;
-  r.error = &error;
-  r.kind = "busy";
-  TraceEntry e = ParseTraceLine(WithContext(TraceLine(r), "demo"));
-  EXPECT_EQ(e["sql"], sql);
-  EXPECT_EQ(e["native"], "select 1");
-  EXPECT_EQ(e["conn"], "7");
-  EXPECT_EQ(e["rows"], "3");
-  EXPECT_EQ(e["error"], "bad \x01 byte \xc3\xbf");  // an invalid byte shows as its code point
-  EXPECT_EQ(e["source"], "demo");
-  EXPECT_EQ(e["pid"], std::to_string(::getpid()));
-}
-
-TEST(TraceTailTest, BrokenLinesAreLeftOut) {
-  for (const char* line : {"", "{", "{\"sql\": \"x", "{\"sql\" \"x\"}", "{\"a\": 1} trailing",
-                           "[1]", "{\"a\": \"\\u12\"}"})
-    EXPECT_TRUE(ParseTraceLine(line).empty()) << line;
-}
 
 TEST(TraceTailTest, TheLastLinesOfThisProcessOldestFirst) {
   auto path =

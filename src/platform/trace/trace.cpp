@@ -64,6 +64,100 @@ int TraceFd() {
   return fd;
 }
 
+// Reads back one flat object as TraceLine writes it.
+class Reader {
+ public:
+  explicit Reader(std::string_view s) : s_(s) {}
+
+  bool Object(TraceEntry& out) {
+    if (!Eat('{')) return false;
+    if (Eat('}')) return Done();
+    do {
+      std::string key, value;
+      if (!String(key) || !Eat(':') || !Value(value)) return false;
+      out[key] = std::move(value);
+    } while (Eat(','));
+    return Eat('}') && Done();
+  }
+
+ private:
+  void Blank() {
+    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\r' || s_[i_] == '\n'))
+      ++i_;
+  }
+  bool Eat(char c) {
+    Blank();
+    if (i_ < s_.size() && s_[i_] == c) return ++i_, true;
+    return false;
+  }
+  bool Done() {
+    Blank();
+    return i_ == s_.size();
+  }
+  bool Value(std::string& out) {
+    Blank();
+    if (i_ < s_.size() && s_[i_] == '"') return String(out);
+    size_t start = i_;
+    while (i_ < s_.size() && s_[i_] != ',' && s_[i_] != '}' && s_[i_] != ' ') ++i_;
+    out = std::string(s_.substr(start, i_ - start));
+    return !out.empty();
+  }
+  bool String(std::string& out) {
+    if (!Eat('"')) return false;
+    while (i_ < s_.size()) {
+      char c = s_[i_++];
+      if (c == '"') return true;
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      if (i_ >= s_.size()) return false;
+      char e = s_[i_++];
+      switch (e) {
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'u': {
+          if (i_ + 4 > s_.size()) return false;
+          uint32_t cp = 0;
+          for (int k = 0; k < 4; ++k) {
+            char h = s_[i_++];
+            cp <<= 4;
+            if (h >= '0' && h <= '9')
+              cp |= h - '0';
+            else if (h >= 'a' && h <= 'f')
+              cp |= h - 'a' + 10;
+            else if (h >= 'A' && h <= 'F')
+              cp |= h - 'A' + 10;
+            else
+              return false;
+          }
+          value::AppendUtf8(cp, &out);
+          break;
+        }
+        default:
+          out += e;  // \" \\ \/
+      }
+    }
+    return false;
+  }
+
+  std::string_view s_;
+  size_t i_ = 0;
+};
+
 }  // namespace
 
 bool TraceEnabled() { return TraceFd() >= 0; }
@@ -173,6 +267,12 @@ void TraceNote(std::string_view source, std::string_view error) {
   std::string line = WithContext(
       "{\"note\": " + JsonString(source) + ", \"error\": " + JsonString(error) + "}\n", "");
   [[maybe_unused]] ssize_t n = ::write(fd, line.data(), line.size());
+}
+
+TraceEntry ParseTraceLine(std::string_view line) {
+  TraceEntry e;
+  if (!Reader(line).Object(e)) e.clear();
+  return e;
 }
 
 }  // namespace q6

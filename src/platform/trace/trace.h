@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -66,5 +67,15 @@ Q6FD_INTERNAL std::string WithContext(std::string line, std::string_view source)
 // `s` as a JSON string literal, quotes included. Invalid UTF-8 bytes are
 // written as \u00XX escapes of their byte value.
 Q6FD_INTERNAL std::string JsonString(std::string_view s);
+
+// One trace line read back: its members by name, strings decoded, numbers,
+// true, false and null as written ("0.412"). A \u escape decodes to its code
+// point, so an invalid byte JsonString wrote as \u00ff comes back as U+00FF.
+using TraceEntry = std::map<std::string, std::string>;
+
+// The members of `line` if it is one flat JSON object as TraceLine and
+// WithContext write it; empty otherwise (a line cut by a partial read, or
+// half written by another process).
+Q6FD_INTERNAL TraceEntry ParseTraceLine(std::string_view line);
 
 }  // namespace q6

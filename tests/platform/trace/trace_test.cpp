@@ -115,6 +115,33 @@ TEST(TraceLines, JsonEscapes) {
             "\"error\": \"boom\"}\n");
 }
 
+TEST(TraceLines, ReadBackAsWritten) {
+  const std::string sql = "select '\"<x>\\' from t\n\twhere a = 'ü'";
+  const std::string error = "bad \x01 byte \xff";
+  TraceRecord r;
+  r.conn = 7;
+  r.sql = sql;
+  r.native = "select 1";
+  r.ms = 1.5;
+  r.rows = 3;
+  r.error = &error;
+  r.kind = "busy";
+  TraceEntry e = ParseTraceLine(WithContext(TraceLine(r), "demo"));
+  EXPECT_EQ(e["sql"], sql);
+  EXPECT_EQ(e["native"], "select 1");
+  EXPECT_EQ(e["conn"], "7");
+  EXPECT_EQ(e["rows"], "3");
+  EXPECT_EQ(e["error"], "bad \x01 byte \xc3\xbf");  // an invalid byte shows as its code point
+  EXPECT_EQ(e["source"], "demo");
+  EXPECT_EQ(e["pid"], std::to_string(::getpid()));
+}
+
+TEST(TraceLines, BrokenLinesAreLeftOut) {
+  for (const char* line : {"", "{", "{\"sql\": \"x", "{\"sql\" \"x\"}", "{\"a\": 1} trailing",
+                           "[1]", "{\"a\": \"\\u12\"}"})
+    EXPECT_TRUE(ParseTraceLine(line).empty()) << line;
+}
+
 TEST(TraceLines, AnUnwritablePathIsReportedOnceAndTracingStaysOff) {
   testing::internal::CaptureStderr();
   SetTraceFile("/nonexistent-folder/trace.jsonl");
