@@ -6,9 +6,10 @@
 //   rule words (dialect/sql_words.h) and the classes of number and text
 //   results the operator rules go by (tsql_arithmetic.cpp,
 //   tsql_operators.cpp);
-// - the functions every SQLite connection gets (RegisterTsqlFunctions in
-//   drivers/sqlite/sqlite_functions.h), once per argument count from
-//   min_args to max_args;
+// - the functions a SQLite connection registers, once per argument count
+//   from min_args to max_args: those that replace SQLite's own when it
+//   opens, the others when a statement first names them
+//   (drivers/sqlite/sqlite_functions.h, sqlite_extensions.h);
 // - the PostgreSQL compatibility schema (drivers/postgres/tsql_compat.h): a
 //   shared preamble of helpers and operators, then every entry's `postgres`
 //   text, versioned by a hash of the whole script.

@@ -263,7 +263,8 @@ PgDriver::PgDriver(const DataSource& ds)
 
 void PgDriver::BringTsqlCompatUpToDate() {
   // Not traced: every connection asks.
-  Result r(Exec(kTsqlCompatVersionQuery));
+  Result r(Exec(kTsqlCompatVersionCall));
+  if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK) r.reset(Exec(kTsqlCompatVersionQuery));
   if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) != 1) return;
   if (!TsqlCompatOutdated(std::atoi(PQgetvalue(r.get(), 0, 0)),
                           std::atoi(PQgetvalue(r.get(), 0, 1))))

@@ -39,6 +39,13 @@ inline constexpr const char* kTsqlCompatVersionQuery =
     "coalesce((SELECT substring(prosrc FROM '[0-9]+')::int FROM pg_proc "
     "WHERE oid = to_regprocedure('q6tsql.tsql_release()')), 0)";
 
+// The same two numbers, read by calling the two functions: much cheaper
+// for a session that has not read the catalogue yet (every connection asks
+// right after it opens), but it fails where a function is missing; the
+// query above then tells.
+inline constexpr const char* kTsqlCompatVersionCall =
+    "SELECT q6tsql.tsql_version(), q6tsql.tsql_release()";
+
 // The release of this build as a number that grows with it (1.2.0: 10200).
 int TsqlCompatRelease();
 

@@ -83,6 +83,7 @@ class SqliteBulkLoad : public BulkLoad {
 
 std::unique_ptr<BulkLoad> SqliteDriver::OpenBulkLoad(const std::string& table,
                                                      const std::vector<std::string>& columns) {
+  RequireExtensions();  // for the table's triggers, checks and defaults
   std::string sql = "INSERT INTO " + table + " (" + BulkColumnList(columns) + ") VALUES (";
   for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + Placeholder(int(i + 1));
   auto load = std::make_unique<SqliteBulkLoad>(db_, id(), sql + ")", columns.size());

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/drivers/sqlite/sqlite_exact.h"
+#include "platform/drivers/sqlite/sqlite_extensions.h"
 #include "platform/drivers/sqlite/sqlite_function_util.h"
 #include "platform/tsql/functions.h"
 
@@ -64,8 +65,13 @@ void Try(sqlite3_context* ctx, int, sqlite3_value** argv) {
     fresh = std::make_unique<TryStatement>();
     fresh->sql = std::move(sql);
     sqlite3* db = sqlite3_context_db_handle(ctx);
-    if (sqlite3_prepare_v2(db, fresh->sql.c_str(), -1, &fresh->stmt, nullptr) != SQLITE_OK)
-      return ResultError(ctx, sqlite3_errmsg(db));
+    // The conversion function may not be registered on the connection yet.
+    TsqlExtensions* extensions = TsqlExtensions::Of(ctx);
+    const int bytes = static_cast<int>(fresh->sql.size());
+    const int rc = extensions && extensions->RegisterNamedIn(fresh->sql) == SQLITE_OK
+                       ? extensions->Prepare(fresh->sql.c_str(), bytes, 0, &fresh->stmt, nullptr)
+                       : sqlite3_prepare_v2(db, fresh->sql.c_str(), bytes, &fresh->stmt, nullptr);
+    if (rc != SQLITE_OK) return ResultError(ctx, sqlite3_errmsg(db));
     st = fresh.get();
   }
   sqlite3_bind_value(st->stmt, 1, argv[2]);

@@ -27,6 +27,7 @@
 
 #include "platform/drivers/sqlite/error.h"
 #include "platform/drivers/sqlite/sqlite_date_store.h"
+#include "platform/drivers/sqlite/sqlite_extensions.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
 #include "platform/drivers/sqlite/sqlite_values.h"
 
@@ -133,13 +134,20 @@ bool ChangesRows(const char* sql) {
 // Steps `stmt` to its end, collecting its rows into `out` when it has
 // columns, which `columns_of` gives. Raises on error.
 template <class ColumnsFn>
-void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& busy_context,
-         ColumnsFn&& columns_of) {
+void Run(sqlite3* db, TsqlExtensions& extensions, sqlite3_stmt* stmt, ResultSet* out,
+         const std::string& busy_context, ColumnsFn&& columns_of) {
   // The columns are read after the first step: a kept statement whose table
   // changed since it was prepared is prepared again inside that step, and
   // only then shows the columns the table has now.
   RefusedDateText();  // a mark left by a statement run elsewhere on this thread
   int rc = sqlite3_step(stmt);
+  // Prepared again there, it may meet a trigger or a view that calls a
+  // function of ours not registered yet: refused before it ran, it runs
+  // once that is.
+  while ((rc & 0xff) == SQLITE_ERROR && extensions.RegisterRefused()) {
+    sqlite3_reset(stmt);
+    rc = sqlite3_step(stmt);
+  }
   const int ncols = sqlite3_column_count(stmt);
   if (ncols > 0) {
     out->has_rows = true;
@@ -170,8 +178,9 @@ void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& bus
 }
 
 // Run for a statement prepared for this call only.
-void Run(sqlite3* db, sqlite3_stmt* stmt, ResultSet* out, const std::string& busy_context) {
-  Run(db, stmt, out, busy_context, [stmt] { return ColumnsOf(stmt); });
+void Run(sqlite3* db, TsqlExtensions& extensions, sqlite3_stmt* stmt, ResultSet* out,
+         const std::string& busy_context) {
+  Run(db, extensions, stmt, out, busy_context, [stmt] { return ColumnsOf(stmt); });
 }
 
 // "device:inode" of the file at `path`, or "" when there is none (an
@@ -216,7 +225,9 @@ SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms)
   }
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_handler(db_, RetryWhileBusy, &busy_);
-  if (int frc = RegisterTsqlFunctions(db_); frc != SQLITE_OK) {
+  // The other functions wait for the first statement that names one.
+  extensions_ = std::make_unique<TsqlExtensions>(db_);
+  if (int frc = RegisterReplacements(db_); frc != SQLITE_OK) {
     sqlite3_close(db_);
     db_ = nullptr;
     Throw(E_FAIL, std::string("Cannot register the T-SQL functions: ") + sqlite3_errstr(frc),
@@ -229,7 +240,7 @@ SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms)
     // write, and every write fails with "attempt to write a readonly
     // database".
     if (sqlite3_db_readonly(db_, "main") != 1) DoExecute("PRAGMA journal_mode=WAL");
-    DoExecute("PRAGMA foreign_keys=ON");
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
     file_key_ = FileKey(path);  // the file exists now
   } catch (...) {
     sqlite3_close(db_);
@@ -291,15 +302,16 @@ ResultSet SqliteDriver::DoExecute(const std::string& native) {
   }
   ResultSet first;  // the first result that has rows
   ResultSet last;
+  if (const int rc = extensions_->RegisterNamedIn(native); rc != SQLITE_OK) ThrowError(db_, rc);
   const char* tail = native.c_str();
   const char* end = tail + native.size();
   while (tail < end) {
     Stmt s;
-    int rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &s.p, &tail);
+    int rc = extensions_->Prepare(tail, static_cast<int>(end - tail), 0, &s.p, &tail);
     if (rc != SQLITE_OK) Fail(db_, rc, busy_context_);
     if (!s.p) continue;  // blanks or a comment
     ResultSet r;
-    Run(db_, s.p, &r, busy_context_);
+    Run(db_, *extensions_, s.p, &r, busy_context_);
     if (r.has_rows && !first.has_rows)
       first = std::move(r);
     else
@@ -311,7 +323,9 @@ ResultSet SqliteDriver::DoExecute(const std::string& native) {
 sqlite3_stmt* SqliteDriver::PrepareOne(const std::string& native) {
   Stmt s;
   const char* tail = nullptr;
-  int rc = sqlite3_prepare_v2(db_, native.c_str(), static_cast<int>(native.size()), &s.p, &tail);
+  int rc = extensions_->RegisterNamedIn(native);
+  if (rc == SQLITE_OK)
+    rc = extensions_->Prepare(native.c_str(), static_cast<int>(native.size()), 0, &s.p, &tail);
   if (rc != SQLITE_OK) Fail(db_, rc, busy_context_);
   // What follows the first statement may only be what prepares to nothing:
   // blanks, comments and semicolons. The rest is checked before the first
@@ -320,7 +334,7 @@ sqlite3_stmt* SqliteDriver::PrepareOne(const std::string& native) {
   while (tail < end) {
     Stmt next;
     const char* after = nullptr;
-    rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &next.p, &after);
+    rc = extensions_->Prepare(tail, static_cast<int>(end - tail), 0, &next.p, &after);
     if (rc != SQLITE_OK || next.p || after == tail)
       Throw(E_FAIL, "The text holds more than one statement; only one is run here", "SQLite");
     tail = after;
@@ -332,7 +346,7 @@ ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
   Stmt s;
   s.p = PrepareOne(native);
   ResultSet r;
-  if (s.p) Run(db_, s.p, &r, busy_context_);
+  if (s.p) Run(db_, *extensions_, s.p, &r, busy_context_);
   return r;
 }
 
@@ -349,7 +363,9 @@ sqlite3_stmt* SqliteDriver::Cached(const std::string& text, bool quiet) {
   if (sqlite3_stmt** kept = statements_.Find(text)) return Remember(text, *kept);
   Stmt s;
   const char* tail = nullptr;
-  int rc = sqlite3_prepare_v3(db_, text.c_str(), static_cast<int>(text.size()),
+  int rc = extensions_->RegisterNamedIn(text);
+  if (rc == SQLITE_OK)
+    rc = extensions_->Prepare(text.c_str(), static_cast<int>(text.size()),
                               SQLITE_PREPARE_PERSISTENT, &s.p, &tail);
   if (rc != SQLITE_OK) {
     if (quiet) return nullptr;
@@ -364,7 +380,7 @@ sqlite3_stmt* SqliteDriver::Cached(const std::string& text, bool quiet) {
 }
 
 void SqliteDriver::RunKept(sqlite3_stmt* stmt, ResultSet* out) {
-  Run(db_, stmt, out, busy_context_, [&] {
+  Run(db_, *extensions_, stmt, out, busy_context_, [&] {
     KeptColumns& kept = kept_columns_[stmt];
     const int reprepared = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
     if (kept.reprepared != reprepared) {
@@ -373,6 +389,12 @@ void SqliteDriver::RunKept(sqlite3_stmt* stmt, ResultSet* out) {
     }
     return kept.columns;
   });
+}
+
+void SqliteDriver::RequireExtensions() {
+  if (const int rc = extensions_->RegisterAll(); rc != SQLITE_OK)
+    Throw(E_FAIL, std::string("Cannot register the T-SQL functions: ") + sqlite3_errstr(rc),
+          "SQLite");
 }
 
 sqlite3_stmt* SqliteDriver::Remember(const std::string& text, sqlite3_stmt* stmt) {
@@ -416,7 +438,7 @@ ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
   }
   ResultSet r;
   if (once.p)
-    Run(db_, stmt, &r, busy_context_);
+    Run(db_, *extensions_, stmt, &r, busy_context_);
   else
     RunKept(stmt, &r);
   return r;

@@ -14,6 +14,8 @@ struct sqlite3_stmt;
 
 namespace q6::sqlite {
 
+class TsqlExtensions;
+
 class SqliteDriver : public Driver {
  public:
   // Opens (creating if needed) the database file `path` with the WAL
@@ -72,8 +74,15 @@ class SqliteDriver : public Driver {
   // Steps the kept statement `stmt` to its end into `out` (as Run does),
   // taking its columns from kept_columns_.
   void RunKept(sqlite3_stmt* stmt, ResultSet* out);
+  // Registers every function and collation of ours not registered yet (a
+  // bulk load's statements are prepared and stepped outside the driver's
+  // own calls).
+  void RequireExtensions();
 
   sqlite3* db_ = nullptr;
+  // The functions and collations of ours registered on db_ as statements
+  // name them.
+  std::unique_ptr<TsqlExtensions> extensions_;
   // The columns of each kept statement as last read, with the number of
   // times the engine had prepared it again by then: a statement's columns
   // change only when it is prepared again (its table changed), so a kept

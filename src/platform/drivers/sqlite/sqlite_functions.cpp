@@ -1,5 +1,5 @@
 // The T-SQL functions of the SQLite driver: numbers and strings, and the
-// registration of every function of the registry (platform/tsql/functions.h)
+// registration of the functions of the registry (platform/tsql/functions.h)
 // on a connection. The operators are in sqlite_arithmetic.cpp.
 #include "platform/drivers/sqlite/sqlite_functions.h"
 
@@ -243,21 +243,43 @@ void Recursion(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, level);
 }
 
-int RegisterTsqlFunctions(sqlite3* db) {
-  if (const int rc = RegisterNoCase(db); rc != SQLITE_OK) return rc;
+int RegisterFunction(sqlite3* db, const tsql::Function& f, void* data) {
   constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  for (const tsql::Function& f : tsql::kFunctions) {
-    const std::string name = tsql::EngineName(f);
-    for (int args = f.min_args; args <= f.max_args; ++args) {
-      const int rc = f.sqlite_final != nullptr
-                         ? sqlite3_create_window_function(db, name.c_str(), args, kFlags, nullptr,
-                                                          f.sqlite, f.sqlite_final, f.sqlite_value,
-                                                          f.sqlite_inverse, nullptr)
-                         : sqlite3_create_function_v2(db, name.c_str(), args, kFlags, nullptr,
-                                                      f.sqlite, nullptr, nullptr, nullptr);
-      if (rc != SQLITE_OK) return rc;
-    }
+  const std::string name = tsql::EngineName(f);
+  for (int args = f.min_args; args <= f.max_args; ++args) {
+    const int rc = f.sqlite_final != nullptr
+                       ? sqlite3_create_window_function(db, name.c_str(), args, kFlags, data,
+                                                        f.sqlite, f.sqlite_final, f.sqlite_value,
+                                                        f.sqlite_inverse, nullptr)
+                       : sqlite3_create_function_v2(db, name.c_str(), args, kFlags, data, f.sqlite,
+                                                    nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
   }
+  return SQLITE_OK;
+}
+
+namespace {
+
+// Registers the registry's functions whose call is (`builtin`) or is not a
+// replacement of SQLite's own.
+int RegisterEntries(sqlite3* db, bool builtin) {
+  for (const tsql::Function& f : tsql::kFunctions) {
+    if ((f.call == tsql::Call::kBuiltin) != builtin) continue;
+    if (const int rc = RegisterFunction(db, f, nullptr); rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
+
+}  // namespace
+
+int RegisterReplacements(sqlite3* db) {
+  if (const int rc = RegisterNoCase(db); rc != SQLITE_OK) return rc;
+  return RegisterEntries(db, true);
+}
+
+int RegisterTsqlFunctions(sqlite3* db) {
+  if (const int rc = RegisterReplacements(db); rc != SQLITE_OK) return rc;
+  if (const int rc = RegisterEntries(db, false); rc != SQLITE_OK) return rc;
   if (const int rc = sqlite3_create_collation_v2(db, "tsql_decimal", SQLITE_UTF8, nullptr,
                                                  CompareDecimalTexts, nullptr);
       rc != SQLITE_OK)

@@ -1,5 +1,5 @@
 // SQL Server's meaning of T-SQL operators and functions on SQLite: the
-// functions and the collation every SQLite connection gets when it opens.
+// functions and the collations every SQLite connection gets.
 //
 // The dialect layer rewrites T-SQL constructs into calls of functions named
 // tsql_* (tsql_add for `+`, tsql_dateadd for DATEADD, ...); this is where
@@ -20,13 +20,29 @@
 
 struct sqlite3;
 
+namespace q6::tsql {
+struct Function;
+}
+
 namespace q6::sqlite {
 
-// Registers the functions and the collation on `db`. Returns the SQLite
-// result code of the first registration that failed, SQLITE_OK otherwise.
+// Registers every function and collation of ours on `db` at once. Returns
+// the SQLite result code of the first registration that failed, SQLITE_OK
+// otherwise. The driver's connections register the replacements when they
+// open and the rest as statements name them (sqlite_extensions.h).
 int RegisterTsqlFunctions(sqlite3* db);
 
-// The NOCASE collation alone; called by RegisterTsqlFunctions.
+// What a connection needs before its first statement: the NOCASE collation
+// and the functions that take the place of SQLite's own (upper, lower,
+// like). Without them a statement would still run, with SQLite's meaning.
+int RegisterReplacements(sqlite3* db);
+
+// Registers the function `f` of the registry on `db` under its engine name,
+// once per argument count, with `data` as its user data. SQLite's result
+// code.
+int RegisterFunction(sqlite3* db, const tsql::Function& f, void* data);
+
+// The NOCASE collation alone; called by RegisterReplacements.
 int RegisterNoCase(sqlite3* db);
 
 }  // namespace q6::sqlite
