@@ -63,6 +63,13 @@ void RewriteSetOperations(EditableSql* sql, Engine engine);
 // LIMIT 2)), which raises that error. PostgreSQL raises its own error.
 void RewriteScalarSubqueries(EditableSql* sql, Engine engine);
 
+// PostgreSQL (quantified_subqueries.cpp): x [NOT] IN (subquery) and
+// x op ANY|SOME|ALL (subquery) compare without case and trailing blanks:
+// IN -> ^= ANY, NOT IN -> ^<> ALL, op -> ^op; an operand (x, or the
+// subquery's item) that is no plain column or number is folded to citext
+// without trailing blanks when text.
+void RewriteQuantifiedSubqueries(EditableSql* sql, Engine engine);
+
 // Common table expressions (recursive_ctes.cpp): WITH whose CTE refers to
 // itself becomes WITH RECURSIVE; its recursion is counted in a hidden level
 // column and stops with error 530 past 100 levels or past the n of
