@@ -8,9 +8,10 @@
 // list gives it as an item, under the column's name:
 //   select name, count(*) from t group by name
 //   -> select tsql_key(name) AS name, count(*) from t group by tsql_key(name)
-// A select that uses such a column any other way outside an aggregate (in an
-// expression, HAVING, a window, ORDER BY t.name) is left as it is: the
-// server would refuse the rewrite.
+// Where a grouped column is used any other way outside an aggregate (in an
+// expression, HAVING, a window, ORDER BY t.name), that use reads the key
+// too: tsql_key(column), which the server takes as the grouped expression.
+// A DISTINCT select that uses such a column otherwise is left as it is.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,6 +132,49 @@ std::string AliasOf(const EditableSql& s, size_t name) {
   return out + "\"";
 }
 
+// Whether the tokens from `at` repeat those of the term [first, last],
+// words without regard to case; *end gets the last of them.
+bool SameTokens(const EditableSql& s, size_t first, size_t last, size_t at, size_t* end) {
+  size_t j = at;
+  for (size_t k = first;; k = s.NextSig(k), j = s.NextSig(j)) {
+    if (j == kNone || s.Kind(j) != s.Kind(k) || s.Text(j).size() != s.Text(k).size()) return false;
+    const std::string_view x = s.Text(j), y = s.Text(k);
+    for (size_t n = 0; n < x.size(); ++n)
+      if ((x[n] | 0x20) != (y[n] | 0x20)) return false;
+    if (k == last) break;
+  }
+  *end = j;
+  return true;
+}
+
+// GROUP BY of expressions (upper(name), name + '', left(name, 3)): each
+// expression term that is no number, position or grouping construct is
+// grouped by tsql_fold(expression) (text as citext without trailing
+// blanks), and so is every repetition of it in the select list, HAVING and
+// ORDER BY, which the server then reads as the grouped expression.
+void KeyExpressions(EditableSql* s, const Operands& ops, const Clauses& c,
+                    const std::vector<Term>& keys) {
+  static constexpr WordSet kGrouping{"rollup", "cube", "grouping", "all"};
+  const size_t stop = c.end == kNone ? s->size() : c.end;
+  for (const Term& k : keys) {
+    if (ColumnTerm(*s, ops, k.first, k.last) || s->IsWordIn(k.first, kGrouping) ||
+        s->IsWord(k.first, "q6tsql") || s->IsWord(k.first, "tsql_fold") ||
+        s->IsWordIn(k.last, kGrouping) ||  // x WITH ROLLUP / WITH CUBE
+        s->IsPunct(k.first, '(') || (k.first == k.last && s->Kind(k.first) != TokenKind::kWord))
+      continue;
+    for (size_t j = c.list; j != kNone && j < stop; j = s->NextSig(j)) {
+      if (j == c.from) j = s->NextSig(c.group);  // FROM and WHERE come before the grouping
+      size_t end = kNone;
+      if (j == k.first || !SameTokens(*s, k.first, k.last, j, &end)) continue;
+      s->Edit(j).before += "tsql_fold(";
+      s->Edit(end).after.insert(0, ")");
+      j = end;
+    }
+    s->Edit(k.first).before += "tsql_fold(";
+    s->Edit(k.last).after.insert(0, ")");
+  }
+}
+
 void KeySelect(EditableSql* s, const Operands& ops, size_t select) {
   const Clauses c = ClausesOf(*s, select);
   if (c.group == kNone && !c.distinct) return;
@@ -138,13 +182,15 @@ void KeySelect(EditableSql* s, const Operands& ops, size_t select) {
   const int depth = s->Depth(select);
   thread_local std::vector<Term> keys, items;
   thread_local std::vector<Term> order_terms;  // {ORDER BY token, its item}
+  thread_local std::vector<Term> uses;         // other uses of a grouped column
+  uses.clear();
   keys.clear();
   items.clear();
   order_terms.clear();
   if (c.group != kNone) {
     TermsOf(*s, s->NextSig(c.group), c.end, depth, &keys);
     for (const Term& k : keys) {
-      if (!ColumnTerm(*s, ops, k.first, k.last)) return;
+      if (!ColumnTerm(*s, ops, k.first, k.last)) return KeyExpressions(s, ops, c, keys);
     }
   }
   TermsOf(*s, c.list, c.from, depth, &items);
@@ -202,9 +248,17 @@ void KeySelect(EditableSql* s, const Operands& ops, size_t select) {
         }
       }
     }
-    if (!allowed) return;
+    if (!allowed && c.group == kNone) return;
+    if (!allowed) {  // a grouped column used in an expression: it uses the key
+      const size_t prev = s->PrevSig(j);
+      uses.push_back({s->IsPunct(prev, '.') ? s->PrevSig(prev) : j, j});
+    }
   }
   for (const Term& t : order_terms) Replace(s, t.first, AliasOf(*s, t.last));
+  for (const Term& u : uses) {
+    s->Edit(u.first).before += "tsql_key(";
+    s->Edit(u.last).after.insert(0, ")");
+  }
   for (const Term& k : keys) {
     if (c.group == kNone) break;
     s->Edit(k.first).before += "tsql_key(";
