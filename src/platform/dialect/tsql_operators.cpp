@@ -425,11 +425,12 @@ void RewriteOrderTerms(EditableSql* s, const Operands& ops, size_t by) {
 // blanks, as under the default collation. SQLite takes the collation of each
 // select-list item: an item that is not a plain column (which keeps its own)
 // or surely a number gets COLLATE NOCASE, and, having no alias, is named by
-// its text as written. PostgreSQL: a text function result becomes citext.
-// The same for the argument of an aggregate's DISTINCT (count(DISTINCT x)),
-// which on PostgreSQL also loses its trailing blanks (it is only counted).
-// A member of a set operation (set_member) compares as DISTINCT does; on
-// PostgreSQL a literal too, and without its trailing blanks.
+// its text as written. PostgreSQL: a text function result becomes citext
+// without trailing blanks, any other expression tsql_fold(expression) (the
+// same for text, as it is for other types). The same for the argument of an
+// aggregate's DISTINCT (count(DISTINCT x)), where a plain column becomes
+// tsql_key(column). A member of a set operation (set_member) compares as
+// DISTINCT does; on PostgreSQL a literal too, without its trailing blanks.
 // PostgreSQL: a plain column item [first, last] of a set operation's member
 // compares without trailing blanks too: tsql_key(column) (a citext without
 // them, any other type as it is), under the column's name: as written where
