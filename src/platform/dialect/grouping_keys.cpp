@@ -22,9 +22,9 @@
 namespace q6::dialect {
 namespace {
 
-constexpr WordSet kAggregates{"count",      "count_big",    "sum",      "avg",        "min",
-                              "max",        "stdev",        "stdevp",   "var",        "varp",
-                              "string_agg", "checksum_agg", "grouping", "grouping_id"};
+// (GROUPING (x) is none: its argument is the grouped expression, keyed too.)
+constexpr WordSet kAggregates{"count", "count_big", "sum", "avg",  "min",        "max",
+                              "stdev", "stdevp",    "var", "varp", "string_agg", "checksum_agg"};
 
 struct Clauses {
   size_t list = kNone;    // the first item
@@ -132,6 +132,50 @@ std::string AliasOf(const EditableSql& s, size_t name) {
   return out + "\"";
 }
 
+// ROLLUP (a, b), CUBE (a, b), GROUPING SETS ((a), (a, b), ()) and
+// a, b WITH ROLLUP | CUBE group by the columns they list: those become the
+// keys, each keyed where it stands. Nothing changes when one of them is no
+// plain column.
+void ExpandGroupings(const EditableSql& s, const Operands& ops, std::vector<Term>* keys) {
+  thread_local std::vector<Term> out;
+  out.clear();
+  for (Term k : *keys) {
+    if ((s.IsWord(k.last, "rollup") || s.IsWord(k.last, "cube")) &&
+        s.IsWord(s.PrevSig(k.last), "with") && s.PrevSig(s.PrevSig(k.last)) >= k.first) {
+      k.last = s.PrevSig(s.PrevSig(k.last));
+      out.push_back(k);
+      continue;
+    }
+    size_t open = k.first;
+    if (s.IsWord(open, "rollup") || s.IsWord(open, "cube"))
+      open = s.NextSig(open);
+    else if (s.IsWord(open, "grouping") && s.IsWord(s.NextSig(open), "sets"))
+      open = s.NextSig(s.NextSig(open));
+    if (open == k.first || !s.IsPunct(open, '(') || s.Match(open) != k.last) {
+      out.push_back(k);
+      continue;
+    }
+    size_t first = kNone, prev = kNone;
+    for (size_t j = s.NextSig(open); j != kNone && j < k.last; j = s.NextSig(j)) {
+      if (s.IsPunct(j, '(') || s.IsPunct(j, ')') || s.IsPunct(j, ',')) {
+        if (first != kNone) {
+          if (!ColumnTerm(s, ops, first, prev)) return;
+          out.push_back({first, prev});
+        }
+        first = kNone;
+      } else if (first == kNone) {
+        first = j;
+      }
+      prev = j;
+    }
+    if (first != kNone) {
+      if (!ColumnTerm(s, ops, first, prev)) return;
+      out.push_back({first, prev});
+    }
+  }
+  keys->swap(out);
+}
+
 // Whether the tokens from `at` repeat those of the term [first, last],
 // words without regard to case; *end gets the last of them.
 bool SameTokens(const EditableSql& s, size_t first, size_t last, size_t at, size_t* end) {
@@ -189,6 +233,7 @@ void KeySelect(EditableSql* s, const Operands& ops, size_t select) {
   order_terms.clear();
   if (c.group != kNone) {
     TermsOf(*s, s->NextSig(c.group), c.end, depth, &keys);
+    ExpandGroupings(*s, ops, &keys);
     for (const Term& k : keys) {
       if (!ColumnTerm(*s, ops, k.first, k.last)) return KeyExpressions(s, ops, c, keys);
     }

@@ -49,7 +49,8 @@ void GroupWith(EditableSql* s, size_t with) {
     }
   }
   if (by == kNone || !s->IsWord(s->PrevSig(by), "group")) return;
-  s->Edit(s->NextSig(by)).before += s->IsWord(kind, "rollup") ? "ROLLUP (" : "CUBE (";
+  // Ahead of what the grouping rule put before the first key (tsql_key().
+  s->Edit(s->NextSig(by)).before.insert(0, s->IsWord(kind, "rollup") ? "ROLLUP (" : "CUBE (");
   s->Edit(s->PrevSig(with)).after += ")";
   EraseRange(s, with, kind);
   if (s->IsBlank(with - 1)) s->Edit(with - 1).drop = true;

@@ -291,6 +291,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"GroupByHaving", "select count(*) from (select name from fd_names group by name having count(*) > 1) t", "1"},
   {"GroupByColumnInHaving", "select count(*) from (select n from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by n having n <> 'x') t", "2"},
   {"GroupByExpressionIgnoresBlanks", "select count(*) from (select upper(n) x from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by upper(n)) t", "2"},
+  {"GroupByRollupIgnoresBlanks", "select count(*) * 10 + max(g) from (select n, grouping(n) g from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by rollup (n)) t", "31", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"GroupByRollup", "select count(*) from (select parentoid, sum(amount) s from fd_line group by rollup (parentoid)) t", "3", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"GroupByWithRollup", "select s from (select parentoid, sum(amount) s from fd_line group by parentoid with rollup) t where parentoid is null", "7.5", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"GroupingFunction", "select max(g) from (select grouping(parentoid) g from fd_line group by cube (parentoid)) t", "1", "GROUP BY CUBE is not supported on SQLite", Quirk::kRefusedOnSqlite},
