@@ -78,6 +78,7 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads) {
     dialect::RewriteCommonTableExpressions(&sql, engine);
     dialect::RewriteSetOperations(&sql, engine);
     dialect::RewriteScalarSubqueries(&sql, engine);
+    dialect::RewriteQuantifiedSubqueries(&sql, engine);
     dialect::RewriteOrders(&sql, engine);
     dialect::RewriteGroupingKeys(&sql, engine);
     dialect::RewriteResultNames(&sql, engine);

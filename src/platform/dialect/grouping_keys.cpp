@@ -8,9 +8,10 @@
 // list gives it as an item, under the column's name:
 //   select name, count(*) from t group by name
 //   -> select tsql_key(name) AS name, count(*) from t group by tsql_key(name)
-// A select that uses such a column any other way outside an aggregate (in an
-// expression, HAVING, a window, ORDER BY t.name) is left as it is: the
-// server would refuse the rewrite.
+// Where a grouped column is used any other way outside an aggregate (in an
+// expression, HAVING, a window, ORDER BY t.name), that use reads the key
+// too: tsql_key(column), which the server takes as the grouped expression.
+// A DISTINCT select that uses such a column otherwise is left as it is.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,9 +22,9 @@
 namespace q6::dialect {
 namespace {
 
-constexpr WordSet kAggregates{"count",      "count_big",    "sum",      "avg",        "min",
-                              "max",        "stdev",        "stdevp",   "var",        "varp",
-                              "string_agg", "checksum_agg", "grouping", "grouping_id"};
+// (GROUPING (x) is none: its argument is the grouped expression, keyed too.)
+constexpr WordSet kAggregates{"count", "count_big", "sum", "avg",  "min",        "max",
+                              "stdev", "stdevp",    "var", "varp", "string_agg", "checksum_agg"};
 
 struct Clauses {
   size_t list = kNone;    // the first item
@@ -131,6 +132,93 @@ std::string AliasOf(const EditableSql& s, size_t name) {
   return out + "\"";
 }
 
+// ROLLUP (a, b), CUBE (a, b), GROUPING SETS ((a), (a, b), ()) and
+// a, b WITH ROLLUP | CUBE group by the columns they list: those become the
+// keys, each keyed where it stands. Nothing changes when one of them is no
+// plain column.
+void ExpandGroupings(const EditableSql& s, const Operands& ops, std::vector<Term>* keys) {
+  thread_local std::vector<Term> out;
+  out.clear();
+  for (Term k : *keys) {
+    if ((s.IsWord(k.last, "rollup") || s.IsWord(k.last, "cube")) &&
+        s.IsWord(s.PrevSig(k.last), "with") && s.PrevSig(s.PrevSig(k.last)) >= k.first) {
+      k.last = s.PrevSig(s.PrevSig(k.last));
+      out.push_back(k);
+      continue;
+    }
+    size_t open = k.first;
+    if (s.IsWord(open, "rollup") || s.IsWord(open, "cube"))
+      open = s.NextSig(open);
+    else if (s.IsWord(open, "grouping") && s.IsWord(s.NextSig(open), "sets"))
+      open = s.NextSig(s.NextSig(open));
+    if (open == k.first || !s.IsPunct(open, '(') || s.Match(open) != k.last) {
+      out.push_back(k);
+      continue;
+    }
+    size_t first = kNone, prev = kNone;
+    for (size_t j = s.NextSig(open); j != kNone && j < k.last; j = s.NextSig(j)) {
+      if (s.IsPunct(j, '(') || s.IsPunct(j, ')') || s.IsPunct(j, ',')) {
+        if (first != kNone) {
+          if (!ColumnTerm(s, ops, first, prev)) return;
+          out.push_back({first, prev});
+        }
+        first = kNone;
+      } else if (first == kNone) {
+        first = j;
+      }
+      prev = j;
+    }
+    if (first != kNone) {
+      if (!ColumnTerm(s, ops, first, prev)) return;
+      out.push_back({first, prev});
+    }
+  }
+  keys->swap(out);
+}
+
+// Whether the tokens from `at` repeat those of the term [first, last],
+// words without regard to case; *end gets the last of them.
+bool SameTokens(const EditableSql& s, size_t first, size_t last, size_t at, size_t* end) {
+  size_t j = at;
+  for (size_t k = first;; k = s.NextSig(k), j = s.NextSig(j)) {
+    if (j == kNone || s.Kind(j) != s.Kind(k) || s.Text(j).size() != s.Text(k).size()) return false;
+    const std::string_view x = s.Text(j), y = s.Text(k);
+    for (size_t n = 0; n < x.size(); ++n)
+      if ((x[n] | 0x20) != (y[n] | 0x20)) return false;
+    if (k == last) break;
+  }
+  *end = j;
+  return true;
+}
+
+// GROUP BY of expressions (upper(name), name + '', left(name, 3)): each
+// expression term that is no number, position or grouping construct is
+// grouped by tsql_fold(expression) (text as citext without trailing
+// blanks), and so is every repetition of it in the select list, HAVING and
+// ORDER BY, which the server then reads as the grouped expression.
+void KeyExpressions(EditableSql* s, const Operands& ops, const Clauses& c,
+                    const std::vector<Term>& keys) {
+  static constexpr WordSet kGrouping{"rollup", "cube", "grouping", "all"};
+  const size_t stop = c.end == kNone ? s->size() : c.end;
+  for (const Term& k : keys) {
+    if (ColumnTerm(*s, ops, k.first, k.last) || s->IsWordIn(k.first, kGrouping) ||
+        s->IsWord(k.first, "q6tsql") || s->IsWord(k.first, "tsql_fold") ||
+        s->IsWordIn(k.last, kGrouping) ||  // x WITH ROLLUP / WITH CUBE
+        s->IsPunct(k.first, '(') || (k.first == k.last && s->Kind(k.first) != TokenKind::kWord))
+      continue;
+    for (size_t j = c.list; j != kNone && j < stop; j = s->NextSig(j)) {
+      if (j == c.from) j = s->NextSig(c.group);  // FROM and WHERE come before the grouping
+      size_t end = kNone;
+      if (j == k.first || !SameTokens(*s, k.first, k.last, j, &end)) continue;
+      s->Edit(j).before += "tsql_fold(";
+      s->Edit(end).after.insert(0, ")");
+      j = end;
+    }
+    s->Edit(k.first).before += "tsql_fold(";
+    s->Edit(k.last).after.insert(0, ")");
+  }
+}
+
 void KeySelect(EditableSql* s, const Operands& ops, size_t select) {
   const Clauses c = ClausesOf(*s, select);
   if (c.group == kNone && !c.distinct) return;
@@ -138,13 +226,16 @@ void KeySelect(EditableSql* s, const Operands& ops, size_t select) {
   const int depth = s->Depth(select);
   thread_local std::vector<Term> keys, items;
   thread_local std::vector<Term> order_terms;  // {ORDER BY token, its item}
+  thread_local std::vector<Term> uses;         // other uses of a grouped column
+  uses.clear();
   keys.clear();
   items.clear();
   order_terms.clear();
   if (c.group != kNone) {
     TermsOf(*s, s->NextSig(c.group), c.end, depth, &keys);
+    ExpandGroupings(*s, ops, &keys);
     for (const Term& k : keys) {
-      if (!ColumnTerm(*s, ops, k.first, k.last)) return;
+      if (!ColumnTerm(*s, ops, k.first, k.last)) return KeyExpressions(s, ops, c, keys);
     }
   }
   TermsOf(*s, c.list, c.from, depth, &items);
@@ -202,9 +293,17 @@ void KeySelect(EditableSql* s, const Operands& ops, size_t select) {
         }
       }
     }
-    if (!allowed) return;
+    if (!allowed && c.group == kNone) return;
+    if (!allowed) {  // a grouped column used in an expression: it uses the key
+      const size_t prev = s->PrevSig(j);
+      uses.push_back({s->IsPunct(prev, '.') ? s->PrevSig(prev) : j, j});
+    }
   }
   for (const Term& t : order_terms) Replace(s, t.first, AliasOf(*s, t.last));
+  for (const Term& u : uses) {
+    s->Edit(u.first).before += "tsql_key(";
+    s->Edit(u.last).after.insert(0, ")");
+  }
   for (const Term& k : keys) {
     if (c.group == kNone) break;
     s->Edit(k.first).before += "tsql_key(";

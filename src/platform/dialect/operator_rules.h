@@ -42,7 +42,8 @@ bool IsSurelyNumber(const EditableSql& sql, const Operands& ops, size_t first, s
 // token) compare without case and trailing blanks, as under DISTINCT: on
 // SQLite an item that is neither a plain column nor surely a number gets
 // COLLATE NOCASE (an item without alias keeps its text as its name); on
-// PostgreSQL a text function result becomes citext. With `set_member` (an
+// PostgreSQL a text function result becomes citext without trailing blanks
+// and any other expression tsql_fold(expression). With `set_member` (an
 // item of a UNION, EXCEPT or INTERSECT member), PostgreSQL also folds
 // literals, and both lose their trailing blanks: rtrim(..)::citext; a plain
 // column becomes tsql_key(column) under its name, and the name tokens of

@@ -4,10 +4,12 @@
 // descending. SQLite does the same; PostgreSQL does the opposite unless
 // told, so every ORDER BY term gets its NULLS there, in a statement, a
 // window and an aggregate's order alike.
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "platform/dialect/operands.h"
+#include "platform/dialect/operator_rules.h"
 #include "platform/dialect/statement_rules.h"
 
 namespace q6::dialect {
@@ -79,61 +81,150 @@ bool KeyableOrder(const EditableSql& s, size_t by, size_t* select) {
       j = s.Match(j);
       continue;
     }
-    if (s.Depth(j) < depth) return s.IsPunct(j, '(') && s.IsWord(s.PrevSig(j), "over");
+    if (s.Depth(j) < depth)
+      return *select != kNone || (s.IsPunct(j, '(') && s.IsWord(s.PrevSig(j), "over"));
     static constexpr WordSet kKeyed{"union", "except", "intersect", "group"};
     if (s.IsWordIn(j, kKeyed)) return false;
-    if (s.IsWord(j, "select")) {
-      *select = j;
-      return !s.IsWord(s.NextSig(j), "distinct");
+    if (s.IsWord(j, "select") && *select == kNone) {
+      if (s.IsWord(s.NextSig(j), "distinct")) return false;
+      *select = j;  // the members before it may still make it a set operation
     }
+  }
+  return *select != kNone;
+}
+
+// An item of a select list: its expression [first, last], alias aside.
+struct Item {
+  size_t first = kNone, last = kNone;
+};
+
+// The item of the select list of `select` that the ORDER BY term at `term`
+// stands for: an alias (`expr AS name`, `expr name`) when the term is one
+// name, the n-th item when it is the number n. kNone in first when there is
+// none (a name that is then a column of the tables) or the list has a `*`
+// (positions cannot be told).
+Item ItemOfTerm(const EditableSql& s, const Operands& ops, size_t select, size_t term) {
+  const int depth = s.Depth(select);
+  const bool position = s.Kind(term) == TokenKind::kNumber;
+  long wanted = position ? std::strtol(std::string(s.Text(term)).c_str(), nullptr, 10) : 0;
+  size_t first = s.NextSig(select);
+  if (s.IsWord(first, "all")) first = s.NextSig(first);
+  if (s.IsWord(first, "top")) {  // TOP n | TOP (n) [PERCENT] [WITH TIES]
+    first = s.NextSig(first);
+    if (s.IsPunct(first, '(')) first = s.Match(first);
+    first = s.NextSig(first);
+    if (s.IsWord(first, "percent")) first = s.NextSig(first);
+    if (s.IsWord(first, "with") && s.IsWord(s.NextSig(first), "ties"))
+      first = s.NextSig(s.NextSig(first));
+  }
+  for (size_t j = first; j != kNone && s.Depth(j) >= depth; j = s.NextSig(j)) {
+    if (s.IsPunct(j, '(')) j = s.Match(j);
+    if (s.IsWord(j, "case") && ops.CasePartner(j) != kNone) j = ops.CasePartner(j);
+    const size_t next = s.NextSig(j);
+    const bool from = s.IsWord(next, "from") && s.Depth(next) == depth;
+    const bool item_end = next == kNone || (s.IsPunct(next, ',') && s.Depth(next) == depth) ||
+                          from || s.Depth(next) < depth;
+    if (!item_end) continue;
+    if (s.IsPunct(j, '*')) return {};
+    // The item is [first, j]: its alias, when it has one, is j.
+    const size_t prev = s.PrevSig(j);
+    Item item{first, j};
+    bool aliased = false;
+    if (s.IsWord(prev, "as") && prev > first) {
+      item.last = s.PrevSig(prev);
+      aliased = true;
+    } else if (j > first && IsName(s, ops, j) && !s.IsPunct(prev, '.') && !ops.IsKeyword(prev) &&
+               s.Kind(prev) != TokenKind::kPunct) {
+      item.last = prev;  // expr alias
+      aliased = true;
+    } else if (j > first && IsName(s, ops, j) &&
+               (s.IsPunct(prev, ')') ||
+                (s.IsWord(prev, "end") && ops.CasePartner(prev) != kNone))) {
+      item.last = prev;  // f(x) alias, CASE .. END alias
+      aliased = true;
+    }
+    if (position ? --wanted == 0 : aliased && SameName(s, j, term)) return item;
+    if (from || next == kNone || s.Depth(next) < depth) return {};
+    first = s.NextSig(next);
+    j = next;
+  }
+  return {};
+}
+
+// Whether [first, last] is a plain column: name or t.name.
+bool IsColumnTerm(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
+  return IsName(s, ops, first) && IsName(s, ops, last) &&
+         (first == last || (s.NextSig(first) + 1 == last && s.IsPunct(s.NextSig(first), '.')));
+}
+
+// PostgreSQL: the ORDER BY or PARTITION BY term [start, end] is compared by
+// its key, as under SQL Server's default collation, where values that
+// differ in trailing blanks (and, for a text expression, case) are equal: a
+// column by tsql_key(column) (citext without its trailing blanks, any other
+// type as it is), any other expression by tsql_fold(expression) (text as
+// citext without trailing blanks). A term that names an item of the select
+// list (`select` not kNone), by its alias or its position, is replaced by
+// the item's key.
+void KeyTerm(EditableSql* s, const Operands& ops, size_t select, size_t start, size_t end) {
+  if (start == end && select != kNone &&
+      (s->Kind(end) == TokenKind::kNumber || IsName(*s, ops, end))) {
+    const Item item = ItemOfTerm(*s, ops, select, end);
+    if (item.first != kNone) {
+      const char* key = IsColumnTerm(*s, ops, item.first, item.last) ? "tsql_key(" : "tsql_fold(";
+      s->Edit(end).before += key + Rendered(*s, item.first, item.last) + ")";
+      s->Edit(end).drop = true;
+      return;
+    }
+    if (s->Kind(end) == TokenKind::kNumber) return;  // a position without its item
+  }
+  if (s->Kind(start) == TokenKind::kNumber && start == end) return;
+  // A key written before (a translated text translated again) stays.
+  size_t call = start;
+  if (s->IsWord(call, "q6tsql") && s->IsPunct(s->NextSig(call), '.'))
+    call = s->NextSig(s->NextSig(call));
+  if (s->IsWord(call, "tsql_key") || s->IsWord(call, "tsql_fold")) return;
+  s->Edit(start).before += IsColumnTerm(*s, ops, start, end) ? "tsql_key(" : "tsql_fold(";
+  s->Edit(end).after += ")";
+}
+
+// Whether the ORDER BY whose BY is at `by` belongs to a window: OVER (...).
+bool InWindow(const EditableSql& s, size_t by) {
+  const int depth = s.Depth(by);
+  for (size_t j = s.PrevSig(by); j != kNone; j = s.PrevSig(j)) {
+    if (s.IsPunct(j, ')')) {
+      j = s.Match(j);
+      continue;
+    }
+    if (s.Depth(j) < depth) return s.IsPunct(j, '(') && s.IsWord(s.PrevSig(j), "over");
   }
   return false;
 }
 
-// Whether the select list of `select` names an item of an expression
-// `name`: then ORDER BY name means that item, not the table's column. When
-// that item is a plain column (`c AS name`, `t.c name`), *column gets it
-// as rendered now; otherwise it is left empty.
-bool AliasOfItem(const EditableSql& s, const Operands& ops, size_t select, size_t name,
-                 std::string* column) {
-  const int depth = s.Depth(select);
-  for (size_t j = s.NextSig(select); j != kNone && s.Depth(j) >= depth; j = s.NextSig(j)) {
-    if (s.IsPunct(j, '(')) {
-      j = s.Match(j);
-      continue;
-    }
-    if (s.IsWord(j, "from")) return false;
-    const size_t next = s.NextSig(j);
-    const bool item_end =
-        next == kNone || s.IsPunct(next, ',') || s.IsWord(next, "from") || s.Depth(next) < depth;
-    if (!item_end || !SameName(s, j, name)) continue;
-    const size_t prev = s.PrevSig(j);
-    if (!s.IsWord(prev, "as") &&
-        (prev == select || s.IsPunct(prev, ',') || s.IsPunct(prev, '.') || ops.IsKeyword(prev)))
-      continue;
-    // The item's expression: [first, last].
-    const size_t last = s.IsWord(prev, "as") ? s.PrevSig(prev) : prev;
-    size_t first = last;
-    if (s.IsPunct(s.PrevSig(last), '.')) first = s.PrevSig(s.PrevSig(last));
-    const size_t before = s.PrevSig(first);
-    if (IsName(s, ops, first) && IsName(s, ops, last) &&
-        (before == select || s.IsPunct(before, ',')))
-      *column = Rendered(s, first, last);
-    return true;
-  }
-  return false;
+// Whether the select `select` reads TOP n WITH TIES: its last ORDER BY term
+// decides the ties, so it is keyed too.
+bool WithTies(const EditableSql& s, size_t select) {
+  if (select == kNone) return false;
+  size_t j = s.NextSig(select);
+  if (!s.IsWord(j, "top")) return false;
+  j = s.NextSig(j);
+  if (s.IsPunct(j, '(')) j = s.Match(j);
+  j = s.NextSig(j);
+  if (s.IsWord(j, "percent")) j = s.NextSig(j);
+  return s.IsWord(j, "with") && s.IsWord(s.NextSig(j), "ties");
 }
 
 // The terms of the ORDER BY whose BY is at `by`: NULLS FIRST / NULLS LAST
 // behind each term that has none. Where the order may be keyed
-// (KeyableOrder), a column term followed by another term becomes
-// tsql_key(column): values that differ in trailing blanks only are equal
-// there under SQL Server's default collation, and the next term decides
-// (citext would order them by the blanks). The last term keeps its column,
-// which an index may serve.
+// (KeyableOrder), each term followed by another one is compared by its key
+// (KeyTerm): values equal under SQL Server's default collation tie there,
+// and the next term decides (citext would order them by trailing blanks).
+// The last term of a select keeps its column, which an index may serve;
+// in a window, and under TOP .. WITH TIES, where ties decide ranks, frames
+// and the rows returned, every term is keyed.
 void PlaceNulls(EditableSql* s, const Operands& ops, size_t by) {
   size_t select = kNone;
   const bool keyable = KeyableOrder(*s, by, &select);
+  const bool every = keyable && (InWindow(*s, by) || WithTies(*s, select));
   for (size_t sep = by;;) {
     size_t end = ops.EndAfter(sep, true);
     if (end == kNone) return;
@@ -155,21 +246,55 @@ void PlaceNulls(EditableSql* s, const Operands& ops, size_t by) {
     }
     const bool nulls = s->IsWord(next, "nulls");
     if (nulls) next = s->NextSig(s->NextSig(next));
-    const bool column =
-        IsName(*s, ops, start) && IsName(*s, ops, end) &&
-        (start == end || (s->NextSig(start) + 1 == end && s->IsPunct(s->NextSig(start), '.')));
-    if (keyable && column && !collated && s->IsPunct(next, ',')) {
-      std::string item;  // the column an alias stands for
-      if (start != end || select == kNone || !AliasOfItem(*s, ops, select, end, &item)) {
-        s->Edit(start).before += "tsql_key(";
-        s->Edit(end).after += ")";
-      } else if (!item.empty()) {
-        s->Edit(end).before += "tsql_key(" + item + ")";
-        s->Edit(end).drop = true;
-      }
-    }
+    if (keyable && !collated && (every || s->IsPunct(next, ',')))
+      KeyTerm(s, ops, select, start, end);
     if (!nulls && !NotNullByWhere(*s, ops, by, start, end))
       s->Edit(last).after += descending ? " NULLS LAST" : " NULLS FIRST";
+    if (!s->IsPunct(next, ',')) return;
+    sep = next;
+  }
+}
+
+// PostgreSQL: each PARTITION BY term of a window is compared by its key
+// (KeyTerm), so that values equal under the default collation share a
+// partition.
+void KeyPartitions(EditableSql* s, const Operands& ops, size_t by) {
+  for (size_t sep = by;;) {
+    size_t end = ops.EndAfter(sep, true);
+    if (end == kNone) return;
+    if (s->IsPunct(s->NextSig(end), '(')) end = s->Match(s->NextSig(end));
+    const size_t next = s->NextSig(end);
+    if (!s->IsWord(next, "collate")) KeyTerm(s, ops, kNone, s->NextSig(sep), end);
+    if (!s->IsPunct(next, ',')) return;
+    sep = next;
+  }
+}
+
+// SQLite: an ORDER BY term that names a select-list item by its alias or
+// position takes the item's collation, none (binary) for an expression: a
+// text expression's item is ordered COLLATE NOCASE, as the expression
+// written in ORDER BY is (RewriteTsqlOperators). A PARTITION BY term that
+// is no plain column gets COLLATE NOCASE as well.
+void CollateNamedTerms(EditableSql* s, const Operands& ops, size_t by) {
+  const bool partition = s->IsWord(s->PrevSig(by), "partition");
+  size_t select = kNone;
+  if (!partition) KeyableOrder(*s, by, &select);
+  for (size_t sep = by;;) {
+    size_t end = ops.EndAfter(sep, true);
+    if (end == kNone) return;
+    if (s->IsPunct(s->NextSig(end), '(')) end = s->Match(s->NextSig(end));
+    const size_t start = s->NextSig(sep);
+    size_t next = s->NextSig(end);
+    Item item{start, end};
+    if (!partition)
+      item = start == end && select != kNone ? ItemOfTerm(*s, ops, select, end) : Item{};
+    if (item.first != kNone && !s->IsWord(next, "collate") &&
+        !IsColumnTerm(*s, ops, item.first, item.last) &&
+        !IsSurelyNumber(*s, ops, item.first, item.last) && !s->IsWord(item.last, "null"))
+      s->Edit(end).after += " COLLATE NOCASE";
+    if (s->IsWord(next, "collate")) next = s->NextSig(s->NextSig(next));
+    if (s->IsWord(next, "asc") || s->IsWord(next, "desc")) next = s->NextSig(next);
+    if (s->IsWord(next, "nulls")) next = s->NextSig(s->NextSig(next));
     if (!s->IsPunct(next, ',')) return;
     sep = next;
   }
@@ -238,12 +363,20 @@ void RewriteWithTies(EditableSql* s, size_t top) {
 
 void RewriteOrders(EditableSql* s, Engine engine) {
   const bool order = s->HasWord("order");
-  if (!order && !s->HasWord("offset")) return;
+  const bool partition = s->HasWord("partition");
+  if (!order && !partition && !s->HasWord("offset")) return;
   thread_local Operands ops;
   ops.Reset(*s);
-  if (engine == Engine::PostgreSQL && order) {
+  if (engine == Engine::PostgreSQL && (order || partition)) {
     for (size_t i = s->FirstWord("by"); i != kNone; i = s->NextWord(i)) {
       if (s->IsWord(s->PrevSig(i), "order")) PlaceNulls(s, ops, i);
+      if (s->IsWord(s->PrevSig(i), "partition")) KeyPartitions(s, ops, i);
+    }
+  }
+  if (engine == Engine::SQLite) {
+    for (size_t i = s->FirstWord("by"); i != kNone; i = s->NextWord(i)) {
+      if (s->IsWord(s->PrevSig(i), "order") || s->IsWord(s->PrevSig(i), "partition"))
+        CollateNamedTerms(s, ops, i);
     }
   }
   for (size_t i = s->FirstWord("offset"); i != kNone; i = s->NextWord(i)) {

@@ -49,7 +49,8 @@ void GroupWith(EditableSql* s, size_t with) {
     }
   }
   if (by == kNone || !s->IsWord(s->PrevSig(by), "group")) return;
-  s->Edit(s->NextSig(by)).before += s->IsWord(kind, "rollup") ? "ROLLUP (" : "CUBE (";
+  // Ahead of what the grouping rule put before the first key (tsql_key().
+  s->Edit(s->NextSig(by)).before.insert(0, s->IsWord(kind, "rollup") ? "ROLLUP (" : "CUBE (");
   s->Edit(s->PrevSig(with)).after += ")";
   EraseRange(s, with, kind);
   if (s->IsBlank(with - 1)) s->Edit(with - 1).drop = true;
@@ -320,6 +321,27 @@ void EraseRange(EditableSql* s, size_t first, size_t last) {
   }
 }
 
+namespace {
+
+// Whether the TOP at `top` belongs to a select that is a member of a set
+// operation: a UNION, EXCEPT or INTERSECT at its depth before or after it.
+// The engines take a row limit only behind the whole set operation.
+bool InSetMember(const EditableSql& s, size_t top) {
+  static constexpr WordSet kSetOperators{"union", "except", "intersect"};
+  const int depth = s.Depth(top);
+  for (size_t j = s.NextSig(top); j != kNone && s.Depth(j) >= depth; j = s.NextSig(j)) {
+    if (s.IsPunct(j, ';')) break;
+    if (s.Depth(j) == depth && s.IsWordIn(j, kSetOperators)) return true;
+  }
+  for (size_t j = s.PrevSig(top); j != kNone && s.Depth(j) >= depth; j = s.PrevSig(j)) {
+    if (s.IsPunct(j, ';')) break;
+    if (s.Depth(j) == depth && s.IsWordIn(j, kSetOperators)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 const char* RefusedOnEngine(const EditableSql& s, Engine engine) {
   for (size_t i = s.FirstWord("top"); i != kNone; i = s.NextWord(i)) {
     const size_t prev = s.PrevSig(i);
@@ -331,6 +353,7 @@ const char* RefusedOnEngine(const EditableSql& s, Engine engine) {
     const size_t after = n == kNone ? kNone : s.NextSig(n);
     if (engine == Engine::SQLite && s.IsWord(after, "with") && s.IsWord(s.NextSig(after), "ties"))
       return "TOP n WITH TIES";
+    if (InSetMember(s, i)) return "TOP n in a member of UNION, EXCEPT or INTERSECT";
   }
   if (s.HasWord("pivot")) return "PIVOT";
   if (s.HasWord("unpivot")) return "UNPIVOT";

@@ -37,10 +37,14 @@ inline bool SameName(const EditableSql& s, size_t a, size_t b) {
 //   without NULLS gets NULLS FIRST when ascending and NULLS LAST when
 //   descending, as SQL Server sorts NULL below every value.
 // - PostgreSQL: in a window's ORDER BY, and in a select's own without
-//   DISTINCT, GROUP BY or set operation, a column term that another term
-//   follows (or an alias of a plain column) is ordered by tsql_key(column),
-//   so that values differing in trailing blanks only tie and the next term
-//   decides.
+//   DISTINCT, GROUP BY or set operation, a term that another term follows
+//   (every term in a window or under TOP .. WITH TIES) is ordered by its
+//   key, so that values differing in trailing blanks only tie and the next
+//   term decides: tsql_key(column) for a column, tsql_fold(expression) for
+//   an expression; a term naming a select-list item by alias or position
+//   is replaced by that item's key. Window PARTITION BY terms likewise.
+// - SQLite: an ORDER BY term naming a text expression's item by alias or
+//   position, and a PARTITION BY term of an expression, get COLLATE NOCASE.
 // - OFFSET n ROWS [FETCH NEXT|FIRST m ROWS ONLY] -> LIMIT (m) OFFSET (n)
 //   (LIMIT -1 / ALL without FETCH), on both engines.
 // - PostgreSQL: TOP (n) WITH TIES -> FETCH FIRST (n) ROWS WITH TIES behind
@@ -62,6 +66,13 @@ void RewriteSetOperations(EditableSql* sql, Engine engine);
 // (SELECT tsql_single(count(*), min(q6_v)) FROM (SELECT x AS q6_v FROM ...
 // LIMIT 2)), which raises that error. PostgreSQL raises its own error.
 void RewriteScalarSubqueries(EditableSql* sql, Engine engine);
+
+// PostgreSQL (quantified_subqueries.cpp): x [NOT] IN (subquery) and
+// x op ANY|SOME|ALL (subquery) compare without case and trailing blanks:
+// IN -> ^= ANY, NOT IN -> ^<> ALL, op -> ^op; an operand (x, or the
+// subquery's item) that is no plain column or number is folded to citext
+// without trailing blanks when text.
+void RewriteQuantifiedSubqueries(EditableSql* sql, Engine engine);
 
 // Common table expressions (recursive_ctes.cpp): WITH whose CTE refers to
 // itself becomes WITH RECURSIVE; its recursion is counted in a hidden level
@@ -89,8 +100,11 @@ void RewriteStatementForms(EditableSql* sql, Engine engine);
 
 // PostgreSQL (grouping_keys.cpp): GROUP BY and DISTINCT of plain columns
 // ignore trailing blanks: a grouped column becomes tsql_key(column) in GROUP
-// BY and as a select-list item (under its own name), unless the select uses
-// it otherwise outside an aggregate.
+// BY and as a select-list item (under its own name), and its other uses
+// outside an aggregate (expressions, HAVING, ORDER BY) read tsql_key(column)
+// too (for DISTINCT, such a use leaves the select as it is). GROUP BY of an
+// expression groups by tsql_fold(expression), its repetitions in the select
+// list, HAVING and ORDER BY likewise.
 void RewriteGroupingKeys(EditableSql* sql, Engine engine);
 
 // Result names (result_names.cpp): an item of the outermost select list

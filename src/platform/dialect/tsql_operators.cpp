@@ -425,11 +425,12 @@ void RewriteOrderTerms(EditableSql* s, const Operands& ops, size_t by) {
 // blanks, as under the default collation. SQLite takes the collation of each
 // select-list item: an item that is not a plain column (which keeps its own)
 // or surely a number gets COLLATE NOCASE, and, having no alias, is named by
-// its text as written. PostgreSQL: a text function result becomes citext.
-// The same for the argument of an aggregate's DISTINCT (count(DISTINCT x)),
-// which on PostgreSQL also loses its trailing blanks (it is only counted).
-// A member of a set operation (set_member) compares as DISTINCT does; on
-// PostgreSQL a literal too, and without its trailing blanks.
+// its text as written. PostgreSQL: a text function result becomes citext
+// without trailing blanks, any other expression tsql_fold(expression) (the
+// same for text, as it is for other types). The same for the argument of an
+// aggregate's DISTINCT (count(DISTINCT x)), where a plain column becomes
+// tsql_key(column). A member of a set operation (set_member) compares as
+// DISTINCT does; on PostgreSQL a literal too, without its trailing blanks.
 // PostgreSQL: a plain column item [first, last] of a set operation's member
 // compares without trailing blanks too: tsql_key(column) (a citext without
 // them, any other type as it is), under the column's name: as written where
@@ -471,17 +472,34 @@ void CollateDistinctTerm(EditableSql* s, const Operands& ops, size_t first, size
   if (engine == Engine::PostgreSQL && set_member && !aggregate && first != kNone && last != kNone &&
       first <= last && IsColumn(*s, ops, first, last))
     return KeyColumnItem(s, first, last, aliased, named);
+  if (engine == Engine::PostgreSQL && aggregate && first != kNone && last != kNone &&
+      first <= last && IsColumn(*s, ops, first, last)) {
+    s->Edit(first).before += "tsql_key(";  // count(DISTINCT column): without trailing blanks
+    s->Edit(last).after.insert(0, ")");
+    return;
+  }
   if (first == kNone || last == kNone || first > last || IsColumn(*s, ops, first, last) ||
       IsSurelyNumber(*s, ops, first, last) || s->IsPunct(last, '*') ||
       s->IsWord(s->PrevSig(last), "collate"))
     return;
   if (engine == Engine::PostgreSQL) {
-    const bool literal = set_member && IsLiteral(*s, first, last);
-    if (!literal && !IsTextCall(*s, ops, first, last)) return;
-    if (aggregate || set_member)  // only counted: trailing blanks can go
-      FoldOperand(s, first, last);
-    else
-      s->Edit(last).after.insert(0, "::citext");
+    // Values equal under the default collation are one value: text without
+    // case and trailing blanks (DISTINCT gives one of them, as SQL Server
+    // does). A literal of a DISTINCT item stays (it is one value); any other
+    // expression is folded by its type: tsql_fold(..).
+    if (IsLiteral(*s, first, last)) {
+      if (set_member) FoldOperand(s, first, last);
+      return;
+    }
+    if (IsTextCall(*s, ops, first, last)) return FoldOperand(s, first, last);
+    size_t call = first;
+    if (s->IsWord(call, "q6tsql") && s->IsPunct(s->NextSig(call), '.'))
+      call = s->NextSig(s->NextSig(call));
+    if (s->IsWord(call, "tsql_fold") || s->IsWord(call, "tsql_key") || s->IsWord(last, "citext") ||
+        s->IsWord(last, "null"))
+      return;  // folded before (a translated text translated again), or NULL
+    s->Edit(first).before += "tsql_fold(";
+    s->Edit(last).after.insert(0, ")");
     return;
   }
   std::string text = " COLLATE NOCASE";
