@@ -18,6 +18,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -40,7 +41,10 @@ const std::string kInsertHolder =
     "insert into FD_LockHolders (locks_id, user_name, workstation_name, mod_name, class_flag, "
     "digest, host, pid, process_start, taken_at, machine_id, pid_ns, holder_kind, renewed_at) "
     "values (";
-constexpr int kBoundValues = 13;  // renewed_at is the server's clock
+// Values bound per row: the lock's six texts, then the holder's seven
+// (renewed_at is the server's clock).
+constexpr int kKeyValues = 6;
+constexpr int kHolderValues = 7;
 
 std::atomic<bool> administrator_locks{false};
 
@@ -226,30 +230,41 @@ Driver::Batched LockHolderRow(Connection& con, const LockKey& key) {
 }
 
 Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys) {
-  Driver& driver = con.driver();
   const ProcessIdentity& me = ThisProcess();
   const std::string now = UtcNow();
   const std::string process_start = me.boot_id + "/" + me.start_tick;
   const Variant kind = administrator_locks ? Variant(std::string(kAdministrator)) : Variant::Null();
   const std::string server_now = UtcNowSql(con.engine());
   // One text per engine and row count, values bound: the statement is
-  // prepared once per connection instead of once per lock.
-  std::string sql = kInsertHolder;
-  std::vector<Variant> values;
-  values.reserve(keys.size() * kBoundValues);
-  int n = 0;
-  for (const LockKey& key : keys) {
-    if (n) sql += ", (";
-    for (int i = 0; i < kBoundValues; ++i) sql += driver.Placeholder(++n) + ", ";
-    sql += server_now + ")";
-    for (const std::string* v :
-         {&key.id, &key.user, &key.workstation, &key.module, &key.level, &key.digest, &me.host})
-      values.emplace_back(*v);
-    values.emplace_back(static_cast<int32_t>(me.pid));
-    for (const std::string* v : {&process_start, &now, &me.machine_id, &me.pid_ns})
-      values.emplace_back(*v);
-    values.push_back(kind);
+  // prepared once per connection instead of once per lock, and its text
+  // built once per thread. The holder's values, the same in every row, are
+  // bound once, as the first kHolderValues parameters; each row binds only
+  // its lock's texts (an engine's work to prepare grows with the number of
+  // distinct parameters).
+  thread_local std::map<std::pair<Engine, size_t>, std::string> texts;
+  std::string& sql = texts[{con.engine(), keys.size()}];
+  if (sql.empty()) {
+    Driver& driver = con.driver();
+    std::string holder;
+    for (int i = 1; i <= kHolderValues; ++i) holder += ", " + driver.Placeholder(i);
+    sql = kInsertHolder;
+    for (int n = kHolderValues; n < kHolderValues + static_cast<int>(keys.size()) * kKeyValues;) {
+      if (n > kHolderValues) sql += ", (";
+      for (int i = 0; i < kKeyValues; ++i) sql += (i ? ", " : "") + driver.Placeholder(++n);
+      sql += holder + ", " + server_now + ")";
+    }
   }
+  std::vector<Variant> values;
+  values.reserve(kHolderValues + keys.size() * kKeyValues);
+  values.emplace_back(me.host);
+  values.emplace_back(static_cast<int32_t>(me.pid));
+  for (const std::string* v : {&process_start, &now, &me.machine_id, &me.pid_ns})
+    values.emplace_back(*v);
+  values.push_back(kind);
+  for (const LockKey& key : keys)
+    for (const std::string* v :
+         {&key.id, &key.user, &key.workstation, &key.module, &key.level, &key.digest})
+      values.emplace_back(*v);
   // The trace shows the rows' values in the text as built.
   std::string built;
   if (TraceEnabled()) {
@@ -266,7 +281,7 @@ Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys) {
                server_now + ")";
     }
   }
-  return {{std::move(sql), std::move(values)}, std::move(built)};
+  return {{sql, std::move(values)}, std::move(built)};
 }
 
 LockHolder ReadLockHolder(Recordset& rs) {

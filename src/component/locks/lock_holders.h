@@ -103,9 +103,12 @@ std::string UtcNowSql(Engine engine);
 Driver::Batched LockHolderRow(Connection& con, const LockKey& key);
 Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys);
 
-// Rows one statement writes at most: the engines bind a bounded number of
-// values to one statement (SQLite 32,766, PostgreSQL 65,535).
-inline constexpr size_t kLockRowsPerStatement = 250;
+// Rows one statement writes at most. The engines bind a bounded number of
+// values to one statement (SQLite 32,766, PostgreSQL 65,535), and SQLite's
+// work to prepare a statement grows with the square of its numbered
+// parameters: 100 rows (600 parameters a lock insert) keep that below the
+// cost of the rows themselves.
+inline constexpr size_t kLockRowsPerStatement = 100;
 
 // The holder columns of the current row of `rs` (host, pid, process_start,
 // taken_at, machine_id, pid_ns, renewed_at, holder_kind); a row whose

@@ -135,28 +135,52 @@ bool CheckableTogether(std::span<const PreparedLock> items) {
 std::string CheckText(const PreparedLock& item) { return *ConflictQuery(item.level, item.target); }
 
 // The conflict query and the insert of `item`, translated once per form
-// and run with their values bound (bound_statement.h).
+// and run with their values bound (bound_statement.h); these objects'
+// addresses name their forms.
+const char kCheckForm = 'c';
+const char kInsertForm = 'i';
+
 Driver::Batched CheckStatement(const Connection& con, const PreparedLock& item) {
-  return BoundStatement(con, *ConflictQuery(item.level, item.target, MarkedLockValues(item.target)),
-                        LockValueList(item.target), [&] { return CheckText(item); });
+  // A class test holds the prefix's length in characters.
+  const uint64_t length = item.level == enum_byClass ? CharCount(item.target.id) : 0;
+  const BoundForm form{&kCheckForm, static_cast<uint64_t>(item.level) |
+                                        uint64_t{EmptyLockValues(item.target)} << 8 | length << 16};
+  return BoundStatement(
+      con, form,
+      [&] { return *ConflictQuery(item.level, item.target, MarkedLockValues(item.target)); },
+      LockValueList(item.target), [&] { return CheckText(item); });
 }
 
 // One insert of the rows of `items` (one level), values bound.
 Driver::Batched InsertStatement(const Connection& con, std::span<const PreparedLock> items) {
-  std::vector<LockValuesSql> marked;
   std::vector<std::string> values;
-  for (const PreparedLock& item : items) {
-    marked.push_back(MarkedLockValues(item.target, item.key.digest, values.size()));
+  values.reserve(items.size() * 5);
+  for (const PreparedLock& item : items)
     for (std::string& v : LockValueList(item.target, item.key.digest))
       values.push_back(std::move(v));
-  }
   const int32_t level = items.front().level;
-  return BoundStatement(con, InsertLockStatement(level, marked), values, [&] {
+  auto marked = [&] {
+    std::vector<LockValuesSql> rows;
+    for (const PreparedLock& item : items)
+      rows.push_back(MarkedLockValues(item.target, item.key.digest, rows.size() * 5));
+    return InsertLockStatement(level, rows);
+  };
+  auto built = [&] {
     std::vector<LockValuesSql> quoted;
     for (const PreparedLock& item : items)
       quoted.push_back(QuotedLockValues(item.target, item.key.digest));
     return InsertLockStatement(level, quoted);
-  });
+  };
+  // The rows' texts are all alike when their empty values are.
+  const uint32_t empty = EmptyLockValues(items.front().target, items.front().key.digest);
+  bool alike = true;
+  for (const PreparedLock& item : items)
+    alike = alike && EmptyLockValues(item.target, item.key.digest) == empty;
+  if (!alike) return BoundStatement(con, marked(), values, built);
+  const BoundForm form{&kInsertForm, static_cast<uint64_t>(level) |
+                                         static_cast<uint64_t>(items.size()) << 8 |
+                                         uint64_t{empty} << 32};
+  return BoundStatement(con, form, marked, values, built);
 }
 
 Driver::Batched InsertStatement(const Connection& con, const PreparedLock& item) {
@@ -250,9 +274,9 @@ std::optional<PreparedLock> PrepareLock(Variant& vID, std::string& UserName,
                                         std::optional<ComError>* refusal) {
   Variant& id = vID.Deref();
   id = Variant(NormalisedLockText(id));
-  ModName = NormalisedLockText(Variant(ModName));
-  UserName = NormalisedLockText(Variant(UserName));
-  WorkStation = NormalisedLockText(Variant(WorkStation));
+  ModName = NormalisedLockText(ModName);
+  UserName = NormalisedLockText(UserName);
+  WorkStation = NormalisedLockText(WorkStation);
 
   LockTarget target{id.string(), UserName, WorkStation, ModName};
   // Whether the level applies is judged on the arguments as given, before

@@ -31,15 +31,15 @@ ListArg ListArgOf(int32_t level) {
 
 bool LockListHasItems(const std::string& list, const std::string& separator) {
   if (separator.empty() || list.empty()) return false;
-  std::string rest;
+  // Whether a byte outside the separators is not a blank.
   for (size_t i = 0; i < list.size();) {
     if (list.compare(i, separator.size(), separator) == 0) {
       i += separator.size();
-    } else {
-      rest += list[i++];
+    } else if (list[i++] != ' ') {
+      return true;
     }
   }
-  return rest.find_first_not_of(' ') != std::string::npos;
+  return false;
 }
 
 bool ForEachLockListItem(int32_t level, LockArgRefs args, std::string& separator,

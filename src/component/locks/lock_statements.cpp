@@ -59,7 +59,13 @@ LockValuesSql ValuesSql(const LockTarget& t, std::string_view digest, bool marke
 
 }  // namespace
 
-std::string NormalisedLockText(const Variant& value) { return ToLower(CheckNullText(value)); }
+std::string NormalisedLockText(const Variant& value) {
+  // A text passes the Null rule as it is: only its case changes.
+  if (value.type() == VarType::String) return ToLower(value.string());
+  return ToLower(CheckNullText(value));
+}
+
+std::string NormalisedLockText(const std::string& text) { return ToLower(text); }
 
 bool LockLevelApplies(int32_t level, const LockTarget& t) {
   switch (level) {
@@ -108,6 +114,11 @@ LockValuesSql MarkedLockValues(const LockTarget& t, std::string_view digest, siz
 
 std::vector<std::string> LockValueList(const LockTarget& t, std::string_view digest) {
   return {t.id, t.user, t.workstation, t.module, std::string(digest)};
+}
+
+uint32_t EmptyLockValues(const LockTarget& t, std::string_view digest) {
+  return (t.id.empty() ? 1u : 0u) | (t.user.empty() ? 2u : 0u) | (t.workstation.empty() ? 4u : 0u) |
+         (t.module.empty() ? 8u : 0u) | (digest.empty() ? 16u : 0u);
 }
 
 std::optional<std::string> ConflictQuery(int32_t level, const LockTarget& t) {

@@ -31,6 +31,8 @@ struct LockTarget {
 // Empty) become "", then the text is lower-cased, Unicode letters included.
 // Raises what CheckNull or the text conversion raises.
 std::string NormalisedLockText(const Variant& value);
+// The same for a text argument (never Null).
+std::string NormalisedLockText(const std::string& text);
 
 // Whether `level` is one of 1 to 7 and what it needs is not empty: 1 needs
 // nothing, 2 the workstation, 3 the user, 4 the user or the workstation,
@@ -54,6 +56,10 @@ LockValuesSql MarkedLockValues(const LockTarget& t, std::string_view digest = {}
                                size_t first_slot = 0);
 // The values the marks stand for: id, user, workstation, module, digest.
 std::vector<std::string> LockValueList(const LockTarget& t, std::string_view digest = {});
+// Which of those values are empty, one bit each (the identifier's lowest):
+// with the level, all that the marked texts below depend on, but for the
+// length of a class prefix (ConflictQuery, level 6).
+uint32_t EmptyLockValues(const LockTarget& t, std::string_view digest = {});
 
 // The query that finds an existing lock in the way of a new lock of
 // `level`; nullopt when LockLevelApplies is false (no query is built).

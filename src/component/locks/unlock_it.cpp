@@ -19,23 +19,42 @@
 namespace q6 {
 namespace {
 
+// The forms of the releases (bound_statement.h), named by these objects'
+// addresses: the text depends on the level, the empty values and, for a
+// release of many, their count.
+const char kReleaseForm = 'r';
+const char kReleaseManyForm = 'm';
+
 // The release of the identifiers of `targets` (level 6 or 7), values bound.
+// Every identifier is marked (the level applies to none that is empty).
 Driver::Batched ReleaseMany(const Connection& con, int32_t level,
                             std::span<const LockTarget> targets) {
   const LockTarget& first = targets.front();
   std::vector<std::string> values = LockValueList(first);
-  std::vector<std::string> marks, quoted;
-  for (const LockTarget& t : targets) {
-    // An empty identifier stays '' (the level does not apply to it: never
-    // asked for here).
-    marks.push_back(ValueMark(values.size()));
-    values.push_back(t.id);
-  }
-  const std::string marked = *ReleaseManyStatement(level, first, MarkedLockValues(first), marks);
-  return BoundStatement(con, marked, values, [&] {
+  values.reserve(values.size() + targets.size());
+  for (const LockTarget& t : targets) values.push_back(t.id);
+  auto marked = [&] {
+    std::vector<std::string> marks;
+    for (size_t i = 0; i < targets.size(); ++i) marks.push_back(ValueMark(5 + i));
+    return *ReleaseManyStatement(level, first, MarkedLockValues(first), marks);
+  };
+  const BoundForm form{&kReleaseManyForm, static_cast<uint64_t>(level) |
+                                              static_cast<uint64_t>(targets.size()) << 8 |
+                                              uint64_t{EmptyLockValues(first)} << 32};
+  return BoundStatement(con, form, marked, values, [&] {
+    std::vector<std::string> quoted;
     for (const LockTarget& t : targets) quoted.push_back(SqlQuoted(t.id));
     return *ReleaseManyStatement(level, first, QuotedLockValues(first), quoted);
   });
+}
+
+// The release of `t`'s locks of `level`, values bound.
+Driver::Batched ReleaseOne(const Connection& con, int32_t level, const LockTarget& t) {
+  const BoundForm form{&kReleaseForm,
+                       static_cast<uint64_t>(level) | uint64_t{EmptyLockValues(t)} << 8};
+  return BoundStatement(
+      con, form, [&] { return *ReleaseStatement(level, t, MarkedLockValues(t)); }, LockValueList(t),
+      [&] { return *ReleaseStatement(level, t); });
 }
 
 }  // namespace
@@ -44,8 +63,8 @@ LockTarget PrepareRelease(Variant& vID, std::string& UserName, std::string& Work
                           const std::string& ModName) {
   Variant& id = vID.Deref();
   id = Variant(NormalisedLockText(id));
-  UserName = NormalisedLockText(Variant(UserName));
-  WorkStation = NormalisedLockText(Variant(WorkStation));
+  UserName = NormalisedLockText(UserName);
+  WorkStation = NormalisedLockText(WorkStation);
   return {id.string(), UserName, WorkStation, ModName};
 }
 
@@ -68,11 +87,8 @@ void ReleaseLocks(const Variant& dsn, int32_t level, std::span<const LockTarget>
     batch.push_back(ReleaseMany(*lease, level, std::span(targets).subspan(first, n)));
   }
   // Translated once per form, the values bound (bound_statement.h).
-  for (size_t i = 0; !by_ids && i < targets.size(); ++i) {
-    const LockTarget& t = targets[i];
-    batch.push_back(BoundStatement(*lease, *ReleaseStatement(level, t, MarkedLockValues(t)),
-                                   LockValueList(t), [&] { return *ReleaseStatement(level, t); }));
-  }
+  for (size_t i = 0; !by_ids && i < targets.size(); ++i)
+    batch.push_back(ReleaseOne(*lease, level, targets[i]));
   if (batch.size() == 1) {
     lease->ExecuteTranslated(batch.front().sql, batch.front().built, nullptr, kAdExecuteNoRecords);
     return;

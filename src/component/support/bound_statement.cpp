@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <unordered_map>
@@ -79,6 +80,43 @@ std::unique_ptr<BoundTemplate> MakeTemplate(Engine engine, const std::string& ma
   return tmpl;
 }
 
+// The templates this thread keeps, by marked text (the engine's letter in
+// front). Shared with the forms that name them.
+std::shared_ptr<const BoundTemplate> KeptTemplate(Engine engine, const std::string& marked) {
+  thread_local std::unordered_map<std::string, std::shared_ptr<const BoundTemplate>> kept;
+  thread_local std::string key;
+  key.assign(1, engine == Engine::PostgreSQL ? 'P' : 'S');
+  key += marked;
+  auto it = kept.find(key);
+  if (it == kept.end()) {
+    if (kept.size() >= kKeptTemplates) kept.clear();
+    it = kept.emplace(key, MakeTemplate(engine, marked)).first;
+  }
+  return it->second;
+}
+
+// A form's key: the engine, the caller's kind and its shape.
+struct FormKey {
+  Engine engine;
+  const void* kind;
+  uint64_t shape;
+  bool operator==(const FormKey&) const = default;
+};
+
+struct FormHash {
+  size_t operator()(const FormKey& k) const noexcept {
+    const size_t h = std::hash<const void*>()(k.kind) ^ (std::hash<uint64_t>()(k.shape) * 31);
+    return k.engine == Engine::PostgreSQL ? ~h : h;
+  }
+};
+
+using FormMap = std::unordered_map<FormKey, std::shared_ptr<const BoundTemplate>, FormHash>;
+
+FormMap& Forms() {
+  thread_local FormMap forms;
+  return forms;
+}
+
 }  // namespace
 
 std::string ValueMark(size_t n) {
@@ -93,18 +131,24 @@ std::string ValueMark(size_t n) {
 const BoundTemplate* BoundTemplateFor(Engine engine, const std::string& marked,
                                       size_t value_count) {
   // Keyed by the text with the engine's letter in front.
-  thread_local std::unordered_map<std::string, std::unique_ptr<BoundTemplate>> kept;
-  thread_local std::string key;
-  key.assign(1, engine == Engine::PostgreSQL ? 'P' : 'S');
-  key += marked;
-  auto it = kept.find(key);
-  if (it == kept.end()) {
-    if (kept.size() >= kKeptTemplates) kept.clear();
-    it = kept.emplace(key, MakeTemplate(engine, marked)).first;
-  }
-  const BoundTemplate* tmpl = it->second.get();
+  const BoundTemplate* tmpl = KeptTemplate(engine, marked).get();
   return tmpl && tmpl->slots <= value_count ? tmpl : nullptr;
 }
+
+const BoundTemplate* FindBoundForm(Engine engine, BoundForm form, bool* found) {
+  const FormMap& forms = Forms();
+  auto it = forms.find(FormKey{engine, form.kind, form.shape});
+  *found = it != forms.end();
+  return *found ? it->second.get() : nullptr;
+}
+
+const BoundTemplate* KeepBoundForm(Engine engine, BoundForm form, const std::string& marked) {
+  FormMap& forms = Forms();
+  if (forms.size() >= kKeptTemplates) forms.clear();
+  return (forms[FormKey{engine, form.kind, form.shape}] = KeptTemplate(engine, marked)).get();
+}
+
+size_t BoundSlots(const BoundTemplate& tmpl) { return tmpl.slots; }
 
 Driver::Batched BindTemplate(const BoundTemplate& tmpl, std::span<const std::string> values,
                              std::string built) {

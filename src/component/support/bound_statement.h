@@ -13,6 +13,7 @@
 // built with the values in place.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <utility>
@@ -45,6 +46,25 @@ const BoundTemplate* BoundTemplateFor(Engine engine, const std::string& marked, 
 Driver::Batched BindTemplate(const BoundTemplate& tmpl, std::span<const std::string> values,
                              std::string built);
 
+// A statement form a hot path names by a small key instead of its text:
+// `kind`, the address of an object of the caller's own (one per kind of
+// statement), and `shape`, a number that together with the kind determines
+// the marked text exactly (a level, which values are empty, a row count).
+struct BoundForm {
+  const void* kind = nullptr;
+  uint64_t shape = 0;
+};
+
+// The template kept for `form` on `engine` in this thread; `*found` says
+// whether the form was met before (the template may be nullptr then, as
+// for BoundTemplateFor).
+const BoundTemplate* FindBoundForm(Engine engine, BoundForm form, bool* found);
+// Makes the template of `marked` (the text of `form`) and keeps it for the
+// form; returns what BoundTemplateFor would.
+const BoundTemplate* KeepBoundForm(Engine engine, BoundForm form, const std::string& marked);
+// The values a call of `tmpl` must give at least.
+size_t BoundSlots(const BoundTemplate& tmpl);
+
 // `marked` on `con`'s engine with `values` bound, as one statement for
 // Driver::ExecuteBatch or Driver::Execute. `built()` gives the same text
 // with the values in place: what the trace shows, and what is translated
@@ -53,6 +73,20 @@ template <class BuiltText>
 Driver::Batched BoundStatement(const Connection& con, const std::string& marked,
                                std::span<const std::string> values, BuiltText&& built) {
   if (const BoundTemplate* tmpl = BoundTemplateFor(con.engine(), marked, values.size()))
+    return BindTemplate(*tmpl, values, TraceEnabled() ? built() : std::string());
+  return con.Batched(built());
+}
+
+// The same for a statement named by `form`: `marked()` builds its marked
+// text only the first time the form is met in this thread, so a call of a
+// known form builds no text at all (but the trace's, when it is on).
+template <class MarkedText, class BuiltText>
+Driver::Batched BoundStatement(const Connection& con, BoundForm form, MarkedText&& marked,
+                               std::span<const std::string> values, BuiltText&& built) {
+  bool found = false;
+  const BoundTemplate* tmpl = FindBoundForm(con.engine(), form, &found);
+  if (!found) tmpl = KeepBoundForm(con.engine(), form, marked());
+  if (tmpl && BoundSlots(*tmpl) <= values.size())
     return BindTemplate(*tmpl, values, TraceEnabled() ? built() : std::string());
   return con.Batched(built());
 }
