@@ -2,6 +2,7 @@
 // as a date (sqlite_date_store.h).
 #include "platform/drivers/sqlite/sqlite_date_store.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -39,8 +40,8 @@ int DateTypeCode(const DateType& t) {
 
 DateType DateTypeOfCode(int code) {
   DateType t;
-  t.kind = static_cast<DateKind>(code % 8);
-  if (code >= 8) t.digits = code / 8 - 1;
+  if (const int kind = code % 8; kind >= 1 && kind <= 5) t.kind = static_cast<DateKind>(kind);
+  if (code >= 8) t.digits = std::clamp(code / 8 - 1, 0, 7);
   return t;
 }
 
