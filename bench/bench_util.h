@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "platform/drivers/cell_store.h"
+#include "platform/drivers/driver.h"
 
 namespace q6::bench {
 
@@ -68,6 +69,38 @@ inline long StatusKb(std::string_view key) {
         line[key.size()] == ':')
       return std::atol(line.c_str() + key.size() + 1);
   return 0;
+}
+
+// Runs `system` and `baseline` (texts for `driver`'s engine) once each per
+// iteration of `state`, taking turns at going first, and sets the mean
+// seconds of each. False, after SkipWithError, when a side returns other
+// than `rows` rows (-1: any number but none) or the two sides differ.
+inline bool TimeInTurns(benchmark::State& state, Driver& driver, const std::string& system,
+                        const std::string& baseline, int64_t rows, double* system_s,
+                        double* baseline_s) {
+  double sys = 0, base = 0;
+  bool system_first = true;
+  for (auto _ : state) {
+    auto timed = [&](const std::string& sql, double* total) {
+      const auto t0 = std::chrono::steady_clock::now();
+      const ResultSet r = driver.Execute(sql);
+      *total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      return r.row_count;
+    };
+    size_t a = 0, b = 0;
+    if (system_first) a = timed(system, &sys);
+    b = timed(baseline, &base);
+    if (!system_first) a = timed(system, &sys);
+    system_first = !system_first;
+    if ((rows < 0 ? a == 0 : a != static_cast<size_t>(rows)) || b != a) {
+      state.SkipWithError("wrong row count");
+      return false;
+    }
+  }
+  const double n = static_cast<double>(state.iterations());
+  *system_s = sys / n;
+  *baseline_s = base / n;
+  return true;
 }
 
 // --- Reporting -------------------------------------------------------------

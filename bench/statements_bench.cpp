@@ -95,26 +95,9 @@ void Run(benchmark::State& state, q6::Engine engine, const Statement& st) {
   con.driver().Execute(tsql);
   con.driver().Execute(native);
   double system_s = 0, baseline_s = 0;
-  bool system_first = true;
-  for (auto _ : state) {
-    auto timed = [&](const std::string& sql, double* total) {
-      auto t0 = std::chrono::steady_clock::now();
-      const q6::ResultSet r = con.driver().Execute(sql);
-      *total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-      return r.row_count;
-    };
-    size_t a = 0, b = 0;
-    if (system_first) a = timed(tsql, &system_s);
-    b = timed(native, &baseline_s);
-    if (!system_first) a = timed(tsql, &system_s);
-    system_first = !system_first;
-    if (a != want || b != a) {
-      state.SkipWithError("wrong row count");
-      return;
-    }
-  }
-  const double n = static_cast<double>(state.iterations());
-  q6::bench::ReportTime(state, system_s / n, baseline_s / n, 1.2);
+  if (q6::bench::TimeInTurns(state, con.driver(), tsql, native, static_cast<int64_t>(want),
+                             &system_s, &baseline_s))
+    q6::bench::ReportTime(state, system_s, baseline_s, 1.2);
 }
 
 void BM_StatementsWindowSQLite(benchmark::State& s) { Run(s, q6::Engine::SQLite, kWindow); }

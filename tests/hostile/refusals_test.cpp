@@ -75,6 +75,25 @@ TEST_P(RefusalsTest, OneStatementModeRunsOneAndRefusesMore) {
   }
 }
 
+// A new table's exact and date columns get triggers the dialect adds behind
+// the statement: they run with it, and a second statement of the caller's
+// is still refused.
+TEST_P(RefusalsTest, OneStatementModeRunsTheDialectsOwnStatements) {
+  auto con = OpenConnection();
+  con->Execute("create table typed (id int, amount decimal(9,2), at smalldatetime)", nullptr,
+               kExecuteOneStatement);
+  con->Execute("insert into typed values (1, 2.345, '2024-03-05 10:20:31')", nullptr,
+               kExecuteOneStatement);
+  EXPECT_EQ(Scalar("select cast(amount as varchar(10)) + convert(varchar(20), at, 120) from typed")
+                .ToString(),
+            "2.352024-03-05 10:21:00");
+  EXPECT_THROW(con->Execute("create table typed2 (amount decimal(9,2)); drop table canary", nullptr,
+                            kExecuteOneStatement),
+               ComError);
+  EXPECT_EQ(Canaries(), 1);
+  EXPECT_EQ(Scalar("select count(*) from typed").ToLong(), 1);
+}
+
 TEST_P(RefusalsTest, PublicServiceRunsOneStatementPerCall) {
   auto ps = ApartmentPublicService();
   Variant columns("count(*)"), missing = Variant::Missing(), dsn(this->dsn()), error;

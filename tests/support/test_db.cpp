@@ -45,7 +45,8 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                     true,
                                     "SELECT count(*) FROM pragma_function_list WHERE builtin = 0 "
                                     "AND name = ?1 AND narg = ?2",
-                                    false};
+                                    false,
+                                    true};
   static const EngineQuirks kPg{Engine::PostgreSQL,
                                 "PostgreSQL",
                                 VarType::Decimal,
@@ -61,7 +62,8 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                 "p.pronamespace WHERE s.nspname = 'q6tsql' AND p.proname = $1 "
                                 "AND $2::int BETWEEN p.pronargs - p.pronargdefaults AND "
                                 "CASE WHEN p.provariadic <> 0 THEN 100 ELSE p.pronargs END",
-                                true};
+                                true,
+                                false};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }
 

@@ -68,6 +68,10 @@ struct EngineQuirks {
   // The engine tells the types of a statement's parameters from where they
   // stand (Parameters.Refresh); the other tells only how many there are.
   bool tells_parameter_types;
+  // A date value knows its column's exact type (smalldatetime, datetime2(n),
+  // time(n)) in CAST to text and DATALENGTH; the other engine's timestamp
+  // and time reach a function without their digits.
+  bool dates_know_their_digits;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

@@ -43,8 +43,14 @@ std::string StoredColumnType(const ExactColumn& c, Engine engine) {
     if (engine == Engine::PostgreSQL) return "numeric" + args;
     return (c.money ? "money_text" : "decimal_text") + args + " COLLATE tsql_decimal";
   }
-  if (engine == Engine::SQLite)
-    return std::string(kDateWords[c.date_kind]) + "_text COLLATE tsql_date";
+  if (engine == Engine::SQLite) {
+    // datetime2 and time of other than 7 digits say so: their stored form's
+    // tag carries the digits (the driver's sqlite_date_store.h).
+    const bool digits = (c.date_kind == 3 || c.date_kind == 5) && c.digits != 7;
+    return std::string(kDateWords[c.date_kind]) + "_text" +
+           (digits ? "(" + std::to_string(std::clamp(c.digits, 0, 7)) + ")" : "") +
+           " COLLATE tsql_date";
+  }
   const std::string n =
       std::to_string(std::clamp(c.digits, 0, 6));  // the server keeps microseconds
   switch (c.date_kind) {

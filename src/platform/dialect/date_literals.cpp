@@ -95,7 +95,8 @@ bool IsDateLiteral(std::string_view text) {
   return ParseDateLiteral(text, &d);
 }
 
-bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, size_t op_last) {
+bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, size_t op_last,
+                        bool collate_items) {
   const std::string_view text = s->UnwatchedText(lit);
   DateLiteral d;
   if (!ParseDateLiteral(text, &d)) return false;
@@ -106,7 +107,10 @@ bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, si
     std::string list = "(" + std::string(text) + "," + Quote(d.stored);
     if (d.compact) list += "," + Quote(d.day);
     for (size_t j = op_first; j <= op_last; ++j) s->Edit(j).drop = true;
-    Replace(s, lit, (op == 'n' ? "NOT IN " : "IN ") + list + ")");
+    // A list of more than one compares by the collation of the left side.
+    Replace(s, lit,
+            std::string(collate_items ? "COLLATE NOCASE " : "") + (op == 'n' ? "NOT IN " : "IN ") +
+                list + ")");
     return true;
   }
   if (op == 'l' || op == '>') {

@@ -33,6 +33,7 @@ struct ShapeEntry {
     kWholeText,     // the translation depends on the whole text: none by shape
   } use = Use::kWholeText;
   std::string translated;
+  size_t appended = 0;         // Translation::appended
   std::vector<uint32_t> keep;  // ascending
 };
 
@@ -55,8 +56,11 @@ struct Reads {
 };
 
 // The rewrite itself. With `reads`, the rules are watched for reading
-// stand-in literals, and it tells which they read.
-std::string Translate(std::string_view tsql, Engine engine, Reads* reads) {
+// stand-in literals, and it tells which they read. `appended`, when given,
+// is set as Translation::appended.
+std::string Translate(std::string_view tsql, Engine engine, Reads* reads,
+                      size_t* appended = nullptr) {
+  if (appended) *appended = 0;
   // One working copy per thread: its buffers are reused, which saves most
   // of the allocations of a translation.
   thread_local dialect::EditableSql sql;
@@ -84,6 +88,7 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads) {
     dialect::RewriteResultNames(&sql, engine);
     dialect::RewriteStatementForms(&sql, engine);
     out = sql.Edited() ? sql.Render() : std::string(tsql);
+    if (appended) *appended = sql.appended();
   }
   if (engine == Engine::PostgreSQL) out = dialect::QualifyTsqlCalls(std::move(out));
   if (reads) {
@@ -100,7 +105,8 @@ ShapeEntry EntryFor(const std::string& shape, Engine engine, bool may_keep) {
   ShapeEntry entry;
   if (ShapeCache().Find(engine, shape, &entry)) return entry;
   Reads reads;
-  std::string translated = Translate(shape, engine, &reads);
+  size_t appended = 0;
+  std::string translated = Translate(shape, engine, &reads, &appended);
   if (reads.whole_text || (!reads.stand_ins.empty() && !may_keep)) {
     entry.use = ShapeEntry::Use::kWholeText;
   } else if (!reads.stand_ins.empty()) {
@@ -109,9 +115,17 @@ ShapeEntry EntryFor(const std::string& shape, Engine engine, bool may_keep) {
   } else {
     entry.use = ShapeEntry::Use::kTranslated;
     entry.translated = std::move(translated);
+    entry.appended = appended;
   }
   ShapeCache().Insert(engine, shape, entry);
   return entry;
+}
+
+// The translation of the whole text, without its shape.
+Translation Whole(std::string_view tsql, Engine engine) {
+  Translation out;
+  out.native = Translate(tsql, engine, nullptr, &out.appended);
+  return out;
 }
 
 // The translation of a text the whole-text cache does not hold: through its
@@ -122,17 +136,18 @@ Translation TranslateByShape(std::string_view tsql, Engine engine) {
   static const std::vector<uint32_t> kKeepNone;
   // A text too long for the caches would be translated twice for nothing.
   if (tsql.size() > kCacheMaxText / 2 || !dialect::ShapeOf(tsql, kKeepNone, &shape))
-    return Translate(tsql, engine, nullptr);
+    return Whole(tsql, engine);
   ShapeEntry entry = EntryFor(shape.text, engine, true);
   if (entry.use == ShapeEntry::Use::kKeepLiterals) {
-    if (!dialect::ShapeOf(tsql, entry.keep, &shape)) return Translate(tsql, engine, nullptr);
+    if (!dialect::ShapeOf(tsql, entry.keep, &shape)) return Whole(tsql, engine);
     entry = EntryFor(shape.text, engine, false);
   }
-  if (entry.use != ShapeEntry::Use::kTranslated) return Translate(tsql, engine, nullptr);
+  if (entry.use != ShapeEntry::Use::kTranslated) return Whole(tsql, engine);
   auto shaped = std::make_shared<ShapedFrom>();
   Translation out;
   if (!dialect::FillShape(entry.translated, shape.literals, &out.native, &shaped->literals))
-    return Translate(tsql, engine, nullptr);
+    return Whole(tsql, engine);
+  out.appended = entry.appended;
   shaped->engine = engine;
   shaped->shape = std::move(entry.translated);
   out.shaped = std::move(shaped);

@@ -57,12 +57,18 @@ struct Translation {
   // Values bound to the placeholders of `native` (Driver::Placeholder), in
   // order; none for a statement whose values are in its text.
   std::vector<Variant> params;
+  // Bytes at the end of `native` that hold statements the dialect added to
+  // the one written (a new table's triggers on SQLite), with what followed
+  // it; 0 when none. The written statement is the text before them
+  // (Driver::ExecuteOne holds that to one statement and runs the rest).
+  size_t appended = 0;
 
   // Sets a new native text made from this one (a lock clause added, say):
   // the shape no longer describes it.
   void Replace(std::string text) {
     native = std::move(text);
     shaped.reset();
+    appended = 0;
   }
 };
 

@@ -9,6 +9,7 @@ bool EditableSql::Parse(std::string_view sql) {
   sql_ = sql;
   watch_ = false;
   edits_.clear();
+  appended_ = 0;
   words_present_ = {};
   punct_present_ = {};
   kinds_present_ = 0;

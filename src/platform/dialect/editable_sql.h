@@ -138,6 +138,12 @@ class EditableSql {
   bool HasTextBefore(size_t i) const;
   bool Edited() const { return !edits_.empty(); }
 
+  // Statements a rule adds behind the one parsed (a new table's triggers):
+  // the rule says how many bytes at the end of the rendered text they take,
+  // with whatever followed the statement. 0 when none (after Parse).
+  void SetAppended(size_t bytes) { appended_ = bytes; }
+  size_t appended() const { return appended_; }
+
   // The statement with every edit applied.
   std::string Render() const;
   // Tokens [from, to) with their edits applied, appended to `out`.
@@ -168,6 +174,7 @@ class EditableSql {
   uint32_t kinds_present_ = 0;
   std::vector<int> edit_of_;      // index into edits_, or -1
   std::vector<TokenEdit> edits_;  // capacity reserved for one per token
+  size_t appended_ = 0;
   bool watch_ = false;
   mutable bool whole_text_read_ = false;
   mutable std::vector<uint32_t> stand_ins_read_;

@@ -2,6 +2,7 @@
 // triggers that put what any statement writes into the stored form.
 #include "platform/dialect/exact_columns.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -22,6 +23,13 @@ std::string Quoted(const std::string& name) {
 int NumberAt(const EditableSql& s, size_t i, int fallback) {
   if (i == kNone || s.Kind(i) != TokenKind::kNumber) return fallback;
   return std::atoi(std::string(s.Text(i)).c_str());
+}
+
+// The type argument of tsql_date_store: the kind, plus 8 * (digits + 1) for
+// datetime2 and time (the driver's DateTypeCode in sqlite_date_store.h).
+int DateTypeCode(const ExactColumn& c) {
+  const bool digits = c.date_kind == 3 || c.date_kind == 5;
+  return c.date_kind + (digits ? 8 * (std::clamp(c.digits, 0, 7) + 1) : 0);
 }
 
 }  // namespace
@@ -67,7 +75,7 @@ std::string ExactColumnTriggers(const std::string& table, const std::vector<Exac
   for (const ExactColumn& c : cols) {
     const bool date = c.date_kind != 0;
     const std::string args = date
-                                 ? ", " + std::to_string(c.date_kind) + ")"
+                                 ? ", " + std::to_string(DateTypeCode(c)) + ")"
                                  : ", " + std::to_string(c.precision) + ", " +
                                        std::to_string(c.scale) + ", " + (c.money ? "1" : "0") + ")";
     const std::string store = date ? "tsql_date_store(" : "tsql_store(";

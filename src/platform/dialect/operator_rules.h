@@ -66,7 +66,11 @@ bool IsDigits(std::string_view t);
 // when `lit` is no valid date literal.
 // It reads the literal unwatched: a literal that is a date is never given
 // a stand-in, and a stand-in is never a date, so the answer is the same.
-bool RewriteDateLiteral(EditableSql* sql, size_t lit, char op, size_t op_first, size_t op_last);
+// With `collate_items`, the IN list is compared under COLLATE NOCASE
+// (SQLite, where the other side is no plain column: the driver's NOCASE
+// compares a date column's stored form without its tag).
+bool RewriteDateLiteral(EditableSql* sql, size_t lit, char op, size_t op_first, size_t op_last,
+                        bool collate_items = false);
 
 // Whether the literal token `text` (quotes included) is one RewriteDateLiteral takes.
 bool IsDateLiteral(std::string_view text);

@@ -112,9 +112,16 @@ void AddExactTriggers(EditableSql* s, size_t name, const std::vector<ExactColumn
   size_t last = s->size();
   while (last > 0 && (s->IsBlank(last - 1) || s->IsPunct(last - 1, ';'))) --last;
   if (last == 0) return;
-  s->Edit(last - 1).after += engine == Engine::SQLite
-                                 ? ExactColumnTriggers(NameOf(*s, name), exact)
-                                 : MinuteTriggers(PostgresNameOf(*s, name), exact);
+  const std::string triggers = engine == Engine::SQLite
+                                   ? ExactColumnTriggers(NameOf(*s, name), exact)
+                                   : MinuteTriggers(PostgresNameOf(*s, name), exact);
+  if (triggers.empty()) return;
+  s->Edit(last - 1).after += triggers;
+  // They are the dialect's, not a second statement of the caller's
+  // (Translation::appended).
+  size_t appended = triggers.size();
+  for (size_t k = last; k < s->size(); ++k) appended += s->UnwatchedText(k).size();
+  s->SetAppended(appended);
 }
 
 }  // namespace

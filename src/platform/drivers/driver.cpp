@@ -98,6 +98,12 @@ ResultSet Driver::ExecuteOne(const Translation& sql, std::string_view built) {
   if (!sql.params.empty()) return ExecuteParams(sql.native, sql.params, built);
   return Traced(sql.native, built, [&] {
     RefuseNul(sql.native, "The statement text");
+    if (sql.appended > 0 && sql.appended < sql.native.size()) {
+      // The statement written, then the dialect's own (a new table's
+      // triggers): the written part must be one statement; then all run.
+      DoCheckOne(sql.native.substr(0, sql.native.size() - sql.appended));
+      return DoExecute(sql.native);
+    }
     return Prepared(sql, [&] { return DoExecuteOne(sql.native); });
   });
 }

@@ -146,7 +146,8 @@ class Q6FD_INTERNAL Driver {
   // a closing ';' may follow it), as the engine itself splits the text, so
   // a condition or column list taken from a caller cannot carry a second
   // statement along. Raises E_FAIL, running nothing, when more follows;
-  // otherwise as Execute.
+  // otherwise as Execute. Statements the dialect added behind the one
+  // written (Translation::appended) run with it.
   ResultSet ExecuteOne(const Translation& sql, std::string_view built = {});
 
   // Runs `native`, one statement, with `params` bound to its placeholders
@@ -284,6 +285,9 @@ class Q6FD_INTERNAL Driver {
   virtual ResultSet DoExecute(const std::string& native) = 0;
   // The first statement of `native`; raises E_FAIL when another follows.
   virtual ResultSet DoExecuteOne(const std::string& native) = 0;
+  // Raises E_FAIL, running nothing, unless `native` is one statement (as
+  // DoExecuteOne takes it); may raise the engine's error for that one.
+  virtual void DoCheckOne(const std::string& native) = 0;
   virtual ResultSet DoExecuteParams(const std::string& native,
                                     std::span<const Variant* const> params) = 0;
   virtual std::vector<int32_t> DoParameterTypes(const std::string& native) = 0;

@@ -412,12 +412,24 @@ CREATE OR REPLACE FUNCTION q6tsql.tsql_varchar(x numeric, n int) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_varchar(x::text, n)';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_varchar(x double precision, n int) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_varchar(x::text, n)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_varchar(x timestamp, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_varchar(q6tsql.tsql_date_text(x), n)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_varchar(x date, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_varchar(q6tsql.tsql_date_text(x), n)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_varchar(x time, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_varchar(q6tsql.tsql_date_text(x), n)';
 )sql"},
     {"char", 2, 2, Call::kWritten, Engines::kBoth, Result::kText, sqlite::ToChar, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_char(x text, n int) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT rpad(x, n)';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_char(x numeric, n int) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT rpad(x::text, n)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_char(x timestamp, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT rpad(q6tsql.tsql_date_text(x), n)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_char(x date, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT rpad(q6tsql.tsql_date_text(x), n)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_char(x time, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT rpad(q6tsql.tsql_date_text(x), n)';
 )sql"},
     {"convert_text", 3, 3, Call::kWritten, Engines::kBoth, Result::kText, sqlite::ConvertText, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_convert_text(d timestamp, n int, style int) RETURNS text
@@ -425,8 +437,8 @@ LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
 DECLARE t text := q6tsql.tsql_style(d, style);
 BEGIN
   IF d IS NOT NULL AND t IS NULL THEN
-    RAISE EXCEPTION '% is not a valid style number when converting from datetime to a character string.', style
-      USING ERRCODE = '22023';
+    RAISE EXCEPTION 'CONVERT style % from a date to a character string is not supported on PostgreSQL', style
+      USING ERRCODE = '0A000';
   END IF;
   RETURN q6tsql.tsql_varchar(t, n);
 END $$;
@@ -627,7 +639,9 @@ LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
 END $$;
 )sql"},
     // DATALENGTH: bytes of binary values, UTF-8 bytes of text (varchar and
-    // nvarchar alike, as stored); numbers and dates are refused.
+    // nvarchar alike, as stored), the size of a date column's type (SQLite:
+    // every date type; PostgreSQL: date, where the others reach the function
+    // without their digits and are refused); numbers are refused.
     {"datalength", 1, 1, Call::kRename, Engines::kBoth, Result::kInteger, sqlite::DataLength, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x text) RETURNS bigint
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT octet_length(x)';
@@ -641,7 +655,14 @@ CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x numeric) RETURNS bigint
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_datalength(x::double precision)';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x timestamp) RETURNS bigint
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
-  RAISE EXCEPTION 'DATALENGTH of a date is not supported' USING ERRCODE = '0A000';
+  RAISE EXCEPTION 'DATALENGTH of a datetime, smalldatetime or datetime2 value is not supported on PostgreSQL'
+    USING ERRCODE = '0A000';
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x date) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT CASE WHEN x IS NOT NULL THEN 3 END::bigint';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datalength(x time) RETURNS bigint
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
+  RAISE EXCEPTION 'DATALENGTH of a time value is not supported on PostgreSQL' USING ERRCODE = '0A000';
 END $$;
 )sql"},
     // FORMAT(x, pattern[, culture]): dates with yyyy MM M dd d HH H hh mm ss

@@ -406,6 +406,14 @@ ResultSet PgDriver::DoExecuteOne(const std::string& native) {
   return Collect(conn_, res, lock_context_);
 }
 
+void PgDriver::DoCheckOne(const std::string& native) {
+  // Parsed as the unnamed statement, which the server refuses for a text of
+  // more than one, and not run.
+  PGresult* res = PQprepare(conn_, "", native.c_str(), 0, nullptr);
+  Answered();
+  Collect(conn_, res, lock_context_);
+}
+
 std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std::string& text,
                                                const std::vector<unsigned>& types,
                                                const std::vector<const char*>& values, bool quiet) {

@@ -76,6 +76,7 @@ class PgDriver : public Driver {
  protected:
   ResultSet DoExecute(const std::string& native) override;
   ResultSet DoExecuteOne(const std::string& native) override;
+  void DoCheckOne(const std::string& native) override;
   ResultSet DoExecuteParams(const std::string& native,
                             std::span<const Variant* const> params) override;
   // Prepares the text unnamed and asks the server for its parameters' types.

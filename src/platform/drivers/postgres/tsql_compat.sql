@@ -223,7 +223,16 @@ DECLARE
   m text[];
   y int;
 BEGIN
+  IF style NOT IN (0, 100, 1, 101, 2, 102, 3, 103, 4, 104, 5, 105, 8, 108, 10, 110, 11, 111, 12, 112,
+                   114, 20, 120, 21, 121, 23, 126) THEN
+    RAISE EXCEPTION 'CONVERT style % from a character string to a date is not supported on PostgreSQL', style
+      USING ERRCODE = '0A000';
+  END IF;
   IF t IS NULL THEN RETURN NULL; END IF;
+  IF style = 12 AND t ~ '^\d{6}$' THEN  -- yymmdd
+    y := substr(t, 1, 2)::int;
+    t := (y + CASE WHEN y < 50 THEN 2000 ELSE 1900 END) || substr(t, 3);
+  END IF;
   IF t ~ '^\d{8}( .*)?$' THEN
     t := substr(t, 1, 4) || '-' || substr(t, 5, 2) || '-' || substr(t, 7, 2) || substr(t, 9);
   ELSIF t ~ '^\d{1,2}:\d{2}' THEN
@@ -233,7 +242,10 @@ BEGIN
     IF m IS NOT NULL THEN
       y := m[3]::int;
       IF length(m[3]) = 2 THEN y := y + CASE WHEN y < 50 THEN 2000 ELSE 1900 END; END IF;
-      IF style % 100 IN (3, 4, 5) THEN
+      IF style IN (2, 11) THEN  -- yy.mm.dd, yy/mm/dd
+        y := m[1]::int;
+        t := (y + CASE WHEN y < 50 THEN 2000 ELSE 1900 END) || '-' || m[2] || '-' || m[3] || m[4];
+      ELSIF style % 100 IN (3, 4, 5) THEN
         t := y || '-' || m[2] || '-' || m[1] || m[4];
       ELSE
         t := y || '-' || m[1] || '-' || m[2] || m[4];
@@ -333,6 +345,17 @@ LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
                   || CASE WHEN to_char(d, 'MS') = '000' THEN '' ELSE to_char(d, '.MS') END
   END;
 END $$;
+
+-- The text CAST(x AS varchar) gives for a date column's value: style 0 for
+-- timestamps (datetime and smalldatetime; a datetime2 column is a timestamp
+-- too, and its typmod does not reach a function), the day for a date, the
+-- time of day with seven fractional digits for a time.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_date_text(d timestamp) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_style(d, 0)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_date_text(d date) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$SELECT to_char(d, 'YYYY-MM-DD')$$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_date_text(t time) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$SELECT to_char(t, 'HH24:MI:SS.US') || '0'$$;
 
 -- Date parts by their names and abbreviations.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_part(fn text, p text) RETURNS text

@@ -145,9 +145,9 @@ void ConvertText(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (!IsNumeric(argv[0]) && !IsExact(argv[0])) {
     if (const std::optional<DateTime> d = ParseDateTime(TextOf(argv[0]))) {
       if (!FormatStyle(*d, style, &out))
-        return ResultError(ctx, std::to_string(style) +
-                                    " is not a valid style number when converting from datetime to "
-                                    "a character string.");
+        return ResultError(ctx,
+                           "CONVERT style " + std::to_string(style) +
+                               " from a date to a character string is not supported on SQLite");
       return CutText(ctx, out, n, false);
     }
   }

@@ -36,7 +36,11 @@ template <Target T>
 void ToTarget(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   DateTime d;
-  if (!DateArg(ctx, argv, 0, argc > 1 ? sqlite3_value_int(argv[1]) : 0, &d)) return;
+  const int style = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
+  if (!KnownDateStyle(style))
+    return ResultError(ctx, "CONVERT style " + std::to_string(style) +
+                                " from a character string to a date is not supported on SQLite");
+  if (!DateArg(ctx, argv, 0, style, &d)) return;
   std::string s;
   switch (T) {
     case Target::kDateTime:

@@ -2,7 +2,9 @@
 // as a date (sqlite_date_store.h).
 #include "platform/drivers/sqlite/sqlite_date_store.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 
 #include "platform/drivers/sqlite/sqlite_function_util.h"
@@ -19,6 +21,7 @@ thread_local bool refused_date_text = false;
 bool Blank(std::string_view t) { return t.find_first_not_of(" \t") == std::string_view::npos; }
 
 bool TimeOnly(std::string_view t) {
+  if (const std::optional<DateType> type = StoredDateType(t)) return type->kind == DateKind::kTime;
   while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
   return t.size() >= 3 && (t[1] == ':' || t[2] == ':');
 }
@@ -30,19 +33,106 @@ std::optional<DateTime> DateOfText(std::string_view text) {
   return ParseDateTime(text);
 }
 
-std::string StoredDate(const DateTime& d, DateKind kind) {
-  switch (kind) {
-    case DateKind::kSmallDateTime:
-      return FormatStored(FromMillis((MillisOf(d) + 30000) / 60000 * 60000));
-    case DateKind::kDate:
-      return FormatStored(d).substr(0, 10);
+int DateTypeCode(const DateType& t) {
+  const bool digits = t.kind == DateKind::kDateTime2 || t.kind == DateKind::kTime;
+  return static_cast<int>(t.kind) + (digits ? 8 * (t.digits + 1) : 0);
+}
+
+DateType DateTypeOfCode(int code) {
+  DateType t;
+  if (const int kind = code % 8; kind >= 1 && kind <= 5) t.kind = static_cast<DateKind>(kind);
+  if (code >= 8) t.digits = std::clamp(code / 8 - 1, 0, 7);
+  return t;
+}
+
+char DateTag(const DateType& t) {
+  switch (t.kind) {
+    case DateKind::kDateTime2:
+      return static_cast<char>(0x10 + t.digits);
     case DateKind::kTime:
-      return FormatStored(d).substr(11);
+      return static_cast<char>(0x18 + t.digits);
+    default:
+      return static_cast<char>(t.kind);
+  }
+}
+
+std::optional<DateType> DateTypeOfTag(char c) {
+  if (!IsDateTag(c)) return std::nullopt;
+  DateType t;
+  if (c >= 0x18) {
+    t.kind = DateKind::kTime;
+    t.digits = c - 0x18;
+  } else if (c >= 0x10) {
+    t.kind = DateKind::kDateTime2;
+    t.digits = c - 0x10;
+  } else if (c == 0x01 || c == 0x02 || c == 0x04) {
+    t.kind = static_cast<DateKind>(c);
+  } else {
+    return std::nullopt;
+  }
+  return t;
+}
+
+std::optional<DateType> StoredDateType(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  return DateTypeOfTag(text.front());
+}
+
+std::string DefaultDateText(const DateTime& d, const DateType& t) {
+  std::string out;
+  switch (t.kind) {
+    case DateKind::kDateTime:
+    case DateKind::kSmallDateTime:
+      FormatStyle(d, 0, &out);
+      return out;
+    case DateKind::kDate:
+      FormatStyle(d, 23, &out);
+      return out;
+    case DateKind::kDateTime2:
+    case DateKind::kTime:
+      break;
+  }
+  FormatStyle(d, 120, &out);
+  if (t.kind == DateKind::kTime) out.erase(0, 11);
+  if (t.digits > 0) {
+    char frac[8];
+    std::snprintf(frac, sizeof frac, "%03d0000", d.millis);
+    (out += '.').append(frac, static_cast<size_t>(t.digits));
+  }
+  return out;
+}
+
+int DateLength(const DateType& t) {
+  const int size_class = t.digits <= 2 ? 0 : t.digits <= 4 ? 1 : 2;
+  switch (t.kind) {
+    case DateKind::kDateTime:
+      return 8;
+    case DateKind::kSmallDateTime:
+      return 4;
+    case DateKind::kDate:
+      return 3;
+    case DateKind::kTime:
+      return 3 + size_class;
+    case DateKind::kDateTime2:
+      break;
+  }
+  return 6 + size_class;
+}
+
+std::string StoredDate(const DateTime& d, const DateType& t) {
+  std::string out(1, DateTag(t));
+  switch (t.kind) {
+    case DateKind::kSmallDateTime:
+      return out += FormatStored(FromMillis((MillisOf(d) + 30000) / 60000 * 60000));
+    case DateKind::kDate:
+      return out += FormatStored(d).substr(0, 10);
+    case DateKind::kTime:
+      return out += FormatStored(d).substr(11);
     case DateKind::kDateTime:
     case DateKind::kDateTime2:
       break;
   }
-  return FormatStored(d);
+  return out += FormatStored(d);
 }
 
 bool RuntimeDays(std::string_view text, double* days) {
@@ -77,27 +167,28 @@ bool RefusedDateText() {
   return r;
 }
 
-// tsql_date_store(x, kind): x in the stored form of a date column of `kind`.
+// tsql_date_store(x, code): x in the stored form of a date column of the
+// type DateTypeOfCode(code).
 void DateStore(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
-  const auto kind = static_cast<DateKind>(sqlite3_value_int(argv[1]));
+  const DateType type = DateTypeOfCode(sqlite3_value_int(argv[1]));
   const std::optional<DateTime> d = IsNumeric(argv[0]) ? DateOf(argv[0])
                                     : sqlite3_value_type(argv[0]) == SQLITE_TEXT
                                         ? DateOfText(TextOf(argv[0]))
                                         : std::nullopt;
   if (!d) return ResultError(ctx, kDateConversionFailed);
-  ResultText(ctx, StoredDate(*d, kind));
+  ResultText(ctx, StoredDate(*d, type));
 }
 
-// tsql_needs_date_store(x, kind): 1 unless x is NULL or already stored.
+// tsql_needs_date_store(x, code): 1 unless x is NULL or already stored.
 void NeedsDateStore(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const int type = sqlite3_value_type(argv[0]);
   if (type == SQLITE_NULL) return sqlite3_result_int(ctx, 0);
   if (type != SQLITE_TEXT) return sqlite3_result_int(ctx, 1);
   const std::string_view t = TextOf(argv[0]);
   const std::optional<DateTime> d = ParseDateTime(t);
-  const auto kind = static_cast<DateKind>(sqlite3_value_int(argv[1]));
-  sqlite3_result_int(ctx, d && StoredDate(*d, kind) == t ? 0 : 1);
+  sqlite3_result_int(ctx,
+                     d && StoredDate(*d, DateTypeOfCode(sqlite3_value_int(argv[1]))) == t ? 0 : 1);
 }
 
 // tsql_now(utc): GETDATE() (utc 0) or GETUTCDATE() (utc 1) to the

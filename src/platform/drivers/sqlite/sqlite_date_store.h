@@ -3,12 +3,18 @@
 // A column declared through the dialect layer as datetime, smalldatetime,
 // datetime2, date or time becomes <type>_text (TEXT affinity, so a written
 // '20240305' stays text) COLLATE tsql_date, and triggers keep every value in
-// the column's stored form:
+// the column's stored form: a tag character naming the column's type
+// (DateTag), then
 //   datetime, datetime2   'YYYY-MM-DD HH:MM:SS' (with '.fff' when not zero)
 //   smalldatetime         the same, rounded to the minute
 //   date                  'YYYY-MM-DD'
 //   time                  'HH:MM:SS' (with '.fff' when not zero)
-// These forms sort as text in time order. The collation tsql_date compares
+// The tag lets a function told only the value know it for a date of that
+// type wherever it comes from (a column, a subquery, MIN or MAX), as SQL
+// Server knows it: CAST(x AS varchar) writes it in the type's default
+// style, DATALENGTH(x) gives the type's size, and the reader of any select
+// column returns it as a date. The forms of one type sort as text in time
+// order. The collation tsql_date compares
 // by the moment a text stands for, so a literal in any form SQL Server takes
 // ('2024-3-5', '2024/02/01', 'Jan 1 2024', '20240305') compares with the
 // column as SQL Server compares it, and an index on the column serves it. A
@@ -29,16 +35,51 @@ namespace q6::sqlite {
 // The column kinds, as the triggers pass them to tsql_date_store.
 enum class DateKind { kDateTime = 1, kSmallDateTime = 2, kDateTime2 = 3, kDate = 4, kTime = 5 };
 
+// A date type: its kind and, for datetime2 and time, its fractional digits
+// (0 to 7; the stored form keeps milliseconds whatever they are).
+struct DateType {
+  DateKind kind = DateKind::kDateTime;
+  int digits = 7;
+};
+
+// The triggers' second argument of tsql_date_store for `t`: the kind, plus
+// 8 * (digits + 1) for datetime2 and time. A kind alone (1 to 5, as earlier
+// triggers pass it) means 7 digits.
+int DateTypeCode(const DateType& t);
+DateType DateTypeOfCode(int code);
+
+// The tag character that starts the stored form of a value of type `t`, and
+// the type a tag names (nullopt for a character that is no tag). Tags are
+// control characters no date text holds: 0x01, 0x02 and 0x04 for
+// datetime, smalldatetime and date, 0x10 + digits for datetime2(digits),
+// 0x18 + digits for time(digits).
+char DateTag(const DateType& t);
+std::optional<DateType> DateTypeOfTag(char c);
+
+// The type of a stored date text (its tag), or nullopt when it is none.
+std::optional<DateType> StoredDateType(std::string_view text);
+
+// The text CAST(x AS varchar) gives for the date `d` of type `t`: style 0
+// for datetime and smalldatetime ('Mar  5 2024 10:20AM'), 'YYYY-MM-DD' for
+// date, 'YYYY-MM-DD HH:MM:SS.fffffff' for datetime2 and 'HH:MM:SS.fffffff'
+// for time, with as many fractional digits as the type has.
+std::string DefaultDateText(const DateTime& d, const DateType& t);
+
+// DATALENGTH of a value of type `t`: datetime 8, smalldatetime 4, date 3,
+// time 3 to 5 and datetime2 6 to 8 by their digits.
+int DateLength(const DateType& t);
+
 // The subtype of a text result that is a date (GETDATE()), which the reader
 // of a plain select turns into the runtime's date.
 inline constexpr unsigned kDateSubtype = 0xD7;
 
 // The moment `text` stands for in the literal forms SQL Server takes
-// without a style; blanks alone are 1900-01-01 as in SQL Server.
+// without a style, or in the stored form; blanks alone are 1900-01-01 as in
+// SQL Server.
 std::optional<DateTime> DateOfText(std::string_view text);
 
-// The stored form of `d` in a column of `kind`.
-std::string StoredDate(const DateTime& d, DateKind kind);
+// The stored form of `d` in a column of type `t`, tag included.
+std::string StoredDate(const DateTime& d, const DateType& t);
 
 // The runtime's date (days since 1899-12-30, the fraction the time of day)
 // of a stored date text; false when the text is none.

@@ -350,6 +350,11 @@ ResultSet SqliteDriver::DoExecuteOne(const std::string& native) {
   return r;
 }
 
+void SqliteDriver::DoCheckOne(const std::string& native) {
+  Stmt s;
+  s.p = PrepareOne(native);
+}
+
 std::vector<int32_t> SqliteDriver::DoParameterTypes(const std::string& native) {
   Stmt s;
   s.p = PrepareOne(native);

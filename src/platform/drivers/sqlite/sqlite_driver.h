@@ -53,6 +53,7 @@ class SqliteDriver : public Driver {
  protected:
   ResultSet DoExecute(const std::string& native) override;
   ResultSet DoExecuteOne(const std::string& native) override;
+  void DoCheckOne(const std::string& native) override;
   ResultSet DoExecuteParams(const std::string& native,
                             std::span<const Variant* const> params) override;
   std::vector<int32_t> DoParameterTypes(const std::string& native) override;

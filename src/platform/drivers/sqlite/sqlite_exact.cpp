@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/drivers/sqlite/sqlite_date_store.h"
+
 namespace q6::sqlite {
 namespace {
 
@@ -188,6 +190,11 @@ std::string StoredText(const Exact& x) {
 
 std::string ValueText(sqlite3_value* v) {
   const Operand o = Classify(v);
+  if (o.kind == Operand::kText) {
+    if (const std::optional<DateType> type = StoredDateType(o.text))
+      if (const std::optional<DateTime> d = ParseDateTime(o.text))
+        return DefaultDateText(*d, *type);
+  }
   if (o.kind != Operand::kDecimal) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
     return p ? std::string(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string();

@@ -79,7 +79,8 @@ void ResultExact(sqlite3_context* ctx, Exact x);
 std::string StoredText(const Exact& x);
 
 // The value's text as CAST(x AS varchar) writes it: a decimal with its
-// scale, money with two places; anything else as SQLite's text of it.
+// scale, money with two places, a date column's stored form in its type's
+// default style (DefaultDateText); anything else as SQLite's text of it.
 std::string ValueText(sqlite3_value* v);
 
 // Whether the value is a decimal in either form.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/drivers/sqlite/sqlite_date_store.h"
 #include "platform/drivers/sqlite/sqlite_exact.h"
 #include "platform/drivers/sqlite/sqlite_function_util.h"
 #include "platform/tsql/functions.h"
@@ -188,6 +189,9 @@ void DataLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (t == SQLITE_NULL) return;
   if (t == SQLITE_INTEGER || t == SQLITE_FLOAT || IsExact(argv[0]))
     return ResultError(ctx, "DATALENGTH of a number is not supported");
+  if (t == SQLITE_TEXT)
+    if (const std::optional<DateType> type = StoredDateType(TextOf(argv[0])))
+      return sqlite3_result_int(ctx, DateLength(*type));
   sqlite3_result_int64(ctx, sqlite3_value_bytes(argv[0]));
 }
 

@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -84,9 +85,11 @@ std::vector<ColumnInfo> ColumnsOf(sqlite3_stmt* stmt) {
 namespace {
 
 // Whether a text in column i is read as a date: always in a column declared
-// as a date; in an expression's column when the value carries the date
-// subtype (GETDATE()).
-bool DateText(sqlite3_stmt* stmt, int i, const std::vector<ColumnInfo>& cols) {
+// as a date or when it is a date column's stored form (its tag: through
+// MIN, a subquery, a union); in an expression's column when the value
+// carries the date subtype (GETDATE()).
+bool DateText(sqlite3_stmt* stmt, int i, const std::vector<ColumnInfo>& cols, char first) {
+  if (IsDateTag(first)) return true;
   if (static_cast<size_t>(i) >= cols.size()) return false;
   const int32_t t = cols[i].ado_type;
   if (t == kAdDBTimeStamp || t == kAdDBDate || t == kAdDBTime) return true;
@@ -125,7 +128,7 @@ void AppendRow(sqlite3_stmt* stmt, int ncols, const std::vector<ColumnInfo>& col
         if (len > 0 && (p[0] == kDecimalTag || p[0] == kMoneyTag) && AppendExact(stmt, i, cells))
           break;
         if (double days = 0;
-            DateText(stmt, i, cols) &&
+            DateText(stmt, i, cols, len > 0 ? p[0] : ' ') &&
             RuntimeDays(std::string_view(p ? p : "", static_cast<size_t>(len)), &days)) {
           cells->emplace_back(DateValue{days});
           break;
@@ -148,6 +151,9 @@ StoredForm StoredFormOf(const char* decl) {
     if (t.starts_with(kDates[k])) {
       f.kind = StoredForm::kDate;
       f.date_kind = k + 1;
+      // datetime2_text(n) and time_text(n): digits other than 7.
+      if (const size_t open = std::string_view(kDates[k]).size(); t.size() > open && t[open] == '(')
+        f.date_digits = std::atoi(t.c_str() + open + 1);
       return f;
     }
   const bool money = t.starts_with("money_text(");
@@ -173,7 +179,7 @@ bool ToStoredForm(const StoredForm& f, const Variant& v, std::string* out) {
   if (f.kind == StoredForm::kDate) {
     const std::optional<DateTime> d = DateOfText(text);
     if (!d) return false;
-    *out = StoredDate(*d, static_cast<DateKind>(f.date_kind));
+    *out = StoredDate(*d, DateType{static_cast<DateKind>(f.date_kind), f.date_digits});
     return true;
   }
   std::optional<Exact> x = ParseExact(text);

@@ -16,7 +16,8 @@ std::vector<ColumnInfo> ColumnsOf(sqlite3_stmt* stmt);
 
 // Appends the current row of `stmt` to `cells`: INTEGER as Long when it fits
 // 32 bits, else Decimal; REAL as Double; TEXT as String, or as a Date in a
-// date column of `cols` (ColumnsOf) and for GETDATE(); NULL as Null; BLOB
+// date column of `cols` (ColumnsOf), for a date column's stored form
+// anywhere and for GETDATE(); NULL as Null; BLOB
 // as a byte array.
 void AppendRow(sqlite3_stmt* stmt, int ncols, const std::vector<ColumnInfo>& cols,
                CellStore* cells);
@@ -29,6 +30,7 @@ struct StoredForm {
   int precision = 0, scale = 0;
   bool money = false;
   int date_kind = 0;
+  int date_digits = 7;  // datetime2 and time
 };
 StoredForm StoredFormOf(const char* decl);
 

@@ -164,6 +164,12 @@ bool ParseNumericDate(Cursor* c, DateTime* d, int style) {
     return ParseTimeTail(c, d);
   }
   if (na > 2) return false;
+  if (const int st = style % 100; st == 2 || st == 11) {  // yy.mm.dd, yy/mm/dd
+    d->year = FullYear(a, 2);
+    d->month = b;
+    if (c->Digits(2, &d->day) == 0) return false;
+    return ParseTimeTail(c, d);
+  }
   const int ny = c->Digits(4, &y);
   if (ny != 4 && ny != 2) return false;
   d->year = FullYear(y, ny);
@@ -175,6 +181,7 @@ bool ParseNumericDate(Cursor* c, DateTime* d, int style) {
 }  // namespace
 
 std::optional<DateTime> ParseDateTime(std::string_view text, int style) {
+  if (!text.empty() && IsDateTag(text.front())) text.remove_prefix(1);
   Cursor c{text};
   c.Blanks();
   DateTime d;
@@ -227,13 +234,17 @@ std::string FormatStored(const DateTime& d) {
   return std::string(buf, static_cast<size_t>(n));
 }
 
-bool FormatStyle(const DateTime& d, int style, std::string* out) {
+bool KnownDateStyle(int style) {
   static constexpr int kStyles[] = {0,   100, 1,  101, 2,  102, 3,  4,   104,
                                     5,   105, 8,  108, 10, 110, 11, 111, 12,
                                     112, 114, 20, 120, 21, 121, 23, 126, 103};
-  bool known = false;
-  for (int s : kStyles) known = known || s == style;
-  if (!known) return false;
+  for (int s : kStyles)
+    if (s == style) return true;
+  return false;
+}
+
+bool FormatStyle(const DateTime& d, int style, std::string* out) {
+  if (!KnownDateStyle(style)) return false;
   char buf[64];
   const int y = style >= 100 || style == 20 || style == 21 || style == 23 ? d.year : d.year % 100;
   const char* yf = y == d.year ? "%04d" : "%02d";

@@ -24,9 +24,19 @@ struct DateTime {
 // 'YYYY-MM-DDThh:mm:ss[.fff]', 'Mon d yyyy[ hh:mm[:ss][AM|PM]]',
 // 'mm/dd/yyyy' and 'hh:mm[:ss]' (on 1900-01-01); blanks around are allowed.
 // With `style` (CONVERT's third argument, 0 when none) the day-month order
-// and two-digit years of that style apply. nullopt when the text is none of
-// these or names a day that does not exist.
+// and two-digit years of that style apply. The tag of a date column's
+// stored form before the text (IsDateTag) is skipped. nullopt when the text
+// is none of these or names a day that does not exist.
 std::optional<DateTime> ParseDateTime(std::string_view text, int style = 0);
+
+// Whether `c` is the tag that starts a date column's stored form
+// (sqlite_date_store.h): 0x01 to 0x08 or 0x10 to 0x1F, control characters
+// no date text holds (blanks and line ends are none of them).
+constexpr bool IsDateTag(char c) { return (c >= 0x01 && c <= 0x08) || (c >= 0x10 && c <= 0x1F); }
+
+// Whether CONVERT takes `style` between dates and text; SQL Server's
+// other styles (7, 9, 13, 130, ...) are refused by the callers.
+bool KnownDateStyle(int style);
 
 // Days since 1900-01-01 (negative before) and back.
 int64_t DayNumber(const DateTime& d);
