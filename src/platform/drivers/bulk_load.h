@@ -20,11 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "runtime/internal_export.h"
 #include "runtime/variant.h"
 
 namespace q6 {
 
-class BulkLoad {
+class Q6FD_INTERNAL BulkLoad {
  public:
   virtual ~BulkLoad();
   BulkLoad(const BulkLoad&) = delete;
