@@ -362,13 +362,23 @@ void RewriteInList(EditableSql* s, const Operands& ops, size_t in, Engine engine
   }
 }
 
-void RewriteBetween(EditableSql* s, size_t between) {
+void RewriteBetween(EditableSql* s, const Operands& ops, size_t between, Engine engine) {
   const size_t low = s->NextSig(between);
   const size_t and_ = s->NextSig(low);
   const size_t high = s->NextSig(and_);
   if (low == kNone || !s->IsWord(and_, "and") || high == kNone) return;
   if (s->Kind(low) == TokenKind::kString) RewriteDateLiteral(s, low, 'g', kNone, kNone);
   if (s->Kind(high) == TokenKind::kString) RewriteDateLiteral(s, high, 'l', kNone, kNone);
+  if (engine != Engine::SQLite) return;
+  // As in a comparison: an operand that is no plain column (an aggregate,
+  // a function's result) has no collation of its own, so its literal
+  // bounds carry NOCASE, which ignores case, trailing blanks and a date's tag.
+  const size_t op = s->IsWord(s->PrevSig(between), "not") ? s->PrevSig(between) : between;
+  const size_t l0 = ops.StartBefore(op, true);
+  if (l0 == kNone || IsColumn(*s, ops, l0, s->PrevSig(op))) return;
+  for (size_t bound : {low, high})
+    if (IsLiteral(*s, bound, bound) && !s->IsWord(s->NextSig(bound), "collate"))
+      s->Edit(bound).after += " COLLATE NOCASE";
 }
 
 // PostgreSQL: x [NOT] LIKE p [ESCAPE e] -> x [!]~* tsql_like_regex(p[, e]).
@@ -612,7 +622,7 @@ void RewriteTsqlOperators(EditableSql* s, Engine engine) {
       RewriteComparison(s, ops, i, last, op, engine);
       i = last;
     } else if (s->IsWord(i, "between")) {
-      RewriteBetween(s, i);
+      RewriteBetween(s, ops, i, engine);
     } else if (s->IsWord(i, "distinct")) {
       RewriteDistinct(s, ops, i, engine);
     } else if (s->IsWord(i, "in")) {

@@ -217,6 +217,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"ConvertStyle121Column", "select convert(varchar(30), dd, 121) from fd_dated where id = 5", "2024-10-01 08:00:00.500"},
   {"ConvertStyle101Day", "select convert(varchar(10), dday, 101) from fd_dated where id = 4", "03/05/2024"},
   {"SevenDigitsStayInTheDay", "select cast('2024-03-05 23:59:59.9999999' as date)", "2024-03-05"},
+  {"AggregateDateBetween", "select count(*) from (select id from fd_dated group by id having max(dd) between '2024-02-01' and '2024-03-05') x", "2"},
   {"CastDateColumnToText", "select cast(dd as varchar(30)) + '|' + convert(varchar, dday) from fd_dated where id = 3", "Mar  5 2024 10:20AM|2024-03-05"},
   {"CastMaxDateToText", "select cast(m as varchar(30)) from (select max(dd) m from fd_dated) t", "Oct  1 2024  8:00AM"},
   {"MaxDateComparedWithLiteral", "select case when max(dd) > '2024-10-01' and max(dday) = '20241001' then 1 else 0 end from fd_dated", "1"},
