@@ -12,8 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "bench_util.h"
 #include "platform/adodb/connection.h"
 #include "platform/datasource/data_source.h"
+#include "platform/dialect/dialect.h"
+#include "platform/drivers/driver.h"
 #include "platform/drivers/postgres/pg_driver.h"
 #include "platform/schema/schema.h"
 
@@ -102,6 +105,31 @@ const FilledSources& FillSources(const std::string& tag,
     fill(con);
   }
   return filled->emplace(tag, std::move(out)).first->second;
+}
+
+void CompareWithNative(benchmark::State& state, Engine engine, const std::string& source,
+                       int64_t rows, const std::string& tsql, const std::string& native,
+                       int64_t want, double target, const TranslationCheck& check) {
+  if (source.empty()) {
+    state.SkipWithError("Q6FD_TEST_PG is not set");
+    return;
+  }
+  Label(state, engine == Engine::SQLite ? "SQLite" : "PostgreSQL", rows);
+  Connection con;
+  con.Open(source);
+  const std::string translated = TranslateSql(tsql, engine).native;
+  if (check) {
+    const std::string refused = check(con, translated);
+    if (!refused.empty()) {
+      state.SkipWithError(refused.c_str());
+      return;
+    }
+  }
+  con.driver().Execute(translated);
+  con.driver().Execute(native);
+  double system_s = 0, baseline_s = 0;
+  if (TimeInTurns(state, con.driver(), translated, native, want, &system_s, &baseline_s))
+    ReportTime(state, system_s, baseline_s, target);
 }
 
 }  // namespace q6::bench

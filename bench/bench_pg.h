@@ -7,8 +7,13 @@
 // libpq instead.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
 #include <functional>
 #include <string>
+
+#include "platform/datasource/engine.h"
 
 namespace q6 {
 class Connection;
@@ -34,5 +39,19 @@ struct FilledSources {
 };
 const FilledSources& FillSources(const std::string& tag,
                                  const std::function<void(Connection&)>& fill);
+
+// A statement written for SQL Server, translated for `engine`, against
+// `native`, the same statement written for the engine, on `source` (a data
+// source of FillSources, `rows` rows): skips when `source` is "" (no
+// PostgreSQL); runs `check` (when given) with the translated text and skips
+// with the text it returns, if any; runs each statement once untimed (the
+// first reads of fresh rows do the engine's own upkeep, such as
+// PostgreSQL's hint bits, which would fall on whichever ran first); then
+// times both in turns (TimeInTurns; `want` rows, -1 for any) and reports
+// their ratio against `target`.
+using TranslationCheck = std::function<std::string(Connection&, const std::string&)>;
+void CompareWithNative(benchmark::State& state, Engine engine, const std::string& source,
+                       int64_t rows, const std::string& tsql, const std::string& native,
+                       int64_t want, double target, const TranslationCheck& check = {});
 
 }  // namespace q6::bench

@@ -78,26 +78,8 @@ constexpr Statement kCte{
 
 void Run(benchmark::State& state, q6::Engine engine, const Statement& st) {
   const int64_t rows = q6::bench::Size(200000, 2000);
-  const bool sqlite = engine == q6::Engine::SQLite;
-  const std::string& source = Source(engine, rows);
-  if (source.empty()) {
-    state.SkipWithError("Q6FD_TEST_PG is not set");
-    return;
-  }
-  q6::bench::Label(state, sqlite ? "SQLite" : "PostgreSQL", rows);
-  Connection con;
-  con.Open(source);
-  const std::string tsql = q6::TranslateSql(st.tsql, engine).native;
-  const std::string native = st.native;
-  const size_t want = static_cast<size_t>(st.expected_rows < 0 ? rows : st.expected_rows);
-  // One untimed pass of each first (PostgreSQL sets the rows' hint bits on
-  // the first read).
-  con.driver().Execute(tsql);
-  con.driver().Execute(native);
-  double system_s = 0, baseline_s = 0;
-  if (q6::bench::TimeInTurns(state, con.driver(), tsql, native, static_cast<int64_t>(want),
-                             &system_s, &baseline_s))
-    q6::bench::ReportTime(state, system_s, baseline_s, 1.2);
+  q6::bench::CompareWithNative(state, engine, Source(engine, rows), rows, st.tsql, st.native,
+                               st.expected_rows < 0 ? rows : st.expected_rows, 1.2);
 }
 
 void BM_StatementsWindowSQLite(benchmark::State& s) { Run(s, q6::Engine::SQLite, kWindow); }

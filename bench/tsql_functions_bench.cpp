@@ -52,35 +52,17 @@ const std::string& Source(q6::Engine engine, int64_t rows) {
 
 void Run(benchmark::State& state, q6::Engine engine) {
   const int64_t rows = q6::bench::Size(200000, 2000);
-  const bool sqlite = engine == q6::Engine::SQLite;
-  const std::string& source = Source(engine, rows);
-  if (source.empty()) {
-    state.SkipWithError("Q6FD_TEST_PG is not set");
-    return;
-  }
-  q6::bench::Label(state, sqlite ? "SQLite" : "PostgreSQL", rows);
-  Connection con;
-  con.Open(source);
-  const std::string tsql =
-      q6::TranslateSql(
-          "select charindex('of', name), substring(name, 6, 6), replace(name, 'ledger', 'book') "
-          "from tsql_rows",
-          engine)
-          .native;
   const std::string native =
-      sqlite ? "select instr(name, 'of'), substr(name, 6, 6), replace(name, 'ledger', 'book') "
-               "from tsql_rows"
-             : "select strpos(name, 'of'), substr(name, 6, 6), replace(name, 'ledger', 'book') "
-               "from tsql_rows";
-  // One untimed pass of each first: the first reads of freshly written
-  // rows do the engine's own upkeep (PostgreSQL sets the rows' hint bits),
-  // which would fall on whichever statement runs first.
-  con.driver().Execute(tsql);
-  con.driver().Execute(native);
-  // The two sides take turns at going first.
-  double system_s = 0, baseline_s = 0;
-  if (q6::bench::TimeInTurns(state, con.driver(), tsql, native, rows, &system_s, &baseline_s))
-    q6::bench::ReportTime(state, system_s, baseline_s, 1.5);
+      engine == q6::Engine::SQLite
+          ? "select instr(name, 'of'), substr(name, 6, 6), replace(name, 'ledger', 'book') "
+            "from tsql_rows"
+          : "select strpos(name, 'of'), substr(name, 6, 6), replace(name, 'ledger', 'book') "
+            "from tsql_rows";
+  q6::bench::CompareWithNative(
+      state, engine, Source(engine, rows), rows,
+      "select charindex('of', name), substring(name, 6, 6), replace(name, 'ledger', 'book') "
+      "from tsql_rows",
+      native, rows, 1.5);
 }
 
 void BM_TsqlFunctionsSQLite(benchmark::State& s) { Run(s, q6::Engine::SQLite); }

@@ -132,26 +132,12 @@ bool UsesIndex(Connection& con, const std::string& sql) {
 
 void RunRange(benchmark::State& state, Engine engine) {
   const int64_t rows = q6::bench::Size(200000, 2000);
-  const bool sqlite = engine == Engine::SQLite;
-  const std::string& source = DateSource(engine, rows);
-  if (source.empty()) {
-    state.SkipWithError("Q6FD_TEST_PG is not set");
-    return;
-  }
-  q6::bench::Label(state, sqlite ? "SQLite" : "PostgreSQL", rows);
-  Connection con;
-  con.Open(source);
-  const std::string tsql = q6::TranslateSql(kRangeTsql, engine).native;
-  const std::string native = kRangeNative;
-  if (!UsesIndex(con, tsql)) {
-    state.SkipWithError(("the translated range does not use the index: " + tsql).c_str());
-    return;
-  }
-  con.driver().Execute(tsql);
-  con.driver().Execute(native);
-  double system_s = 0, baseline_s = 0;
-  if (q6::bench::TimeInTurns(state, con.driver(), tsql, native, -1, &system_s, &baseline_s))
-    q6::bench::ReportTime(state, system_s, baseline_s, 1.2);
+  q6::bench::CompareWithNative(
+      state, engine, DateSource(engine, rows), rows, kRangeTsql, kRangeNative, -1, 1.2,
+      [](Connection& con, const std::string& tsql) {
+        return UsesIndex(con, tsql) ? std::string()
+                                    : "the translated range does not use the index: " + tsql;
+      });
 }
 
 void BM_TypesDateRangeSQLite(benchmark::State& s) { RunRange(s, Engine::SQLite); }
