@@ -86,6 +86,7 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads,
     dialect::RewriteOrders(&sql, engine);
     dialect::RewriteGroupingKeys(&sql, engine);
     dialect::RewriteResultNames(&sql, engine);
+    dialect::RewriteSetOrders(&sql, engine);
     dialect::RewriteStatementForms(&sql, engine);
     out = sql.Edited() ? sql.Render() : std::string(tsql);
     if (appended) *appended = sql.appended();

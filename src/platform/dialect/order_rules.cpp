@@ -41,7 +41,14 @@ bool NotNullByWhere(const EditableSql& s, const Operands& ops, size_t by, size_t
     if (s.Depth(j) != depth) continue;
     if (s.IsWord(j, "where")) where = j;
     static constexpr WordSet kStarts{"select", "union", "except", "intersect"};
-    if (s.IsWordIn(j, kStarts)) break;
+    if (s.IsWordIn(j, kStarts)) {
+      // The last member of a set operation: the other members' rows may
+      // hold NULLs.
+      size_t op = s.PrevSig(j);
+      if (s.IsWord(op, "all") || s.IsWord(op, "distinct")) op = s.PrevSig(op);
+      if (s.IsWord(j, "select") && s.IsWordIn(op, kStarts)) return false;
+      break;
+    }
   }
   if (where == kNone) return false;
   bool found = false;
@@ -93,17 +100,11 @@ bool KeyableOrder(const EditableSql& s, size_t by, size_t* select) {
   return *select != kNone;
 }
 
-// An item of a select list: its expression [first, last], alias aside.
-struct Item {
-  size_t first = kNone, last = kNone;
-};
+using Item = SelectItem;
 
-// The item of the select list of `select` that the ORDER BY term at `term`
-// stands for: an alias (`expr AS name`, `expr name`) when the term is one
-// name, the n-th item when it is the number n. kNone in first when there is
-// none (a name that is then a column of the tables) or the list has a `*`
-// (positions cannot be told).
-Item ItemOfTerm(const EditableSql& s, const Operands& ops, size_t select, size_t term) {
+}  // namespace
+
+SelectItem ItemOfTerm(const EditableSql& s, const Operands& ops, size_t select, size_t term) {
   const int depth = s.Depth(select);
   const bool position = s.Kind(term) == TokenKind::kNumber;
   long wanted = position ? std::strtol(std::string(s.Text(term)).c_str(), nullptr, 10) : 0;
@@ -121,41 +122,42 @@ Item ItemOfTerm(const EditableSql& s, const Operands& ops, size_t select, size_t
     if (s.IsPunct(j, '(')) j = s.Match(j);
     if (s.IsWord(j, "case") && ops.CasePartner(j) != kNone) j = ops.CasePartner(j);
     const size_t next = s.NextSig(j);
-    const bool from = s.IsWord(next, "from") && s.Depth(next) == depth;
+    // The list ends at FROM, or where a select without FROM ends.
+    static constexpr WordSet kListEnds{"from", "union", "except", "intersect", "order", "into"};
+    const bool list_end = s.IsWordIn(next, kListEnds) && s.Depth(next) == depth;
     const bool item_end = next == kNone || (s.IsPunct(next, ',') && s.Depth(next) == depth) ||
-                          from || s.Depth(next) < depth;
+                          list_end || s.Depth(next) < depth;
     if (!item_end) continue;
     if (s.IsPunct(j, '*')) return {};
     // The item is [first, j]: its alias, when it has one, is j.
     const size_t prev = s.PrevSig(j);
-    Item item{first, j};
-    bool aliased = false;
+    Item item{first, j, j};
     if (s.IsWord(prev, "as") && prev > first) {
       item.last = s.PrevSig(prev);
-      aliased = true;
     } else if (j > first && IsName(s, ops, j) && !s.IsPunct(prev, '.') && !ops.IsKeyword(prev) &&
                s.Kind(prev) != TokenKind::kPunct) {
       item.last = prev;  // expr alias
-      aliased = true;
     } else if (j > first && IsName(s, ops, j) &&
                (s.IsPunct(prev, ')') ||
                 (s.IsWord(prev, "end") && ops.CasePartner(prev) != kNone))) {
       item.last = prev;  // f(x) alias, CASE .. END alias
-      aliased = true;
+    } else {
+      item.alias = kNone;
     }
-    if (position ? --wanted == 0 : aliased && SameName(s, j, term)) return item;
-    if (from || next == kNone || s.Depth(next) < depth) return {};
+    if (position ? --wanted == 0 : item.alias != kNone && SameName(s, j, term)) return item;
+    if (list_end || next == kNone || s.Depth(next) < depth) return {};
     first = s.NextSig(next);
     j = next;
   }
   return {};
 }
 
-// Whether [first, last] is a plain column: name or t.name.
 bool IsColumnTerm(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
   return IsName(s, ops, first) && IsName(s, ops, last) &&
          (first == last || (s.NextSig(first) + 1 == last && s.IsPunct(s.NextSig(first), '.')));
 }
+
+namespace {
 
 // PostgreSQL: the ORDER BY or PARTITION BY term [start, end] is compared by
 // its key, as under SQL Server's default collation, where values that
@@ -278,7 +280,8 @@ void KeyPartitions(EditableSql* s, const Operands& ops, size_t by) {
 void CollateNamedTerms(EditableSql* s, const Operands& ops, size_t by) {
   const bool partition = s->IsWord(s->PrevSig(by), "partition");
   size_t select = kNone;
-  if (!partition) KeyableOrder(*s, by, &select);
+  // (A set operation's ORDER BY is RewriteSetOrders'.)
+  if (!partition && SetOperationStart(*s, s->PrevSig(by)) == kNone) KeyableOrder(*s, by, &select);
   for (size_t sep = by;;) {
     size_t end = ops.EndAfter(sep, true);
     if (end == kNone) return;

@@ -11,13 +11,25 @@ namespace {
 
 constexpr WordSet kSetOperators{"union", "except", "intersect"};
 
+// Whether the "(" at `open` opens a member of a set operation, not a
+// derived table or a subquery that ends where a member does.
+bool OpensMember(const EditableSql& s, size_t open) {
+  size_t inner = s.NextSig(open);
+  while (s.IsPunct(inner, '(')) inner = s.NextSig(inner);
+  if (!s.IsWord(inner, "select")) return false;
+  size_t prev = s.PrevSig(open);
+  if (s.IsWord(prev, "all") || s.IsWord(prev, "distinct")) prev = s.PrevSig(prev);
+  return prev == kNone || s.IsPunct(prev, '(') || s.IsPunct(prev, ';') ||
+         s.IsWordIn(prev, kSetOperators) || s.IsWord(prev, "as");
+}
+
 // The SELECT of the member that ends just before the set operator at `op`:
 // the nearest SELECT at the operator's depth before it, or the one opening
 // a parenthesized member. kNone when there is none.
 size_t MemberBefore(const EditableSql& s, size_t op) {
   size_t j = s.PrevSig(op);
   if (j == kNone) return kNone;
-  if (s.IsPunct(j, ')')) {  // (select ..) union, ((select ..)) union
+  if (s.IsPunct(j, ')') && OpensMember(s, s.Match(j))) {  // (select ..) union, ((select ..)) union
     size_t inner = s.NextSig(s.Match(j));
     while (s.IsPunct(inner, '(')) inner = s.NextSig(inner);
     if (s.IsWord(inner, "select")) return inner;
@@ -47,10 +59,51 @@ void FoldMember(EditableSql* s, const Operands& ops, size_t select, Engine engin
   FoldSelectItems(s, ops, first, true, engine, named);
 }
 
+// SQLite: a member in parentheses, which it does not take, is read from as
+// a derived table: (select ..) -> SELECT * FROM (select ..), which keeps
+// its columns, their names and its own ORDER BY and LIMIT.
+void DeriveParenthesizedMembers(EditableSql* s) {
+  const auto member = [s](size_t open) { return OpensMember(*s, open); };
+  for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
+    if (!s->IsWordIn(i, kSetOperators)) continue;
+    const size_t before = s->PrevSig(i);
+    if (s->IsPunct(before, ')') && member(s->Match(before)))
+      s->Edit(s->Match(before)).before += "SELECT * FROM ";
+    size_t after = s->NextSig(i);
+    if (s->IsWord(after, "all") || s->IsWord(after, "distinct")) after = s->NextSig(after);
+    if (s->IsPunct(after, '(') && member(after)) s->Edit(after).before += "SELECT * FROM ";
+  }
+}
+
 }  // namespace
+
+size_t SetOperationStart(const EditableSql& s, size_t order) {
+  const int depth = s.Depth(order);
+  size_t leftmost = kNone;
+  for (size_t j = s.PrevSig(order); j != kNone; j = s.PrevSig(j)) {
+    if (s.Depth(j) < depth || s.IsPunct(j, ';')) break;
+    if (s.IsPunct(j, ')')) {
+      j = s.Match(j);
+      continue;
+    }
+    if (s.IsWordIn(j, kSetOperators)) leftmost = j;
+  }
+  if (leftmost == kNone) return kNone;
+  size_t j = s.PrevSig(leftmost);
+  if (s.IsPunct(j, ')') && OpensMember(s, s.Match(j))) return s.Match(j);  // (select ..) union
+  for (; j != kNone && s.Depth(j) >= depth; j = s.PrevSig(j)) {
+    if (s.IsPunct(j, ')')) {
+      j = s.Match(j);
+      continue;
+    }
+    if (s.IsWord(j, "select")) return j;
+  }
+  return kNone;
+}
 
 void RewriteSetOperations(EditableSql* s, Engine engine) {
   if (!s->HasAnyWord(kSetOperators)) return;
+  if (engine == Engine::SQLite && s->HasPunct('(')) DeriveParenthesizedMembers(s);
   thread_local Operands ops;
   ops.Reset(*s);
   // Each member next to an operator that removes duplicates (not ... ALL),

@@ -32,6 +32,24 @@ inline bool SameName(const EditableSql& s, size_t a, size_t b) {
   return true;
 }
 
+class Operands;
+
+// An item of a select list: its expression [first, last] and its alias's
+// token (kNone when it has none).
+struct SelectItem {
+  size_t first = kNone, last = kNone, alias = kNone;
+};
+
+// The item of the select list of `select` that the ORDER BY term at `term`
+// stands for (order_rules.cpp): an aliased item (`expr AS name`, `expr
+// name`) when the term is one name, the n-th item when it is the number n.
+// kNone in first when there is none (a name that is then a column of the
+// tables) or the list has a `*` (positions cannot be told).
+SelectItem ItemOfTerm(const EditableSql& sql, const Operands& ops, size_t select, size_t term);
+
+// Whether tokens [first, last] are a plain column: name or t.name.
+bool IsColumnTerm(const EditableSql& sql, const Operands& ops, size_t first, size_t last);
+
 // Orders and row limits (order_rules.cpp):
 // - PostgreSQL: every ORDER BY term (statement, window, set operation)
 //   without NULLS gets NULLS FIRST when ascending and NULLS LAST when
@@ -106,6 +124,23 @@ void RewriteStatementForms(EditableSql* sql, Engine engine);
 // expression groups by tsql_fold(expression), its repetitions in the select
 // list, HAVING and ORDER BY likewise.
 void RewriteGroupingKeys(EditableSql* sql, Engine engine);
+
+// The ORDER BY of a set operation (set_orders.cpp), after the result
+// names are written:
+// - PostgreSQL, which takes result names and positions only there: the set
+//   operation becomes a derived table ordered outside by its terms' keys,
+//   as a select's own ORDER BY is (RewriteOrders): .. UNION ALL .. ORDER BY
+//   n, 2 -> SELECT * FROM (.. UNION ALL ..) AS q6_set ORDER BY tsql_key(n),
+//   tsql_fold(<the second item's name>); an item ordered by position that
+//   has no name gets one.
+// - SQLite: a term naming an item that is no plain column gets COLLATE
+//   NOCASE.
+void RewriteSetOrders(EditableSql* sql, Engine engine);
+
+// The first token of the set operation whose ORDER BY is at `order` (its
+// first member's SELECT, or the parenthesis opening that member); kNone
+// when that ORDER BY orders no set operation (set_operations.cpp).
+size_t SetOperationStart(const EditableSql& sql, size_t order);
 
 // Result names (result_names.cpp): an item of the outermost select list
 // that is a plain column comes back under its name as written (both engines

@@ -286,6 +286,11 @@ inline const ConformanceCase kConformanceCases[] = {
   {"OrderByExpressionIgnoresBlanks", "select top 1 k from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u order by upper(n), k desc", "2"},
   {"TopWithTiesIgnoresBlanks", "select count(*) from (select top 1 with ties k from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u order by n) t", "2", "TOP n WITH TIES is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"TopWithTies", "select count(*) from (select top 1 with ties id from fd_names order by d) t", "2", "TOP n WITH TIES is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"UnionAllOrderKeysIgnoreTrailingBlanks", "select id, name from fd_names union all select 0, code from fd_pad order by name, id desc offset 1 rows fetch next 1 rows only", "0"},
+  {"UnionAllOrderLiteralsIgnoreCase", "select 'b' x, 1 k union all select 'A', 2 union all select 'a ', 3 union all select 'B', 4 order by x desc, k offset 1 rows fetch next 1 rows only", "B"},
+  {"UnionOrderByUnnamedPosition", "select id, upper(name) from fd_names union all select 0, code from fd_pad order by 2, 1 desc offset 1 rows fetch next 1 rows only", "0"},
+  {"UnionOrderNullsFirstDespiteWhere", "select book_name from fd_doc union all select book_name from fd_doc where book_name > 'a' order by book_name offset 0 rows fetch next 1 rows only", kNull},
+  {"UnionOfParenthesizedMembers", "(select id from fd_names where id < 3) union all (select top 1 id from fd_names order by id desc) order by 1 desc offset 0 rows fetch next 1 rows only", "4"},
   {"OffsetFetch", "select id from fd_names order by id offset 1 + 1 rows fetch next (1) rows only", "3"},
   {"OffsetOnly", "select count(*) from (select id from fd_names order by id offset 3 rows) t", "1"},
   // Windows.
