@@ -88,6 +88,7 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads,
     dialect::RewriteResultNames(&sql, engine);
     dialect::RewriteSetOrders(&sql, engine);
     dialect::RewriteStatementForms(&sql, engine);
+    dialect::RewriteIndexDefinitions(&sql, engine);
     out = sql.Edited() ? sql.Render() : std::string(tsql);
     if (appended) *appended = sql.appended();
   }

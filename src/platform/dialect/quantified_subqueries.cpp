@@ -4,19 +4,20 @@
 //
 // citext ignores case but not trailing blanks, and a text value from the
 // subquery (a literal, a function result) would compare as text, with case.
-// The comparison goes through the padded operators (^=, ^<>, ...) that the
-// comparison rule writes for x = y, which the server resolves by the
-// operand types: citext without trailing blanks, any other type as the
-// plain operator:
-//   x IN (SELECT e ..)       -> x ^= ANY (SELECT e ..)
+// IN (and = ANY, the same) and NOT IN (and <> ALL) keep the plain operator
+// with both sides keyed: a plain column as tsql_key(column), a literal as
+// rtrim(..)::citext, any other operand as tsql_fold(..); a number stays as
+// it is, and the key of a number column is the column itself:
+//   x IN (SELECT e ..)       -> tsql_key(x) IN (SELECT tsql_fold(e) ..)
+// The server then hashes the subquery's rows, or, where the column has an
+// index of its keys (keyed_indexes.cpp), looks each key up in it: a padded
+// operator would compare every row with every row.
+// The other comparisons go through the padded operators (^<, ...) that the
+// comparison rule writes for x < y, which the server resolves by the
+// operand types (citext without trailing blanks, any other type as the
+// plain operator), with an operand that is no plain column or number folded
+// as above:
 //   x > ALL (SELECT e ..)    -> x ^> ALL (SELECT e ..)
-// An operand that is no plain column (a literal, a function result, an
-// expression) is folded to citext without trailing blanks when it is text:
-// rtrim(..)::citext for a literal, tsql_fold(..) for the others.
-// NOT IN (and <> ALL, the same) keeps its NOT IN with both sides folded,
-// plain columns too: tsql_fold(x) NOT IN (SELECT tsql_fold(e) ..). The
-// server hashes the subquery's rows for a plain operator only, and a padded
-// one would compare every row with every row.
 #include <string>
 #include <string_view>
 
@@ -33,8 +34,8 @@ bool IsName(const EditableSql& s, const Operands& ops, size_t i) {
 }
 
 // Folds the operand [first, last] to the key it compares by, unless it is a
-// number, or a plain column and not `columns`: the padded operators compare
-// those as they are.
+// number, or a plain column and not `columns` (the padded operators compare
+// those as they are): a plain column to tsql_key(..).
 void FoldOperand(EditableSql* s, const Operands& ops, size_t first, size_t last, bool columns) {
   if (first == kNone || last == kNone || first > last) return;
   if (first == last && s->Kind(first) == TokenKind::kNumber) return;
@@ -44,7 +45,7 @@ void FoldOperand(EditableSql* s, const Operands& ops, size_t first, size_t last,
   if (column && !columns) return;
   const bool literal =
       s->Kind(last) == TokenKind::kString && (first == last || s->IsWord(first, "n"));
-  s->Edit(first).before += literal ? "rtrim(" : "tsql_fold(";
+  s->Edit(first).before += literal ? "rtrim(" : column ? "tsql_key(" : "tsql_fold(";
   std::string& after = s->Edit(last).after;
   after.insert(0, literal ? ")::citext" : ")");
 }
@@ -109,15 +110,11 @@ void RewriteAt(EditableSql* s, const Operands& ops, size_t open) {
   const size_t word = s->PrevSig(open);
   if (word == kNone || s->Dropped(word)) return;
   size_t op_first = kNone;  // the first token of what the left operand ends before
-  bool negated = false;     // NOT IN, or <> ALL written so
+  bool keyed = false;       // [NOT] IN, or = ANY and <> ALL written so
   if (s->IsWord(word, "in")) {
     const size_t before = s->PrevSig(word);
-    negated = s->IsWord(before, "not");
-    op_first = negated ? before : word;
-    if (!negated) {
-      s->Edit(word).drop = true;
-      s->Edit(word).before += "^= ANY";
-    }
+    keyed = true;
+    op_first = s->IsWord(before, "not") ? before : word;
   } else {
     // op ANY | SOME | ALL: the operator's tokens are adjacent punctuation.
     size_t last = s->PrevSig(word);
@@ -127,11 +124,12 @@ void RewriteAt(EditableSql* s, const Operands& ops, size_t open) {
     if (first > 0 && s->IsPunct(first - 1, '^')) return;  // rewritten before
     const char* padded = PaddedOf(*s, first, last);
     if (padded == nullptr) return;
-    negated = std::string_view(padded) == "^<>" && s->IsWord(word, "all");
+    const bool all = s->IsWord(word, "all");
+    keyed = std::string_view(padded) == (all ? "^<>" : "^=");
     for (size_t j = first; j <= last; ++j) s->Edit(j).drop = true;
-    if (negated) {
+    if (keyed) {
       s->Edit(word).drop = true;
-      s->Edit(word).before += "NOT IN";
+      s->Edit(word).before += all ? "NOT IN" : "IN";
     } else {
       s->Edit(first).before += padded;
       if (s->IsWord(word, "some")) {
@@ -141,8 +139,8 @@ void RewriteAt(EditableSql* s, const Operands& ops, size_t open) {
     }
     op_first = first;
   }
-  FoldOperand(s, ops, ops.StartBefore(op_first, true), s->PrevSig(op_first), negated);
-  FoldItems(s, ops, open, negated);
+  FoldOperand(s, ops, ops.StartBefore(op_first, true), s->PrevSig(op_first), keyed);
+  FoldItems(s, ops, open, keyed);
 }
 
 }  // namespace

@@ -87,9 +87,10 @@ void RewriteScalarSubqueries(EditableSql* sql, Engine engine);
 
 // PostgreSQL (quantified_subqueries.cpp): x [NOT] IN (subquery) and
 // x op ANY|SOME|ALL (subquery) compare without case and trailing blanks:
-// IN -> ^= ANY, NOT IN -> ^<> ALL, op -> ^op; an operand (x, or the
-// subquery's item) that is no plain column or number is folded to citext
-// without trailing blanks when text.
+// [NOT] IN (= ANY, <> ALL) keeps the plain operator with both sides keyed
+// (a plain column as tsql_key(column)), op -> ^op otherwise; an operand (x,
+// or the subquery's item) that is no plain column or number is folded to
+// citext without trailing blanks when text.
 void RewriteQuantifiedSubqueries(EditableSql* sql, Engine engine);
 
 // Common table expressions (recursive_ctes.cpp): WITH whose CTE refers to
@@ -141,6 +142,12 @@ void RewriteSetOrders(EditableSql* sql, Engine engine);
 // first member's SELECT, or the parenthesis opening that member); kNone
 // when that ORDER BY orders no set operation (set_operations.cpp).
 size_t SetOperationStart(const EditableSql& sql, size_t order);
+
+// CREATE INDEX (keyed_indexes.cpp): CLUSTERED and NONCLUSTERED go; on
+// PostgreSQL, CALL q6tsql.tsql_key_index('<name>') follows (appended), which
+// adds an index of tsql_key(column) when the index begins with a citext
+// column, for x IN (subquery) to look keys up in.
+void RewriteIndexDefinitions(EditableSql* sql, Engine engine);
 
 // Result names (result_names.cpp): an item of the outermost select list
 // that is a plain column comes back under its name as written (both engines

@@ -234,9 +234,12 @@ inline const DialectCase kDialectCases[] = {
    "select coid from fd_doc order by coid NULLS FIRST LIMIT 1 /* last */", 1, "510000000000001"},
 
   // TOP in its other shapes.
+  {"CreateNonclusteredIndex", "create nonclustered index ix_pad_code on fd_pad (code)",
+   "create index ix_pad_code on fd_pad (code)",
+   "create index ix_pad_code on fd_pad (code);\nCALL q6tsql.tsql_key_index('ix_pad_code')", kAnyRows, nullptr},
   {"TopInSubquery", "select coid from fd_doc where coid in (select top 1 parentoid from fd_line order by parentoid desc)",
    "select coid from fd_doc where coid in (select parentoid from fd_line order by parentoid desc LIMIT 1)",
-   "select coid from fd_doc where coid ^= ANY (select parentoid from fd_line order by parentoid desc NULLS LAST LIMIT 1)", 1, "510000000000002"},
+   "select coid from fd_doc where q6tsql.tsql_key(coid) in (select q6tsql.tsql_key(parentoid) from fd_line order by parentoid desc NULLS LAST LIMIT 1)", 1, "510000000000002"},
   {"TopInsideAndOutside", "select top 2 coid from (select top 3 coid from fd_doc order by coid desc) t order by coid",
    "select coid from (select coid from fd_doc order by coid desc LIMIT 3) t order by coid LIMIT 2",
    "select coid from (select coid from fd_doc order by coid desc NULLS LAST LIMIT 3) t order by coid NULLS FIRST LIMIT 2", 2, "510000000000002"},

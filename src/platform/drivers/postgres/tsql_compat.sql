@@ -18,6 +18,33 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT v';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_key(v citext) RETURNS citext
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT rtrim(v)::citext';
 
+-- An index of the keys of the citext column that the index `idx` (a name as
+-- SQL writes it) begins with, beside that index: x IN (subquery) compares
+-- tsql_key(x), which then looks each key up there instead of reading every
+-- row. The column itself is included, so that a lookup that needs nothing
+-- else reads the index alone, as it would read the column's own index. The
+-- dialect calls it behind CREATE INDEX; an index of any other type gets none
+-- (the key of such a column is the column itself).
+CREATE OR REPLACE PROCEDURE q6tsql.tsql_key_index(idx text)
+LANGUAGE plpgsql AS $$
+DECLARE
+  k regclass := to_regclass(idx);
+  tbl regclass;
+  col name;
+  nm name;
+BEGIN
+  SELECT i.indrelid::regclass, a.attname, c.relname INTO tbl, col, nm
+    FROM pg_index i
+    JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = i.indkey[0]
+    JOIN pg_class c ON c.oid = i.indexrelid
+    JOIN pg_type t ON t.oid = a.atttypid
+   WHERE i.indexrelid = k AND t.typname = 'citext';
+  IF FOUND THEN
+    EXECUTE format('CREATE INDEX IF NOT EXISTS %I ON %s (q6tsql.tsql_key(%I)) INCLUDE (%I)',
+                   left(nm, 59) || '_key', tbl, col, col);
+  END IF;
+END $$;
+
 -- text + text joins the two; NULL gives NULL. The result is citext, so that
 -- it compares, sorts and groups without case, as under the default collation.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_concat(a text, b text) RETURNS citext
