@@ -33,6 +33,8 @@ void RewriteIndexDefinitions(EditableSql* s, Engine engine) {
   size_t last = s->size();
   while (last > 0 && (s->IsBlank(last - 1) || s->IsPunct(last - 1, ';'))) --last;
   if (last == 0 || last <= name) return;
+  for (size_t k = name; k < last; ++k)
+    if (s->IsWord(k, "tsql_key_index")) return;  // translated before
   // Qualified here: the count of bytes appended must not change after.
   std::string call = ";\nCALL " + std::string(kTsqlSchema) + ".tsql_key_index('";
   for (char c : Rendered(*s, name, name)) {

@@ -39,6 +39,14 @@ bool IsName(const EditableSql& s, const Operands& ops, size_t i) {
 void FoldOperand(EditableSql* s, const Operands& ops, size_t first, size_t last, bool columns) {
   if (first == kNone || last == kNone || first > last) return;
   if (first == last && s->Kind(first) == TokenKind::kNumber) return;
+  // A key written before (a translated text translated again) stays.
+  size_t call = first;
+  if (s->IsWord(call, "q6tsql") && s->IsPunct(s->NextSig(call), '.'))
+    call = s->NextSig(s->NextSig(call));
+  if (((s->IsWord(call, "tsql_key") || s->IsWord(call, "tsql_fold")) &&
+       s->IsPunct(s->NextSig(call), '(') && s->Match(s->NextSig(call)) == last) ||
+      (s->IsWord(last, "citext") && s->IsPunct(s->PrevSig(last), ':')))
+    return;
   const bool column =
       IsName(*s, ops, last) && IsName(*s, ops, first) &&
       (first == last || (s->NextSig(first) + 1 == last && s->IsPunct(s->NextSig(first), '.')));

@@ -244,6 +244,79 @@ void DeleteFrom(EditableSql* s, size_t del) {
   Rebuild(s, std::move(sql));
 }
 
+// The FROM clause of an UPDATE or DELETE that names the target table `t
+// [AS] a` with no JOIN: [first, table_last] the table, `alias` its alias,
+// [others, others_last] the tables listed after a comma (kNone when none),
+// `where` the WHERE or kNone, `end` the statement's last token.
+struct ListedFrom {
+  size_t first = kNone, table_last = kNone, alias = kNone, others = kNone, others_last = kNone,
+         where = kNone, end = kNone;
+};
+
+bool ReadListedFrom(const EditableSql& s, size_t from, ListedFrom* f) {
+  f->first = s.NextSig(from);
+  if (f->first == kNone || s.Kind(f->first) == TokenKind::kPunct) return false;
+  size_t j = s.NextSig(f->first);
+  while (s.IsPunct(j, '.')) j = s.NextSig(s.NextSig(j));  // schema.table
+  f->table_last = s.PrevSig(j);
+  if (s.IsWord(j, "as")) j = s.NextSig(j);
+  if (j == kNone || s.Kind(j) == TokenKind::kPunct || s.IsWord(j, "where")) return false;
+  f->alias = j;
+  j = s.NextSig(j);
+  f->end = StatementEnd(s);
+  static constexpr WordSet kWhere{"where"};
+  f->where = NextAtTop(s, j, kWhere);
+  if (s.IsPunct(j, ',')) {
+    f->others = s.NextSig(j);
+    f->others_last = f->where == kNone ? f->end : s.PrevSig(f->where);
+    static constexpr WordSet kJoins{"join", "apply"};
+    if (f->others == kNone || f->others > f->others_last ||
+        NextAtTop(s, f->others, kJoins) != kNone)
+      return false;
+    return true;
+  }
+  return j == kNone || j > f->end || j == f->where;
+}
+
+// UPDATE a SET a.c = .. FROM t a [, u b] [WHERE w] ->
+// UPDATE t AS a SET c = .. [FROM u b] [WHERE w];
+// DELETE a FROM t a [, u b] [WHERE w] ->
+// DELETE FROM t AS a [WHERE EXISTS (SELECT 1 FROM u b WHERE w) | WHERE w].
+// The alias must name the target: `UPDATE t .. FROM t` is SQL Server's
+// plain form, which both engines would read as a second t.
+void ChangeFromListed(EditableSql* s, size_t target, size_t set, size_t from) {
+  ListedFrom f;
+  if (!ReadListedFrom(*s, from, &f) || !SameName(*s, f.alias, target)) return;
+  const bool update = set != kNone;
+  if (update) {
+    for (size_t j = s->NextSig(set); j != kNone && j < from; j = s->NextSig(j)) {
+      const size_t prev = s->PrevSig(j);
+      if (s->Depth(j) == 0 && s->IsPunct(s->NextSig(j), '.') &&
+          (prev == set || s->IsPunct(prev, ',')))
+        EraseRange(s, j, s->NextSig(j));
+    }
+  }
+  const std::string table = Rendered(*s, f.first, f.table_last);
+  const std::string alias = Rendered(*s, f.alias, f.alias);
+  const std::string where = f.where == kNone ? "" : Rendered(*s, s->NextSig(f.where), f.end);
+  const std::string others = f.others == kNone ? "" : Rendered(*s, f.others, f.others_last);
+  std::string sql;
+  if (update) {
+    sql = "UPDATE " + table + " AS " + alias + " SET " +
+          Rendered(*s, s->NextSig(set), s->PrevSig(from));
+    if (!others.empty()) sql += " FROM " + others;
+    if (!where.empty()) sql += " WHERE " + where;
+  } else {
+    sql = "DELETE FROM " + table + " AS " + alias;
+    if (!others.empty())
+      sql +=
+          " WHERE EXISTS (SELECT 1 FROM " + others + (where.empty() ? "" : " WHERE " + where) + ")";
+    else if (!where.empty())
+      sql += " WHERE " + where;
+  }
+  Rebuild(s, std::move(sql));
+}
+
 // UPDATE TOP (n) t SET .. [WHERE w] / DELETE TOP (n) [FROM] t [WHERE w]:
 // the parts of the plain forms, which can be limited through the row's
 // own key. False for any other form (a FROM of its own, OUTPUT, an alias).
@@ -354,6 +427,14 @@ const char* RefusedOnEngine(const EditableSql& s, Engine engine) {
     if (engine == Engine::SQLite && s.IsWord(after, "with") && s.IsWord(s.NextSig(after), "ties"))
       return "TOP n WITH TIES";
     if (InSetMember(s, i)) return "TOP n in a member of UNION, EXCEPT or INTERSECT";
+    // SELECT TOP (expression): the engines' LIMIT takes one, but the
+    // expression would have to move behind the statement with the edits of
+    // every rule.
+    if (s.IsPunct(s.NextSig(i), '(') && !s.IsWord(prev, "update") && !s.IsWord(prev, "delete")) {
+      const size_t inner = s.NextSig(s.NextSig(i));
+      if (s.Kind(inner) != TokenKind::kNumber || s.NextSig(inner) != s.Match(s.NextSig(i)))
+        return "TOP (expression)";
+    }
   }
   if (s.HasWord("pivot")) return "PIVOT";
   if (s.HasWord("unpivot")) return "UNPIVOT";
@@ -406,6 +487,10 @@ void RewriteStatementForms(EditableSql* s, Engine engine) {
   }
   const size_t first = s->NextSig(kNone);
   const size_t second = s->NextSig(first);
+  // INSERT t .. : INTO is optional in T-SQL only.
+  if (s->IsWord(first, "insert") && second != kNone && !s->IsWord(second, "into") &&
+      s->Kind(second) != TokenKind::kPunct)
+    s->Edit(first).after += " INTO";
   if ((s->IsWord(first, "update") || s->IsWord(first, "delete")) && s->IsWord(second, "top")) {
     LimitChange(s, second, engine);
     return;
@@ -413,6 +498,15 @@ void RewriteStatementForms(EditableSql* s, Engine engine) {
   if (s->HasWord("from") && s->HasWord("join")) {
     if (s->IsWord(first, "update")) UpdateFrom(s, first);
     if (s->IsWord(first, "delete")) DeleteFrom(s, first);
+  }
+  if (s->IsWord(first, "update") && s->IsWord(s->NextSig(second), "set") && !s->Dropped(first)) {
+    static constexpr WordSet kFrom{"from"};
+    const size_t from = NextAtTop(*s, s->NextSig(second), kFrom);
+    if (from != kNone) ChangeFromListed(s, second, s->NextSig(second), from);
+  } else if (s->IsWord(first, "delete") && !s->Dropped(first)) {
+    const size_t target = s->IsWord(second, "from") ? s->NextSig(second) : second;
+    if (s->IsWord(s->NextSig(target), "from"))
+      ChangeFromListed(s, target, kNone, s->NextSig(target));
   }
 }
 

@@ -223,7 +223,8 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
   const size_t l1 = s->PrevSig(op_first);
   const size_t r0 = s->NextSig(op_last);
   const bool lit_l = IsLiteral(*s, l0, l1), lit_r = IsLiteral(*s, r0, r1);
-  if (lit_r && !lit_l &&
+  // (SET d = '2024-05-05' assigns: no comparison.)
+  if (lit_r && !lit_l && !(op == '=' && IsAssignment(*s, l0)) &&
       RewriteDateLiteral(s, r1, op, op_first, op_last,
                          engine == Engine::SQLite && !IsColumn(*s, ops, l0, l1)))
     return;
