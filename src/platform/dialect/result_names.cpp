@@ -82,6 +82,11 @@ void NameItems(EditableSql* s, const Operands& ops, size_t select, bool postgres
         s->Edit(j).after += " AS " + Quoted(s->Text(j));
         named->push_back(j);
       }
+    } else if (postgres && j != first && s->IsWord(prev, "as") &&
+               (s->Kind(j) == TokenKind::kBracket || s->Kind(j) == TokenKind::kQuoted)) {
+      std::string name;  // AS [Name], AS "Name": quoted as written already
+      AppendUnquoted(s->Text(j), &name);
+      if (HasUpper(name)) named->push_back(j);
     } else if (s->Kind(j) == TokenKind::kBracket &&
                (j == first || s->IsPunct(s->PrevSig(j), '.')) && s->Edit(j).after.empty()) {
       std::string name;
@@ -105,16 +110,24 @@ void QuoteOrderTerms(EditableSql* s, const std::vector<size_t>& named) {
     for (size_t j = s->NextSig(by); j != kNone && s->Depth(j) == 0; j = s->NextSig(j)) {
       // (Not a column inside a call an order rule wrote: a name there is
       // the table's column.)
-      if (s->Kind(j) != TokenKind::kWord || s->IsPunct(s->PrevSig(j), '.') ||
-          s->IsPunct(s->NextSig(j), '.') || s->IsPunct(s->NextSig(j), '(') || s->HasTextBefore(j))
+      // (A bracketed term too: PostgreSQL would take it in lower case.)
+      const TokenKind kind = s->Kind(j);
+      if ((kind != TokenKind::kWord && kind != TokenKind::kBracket) ||
+          s->IsPunct(s->PrevSig(j), '.') || s->IsPunct(s->NextSig(j), '.') ||
+          s->IsPunct(s->NextSig(j), '(') || s->HasTextBefore(j))
         continue;
+      std::string term;
+      if (kind == TokenKind::kBracket)
+        AppendUnquoted(s->Text(j), &term);
+      else
+        term = s->Text(j);
       for (size_t n : named) {
         std::string name;
-        if (s->Kind(n) == TokenKind::kBracket)
+        if (s->Kind(n) == TokenKind::kBracket || s->Kind(n) == TokenKind::kQuoted)
           AppendUnquoted(s->Text(n), &name);
         else
           name = s->Text(n);
-        const std::string_view t = s->Text(j);
+        const std::string_view t = term;
         bool same = t.size() == name.size();
         for (size_t k = 0; same && k < t.size(); ++k) same = (t[k] | 0x20) == (name[k] | 0x20);
         if (same) {

@@ -241,6 +241,20 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
         s->IsWord(s->NextSig(s->NextSig(s->NextSig(r1))), "tsql_is_varchar"));
   if (engine == Engine::SQLite) {
     if (number_column) return NumberComparison(s, l0, l1, r0, r1, op, col_l);
+    // MIN / MAX of a column keep its stored value, which has no type of its
+    // own to convert a number by (an exact decimal is stored as text): the
+    // value goes through T-SQL addition, which converts it as SQL Server
+    // would (max(amount) > 72).
+    const auto min_max = [&](size_t first, size_t last) {
+      return (s->IsWord(first, "min") || s->IsWord(first, "max")) && ops.IsCall(first) &&
+             s->Match(s->NextSig(first)) == last;
+    };
+    if ((num_r && min_max(l0, l1)) || (num_l && min_max(r0, r1))) {
+      const size_t first = num_r ? l0 : r0, last = num_r ? l1 : r1;
+      s->Edit(first).before += "tsql_add(";
+      s->Edit(last).after.insert(0, ", 0)");
+      return;
+    }
     if (s->IsWord(s->NextSig(r1), "collate") || s->IsWord(s->NextSig(l1), "collate")) return;
     if (text_r && !col_l)
       s->Edit(r1).after += " COLLATE NOCASE";

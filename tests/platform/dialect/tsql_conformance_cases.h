@@ -305,6 +305,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"GroupByHaving", "select count(*) from (select name from fd_names group by name having count(*) > 1) t", "1"},
   {"GroupByColumnInHaving", "select count(*) from (select n from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by n having n <> 'x') t", "2"},
   {"GroupByExpressionIgnoresBlanks", "select count(*) from (select upper(n) x from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by upper(n)) t", "2"},
+  {"HavingMaxOfDecimalComparedWithNumber", "select count(*) from (select id from fd_amounts group by id having max(amount) > 9 and 9 < min(amount)) t", "1"},
   {"GroupByRollupIgnoresBlanks", "select count(*) * 10 + max(g) from (select n, grouping(n) g from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by rollup (n)) t", "31", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"GroupByRollup", "select count(*) from (select parentoid, sum(amount) s from fd_line group by rollup (parentoid)) t", "3", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"GroupByWithRollup", "select s from (select parentoid, sum(amount) s from fd_line group by parentoid with rollup) t where parentoid is null", "7.5", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
@@ -354,6 +355,7 @@ inline const ResultNameCase kResultNameCases[] = {
   {"AliasWithoutAs", "select top 1 iid ItemID from fd_entities order by ItemID desc", "ItemID", "63"},
   {"BracketedColumn", "select [sName] from fd_entities where iid = 63", "sName", "Ledger"},
   {"UnionOrderedByAlias", "select iid as ItemID from fd_entities where iid = 51 union select 1 order by ItemID", "ItemID", "1"},
+  {"BracketedAliasOrdered", "select sCaption as [The Caption] from fd_entities where iid < 60 order by [The Caption] desc", "The Caption", "Sales order"},
   {"KeywordAlias", "select iid as Limit from fd_entities where iid = 63", "Limit", "63"},
 };
 // clang-format on
