@@ -9,16 +9,76 @@
 // key of any other column is the column, which the index already serves).
 // CLUSTERED and NONCLUSTERED go on both engines, which know neither (the
 // engines' tables are heaps or ordered by their row id either way).
+//
+// DROP INDEX names the index with its table (ix ON t, or t.ix); both
+// engines name an index alone, and on PostgreSQL the index of the keys goes
+// with it.
 #include <string>
 
+#include "platform/dialect/exact_columns.h"
 #include "platform/dialect/statement_rules.h"
 #include "platform/dialect/tsql_schema.h"
 
 namespace q6::dialect {
 
+namespace {
+
+// The name tsql_key_index gives the index of the keys beside index `name`
+// (as PostgreSQL stores it): its first 59 characters and "_key", quoted.
+std::string KeyIndexName(const std::string& name) {
+  size_t end = 0;
+  for (int chars = 0; end < name.size() && chars < 59; ++chars) {
+    ++end;
+    while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) ++end;
+  }
+  std::string out = "\"";
+  for (char c : name.substr(0, end) + "_key") {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out += '"';
+}
+
+// The last token of the statement, ahead of blanks and a closing ';'.
+size_t StatementEnd(const EditableSql& s) {
+  size_t last = s.size();
+  while (last > 0 && (s.IsBlank(last - 1) || s.IsPunct(last - 1, ';'))) --last;
+  return last;
+}
+
+// DROP INDEX [IF EXISTS] ix ON t / DROP INDEX t.ix -> DROP INDEX [IF
+// EXISTS] ix; a list of several indexes is left to the engine.
+void RewriteIndexDrop(EditableSql* s, size_t index, Engine engine) {
+  size_t name = s->NextSig(index);
+  if (s->IsWord(name, "if") && s->IsWord(s->NextSig(name), "exists"))
+    name = s->NextSig(s->NextSig(name));
+  const size_t last = StatementEnd(*s);
+  if (name == kNone || name >= last) return;
+  const size_t after = s->NextSig(name);
+  if (s->IsPunct(after, '.') && s->NextSig(after) != kNone && s->NextSig(after) + 1 == last) {
+    s->Edit(name).drop = true;  // t.ix: the table goes
+    s->Edit(after).drop = true;
+    name = s->NextSig(after);
+  } else if (s->IsWord(after, "on")) {
+    for (size_t k = name + 1; k < last; ++k) s->Edit(k).drop = true;
+  } else if (after != kNone && after < last) {
+    return;  // a list, or something else
+  }
+  if (engine != Engine::PostgreSQL) return;
+  const std::string call = ";\nDROP INDEX IF EXISTS " + KeyIndexName(PostgresNameOf(*s, name));
+  s->Edit(last - 1).after += call;
+  size_t appended = call.size();
+  for (size_t k = last; k < s->size(); ++k) appended += s->UnwatchedText(k).size();
+  s->SetAppended(appended);
+}
+
+}  // namespace
+
 void RewriteIndexDefinitions(EditableSql* s, Engine engine) {
-  if (!s->HasWord("index") || !s->HasWord("create")) return;
+  if (!s->HasWord("index")) return;
   const size_t verb = s->NextSig(kNone);
+  if (s->IsWord(verb, "drop") && s->IsWord(s->NextSig(verb), "index"))
+    return RewriteIndexDrop(s, s->NextSig(verb), engine);
   if (!s->IsWord(verb, "create")) return;
   size_t j = s->NextSig(verb);
   if (s->IsWord(j, "unique")) j = s->NextSig(j);
@@ -30,8 +90,7 @@ void RewriteIndexDefinitions(EditableSql* s, Engine engine) {
   if (!s->IsWord(j, "index") || engine != Engine::PostgreSQL) return;
   const size_t name = s->NextSig(j);
   if (name == kNone || s->IsWord(name, "if") || !s->IsWord(s->NextSig(name), "on")) return;
-  size_t last = s->size();
-  while (last > 0 && (s->IsBlank(last - 1) || s->IsPunct(last - 1, ';'))) --last;
+  const size_t last = StatementEnd(*s);
   if (last == 0 || last <= name) return;
   for (size_t k = name; k < last; ++k)
     if (s->IsWord(k, "tsql_key_index")) return;  // translated before
