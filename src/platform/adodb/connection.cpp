@@ -67,7 +67,7 @@ bool Connection::StillAlive() {
 
 ResultSet Connection::Run(const std::string& built) {
   Driver& d = driver();
-  return d.Execute(TranslateSql(built, d.engine()), built);
+  return d.Execute(TranslateSql(built, d.engine(), d.column_types()), built);
 }
 
 std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* records_affected,
@@ -75,13 +75,13 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* 
   ResultSet r;
   if (options != -1 && (options & kExecuteLockingRows)) {
     Driver& d = driver();
-    Translation t = TranslateSql(sql, d.engine());
+    Translation t = TranslateSql(sql, d.engine(), d.column_types());
     std::string locked = d.WithRowLock(t.native);
     if (locked != t.native) t.Replace(std::move(locked));
     r = d.ExecuteOne(t, sql);
   } else if (options != -1 && (options & kExecuteOneStatement)) {
     Driver& d = driver();
-    r = d.ExecuteOne(TranslateSql(sql, d.engine()), sql);
+    r = d.ExecuteOne(TranslateSql(sql, d.engine(), d.column_types()), sql);
   } else {
     r = Run(sql);
   }
@@ -133,7 +133,7 @@ void Connection::CommitTransAfter(const std::vector<BatchedStatement>& writes) {
 }
 
 BatchedStatement Connection::Batched(const std::string& sql) const {
-  return {TranslateSql(sql, engine()), sql};
+  return {TranslateSql(sql, engine(), driver().column_types()), sql};
 }
 
 void Connection::CommitTrans() {

@@ -35,12 +35,21 @@ struct ShapeEntry {
   std::string translated;
   size_t appended = 0;         // Translation::appended
   std::vector<uint32_t> keep;  // ascending
+  // The column types the translation was made with; it holds only while
+  // they do (null: none read).
+  std::shared_ptr<const dialect::TypeReads> types_read;
+};
+
+// What the whole-text cache holds for a text.
+struct TextEntry {
+  Translation translation;
+  std::shared_ptr<const dialect::TypeReads> types_read;  // as ShapeEntry's
 };
 
 // Both never destroyed: a thread still translating at process exit must not
 // find them gone.
-dialect::TranslationCache<Translation>& Cache() {
-  static auto* cache = new dialect::TranslationCache<Translation>(kCacheEntries, kCacheMaxText);
+dialect::TranslationCache<TextEntry>& Cache() {
+  static auto* cache = new dialect::TranslationCache<TextEntry>(kCacheEntries, kCacheMaxText);
   return *cache;
 }
 
@@ -55,17 +64,25 @@ struct Reads {
   std::vector<uint32_t> stand_ins;  // ascending
 };
 
+// The column types a translation is made against, and what it read of them.
+struct Types {
+  dialect::ColumnTypes* given = nullptr;
+  std::shared_ptr<const dialect::TypeReads> read;  // set by Translate; null: none read
+};
+
 // The rewrite itself. With `reads`, the rules are watched for reading
 // stand-in literals, and it tells which they read. `appended`, when given,
 // is set as Translation::appended.
-std::string Translate(std::string_view tsql, Engine engine, Reads* reads,
+std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads* reads,
                       size_t* appended = nullptr) {
   if (appended) *appended = 0;
   // One working copy per thread: its buffers are reused, which saves most
   // of the allocations of a translation.
   thread_local dialect::EditableSql sql;
+  if (types) types->read.reset();
   if (!sql.Parse(tsql)) return std::string(tsql);
   if (reads) sql.WatchStandIns();
+  if (types) sql.SetColumnTypes(types->given);
   std::string out;
   const char* refused = dialect::RefusedConstruct(sql);
   if (refused == nullptr) refused = dialect::RefusedOnEngine(sql, engine);
@@ -93,6 +110,8 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads,
     if (appended) *appended = sql.appended();
   }
   if (engine == Engine::PostgreSQL) out = dialect::QualifyTsqlCalls(std::move(out));
+  if (types && !sql.TypeReadsMade().empty())
+    types->read = std::make_shared<const dialect::TypeReads>(sql.TypeReadsMade());
   if (reads) {
     reads->whole_text = sql.WholeTextRead();
     reads->stand_ins = sql.StandInsRead();
@@ -103,12 +122,19 @@ std::string Translate(std::string_view tsql, Engine engine, Reads* reads,
 
 // The shape cache's entry for `shape`, made when missing. Without
 // `may_keep`, an entry whose rules read stand-ins is of no use (kWholeText).
-ShapeEntry EntryFor(const std::string& shape, Engine engine, bool may_keep) {
+// A cached entry made with column types that no longer hold is made again.
+ShapeEntry EntryFor(const std::string& shape, Engine engine, bool may_keep, Types* types) {
   ShapeEntry entry;
-  if (ShapeCache().Find(engine, shape, &entry)) return entry;
+  if (ShapeCache().Find(engine, shape, &entry) &&
+      dialect::ReadsStillHold(entry.types_read, types->given)) {
+    types->read = entry.types_read;
+    return entry;
+  }
+  entry = ShapeEntry();
   Reads reads;
   size_t appended = 0;
-  std::string translated = Translate(shape, engine, &reads, &appended);
+  std::string translated = Translate(shape, engine, types, &reads, &appended);
+  entry.types_read = types->read;
   if (reads.whole_text || (!reads.stand_ins.empty() && !may_keep)) {
     entry.use = ShapeEntry::Use::kWholeText;
   } else if (!reads.stand_ins.empty()) {
@@ -124,31 +150,31 @@ ShapeEntry EntryFor(const std::string& shape, Engine engine, bool may_keep) {
 }
 
 // The translation of the whole text, without its shape.
-Translation Whole(std::string_view tsql, Engine engine) {
+Translation Whole(std::string_view tsql, Engine engine, Types* types) {
   Translation out;
-  out.native = Translate(tsql, engine, nullptr, &out.appended);
+  out.native = Translate(tsql, engine, types, nullptr, &out.appended);
   return out;
 }
 
 // The translation of a text the whole-text cache does not hold: through its
 // shape, with the literals the rules read kept in it, unless the
 // translation depends on the whole text.
-Translation TranslateByShape(std::string_view tsql, Engine engine) {
+Translation TranslateByShape(std::string_view tsql, Engine engine, Types* types) {
   thread_local dialect::LiteralShape shape;
   static const std::vector<uint32_t> kKeepNone;
   // A text too long for the caches would be translated twice for nothing.
   if (tsql.size() > kCacheMaxText / 2 || !dialect::ShapeOf(tsql, kKeepNone, &shape))
-    return Whole(tsql, engine);
-  ShapeEntry entry = EntryFor(shape.text, engine, true);
+    return Whole(tsql, engine, types);
+  ShapeEntry entry = EntryFor(shape.text, engine, true, types);
   if (entry.use == ShapeEntry::Use::kKeepLiterals) {
-    if (!dialect::ShapeOf(tsql, entry.keep, &shape)) return Whole(tsql, engine);
-    entry = EntryFor(shape.text, engine, false);
+    if (!dialect::ShapeOf(tsql, entry.keep, &shape)) return Whole(tsql, engine, types);
+    entry = EntryFor(shape.text, engine, false, types);
   }
-  if (entry.use != ShapeEntry::Use::kTranslated) return Whole(tsql, engine);
+  if (entry.use != ShapeEntry::Use::kTranslated) return Whole(tsql, engine, types);
   auto shaped = std::make_shared<ShapedFrom>();
   Translation out;
   if (!dialect::FillShape(entry.translated, shape.literals, &out.native, &shaped->literals))
-    return Whole(tsql, engine);
+    return Whole(tsql, engine, types);
   out.appended = entry.appended;
   shaped->engine = engine;
   shaped->shape = std::move(entry.translated);
@@ -168,16 +194,21 @@ const char* EngineName(Engine e) {
   return "unknown";
 }
 
-std::string TranslateSqlUncached(std::string_view tsql, Engine engine) {
-  return Translate(tsql, engine, nullptr);
+std::string TranslateSqlUncached(std::string_view tsql, Engine engine,
+                                 dialect::ColumnTypes* types) {
+  Types t{types, nullptr};
+  return Translate(tsql, engine, &t, nullptr);
 }
 
-Translation TranslateSql(std::string_view tsql, Engine engine) {
-  Translation out;
-  if (Cache().Find(engine, tsql, &out)) return out;
-  out = TranslateByShape(tsql, engine);
-  Cache().Insert(engine, tsql, out);
-  return out;
+Translation TranslateSql(std::string_view tsql, Engine engine, dialect::ColumnTypes* types) {
+  TextEntry entry;
+  if (Cache().Find(engine, tsql, &entry) && dialect::ReadsStillHold(entry.types_read, types))
+    return std::move(entry.translation);
+  Types t{types, nullptr};
+  entry.translation = TranslateByShape(tsql, engine, &t);
+  entry.types_read = std::move(t.read);
+  Cache().Insert(engine, tsql, entry);
+  return std::move(entry.translation);
 }
 
 size_t TranslationCacheSize() { return Cache().Size() + ShapeCache().Size(); }

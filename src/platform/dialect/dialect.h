@@ -19,6 +19,10 @@
 
 namespace q6 {
 
+namespace dialect {
+class ColumnTypes;
+}
+
 // "SQLite" or "PostgreSQL". The pointer is to a static string.
 Q6FD_INTERNAL const char* EngineName(Engine e);
 
@@ -98,10 +102,21 @@ inline std::ostream& operator<<(std::ostream& os, const Translation& t) { return
 // The result carries, when the text was put together from its shape's
 // translation, that shape (Translation::shaped), so that the driver binds
 // its literals without another scan.
-Q6FD_INTERNAL Translation TranslateSql(std::string_view tsql, Engine engine);
+//
+// `types`, when given, answers for the declared types of the columns the
+// statement names, on the connection it is for (column_types.h; the
+// driver's column_types()); rules that depend on a type use it (a number
+// column compared with a number, int arithmetic, the collation of a derived
+// table's items), and without it they keep what they do when types are
+// unknown. A cached translation is reused only while the answers it was
+// made with still hold for `types`. Not thread-safe in `types`, which
+// belongs to its connection's thread.
+Q6FD_INTERNAL Translation TranslateSql(std::string_view tsql, Engine engine,
+                                       dialect::ColumnTypes* types = nullptr);
 
 // The same translation without the cache (for measurements and tests).
-std::string TranslateSqlUncached(std::string_view tsql, Engine engine);
+std::string TranslateSqlUncached(std::string_view tsql, Engine engine,
+                                 dialect::ColumnTypes* types = nullptr);
 
 // Entries the caches hold now (texts and shapes, both engines); bounded.
 size_t TranslationCacheSize();

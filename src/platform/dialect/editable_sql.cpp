@@ -8,6 +8,8 @@ namespace q6::dialect {
 bool EditableSql::Parse(std::string_view sql) {
   sql_ = sql;
   watch_ = false;
+  types_ = nullptr;
+  type_reads_.clear();
   edits_.clear();
   appended_ = 0;
   words_present_ = {};
@@ -86,6 +88,14 @@ void EditableSql::NoteStandIn(const Token& t) const {
   for (uint32_t seen : stand_ins_read_)
     if (seen == n) return;
   stand_ins_read_.push_back(n);
+}
+
+ColumnType EditableSql::ReadType(std::string_view table, std::string_view column) const {
+  for (const TypeRead& r : type_reads_)
+    if (r.table == table && r.column == column) return r.type;
+  const ColumnType t = types_ ? types_->TypeOf(table, column) : ColumnType{};
+  type_reads_.push_back({std::string(table), std::string(column), t});
+  return t;
 }
 
 TokenEdit& EditableSql::Edit(size_t i) {

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/dialect/column_types.h"
 #include "platform/dialect/sql_tokens.h"
 #include "platform/dialect/sql_words.h"
 
@@ -144,6 +145,15 @@ class EditableSql {
   void SetAppended(size_t bytes) { appended_ = bytes; }
   size_t appended() const { return appended_; }
 
+  // The column types the statement is translated against (null: none known).
+  // Parse forgets them and the answers read.
+  void SetColumnTypes(ColumnTypes* types) { types_ = types; }
+  // The type of `column` of `table` from those types (kUnknown without
+  // them); every pair asked is noted, with its answer, in TypeReadsMade, so
+  // that the translation is known to depend on it.
+  ColumnType ReadType(std::string_view table, std::string_view column) const;
+  const TypeReads& TypeReadsMade() const { return type_reads_; }
+
   // The statement with every edit applied.
   std::string Render() const;
   // Tokens [from, to) with their edits applied, appended to `out`.
@@ -178,6 +188,8 @@ class EditableSql {
   bool watch_ = false;
   mutable bool whole_text_read_ = false;
   mutable std::vector<uint32_t> stand_ins_read_;
+  ColumnTypes* types_ = nullptr;
+  mutable TypeReads type_reads_;
 };
 
 // Token i is written as `text` instead of its own text (an edit of token i;

@@ -47,8 +47,8 @@ class TranslationCache {
     return true;
   }
 
-  // Stores a value. When the part of the map the text falls into is full,
-  // that part is emptied first: statements built with changing values would
+  // Stores a value, in place of the one stored for `sql` before. When the part of the map the text
+  // falls into is full, that part is emptied first: statements built with changing values would
   // otherwise push out the fixed ones only slowly, and an empty shard
   // refills with what is in use now.
   void Insert(Engine engine, std::string_view sql, const Value& value) {
@@ -56,6 +56,10 @@ class TranslationCache {
     Shard& shard = ShardFor(engine, sql);
     std::unique_lock lock(shard.mu);
     if (shard.map.size() >= per_shard_ && shard.map.find(sql) == shard.map.end()) shard.map.clear();
+    if (const auto it = shard.map.find(sql); it != shard.map.end()) {
+      it->second = value;
+      return;
+    }
     shard.map.try_emplace(std::string(sql), value);
   }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/dialect/column_scope.h"
 #include "platform/dialect/operator_rules.h"
 #include "platform/tsql/functions.h"
 
@@ -14,10 +15,21 @@ namespace {
 
 // Whether the term [first, last] is int arithmetic whatever the data: an
 // integer literal of int's range (a larger one is a decimal in T-SQL),
-// possibly signed, or such literals with + - * / % in parentheses.
-bool IsIntTerm(const EditableSql& s, size_t first, size_t last) {
+// possibly signed, a column declared int (or smallint, tinyint), or such
+// operands with + - * / % in parentheses.
+bool IsIntTerm(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
   if (first == kNone || last == kNone) return false;
   for (size_t j = first; j != kNone && j <= last; j = s.NextSig(j)) {
+    if (s.Kind(j) == TokenKind::kWord || s.Kind(j) == TokenKind::kQuoted ||
+        s.Kind(j) == TokenKind::kBracket) {
+      if (ops.IsKeyword(j) || ops.IsCall(j)) return false;
+      size_t end = j;  // a qualified name: a.b
+      while (s.IsPunct(s.NextSig(end), '.') && s.NextSig(s.NextSig(end)) != kNone)
+        end = s.NextSig(s.NextSig(end));
+      if (end > last || ColumnTypeAt(s, ops, j, end).kind != ColumnType::kInt) return false;
+      j = end;
+      continue;
+    }
     if (s.Kind(j) == TokenKind::kNumber) {
       const std::string_view t = s.Text(j);
       for (char c : t)
@@ -60,7 +72,7 @@ void RewriteSum(EditableSql* s, const Operands& ops, size_t first_op, std::vecto
     if (next == kNone || !ops.IsBinarySign(next)) break;
     op = next;
   }
-  if (IsIntTerm(*s, start, ends.back())) {
+  if (IsIntTerm(*s, ops, start, ends.back())) {
     // Int arithmetic: native + and -, each step checked (once: a sum
     // checked before, translated again, stays).
     const size_t open = s->PrevSig(start);
@@ -102,7 +114,7 @@ void RewriteProduct(EditableSql* s, const Operands& ops, size_t first_op, std::v
     op = next;
   }
   if (signs.empty()) return;
-  const bool ints = IsIntTerm(*s, start, ends.back());
+  const bool ints = IsIntTerm(*s, ops, start, ends.back());
   std::string prefix;
   for (size_t k = signs.size(); k-- > 0;) {
     if (ints) prefix += "tsql_int(";

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/dialect/column_scope.h"
 #include "platform/dialect/operands.h"
 #include "platform/dialect/operator_rules.h"
 #include "platform/dialect/tsql_rules.h"
@@ -88,6 +89,24 @@ bool IsColumn(const EditableSql& s, const Operands& ops, size_t first, size_t la
       return false;
   }
   return true;
+}
+
+// A plain column with a collation of its own: a table's, not a derived
+// table's item built from an expression (column_scope.h).
+bool IsOwnColumn(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
+  return IsColumn(s, ops, first, last) && !IsExpressionColumn(s, ops, first, last);
+}
+
+// A column naming a derived table's item that is text with no collation of
+// its own (a literal, say).
+bool IsExpressionText(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
+  return IsExpressionColumn(s, ops, first, last) &&
+         ColumnTypeAt(s, ops, first, last).kind == ColumnType::kText;
+}
+
+bool IsNumberType(ColumnType t) {
+  return t.kind == ColumnType::kInt || t.kind == ColumnType::kBigint ||
+         t.kind == ColumnType::kNumber;
 }
 
 // A bound parameter: ? or $n.
@@ -223,10 +242,10 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
   const size_t l1 = s->PrevSig(op_first);
   const size_t r0 = s->NextSig(op_last);
   const bool lit_l = IsLiteral(*s, l0, l1), lit_r = IsLiteral(*s, r0, r1);
+  const bool sqlite = engine == Engine::SQLite;
   // (SET d = '2024-05-05' assigns: no comparison.)
   if (lit_r && !lit_l && !(op == '=' && IsAssignment(*s, l0)) &&
-      RewriteDateLiteral(s, r1, op, op_first, op_last,
-                         engine == Engine::SQLite && !IsColumn(*s, ops, l0, l1)))
+      RewriteDateLiteral(s, r1, op, op_first, op_last, sqlite && !IsOwnColumn(*s, ops, l0, l1)))
     return;
   if (lit_l && !lit_r && op != '=' && op != 'n')
     RewriteDateLiteral(s, l1, Mirror(op), kNone, kNone);
@@ -239,8 +258,14 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
       ((col_l && num_r && !IsAssignment(*s, l0)) || (num_l && col_r)) && !s->Dropped(op_first) &&
       !(s->IsWord(s->NextSig(r1), "and") && s->IsWord(s->NextSig(s->NextSig(r1)), "not") &&
         s->IsWord(s->NextSig(s->NextSig(s->NextSig(r1))), "tsql_is_varchar"));
-  if (engine == Engine::SQLite) {
-    if (number_column) return NumberComparison(s, l0, l1, r0, r1, op, col_l);
+  if (sqlite) {
+    if (number_column) {
+      // A column declared as a number compares with a number exactly as
+      // written (and through its index); only text can need converting.
+      if (IsNumberType(col_l ? ColumnTypeAt(*s, ops, l0, l1) : ColumnTypeAt(*s, ops, r0, r1)))
+        return;
+      return NumberComparison(s, l0, l1, r0, r1, op, col_l);
+    }
     // MIN / MAX of a column keep its stored value, which has no type of its
     // own to convert a number by (an exact decimal is stored as text): the
     // value goes through T-SQL addition, which converts it as SQL Server
@@ -256,13 +281,17 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
       return;
     }
     if (s->IsWord(s->NextSig(r1), "collate") || s->IsWord(s->NextSig(l1), "collate")) return;
-    if (text_r && !col_l)
+    if (text_r && !(col_l && IsOwnColumn(*s, ops, l0, l1)))
       s->Edit(r1).after += " COLLATE NOCASE";
-    else if (text_l && !col_r)
+    else if (text_l && !(col_r && IsOwnColumn(*s, ops, r0, r1)))
       s->Edit(l1).after += " COLLATE NOCASE";
     return;
   }
-  const bool calls = (text_l && !lit_l) || (text_r && !lit_r);
+  // A derived table's text item has no type the schema's operators take
+  // (a literal's is unknown): it compares as a text function result does.
+  const bool expr_l = col_l && IsExpressionText(*s, ops, l0, l1);
+  const bool expr_r = col_r && IsExpressionText(*s, ops, r0, r1);
+  const bool calls = (text_l && !lit_l) || (text_r && !lit_r) || expr_l || expr_r;
   const bool value_l = lit_l || IsParam(*s, l0, l1), value_r = lit_r || IsParam(*s, r0, r1);
   const bool sub_l = IsSubquery(*s, l0, l1), sub_r = IsSubquery(*s, r0, r1);
   if ((sub_l || sub_r) && !s->Dropped(op_first) && !IsAssignment(*s, l0)) {
@@ -275,7 +304,8 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
     }
     return PaddedInPlace(s, op_first, op_last, op);
   }
-  if (((col_l && (value_r || col_r) && !IsAssignment(*s, l0)) || (value_l && col_r)) &&
+  if (!expr_l && !expr_r &&
+      ((col_l && (value_r || col_r) && !IsAssignment(*s, l0)) || (value_l && col_r)) &&
       !s->Dropped(op_first)) {
     const bool swap = !col_l;
     ColumnComparison(s, op_first, op_last, op, swap ? r0 : l0, swap ? r1 : l1, swap ? l0 : r0,
@@ -354,9 +384,12 @@ void RewriteInList(EditableSql* s, const Operands& ops, size_t in, Engine engine
   const size_t l0 = ops.StartBefore(op, true);
   if (l0 == kNone) return;
   const size_t l1 = s->PrevSig(op);
-  const bool fold_all = IsLiteral(*s, l0, l1) || IsTextCall(*s, ops, l0, l1);
+  const bool fold_all = IsLiteral(*s, l0, l1) || IsTextCall(*s, ops, l0, l1) ||
+                        (IsColumn(*s, ops, l0, l1) && IsExpressionText(*s, ops, l0, l1));
   const bool postgres = engine == Engine::PostgreSQL;
-  if (postgres && IsColumn(*s, ops, l0, l1) && ColumnInList(s, ops, l0, l1, op, in, open)) return;
+  if (postgres && !fold_all && IsColumn(*s, ops, l0, l1) &&
+      ColumnInList(s, ops, l0, l1, op, in, open))
+    return;
   bool any = false;
   const int depth = s->Depth(first);
   size_t e0 = first;
@@ -371,7 +404,7 @@ void RewriteInList(EditableSql* s, const Operands& ops, size_t in, Engine engine
   }
   if (postgres) {
     if (fold_all || any) FoldOperand(s, l0, l1);
-  } else if ((fold_all || (any && !IsColumn(*s, ops, l0, l1))) &&
+  } else if ((fold_all || (any && !IsOwnColumn(*s, ops, l0, l1))) &&
              !s->IsWord(s->PrevSig(l1), "collate")) {
     s->Edit(l1).after += " COLLATE NOCASE";
   }
@@ -390,7 +423,7 @@ void RewriteBetween(EditableSql* s, const Operands& ops, size_t between, Engine 
   // bounds carry NOCASE, which ignores case, trailing blanks and a date's tag.
   const size_t op = s->IsWord(s->PrevSig(between), "not") ? s->PrevSig(between) : between;
   const size_t l0 = ops.StartBefore(op, true);
-  if (l0 == kNone || IsColumn(*s, ops, l0, s->PrevSig(op))) return;
+  if (l0 == kNone || IsOwnColumn(*s, ops, l0, s->PrevSig(op))) return;
   for (size_t bound : {low, high})
     if (IsLiteral(*s, bound, bound) && !s->IsWord(s->NextSig(bound), "collate"))
       s->Edit(bound).after += " COLLATE NOCASE";
@@ -429,6 +462,21 @@ void RewriteLike(EditableSql* s, const Operands& ops, size_t like) {
   }
 }
 
+// MIN and MAX of a derived table's item that has no collation of its own
+// (a literal, an expression) compare as the default collation orders text:
+// under COLLATE NOCASE on SQLite; as citext on PostgreSQL, where only a text
+// item is changed. `open` is the call's parenthesis.
+void CollateExtremeArgument(EditableSql* s, const Operands& ops, size_t open, Engine engine) {
+  const size_t first = s->NextSig(open), last = s->PrevSig(s->Match(open));
+  if (first == kNone || last == kNone || first > last || !IsColumn(*s, ops, first, last)) return;
+  if (engine == Engine::SQLite) {
+    if (IsExpressionColumn(*s, ops, first, last)) s->Edit(last).after += " COLLATE NOCASE";
+  } else if (IsExpressionText(*s, ops, first, last)) {
+    s->Edit(first).before += "(";
+    s->Edit(last).after += ")::citext";
+  }
+}
+
 // SQLite: ORDER BY and GROUP BY terms that are neither a plain column (which
 // keeps its own collation) nor a position nor surely a number get COLLATE
 // NOCASE, so that literals and function results sort and group as under the
@@ -439,7 +487,7 @@ void RewriteOrderTerms(EditableSql* s, const Operands& ops, size_t by) {
     const size_t end = ops.EndAfter(sep, true);
     if (start == kNone || end == kNone) return;
     size_t next = s->NextSig(end);
-    if (!IsColumn(*s, ops, start, end) && !IsSurelyNumber(*s, ops, start, end) &&
+    if (!IsOwnColumn(*s, ops, start, end) && !IsSurelyNumber(*s, ops, start, end) &&
         !s->IsWord(next, "collate")) {
       s->Edit(end).after += " COLLATE NOCASE";
     }
@@ -644,6 +692,8 @@ void RewriteTsqlOperators(EditableSql* s, Engine engine) {
       RewriteInList(s, ops, i, engine);
     } else if (engine == Engine::PostgreSQL && s->IsWord(i, "like")) {
       RewriteLike(s, ops, i);
+    } else if ((s->IsWord(i, "min") || s->IsWord(i, "max")) && ops.IsCall(i)) {
+      CollateExtremeArgument(s, ops, s->NextSig(i), engine);
     } else if (engine == Engine::SQLite && s->IsWord(i, "by") && i > 0 &&
                (s->IsWord(s->PrevSig(i), "order") || s->IsWord(s->PrevSig(i), "group"))) {
       RewriteOrderTerms(s, ops, i);

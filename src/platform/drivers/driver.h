@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "platform/datasource/data_source.h"
+#include "platform/dialect/column_types.h"
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/literal_params.h"
 #include "platform/drivers/cell_store.h"
@@ -178,6 +179,11 @@ class Q6FD_INTERNAL Driver {
   // Whether ExecuteBatch sends a batch in one exchange, so that a caller
   // gains by gathering statements first. Baseline: false.
   virtual bool SendsBatchesTogether() const { return false; }
+
+  // The declared types of this connection's columns, for the translator
+  // (TranslateSql); null when the engine gives none (the baseline). Owned by
+  // the driver, valid while it is; used on the driver's thread.
+  virtual dialect::ColumnTypes* column_types() { return nullptr; }
 
   // The placeholder for the 1-based parameter `n`: "?1" or "$1".
   virtual std::string Placeholder(int n) const = 0;

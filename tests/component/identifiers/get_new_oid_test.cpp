@@ -28,8 +28,7 @@ struct OidEngineText {
 const OidEngineText& TextFor(Engine e) {
   static const OidEngineText kSqlite{
       "BEGIN IMMEDIATE",
-      "Select sMaxOID AS \"sMaxOID\" From FD_Entities Where (iID = 51 AND NOT "
-      "tsql_is_varchar(iID) OR iID >= '' AND tsql_int(iID, 'int') = 51)",
+      "Select sMaxOID AS \"sMaxOID\" From FD_Entities Where iID = 51",
       {"CREATE TRIGGER refuse60 BEFORE UPDATE ON FD_Entities WHEN OLD.iID = 60 "
        "BEGIN SELECT RAISE(ABORT, 'refused'); END"}};
   static const OidEngineText kPg{

@@ -20,6 +20,7 @@
 #include "platform/datasource/data_source.h"
 #include "platform/dialect/dialect.h"
 #include "platform/drivers/postgres/tsql_compat.h"
+#include "platform/drivers/sqlite/sqlite_column_types.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
 #include "tsql_conformance_cases.h"
 
@@ -119,6 +120,9 @@ class EngineSession {
   virtual Outcome Run(const std::string& sql) = 0;
   // Empty when the session is ready, else why not.
   const std::string& setup_error() const { return setup_error_; }
+  // The declared column types the translation is handed, as the driver
+  // hands them; null where the driver gives none.
+  virtual dialect::ColumnTypes* column_types() { return nullptr; }
 
  protected:
   std::string setup_error_;
@@ -149,7 +153,12 @@ class SQLiteSession : public EngineSession {
     }
   }
   ~SQLiteSession() override {
+    types_.reset();
     if (db_ != nullptr) api_.sqlite3_close(db_);
+  }
+  dialect::ColumnTypes* column_types() override {
+    if (!types_ && db_ != nullptr) types_ = std::make_unique<sqlite::SqliteColumnTypes>(db_);
+    return types_.get();
   }
 
   Outcome Run(const std::string& sql) override {
@@ -187,6 +196,7 @@ class SQLiteSession : public EngineSession {
  private:
   const SQLiteApi& api_ = SQLiteClient();
   sqlite3* db_ = nullptr;
+  std::unique_ptr<sqlite::SqliteColumnTypes> types_;
 };
 
 // "Driver=postgresql;Server=/tmp/x;Port=5433;Database=q6test;UID=postgres"
@@ -394,7 +404,7 @@ TEST_P(TsqlOnEngine, GivesSqlServersResult) {
   if (session == nullptr) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
   ASSERT_EQ(session->setup_error(), "");
 
-  const std::string sql = TranslateSql(c.tsql, engine).native;
+  const std::string sql = TranslateSql(c.tsql, engine, session->column_types()).native;
   const Outcome o = session->Run(sql);
   if (c.first == nullptr || (pg && c.quirk == Quirk::kRefusedOnPostgres) ||
       (!pg && c.quirk == Quirk::kRefusedOnSqlite)) {

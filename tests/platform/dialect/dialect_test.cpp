@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialect_cases.h"
+#include "platform/dialect/column_types.h"
 #include "platform/dialect/literal_params.h"
 #include "platform/dialect/literal_shape.h"
 #include "platform/dialect/sql_tokens.h"
@@ -158,6 +159,30 @@ TEST(DialectCache, ConcurrentCallersGetTheirOwnTranslation) {
   }
   for (std::thread& th : threads) th.join();
   for (int t = 0; t < 8; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
+}
+
+// The column types a connection gives: column k of every table has `k`.
+class KTypes : public dialect::ColumnTypes {
+ public:
+  dialect::ColumnType k;
+  dialect::ColumnType TypeOf(std::string_view, std::string_view column) override {
+    return column == "k" ? k : dialect::ColumnType{dialect::ColumnType::kNoColumn};
+  }
+};
+
+// A translation that depended on a column's type is not reused once the
+// type changes, whether it is found by its text or by its shape.
+TEST(DialectCache, TranslationFollowsColumnTypes) {
+  KTypes types;
+  for (const char* decl : {"int", "varchar(10)", "int"}) {
+    types.k = dialect::ParseDeclaredType(decl);
+    for (const char* sql :
+         {"select v from t_kinds where k = 1", "select v from t_kinds where k = 2"}) {
+      const std::string native = TranslateSql(sql, Engine::SQLite, &types).native;
+      const bool converts = native.find("tsql_is_varchar") != std::string::npos;
+      EXPECT_EQ(converts, types.k.kind != dialect::ColumnType::kInt) << decl << ": " << native;
+    }
+  }
 }
 
 TEST(Dialect, EngineNames) {

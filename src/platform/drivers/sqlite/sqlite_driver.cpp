@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/drivers/sqlite/error.h"
+#include "platform/drivers/sqlite/sqlite_column_types.h"
 #include "platform/drivers/sqlite/sqlite_date_store.h"
 #include "platform/drivers/sqlite/sqlite_extensions.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
@@ -265,6 +266,11 @@ SqliteDriver::~SqliteDriver() {
   // An open transaction is rolled back by sqlite3_close_v2.
   statements_.Clear();
   if (db_) sqlite3_close_v2(db_);
+}
+
+dialect::ColumnTypes* SqliteDriver::column_types() {
+  if (!column_types_ && db_) column_types_ = std::make_unique<SqliteColumnTypes>(db_);
+  return column_types_.get();
 }
 
 bool SqliteDriver::InTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }

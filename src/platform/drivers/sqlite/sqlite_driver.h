@@ -15,6 +15,7 @@ struct sqlite3_stmt;
 namespace q6::sqlite {
 
 class TsqlExtensions;
+class SqliteColumnTypes;
 
 class SqliteDriver : public Driver {
  public:
@@ -35,6 +36,8 @@ class SqliteDriver : public Driver {
   std::unique_ptr<BulkLoad> OpenBulkLoad(const std::string& table,
                                          const std::vector<std::string>& columns) override;
   bool IsAlive() override { return db_ != nullptr; }
+  // Made on first use (sqlite_column_types.h).
+  dialect::ColumnTypes* column_types() override;
   // "device:inode" of the database file; "" for an in-memory database.
   std::string WriteLockKey() const override { return file_key_; }
 
@@ -81,6 +84,7 @@ class SqliteDriver : public Driver {
   void RequireExtensions();
 
   sqlite3* db_ = nullptr;
+  std::unique_ptr<SqliteColumnTypes> column_types_;  // on db_; null until asked for
   // The functions and collations of ours registered on db_ as statements
   // name them.
   std::unique_ptr<TsqlExtensions> extensions_;
