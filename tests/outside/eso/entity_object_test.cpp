@@ -102,41 +102,6 @@ TEST(EntityObject, EditStateOneClearsChangedOfEveryField) {
   }
 }
 
-// A put of Value marks the field Changed only when the value differs (a
-// value of another type differs), whether the value is plain, by reference
-// or an object's default value.
-TEST(EntityObject, ValuePutMarksChangedOnlyForAnotherValue) {
-  Variant slot("abc");
-  auto holder = NewEntityField();
-  holder->SetValue("abd");
-  const struct {
-    const char* name;
-    Variant put;
-    bool changed;
-    Variant stored;
-  } rows[] = {
-      {"same text", Variant("abc"), false, Variant("abc")},
-      {"other text", Variant("abd"), true, Variant("abd")},
-      {"longer text", Variant(std::string(40, 'a')), true, Variant(std::string(40, 'a'))},
-      {"number of another type", Variant(int16_t{7}), true, Variant(int16_t{7})},
-      {"same number", Variant(int32_t{7}), false, Variant(int32_t{7})},
-      {"by reference, same", Variant::Ref(&slot), false, Variant("abc")},
-      {"object's value, other", Variant(ObjectRef(holder)), true, Variant("abd")},
-      {"Null", Variant(NullValue{}), true, Variant(NullValue{})},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    auto f = NewEntityField();
-    const bool number = row.stored.type() == VarType::Integer || row.stored.type() == VarType::Long;
-    f->SetValue(number ? Variant(int32_t{7}) : Variant("abc"));
-    f->SetChanged(Variant(false));
-    f->SetValue(row.put);
-    EXPECT_EQ(f->Changed(), row.changed);
-    EXPECT_EQ(f->Value().type(), row.stored.type());
-    EXPECT_EQ(f->Value(), row.stored);
-  }
-}
-
 // OID and ParentOID both hand out the entity's own OIDObject, whose default
 // member gives its text to late-bound callers.
 TEST(EntityObject, IdentifiersAreObjectsWithTextDefault) {
