@@ -29,10 +29,11 @@ struct PlanCache {
   size_t next = 0;  // the entry to replace next
 };
 
-// The plan's column positions for the fields of `eo` in the result of `rs`;
-// false when a column is missing (FillEntityFromRow then raises as it should).
-bool MapColumns(MovePlan& plan, const EntityObject& eo, const RecordData& data) {
-  const int oid = data.FindColumn(eo.OIDSourceField());
+// The plan's column positions for the fields of `eo` in a result of
+// `result` columns; false when a column is missing (FillEntityFromRow then
+// raises as it should).
+bool MapColumns(MovePlan& plan, const EntityObject& eo, const std::vector<ColumnInfo>& result) {
+  const int oid = FindColumnIn(result, eo.OIDSourceField());
   if (oid < 0) return false;
   std::vector<int> columns;
   columns.reserve(eo.Fields()->Items().size());
@@ -41,20 +42,39 @@ bool MapColumns(MovePlan& plan, const EntityObject& eo, const RecordData& data) 
       columns.push_back(-1);
       continue;
     }
-    const int c = data.FindColumn(field->Name());
+    const int c = FindColumnIn(result, field->Name());
     if (c < 0) return false;
     columns.push_back(c);
   }
   plan.oid_column = oid;
   plan.field_columns = std::move(columns);
-  plan.result_columns = data.column_count();
+  plan.result_columns = result.size();
   return true;
+}
+
+// Whether the plan's positions are known for a result of `result` columns,
+// working them out when not.
+bool Mapped(MovePlan& plan, const EntityObject& eo, const std::vector<ColumnInfo>& result) {
+  return (plan.oid_column >= 0 && plan.result_columns == result.size()) ||
+         MapColumns(plan, eo, result);
+}
+
+// Copies the row into `eo` by the plan's positions, `cell(c)` giving the
+// row's value in column c.
+template <class CellOf>
+void FillMapped(const MovePlan& plan, EntityObject& eo, CellOf&& cell) {
+  eo.SetOIDValue(cell(static_cast<size_t>(plan.oid_column)));
+  const auto& fields = eo.Fields()->Items();
+  for (size_t i = 0; i < fields.size(); ++i)
+    if (plan.field_columns[i] >= 0)
+      fields[i]->SetValue(cell(static_cast<size_t>(plan.field_columns[i])));
+  eo.SetEditState(Variant(int32_t{kEditStateLoaded}));
 }
 
 }  // namespace
 
 MovePlan& MovePlanOf(const EntityObject& eo, Engine engine, int32_t mode,
-                     const std::function<MovePlan()>& build) {
+                     FunctionRef<MovePlan()> build) {
   thread_local PlanCache cache;
   const uint64_t stamp = eo.DefinitionStamp();
   for (KeptPlan& k : cache.entries)
@@ -75,15 +95,14 @@ MovePlan& MovePlanOf(const EntityObject& eo, Engine engine, int32_t mode,
 
 void FillFromRow(MovePlan& plan, EntityObject& eo, Recordset& rs) {
   const RecordData& data = *rs.data();
-  if (plan.oid_column < 0 || plan.result_columns != data.column_count()) {
-    if (!MapColumns(plan, eo, data)) return FillEntityFromRow(eo, rs);
-  }
-  eo.SetOIDValue(data.Value(static_cast<size_t>(plan.oid_column)));
-  const auto& fields = eo.Fields()->Items();
-  for (size_t i = 0; i < fields.size(); ++i)
-    if (plan.field_columns[i] >= 0)
-      fields[i]->SetValue(data.Value(static_cast<size_t>(plan.field_columns[i])));
-  eo.SetEditState(Variant(int32_t{kEditStateLoaded}));
+  if (!Mapped(plan, eo, data.columns())) return FillEntityFromRow(eo, rs);
+  FillMapped(plan, eo, [&](size_t c) -> const Variant& { return data.Value(c); });
+}
+
+bool FillFromResult(MovePlan& plan, EntityObject& eo, const ResultSet& result) {
+  if (!Mapped(plan, eo, result.columns)) return false;
+  FillMapped(plan, eo, [&](size_t c) -> const Variant& { return result.cells[c]; });
+  return true;
 }
 
 }  // namespace q6

@@ -16,7 +16,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +23,8 @@
 #include "outside/eso/entity_object.h"
 #include "platform/adodb/recordset.h"
 #include "platform/dialect/dialect.h"
+#include "platform/drivers/driver.h"
+#include "runtime/function_ref.h"
 
 namespace q6 {
 
@@ -48,10 +49,16 @@ struct MovePlan {
 // statement) when none is kept, and it is kept unless its column list is "*"
 // (an error the column list notes in the trace each time it is asked).
 MovePlan& MovePlanOf(const EntityObject& eo, Engine engine, int32_t mode,
-                     const std::function<MovePlan()>& build);
+                     FunctionRef<MovePlan()> build);
 
 // Fills `eo` from the current row of `rs` as FillEntityFromRow does, the
 // columns looked up by name on the plan's first row and by position after.
 void FillFromRow(MovePlan& plan, EntityObject& eo, Recordset& rs);
+
+// The same from the first row of `result` (REQUIRES: it has one), without a
+// Recordset around it. False, `eo` untouched, when a column the plan needs
+// is missing: FillFromRow on a Recordset of the result then raises as
+// FillEntityFromRow does.
+bool FillFromResult(MovePlan& plan, EntityObject& eo, const ResultSet& result);
 
 }  // namespace q6

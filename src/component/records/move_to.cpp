@@ -18,6 +18,7 @@
 #include "component/records/row_filling.h"
 #include "component/support/record_arguments.h"
 #include "platform/adodb/connection.h"
+#include "platform/adodb/recordset.h"
 #include "platform/dialect/dialect.h"
 #include "platform/drivers/driver.h"
 #include "platform/trace/trace.h"
@@ -51,19 +52,18 @@ MovePlan BuildPlan(DataManager& dm, ObjectRef& EO, const EntityObject& eo, const
   return plan;
 }
 
-// Runs MoveTo's first statement. The trace shows the text as built, the OID
-// in place; it is only put together when the trace is on.
-std::shared_ptr<Recordset> RunMove(Connection& c, MovePlan& plan, int32_t mode,
-                                   const std::string& current) {
+// Runs MoveTo's first statement; its result stays a plain result (no
+// Recordset) unless a caller needs one. The trace shows the text as built,
+// the OID in place; it is only put together when the trace is on.
+ResultSet RunMove(Connection& c, MovePlan& plan, int32_t mode, const std::string& current) {
+  Driver& d = c.driver();
   if (!plan.bound) {
     if (!MoveToReadsCurrent(mode))
-      return c.Execute(MoveToStatement(plan.source, plan.columns, mode, current));
-    Driver& d = c.driver();
+      return c.Run(MoveToStatement(plan.source, plan.columns, mode, current));
     Translation statement = TranslateSql(
         MoveToStatementWith(plan.source, plan.columns, mode, d.Placeholder(1)), d.engine());
     statement.params.emplace_back(current);
-    return c.ExecuteTranslated(statement,
-                               MoveToStatement(plan.source, plan.columns, mode, current));
+    return d.Execute(statement, MoveToStatement(plan.source, plan.columns, mode, current));
   }
   std::string built;
   if (TraceEnabled()) {
@@ -74,7 +74,13 @@ std::shared_ptr<Recordset> RunMove(Connection& c, MovePlan& plan, int32_t mode,
     built += plan.tail;
   }
   plan.statement.params[0] = Variant(current);
-  return c.ExecuteTranslated(plan.statement, built);
+  return d.Execute(plan.statement, built);
+}
+
+std::shared_ptr<Recordset> AsRecordset(ResultSet&& result) {
+  auto rs = std::make_shared<Recordset>();
+  rs->Attach(std::move(result));
+  return rs;
 }
 
 }  // namespace
@@ -89,17 +95,23 @@ bool DataManager::MoveTo(ObjectRef& con, ObjectRef& EO, int32_t& MoveMode, bool&
   MovePlan& plan = MovePlanOf(*eo, connection->engine(), MoveMode, [&] {
     return BuildPlan(*this, EO, *eo, connection->driver(), MoveMode);
   });
-  std::shared_ptr<Recordset> rs = RunMove(*connection, plan, MoveMode, current);
-  if (rs->EOF())
+  ResultSet found = RunMove(*connection, plan, MoveMode, current);
+  std::shared_ptr<Recordset> rs;  // the row as a Recordset, made only when needed
+  if (found.row_count == 0) {
     rs = connection->Execute(
         MoveToRetryStatement(plan.source, plan.columns, MoveMode, Reversal, current));
-  if (rs->EOF()) return true;
+    if (rs->EOF()) return true;
+  }
 
   // The plan is not used after this: a nested MoveTo below may replace it.
-  FillFromRow(plan, *eo, *rs);
+  if (rs || !FillFromResult(plan, *eo, found)) {
+    if (!rs) rs = AsRecordset(std::move(found));
+    FillFromRow(plan, *eo, *rs);
+  }
 
   const std::shared_ptr<EntityObject> child = eo->ChildEOs()->ChildEO();
   if (!child || !GetChild) return true;
+  if (!rs) rs = AsRecordset(std::move(found));
   child->ParentOID()->SetValue(rs->Field(eo->OIDSourceField()));
   const ChildSource child_source = ChildSourceOf(*child, eo->UseExpr());
   ObjectRef child_ref = child;

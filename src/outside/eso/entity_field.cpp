@@ -29,6 +29,13 @@ std::span<const MemberDef> EntityField::MemberDefs() { return kFieldMembers; }
 MemberStore& EntityField::Store(Dispatchable& self) { return SelfAs<EntityField>(self).members_; }
 
 void EntityField::SetValue(const Variant& value) {
+  // A plain value (a row's cell) is its own value: compared where it is and
+  // copied into place, which reuses the storage of the text it replaces.
+  if (!value.IsByRef() && !value.IsObject()) {
+    if (!(value == value_)) changed_ = true;
+    value_ = value;
+    return;
+  }
   Variant v = ValueForMember(value, VarType::Variant);
   if (!(v == value_)) changed_ = true;
   value_ = std::move(v);

@@ -112,6 +112,7 @@ class Q6FD_API EntityField final : public Dispatchable {
   void SetValue(const Variant& value);
   bool Changed() const { return changed_; }
   void SetChanged(const Variant& value);
+  void SetChanged(bool changed) { changed_ = changed; }
 
   // A new field with the same definition members, Value Empty, Changed False.
   std::shared_ptr<EntityField> CloneDefinition() const;

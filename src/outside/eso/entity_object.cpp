@@ -80,10 +80,8 @@ void EntityObject::SetEditState(const Variant& value) {
   // A Long (what the readers put after a load) needs no conversion.
   edit_state_ = value.type() == VarType::Long ? value.ToLong()
                                               : ValueForMember(value, VarType::Long).ToLong();
-  if (edit_state_ == kEditStateLoaded) {
-    const Variant unchanged(false);
-    for (const auto& f : *fields_) f->SetChanged(unchanged);
-  }
+  if (edit_state_ == kEditStateLoaded)
+    for (const auto& f : *fields_) f->SetChanged(false);
 }
 
 std::shared_ptr<EntityObject> EntityObject::Clone(int32_t) const {

@@ -66,12 +66,14 @@ void RecordData::Clear() {
   orders_.clear();
 }
 
+int FindColumnIn(const std::vector<ColumnInfo>& columns, std::string_view name) {
+  for (size_t c = 0; c < columns.size(); ++c)  // the first of a name
+    if (SameName(columns[c].name, name)) return static_cast<int>(c);
+  return -1;
+}
+
 int RecordData::FindColumn(std::string_view name) const {
-  if (columns_.size() <= kIndexedColumns) {
-    for (size_t c = 0; c < columns_.size(); ++c)  // the first of a name
-      if (SameName(columns_[c].name, name)) return static_cast<int>(c);
-    return -1;
-  }
+  if (columns_.size() <= kIndexedColumns) return FindColumnIn(columns_, name);
   if (by_name_.empty())
     for (size_t c = 0; c < columns_.size(); ++c)
       by_name_.emplace(ToLower(columns_[c].name), static_cast<int>(c));  // first of a name wins

@@ -30,6 +30,11 @@ struct Q6FD_INTERNAL RowView {
   std::vector<size_t> rows;  // kList: rows in order
 };
 
+// Index of the first of `columns` named `name` (any case, as FindColumn
+// compares); -1 when there is none. Linear: for a lookup made once per
+// result shape, or on a narrow result.
+Q6FD_INTERNAL int FindColumnIn(const std::vector<ColumnInfo>& columns, std::string_view name);
+
 // Whether a column's values are in non-decreasing order (for filters).
 struct Q6FD_INTERNAL ColumnOrder {
   enum State : uint8_t { kUnknown, kOrdered, kUnordered } state = kUnknown;
@@ -55,6 +60,7 @@ class Q6FD_INTERNAL RecordData {
   bool updatable() const { return updatable_; }
 
   size_t column_count() const { return columns_.size(); }
+  const std::vector<ColumnInfo>& columns() const { return columns_; }
   const ColumnInfo& column(size_t c) const { return columns_[c]; }
   // Index of the column named `name` (any case); -1 when there is none.
   int FindColumn(std::string_view name) const;

@@ -17,6 +17,7 @@
 #include <cctype>
 #include <charconv>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <random>
@@ -201,6 +202,24 @@ std::string FileKey(const std::string& path) {
   return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
+// Whether the database file already runs with the WAL journal, read from
+// its header through SQLite's own handle of the file: the magic text, then
+// the write and read versions (bytes 18 and 19), which are 2 in WAL mode.
+// The mode is kept in the file, so a file switched once stays switched and
+// the switching statement (a parse, a step and a read of the schema) can be
+// left out. A new, empty or foreign file reads as not WAL and is switched
+// (or refused) by the statement as before.
+bool HeaderSaysWal(sqlite3* db) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+      !file->pMethods)
+    return false;
+  static constexpr char kMagic[] = "SQLite format 3";  // with its NUL: 16 bytes
+  unsigned char header[20];
+  if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK) return false;
+  return std::memcmp(header, kMagic, sizeof kMagic) == 0 && header[18] == 2 && header[19] == 2;
+}
+
 }  // namespace
 
 SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms)
@@ -209,7 +228,9 @@ SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms)
         kept_columns_.erase(s);
         sqlite3_finalize(s);
       }) {
-  FileKey(path);  // refuse a file with several names before touching it
+  // Refuses a file with several names before touching it; a file that is
+  // there keeps its key.
+  file_key_ = FileKey(path);
   busy_.limit = std::chrono::milliseconds(busy_timeout_ms);
   busy_context_ = "Waited " + std::to_string(busy_timeout_ms) +
                   " ms (BusyTimeout) for another connection's write lock on the SQLite database " +
@@ -240,9 +261,10 @@ SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms)
     // itself): it keeps the journal it has, since switching would be a
     // write, and every write fails with "attempt to write a readonly
     // database".
-    if (sqlite3_db_readonly(db_, "main") != 1) DoExecute("PRAGMA journal_mode=WAL");
+    if (sqlite3_db_readonly(db_, "main") != 1 && !HeaderSaysWal(db_))
+      DoExecute("PRAGMA journal_mode=WAL");
     sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
-    file_key_ = FileKey(path);  // the file exists now
+    if (file_key_.empty()) file_key_ = FileKey(path);  // the file exists now
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;
