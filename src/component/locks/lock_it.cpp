@@ -36,6 +36,7 @@
 #include "component/locks/lock_batch.h"
 #include "component/locks/lock_holders.h"
 #include "component/locks/lock_lease.h"
+#include "component/locks/lock_list_statements.h"
 #include "component/locks/lock_statements.h"
 #include "component/locks/lock_transaction.h"
 #include "component/support/bound_statement.h"
@@ -131,6 +132,16 @@ bool CheckableTogether(std::span<const PreparedLock> items) {
   return true;
 }
 
+// The identifiers of `items` as one list (LockIdList) when they can be
+// checked and inserted together; nullopt otherwise.
+std::optional<std::string> TogetherList(std::span<const PreparedLock> items) {
+  if (!CheckableTogether(items)) return std::nullopt;
+  std::vector<const std::string*> ids;
+  ids.reserve(items.size());
+  for (const PreparedLock& item : items) ids.push_back(&item.key.id);
+  return LockIdList(ids);
+}
+
 // The conflict query of `item` as built, its values in place.
 std::string CheckText(const PreparedLock& item) { return *ConflictQuery(item.level, item.target); }
 
@@ -213,32 +224,20 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
     }
     return error;
   };
-  if (CheckableTogether(items)) {
-    // The checks of all of them in one batch, the inserts and the commit
-    // in another. Anything in the way: one by one below.
-    // Each item's own check, prepared once and bound: a query listing
-    // many identifiers costs more to prepare than to run (SQLite), and
-    // PostgreSQL's generic plan runs it as a scan testing all of them on
-    // every row, where a check of one identifier uses the index.
-    std::vector<Driver::Batched> checks;
-    for (const PreparedLock& item : items) checks.push_back(CheckStatement(con, item));
-    bool clear = true;
-    for (const ResultSet& r : con.driver().ExecuteBatch(checks)) clear = clear && r.row_count == 0;
+  if (std::optional<std::string> list = TogetherList(items)) {
+    // One check for the whole list, then the rows and their holders with
+    // the commit (lock_list_statements.h). Anything in the way: one by one
+    // below, which finds the first item in the way and its holder.
+    const LockTarget& owner = items.front().target;
+    const int32_t level = items.front().level;
+    const Driver::Batched check[] = {ListConflictQuery(con, level, owner, *list)};
+    const bool clear = con.driver().ExecuteBatch(check).front().row_count == 0;
     bool indexable = true;
     for (const PreparedLock& item : items)
       indexable = indexable && !UnindexableId(item.key.id, con.driver());
     if (clear && indexable) {
-      // The rows in as few statements as the engines bind values for.
-      for (size_t first = 0; first < items.size(); first += kLockRowsPerStatement) {
-        const auto chunk =
-            items.subspan(first, std::min(kLockRowsPerStatement, items.size() - first));
-        pending.push_back(InsertStatement(con, chunk));
-        if (record) {
-          std::vector<LockKey> keys;
-          for (const PreparedLock& item : chunk) keys.push_back(item.key);
-          pending.push_back(LockHolderRows(con, keys));
-        }
-      }
+      pending.push_back(ListInsertStatement(con, level, owner, items.front().key.digest, *list));
+      if (record) pending.push_back(LockHolderListRows(con, items.front().key, *list));
       xact.CommitAfter(pending);
       if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
       return std::nullopt;
