@@ -116,15 +116,17 @@ bool CheckableTogether(std::span<const PreparedLock> items) {
   const LockKey& first = items.front().key;
   const bool classes = first.level == std::to_string(enum_byClass);
   if (!classes && first.level != std::to_string(enum_byID)) return false;
-  std::vector<std::string> folded;
+  std::vector<std::string_view> folded;
+  folded.reserve(items.size());
   for (const PreparedLock& item : items) {
     const LockKey& k = item.key;
     if (k.level != first.level || k.user != first.user || k.workstation != first.workstation ||
         k.module != first.module)
       return false;
-    std::string f = value::LowerUtf8(k.id);
-    while (!f.empty() && f.back() == ' ') f.pop_back();
-    folded.push_back(std::move(f));
+    // Identifiers of levels 6 and 7 are lower case already (PrepareLock).
+    std::string_view f = k.id;
+    while (!f.empty() && f.back() == ' ') f.remove_suffix(1);
+    folded.push_back(f);
   }
   std::sort(folded.begin(), folded.end());
   for (size_t i = 1; i < folded.size(); ++i)
