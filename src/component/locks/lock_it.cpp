@@ -164,40 +164,16 @@ Driver::Batched CheckStatement(const Connection& con, const PreparedLock& item) 
       LockValueList(item.target), [&] { return CheckText(item); });
 }
 
-// One insert of the rows of `items` (one level), values bound.
-Driver::Batched InsertStatement(const Connection& con, std::span<const PreparedLock> items) {
-  std::vector<std::string> values;
-  values.reserve(items.size() * 5);
-  for (const PreparedLock& item : items)
-    for (std::string& v : LockValueList(item.target, item.key.digest))
-      values.push_back(std::move(v));
-  const int32_t level = items.front().level;
-  auto marked = [&] {
-    std::vector<LockValuesSql> rows;
-    for (const PreparedLock& item : items)
-      rows.push_back(MarkedLockValues(item.target, item.key.digest, rows.size() * 5));
-    return InsertLockStatement(level, rows);
-  };
-  auto built = [&] {
-    std::vector<LockValuesSql> quoted;
-    for (const PreparedLock& item : items)
-      quoted.push_back(QuotedLockValues(item.target, item.key.digest));
-    return InsertLockStatement(level, quoted);
-  };
-  // The rows' texts are all alike when their empty values are.
-  const uint32_t empty = EmptyLockValues(items.front().target, items.front().key.digest);
-  bool alike = true;
-  for (const PreparedLock& item : items)
-    alike = alike && EmptyLockValues(item.target, item.key.digest) == empty;
-  if (!alike) return BoundStatement(con, marked(), values, built);
-  const BoundForm form{&kInsertForm, static_cast<uint64_t>(level) |
-                                         static_cast<uint64_t>(items.size()) << 8 |
-                                         uint64_t{empty} << 32};
-  return BoundStatement(con, form, marked, values, built);
-}
-
+// The insert of `item`'s row, values bound.
 Driver::Batched InsertStatement(const Connection& con, const PreparedLock& item) {
-  return InsertStatement(con, std::span<const PreparedLock>(&item, 1));
+  const std::string& digest = item.key.digest;
+  const BoundForm form{&kInsertForm, static_cast<uint64_t>(item.level) |
+                                         uint64_t{EmptyLockValues(item.target, digest)} << 8};
+  return BoundStatement(
+      con, form,
+      [&] { return InsertLockStatement(item.level, MarkedLockValues(item.target, digest)); },
+      LockValueList(item.target, digest),
+      [&] { return InsertLockStatement(item.target, item.level, digest); });
 }
 
 // Runs each item's check and, when nothing is in the way, its insert, in
