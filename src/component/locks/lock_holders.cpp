@@ -18,12 +18,14 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
 
 #include "component/frame/sql_text.h"
+#include "component/locks/lock_list_statements.h"
 #include "component/locks/lock_transaction.h"
 #include "platform/adodb/connection.h"
 #include "platform/adodb/fields.h"
@@ -282,6 +284,45 @@ Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys) {
     }
   }
   return {{sql, std::move(values)}, std::move(built)};
+}
+
+Driver::Batched LockHolderListRows(Connection& con, const LockKey& shared,
+                                   const std::string& id_list) {
+  const ProcessIdentity& me = ThisProcess();
+  const bool pg = con.engine() == Engine::PostgreSQL;
+  const std::string process_start = me.boot_id + "/" + me.start_tick;
+  const Variant kind = administrator_locks ? Variant(std::string(kAdministrator)) : Variant::Null();
+  // Values: the lock's five shared texts, the holder's seven, the list.
+  std::vector<Variant> values = {Variant(shared.user),
+                                 Variant(shared.workstation),
+                                 Variant(shared.module),
+                                 Variant(shared.level),
+                                 Variant(shared.digest),
+                                 Variant(me.host),
+                                 Variant(static_cast<int32_t>(me.pid)),
+                                 Variant(process_start),
+                                 Variant(UtcNow()),
+                                 Variant(me.machine_id),
+                                 Variant(me.pid_ns),
+                                 kind,
+                                 Variant(id_list)};
+  auto text = [&](const std::function<std::string(size_t)>& v) {
+    std::string sql = kInsertHolder;
+    sql.replace(sql.rfind("values ("), std::string::npos, "select j.v");
+    for (size_t n = 0; n + 1 < values.size(); ++n)
+      sql += ", " + v(n) + (!pg ? "" : n == 6 ? "::integer" : "::citext");
+    return sql + ", " + UtcNowSql(con.engine()) + " from " + ListRowsSql(con.engine(), v(12));
+  };
+  std::string native =
+      text([&](size_t n) { return con.driver().Placeholder(static_cast<int>(n) + 1); });
+  std::string built;
+  if (TraceEnabled())
+    built = text([&](size_t n) {
+      return values[n].IsNull()                    ? std::string("null")
+             : values[n].type() == VarType::String ? SqlQuoted(values[n].string())
+                                                   : values[n].ToString();
+    });
+  return {{std::move(native), std::move(values)}, std::move(built)};
 }
 
 LockHolder ReadLockHolder(Recordset& rs) {

@@ -103,6 +103,12 @@ std::string UtcNowSql(Engine engine);
 Driver::Batched LockHolderRow(Connection& con, const LockKey& key);
 Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys);
 
+// The same for a list of record or class locks that share every text but
+// the identifier: one holder row per identifier of `id_list`
+// (LockIdList), whatever the list's length; `shared.id` is unused.
+Driver::Batched LockHolderListRows(Connection& con, const LockKey& shared,
+                                   const std::string& id_list);
+
 // Rows one statement writes at most. The engines bind a bounded number of
 // values to one statement (SQLite 32,766, PostgreSQL 65,535), and SQLite's
 // work to prepare a statement grows with the square of its numbered

@@ -36,6 +36,7 @@
 #include "component/locks/lock_batch.h"
 #include "component/locks/lock_holders.h"
 #include "component/locks/lock_lease.h"
+#include "component/locks/lock_list_statements.h"
 #include "component/locks/lock_statements.h"
 #include "component/locks/lock_transaction.h"
 #include "component/support/bound_statement.h"
@@ -115,20 +116,32 @@ bool CheckableTogether(std::span<const PreparedLock> items) {
   const LockKey& first = items.front().key;
   const bool classes = first.level == std::to_string(enum_byClass);
   if (!classes && first.level != std::to_string(enum_byID)) return false;
-  std::vector<std::string> folded;
+  std::vector<std::string_view> folded;
+  folded.reserve(items.size());
   for (const PreparedLock& item : items) {
     const LockKey& k = item.key;
     if (k.level != first.level || k.user != first.user || k.workstation != first.workstation ||
         k.module != first.module)
       return false;
-    std::string f = value::LowerUtf8(k.id);
-    while (!f.empty() && f.back() == ' ') f.pop_back();
-    folded.push_back(std::move(f));
+    // Identifiers of levels 6 and 7 are lower case already (PrepareLock).
+    std::string_view f = k.id;
+    while (!f.empty() && f.back() == ' ') f.remove_suffix(1);
+    folded.push_back(f);
   }
   std::sort(folded.begin(), folded.end());
   for (size_t i = 1; i < folded.size(); ++i)
     if (classes ? folded[i].starts_with(folded[i - 1]) : folded[i] == folded[i - 1]) return false;
   return true;
+}
+
+// The identifiers of `items` as one list (LockIdList) when they can be
+// checked and inserted together; nullopt otherwise.
+std::optional<std::string> TogetherList(std::span<const PreparedLock> items) {
+  if (!CheckableTogether(items)) return std::nullopt;
+  std::vector<const std::string*> ids;
+  ids.reserve(items.size());
+  for (const PreparedLock& item : items) ids.push_back(&item.key.id);
+  return LockIdList(ids);
 }
 
 // The conflict query of `item` as built, its values in place.
@@ -151,40 +164,16 @@ Driver::Batched CheckStatement(const Connection& con, const PreparedLock& item) 
       LockValueList(item.target), [&] { return CheckText(item); });
 }
 
-// One insert of the rows of `items` (one level), values bound.
-Driver::Batched InsertStatement(const Connection& con, std::span<const PreparedLock> items) {
-  std::vector<std::string> values;
-  values.reserve(items.size() * 5);
-  for (const PreparedLock& item : items)
-    for (std::string& v : LockValueList(item.target, item.key.digest))
-      values.push_back(std::move(v));
-  const int32_t level = items.front().level;
-  auto marked = [&] {
-    std::vector<LockValuesSql> rows;
-    for (const PreparedLock& item : items)
-      rows.push_back(MarkedLockValues(item.target, item.key.digest, rows.size() * 5));
-    return InsertLockStatement(level, rows);
-  };
-  auto built = [&] {
-    std::vector<LockValuesSql> quoted;
-    for (const PreparedLock& item : items)
-      quoted.push_back(QuotedLockValues(item.target, item.key.digest));
-    return InsertLockStatement(level, quoted);
-  };
-  // The rows' texts are all alike when their empty values are.
-  const uint32_t empty = EmptyLockValues(items.front().target, items.front().key.digest);
-  bool alike = true;
-  for (const PreparedLock& item : items)
-    alike = alike && EmptyLockValues(item.target, item.key.digest) == empty;
-  if (!alike) return BoundStatement(con, marked(), values, built);
-  const BoundForm form{&kInsertForm, static_cast<uint64_t>(level) |
-                                         static_cast<uint64_t>(items.size()) << 8 |
-                                         uint64_t{empty} << 32};
-  return BoundStatement(con, form, marked, values, built);
-}
-
+// The insert of `item`'s row, values bound.
 Driver::Batched InsertStatement(const Connection& con, const PreparedLock& item) {
-  return InsertStatement(con, std::span<const PreparedLock>(&item, 1));
+  const std::string& digest = item.key.digest;
+  const BoundForm form{&kInsertForm, static_cast<uint64_t>(item.level) |
+                                         uint64_t{EmptyLockValues(item.target, digest)} << 8};
+  return BoundStatement(
+      con, form,
+      [&] { return InsertLockStatement(item.level, MarkedLockValues(item.target, digest)); },
+      LockValueList(item.target, digest),
+      [&] { return InsertLockStatement(item.target, item.level, digest); });
 }
 
 // Runs each item's check and, when nothing is in the way, its insert, in
@@ -213,32 +202,20 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
     }
     return error;
   };
-  if (CheckableTogether(items)) {
-    // The checks of all of them in one batch, the inserts and the commit
-    // in another. Anything in the way: one by one below.
-    // Each item's own check, prepared once and bound: a query listing
-    // many identifiers costs more to prepare than to run (SQLite), and
-    // PostgreSQL's generic plan runs it as a scan testing all of them on
-    // every row, where a check of one identifier uses the index.
-    std::vector<Driver::Batched> checks;
-    for (const PreparedLock& item : items) checks.push_back(CheckStatement(con, item));
-    bool clear = true;
-    for (const ResultSet& r : con.driver().ExecuteBatch(checks)) clear = clear && r.row_count == 0;
+  if (std::optional<std::string> list = TogetherList(items)) {
+    // One check for the whole list, then the rows and their holders with
+    // the commit (lock_list_statements.h). Anything in the way: one by one
+    // below, which finds the first item in the way and its holder.
+    const LockTarget& owner = items.front().target;
+    const int32_t level = items.front().level;
+    const Driver::Batched check[] = {ListConflictQuery(con, level, owner, *list)};
+    const bool clear = con.driver().ExecuteBatch(check).front().row_count == 0;
     bool indexable = true;
     for (const PreparedLock& item : items)
       indexable = indexable && !UnindexableId(item.key.id, con.driver());
     if (clear && indexable) {
-      // The rows in as few statements as the engines bind values for.
-      for (size_t first = 0; first < items.size(); first += kLockRowsPerStatement) {
-        const auto chunk =
-            items.subspan(first, std::min(kLockRowsPerStatement, items.size() - first));
-        pending.push_back(InsertStatement(con, chunk));
-        if (record) {
-          std::vector<LockKey> keys;
-          for (const PreparedLock& item : chunk) keys.push_back(item.key);
-          pending.push_back(LockHolderRows(con, keys));
-        }
-      }
+      pending.push_back(ListInsertStatement(con, level, owner, items.front().key.digest, *list));
+      if (record) pending.push_back(LockHolderListRows(con, items.front().key, *list));
       xact.CommitAfter(pending);
       if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
       return std::nullopt;

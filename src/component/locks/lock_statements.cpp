@@ -198,19 +198,4 @@ std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t,
   }
 }
 
-std::optional<std::string> ReleaseManyStatement(int32_t level, const LockTarget& t,
-                                                const LockValuesSql& v,
-                                                std::span<const std::string> ids) {
-  if (level != enum_byClass && level != enum_byID) return std::nullopt;
-  std::string s(kDeleteHead);
-  // Equalities rather than `in (...)`: the values after a comparison are
-  // what the engines get bound, and the engine still finds the rows
-  // through the index on locks_id.
-  s += " Where (";
-  for (size_t i = 0; i < ids.size(); ++i) s += (i ? " or locks_id = " : "locks_id = ") + ids[i];
-  s += ")";
-  if (level == enum_byClass) s += OwnerFilter(t, v);
-  return s;
-}
-
 }  // namespace q6

@@ -79,12 +79,4 @@ std::string InsertLockStatement(int32_t level, std::span<const LockValuesSql> ro
 std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t);
 std::optional<std::string> ReleaseStatement(int32_t level, const LockTarget& t,
                                             const LockValuesSql& v);
-// The DELETE that releases the record or class locks (levels 7 and 6) of
-// every identifier of `ids` (each as SQL: a quoted literal or a mark; `v.id`
-// unused) in one statement: "(locks_id = a or locks_id = b ...)" instead
-// of the one equality; nullopt for other levels.
-std::optional<std::string> ReleaseManyStatement(int32_t level, const LockTarget& t,
-                                                const LockValuesSql& v,
-                                                std::span<const std::string> ids);
-
 }  // namespace q6

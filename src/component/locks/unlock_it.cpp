@@ -10,6 +10,7 @@
 #include "component/frame/sql_text.h"
 #include "component/locks/lock_batch.h"
 #include "component/locks/lock_holders.h"
+#include "component/locks/lock_list_statements.h"
 #include "component/locks/lock_statements.h"
 #include "component/support/bound_statement.h"
 #include "component/support/enums.h"
@@ -19,34 +20,9 @@
 namespace q6 {
 namespace {
 
-// The forms of the releases (bound_statement.h), named by these objects'
-// addresses: the text depends on the level, the empty values and, for a
-// release of many, their count.
+// The form of a release (bound_statement.h), named by this object's
+// address: the text depends on the level and the empty values.
 const char kReleaseForm = 'r';
-const char kReleaseManyForm = 'm';
-
-// The release of the identifiers of `targets` (level 6 or 7), values bound.
-// Every identifier is marked (the level applies to none that is empty).
-Driver::Batched ReleaseMany(const Connection& con, int32_t level,
-                            std::span<const LockTarget> targets) {
-  const LockTarget& first = targets.front();
-  std::vector<std::string> values = LockValueList(first);
-  values.reserve(values.size() + targets.size());
-  for (const LockTarget& t : targets) values.push_back(t.id);
-  auto marked = [&] {
-    std::vector<std::string> marks;
-    for (size_t i = 0; i < targets.size(); ++i) marks.push_back(ValueMark(5 + i));
-    return *ReleaseManyStatement(level, first, MarkedLockValues(first), marks);
-  };
-  const BoundForm form{&kReleaseManyForm, static_cast<uint64_t>(level) |
-                                              static_cast<uint64_t>(targets.size()) << 8 |
-                                              uint64_t{EmptyLockValues(first)} << 32};
-  return BoundStatement(con, form, marked, values, [&] {
-    std::vector<std::string> quoted;
-    for (const LockTarget& t : targets) quoted.push_back(SqlQuoted(t.id));
-    return *ReleaseManyStatement(level, first, QuotedLockValues(first), quoted);
-  });
-}
 
 // The release of `t`'s locks of `level`, values bound.
 Driver::Batched ReleaseOne(const Connection& con, int32_t level, const LockTarget& t) {
@@ -75,19 +51,18 @@ void ReleaseLocks(const Variant& dsn, int32_t level, std::span<const LockTarget>
   if (targets.empty()) return;
   ConnectionLease lease(dsn, ConnectionLease::Request::kOpenConnection);
   std::vector<Driver::Batched> batch;
-  // Many identifiers per statement where each statement is an exchange of
-  // its own (SQLite finds a list of equalities through the index). An engine that
-  // sends the batch in one exchange gets one statement per target instead:
-  // PostgreSQL would run a list of blank-insensitive comparisons under its
-  // generic plan as a scan of the table, testing every one on every row.
-  const bool by_ids = targets.size() > 1 && (level == enum_byClass || level == enum_byID) &&
-                      !lease->driver().SendsBatchesTogether();
-  for (size_t first = 0; by_ids && first < targets.size(); first += kLockRowsPerStatement) {
-    const size_t n = std::min(kLockRowsPerStatement, targets.size() - first);
-    batch.push_back(ReleaseMany(*lease, level, std::span(targets).subspan(first, n)));
+  // Record and class locks: one statement for all their identifiers
+  // (lock_list_statements.h). The other levels: one statement per target,
+  // sent together.
+  std::optional<std::string> list;
+  if (targets.size() > 1 && (level == enum_byClass || level == enum_byID)) {
+    std::vector<const std::string*> ids;
+    for (const LockTarget& t : targets) ids.push_back(&t.id);
+    list = LockIdList(ids);
   }
+  if (list) batch.push_back(ListReleaseStatement(*lease, level, targets.front(), *list));
   // Translated once per form, the values bound (bound_statement.h).
-  for (size_t i = 0; !by_ids && i < targets.size(); ++i)
+  for (size_t i = 0; !list && i < targets.size(); ++i)
     batch.push_back(ReleaseOne(*lease, level, targets[i]));
   if (batch.size() == 1) {
     lease->ExecuteTranslated(batch.front().sql, batch.front().built, nullptr, kAdExecuteNoRecords);

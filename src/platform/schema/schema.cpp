@@ -146,43 +146,52 @@ std::vector<std::string> SchemaStatements(Engine engine) {
   return out;
 }
 
-// How the PostgreSQL release trigger finds a lock's holder rows.
-constexpr const char* kIndexedRelease = "locks_id = OLD.locks_id";
+// The PostgreSQL release trigger: one per statement, reading the deleted
+// locks as a transition table. The row-level trigger of earlier releases
+// (fd_locks_release) called a PL/pgSQL function per deleted lock, the
+// largest part of releasing a long list.
+constexpr const char* kReleaseTrigger = "fd_locks_release_set";
 
 std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
   const char* cols[] = {"locks_id", "user_name",  "workstation_name",
                         "mod_name", "class_flag", "digest"};
-  const bool pg = engine == Engine::PostgreSQL;
-  std::string match;
-  for (const char* c : cols)
-    match += std::string(match.empty() ? "" : " AND ") + c +
-             (pg ? " IS NOT DISTINCT FROM " : " IS ") + (pg ? "OLD." : "old.") + c;
   std::vector<std::string> out = {
       "CREATE INDEX IF NOT EXISTS FD_LockHolders_locks_id ON FD_LockHolders (locks_id)"};
-  if (!pg) {
+  if (engine != Engine::PostgreSQL) {
+    std::string match;
+    for (const char* c : cols)
+      match += std::string(match.empty() ? "" : " AND ") + c + " IS old." + c;
     out.push_back(
         "CREATE TRIGGER IF NOT EXISTS FD_Locks_release AFTER DELETE ON FD_Locks BEGIN "
         "DELETE FROM FD_LockHolders WHERE " +
         match + "; END");
     return out;
   }
-  // The holder rows are found through the index on locks_id: the
-  // identifier by equality (the rows hold the lock's own texts), NULL by
-  // its own test; a release of many locks then costs no scan per lock.
+  // The holder rows are found by a join on locks_id (the rows hold the
+  // lock's own texts), which the index serves; a NULL identifier by its
+  // own test.
   std::string rest;
   for (const char* c : cols)
     if (std::string_view(c) != "locks_id")
-      rest += std::string(" AND ") + c + " IS NOT DISTINCT FROM OLD." + c;
+      rest += std::string(" AND h.") + c + " IS NOT DISTINCT FROM o." + c;
+  const std::string fn = std::string(kReleaseTrigger) + "()";
+  // Function and trigger in one statement, the earlier row-level trigger
+  // dropped in it: no delete in between finds the one without the other.
   out.push_back(
-      "CREATE OR REPLACE FUNCTION fd_locks_release() RETURNS trigger LANGUAGE plpgsql AS "
-      "$q6$BEGIN IF OLD.locks_id IS NULL THEN DELETE FROM FD_LockHolders WHERE locks_id IS "
-      "NULL" +
-      rest + "; ELSE DELETE FROM FD_LockHolders WHERE " + kIndexedRelease + rest +
-      "; END IF; RETURN NULL; END$q6$");
-  out.push_back(
-      "DO $q6$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'fd_locks_release' "
-      "AND tgrelid = 'fd_locks'::regclass) THEN CREATE TRIGGER fd_locks_release AFTER DELETE ON "
-      "FD_Locks FOR EACH ROW EXECUTE FUNCTION fd_locks_release(); END IF; END$q6$");
+      "DO $q6$BEGIN EXECUTE $f$CREATE OR REPLACE FUNCTION " + fn +
+      " RETURNS trigger LANGUAGE plpgsql AS $b$BEGIN DELETE FROM FD_LockHolders h USING "
+      "released o WHERE h.locks_id = o.locks_id" +
+      rest +
+      "; DELETE FROM FD_LockHolders h USING released o WHERE h.locks_id IS NULL AND o.locks_id "
+      "IS NULL" +
+      rest +
+      "; RETURN NULL; END$b$$f$; DROP TRIGGER IF EXISTS fd_locks_release ON FD_Locks; IF NOT "
+      "EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = '" +
+      kReleaseTrigger + "' AND tgrelid = 'fd_locks'::regclass) THEN CREATE TRIGGER " +
+      kReleaseTrigger +
+      " AFTER DELETE ON FD_Locks REFERENCING OLD TABLE AS released FOR EACH STATEMENT EXECUTE "
+      "FUNCTION " +
+      fn + "; END IF; END$q6$");
   return out;
 }
 
@@ -217,14 +226,12 @@ bool LockHoldersUpToDate(Driver& driver) {
 
 bool LockReleaseTriggerPresent(Driver& driver, Engine engine) {
   try {
-    // On PostgreSQL, a trigger whose function scans the holder rows (an
-    // earlier release's) counts as missing, so that it is made again.
+    // On PostgreSQL, only the statement-level trigger counts: a database
+    // with an earlier release's row-level one gets it replaced.
     ResultSet r = driver.Execute(
         engine == Engine::PostgreSQL
-            ? std::string("SELECT 1 FROM pg_trigger t JOIN pg_proc p ON p.oid = t.tgfoid WHERE "
-                          "t.tgname = 'fd_locks_release' AND t.tgrelid = to_regclass('fd_locks') "
-                          "AND strpos(p.prosrc, '") +
-                  kIndexedRelease + "') > 0"
+            ? std::string("SELECT 1 FROM pg_trigger WHERE tgname = '") + kReleaseTrigger +
+                  "' AND tgrelid = to_regclass('fd_locks')"
             : "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = 'FD_Locks_release' "
               "COLLATE NOCASE");
     return r.row_count > 0;

@@ -129,6 +129,37 @@ TEST_P(LockConflictTest, MatrixOfLevelsAgainstExistingLocks) {
   }
 }
 
+// A list of records or classes is checked by one statement for all its
+// items: it must find what each item's own check finds, for an item after
+// the first too (the first then stays locked, as it would alone).
+TEST_P(LockConflictTest, AListFindsWhatEachItemsCheckFinds) {
+  for (const MatrixRow& m : kMatrix) {
+    const Request& q = m.request;
+    if (q.level != 6 && q.level != 7) continue;
+    SCOPED_TRACE(m.what);
+    Exec("delete from FD_Locks");
+    if (!m.existing.level.empty()) Put(m.existing);
+    const size_t before = Rows().size();
+    Variant dsn(this->dsn()), vid("qq9," + q.id);
+    std::string user = q.user, ws = q.ws, mod = q.mod, digest, sep = ",";
+    int32_t level = q.level;
+    if (!m.conflict) {
+      EXPECT_TRUE(lm_->LockItEx(dsn, vid, user, ws, mod, level, digest, sep));
+      EXPECT_EQ(Rows().size(), before + 2);
+      continue;
+    }
+    try {
+      lm_->LockItEx(dsn, vid, user, ws, mod, level, digest, sep);
+      ADD_FAILURE() << "no conflict";
+    } catch (const ComError& e) {
+      EXPECT_EQ(e.kind(), ErrorKind::kLockConflict) << e.description();
+      EXPECT_EQ(e.Find(kConflictLevel) ? *e.Find(kConflictLevel) : "", m.existing.level);
+    }
+    // A lock of an owner scope or module is in the way of the first item too.
+    EXPECT_EQ(Rows().size(), before + (m.existing.level < "6" ? 0 : 1));
+  }
+}
+
 TEST_P(LockConflictTest, TheMessageNamesTheHolderWithAndWithoutDigest) {
   Put({"r1", "user1", "pc01", "fd", "7", ""});
   Put({"r2", "user2", "pc02", "", "7", "月末结账 'x'"});

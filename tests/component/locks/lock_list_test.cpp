@@ -180,6 +180,31 @@ TEST_P(LockListTest, LongListsLockAndReleaseEveryItemWithItsHolder) {
   EXPECT_EQ(Rows(), (std::vector<LockRow>{{"c", "u", "w", "m", "7", "dg"}}));
 }
 
+// Identifiers travel to the engine together as one list: quotes,
+// backslashes, control characters and other alphabets must arrive as they
+// are, each one lock, and be found again (any case) by a single lock and a
+// list's release.
+TEST_P(LockListTest, AListKeepsEveryIdentifierAsWritten) {
+  const std::vector<std::string> ids = {"a\"b", "c\\d", "e\tf", "g'h", "\u0436\u00e9", "[1]"};
+  std::string list;
+  for (const std::string& id : ids) list += (list.empty() ? "" : "|") + id;
+  for (int32_t level : {7, 6}) {
+    SCOPED_TRACE(level);
+    Exec("delete from FD_Locks");
+    ASSERT_TRUE(LockEx(level, list, "u", "w", "m", "|"));
+    std::vector<LockRow> want;
+    for (const std::string& id : ids)
+      want.push_back({id, "u", "w", "m", std::to_string(level), "dg"});
+    std::vector<LockRow> got = Rows();
+    std::sort(want.begin(), want.end(), [](auto& a, auto& b) { return a.id < b.id; });
+    std::sort(got.begin(), got.end(), [](auto& a, auto& b) { return a.id < b.id; });
+    EXPECT_EQ(got, want);
+    EXPECT_THROW(Lock(level, "\u0416\u00c9", "x", "y", "z"), ComError);
+    EXPECT_TRUE(UnlockEx(level, list, "u", "w", "m", "|"));
+    EXPECT_TRUE(Rows().empty());
+  }
+}
+
 Q6_INSTANTIATE_ENGINE_TEST(LockListTest);
 
 }  // namespace

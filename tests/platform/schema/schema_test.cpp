@@ -21,6 +21,41 @@ TEST_P(SchemaTest, CreatingTwiceIsHarmlessAndKeepsRows) {
   EXPECT_EQ(Scalar("select count(*) from FD_Entities").ToLong(), 1);
 }
 
+// The release trigger of a database an earlier release made: none on
+// SQLite (a table dropped and created again loses it), the row-level one on
+// PostgreSQL.
+const char* const kEarlierRelease[][2] = {
+    {"DROP TRIGGER FD_Locks_release", ""},
+    {"DROP TRIGGER fd_locks_release_set ON FD_Locks",
+     "CREATE OR REPLACE FUNCTION fd_locks_release() RETURNS trigger LANGUAGE plpgsql AS "
+     "$b$BEGIN DELETE FROM FD_LockHolders WHERE locks_id = OLD.locks_id; RETURN NULL; END$b$; "
+     "CREATE TRIGGER fd_locks_release AFTER DELETE ON FD_Locks FOR EACH ROW EXECUTE FUNCTION "
+     "fd_locks_release()"},
+};
+
+// An upgrade in place gives such a database today's trigger, and holder
+// rows still leave with their locks, several in one statement, and only
+// theirs.
+TEST_P(SchemaTest, UpgradeReplacesAnEarlierReleaseTrigger) {
+  auto con = OpenConnection();
+  for (const char* sql : kEarlierRelease[engine() == Engine::PostgreSQL ? 1 : 0])
+    if (*sql) con->driver().Execute(sql);
+  EXPECT_FALSE(LockReleaseTriggerPresent(con->driver(), engine()));
+  UpgradeDataSource(dsn());
+  EXPECT_TRUE(LockReleaseTriggerPresent(con->driver(), engine()));
+  for (const char* id : {"a", "b", "c"}) {
+    const std::string row = std::string("'") + id + "','u','w','m','7',''";
+    Exec("insert into FD_Locks values(" + row + ")");
+    Exec(
+        "insert into FD_LockHolders (locks_id, user_name, workstation_name, mod_name, "
+        "class_flag, digest, pid) values(" +
+        row + ", 1)");
+  }
+  Exec("delete from FD_Locks where locks_id <> 'b'");
+  EXPECT_EQ(Scalar("select count(*) from FD_LockHolders").ToLong(), 1);
+  EXPECT_EQ(Scalar("select locks_id from FD_LockHolders").ToString(), "b");
+}
+
 TEST_P(SchemaTest, EveryMetadataColumnIsThere) {
   auto con = OpenConnection();
   const char* entity_cols[] = {
