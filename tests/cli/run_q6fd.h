@@ -3,9 +3,11 @@
 #pragma once
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -25,9 +27,15 @@ inline std::string Quote(const std::string& s) {
   return q + "'";
 }
 
-// Runs `command` (a shell command line) in `cwd`.
+// Runs `command` (a shell command line) in `cwd`. Standard error goes to a
+// file of this call's own: test programs run side by side in the same
+// folders, and a shared name let one read or remove another's.
 inline CmdResult RunShell(const std::string& command, const std::string& cwd) {
-  std::string err_file = cwd + "/.stderr";
+  char err_name[] = "/tmp/q6fd-stderr.XXXXXX";
+  const int fd = ::mkstemp(err_name);
+  if (fd < 0) return CmdResult{-1, "", "mkstemp failed"};
+  ::close(fd);
+  const std::string err_file = err_name;
   std::string cmd = "cd " + Quote(cwd) + " && " + command + " 2>" + Quote(err_file);
   CmdResult r{-1, "", ""};
   FILE* p = ::popen(cmd.c_str(), "r");
