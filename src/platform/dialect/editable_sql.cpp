@@ -145,6 +145,13 @@ void Replace(EditableSql* sql, size_t i, std::string text) {
   e.replacement = std::move(text);
 }
 
+void AppendOwnStatements(EditableSql* sql, size_t last, const std::string& text) {
+  sql->Edit(last - 1).after += text;
+  size_t appended = text.size();
+  for (size_t k = last; k < sql->size(); ++k) appended += sql->UnwatchedText(k).size();
+  sql->SetAppended(appended);
+}
+
 void AppendAsciiLower(std::string_view s, std::string* out) {
   for (char c : s) out->push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
 }

@@ -192,6 +192,13 @@ class EditableSql {
   mutable TypeReads type_reads_;
 };
 
+// Statements of the dialect's own (`text`, beginning with ";") written
+// behind token `last - 1`, the statement's last token ahead of its closing
+// blanks and ';': the translation counts them, and what follows that token,
+// as appended (Translation::appended), not as a second statement of the
+// caller's. REQUIRES: 0 < last <= sql->size().
+void AppendOwnStatements(EditableSql* sql, size_t last, const std::string& text);
+
 // Token i is written as `text` instead of its own text (an edit of token i;
 // text other rules add before or after it stays).
 void Replace(EditableSql* sql, size_t i, std::string text);

@@ -66,10 +66,7 @@ void RewriteIndexDrop(EditableSql* s, size_t index, Engine engine) {
   }
   if (engine != Engine::PostgreSQL) return;
   const std::string call = ";\nDROP INDEX IF EXISTS " + KeyIndexName(PostgresNameOf(*s, name));
-  s->Edit(last - 1).after += call;
-  size_t appended = call.size();
-  for (size_t k = last; k < s->size(); ++k) appended += s->UnwatchedText(k).size();
-  s->SetAppended(appended);
+  AppendOwnStatements(s, last, call);
 }
 
 }  // namespace
@@ -101,12 +98,7 @@ void RewriteIndexDefinitions(EditableSql* s, Engine engine) {
     if (c == '\'') call += '\'';
   }
   call += "')";
-  s->Edit(last - 1).after += call;
-  // The dialect's own statement, not a second one of the caller's
-  // (Translation::appended).
-  size_t appended = call.size();
-  for (size_t k = last; k < s->size(); ++k) appended += s->UnwatchedText(k).size();
-  s->SetAppended(appended);
+  AppendOwnStatements(s, last, call);
 }
 
 }  // namespace q6::dialect

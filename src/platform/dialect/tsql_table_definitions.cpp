@@ -116,12 +116,7 @@ void AddExactTriggers(EditableSql* s, size_t name, const std::vector<ExactColumn
                                    ? ExactColumnTriggers(NameOf(*s, name), exact)
                                    : MinuteTriggers(PostgresNameOf(*s, name), exact);
   if (triggers.empty()) return;
-  s->Edit(last - 1).after += triggers;
-  // They are the dialect's, not a second statement of the caller's
-  // (Translation::appended).
-  size_t appended = triggers.size();
-  for (size_t k = last; k < s->size(); ++k) appended += s->UnwatchedText(k).size();
-  s->SetAppended(appended);
+  AppendOwnStatements(s, last, triggers);
 }
 
 }  // namespace
