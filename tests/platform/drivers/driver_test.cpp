@@ -196,6 +196,20 @@ TEST(PgDriverOnly, ServerThatWentAwayIsNotAlive) {
   EXPECT_THROW(victim->Execute("SELECT 1"), ComError);
 }
 
+// The padded comparisons the dialect writes take text and varchar columns
+// that are no citext (catalogue views, case-sensitive columns) compared with
+// a literal: the server must find one best operator, comparing as the plain
+// one does.
+TEST(PgDriverOnly, PaddedComparisonsTakeTextColumns) {
+  const char* pg = std::getenv("Q6FD_TEST_PG");
+  if (!pg) GTEST_SKIP() << "Q6FD_TEST_PG is not set";
+  auto d = OpenDriver(ResolveDataSource(pg));
+  ResultSet r = d->Execute(
+      "SELECT count(*) FROM (VALUES ('abc'::text, 'x'::varchar), ('ABC', 'y')) v(t, w) "
+      "WHERE t ^= 'abc' AND w ^<> 'y' AND t ^< 'abd' AND t ^>= 'abc'");
+  EXPECT_EQ(r.cells.at(0).ToLong(), 1);
+}
+
 // A database left with an older compatibility schema (binaries upgraded,
 // `q6fd upgrade` not run yet) gets this build's on the next connection.
 TEST(PgDriverOnly, OlderCompatibilitySchemaIsBroughtUpToDate) {

@@ -172,6 +172,29 @@ BEGIN
   END LOOP;
 END $$;
 
+-- A text or varchar column that is no citext (a case-sensitive column, a
+-- table made without the layer, a catalogue view) compared with a literal or
+-- a parameter: with the number overloads above, text ^= 'x' would leave the
+-- server no best candidate. Text gets its own, comparing as the plain
+-- operators do (the column's own collation; its index serves).
+DO $$
+DECLARE
+  body record;
+BEGIN
+  FOR body IN SELECT * FROM (VALUES ('eq', '^=', '='), ('ne', '^<>', '<>'), ('lt', '^<', '<'),
+                                    ('le', '^<=', '<='), ('gt', '^>', '>'), ('ge', '^>=', '>=')) v(fn, name, op)
+  LOOP
+    EXECUTE format('CREATE OR REPLACE FUNCTION q6tsql.tsql_text_%s(a text, b text) RETURNS boolean'
+                   ' LANGUAGE sql STABLE PARALLEL SAFE AS %L', body.fn, 'SELECT a ' || body.op || ' b');
+    IF NOT EXISTS (SELECT 1 FROM pg_operator o JOIN pg_namespace n ON n.oid = o.oprnamespace
+                   WHERE n.nspname = 'q6tsql' AND o.oprname = body.name
+                     AND o.oprleft = 'text'::regtype AND o.oprright = 'text'::regtype) THEN
+      EXECUTE format('CREATE OPERATOR q6tsql.%s (LEFTARG = text, RIGHTARG = text, FUNCTION = q6tsql.tsql_text_%s)',
+                     body.name, body.fn);
+    END IF;
+  END LOOP;
+END $$;
+
 -- A value compared under the default collation: text without its trailing
 -- blanks as citext, any other value as it is (a scalar subquery's value,
 -- whose type the statement does not tell).
