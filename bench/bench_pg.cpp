@@ -132,4 +132,19 @@ void CompareWithNative(benchmark::State& state, Engine engine, const std::string
     ReportTime(state, system_s, baseline_s, target);
 }
 
+void FillRows(Connection& con, const std::string& table, int64_t rows,
+              const std::function<std::string(int64_t)>& row, bool translate) {
+  Driver& driver = con.driver();
+  con.BeginTrans();
+  for (int64_t i = 0; i < rows; i += 1000) {
+    std::string sql = "insert into " + table + " values ";
+    for (int64_t k = i; k < i + 1000 && k < rows; ++k) (sql += k == i ? "" : ",") += row(k);
+    if (translate)
+      driver.Execute(TranslateSql(sql, driver.engine()));
+    else
+      driver.Execute(sql);
+  }
+  con.CommitTrans();
+}
+
 }  // namespace q6::bench

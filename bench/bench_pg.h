@@ -40,6 +40,12 @@ struct FilledSources {
 const FilledSources& FillSources(const std::string& tag,
                                  const std::function<void(Connection&)>& fill);
 
+// Rows [0, rows) of `table` in inserts of 1,000 rows, in one transaction,
+// each row's values (the parenthesized list) from `row(k)`; sent to the
+// engine as written, or translated from T-SQL first when `translate`.
+void FillRows(Connection& con, const std::string& table, int64_t rows,
+              const std::function<std::string(int64_t)>& row, bool translate = false);
+
 // A statement written for SQL Server, translated for `engine`, against
 // `native`, the same statement written for the engine, on `source` (a data
 // source of FillSources, `rows` rows): skips when `source` is "" (no

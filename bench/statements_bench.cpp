@@ -29,19 +29,12 @@ using q6::Connection;
 void Fill(Connection& con, int64_t rows) {
   con.driver().Execute(
       "create table stmt_rows (id integer primary key, grp integer, amount double precision)");
-  con.BeginTrans();
-  for (int64_t i = 0; i < rows; i += 1000) {
-    std::string sql = "insert into stmt_rows values ";
-    for (int64_t k = i; k < i + 1000 && k < rows; ++k) {
-      char row[96];
-      std::snprintf(row, sizeof row, "%s(%lld, %lld, %lld.25)", k == i ? "" : ",",
-                    static_cast<long long>(k), static_cast<long long>(k % 500),
-                    static_cast<long long>((k * 7919) % 100000));
-      sql += row;
-    }
-    con.driver().Execute(sql);
-  }
-  con.CommitTrans();
+  q6::bench::FillRows(con, "stmt_rows", rows, [](int64_t k) {
+    char row[96];
+    std::snprintf(row, sizeof row, "(%lld, %lld, %lld.25)", static_cast<long long>(k),
+                  static_cast<long long>(k % 500), static_cast<long long>((k * 7919) % 100000));
+    return std::string(row);
+  });
 }
 
 // The data source of `engine`, filled once; "" when PostgreSQL is not there.
@@ -90,26 +83,19 @@ void Run(benchmark::State& state, q6::Engine engine, const Statement& st) {
 void FillCodes(Connection& con, int64_t rows, int64_t picks) {
   con.Execute("create table stmt_codes (id int primary key, code varchar(20), grp int)");
   con.Execute("create table stmt_picks (id int primary key, code varchar(20))");
-  con.BeginTrans();
-  for (int64_t i = 0; i < rows; i += 1000) {
-    std::string sql = "insert into stmt_codes values ";
-    for (int64_t k = i; k < i + 1000 && k < rows; ++k) {
-      char row[96];
-      std::snprintf(row, sizeof row, "%s(%lld, '%c%06lld%s', %lld)", k == i ? "" : ",",
-                    static_cast<long long>(k), k % 2 ? 'C' : 'c',
-                    static_cast<long long>(k % 100000), k % 3 ? "" : "  ",
-                    static_cast<long long>(k % 500));
-      sql += row;
-    }
-    con.driver().Execute(sql);
-  }
-  for (int64_t k = 0; k < picks; ++k) {
+  q6::bench::FillRows(con, "stmt_codes", rows, [](int64_t k) {
     char row[96];
-    std::snprintf(row, sizeof row, "insert into stmt_picks values (%lld, 'C%06lld')",
-                  static_cast<long long>(k), static_cast<long long>(k * 97 % 100000));
-    con.driver().Execute(row);
-  }
-  con.CommitTrans();
+    std::snprintf(row, sizeof row, "(%lld, '%c%06lld%s', %lld)", static_cast<long long>(k),
+                  k % 2 ? 'C' : 'c', static_cast<long long>(k % 100000), k % 3 ? "" : "  ",
+                  static_cast<long long>(k % 500));
+    return std::string(row);
+  });
+  q6::bench::FillRows(con, "stmt_picks", picks, [](int64_t k) {
+    char row[96];
+    std::snprintf(row, sizeof row, "(%lld, 'C%06lld')", static_cast<long long>(k),
+                  static_cast<long long>(k * 97 % 100000));
+    return std::string(row);
+  });
   con.Execute("create index ix_stmt_codes_code on stmt_codes (code)");
 }
 

@@ -29,18 +29,15 @@ void Fill(Connection& con, int64_t rows) {
   // (citext on PostgreSQL), whose own functions fold case as well, which
   // would make the baseline slower than the engine's plain text functions.
   con.driver().Execute("create table tsql_rows (id integer, name varchar(60))");
-  con.BeginTrans();
-  for (int64_t i = 0; i < rows; i += 1000) {
-    std::string sql = "insert into tsql_rows values ";
-    for (int64_t k = i; k < i + 1000 && k < rows; ++k) {
-      char row[96];
-      std::snprintf(row, sizeof row, "%s(%lld, 'Name %06lld of the ledger')", k == i ? "" : ",",
-                    static_cast<long long>(k), static_cast<long long>(k));
-      sql += row;
-    }
-    con.Execute(sql);
-  }
-  con.CommitTrans();
+  q6::bench::FillRows(
+      con, "tsql_rows", rows,
+      [](int64_t k) {
+        char row[96];
+        std::snprintf(row, sizeof row, "(%lld, 'Name %06lld of the ledger')",
+                      static_cast<long long>(k), static_cast<long long>(k));
+        return std::string(row);
+      },
+      true);
 }
 
 // The data source of `engine`, filled once; "" when PostgreSQL is not there.

@@ -29,19 +29,6 @@ void RunTsql(Connection& con, const std::string& tsql) {
   con.driver().Execute(q6::TranslateSql(tsql, con.driver().engine()));
 }
 
-// Rows [0, rows) of `table` in inserts of 1,000, each row's values from
-// `row(k)`, in one transaction.
-template <class Row>
-void FillRows(Connection& con, const char* table, int64_t rows, Row row) {
-  con.BeginTrans();
-  for (int64_t i = 0; i < rows; i += 1000) {
-    std::string sql = std::string("insert into ") + table + " values ";
-    for (int64_t k = i; k < i + 1000 && k < rows; ++k) (sql += k == i ? "" : ",") += row(k);
-    RunTsql(con, sql);
-  }
-  con.CommitTrans();
-}
-
 // --- Exact decimals on SQLite ------------------------------------------------
 
 const std::string& DecimalSource(int64_t rows) {
@@ -50,12 +37,15 @@ const std::string& DecimalSource(int64_t rows) {
              [rows](Connection& con) {
                RunTsql(con,
                        "create table dec_rows (id int primary key, amount decimal(18,2), f float)");
-               FillRows(con, "dec_rows", rows, [](int64_t k) {
-                 char v[24];
-                 std::snprintf(v, sizeof v, "%lld.%02lld", static_cast<long long>(k % 100000),
-                               static_cast<long long>(k % 100));
-                 return "(" + std::to_string(k) + ", " + v + ", " + v + ")";
-               });
+               q6::bench::FillRows(
+                   con, "dec_rows", rows,
+                   [](int64_t k) {
+                     char v[24];
+                     std::snprintf(v, sizeof v, "%lld.%02lld", static_cast<long long>(k % 100000),
+                                   static_cast<long long>(k % 100));
+                     return "(" + std::to_string(k) + ", " + v + ", " + v + ")";
+                   },
+                   true);
              })
       .sqlite;
 }
@@ -95,21 +85,25 @@ const std::string& DateSource(Engine engine, int64_t rows) {
       q6::bench::FillSources("q6bench_dates", [rows](Connection& con) {
         RunTsql(con, "create table dated_rows (id int primary key, at datetime)");
         RunTsql(con, "create index dated_rows_at on dated_rows (at)");
-        FillRows(con, "dated_rows", rows, [rows](int64_t k) {
-          const int64_t secs = k * (365 * 86400 / rows);
-          const int64_t day = secs / 86400, rest = secs % 86400;
-          // Day numbers of 2024 to month and day (a leap year).
-          static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-          int month = 0;
-          int64_t d = day % 366;
-          while (d >= kDays[month]) d -= kDays[month++];
-          char v[64];
-          std::snprintf(v, sizeof v, "(%lld, '2024-%02d-%02lld %02lld:%02lld:%02lld')",
-                        static_cast<long long>(k), month + 1, static_cast<long long>(d + 1),
-                        static_cast<long long>(rest / 3600), static_cast<long long>(rest / 60 % 60),
-                        static_cast<long long>(rest % 60));
-          return std::string(v);
-        });
+        q6::bench::FillRows(
+            con, "dated_rows", rows,
+            [rows](int64_t k) {
+              const int64_t secs = k * (365 * 86400 / rows);
+              const int64_t day = secs / 86400, rest = secs % 86400;
+              // Day numbers of 2024 to month and day (a leap year).
+              static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+              int month = 0;
+              int64_t d = day % 366;
+              while (d >= kDays[month]) d -= kDays[month++];
+              char v[64];
+              std::snprintf(v, sizeof v, "(%lld, '2024-%02d-%02lld %02lld:%02lld:%02lld')",
+                            static_cast<long long>(k), month + 1, static_cast<long long>(d + 1),
+                            static_cast<long long>(rest / 3600),
+                            static_cast<long long>(rest / 60 % 60),
+                            static_cast<long long>(rest % 60));
+              return std::string(v);
+            },
+            true);
         if (con.driver().engine() == Engine::PostgreSQL) con.driver().Execute("analyze dated_rows");
       });
   return engine == Engine::SQLite ? s.sqlite : s.pg;
