@@ -250,10 +250,10 @@ std::optional<PreparedLock> PrepareLock(Variant& vID, std::string& UserName,
                                         int32_t level, const std::string& sDigest,
                                         std::optional<ComError>* refusal) {
   Variant& id = vID.Deref();
-  id = Variant(NormalisedLockText(id));
-  ModName = NormalisedLockText(ModName);
-  UserName = NormalisedLockText(UserName);
-  WorkStation = NormalisedLockText(WorkStation);
+  NormaliseLockText(id);
+  NormaliseLockText(ModName);
+  NormaliseLockText(UserName);
+  NormaliseLockText(WorkStation);
 
   LockTarget target{id.string(), UserName, WorkStation, ModName};
   // Whether the level applies is judged on the arguments as given, before

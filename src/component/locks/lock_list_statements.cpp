@@ -9,6 +9,7 @@
 // `rtrim(...)::citext` on both sides.
 #include "component/locks/lock_list_statements.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "component/frame/sql_text.h"
@@ -111,13 +112,31 @@ Driver::Batched Bound(const Connection& con,
 }  // namespace
 
 std::optional<std::string> LockIdList(std::span<const std::string* const> ids) {
-  std::string list = "[";
+  size_t size = 2;
+  for (const std::string* id : ids) size += id->size() + 3;
+  std::string list;
+  list.reserve(size);
+  list += '[';
   for (const std::string* id : ids) {
-    if (id->find('\0') != std::string::npos) return std::nullopt;
     if (list.size() > 1) list += ',';
-    list += JsonString(*id);
+    // An identifier that needs no escape (no quote, backslash or control
+    // character; the identifiers are valid UTF-8) goes in whole, which is
+    // what JsonString writes for it; any other through JsonString.
+    const bool plain = std::none_of(id->begin(), id->end(), [](char c) {
+      return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+    });
+    if (plain) {
+      list += '"';
+      list += *id;
+      list += '"';
+    } else if (id->find('\0') != std::string::npos) {
+      return std::nullopt;
+    } else {
+      list += JsonString(*id);
+    }
   }
-  return list + "]";
+  list += ']';
+  return list;
 }
 
 std::string ListRowsSql(Engine engine, const std::string& list) {

@@ -59,13 +59,26 @@ LockValuesSql ValuesSql(const LockTarget& t, std::string_view digest, bool marke
 
 }  // namespace
 
-std::string NormalisedLockText(const Variant& value) {
-  // A text passes the Null rule as it is: only its case changes.
-  if (value.type() == VarType::String) return ToLower(value.string());
-  return ToLower(CheckNullText(value));
+void NormaliseLockText(std::string& text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      // Lowering is idempotent, so the ASCII letters lowered already make
+      // no difference to the whole text's mapping.
+      text = ToLower(text);
+      return;
+    }
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  }
 }
 
-std::string NormalisedLockText(const std::string& text) { return ToLower(text); }
+void NormaliseLockText(Variant& value) {
+  // A text passes the Null rule as it is: only its case changes.
+  if (value.type() == VarType::String) {
+    NormaliseLockText(value.string_ref());
+    return;
+  }
+  value = Variant(ToLower(CheckNullText(value)));
+}
 
 bool LockLevelApplies(int32_t level, const LockTarget& t) {
   switch (level) {

@@ -27,12 +27,13 @@ struct LockTarget {
   std::string module;       // ModName
 };
 
-// What a lock method does to each of its text arguments first: Null (and
-// Empty) become "", then the text is lower-cased, Unicode letters included.
-// Raises what CheckNull or the text conversion raises.
-std::string NormalisedLockText(const Variant& value);
+// What a lock method does to each of its text arguments first, in place:
+// Null (and Empty) become "", then the text is lower-cased, Unicode letters
+// included. A text of ASCII characters is lowered where it stands, without
+// a copy. Raises what CheckNull or the text conversion raises.
+void NormaliseLockText(Variant& value);
 // The same for a text argument (never Null).
-std::string NormalisedLockText(const std::string& text);
+void NormaliseLockText(std::string& text);
 
 // Whether `level` is one of 1 to 7 and what it needs is not empty: 1 needs
 // nothing, 2 the workstation, 3 the user, 4 the user or the workstation,

@@ -38,9 +38,9 @@ Driver::Batched ReleaseOne(const Connection& con, int32_t level, const LockTarge
 LockTarget PrepareRelease(Variant& vID, std::string& UserName, std::string& WorkStation,
                           const std::string& ModName) {
   Variant& id = vID.Deref();
-  id = Variant(NormalisedLockText(id));
-  UserName = NormalisedLockText(UserName);
-  WorkStation = NormalisedLockText(WorkStation);
+  NormaliseLockText(id);
+  NormaliseLockText(UserName);
+  NormaliseLockText(WorkStation);
   return {id.string(), UserName, WorkStation, ModName};
 }
 

@@ -52,6 +52,10 @@ TEST_P(LockItTest, EveryLevelSendsItsQueryAndInsertInOneTransaction) {
        kH + " or (class_flag='5' and mod_name='m1') or (class_flag>='6' and left(locks_id,3)= "
             "'资金ä')",
        "insert into fd_locks values('资金ä','u1','w1','m1','6','')", "资金ä"},
+      {6, "AB资Ä", "u1", "w1", "m1", "",
+       kH + " or (class_flag='5' and mod_name='m1') or (class_flag>='6' and left(locks_id,4)= "
+            "'ab资ä')",
+       "insert into fd_locks values('ab资ä','u1','w1','m1','6','')", "ab资ä"},
       {7, "5100001", "u1", "w1", "m1", "editing",
        kH + " or (class_flag='5' and mod_name='m1') or (class_flag='6' and "
             "left('5100001',len(locks_id))=locks_id) or (class_flag='7' and locks_id='5100001')",
