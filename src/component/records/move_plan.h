@@ -22,6 +22,7 @@
 #include "component/records/record_statements.h"
 #include "outside/eso/entity_object.h"
 #include "platform/adodb/recordset.h"
+#include "platform/adodb/typed_translation.h"
 #include "platform/dialect/dialect.h"
 #include "platform/drivers/driver.h"
 #include "runtime/function_ref.h"
@@ -34,10 +35,11 @@ struct MovePlan {
   std::string columns;  // strBiToSqlByEO's list
   // Modes 1 to 3, when the OID's place could be found: the statement as
   // built before and after the quoted OID, and its translation with one
-  // placeholder where the OID goes (params holds one value, set per step).
+  // placeholder where the OID goes (params holds one value, set per step),
+  // made afresh when the column types it was made with no longer hold.
   bool bound = false;
   std::string head, tail;
-  Translation statement;
+  KeptTranslation statement;
   // Filled by FillFromRow on the first row: the result column of the OID
   // and of each field (-1: the field keeps its value).
   std::vector<int> field_columns;

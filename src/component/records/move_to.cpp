@@ -26,11 +26,18 @@
 namespace q6 {
 namespace {
 
+// The statement of a bound plan, translated with `d`'s column types, one
+// placeholder where the OID goes.
+void TranslatePlan(Driver& d, MovePlan* plan) {
+  plan->statement = KeptTranslation(d, plan->head + d.Placeholder(1) + plan->tail);
+  plan->statement.statement().params.assign(1, Variant());
+}
+
 // The plan of one entity type, column list and mode: the column list, and
 // for a mode that compares with the current OID the statement built around
 // a placeholder and translated once, so that every step of a walk runs the
 // one statement the engine keeps prepared with the OID bound.
-MovePlan BuildPlan(DataManager& dm, ObjectRef& EO, const EntityObject& eo, const Driver& d,
+MovePlan BuildPlan(DataManager& dm, ObjectRef& EO, const EntityObject& eo, Driver& d,
                    int32_t mode) {
   MovePlan plan;
   plan.source = RecordSourceOf(eo);
@@ -47,8 +54,7 @@ MovePlan BuildPlan(DataManager& dm, ObjectRef& EO, const EntityObject& eo, const
   plan.bound = true;
   plan.head = marked.substr(0, at);
   plan.tail = marked.substr(at + sizeof kMark - 1);
-  plan.statement = TranslateSql(plan.head + d.Placeholder(1) + plan.tail, d.engine());
-  plan.statement.params.assign(1, Variant());
+  TranslatePlan(d, &plan);
   return plan;
 }
 
@@ -60,8 +66,8 @@ ResultSet RunMove(Connection& c, MovePlan& plan, int32_t mode, const std::string
   if (!plan.bound) {
     if (!MoveToReadsCurrent(mode))
       return c.Run(MoveToStatement(plan.source, plan.columns, mode, current));
-    Translation statement = TranslateSql(
-        MoveToStatementWith(plan.source, plan.columns, mode, d.Placeholder(1)), d.engine());
+    Translation statement =
+        TranslateFor(d, MoveToStatementWith(plan.source, plan.columns, mode, d.Placeholder(1)));
     statement.params.emplace_back(current);
     return d.Execute(statement, MoveToStatement(plan.source, plan.columns, mode, current));
   }
@@ -73,8 +79,10 @@ ResultSet RunMove(Connection& c, MovePlan& plan, int32_t mode, const std::string
     built += '\'';
     built += plan.tail;
   }
-  plan.statement.params[0] = Variant(current);
-  return d.Execute(plan.statement, built);
+  if (!plan.statement.Holds(d)) TranslatePlan(d, &plan);
+  Translation& statement = plan.statement.statement();
+  statement.params[0] = Variant(current);
+  return d.Execute(statement, built);
 }
 
 std::shared_ptr<Recordset> AsRecordset(ResultSet&& result) {

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/adodb/typed_translation.h"
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/literal_params.h"
 
@@ -32,6 +33,9 @@ class BoundTemplate {
   std::string native;
   std::vector<Param> params;
   size_t slots = 0;  // values a call must give: one past the highest slot
+  // The translation the template was made of, for the column types it was
+  // made with: a template that no longer holds on a connection is made again.
+  KeptTranslation translation;
 };
 
 namespace {
@@ -50,13 +54,14 @@ size_t MarkSlot(const std::string& value) {
 
 // The template of `marked`, or nullptr when a mark did not come through
 // the translation as a value of its own.
-std::unique_ptr<BoundTemplate> MakeTemplate(Engine engine, const std::string& marked) {
-  const Translation translated = TranslateSql(marked, engine);
+std::unique_ptr<BoundTemplate> MakeTemplate(Driver& driver, const std::string& marked) {
+  KeptTranslation translation(driver, marked);
   ParameterizedSql scanned;
-  if (!ParameterizeLiterals(translated, engine, &scanned)) return nullptr;
+  if (!ParameterizeLiterals(translation.statement(), driver.engine(), &scanned)) return nullptr;
   if (scanned.text.find(kMarkByte) != std::string::npos) return nullptr;
   auto tmpl = std::make_unique<BoundTemplate>();
   tmpl->native = std::move(scanned.text);
+  tmpl->translation = std::move(translation);
   for (LiteralParam& p : scanned.params) {
     BoundTemplate::Param param;
     const size_t slot = p.kind == LiteralParam::kText ? MarkSlot(p.value) : SIZE_MAX;
@@ -82,15 +87,17 @@ std::unique_ptr<BoundTemplate> MakeTemplate(Engine engine, const std::string& ma
 
 // The templates this thread keeps, by marked text (the engine's letter in
 // front). Shared with the forms that name them.
-std::shared_ptr<const BoundTemplate> KeptTemplate(Engine engine, const std::string& marked) {
+std::shared_ptr<const BoundTemplate> KeptTemplate(Driver& driver, const std::string& marked) {
   thread_local std::unordered_map<std::string, std::shared_ptr<const BoundTemplate>> kept;
   thread_local std::string key;
-  key.assign(1, engine == Engine::PostgreSQL ? 'P' : 'S');
+  key.assign(1, driver.engine() == Engine::PostgreSQL ? 'P' : 'S');
   key += marked;
   auto it = kept.find(key);
   if (it == kept.end()) {
     if (kept.size() >= kKeptTemplates) kept.clear();
-    it = kept.emplace(key, MakeTemplate(engine, marked)).first;
+    it = kept.emplace(key, MakeTemplate(driver, marked)).first;
+  } else if (it->second && !it->second->translation.Holds(driver)) {
+    it->second = MakeTemplate(driver, marked);
   }
   return it->second;
 }
@@ -128,24 +135,26 @@ std::string ValueMark(size_t n) {
   return mark;
 }
 
-const BoundTemplate* BoundTemplateFor(Engine engine, const std::string& marked,
+const BoundTemplate* BoundTemplateFor(Driver& driver, const std::string& marked,
                                       size_t value_count) {
   // Keyed by the text with the engine's letter in front.
-  const BoundTemplate* tmpl = KeptTemplate(engine, marked).get();
+  const BoundTemplate* tmpl = KeptTemplate(driver, marked).get();
   return tmpl && tmpl->slots <= value_count ? tmpl : nullptr;
 }
 
-const BoundTemplate* FindBoundForm(Engine engine, BoundForm form, bool* found) {
+const BoundTemplate* FindBoundForm(Driver& driver, BoundForm form, bool* found) {
   const FormMap& forms = Forms();
-  auto it = forms.find(FormKey{engine, form.kind, form.shape});
-  *found = it != forms.end();
+  auto it = forms.find(FormKey{driver.engine(), form.kind, form.shape});
+  // A template that no longer holds on this connection counts as not met.
+  *found = it != forms.end() && (!it->second || it->second->translation.Holds(driver));
   return *found ? it->second.get() : nullptr;
 }
 
-const BoundTemplate* KeepBoundForm(Engine engine, BoundForm form, const std::string& marked) {
+const BoundTemplate* KeepBoundForm(Driver& driver, BoundForm form, const std::string& marked) {
   FormMap& forms = Forms();
   if (forms.size() >= kKeptTemplates) forms.clear();
-  return (forms[FormKey{engine, form.kind, form.shape}] = KeptTemplate(engine, marked)).get();
+  return (forms[FormKey{driver.engine(), form.kind, form.shape}] = KeptTemplate(driver, marked))
+      .get();
 }
 
 size_t BoundSlots(const BoundTemplate& tmpl) { return tmpl.slots; }

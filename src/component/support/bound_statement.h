@@ -33,12 +33,14 @@ std::string ValueMark(size_t n);
 // text). Immutable once made.
 class BoundTemplate;
 
-// The template for `marked` on `engine`, made on first use and kept for
-// the thread; nullptr when the translation does not keep every mark as a
-// bound value of its own (a rule read it, or moved it into the text) or
-// asks for more than `value_count` values, in which case the caller
-// translates the text with its values in place.
-const BoundTemplate* BoundTemplateFor(Engine engine, const std::string& marked, size_t value_count);
+// The template for `marked` on `driver`'s engine, translated with its
+// column types, made on first use and kept for the thread (made again when
+// those types no longer hold on the connection at hand); nullptr when the translation does not keep
+// every mark as a bound value of its own (a rule read it, or moved it into the text) or asks for
+// more than `value_count` values, in which case the caller translates the text with its values in
+// place.
+const BoundTemplate* BoundTemplateFor(Driver& driver, const std::string& marked,
+                                      size_t value_count);
 
 // The statement of `tmpl` with `values` (value n for ValueMark(n)) bound;
 // `built` is the text with the values in place, for the trace ("" when the
@@ -55,13 +57,14 @@ struct BoundForm {
   uint64_t shape = 0;
 };
 
-// The template kept for `form` on `engine` in this thread; `*found` says
-// whether the form was met before (the template may be nullptr then, as
-// for BoundTemplateFor).
-const BoundTemplate* FindBoundForm(Engine engine, BoundForm form, bool* found);
+// The template kept for `form` on `driver`'s engine in this thread;
+// `*found` says whether the form was met before and its template still
+// holds on `driver` (the template may be nullptr then, as for
+// BoundTemplateFor).
+const BoundTemplate* FindBoundForm(Driver& driver, BoundForm form, bool* found);
 // Makes the template of `marked` (the text of `form`) and keeps it for the
 // form; returns what BoundTemplateFor would.
-const BoundTemplate* KeepBoundForm(Engine engine, BoundForm form, const std::string& marked);
+const BoundTemplate* KeepBoundForm(Driver& driver, BoundForm form, const std::string& marked);
 // The values a call of `tmpl` must give at least.
 size_t BoundSlots(const BoundTemplate& tmpl);
 
@@ -72,7 +75,7 @@ size_t BoundSlots(const BoundTemplate& tmpl);
 template <class BuiltText>
 Driver::Batched BoundStatement(const Connection& con, const std::string& marked,
                                std::span<const std::string> values, BuiltText&& built) {
-  if (const BoundTemplate* tmpl = BoundTemplateFor(con.engine(), marked, values.size()))
+  if (const BoundTemplate* tmpl = BoundTemplateFor(con.driver(), marked, values.size()))
     return BindTemplate(*tmpl, values, TraceEnabled() ? built() : std::string());
   return con.Batched(built());
 }
@@ -84,8 +87,8 @@ template <class MarkedText, class BuiltText>
 Driver::Batched BoundStatement(const Connection& con, BoundForm form, MarkedText&& marked,
                                std::span<const std::string> values, BuiltText&& built) {
   bool found = false;
-  const BoundTemplate* tmpl = FindBoundForm(con.engine(), form, &found);
-  if (!found) tmpl = KeepBoundForm(con.engine(), form, marked());
+  const BoundTemplate* tmpl = FindBoundForm(con.driver(), form, &found);
+  if (!found) tmpl = KeepBoundForm(con.driver(), form, marked());
   if (tmpl && BoundSlots(*tmpl) <= values.size())
     return BindTemplate(*tmpl, values, TraceEnabled() ? built() : std::string());
   return con.Batched(built());

@@ -66,7 +66,9 @@ Command::PreparedText& Command::Prepare() {
   if (text_.empty())
     Throw(kAdoNoCommandText, "Command text was not set for the command object.", kSource);
   const Engine engine = connection_->engine();
-  if (prepared_ && kept_ && kept_->engine == engine && kept_->connection == connection_.get())
+  Driver& driver = connection_->driver();
+  if (prepared_ && kept_ && kept_->engine == engine && kept_->connection == connection_.get() &&
+      kept_->statement.Holds(driver))
     return *kept_;
   auto p = std::make_unique<PreparedText>();
   p->engine = engine;
@@ -74,35 +76,35 @@ Command::PreparedText& Command::Prepare() {
   p->built = type_ == kAdCmdTable || type_ == kAdCmdTableDirect ? "select * from " + text_ : text_;
   std::string numbered;
   p->markers = NumberParameterMarkers(p->built, &numbered);
-  p->statement = TranslateSql(numbered, engine);
+  p->statement = KeptTranslation(driver, numbered);
   if (p->markers > 0) {
-    const Driver& driver = connection_->driver();
-    p->statement.Replace(PlaceParameterMarkers(p->statement.native,
-                                               [&driver](int n) { return driver.Placeholder(n); }));
+    Translation& t = p->statement.statement();
+    t.Replace(PlaceParameterMarkers(t.native, [&driver](int n) { return driver.Placeholder(n); }));
   }
   kept_ = std::move(p);
   return *kept_;
 }
 
-std::vector<Variant> Command::Values(const std::vector<Variant>* given, int markers) const {
+void Command::Values(const std::vector<Variant>* given, int markers,
+                     std::vector<Variant>* out) const {
   static const std::vector<std::shared_ptr<Parameter>> kNone;
   const auto& params = parameters_ ? parameters_->items() : kNone;
   const size_t n = std::max(params.size(), given ? given->size() : 0);
-  std::vector<Variant> out;
-  out.reserve(n);
+  out->clear();
+  out->reserve(n);
   for (size_t i = 0; i < n; ++i) {
     if (i < params.size()) params[i]->CheckUsable();
     if (given && i < given->size())
-      out.push_back(i < params.size() ? params[i]->Bound((*given)[i])
-                                      : ParameterValue((*given)[i], ParameterDecl{}));
+      out->push_back(i < params.size() ? params[i]->Bound((*given)[i])
+                                       : ParameterValue((*given)[i], ParameterDecl{}));
     else
-      out.push_back(params[i]->Bound());
+      out->push_back(params[i]->Bound());
   }
-  if (markers < 0 || out.size() == static_cast<size_t>(markers)) return out;
+  if (markers < 0 || out->size() == static_cast<size_t>(markers)) return;
   const std::string counts = "the command text has " + std::to_string(markers) +
-                             " parameter marker(s), " + std::to_string(out.size()) +
+                             " parameter marker(s), " + std::to_string(out->size()) +
                              " value(s) were given";
-  if (out.size() < static_cast<size_t>(markers))
+  if (out->size() < static_cast<size_t>(markers))
     Throw(kAdoNoValueGiven, "No value given for one or more required parameters: " + counts,
           kSource);
   ThrowAdo(kAdoInvalidArgument, kSource, counts);
@@ -111,17 +113,19 @@ std::vector<Variant> Command::Values(const std::vector<Variant>* given, int mark
 std::shared_ptr<Recordset> Command::Execute(Variant* records_affected,
                                             const std::vector<Variant>* values, int32_t options) {
   PreparedText& p = Prepare();
-  // The values travel in the kept statement for this run only.
-  p.statement.params = Values(values, p.markers);
+  Translation& statement = p.statement.statement();
+  // The values travel in the kept statement for this run only (its buffer
+  // is kept for the next run).
   struct Unbind {
     Translation& t;
     ~Unbind() { t.params.clear(); }
-  } unbind{p.statement};
-  return connection_->ExecuteTranslated(p.statement, p.built, records_affected, options);
+  } unbind{statement};
+  Values(values, p.markers, &statement.params);
+  return connection_->ExecuteTranslated(statement, p.built, records_affected, options);
 }
 
 std::vector<int32_t> Command::MarkerTypes() {
-  return connection_->driver().ParameterTypes(Prepare().statement.native);
+  return connection_->driver().ParameterTypes(Prepare().statement.statement().native);
 }
 
 }  // namespace q6

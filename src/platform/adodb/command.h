@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "platform/adodb/parameters.h"
+#include "platform/adodb/typed_translation.h"
 #include "platform/dialect/dialect.h"
 #include "platform/drivers/driver.h"
 #include "runtime/dispatch.h"
@@ -117,14 +118,15 @@ class Command : public Dispatchable {
     Engine engine = Engine::SQLite;
     const void* connection = nullptr;  // whose statement it is
     std::string built;                 // the text as given (with a table's select)
-    Translation statement;             // native text with placeholders, no values
+    KeptTranslation statement;         // native text with placeholders, no values
     int markers = 0;                   // -1: the text could not be taken apart
   };
   // The statement of the current text on the current connection (kept when
   // Prepared is true). Raises 3709, 0x80040E0C, 3001.
   PreparedText& Prepare();
   // The values to bind, one per marker, checked against the count.
-  std::vector<Variant> Values(const std::vector<Variant>* given, int markers) const;
+  // Fills `out` (its buffer reused).
+  void Values(const std::vector<Variant>* given, int markers, std::vector<Variant>* out) const;
 
   Variant DispActiveConnection();
   void DispPutActiveConnection(Variant& v) { PutActiveConnection(v); }

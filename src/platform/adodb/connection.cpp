@@ -3,6 +3,7 @@
 
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/recordset.h"
+#include "platform/adodb/typed_translation.h"
 #include "platform/adodb/write_transactions.h"
 #include "platform/drivers/driver.h"
 
@@ -67,7 +68,7 @@ bool Connection::StillAlive() {
 
 ResultSet Connection::Run(const std::string& built) {
   Driver& d = driver();
-  return d.Execute(TranslateSql(built, d.engine(), d.column_types()), built);
+  return d.Execute(TranslateFor(d, built), built);
 }
 
 std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* records_affected,
@@ -75,13 +76,13 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& sql, Variant* 
   ResultSet r;
   if (options != -1 && (options & kExecuteLockingRows)) {
     Driver& d = driver();
-    Translation t = TranslateSql(sql, d.engine(), d.column_types());
+    Translation t = TranslateFor(d, sql);
     std::string locked = d.WithRowLock(t.native);
     if (locked != t.native) t.Replace(std::move(locked));
     r = d.ExecuteOne(t, sql);
   } else if (options != -1 && (options & kExecuteOneStatement)) {
     Driver& d = driver();
-    r = d.ExecuteOne(TranslateSql(sql, d.engine(), d.column_types()), sql);
+    r = d.ExecuteOne(TranslateFor(d, sql), sql);
   } else {
     r = Run(sql);
   }
@@ -133,7 +134,7 @@ void Connection::CommitTransAfter(const std::vector<BatchedStatement>& writes) {
 }
 
 BatchedStatement Connection::Batched(const std::string& sql) const {
-  return {TranslateSql(sql, engine(), driver().column_types()), sql};
+  return {TranslateFor(driver(), sql), sql};
 }
 
 void Connection::CommitTrans() {

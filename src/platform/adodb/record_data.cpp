@@ -48,7 +48,7 @@ void RecordData::Load(ResultSet&& r, bool updatable) {
   view_ = RowView{};
   pos_ = 0;
   edits_.clear();
-  orders_.assign(columns_.size(), ColumnOrder{});
+  orders_.clear();  // unknown until a filter asks (order())
 }
 
 void RecordData::Clear() {
@@ -151,7 +151,7 @@ void RecordData::Put(size_t col, Variant&& v) {
   e.dirty[col] = 1;
   Store(mutable_cell(row, col), std::move(v));
   // Only this column's values changed, so only its order is unknown now.
-  orders_[col] = ColumnOrder{};
+  if (col < orders_.size()) orders_[col] = ColumnOrder{};
 }
 
 void RecordData::AddRow(std::span<const size_t> columns, std::span<Variant> values) {

@@ -112,7 +112,12 @@ class Q6FD_INTERNAL RecordData {
   bool CurrentEdited() const;
 
   // --- filter support ---
-  ColumnOrder& order(size_t col) { return orders_[col]; }
+  // Made at the first filter: most results are never filtered, and a
+  // result read once should not pay for what only a filter reads.
+  ColumnOrder& order(size_t col) {
+    if (orders_.size() != columns_.size()) orders_.assign(columns_.size(), ColumnOrder{});
+    return orders_[col];
+  }
 
  private:
   void Invalidate();

@@ -18,6 +18,7 @@
 #include "platform/adodb/record_data.h"
 #include "platform/adodb/recordset.h"
 #include "platform/adodb/row_writer.h"
+#include "platform/adodb/typed_translation.h"
 #include "platform/dialect/dialect.h"
 #include "platform/drivers/driver.h"
 
@@ -42,22 +43,26 @@ struct InsertText {
   std::string native;
 };
 
-const InsertText& KeptInsertText(const std::string& one_row, Engine engine, size_t rows,
+const InsertText& KeptInsertText(const std::string& one_row, Driver& driver, size_t rows,
                                  FunctionRef<std::string()> build) {
   struct Entry {
     std::string one_row;
     Engine engine{};
     size_t rows = 0;
     InsertText text;
+    KeptTranslation translation;  // for the column types it was made with
   };
   thread_local std::array<Entry, 4> kept;
   thread_local size_t next = 0;
+  const Engine engine = driver.engine();
   for (const Entry& e : kept)
-    if (e.rows == rows && e.engine == engine && e.one_row == one_row) return e.text;
+    if (e.rows == rows && e.engine == engine && e.one_row == one_row && e.translation.Holds(driver))
+      return e.text;
   Entry& e = kept[next++ % kept.size()];
   e.rows = 0;  // not a match while it is being filled
   e.text.sql = build();
-  e.text.native = TranslateSql(e.text.sql, engine).native;
+  e.translation = KeptTranslation(driver, e.text.sql);
+  e.text.native = e.translation.statement().native;
   e.one_row = one_row;
   e.engine = engine;
   e.rows = rows;
@@ -72,7 +77,7 @@ const InsertText& RowsText(const std::string& table, const RecordData& data,
     return InsertRowsSql(table, data, dirty, rows,
                          [&driver](int i) { return driver.Placeholder(i); });
   };
-  return KeptInsertText(one_row, driver.engine(), rows, build);
+  return KeptInsertText(one_row, driver, rows, build);
 }
 
 }  // namespace
@@ -192,7 +197,7 @@ void Recordset::QueueInsert(size_t row, const RowEdit& edit, InsertRun* run) {
                                  [&driver](int i) { return driver.Placeholder(i); });
     if (run->per_insert == 1) {
       run->sql = run->one_row;
-      run->native = TranslateSql(run->sql, driver.engine()).native;
+      run->native = TranslateFor(driver, run->sql).native;
     } else {
       const InsertText& text =
           RowsText(table_, *data_, run->dirty, run->one_row, driver, run->per_insert);
@@ -263,7 +268,7 @@ void Recordset::SendRow(size_t row) {
     st = UpdateStatement(table_, *data_, row, edit, key, ph);
     if (st.sql.empty()) return;
   }
-  const Translation native = TranslateSql(st.sql, driver.engine());
+  const Translation native = TranslateFor(driver, st.sql);
   RequireRows(driver.ExecuteParams(native.native, st.params, st.sql), 1);
 }
 

@@ -4,6 +4,7 @@
 
 #include <pthread.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -110,10 +111,18 @@ ResultSet Driver::ExecuteOne(const Translation& sql, std::string_view built) {
 
 ResultSet Driver::ExecuteParams(const std::string& native, const std::vector<Variant>& params,
                                 std::string_view built) {
-  std::vector<const Variant*> refs;
-  refs.reserve(params.size());
-  for (const Variant& p : params) refs.push_back(&p);
-  return ExecuteParams(native, refs, built);
+  // A statement's few values are pointed at from the stack: a keyed
+  // statement run again and again allocates nothing here.
+  constexpr size_t kOnStack = 16;
+  std::array<const Variant*, kOnStack> on_stack;
+  std::vector<const Variant*> on_heap;
+  const Variant** refs = on_stack.data();
+  if (params.size() > kOnStack) {
+    on_heap.resize(params.size());
+    refs = on_heap.data();
+  }
+  for (size_t i = 0; i < params.size(); ++i) refs[i] = &params[i];
+  return ExecuteParams(native, std::span<const Variant* const>(refs, params.size()), built);
 }
 
 ResultSet Driver::ExecuteParams(const std::string& native, std::span<const Variant* const> params,

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/adodb/ado_errors.h"
+#include "platform/adodb/recordset.h"
 #include "platform/drivers/driver.h"
 #include "runtime/value_date.h"
 #include "support/error_of.h"
@@ -101,7 +104,7 @@ TEST_P(CommandTest, EveryTypeIsBoundAndReadBack) {
       EXPECT_EQ(got.ChangeType(r.expected.type()), r.expected) << got.Describe();
     }
   }
-  EXPECT_EQ(Scalar("select count(*) from cmd_values").ToLong(), k);
+  EXPECT_EQ(Scalar("select count(*) as v from cmd_values").ToLong(), k);
 }
 
 // Only markers outside literals, quoted names and comments count, and their
@@ -156,6 +159,63 @@ TEST_P(CommandTest, PreparedCommandRunsAgainAndRefreshesItsParameters) {
   typed->Parameters()->Item(Variant(0))->PutValue(Variant("20"));
   typed->Parameters()->Item(Variant(1))->PutValue(Variant("ALPS "));
   EXPECT_EQ(typed->Execute()->Field("k").ToLong(), 2);
+}
+
+// A command's text is translated with the connection's column types, as a
+// plain Execute's is: the rules that depend on a column's declared type (an
+// int column's checked arithmetic, a varchar column compared with a number)
+// answer the same through a prepared command with its value bound as
+// through the text with the value in place, error included. A prepared
+// command whose table is made again with another type follows the new type.
+TEST_P(CommandTest, AnswersAsThePlainTextWithItsValueInPlace) {
+  Exec("insert into cmd_values (k, t, i) values (1, 'A7', 2147483647), (2, '8', 1), (3, '9', 1)");
+  struct Row {
+    const char* with_marker;
+    const char* with_value;
+    Variant value;
+  };
+  const Row rows[] = {
+      {"select i + 1 as v from cmd_values where k = ?",
+       "select i + 1 as v from cmd_values where k = 1", Variant(1)},
+      {"select count(*) as v from cmd_values where t = 10 and k >= ?",
+       "select count(*) as v from cmd_values where t = 10 and k >= 1", Variant(1)},
+  };
+  // The value of the first row, or the error raised.
+  const auto outcome = [](const std::function<std::shared_ptr<Recordset>()>& run) {
+    try {
+      const Variant v = run()->Field("v");
+      return std::string(VarTypeName(v.type())) + ":" + v.ToString();
+    } catch (const ComError& e) {
+      return "error " + std::to_string(e.hr()) + ": " + e.what();
+    }
+  };
+  for (const Row& row : rows) {
+    auto cmd = NewCommand(row.with_marker);
+    cmd->PutPrepared(true);
+    const std::vector<Variant> values{row.value};
+    const std::string plain = outcome([&] { return con_->Execute(row.with_value); });
+    for (int run = 0; run < 2; ++run)
+      EXPECT_EQ(outcome([&] { return cmd->Execute(nullptr, &values); }), plain)
+          << row.with_marker << " (run " << run << ")";
+  }
+
+  auto kept = NewCommand("select i + 1 as v from cmd_retyped where k = ?");
+  kept->PutPrepared(true);
+  const std::vector<Variant> one{Variant(1)};
+  std::vector<std::string> seen;
+  for (const char* type : {"integer", "bigint"}) {
+    // On the command's own connection: its schema is the one its next
+    // statement is translated with.
+    con_->Execute("drop table if exists cmd_retyped");
+    con_->Execute(std::string("create table cmd_retyped (k integer primary key, i ") + type + ")");
+    con_->Execute("insert into cmd_retyped values (1, 2147483647)");
+    seen.push_back(outcome([&] { return kept->Execute(nullptr, &one); }));
+    EXPECT_EQ(seen.back(), outcome([&] {
+                return con_->Execute("select i + 1 as v from cmd_retyped where k = 1");
+              }))
+        << type;
+  }
+  EXPECT_NE(seen[0], seen[1]);  // overflow as an int, 2147483648 as a bigint
 }
 
 Q6_INSTANTIATE_ENGINE_TEST(CommandTest);
