@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <chrono>
 #include <cstring>
 
@@ -44,10 +45,10 @@ class SqliteBulkLoad : public BulkLoad {
       if (v.type() == VarType::String && std::memchr(v.string().data(), 0, v.string().size()))
         Throw(E_FAIL, "A text value holds a NUL character, which no engine accepts");
       // Bound in place: the row and the stored texts outlive the step.
-      int rc = i < forms_.size() && ToStoredForm(forms_[i], v, &stored_[i])
-                   ? sqlite3_bind_text(stmt_, static_cast<int>(i + 1), stored_[i].data(),
-                                       static_cast<int>(stored_[i].size()), SQLITE_STATIC)
-                   : Bind(stmt_, static_cast<int>(i + 1), v);
+      const size_t n = i < forms_.size() ? ToStoredForm(forms_[i], v, stored_[i].data()) : 0;
+      int rc = n > 0 ? sqlite3_bind_text(stmt_, static_cast<int>(i + 1), stored_[i].data(),
+                                         static_cast<int>(n), SQLITE_STATIC)
+                     : Bind(stmt_, static_cast<int>(i + 1), v);
       if (rc != SQLITE_OK) Fail(rc);
     }
     int rc = sqlite3_step(stmt_);
@@ -74,8 +75,9 @@ class SqliteBulkLoad : public BulkLoad {
   std::string sql_;
   size_t ncols_;
   sqlite3_stmt* stmt_ = nullptr;
-  std::vector<StoredForm> forms_;    // per column; kNone when it has none
-  std::vector<std::string> stored_;  // per column: the text bound for the current row
+  std::vector<StoredForm> forms_;  // per column; kNone when it has none
+  // Per column: the stored text bound for the current row.
+  std::vector<std::array<char, kStoredFormChars>> stored_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

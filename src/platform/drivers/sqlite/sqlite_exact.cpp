@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/drivers/sqlite/sqlite_date_store.h"
 
@@ -69,18 +70,45 @@ std::optional<Exact> ParseExact(std::string_view t) {
   return x;
 }
 
-std::string FormatExact(const Exact& x) {
+size_t WriteExact(const Exact& x, char* out) {
+  // The digits from the right end of a scratch buffer, then copied out.
+  char digits[kExactChars];
+  char* end = digits + sizeof digits;
+  char* p = end;
   i128 m = x.m < 0 ? -x.m : x.m;
-  std::string digits;
+  int written = 0;
   do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(m % 10)));
-    m /= 10;
+    // Two steps: 19 digits at a time through 64 bits, which divides fast.
+    uint64_t low = static_cast<uint64_t>(m % 10000000000000000000ULL);
+    m /= 10000000000000000000ULL;
+    const bool more = m > 0;
+    for (int k = 0; k < 19 && (low > 0 || more || written <= x.scale || k == 0); ++k) {
+      *--p = static_cast<char>('0' + low % 10);
+      low /= 10;
+      ++written;
+    }
   } while (m > 0);
-  if (static_cast<int>(digits.size()) <= x.scale)
-    digits.insert(0, static_cast<size_t>(x.scale) + 1 - digits.size(), '0');
-  if (x.scale > 0) digits.insert(digits.size() - static_cast<size_t>(x.scale), ".");
-  if (x.m < 0) digits.insert(0, "-");
-  return digits;
+  // Leading zeros up to one before the point.
+  while (written <= x.scale) {
+    *--p = '0';
+    ++written;
+  }
+  char* o = out;
+  if (x.m < 0) *o++ = '-';
+  const size_t whole = static_cast<size_t>(written - x.scale);
+  std::memcpy(o, p, whole);
+  o += whole;
+  if (x.scale > 0) {
+    *o++ = '.';
+    std::memcpy(o, p + whole, static_cast<size_t>(x.scale));
+    o += x.scale;
+  }
+  return static_cast<size_t>(o - out);
+}
+
+std::string FormatExact(const Exact& x) {
+  char buf[kExactChars];
+  return std::string(buf, WriteExact(x, buf));
 }
 
 bool Rescale(Exact* x, int scale, bool cut) {
@@ -183,9 +211,14 @@ void ResultExact(sqlite3_context* ctx, Exact x) {
   sqlite3_result_subtype(ctx, x.money ? kMoneySubtype : kSubtypeBase + x.scale);
 }
 
+size_t WriteStoredText(const Exact& x, char* out) {
+  out[0] = x.money ? kMoneyTag : kDecimalTag;
+  return 1 + WriteExact(x, out + 1);
+}
+
 std::string StoredText(const Exact& x) {
-  std::string s(1, x.money ? kMoneyTag : kDecimalTag);
-  return s += FormatExact(x);
+  char buf[kExactChars + 1];
+  return std::string(buf, WriteStoredText(x, buf));
 }
 
 std::string ValueText(sqlite3_value* v) {
