@@ -71,44 +71,46 @@ std::optional<Exact> ParseExact(std::string_view t) {
 }
 
 size_t WriteExact(const Exact& x, char* out) {
-  // The digits from the right end of a scratch buffer, then copied out.
-  char digits[kExactChars];
-  char* end = digits + sizeof digits;
+  // The significant digits, from the right end of a scratch buffer: 19 at a
+  // time through 64 bits, which divide fast.
+  char digits[40];
+  char* const end = digits + sizeof digits;
   char* p = end;
   i128 m = x.m < 0 ? -x.m : x.m;
-  int written = 0;
   do {
-    // Two steps: 19 digits at a time through 64 bits, which divides fast.
     uint64_t low = static_cast<uint64_t>(m % 10000000000000000000ULL);
     m /= 10000000000000000000ULL;
-    const bool more = m > 0;
-    for (int k = 0; k < 19 && (low > 0 || more || written <= x.scale || k == 0); ++k) {
+    // A chunk below the leading one keeps its zeros.
+    for (int k = 0; k < 19 && (m > 0 || low > 0 || k == 0); ++k) {
       *--p = static_cast<char>('0' + low % 10);
       low /= 10;
-      ++written;
     }
   } while (m > 0);
-  // Leading zeros up to one before the point.
-  while (written <= x.scale) {
-    *--p = '0';
-    ++written;
-  }
+  const size_t n = static_cast<size_t>(end - p);
+  const size_t scale = x.scale > 0 ? static_cast<size_t>(x.scale) : 0;
   char* o = out;
   if (x.m < 0) *o++ = '-';
-  const size_t whole = static_cast<size_t>(written - x.scale);
-  std::memcpy(o, p, whole);
-  o += whole;
-  if (x.scale > 0) {
+  if (n > scale) {
+    std::memcpy(o, p, n - scale);
+    o += n - scale;
+  } else {
+    *o++ = '0';
+  }
+  if (scale > 0) {
     *o++ = '.';
-    std::memcpy(o, p + whole, static_cast<size_t>(x.scale));
-    o += x.scale;
+    const size_t zeros = scale > n ? scale - n : 0;
+    std::memset(o, '0', zeros);
+    o += zeros;
+    std::memcpy(o, end - (scale - zeros), scale - zeros);
+    o += scale - zeros;
   }
   return static_cast<size_t>(o - out);
 }
 
 std::string FormatExact(const Exact& x) {
-  char buf[kExactChars];
-  return std::string(buf, WriteExact(x, buf));
+  std::string out(kExactChars + static_cast<size_t>(x.scale > 0 ? x.scale : 0), '\0');
+  out.resize(WriteExact(x, out.data()));
+  return out;
 }
 
 bool Rescale(Exact* x, int scale, bool cut) {
@@ -217,8 +219,9 @@ size_t WriteStoredText(const Exact& x, char* out) {
 }
 
 std::string StoredText(const Exact& x) {
-  char buf[kExactChars + 1];
-  return std::string(buf, WriteStoredText(x, buf));
+  std::string out(1 + kExactChars + static_cast<size_t>(x.scale > 0 ? x.scale : 0), '\0');
+  out.resize(WriteStoredText(x, out.data()));
+  return out;
 }
 
 std::string ValueText(sqlite3_value* v) {

@@ -50,6 +50,18 @@ TEST(StoredFormTest, DecimalsAreWrittenAsTheTriggerStoresThem) {
     x->money = f.money;
     EXPECT_EQ(StoredText(*x), c.stored);
   }
+  // Products carry scales past a column's (up to 76 places) into error
+  // texts; the widest mantissa has 39 digits.
+  Exact tiny;
+  tiny.m = -5;
+  tiny.scale = 60;
+  EXPECT_EQ(FormatExact(tiny), "-0." + std::string(59, '0') + "5");
+  Exact wide;
+  wide.m = static_cast<__int128>(17014118346046923) * 10000000000000000000ULL * 1000;
+  wide.scale = 3;
+  EXPECT_EQ(FormatExact(wide), "170141183460469230000000000000000000.000");
+  wide.scale = 0;
+  EXPECT_EQ(FormatExact(wide), "170141183460469230000000000000000000000");
   // Too many digits for the column, or no number: left to the trigger.
   char out[kStoredFormChars];
   EXPECT_EQ(ToStoredForm(StoredFormOf("decimal_text(5,2)"), Variant(std::string("1000")), out), 0u);
