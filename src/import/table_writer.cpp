@@ -138,10 +138,10 @@ TableWriter::TableWriter(Driver& driver, const TableDef& def, WriteMode mode,
   if (mode_ != WriteMode::kMerge) {
     staging_ = "q6_import_" + std::to_string(::getpid()) + "_" + std::to_string(++staging_tables);
     loading_ = schema_ + "." + staging_;
-    // SQLite: the staging table has no triggers while it is filled (the
+    // SQLite: the staging table gets its triggers once it is filled (the
     // bulk load writes every value in its column's stored form itself, as
     // the trigger would; a trigger per row and column would cost more than
-    // the row); they are created with the table's final name in the swap.
+    // the row).
     statements_ =
         TableStatements(def, e, &ignored, schema_, staging_, Pg(e) ? staging_ : "", Pg(e));
   }
@@ -189,6 +189,9 @@ void TableWriter::Commit() {
   // SQLite builds them in the swap (its index names cannot be changed).
   if (Pg(driver_.engine()))
     for (size_t i = 1; i < statements_.size(); ++i) driver_.Execute(statements_[i]);
+  else if (std::string triggers = StoredFormTriggers(def_, driver_.engine(), staging_);
+           !triggers.empty())
+    driver_.Execute(triggers.substr(2));  // after its leading "; "
   ContinueIdentity(loading_);
   driver_.Commit();
   staged_ = true;
@@ -211,8 +214,6 @@ void TableWriter::Swap() {
     std::vector<std::string> ignored;
     std::vector<std::string> final_statements = TableStatements(def_, e, &ignored, schema_);
     for (size_t i = 1; i < final_statements.size(); ++i) driver_.Execute(final_statements[i]);
-    if (std::string triggers = StoredFormTriggers(def_, e); !triggers.empty())
-      driver_.Execute(triggers.substr(2));  // after its leading "; "
     ContinueIdentity(target_);
   }
   driver_.Commit();

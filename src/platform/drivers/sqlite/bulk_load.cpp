@@ -26,9 +26,12 @@ class SqliteBulkLoad : public BulkLoad {
   // loaded columns).
   void ReadStoredForms(const std::string& probe) {
     sqlite3_stmt* p = nullptr;
-    if (sqlite3_prepare_v2(db_, probe.c_str(), static_cast<int>(probe.size()), &p, nullptr) !=
-        SQLITE_OK)
-      return;  // the insert's own preparation has told what is wrong
+    // Never skipped: a table filled before its triggers are made relies on
+    // the stored forms written here.
+    if (int rc =
+            sqlite3_prepare_v2(db_, probe.c_str(), static_cast<int>(probe.size()), &p, nullptr);
+        rc != SQLITE_OK)
+      Fail(rc);
     forms_.resize(ncols_);
     stored_.resize(ncols_);
     converters_.resize(ncols_, nullptr);
