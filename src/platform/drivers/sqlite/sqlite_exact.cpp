@@ -28,12 +28,11 @@ const i128 kLimit = Pow10(kMaxPrecision);  // 10^38: one digit too many
 }  // namespace
 
 int DigitCount(i128 m) {
+  // Compared with the powers of ten (a 128-bit division is a library call).
   if (m < 0) m = -m;
   int n = 1;
-  while (m >= 10) {
-    m /= 10;
-    ++n;
-  }
+  for (i128 p = 10; n < 39 && m >= p; p *= 10)
+    if (++n == 39) break;  // 10^39 does not fit
   return n;
 }
 
