@@ -106,13 +106,19 @@ bool RowShape::Check(const std::vector<std::string>& source_columns,
 bool RowShape::Convert(const std::vector<std::string>& source_columns, std::vector<Literal>& values,
                        std::vector<Variant>* out, std::string* error) {
   if (!Fits(source_columns, values.size(), error)) return false;
-  out->assign(load_.size(), Variant::Null());
+  // Every load column is named by a source value (Map), so each cell of
+  // the row is set below: the cells of the previous row are overwritten in
+  // place, their strings' room kept.
+  out->resize(load_.size());
   for (size_t i = 0; i < values.size(); ++i) {
     int s = slots_[i];
     if (s < 0) continue;
     if (load_kinds_[s] == ValueKind::kText && values[i].kind != Literal::kNull) {
       if (!TextFits(s, values[i], error)) return false;
-      (*out)[s] = Variant(std::move(values[i].text));
+      // Exchanged, not copied: the source keeps a string to read into.
+      Variant& cell = (*out)[s];
+      if (cell.type() != VarType::String) cell = Variant(std::string());
+      cell.string_ref().swap(values[i].text);
       continue;
     }
     if (!ToValue(load_kinds_[s], values[i], &(*out)[s], error)) {

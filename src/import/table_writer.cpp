@@ -42,10 +42,21 @@ std::string IndexName(const TableDef& t, size_t i) {
   return ix.name.empty() ? t.name + "_" + ix.columns[0] + "_key" : ix.name;
 }
 
+std::string StoredFormTriggers(const TableDef& t, Engine e, const std::string& table) {
+  std::vector<dialect::ExactColumn> stored;
+  for (const ColumnDef& c : t.columns)
+    if (dialect::ExactColumn x; MapType(c, e).kind != ValueKind::kNone && StoredColumn(c, e, &x))
+      stored.push_back(std::move(x));
+  if (stored.empty()) return "";
+  std::string name = table.empty() ? t.name : table;
+  if (Pg(e)) name = Lower(name);
+  return Pg(e) ? dialect::MinuteTriggers(name, stored) : dialect::ExactColumnTriggers(name, stored);
+}
+
 std::vector<std::string> TableStatements(const TableDef& t, Engine e,
                                          std::vector<std::string>* notes, const std::string& schema,
                                          const std::string& table,
-                                         const std::string& staging_indexes) {
+                                         const std::string& staging_indexes, bool triggers) {
   const ColumnDef* rowid = Pg(e) ? nullptr : SqliteRowidIdentity(t);
   const std::string in = schema.empty() ? "" : schema + ".";
   const std::string bare = SqlName(table.empty() ? t.name : table, e);
@@ -83,20 +94,7 @@ std::vector<std::string> TableStatements(const TableDef& t, Engine e,
       sql += (i ? ", " : "") + SqlName(t.primary_key[i], e);
     sql += ")";
   }
-  // The triggers that keep stored forms (SQLite) and round smalldatetime
-  // (PostgreSQL), as on tables made through the data access layer.
-  std::vector<dialect::ExactColumn> stored;
-  for (const ColumnDef& c : t.columns)
-    if (dialect::ExactColumn x; MapType(c, e).kind != ValueKind::kNone && StoredColumn(c, e, &x))
-      stored.push_back(std::move(x));
-  std::string triggers;
-  if (!stored.empty()) {
-    std::string name = table.empty() ? t.name : table;
-    if (Pg(e)) name = Lower(name);
-    triggers =
-        Pg(e) ? dialect::MinuteTriggers(name, stored) : dialect::ExactColumnTriggers(name, stored);
-  }
-  std::vector<std::string> out{sql + ")" + triggers};
+  std::vector<std::string> out{sql + ")" + (triggers ? StoredFormTriggers(t, e, table) : "")};
   for (size_t i = 0; i < t.indexes.size(); ++i) {
     const IndexDef& ix = t.indexes[i];
     const std::string name = SqlName(
@@ -140,7 +138,12 @@ TableWriter::TableWriter(Driver& driver, const TableDef& def, WriteMode mode,
   if (mode_ != WriteMode::kMerge) {
     staging_ = "q6_import_" + std::to_string(::getpid()) + "_" + std::to_string(++staging_tables);
     loading_ = schema_ + "." + staging_;
-    statements_ = TableStatements(def, e, &ignored, schema_, staging_, Pg(e) ? staging_ : "");
+    // SQLite: the staging table gets its triggers once it is filled (the
+    // bulk load writes every value in its column's stored form itself, as
+    // the trigger would; a trigger per row and column would cost more than
+    // the row).
+    statements_ =
+        TableStatements(def, e, &ignored, schema_, staging_, Pg(e) ? staging_ : "", Pg(e));
   }
   driver_.Begin();
   try {
@@ -186,6 +189,9 @@ void TableWriter::Commit() {
   // SQLite builds them in the swap (its index names cannot be changed).
   if (Pg(driver_.engine()))
     for (size_t i = 1; i < statements_.size(); ++i) driver_.Execute(statements_[i]);
+  else if (std::string triggers = StoredFormTriggers(def_, driver_.engine(), staging_);
+           !triggers.empty())
+    driver_.Execute(triggers.substr(2));  // after its leading "; "
   ContinueIdentity(loading_);
   driver_.Commit();
   staged_ = true;

@@ -22,12 +22,21 @@ std::string TargetSchema(Driver& driver);
 // engine keeps differently (defaults it cannot keep, identity on SQLite).
 // `schema` (as SQL, "" for none) qualifies every name; the table is named
 // `table` ("" for t.name) and, when `staging_indexes` is not empty, index i
-// `staging_indexes`_ix<i> (renamed when the table is swapped in).
+// `staging_indexes`_ix<i> (renamed when the table is swapped in). The
+// CREATE TABLE statement is followed by the table's StoredFormTriggers
+// unless `triggers` is false.
 std::vector<std::string> TableStatements(const TableDef& t, Engine engine,
                                          std::vector<std::string>* notes,
                                          const std::string& schema = "",
                                          const std::string& table = "",
-                                         const std::string& staging_indexes = "");
+                                         const std::string& staging_indexes = "",
+                                         bool triggers = true);
+
+// The statements (each after "; ") creating the triggers that keep stored
+// forms (SQLite) and round smalldatetime (PostgreSQL) on `t` named `table`
+// ("" for t.name), as on tables made through the data access layer; "" when
+// no column needs one.
+std::string StoredFormTriggers(const TableDef& t, Engine engine, const std::string& table = "");
 
 // The name of index `i` of `t` once imported.
 std::string IndexName(const TableDef& t, size_t i);

@@ -18,8 +18,8 @@ bool In(const std::string& t, std::initializer_list<const char*> names) {
 }
 
 // "YYYY-MM-DD", "YYYY-MM-DDTHH:MM:SS[.fff]" or with a blank: the date and
-// the time parts; false when the text is no date.
-bool SplitDate(std::string_view s, std::string* date, std::string* time) {
+// the time parts (views into `s`); false when the text is no date.
+bool SplitDate(std::string_view s, std::string_view* date, std::string_view* time) {
   auto digits = [&](size_t at, size_t n) {
     if (at + n > s.size()) return false;
     for (size_t i = at; i < at + n; ++i)
@@ -29,35 +29,36 @@ bool SplitDate(std::string_view s, std::string* date, std::string* time) {
   if (!digits(0, 4) || s.size() < 10 || s[4] != '-' || !digits(5, 2) || s[7] != '-' ||
       !digits(8, 2))
     return false;
-  *date = std::string(s.substr(0, 10));
-  time->clear();
+  *date = s.substr(0, 10);
+  *time = {};
   if (s.size() == 10) return true;
   if (s[10] != 'T' && s[10] != ' ') return false;
-  *time = std::string(s.substr(11));
+  *time = s.substr(11);
   return true;
 }
 
-// "HH:MM[:SS[.fffffff]]" as "HH:MM:SS" plus the fraction when not zero.
+// "HH:MM[:SS[.fffffff]]" as "HH:MM:SS" plus the fraction when not zero,
+// appended to `*out`.
 bool NormalTime(std::string_view s, std::string* out) {
   auto digit = [&](size_t i) {
     return i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]));
   };
   if (!digit(0) || !digit(1) || s.size() < 5 || s[2] != ':' || !digit(3) || !digit(4)) return false;
-  *out = std::string(s.substr(0, 5));
+  out->append(s.substr(0, 5));
   size_t i = 5;
   if (i < s.size() && s[i] == ':') {
     if (!digit(i + 1) || !digit(i + 2)) return false;
-    *out += std::string(s.substr(i, 3));
+    out->append(s.substr(i, 3));
     i += 3;
   } else {
-    *out += ":00";
+    out->append(":00");
   }
   if (i < s.size() && s[i] == '.') {
     size_t f = i + 1;
     while (digit(f)) ++f;
-    std::string frac(s.substr(i + 1, f - i - 1));
-    while (!frac.empty() && frac.back() == '0') frac.pop_back();
-    if (!frac.empty()) *out += "." + frac;
+    std::string_view frac = s.substr(i + 1, f - i - 1);
+    while (!frac.empty() && frac.back() == '0') frac.remove_suffix(1);
+    if (!frac.empty()) out->append(".").append(frac);
     i = f;
   }
   // A datetimeoffset's zone stays as written.
@@ -65,9 +66,19 @@ bool NormalTime(std::string_view s, std::string* out) {
     std::string_view zone = s.substr(i);
     while (!zone.empty() && zone.front() == ' ') zone.remove_prefix(1);
     if (zone.empty() || (zone[0] != '+' && zone[0] != '-' && zone[0] != 'Z')) return false;
-    *out += " " + std::string(zone);
+    out->append(" ").append(zone);
   }
   return true;
+}
+
+// The string `*out` holds, emptied, for a text value to be written into:
+// the one it holds already when it is a String, so that a row buffer
+// converted again and again keeps its strings' room.
+std::string& TextSlot(Variant* out) {
+  if (out->type() != VarType::String) *out = Variant(std::string());
+  std::string& s = out->string_ref();
+  s.clear();
+  return s;
 }
 
 bool IsNumberText(std::string_view s) {
@@ -182,7 +193,7 @@ bool ToValue(ValueKind kind, const Literal& lit, Variant* out, std::string* erro
   };
   switch (kind) {
     case ValueKind::kText:
-      *out = Variant(s);
+      TextSlot(out).assign(s);
       return true;
     case ValueKind::kInt:
     case ValueKind::kBigInt:
@@ -209,7 +220,7 @@ bool ToValue(ValueKind kind, const Literal& lit, Variant* out, std::string* erro
     case ValueKind::kDecimal: {
       const std::string_view t = Trimmed(s);
       if (!IsNumberText(t)) return bad("a number");
-      *out = Variant(std::string(t));
+      TextSlot(out).assign(t);
       return true;
     }
     case ValueKind::kDouble: {
@@ -220,23 +231,18 @@ bool ToValue(ValueKind kind, const Literal& lit, Variant* out, std::string* erro
     }
     case ValueKind::kDateTime:
     case ValueKind::kDate: {
-      std::string date, time, norm;
+      std::string_view date, time;
       if (!SplitDate(Trimmed(s), &date, &time)) return bad("a date");
-      if (kind == ValueKind::kDate) {
-        *out = Variant(date);
-        return true;
-      }
-      if (time.empty()) time = "00:00:00";
-      if (!NormalTime(time, &norm)) return bad("a date");
-      *out = Variant(date + " " + norm);
+      std::string& text = TextSlot(out);
+      text.assign(date);
+      if (kind == ValueKind::kDate) return true;
+      text += ' ';
+      if (!NormalTime(time.empty() ? "00:00:00" : time, &text)) return bad("a date");
       return true;
     }
-    case ValueKind::kTime: {
-      std::string norm;
-      if (!NormalTime(Trimmed(s), &norm)) return bad("a time");
-      *out = Variant(norm);
+    case ValueKind::kTime:
+      if (!NormalTime(Trimmed(s), &TextSlot(out))) return bad("a time");
       return true;
-    }
     case ValueKind::kBinary: {
       std::string_view hex = Trimmed(s);
       if (hex.starts_with("0x") || hex.starts_with("0X")) hex.remove_prefix(2);

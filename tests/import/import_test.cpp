@@ -224,13 +224,23 @@ TEST_P(ImportTest, ColumnsKeepTheirTypes) {
         "INSERT [dbo].[pay] VALUES (1, 0.1, 10.005, CAST(N'2024-10-01T08:00:00.500' AS DateTime),"
         " N'2024-10-01', 0x00FF41)\n"
         "INSERT [dbo].[pay] VALUES (2, 0.2, 0.0001, N'2024-03-05T00:00:00', N'2024-03-05', 0x)\n"
+        "INSERT [dbo].[pay] VALUES (4, 1.5E2, NULL, NULL, NULL, NULL)\n"
         "GO\n");
   ImportReport r = Run({folder() + "/typed.sql"});
   ASSERT_TRUE(r.ok()) << (r.errors.empty() ? "" : r.errors[0]);
   Exec("insert into pay (id, amount, at) values (3, 1, 'Jan 1 2024')");
   const Variant sum = Scalar("select sum(amount) + sum(fee) from pay");
   ASSERT_EQ(sum.type(), VarType::Decimal) << sum.Describe();
-  EXPECT_EQ(sum.ToDecimal(), Decimal::Parse("11.3051"));
+  EXPECT_EQ(sum.ToDecimal(), Decimal::Parse("161.3051"));
+  EXPECT_EQ(Scalar("select count(*) from pay where amount = 150").ToLong(), 1);
+  // A value the column cannot hold refuses its table, which is not left behind.
+  Write("over.sql",
+        "CREATE TABLE [dbo].[over]([id] [int] NOT NULL, [amount] [decimal](18, 2) NULL)\nGO\n"
+        "INSERT [dbo].[over] VALUES (1, 1E20)\nGO\n");
+  r = Run({folder() + "/over.sql"});
+  ASSERT_EQ(r.tables.size(), 1u);
+  EXPECT_FALSE(r.tables[0].error.empty());
+  EXPECT_FALSE(Exists("over"));
   EXPECT_EQ(Scalar("select sum(id) from pay where at > '2024-3-5'").ToLong(), 1);
   EXPECT_EQ(Scalar("select sum(id) from pay where at < '2024/03/05 00:00:01'").ToLong(), 5);
   EXPECT_EQ(Scalar("select count(*) from pay where day = '20241001'").ToLong(), 1);

@@ -9,6 +9,11 @@
 // destroyed without Finish is abandoned: the engine is left ready for the
 // caller's rollback, and rows already sent belong to that transaction.
 //
+// On SQLite a value for a column kept in a stored form (exact decimals,
+// dates) is written in that form, converted (or refused, with the same
+// error) as the column's trigger would, so a table may be loaded before its
+// triggers are created.
+//
 // SQLite prepares one INSERT and reuses it for every row; PostgreSQL streams
 // the rows with COPY ... FROM STDIN. Errors are ComError E_FAIL with the
 // engine's message; on PostgreSQL a row the server rejects may only be

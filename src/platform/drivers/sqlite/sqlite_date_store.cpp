@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "platform/drivers/sqlite/sqlite_function_util.h"
@@ -119,20 +120,32 @@ int DateLength(const DateType& t) {
   return 6 + size_class;
 }
 
-std::string StoredDate(const DateTime& d, const DateType& t) {
-  std::string out(1, DateTag(t));
+size_t WriteStoredDate(const DateTime& d, const DateType& t, char* out) {
+  out[0] = DateTag(t);
+  char* text = out + 1;
   switch (t.kind) {
     case DateKind::kSmallDateTime:
-      return out += FormatStored(FromMillis((MillisOf(d) + 30000) / 60000 * 60000));
+      return 1 + WriteStored(FromMillis((MillisOf(d) + 30000) / 60000 * 60000), text);
     case DateKind::kDate:
-      return out += FormatStored(d).substr(0, 10);
-    case DateKind::kTime:
-      return out += FormatStored(d).substr(11);
+      return 1 + std::min<size_t>(WriteStored(d, text), 10);
+    case DateKind::kTime: {
+      // The time of day: what follows 'YYYY-MM-DD ' (the date is written
+      // first, then moved out of the way).
+      const size_t n = WriteStored(d, text);
+      if (n <= 11) return 1;
+      std::memmove(text, text + 11, n - 11);
+      return 1 + n - 11;
+    }
     case DateKind::kDateTime:
     case DateKind::kDateTime2:
       break;
   }
-  return out += FormatStored(d);
+  return 1 + WriteStored(d, text);
+}
+
+std::string StoredDate(const DateTime& d, const DateType& t) {
+  char buf[kStoredDateChars];
+  return std::string(buf, WriteStoredDate(d, t, buf));
 }
 
 bool RuntimeDays(std::string_view text, double* days) {
@@ -187,8 +200,11 @@ void NeedsDateStore(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (type != SQLITE_TEXT) return sqlite3_result_int(ctx, 1);
   const std::string_view t = TextOf(argv[0]);
   const std::optional<DateTime> d = ParseDateTime(t);
-  sqlite3_result_int(ctx,
-                     d && StoredDate(*d, DateTypeOfCode(sqlite3_value_int(argv[1]))) == t ? 0 : 1);
+  char buf[kStoredDateChars];
+  const bool stored =
+      d && std::string_view(
+               buf, WriteStoredDate(*d, DateTypeOfCode(sqlite3_value_int(argv[1])), buf)) == t;
+  sqlite3_result_int(ctx, stored ? 0 : 1);
 }
 
 // tsql_now(utc): GETDATE() (utc 0) or GETUTCDATE() (utc 1) to the

@@ -80,6 +80,10 @@ std::optional<DateTime> DateOfText(std::string_view text);
 
 // The stored form of `d` in a column of type `t`, tag included.
 std::string StoredDate(const DateTime& d, const DateType& t);
+// The same text written at `out` (room for kStoredDateChars), without a
+// terminating NUL; returns its length.
+inline constexpr size_t kStoredDateChars = kStoredChars + 1;
+size_t WriteStoredDate(const DateTime& d, const DateType& t, char* out);
 
 // The runtime's date (days since 1899-12-30, the fraction the time of day)
 // of a stored date text; false when the text is none.

@@ -60,6 +60,11 @@ std::optional<Exact> ParseExact(std::string_view text);
 
 // "-12.50": the digits with exactly `x.scale` decimals.
 std::string FormatExact(const Exact& x);
+// The same text written at `out` (room for kExactChars plus x.scale), without
+// a terminating NUL; returns its length. A value of a column (scale at most
+// kMaxPrecision) takes at most kExactChars.
+inline constexpr size_t kExactChars = 44;
+size_t WriteExact(const Exact& x, char* out);
 
 // Rounded half away from zero (or cut toward zero) to `scale` decimals;
 // false on overflow of 38 digits.
@@ -77,6 +82,9 @@ void ResultExact(sqlite3_context* ctx, Exact x);
 
 // The stored form of `x` ("\v425.50").
 std::string StoredText(const Exact& x);
+// The same text written at `out` (room for one more than WriteExact);
+// returns its length.
+size_t WriteStoredText(const Exact& x, char* out);
 
 // The value's text as CAST(x AS varchar) writes it: a decimal with its
 // scale, money with two places, a date column's stored form in its type's

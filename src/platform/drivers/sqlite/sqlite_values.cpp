@@ -164,29 +164,29 @@ StoredForm StoredFormOf(const char* decl) {
   return f;
 }
 
-bool ToStoredForm(const StoredForm& f, const Variant& v, std::string* out) {
-  if (f.kind == StoredForm::kNone || v.IsNull() || v.IsEmpty()) return false;
-  std::string text;
+size_t ToStoredForm(const StoredForm& f, const Variant& v, char* out) {
+  static_assert(kStoredFormChars >= kStoredDateChars && kStoredFormChars > kExactChars);
+  if (f.kind == StoredForm::kNone || v.IsNull() || v.IsEmpty()) return 0;
+  std::string converted;  // the text of a value that is no String
+  std::string_view text;
   if (v.type() == VarType::String)
     text = v.string();
   else if (v.type() == VarType::Date && f.kind == StoredForm::kDate)
-    text = value::FormatDate(v.ToDate().days);
+    text = converted = value::FormatDate(v.ToDate().days);
   else if (v.type() == VarType::Decimal || v.type() == VarType::Long ||
            v.type() == VarType::Integer)
-    text = v.ToString();
+    text = converted = v.ToString();
   else
-    return false;
+    return 0;
   if (f.kind == StoredForm::kDate) {
     const std::optional<DateTime> d = DateOfText(text);
-    if (!d) return false;
-    *out = StoredDate(*d, DateType{static_cast<DateKind>(f.date_kind), f.date_digits});
-    return true;
+    if (!d) return 0;
+    return WriteStoredDate(*d, DateType{static_cast<DateKind>(f.date_kind), f.date_digits}, out);
   }
   std::optional<Exact> x = ParseExact(text);
-  if (!x || !Rescale(&*x, f.scale) || (x->m != 0 && DigitCount(x->m) > f.precision)) return false;
+  if (!x || !Rescale(&*x, f.scale) || (x->m != 0 && DigitCount(x->m) > f.precision)) return 0;
   x->money = f.money;
-  *out = StoredText(*x);
-  return true;
+  return WriteStoredText(*x, out);
 }
 
 int Bind(sqlite3_stmt* stmt, int n, const Variant& value) {

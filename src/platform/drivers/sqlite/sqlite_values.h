@@ -34,9 +34,11 @@ struct StoredForm {
 };
 StoredForm StoredFormOf(const char* decl);
 
-// `v` in form `f` in `*out`; false when `v` is none of it (it is bound as it
-// is then, and the column's trigger converts or refuses it).
-bool ToStoredForm(const StoredForm& f, const Variant& v, std::string* out);
+// `v` in form `f`, written at `out` (room for kStoredFormChars); returns
+// its length, 0 when `v` is none of it (it is bound as it is then, and the
+// column's trigger converts or refuses it). Allocates nothing for a String.
+inline constexpr size_t kStoredFormChars = 48;
+size_t ToStoredForm(const StoredForm& f, const Variant& v, char* out);
 
 // Binds `v` to the 1-based parameter `n`; returns the sqlite result code.
 // Texts and byte arrays are bound in place: `v` must stay as it is until

@@ -6,7 +6,9 @@
 // garbage makes the text "not a date" rather than a different date.
 #include "platform/drivers/sqlite/tsql_datetime.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace q6::sqlite {
 namespace {
@@ -226,12 +228,56 @@ DateTime FromMillis(int64_t ms) {
   return d;
 }
 
+namespace {
+
+// `v` (0..99) as two digits at `out`.
+char* TwoDigits(int v, char* out) {
+  out[0] = static_cast<char>('0' + v / 10);
+  out[1] = static_cast<char>('0' + v % 10);
+  return out + 2;
+}
+
+}  // namespace
+
+size_t WriteStored(const DateTime& d, char* out) {
+  // Every field in its usual range takes the digit writing below; any other
+  // value (a year past 9999 or before 0) keeps printf's spelling.
+  const bool plain = d.year >= 0 && d.year <= 9999 && d.month >= 0 && d.month <= 99 && d.day >= 0 &&
+                     d.day <= 99 && d.hour >= 0 && d.hour <= 99 && d.minute >= 0 &&
+                     d.minute <= 99 && d.second >= 0 && d.second <= 99 && d.millis >= 0 &&
+                     d.millis <= 999;
+  if (!plain) {
+    char buf[96];
+    int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
+                          d.hour, d.minute, d.second);
+    if (d.millis != 0) n += std::snprintf(buf + n, sizeof buf - n, ".%03d", d.millis);
+    const size_t len = std::min(static_cast<size_t>(n), kStoredChars);
+    std::memcpy(out, buf, len);
+    return len;
+  }
+  char* p = TwoDigits(d.year / 100, out);
+  p = TwoDigits(d.year % 100, p);
+  *p++ = '-';
+  p = TwoDigits(d.month, p);
+  *p++ = '-';
+  p = TwoDigits(d.day, p);
+  *p++ = ' ';
+  p = TwoDigits(d.hour, p);
+  *p++ = ':';
+  p = TwoDigits(d.minute, p);
+  *p++ = ':';
+  p = TwoDigits(d.second, p);
+  if (d.millis != 0) {
+    *p++ = '.';
+    *p++ = static_cast<char>('0' + d.millis / 100);
+    p = TwoDigits(d.millis % 100, p);
+  }
+  return static_cast<size_t>(p - out);
+}
+
 std::string FormatStored(const DateTime& d) {
-  char buf[40];
-  int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
-                        d.hour, d.minute, d.second);
-  if (d.millis != 0) n += std::snprintf(buf + n, sizeof buf - n, ".%03d", d.millis);
-  return std::string(buf, static_cast<size_t>(n));
+  char buf[kStoredChars];
+  return std::string(buf, WriteStored(d, buf));
 }
 
 bool KnownDateStyle(int style) {

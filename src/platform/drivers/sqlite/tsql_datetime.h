@@ -48,6 +48,11 @@ DateTime FromMillis(int64_t ms);
 
 // 'YYYY-MM-DD HH:MM:SS', with '.fff' when the milliseconds are not zero.
 std::string FormatStored(const DateTime& d);
+// The same text written at `out` (room for kStoredChars), without a
+// terminating NUL; returns its length. Years outside 0..9999 are written
+// as printf's %04d writes them.
+inline constexpr size_t kStoredChars = 32;
+size_t WriteStored(const DateTime& d, char* out);
 
 // `d` written in CONVERT style `style`; false when the style is not one of
 // 0/100, 1/101, 2/102, 3/103, 4/104, 5/105, 8/108, 10/110, 11/111, 12/112, 114, 20/120,

@@ -1,0 +1,107 @@
+// The stored forms a bulk load writes into decimal and date columns are the
+// texts the columns' triggers would make: digits written by hand must agree
+// with them to the byte (scale padding, signs, leading zeros, the widest
+// mantissa; dates with and without milliseconds, each date type's part).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/drivers/sqlite/sqlite_date_store.h"
+#include "platform/drivers/sqlite/sqlite_exact.h"
+#include "platform/drivers/sqlite/sqlite_values.h"
+
+namespace q6::sqlite {
+namespace {
+
+struct ExactCase {
+  const char* text;  // as a column receives it
+  const char* decl;  // the column's declared type
+  const char* stored;
+};
+
+TEST(StoredFormTest, DecimalsAreWrittenAsTheTriggerStoresThem) {
+  const ExactCase kCases[] = {
+      {"0", "decimal_text(18,2)", "\v0.00"},
+      {"-0.004", "decimal_text(18,2)", "\v0.00"},  // rounds to zero: no sign
+      {"-0.005", "decimal_text(18,2)", "\v-0.01"},
+      {"7.1", "decimal_text(18,2)", "\v7.10"},
+      {"-12.5", "decimal_text(18,3)", "\v-12.500"},
+      {"0.05", "decimal_text(10,9)", "\v0.050000000"},
+      {"42", "decimal_text(5,0)", "\v42"},
+      {"  +99999.995 ", "decimal_text(18,2)", "\v100000.00"},
+      {"1.5", "money_text(19,4)", "\f1.5000"},
+      {"10000000000000000000", "decimal_text(20,0)", "\v10000000000000000000"},
+      {"-99999999999999999999999999999999999999", "decimal_text(38,0)",
+       "\v-99999999999999999999999999999999999999"},
+      {"0.00000000000000000000000000000000000001", "decimal_text(38,38)",
+       "\v0.00000000000000000000000000000000000001"},
+      {"123456789012345678901.5", "decimal_text(38,17)",
+       "\v123456789012345678901.50000000000000000"},
+  };
+  for (const ExactCase& c : kCases) {
+    SCOPED_TRACE(c.text);
+    const StoredForm f = StoredFormOf(c.decl);
+    char out[kStoredFormChars];
+    const size_t n = ToStoredForm(f, Variant(std::string(c.text)), out);
+    EXPECT_EQ(std::string(out, n), c.stored);
+    // What the column's trigger would make of the same text.
+    std::optional<Exact> x = ParseExact(c.text);
+    ASSERT_TRUE(x && Rescale(&*x, f.scale));
+    x->money = f.money;
+    EXPECT_EQ(StoredText(*x), c.stored);
+  }
+  // Products carry scales past a column's (up to 76 places) into error
+  // texts; the widest mantissa has 39 digits.
+  Exact tiny;
+  tiny.m = -5;
+  tiny.scale = 60;
+  EXPECT_EQ(FormatExact(tiny), "-0." + std::string(59, '0') + "5");
+  Exact wide;
+  wide.m = static_cast<__int128>(17014118346046923) * 10000000000000000000ULL * 1000;
+  wide.scale = 3;
+  EXPECT_EQ(FormatExact(wide), "170141183460469230000000000000000000.000");
+  wide.scale = 0;
+  EXPECT_EQ(FormatExact(wide), "170141183460469230000000000000000000000");
+  // Too many digits for the column, or no number: left to the trigger.
+  char out[kStoredFormChars];
+  EXPECT_EQ(ToStoredForm(StoredFormOf("decimal_text(5,2)"), Variant(std::string("1000")), out), 0u);
+  EXPECT_EQ(ToStoredForm(StoredFormOf("decimal_text(5,2)"), Variant(std::string("1e3")), out), 0u);
+}
+
+struct DateCase {
+  const char* text;
+  const char* decl;
+  const char* stored;  // after the tag
+};
+
+TEST(StoredFormTest, DatesAreWrittenAsTheTriggerStoresThem) {
+  const DateCase kCases[] = {
+      {"2024-03-05 10:20:30.000", "datetime_text", "2024-03-05 10:20:30"},
+      {"2024-03-05 10:20:30.007", "datetime_text", "2024-03-05 10:20:30.007"},
+      {"2024-03-05 10:20:30.120", "datetime2_text(3)", "2024-03-05 10:20:30.120"},
+      {"0001-01-01 00:00:00", "datetime_text", "0001-01-01 00:00:00"},
+      {"9999-12-31 23:59:59.999", "datetime_text", "9999-12-31 23:59:59.999"},
+      {"2024-03-05 10:20:30", "smalldatetime_text", "2024-03-05 10:21:00"},
+      {"2024-12-31 23:59:30", "smalldatetime_text", "2025-01-01 00:00:00"},
+      {"2024-03-05 10:20:30.5", "date_text", "2024-03-05"},
+      {"10:20:30.250", "time_text(7)", "10:20:30.250"},
+      {"20240305", "datetime_text", "2024-03-05 00:00:00"},
+  };
+  for (const DateCase& c : kCases) {
+    SCOPED_TRACE(c.text);
+    const StoredForm f = StoredFormOf(c.decl);
+    ASSERT_EQ(f.kind, StoredForm::kDate);
+    char out[kStoredFormChars];
+    const size_t n = ToStoredForm(f, Variant(std::string(c.text)), out);
+    ASSERT_GT(n, 1u);
+    const DateType type{static_cast<DateKind>(f.date_kind), f.date_digits};
+    EXPECT_EQ(out[0], DateTag(type));
+    EXPECT_EQ(std::string(out + 1, n - 1), c.stored);
+    EXPECT_EQ(StoredDate(*DateOfText(c.text), type), std::string(out, n));
+  }
+  char out[kStoredFormChars];
+  EXPECT_EQ(ToStoredForm(StoredFormOf("date_text"), Variant(std::string("2024-02-30")), out), 0u);
+}
+
+}  // namespace
+}  // namespace q6::sqlite
