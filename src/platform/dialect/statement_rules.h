@@ -145,8 +145,11 @@ size_t SetOperationStart(const EditableSql& sql, size_t order);
 
 // CREATE INDEX (keyed_indexes.cpp): CLUSTERED and NONCLUSTERED go; on
 // PostgreSQL, CALL q6tsql.tsql_key_index('<name>') follows (appended), which
-// adds an index of tsql_key(column) when the index begins with a citext
-// column, for x IN (subquery) to look keys up in.
+// adds an index of the keys (tsql_key(column)) when the index has a citext
+// column, for x IN (subquery) and joins to look keys up in, unique when the
+// index is. CREATE TABLE and ALTER TABLE .. ADD with a PRIMARY KEY or UNIQUE
+// get CALL q6tsql.tsql_key_constraints('<table>') the same way, which does
+// that for each unique index of the table. DROP INDEX ix ON t / t.ix.
 void RewriteIndexDefinitions(EditableSql* sql, Engine engine);
 
 // Result names (result_names.cpp): an item of the outermost select list

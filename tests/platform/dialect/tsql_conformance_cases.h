@@ -48,6 +48,9 @@ inline const ConformanceCase kConformanceCases[] = {
   {"CastBit", "select cast(5 as bit) + cast('false' as bit)", "1"},
   {"CastVarcharCuts", "select cast('abcdef' as varchar(3))", "abc"},
   {"CastCharPads", "select cast('ab' as char(4)) + '|'", "ab  |"},
+  // Keys under the padding rule: 'AB  ' is the key 'ab'.
+  {"PrimaryKeyTakesNoPaddedTwin", "insert into fd_keyed values ('AB  ', 'y')", nullptr, "constraint"},
+  {"UniqueTakesNoPaddedTwin", "insert into fd_keyed values ('cd', 'X ')", nullptr, "constraint"},
   {"CastDatetimeCompact", "select cast('20240305' as datetime)", "2024-03-05 00:00:00"},
   {"CastDatetimeIsoT", "select cast('2024-03-05T10:11:12' as datetime)", "2024-03-05 10:11:12"},
   {"CastDatetimeMonthName", "select cast('Mar 5 2024 10:00PM' as datetime)", "2024-03-05 22:00:00"},
