@@ -93,6 +93,13 @@ void RewriteScalarSubqueries(EditableSql* sql, Engine engine);
 // citext without trailing blanks when text.
 void RewriteQuantifiedSubqueries(EditableSql* sql, Engine engine);
 
+// SQLite, before every other rule (quantified_aggregates.cpp): x op ANY |
+// SOME | ALL (subquery) for op other than = ANY and <> ALL becomes an
+// aggregate of the comparison over the subquery's rows, compared with 1,
+// written in T-SQL for the other rules to translate. True when the text
+// changed: it is then rendered and parsed again.
+bool RewriteQuantifiedAggregates(EditableSql* sql);
+
 // Common table expressions (recursive_ctes.cpp): WITH whose CTE refers to
 // itself becomes WITH RECURSIVE; its recursion is counted in a hidden level
 // column and stops with error 530 past 100 levels or past the n of
