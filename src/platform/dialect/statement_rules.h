@@ -40,6 +40,11 @@ struct SelectItem {
   size_t first = kNone, last = kNone, alias = kNone;
 };
 
+// The items of the select list of `select`, in order (order_rules.cpp); a
+// `*` or `t.*` is an item ending in the `*`, without alias.
+void ListItems(const EditableSql& sql, const Operands& ops, size_t select,
+               std::vector<SelectItem>* items);
+
 // The item of the select list of `select` that the ORDER BY term at `term`
 // stands for (order_rules.cpp): an aliased item (`expr AS name`, `expr
 // name`) when the term is one name, the n-th item when it is the number n.
