@@ -81,6 +81,13 @@ std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads*
   thread_local dialect::EditableSql sql;
   if (types) types->read.reset();
   if (!sql.Parse(tsql)) return std::string(tsql);
+  // A rule whose output is T-SQL for the others to translate goes first.
+  thread_local std::string rewritten;
+  if (engine == Engine::SQLite && dialect::RewriteQuantifiedAggregates(&sql)) {
+    rewritten = sql.Render();
+    tsql = rewritten;
+    if (!sql.Parse(tsql)) return std::string(tsql);
+  }
   if (reads) sql.WatchStandIns();
   if (types) sql.SetColumnTypes(types->given);
   std::string out;

@@ -112,6 +112,12 @@ bool EditableSql::HasTextBefore(size_t i) const {
   return edit_of_[i] >= 0 && !edits_[edit_of_[i]].before.empty();
 }
 
+bool EditableSql::Changed(size_t i) const {
+  if (edit_of_[i] < 0) return false;
+  const TokenEdit& e = edits_[edit_of_[i]];
+  return e.drop || e.replace || !e.before.empty() || !e.after.empty();
+}
+
 std::string EditableSql::Render() const {
   std::string out;
   out.reserve(sql_.size() + 32);

@@ -137,6 +137,9 @@ class EditableSql {
   bool Dropped(size_t i) const;
   // True when an edit writes text ahead of token i.
   bool HasTextBefore(size_t i) const;
+  // True when token i is not sent as written: an edit drops or replaces it
+  // or writes text around it.
+  bool Changed(size_t i) const;
   bool Edited() const { return !edits_.empty(); }
 
   // Statements a rule adds behind the one parsed (a new table's triggers):

@@ -1,12 +1,17 @@
 // CREATE INDEX as T-SQL writes it, and on PostgreSQL an index of the keys
-// beside it.
+// beside it and beside the keys of a new table.
 //
 // x IN (subquery) compares tsql_key(x) with the keys of the subquery's rows
-// (quantified_subqueries.cpp): exact under the default collation, but an
-// index of x itself cannot serve it. So behind CREATE INDEX the dialect
-// calls q6tsql.tsql_key_index, which adds an index of tsql_key(column) when
-// the new index begins with a citext column (the engine knows the type; the
-// key of any other column is the column, which the index already serves).
+// (quantified_subqueries.cpp), and a join of two text columns compares their
+// blank-free values: exact under the default collation, but an index of x
+// itself cannot serve either. So behind CREATE INDEX the dialect calls
+// q6tsql.tsql_key_index, which adds an index of tsql_key(column) when the
+// new index has a citext column (the engine knows the type; the key of any
+// other column is the column, which the index already serves). Behind
+// CREATE TABLE and ALTER TABLE .. ADD with a PRIMARY KEY or UNIQUE, it calls
+// q6tsql.tsql_key_constraints, which does the same for each unique index of
+// the table: those key indexes are unique too, so that 'a' and 'A  ' are one
+// key, as SQL Server's padding rule has it (citext alone takes them as two).
 // CLUSTERED and NONCLUSTERED go on both engines, which know neither (the
 // engines' tables are heaps or ordered by their row id either way).
 //
@@ -69,11 +74,45 @@ void RewriteIndexDrop(EditableSql* s, size_t index, Engine engine) {
   AppendOwnStatements(s, last, call);
 }
 
+// Appends `CALL q6tsql.<procedure>('<tokens [first, last] as rendered>')`.
+void AppendKeyCall(EditableSql* s, WordRef procedure, size_t first, size_t last_name, size_t last) {
+  for (size_t k = first; k < last; ++k)
+    if (s->IsWord(k, procedure)) return;  // translated before
+  // Qualified here: the count of bytes appended must not change after.
+  std::string call =
+      ";\nCALL " + std::string(kTsqlSchema) + "." + std::string(procedure.text()) + "('";
+  for (char c : Rendered(*s, first, last_name)) {
+    call += c;
+    if (c == '\'') call += '\'';
+  }
+  call += "')";
+  AppendOwnStatements(s, last, call);
+}
+
+// PostgreSQL: CREATE TABLE t (..) / ALTER TABLE t ADD .. with a PRIMARY KEY
+// or UNIQUE: the key indexes of t's unique indexes follow.
+void KeyTableConstraints(EditableSql* s, size_t verb) {
+  if (!s->HasWord("primary") && !s->HasWord("unique")) return;
+  const size_t table = s->NextSig(verb);
+  const size_t name = s->NextSig(table);
+  const size_t last = StatementEnd(*s);
+  if (name == kNone || last == 0 || last <= name || s->Depth(name) != 0) return;
+  size_t name_end = name;
+  while (s->IsPunct(s->NextSig(name_end), '.') && s->NextSig(s->NextSig(name_end)) != kNone)
+    name_end = s->NextSig(s->NextSig(name_end));
+  const size_t next = s->NextSig(name_end);
+  if (s->IsWord(verb, "create") ? !s->IsPunct(next, '(') : !s->IsWord(next, "add")) return;
+  AppendKeyCall(s, "tsql_key_constraints", name, name_end, last);
+}
+
 }  // namespace
 
 void RewriteIndexDefinitions(EditableSql* s, Engine engine) {
-  if (!s->HasWord("index")) return;
   const size_t verb = s->NextSig(kNone);
+  if (engine == Engine::PostgreSQL && (s->IsWord(verb, "create") || s->IsWord(verb, "alter")) &&
+      s->IsWord(s->NextSig(verb), "table"))
+    return KeyTableConstraints(s, verb);
+  if (!s->HasWord("index")) return;
   if (s->IsWord(verb, "drop") && s->IsWord(s->NextSig(verb), "index"))
     return RewriteIndexDrop(s, s->NextSig(verb), engine);
   if (!s->IsWord(verb, "create")) return;
@@ -89,16 +128,7 @@ void RewriteIndexDefinitions(EditableSql* s, Engine engine) {
   if (name == kNone || s->IsWord(name, "if") || !s->IsWord(s->NextSig(name), "on")) return;
   const size_t last = StatementEnd(*s);
   if (last == 0 || last <= name) return;
-  for (size_t k = name; k < last; ++k)
-    if (s->IsWord(k, "tsql_key_index")) return;  // translated before
-  // Qualified here: the count of bytes appended must not change after.
-  std::string call = ";\nCALL " + std::string(kTsqlSchema) + ".tsql_key_index('";
-  for (char c : Rendered(*s, name, name)) {
-    call += c;
-    if (c == '\'') call += '\'';
-  }
-  call += "')";
-  AppendOwnStatements(s, last, call);
+  AppendKeyCall(s, "tsql_key_index", name, name, last);
 }
 
 }  // namespace q6::dialect

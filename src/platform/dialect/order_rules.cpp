@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/dialect/operands.h"
 #include "platform/dialect/operator_rules.h"
@@ -104,12 +105,12 @@ using Item = SelectItem;
 
 }  // namespace
 
-SelectItem ItemOfTerm(const EditableSql& s, const Operands& ops, size_t select, size_t term) {
+void ListItems(const EditableSql& s, const Operands& ops, size_t select,
+               std::vector<SelectItem>* items) {
+  items->clear();
   const int depth = s.Depth(select);
-  const bool position = s.Kind(term) == TokenKind::kNumber;
-  long wanted = position ? std::strtol(std::string(s.Text(term)).c_str(), nullptr, 10) : 0;
   size_t first = s.NextSig(select);
-  if (s.IsWord(first, "all")) first = s.NextSig(first);
+  if (s.IsWord(first, "all") || s.IsWord(first, "distinct")) first = s.NextSig(first);
   if (s.IsWord(first, "top")) {  // TOP n | TOP (n) [PERCENT] [WITH TIES]
     first = s.NextSig(first);
     if (s.IsPunct(first, '(')) first = s.Match(first);
@@ -128,11 +129,12 @@ SelectItem ItemOfTerm(const EditableSql& s, const Operands& ops, size_t select, 
     const bool item_end = next == kNone || (s.IsPunct(next, ',') && s.Depth(next) == depth) ||
                           list_end || s.Depth(next) < depth;
     if (!item_end) continue;
-    if (s.IsPunct(j, '*')) return {};
     // The item is [first, j]: its alias, when it has one, is j.
     const size_t prev = s.PrevSig(j);
     Item item{first, j, j};
-    if (s.IsWord(prev, "as") && prev > first) {
+    if (s.IsPunct(j, '*')) {
+      item.alias = kNone;
+    } else if (s.IsWord(prev, "as") && prev > first) {
       item.last = s.PrevSig(prev);
     } else if (j > first && IsName(s, ops, j) && !s.IsPunct(prev, '.') && !ops.IsKeyword(prev) &&
                s.Kind(prev) != TokenKind::kPunct) {
@@ -144,10 +146,22 @@ SelectItem ItemOfTerm(const EditableSql& s, const Operands& ops, size_t select, 
     } else {
       item.alias = kNone;
     }
-    if (position ? --wanted == 0 : item.alias != kNone && SameName(s, j, term)) return item;
-    if (list_end || next == kNone || s.Depth(next) < depth) return {};
+    items->push_back(item);
+    if (list_end || next == kNone || s.Depth(next) < depth) return;
     first = s.NextSig(next);
     j = next;
+  }
+}
+
+SelectItem ItemOfTerm(const EditableSql& s, const Operands& ops, size_t select, size_t term) {
+  thread_local std::vector<SelectItem> items;
+  ListItems(s, ops, select, &items);
+  const bool position = s.Kind(term) == TokenKind::kNumber;
+  long wanted = position ? std::strtol(std::string(s.Text(term)).c_str(), nullptr, 10) : 0;
+  for (const SelectItem& item : items) {
+    if (s.IsPunct(item.last, '*')) return {};
+    if (position ? --wanted == 0 : item.alias != kNone && SameName(s, item.alias, term))
+      return item;
   }
   return {};
 }

@@ -38,6 +38,43 @@ size_t ResultSelect(const EditableSql& s) {
   return kNone;
 }
 
+// The text of tokens [first, last] as written, blanks and comments between
+// them one blank, cut to the 63 bytes PostgreSQL keeps of a name (at a
+// character's start, on both engines alike).
+std::string WrittenText(const EditableSql& s, size_t first, size_t last) {
+  std::string text;
+  for (size_t k = first; k <= last; ++k) {
+    if (s.IsBlank(k)) {
+      if (!text.empty() && text.back() != ' ') text += ' ';
+      continue;
+    }
+    text += s.Text(k);
+  }
+  constexpr size_t kMaxName = 63;
+  if (text.size() > kMaxName) {
+    size_t cut = kMaxName;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
+  }
+  return text;
+}
+
+// Whether `item` of a result list has no name of its own: no alias (AS x,
+// a name behind it, or one a rule wrote), and it is no column, no `*` and
+// no variable assignment.
+bool Unnamed(EditableSql* s, const Operands& ops, const SelectItem& item) {
+  if (item.alias != kNone || s->IsPunct(item.last, '*') || s->Dropped(item.first) ||
+      s->Text(item.first).starts_with("@") || IsColumnTerm(*s, ops, item.first, item.last))
+    return false;
+  // The refusal the dialect writes in place of a statement stays as it is.
+  const size_t call =
+      s->IsWord(item.first, "q6tsql") ? s->NextSig(s->NextSig(item.first)) : item.first;
+  if (s->IsWord(call, "tsql_unsupported")) return false;
+  const TokenEdit& e = s->Edit(item.last);
+  return e.after.find(" AS ") == std::string::npos &&
+         !(e.replace && e.replacement.starts_with("AS "));
+}
+
 // Items named by an unquoted name get that name quoted: a column (whose
 // name both engines would give as the table declares it), and on PostgreSQL
 // an alias (which it would fold to lower case). The names given, for ORDER BY.
@@ -196,6 +233,19 @@ void RewriteResultNames(EditableSql* s, Engine engine) {
       thread_local std::vector<size_t> named;
       named.clear();
       NameItems(s, ops, select, engine == Engine::PostgreSQL, &named);
+      // An expression without a name is named by its text as written, on
+      // both engines alike: SQLite names it so itself unless a rule changed
+      // it (it would show the translation), PostgreSQL by the function's
+      // name or ?column?.
+      thread_local std::vector<SelectItem> items;
+      ListItems(*s, ops, select, &items);
+      for (const SelectItem& item : items) {
+        if (!Unnamed(s, ops, item)) continue;
+        bool changed = engine == Engine::PostgreSQL;
+        for (size_t k = item.first; !changed && k <= item.last; ++k) changed = s->Changed(k);
+        if (changed)
+          s->Edit(item.last).after += " AS " + Quoted(WrittenText(*s, item.first, item.last));
+      }
       if (!named.empty() && s->HasWord("order")) QuoteOrderTerms(s, named);
     }
   }

@@ -39,7 +39,7 @@ inline constexpr std::string_view kRuleWords[] = {
     // Statement forms (statement_rules.h) and names that are keywords of
     // one engine.
     "rollup", "cube", "sets", "maxrecursion", "recursive", "nulls", "rows", "row", "fetch",
-    "only", "first", "next", "raise", "notnull", "nothing", "analyse", "analyze",
+    "only", "first", "next", "raise", "notnull", "nothing", "analyse", "analyze", "primary", "unique",
     "asymmetric", "do", "initially", "placing", "symmetric", "variadic", "window",
     // Names.
     "dbo", "max", "n",

@@ -40,6 +40,11 @@ struct SelectItem {
   size_t first = kNone, last = kNone, alias = kNone;
 };
 
+// The items of the select list of `select`, in order (order_rules.cpp); a
+// `*` or `t.*` is an item ending in the `*`, without alias.
+void ListItems(const EditableSql& sql, const Operands& ops, size_t select,
+               std::vector<SelectItem>* items);
+
 // The item of the select list of `select` that the ORDER BY term at `term`
 // stands for (order_rules.cpp): an aliased item (`expr AS name`, `expr
 // name`) when the term is one name, the n-th item when it is the number n.
@@ -93,6 +98,13 @@ void RewriteScalarSubqueries(EditableSql* sql, Engine engine);
 // citext without trailing blanks when text.
 void RewriteQuantifiedSubqueries(EditableSql* sql, Engine engine);
 
+// SQLite, before every other rule (quantified_aggregates.cpp): x op ANY |
+// SOME | ALL (subquery) for op other than = ANY and <> ALL becomes an
+// aggregate of the comparison over the subquery's rows, compared with 1,
+// written in T-SQL for the other rules to translate. True when the text
+// changed: it is then rendered and parsed again.
+bool RewriteQuantifiedAggregates(EditableSql* sql);
+
 // Common table expressions (recursive_ctes.cpp): WITH whose CTE refers to
 // itself becomes WITH RECURSIVE; its recursion is counted in a hidden level
 // column and stops with error 530 past 100 levels or past the n of
@@ -145,8 +157,11 @@ size_t SetOperationStart(const EditableSql& sql, size_t order);
 
 // CREATE INDEX (keyed_indexes.cpp): CLUSTERED and NONCLUSTERED go; on
 // PostgreSQL, CALL q6tsql.tsql_key_index('<name>') follows (appended), which
-// adds an index of tsql_key(column) when the index begins with a citext
-// column, for x IN (subquery) to look keys up in.
+// adds an index of the keys (tsql_key(column)) when the index has a citext
+// column, for x IN (subquery) and joins to look keys up in, unique when the
+// index is. CREATE TABLE and ALTER TABLE .. ADD with a PRIMARY KEY or UNIQUE
+// get CALL q6tsql.tsql_key_constraints('<table>') the same way, which does
+// that for each unique index of the table. DROP INDEX ix ON t / t.ix.
 void RewriteIndexDefinitions(EditableSql* sql, Engine engine);
 
 // Result names (result_names.cpp): an item of the outermost select list

@@ -61,10 +61,13 @@ void RewriteColumn(EditableSql* s, size_t first, size_t last, Engine engine,
   if (!length.empty()) {
     std::string name;
     if (s->Kind(first) == TokenKind::kBracket) {
+      // As the name itself is sent: [Name] is "name" on PostgreSQL.
       name = "\"";
       std::string inner;
       AppendUnquoted(s->Text(first), &inner);
       for (char c : inner) {
+        if (engine == Engine::PostgreSQL && c >= 'A' && c <= 'Z')
+          c = static_cast<char>(c - 'A' + 'a');
         name += c;
         if (c == '"') name += '"';
       }

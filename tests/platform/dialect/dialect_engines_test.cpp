@@ -98,6 +98,8 @@ constexpr const char* kTypedSchema[] = {
     "insert into fd_amounts values (1, 425.5, 10), (2, 0.1, 2.5), (3, 0.2, null), (4, 9, 0)",
     "create table fd_bytes (id int, b varbinary(16))",
     "insert into fd_bytes values (1, 0x0102FF)",
+    "create table fd_keyed (code varchar(10) primary key, name nvarchar(10) unique)",
+    "insert into fd_keyed values ('ab', 'x')",
     "create table fd_dated (id int, dd datetime, dday date)",
     "insert into fd_dated values (1, '2023-12-31 23:59:59', '2023-12-31'),"
     " (2, '2024/02/01', '20240201'), (3, 'Mar  5 2024 10:20AM', 'Mar 5 2024'),"

@@ -48,6 +48,9 @@ inline const ConformanceCase kConformanceCases[] = {
   {"CastBit", "select cast(5 as bit) + cast('false' as bit)", "1"},
   {"CastVarcharCuts", "select cast('abcdef' as varchar(3))", "abc"},
   {"CastCharPads", "select cast('ab' as char(4)) + '|'", "ab  |"},
+  // Keys under the padding rule: 'AB  ' is the key 'ab'.
+  {"PrimaryKeyTakesNoPaddedTwin", "insert into fd_keyed values ('AB  ', 'y')", nullptr, "constraint"},
+  {"UniqueTakesNoPaddedTwin", "insert into fd_keyed values ('cd', 'X ')", nullptr, "constraint"},
   {"CastDatetimeCompact", "select cast('20240305' as datetime)", "2024-03-05 00:00:00"},
   {"CastDatetimeIsoT", "select cast('2024-03-05T10:11:12' as datetime)", "2024-03-05 10:11:12"},
   {"CastDatetimeMonthName", "select cast('Mar 5 2024 10:00PM' as datetime)", "2024-03-05 22:00:00"},
@@ -252,7 +255,9 @@ inline const ConformanceCase kConformanceCases[] = {
   {"NotInSubqueryIgnoresBlanks", "select count(*) from fd_names where name not in (select code from fd_pad)", "1"},
   {"AnyAllIgnoreBlanks", "select count(*) from fd_names where name = any (select code from fd_pad) and name <> all (select upper(code) from fd_pad where code < 'abd')", "2"},
   {"EqualsAny", "select count(*) from fd_doc where coid = any (select parentoid from fd_line) and code <> all (select item from fd_line)", "2"},
-  {"GreaterThanAll", "select count(*) from fd_doc where qty > all (select amount from fd_line)", "3", "ANY, SOME or ALL is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"GreaterThanAll", "select count(*) from fd_doc where qty > all (select amount from fd_line)", "3"},
+  {"AllWithAnUnknownRow", "select count(*) from fd_names where not (id < all (select case when id = 3 then null else id end from fd_names where id > 2))", "1"},
+  {"AnyIgnoresCaseAndBlanks", "select count(*) from fd_names where name > some (select 'ABC')", "3"},
   {"DerivedColumnList", "select sum(b) from (select id, id * 10 from fd_names) as t (a, b)", "100"},
   {"ValuesColumnList", "select max(y) from (values (1, 'a'), (2, 'b')) v (x, y)", "b"},
   // Common table expressions.

@@ -18,31 +18,59 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT v';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_key(v citext) RETURNS citext
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT rtrim(v)::citext';
 
--- An index of the keys of the citext column that the index `idx` (a name as
--- SQL writes it) begins with, beside that index: x IN (subquery) compares
--- tsql_key(x), which then looks each key up there instead of reading every
--- row. The column itself is included, so that a lookup that needs nothing
--- else reads the index alone, as it would read the column's own index. The
--- dialect calls it behind CREATE INDEX; an index of any other type gets none
--- (the key of such a column is the column itself).
+-- An index of the keys beside the index `idx` (a name as SQL writes it) when
+-- that index has a citext column: the same columns, each citext one as
+-- tsql_key(column), unique when `idx` is. x IN (subquery) and a join of two
+-- text columns compare the blank-free keys, which then look each key up
+-- there instead of reading every row; and a unique one refuses 'a' beside
+-- 'A  ', which the citext index alone takes as two values but SQL Server's
+-- padding rule takes as one. The citext columns are included, so that a
+-- lookup that needs nothing else reads the index alone, as it would read the
+-- column's own index. The dialect calls it behind CREATE INDEX; an index
+-- without a citext column, or of an expression, gets none (the key of any
+-- other column is the column itself).
 CREATE OR REPLACE PROCEDURE q6tsql.tsql_key_index(idx text)
 LANGUAGE plpgsql AS $$
 DECLARE
   k regclass := to_regclass(idx);
   tbl regclass;
-  col name;
   nm name;
+  uniq boolean;
+  keys text;
+  texts text;
 BEGIN
-  SELECT i.indrelid::regclass, a.attname, c.relname INTO tbl, col, nm
+  SELECT i.indrelid::regclass, c.relname, i.indisunique,
+         string_agg(CASE WHEN t.typname = 'citext' THEN format('q6tsql.tsql_key(%I)', a.attname)
+                         ELSE format('%I', a.attname) END, ', ' ORDER BY n.ord),
+         string_agg(format('%I', a.attname), ', ' ORDER BY n.ord) FILTER (WHERE t.typname = 'citext')
+    INTO tbl, nm, uniq, keys, texts
     FROM pg_index i
-    JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = i.indkey[0]
     JOIN pg_class c ON c.oid = i.indexrelid
+    CROSS JOIN LATERAL unnest(i.indkey::int2[]) WITH ORDINALITY AS n(attnum, ord)
+    JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = n.attnum
     JOIN pg_type t ON t.oid = a.atttypid
-   WHERE i.indexrelid = k AND t.typname = 'citext';
-  IF FOUND THEN
-    EXECUTE format('CREATE INDEX IF NOT EXISTS %I ON %s (q6tsql.tsql_key(%I)) INCLUDE (%I)',
-                   left(nm, 59) || '_key', tbl, col, col);
+   WHERE i.indexrelid = k AND n.ord <= i.indnkeyatts AND i.indexprs IS NULL
+   GROUP BY i.indrelid, c.relname, i.indisunique;
+  IF texts IS NOT NULL THEN
+    EXECUTE format('CREATE %sINDEX IF NOT EXISTS %I ON %s (%s) INCLUDE (%s)',
+                   CASE WHEN uniq THEN 'UNIQUE ' ELSE '' END, left(nm, 59) || '_key', tbl, keys,
+                   texts);
   END IF;
+END $$;
+
+-- The indexes of the keys beside each unique index of table `tbl` (its
+-- primary key and unique constraints, as CREATE TABLE makes them): called
+-- behind CREATE TABLE and ALTER TABLE .. ADD.
+CREATE OR REPLACE PROCEDURE q6tsql.tsql_key_constraints(tbl text)
+LANGUAGE plpgsql AS $$
+DECLARE
+  ix regclass;
+BEGIN
+  FOR ix IN SELECT i.indexrelid::regclass FROM pg_index i
+             WHERE i.indrelid = to_regclass(tbl) AND i.indisunique
+  LOOP
+    CALL q6tsql.tsql_key_index(ix::text);
+  END LOOP;
 END $$;
 
 -- text + text joins the two; NULL gives NULL. The result is citext, so that
