@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "import/row_shape.h"
@@ -33,6 +34,15 @@ std::string Quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("''") : std::string(1, c);
   return q + "'";
+}
+
+// The name of the index of keys beside index `name`: its first 59 bytes
+// (whole characters) and "_key".
+std::string KeyIndexName(const std::string& name) {
+  size_t cut = std::min<size_t>(name.size(), 59);
+  while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+    --cut;
+  return name.substr(0, cut) + "_key";
 }
 
 }  // namespace
@@ -187,10 +197,14 @@ void TableWriter::Commit() {
   }
   // PostgreSQL builds the indexes on the staging table, outside the swap;
   // SQLite builds them in the swap (its index names cannot be changed).
-  if (Pg(driver_.engine()))
+  if (Pg(driver_.engine())) {
     for (size_t i = 1; i < statements_.size(); ++i) driver_.Execute(statements_[i]);
-  else if (std::string triggers = StoredFormTriggers(def_, driver_.engine(), staging_);
-           !triggers.empty())
+    // Beside each unique index of text columns, the unique index of their
+    // keys, as a table made through the data access layer has: joins and
+    // IN on those columns look keys up, and 'a' and 'A  ' stay one key.
+    driver_.Execute("CALL q6tsql.tsql_key_constraints(" + Quote(loading_) + ")");
+  } else if (std::string triggers = StoredFormTriggers(def_, driver_.engine(), staging_);
+             !triggers.empty())
     driver_.Execute(triggers.substr(2));  // after its leading "; "
   ContinueIdentity(loading_);
   driver_.Commit();
@@ -206,10 +220,14 @@ void TableWriter::Swap() {
   if (mode_ == WriteMode::kReplace) driver_.Execute("DROP TABLE IF EXISTS " + target_);
   driver_.Execute("ALTER TABLE " + loading_ + " RENAME TO " + SqlName(def_.name, e));
   if (Pg(e)) {
-    for (size_t i = 0; i < def_.indexes.size(); ++i)
-      driver_.Execute("ALTER INDEX " + schema_ + "." +
-                      SqlName(staging_ + "_ix" + std::to_string(i), e) + " RENAME TO " +
+    for (size_t i = 0; i < def_.indexes.size(); ++i) {
+      const std::string staged = staging_ + "_ix" + std::to_string(i);
+      driver_.Execute("ALTER INDEX " + schema_ + "." + SqlName(staged, e) + " RENAME TO " +
                       SqlName(IndexName(def_, i), e));
+      // Its index of keys, when it has one, named as tsql_key_index names it.
+      driver_.Execute("ALTER INDEX IF EXISTS " + schema_ + "." + SqlName(staged + "_key", e) +
+                      " RENAME TO " + SqlName(KeyIndexName(IndexName(def_, i)), e));
+    }
   } else {
     std::vector<std::string> ignored;
     std::vector<std::string> final_statements = TableStatements(def_, e, &ignored, schema_);

@@ -250,6 +250,22 @@ TEST_P(ImportTest, ColumnsKeepTheirTypes) {
   EXPECT_EQ(raw.bytes(), (ByteArray{0x00, 0xff, 0x41}));
 }
 
+// A text key is one key under the padding rule, on both engines: 'A  '
+// beside 'a' is refused, in the primary key and in a unique index.
+TEST_P(ImportTest, TextKeysRefuseTheirPaddedTwins) {
+  Write("keyed.sql",
+        "CREATE TABLE [dbo].[keyed]([code] [varchar](10) NOT NULL, [name] [nvarchar](10) NULL,\n"
+        " CONSTRAINT [PK_keyed] PRIMARY KEY CLUSTERED ([code] ASC))\nGO\n"
+        "CREATE UNIQUE NONCLUSTERED INDEX [UX_keyed_name] ON [dbo].[keyed]([name] ASC)\nGO\n"
+        "INSERT [dbo].[keyed] VALUES (N'a', N'x')\nGO\n");
+  ImportReport r = Run({folder() + "/keyed.sql"});
+  ASSERT_TRUE(r.ok()) << (r.errors.empty() ? "" : r.errors[0]);
+  EXPECT_THROW(Exec("insert into keyed values ('A  ', 'y')"), ComError);
+  EXPECT_THROW(Exec("insert into keyed values ('b', 'X ')"), ComError);
+  Exec("insert into keyed values ('b', 'y')");
+  EXPECT_EQ(Scalar("select count(*) from keyed where code in (select 'B ')").ToLong(), 1);
+}
+
 // Files are read in pieces and blocks: a long batch of rows is cut only
 // between INSERT statements (never inside a string that holds a line
 // starting with INSERT), a long procedure is still skipped whole, and bcp
