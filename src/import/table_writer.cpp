@@ -83,8 +83,9 @@ std::vector<std::string> TableStatements(const TableDef& t, Engine e,
       sql += (i ? ", " : "") + SqlName(t.primary_key[i], e);
     sql += ")";
   }
-  // The triggers that keep stored forms (SQLite) and round smalldatetime
-  // (PostgreSQL), as on tables made through the data access layer.
+  // The triggers that keep stored forms (SQLite), round smalldatetime and
+  // record datetime2 and time columns' declared types (PostgreSQL), as on
+  // tables made through the data access layer.
   std::vector<dialect::ExactColumn> stored;
   for (const ColumnDef& c : t.columns)
     if (dialect::ExactColumn x; MapType(c, e).kind != ValueKind::kNone && StoredColumn(c, e, &x))
@@ -93,8 +94,8 @@ std::vector<std::string> TableStatements(const TableDef& t, Engine e,
   if (!stored.empty()) {
     std::string name = table.empty() ? t.name : table;
     if (Pg(e)) name = Lower(name);
-    triggers =
-        Pg(e) ? dialect::MinuteTriggers(name, stored) : dialect::ExactColumnTriggers(name, stored);
+    triggers = Pg(e) ? dialect::PostgresDateStatements(name, stored)
+                     : dialect::ExactColumnTriggers(name, stored);
   }
   std::vector<std::string> out{sql + ")" + triggers};
   for (size_t i = 0; i < t.indexes.size(); ++i) {
