@@ -90,7 +90,10 @@ ColumnType ParseDeclaredType(std::string_view decl) {
 ColumnType PostgresColumnType(std::string_view stored, std::string_view comment) {
   // A zoned timestamp or time is no T-SQL date type the rules know.
   if (stored.find(" with time zone") != std::string_view::npos) return {ColumnType::kOther};
-  const ColumnType plain = ParseDeclaredType(stored);
+  ColumnType plain = ParseDeclaredType(stored);
+  // Without a record, six digits are most likely the declared type's
+  // default of seven (datetime2, time), which the server keeps as six.
+  if (plain.kind == ColumnType::kDate && plain.digits == 6) plain.digits = 7;
   if (plain.kind != ColumnType::kDate || !comment.starts_with(kTypeRecordTag)) return plain;
   const ColumnType recorded = ParseDeclaredType(comment.substr(kTypeRecordTag.size()));
   if (recorded.date_kind != 3 && recorded.date_kind != 5) return plain;
