@@ -60,7 +60,8 @@ std::string StoredFormTriggers(const TableDef& t, Engine e, const std::string& t
   if (stored.empty()) return "";
   std::string name = table.empty() ? t.name : table;
   if (Pg(e)) name = Lower(name);
-  return Pg(e) ? dialect::MinuteTriggers(name, stored) : dialect::ExactColumnTriggers(name, stored);
+  return Pg(e) ? dialect::PostgresDateStatements(name, stored)
+               : dialect::ExactColumnTriggers(name, stored);
 }
 
 std::vector<std::string> TableStatements(const TableDef& t, Engine e,

@@ -33,7 +33,8 @@ std::vector<std::string> TableStatements(const TableDef& t, Engine engine,
                                          bool triggers = true);
 
 // The statements (each after "; ") creating the triggers that keep stored
-// forms (SQLite) and round smalldatetime (PostgreSQL) on `t` named `table`
+// forms (SQLite), round smalldatetime and record the declared type of datetime2
+// and time columns (PostgreSQL) on `t` named `table`
 // ("" for t.name), as on tables made through the data access layer; "" when
 // no column needs one.
 std::string StoredFormTriggers(const TableDef& t, Engine engine, const std::string& table = "");

@@ -69,9 +69,9 @@ struct EngineQuirks {
   // stand (Parameters.Refresh); the other tells only how many there are.
   bool tells_parameter_types;
   // A date value knows its column's exact type (smalldatetime, datetime2(n),
-  // time(n)) in CAST to text and DATALENGTH; the other engine's timestamp
-  // and time reach a function without their digits.
-  bool dates_know_their_digits;
+  // time(n)) in DATALENGTH; the other engine's timestamp and time reach a
+  // function without their digits (CAST to text is told them by the dialect).
+  bool date_lengths_follow_type;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

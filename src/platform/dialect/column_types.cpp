@@ -3,7 +3,9 @@
 // datetime2_text(3), and PostgreSQL's format_type names).
 #include "platform/dialect/column_types.h"
 
+#include <algorithm>
 #include <cctype>
+#include <string>
 
 namespace q6::dialect {
 namespace {
@@ -63,6 +65,8 @@ ColumnType ParseDeclaredType(std::string_view decl) {
     t.kind = n.kind;
     t.date_kind = n.date_kind;
   }
+  if (t.kind == ColumnType::kInt)
+    t.int_bytes = word == "smallint" || word == "int2" ? 2 : word == "tinyint" ? 1 : 4;
   if (t.kind != ColumnType::kDate) return t;
   // The digits in parentheses, when given: datetime2_text(3), time(0),
   // timestamp(3) without time zone.
@@ -81,6 +85,23 @@ ColumnType ParseDeclaredType(std::string_view decl) {
   if (t.date_kind == 3 || t.date_kind == 5)
     t.digits = static_cast<uint8_t>(digits < 0 ? 7 : digits);
   return t;
+}
+
+ColumnType PostgresColumnType(std::string_view stored, std::string_view comment) {
+  // A zoned timestamp or time is no T-SQL date type the rules know.
+  if (stored.find(" with time zone") != std::string_view::npos) return {ColumnType::kOther};
+  ColumnType plain = ParseDeclaredType(stored);
+  // Without a record, six digits are most likely the declared type's
+  // default of seven (datetime2, time), which the server keeps as six.
+  if (plain.kind == ColumnType::kDate && plain.digits == 6) plain.digits = 7;
+  if (plain.kind != ColumnType::kDate || !comment.starts_with(kTypeRecordTag)) return plain;
+  const ColumnType recorded = ParseDeclaredType(comment.substr(kTypeRecordTag.size()));
+  if (recorded.date_kind != 3 && recorded.date_kind != 5) return plain;
+  // The server keeps at most six fractional digits.
+  const std::string form = std::string(recorded.date_kind == 3 ? "timestamp(" : "time(") +
+                           static_cast<char>('0' + std::min<int>(recorded.digits, 6)) +
+                           ") without time zone";
+  return stored == form ? recorded : plain;
 }
 
 bool ReadsStillHold(const std::shared_ptr<const TypeReads>& reads, ColumnTypes* types) {

@@ -24,7 +24,7 @@ struct ColumnType {
   enum Kind : uint8_t {
     kUnknown,   // not known (no schema at hand, a view, an expression not followed)
     kNoColumn,  // the table is known and has no such column
-    kInt,       // int, integer, smallint, tinyint: arithmetic checked at int's range
+    kInt,       // int, integer, smallint, tinyint: arithmetic checked at the type's range
     kBigint,    // bigint: 64-bit integers
     kNumber,    // float, real, bit: numbers stored as numbers
     kExact,     // decimal, numeric, money: the engine's exact form
@@ -40,6 +40,8 @@ struct ColumnType {
   // For kDate: the fractional digits of datetime2(n) and time(n) (7 when
   // not given); 0 otherwise.
   uint8_t digits = 0;
+  // For kInt: the width in bytes, 4 int, 2 smallint, 1 tinyint; 0 otherwise.
+  uint8_t int_bytes = 0;
 
   friend bool operator==(const ColumnType&, const ColumnType&) = default;
 };
@@ -50,6 +52,18 @@ struct ColumnType {
 // "timestamp(3) without time zone"). kOther for a type the rules do not
 // tell apart; kUnknown for "".
 Q6FD_INTERNAL ColumnType ParseDeclaredType(std::string_view decl);
+
+// PostgreSQL: what begins the comment that records the declared type of a
+// datetime2 or time column ("q6tsql:datetime2(7)"), which its stored type
+// does not tell (timestamp(3) is also datetime, time(6) also time(7)).
+inline constexpr std::string_view kTypeRecordTag = "q6tsql:";
+
+// PostgreSQL: the type of a column whose format_type is `stored` and whose
+// comment is `comment` ("" when none): the declared type the comment
+// records while `stored` is still what that type is stored as (a column
+// altered since, or a comment of the user's, leaves the stored type alone),
+// otherwise ParseDeclaredType(stored).
+Q6FD_INTERNAL ColumnType PostgresColumnType(std::string_view stored, std::string_view comment);
 
 // Answers for one connection. Not thread-safe: it belongs to its
 // connection's thread, as the connection does.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/dialect/column_types.h"
 #include "platform/dialect/exact_columns.h"
 #include "platform/dialect/sql_tokens.h"
 
@@ -74,7 +75,8 @@ std::string PostgresNameOf(const EditableSql& s, size_t i) {
   return name;
 }
 
-std::string MinuteTriggers(const std::string& table, const std::vector<ExactColumn>& cols) {
+std::string PostgresDateStatements(const std::string& table, const std::vector<ExactColumn>& cols,
+                                   const std::string& schema) {
   auto quoted = [](const std::string& n, char q) {
     std::string out(1, q);
     for (char c : n) {
@@ -83,12 +85,20 @@ std::string MinuteTriggers(const std::string& table, const std::vector<ExactColu
     }
     return out += q;
   };
+  const std::string qualified =
+      (schema.empty() ? "" : quoted(schema, '"') + ".") + quoted(table, '"');
   std::string out;
   for (const ExactColumn& c : cols) {
-    if (c.date_kind != 2) continue;
-    out += "; CREATE TRIGGER " + quoted("q6_date_" + table + "_" + c.name, '"') +
-           " BEFORE INSERT OR UPDATE ON " + quoted(table, '"') +
-           " FOR EACH ROW EXECUTE FUNCTION q6tsql.tsql_minute_round(" + quoted(c.name, '\'') + ")";
+    if (c.date_kind == 2)
+      out += "; CREATE TRIGGER " + quoted("q6_date_" + table + "_" + c.name, '"') +
+             " BEFORE INSERT OR UPDATE ON " + qualified +
+             " FOR EACH ROW EXECUTE FUNCTION q6tsql.tsql_minute_round(" + quoted(c.name, '\'') +
+             ")";
+    if (c.date_kind == 3 || c.date_kind == 5)
+      out += "; COMMENT ON COLUMN " + qualified + "." + quoted(c.name, '"') + " IS " +
+             quoted(std::string(kTypeRecordTag) + std::string(kDateWords[c.date_kind]) + "(" +
+                        std::to_string(std::clamp(c.digits, 0, 7)) + ")",
+                    '\'');
   }
   return out;
 }

@@ -57,11 +57,18 @@ std::string NameOf(const EditableSql& sql, size_t i);
 Q6FD_INTERNAL std::string ExactColumnTriggers(const std::string& table,
                                               const std::vector<ExactColumn>& cols);
 
-// PostgreSQL: the triggers that round what is written into smalldatetime
-// columns to the minute, as SQL Server does (the server's timestamp(0)
-// keeps seconds); "" when `cols` has none (date_columns.cpp).
-Q6FD_INTERNAL std::string MinuteTriggers(const std::string& table,
-                                         const std::vector<ExactColumn>& cols);
+// PostgreSQL: the statements that go behind the definition of table
+// `table` of `schema` (names unquoted; no schema: the search path's) with the date columns `cols`
+// ("; CREATE TRIGGER ...; COMMENT ON COLUMN ..."), "" when none are needed
+// (date_columns.cpp):
+// - triggers that round what is written into smalldatetime columns to the
+//   minute, as SQL Server does (the server's timestamp(0) keeps seconds);
+// - the declared type of every datetime2 and time column, as the column's
+//   comment (TypeRecordOf), since the stored type cannot tell datetime2(3)
+//   from datetime nor time(7) from time(6).
+Q6FD_INTERNAL std::string PostgresDateStatements(const std::string& table,
+                                                 const std::vector<ExactColumn>& cols,
+                                                 const std::string& schema = "");
 
 // The name at token i as PostgreSQL knows it: a bare name in lower case.
 std::string PostgresNameOf(const EditableSql& sql, size_t i);

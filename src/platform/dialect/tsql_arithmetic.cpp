@@ -2,6 +2,7 @@
 // no exact decimals: chains of them become calls that decide on the values
 // (between addition, concatenation and date arithmetic; integers, exact
 // decimals and floats).
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,12 +14,17 @@
 namespace q6::dialect {
 namespace {
 
-// Whether the term [first, last] is int arithmetic whatever the data: an
-// integer literal of int's range (a larger one is a decimal in T-SQL),
-// possibly signed, a column declared int (or smallint, tinyint), or such
-// operands with + - * / % in parentheses.
-bool IsIntTerm(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
+// Whether the term [first, last] is integer arithmetic whatever the data:
+// an integer literal of int's range (a larger one is a decimal in T-SQL),
+// possibly signed, a column declared int, smallint or tinyint, or such
+// operands with + - * / % in parentheses. `bytes`, when given, is set to
+// the widest operand's width (4 for a literal, an int), which is the
+// result's type: SQL Server computes in the operands' type of higher
+// precedence, so smallint with smallint is smallint.
+bool IsIntTerm(const EditableSql& s, const Operands& ops, size_t first, size_t last,
+               int* bytes = nullptr) {
   if (first == kNone || last == kNone) return false;
+  int widest = 1;
   for (size_t j = first; j != kNone && j <= last; j = s.NextSig(j)) {
     if (s.Kind(j) == TokenKind::kWord || s.Kind(j) == TokenKind::kQuoted ||
         s.Kind(j) == TokenKind::kBracket) {
@@ -26,7 +32,10 @@ bool IsIntTerm(const EditableSql& s, const Operands& ops, size_t first, size_t l
       size_t end = j;  // a qualified name: a.b
       while (s.IsPunct(s.NextSig(end), '.') && s.NextSig(s.NextSig(end)) != kNone)
         end = s.NextSig(s.NextSig(end));
-      if (end > last || ColumnTypeAt(s, ops, j, end).kind != ColumnType::kInt) return false;
+      if (end > last) return false;
+      const ColumnType t = ColumnTypeAt(s, ops, j, end);
+      if (t.kind != ColumnType::kInt) return false;
+      widest = std::max<int>(widest, t.int_bytes == 0 ? 4 : t.int_bytes);
       j = end;
       continue;
     }
@@ -35,6 +44,7 @@ bool IsIntTerm(const EditableSql& s, const Operands& ops, size_t first, size_t l
       for (char c : t)
         if (c < '0' || c > '9') return false;
       if (t.size() > 10 || (t.size() == 10 && t > "2147483647")) return false;
+      widest = 4;
       continue;
     }
     if (s.Kind(j) != TokenKind::kPunct) return false;
@@ -42,16 +52,36 @@ bool IsIntTerm(const EditableSql& s, const Operands& ops, size_t first, size_t l
     if (c != '+' && c != '-' && c != '*' && c != '/' && c != '%' && c != '(' && c != ')')
       return false;
   }
+  if (bytes) *bytes = widest;
   return true;
 }
 
-// The text that closes a step of int arithmetic, ahead of an alias the
+// The type name a step of integer arithmetic of `bytes` is checked as.
+const char* IntTypeName(int bytes) {
+  return bytes == 1 ? "tinyint" : bytes == 2 ? "smallint" : "int";
+}
+
+// The text that closes a step of integer arithmetic, ahead of an alias the
 // select-list rule wrote behind the operand: the result is checked against
-// int's range (error 8115), as SQL Server computes int with int in int.
-void CloseIntStep(EditableSql* s, size_t last) {
+// the range of `type` (error 8115), as SQL Server computes int with int in
+// int and smallint with smallint in smallint.
+void CloseIntStep(EditableSql* s, size_t last, const char* type) {
   std::string& after = s->Edit(last).after;
   const size_t alias = after.find(" AS ");
-  after.insert(alias == std::string::npos ? after.size() : alias, ", 'int')");
+  after.insert(alias == std::string::npos ? after.size() : alias, std::string(", '") + type + "')");
+}
+
+// The type of each step of the chain that starts at `start` and whose
+// steps end at `ends`: the widest operand up to that step's end.
+std::vector<const char*> StepTypes(const EditableSql& s, const Operands& ops, size_t start,
+                                   const std::vector<size_t>& ends) {
+  std::vector<const char*> out;
+  for (size_t end : ends) {
+    int bytes = 4;
+    IsIntTerm(s, ops, start, end, &bytes);
+    out.push_back(IntTypeName(bytes));
+  }
+  return out;
 }
 
 // SQLite: t0 + t1 - t2 -> tsql_sub(tsql_add(t0 , t1) , t2). A sum of terms
@@ -80,7 +110,8 @@ void RewriteSum(EditableSql* s, const Operands& ops, size_t first_op, std::vecto
     std::string checks;
     for (size_t k = 0; k < signs.size(); ++k) checks += "tsql_int(";
     s->Edit(start).before.insert(0, checks);
-    for (size_t end : ends) CloseIntStep(s, end);
+    const std::vector<const char*> types = StepTypes(*s, ops, start, ends);
+    for (size_t k = 0; k < ends.size(); ++k) CloseIntStep(s, ends[k], types[k]);
     return;
   }
   if (numbers) return;
@@ -123,10 +154,12 @@ void RewriteProduct(EditableSql* s, const Operands& ops, size_t first_op, std::v
                                           : "tsql_mod(";
   }
   s->Edit(start).before.insert(0, prefix);
+  const std::vector<const char*> types =
+      ints ? StepTypes(*s, ops, start, ends) : std::vector<const char*>();
   for (size_t k = 0; k < signs.size(); ++k) {
     Replace(s, signs[k], ",");
     CloseCall(s, ends[k]);
-    if (ints) CloseIntStep(s, ends[k]);
+    if (ints) CloseIntStep(s, ends[k], types[k]);
   }
 }
 

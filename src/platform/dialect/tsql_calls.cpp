@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/dialect/column_scope.h"
+#include "platform/dialect/operands.h"
 #include "platform/dialect/tsql_rules.h"
 #include "platform/tsql/functions.h"
 
@@ -148,6 +150,23 @@ void WriteTry(EditableSql* s, size_t name, size_t open, size_t x_from, size_t x_
   s->Edit(close).before += ", '" + quoted + "'";
 }
 
+// PostgreSQL: x (tokens [first, last]) converted to a character type
+// without a style. A datetime2 or time column gives SQL Server's ISO form
+// with its declared digits, which the server's timestamp and time, and so
+// the conversion functions, do not know: x becomes
+// tsql_date_text(x, digits). Anything else is left to the conversion.
+void WriteDeclaredDateText(EditableSql* s, size_t first, size_t last, Engine engine) {
+  if (engine != Engine::PostgreSQL || first > last) return;
+  const TokenKind kind = s->Kind(first);
+  if (kind != TokenKind::kWord && kind != TokenKind::kBracket && kind != TokenKind::kQuoted) return;
+  thread_local Operands ops;
+  ops.Reset(*s);
+  const ColumnType t = ColumnTypeAt(*s, ops, first, last);
+  if (t.kind != ColumnType::kDate || (t.date_kind != 3 && t.date_kind != 5)) return;
+  s->Edit(first).before += "tsql_date_text(";
+  s->Edit(last).after += ", " + std::to_string(t.digits) + ")";
+}
+
 // CAST(x AS type[(args)]), TRY_CAST when `try_cast`.
 void RewriteCast(EditableSql* s, size_t name, size_t open, bool try_cast, Engine engine) {
   const size_t close = s->Match(open);
@@ -167,6 +186,7 @@ void RewriteCast(EditableSql* s, size_t name, size_t open, bool try_cast, Engine
   const Target t = TargetOf(*s, type, args);
   if (t.fn.empty()) return;
   if (try_cast) return WriteTry(s, name, open, open + 1, s->PrevSig(as), t.fn, t.extra, engine);
+  if (t.text) WriteDeclaredDateText(s, s->NextSig(open), s->PrevSig(as), engine);
   Replace(s, name, t.fn);
   DropRange(s, s->PrevSig(as) + 1, type_end);
   s->Edit(close).before += t.extra;
@@ -206,6 +226,8 @@ void RewriteConvert(EditableSql* s, size_t name, size_t open, bool try_convert, 
       DropRange(s, commas[1], close - 1);  // a style means nothing to numbers
     }
   }
+  if (t.text && commas.size() == 1)
+    WriteDeclaredDateText(s, s->NextSig(comma), s->PrevSig(close), engine);
   Replace(s, name, t.fn);
   DropRange(s, open + 1, comma);
   if (s->Kind(comma + 1) == TokenKind::kSpace) s->Edit(comma + 1).drop = true;

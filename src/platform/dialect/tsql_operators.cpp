@@ -274,11 +274,29 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
       return (s->IsWord(first, "min") || s->IsWord(first, "max")) && ops.IsCall(first) &&
              s->Match(s->NextSig(first)) == last;
     };
-    if ((num_r && min_max(l0, l1)) || (num_l && min_max(r0, r1))) {
-      const size_t first = num_r ? l0 : r0, last = num_r ? l1 : r1;
+    const auto as_value = [&](size_t first, size_t last) {
       s->Edit(first).before += "tsql_add(";
       s->Edit(last).after.insert(0, ", 0)");
+    };
+    if ((num_r && min_max(l0, l1)) || (num_l && min_max(r0, r1))) {
+      as_value(num_r ? l0 : r0, num_r ? l1 : r1);
       return;
+    }
+    // Compared with anything but a literal (another MIN or MAX, an
+    // arithmetic result), the stored text of an exact decimal's MIN / MAX
+    // would compare as text: as a value it compares by value (max(amount)
+    // >= min(amount) + 20). Only a column declared exact: a text column's
+    // MIN / MAX compares as text.
+    const auto exact_min_max = [&](size_t first, size_t last) {
+      return min_max(first, last) &&
+             ColumnTypeAt(*s, ops, s->NextSig(s->NextSig(first)), s->PrevSig(last)).kind ==
+                 ColumnType::kExact;
+    };
+    if (!lit_l && !lit_r && !IsParam(*s, l0, l1) && !IsParam(*s, r0, r1)) {
+      const bool exact_l = exact_min_max(l0, l1), exact_r = exact_min_max(r0, r1);
+      if (exact_l) as_value(l0, l1);
+      if (exact_r) as_value(r0, r1);
+      if (exact_l || exact_r) return;
     }
     if (s->IsWord(s->NextSig(r1), "collate") || s->IsWord(s->NextSig(l1), "collate")) return;
     if (text_r && !(col_l && IsOwnColumn(*s, ops, l0, l1)))

@@ -108,16 +108,22 @@ void RewriteColumns(EditableSql* s, size_t from, size_t to, Engine engine,
 
 namespace {
 
-// SQLite: the triggers of the exact columns go behind the statement.
+// The statements that keep the columns' stored forms (SQLite) or round
+// and record the date columns (PostgreSQL) go behind the statement.
 void AddExactTriggers(EditableSql* s, size_t name, const std::vector<ExactColumn>& exact,
                       Engine engine) {
   if (exact.empty() || name == kNone) return;
   size_t last = s->size();
   while (last > 0 && (s->IsBlank(last - 1) || s->IsPunct(last - 1, ';'))) --last;
   if (last == 0) return;
-  const std::string triggers = engine == Engine::SQLite
-                                   ? ExactColumnTriggers(NameOf(*s, name), exact)
-                                   : MinuteTriggers(PostgresNameOf(*s, name), exact);
+  // A schema written before the name (dbo. is dropped by then).
+  const size_t dot = s->PrevSig(name);
+  const size_t schema = s->IsPunct(dot, '.') && !s->Dropped(dot) ? s->PrevSig(dot) : kNone;
+  const std::string triggers =
+      engine == Engine::SQLite
+          ? ExactColumnTriggers(NameOf(*s, name), exact)
+          : PostgresDateStatements(PostgresNameOf(*s, name), exact,
+                                   schema == kNone ? "" : PostgresNameOf(*s, schema));
   if (triggers.empty()) return;
   AppendOwnStatements(s, last, triggers);
 }

@@ -19,6 +19,7 @@
 #include "engine_client_apis.h"
 #include "platform/datasource/data_source.h"
 #include "platform/dialect/dialect.h"
+#include "platform/drivers/postgres/pg_column_types.h"
 #include "platform/drivers/postgres/tsql_compat.h"
 #include "platform/drivers/sqlite/sqlite_column_types.h"
 #include "platform/drivers/sqlite/sqlite_functions.h"
@@ -104,6 +105,12 @@ constexpr const char* kTypedSchema[] = {
     "insert into fd_dated values (1, '2023-12-31 23:59:59', '2023-12-31'),"
     " (2, '2024/02/01', '20240201'), (3, 'Mar  5 2024 10:20AM', 'Mar 5 2024'),"
     " (4, '2024-3-5', '2024-03-05'), (5, '2024-10-01T08:00:00.5', '2024-10-01')",
+    "create table fd_precise (id int, d7 datetime2, d3 datetime2(3), d0 datetime2(0), t7 time,"
+    " t3 time(3))",
+    "insert into fd_precise values (1, '2024-03-05 10:20:30.125', '2024-03-05 10:20:30.123',"
+    " '2024-03-05 10:20:30', '10:20:30.125', '10:20:30.123')",
+    "create table fd_small (a smallint, b smallint, i int)",
+    "insert into fd_small values (30000, 30000, 1)",
 };
 
 struct Outcome {
@@ -259,11 +266,19 @@ class PostgresSession : public EngineSession {
     api_.PQclear(r);
   }
   ~PostgresSession() override {
+    types_.reset();
     if (conn_ == nullptr) return;
     if (api_.PQstatus(conn_) == CONNECTION_OK) {
       api_.PQclear(api_.PQexec(conn_, ("drop schema if exists " + schema_ + " cascade").c_str()));
     }
     api_.PQfinish(conn_);
+  }
+
+  dialect::ColumnTypes* column_types() override {
+    if (!types_ && conn_ != nullptr)
+      types_ = std::make_unique<postgres::PgColumnTypes>(
+          conn_, [this](const std::string& text) { return api_.PQexec(conn_, text.c_str()); });
+    return types_.get();
   }
 
   Outcome Run(const std::string& sql) override {
@@ -299,6 +314,7 @@ class PostgresSession : public EngineSession {
   const PostgresApi& api_ = PostgresClient();
   std::string schema_;
   PGconn* conn_ = nullptr;
+  std::unique_ptr<postgres::PgColumnTypes> types_;
 };
 
 // Numbers compare by value: SQLite writes a double 30 as "30.0".

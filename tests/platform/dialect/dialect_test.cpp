@@ -185,6 +185,33 @@ TEST(DialectCache, TranslationFollowsColumnTypes) {
   }
 }
 
+// A PostgreSQL column's recorded declared type counts only while the
+// stored type is still its form: a column altered since, or a comment that
+// is not a record, gives the stored type's reading.
+TEST(PostgresColumnTypes, RecordHoldsWhileTheStoredTypeMatches) {
+  using dialect::ColumnType;
+  const struct {
+    const char* stored;
+    const char* comment;
+    ColumnType want;
+  } rows[] = {
+      {"timestamp(3) without time zone", "q6tsql:datetime2(3)", {ColumnType::kDate, 3, 3}},
+      {"timestamp(3) without time zone", "", {ColumnType::kDate, 1, 0}},
+      {"timestamp(6) without time zone", "q6tsql:datetime2(7)", {ColumnType::kDate, 3, 7}},
+      {"timestamp(6) without time zone", "q6tsql:datetime2(3)", {ColumnType::kDate, 3, 7}},
+      {"time(6) without time zone", "", {ColumnType::kDate, 5, 7}},
+      {"time(5) without time zone", "", {ColumnType::kDate, 5, 5}},
+      {"time(6) without time zone", "q6tsql:time(7)", {ColumnType::kDate, 5, 7}},
+      {"time(0) without time zone", "q6tsql:time(7)", {ColumnType::kDate, 5, 0}},
+      {"timestamp(0) without time zone", "the start", {ColumnType::kDate, 2, 0}},
+      {"text", "q6tsql:datetime2(7)", {ColumnType::kText}},
+      {"timestamp(6) with time zone", "", {ColumnType::kOther}},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(dialect::PostgresColumnType(row.stored, row.comment), row.want)
+        << row.stored << " / " << row.comment;
+}
+
 TEST(Dialect, EngineNames) {
   EXPECT_STREQ(EngineName(Engine::SQLite), "SQLite");
   EXPECT_STREQ(EngineName(Engine::PostgreSQL), "PostgreSQL");

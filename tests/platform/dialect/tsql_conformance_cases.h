@@ -225,6 +225,11 @@ inline const ConformanceCase kConformanceCases[] = {
   {"SevenDigitsStayInTheDay", "select cast('2024-03-05 23:59:59.9999999' as date)", "2024-03-05"},
   {"AggregateDateBetween", "select count(*) from (select id from fd_dated group by id having max(dd) between '2024-02-01' and '2024-03-05') x", "2"},
   {"CastDateColumnToText", "select cast(dd as varchar(30)) + '|' + convert(varchar, dday) from fd_dated where id = 3", "Mar  5 2024 10:20AM|2024-03-05"},
+  // datetime2 and time columns convert to text in ISO form with their
+  // declared digits (the stored types keep at most six).
+  {"CastDatetime2Column", "select cast(d7 as varchar(30)) + '|' + cast(d3 as varchar(30)) + '|' + convert(varchar(30), d0) from fd_precise", "2024-03-05 10:20:30.1250000|2024-03-05 10:20:30.123|2024-03-05 10:20:30"},
+  {"CastTimeColumn", "select cast(t7 as varchar(20)) + '|' + convert(varchar(20), t3) from fd_precise", "10:20:30.1250000|10:20:30.123"},
+  {"CastMaxDatetime2", "select cast(m as varchar(30)) from (select max(d3) m from fd_precise) t", "2024-03-05 10:20:30.123"},
   {"CastMaxDateToText", "select cast(m as varchar(30)) from (select max(dd) m from fd_dated) t", "Oct  1 2024  8:00AM"},
   {"MaxDateComparedWithLiteral", "select case when max(dd) > '2024-10-01' and max(dday) = '20241001' then 1 else 0 end from fd_dated", "1"},
   {"DataLengthOfDates", "select datalength(dday) from fd_dated where id = 1", "3"},
@@ -318,6 +323,10 @@ inline const ConformanceCase kConformanceCases[] = {
   {"GroupByColumnInHaving", "select count(*) from (select n from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by n having n <> 'x') t", "2"},
   {"GroupByExpressionIgnoresBlanks", "select count(*) from (select upper(n) x from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by upper(n)) t", "2"},
   {"HavingMaxOfDecimalComparedWithNumber", "select count(*) from (select id from fd_amounts group by id having max(amount) > 9 and 9 < min(amount)) t", "1"},
+  {"MaxOfDecimalComparedWithExpressions", "select case when max(amount) >= min(amount) + 500 or max(price) > max(amount) then 1 else 0 end from fd_amounts", "0"},
+  // Integer arithmetic is done in the operands' type of higher precedence.
+  {"SmallintSumIsSmallint", "select a + b from fd_small", nullptr, "smallint"},
+  {"SmallintWithIntIsInt", "select a + i + b from fd_small", "60001"},
   {"GroupByRollupIgnoresBlanks", "select count(*) * 10 + max(g) from (select n, grouping(n) g from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by rollup (n)) t", "31", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"GroupByRollup", "select count(*) from (select parentoid, sum(amount) s from fd_line group by rollup (parentoid)) t", "3", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"GroupByWithRollup", "select s from (select parentoid, sum(amount) s from fd_line group by parentoid with rollup) t where parentoid is null", "7.5", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},

@@ -21,6 +21,7 @@
 #include <unordered_map>
 
 #include "platform/drivers/postgres/error.h"
+#include "platform/drivers/postgres/pg_column_types.h"
 #include "platform/drivers/postgres/pg_values.h"
 #include "platform/drivers/postgres/tsql_compat.h"
 #include "runtime/com_error.h"
@@ -391,19 +392,55 @@ bool PgDriver::SendSettings() {
   return true;
 }
 
+dialect::ColumnTypes* PgDriver::column_types() {
+  if (!column_types_ && conn_)
+    column_types_ = std::make_unique<PgColumnTypes>(conn_, [this](const std::string& text) {
+      PGresult* res = Exec(text);
+      Answered();
+      return res;
+    });
+  return column_types_.get();
+}
+
+void PgDriver::Sending(std::string_view text) {
+  if (!column_types_) return;
+  size_t b = 0;
+  while (b < text.size() && (std::isspace(static_cast<unsigned char>(text[b])) || text[b] == '('))
+    ++b;
+  size_t e = b;
+  while (e < text.size() && std::isalpha(static_cast<unsigned char>(text[e]))) ++e;
+  std::string word;
+  for (size_t i = b; i < e && word.size() < 9; ++i)
+    word += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+  if (word == "create" || word == "alter" || word == "drop" || word == "comment" ||
+      word == "rollback")
+    column_types_->Forget();
+}
+
+void PgDriver::ForgetTypesOn(const PGresult* res) {
+  if (column_types_ && RefusedText(res)) column_types_->Forget();
+}
+
+ResultSet PgDriver::Collected(PGresult* res) {
+  ForgetTypesOn(res);
+  return Collect(conn_, res, lock_context_);
+}
+
 ResultSet PgDriver::DoExecute(const std::string& native) {
+  Sending(native);
   PGresult* res = Exec(native);
   Answered();
-  return Collect(conn_, res, lock_context_);
+  return Collected(res);
 }
 
 ResultSet PgDriver::DoExecuteOne(const std::string& native) {
   // The extended protocol takes one statement only; the server refuses a
   // text with more ("cannot insert multiple commands into a prepared
   // statement") before running any of it.
+  Sending(native);
   PGresult* res = ExecParams(native, 0, nullptr, nullptr);
   Answered();
-  return Collect(conn_, res, lock_context_);
+  return Collected(res);
 }
 
 void PgDriver::DoCheckOne(const std::string& native) {
@@ -411,7 +448,7 @@ void PgDriver::DoCheckOne(const std::string& native) {
   // more than one, and not run.
   PGresult* res = PQprepare(conn_, "", native.c_str(), 0, nullptr);
   Answered();
-  Collect(conn_, res, lock_context_);
+  Collected(res);
 }
 
 std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std::string& text,
@@ -432,7 +469,7 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
         PQclear(res);
         return std::nullopt;
       }
-      return Collect(conn_, res, lock_context_);
+      return Collected(res);
     }
     if (!name) {
       std::string fresh = "q6s" + std::to_string(++prepared_seq_);
@@ -440,6 +477,7 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
           PQprepare(conn_, fresh.c_str(), text.c_str(), n, types.empty() ? nullptr : types.data()));
       if (!prep || PQresultStatus(prep.get()) != PGRES_COMMAND_OK) {
         if (quiet && !InTransaction() && RefusedText(prep.get())) return std::nullopt;
+        ForgetTypesOn(prep.get());
         ThrowError(conn_, prep.get());
       }
       name = statements_.Put(key, std::move(fresh));
@@ -453,7 +491,7 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
         continue;
       }
     }
-    return Collect(conn_, res, lock_context_);
+    return Collected(res);
   }
 }
 
@@ -477,6 +515,7 @@ std::optional<ResultSet> PgDriver::DoExecuteLiterals(const ParameterizedSql& sql
   thread_local std::string key;
   thread_local std::vector<unsigned> types;
   thread_local std::vector<const char*> values;
+  Sending(sql.text);
   LiteralKey(sql, &key, &types);
   values.clear();
   for (const LiteralParam& p : sql.params) values.push_back(p.value.c_str());
@@ -568,6 +607,7 @@ void PgDriver::DoExecuteBatch(std::span<const Batched> batch, std::vector<Result
   ParameterizedSql literals;
   for (size_t i = 0; i < batch.size(); ++i) {
     const Translation& sql = batch[i].sql;
+    Sending(sql.native);
     Outgoing& o = out[i];
     if (!sql.params.empty()) {
       o.key = o.text = sql.native;
@@ -627,7 +667,7 @@ void PgDriver::DoExecuteBatch(std::span<const Batched> batch, std::vector<Result
     }
     if (!out[i].name.empty() && Stale(res)) stale = out[i].key;
     try {
-      done->push_back(Collect(conn_, res, lock_context_));
+      done->push_back(Collected(res));
     } catch (const ComError& e) {
       failure = e;
     }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -16,6 +17,8 @@ struct pg_conn;
 struct pg_result;
 
 namespace q6::postgres {
+
+class PgColumnTypes;
 
 // Owns a libpq result.
 struct ResultDeleter {
@@ -51,6 +54,13 @@ class PgDriver : public Driver {
   bool StillAlive() override;
 
   bool SendsBatchesTogether() const override { return true; }
+
+  // From the catalogue, a table at a time as statements name them
+  // (pg_column_types.h), kept until this connection changes a table's shape
+  // (CREATE, ALTER, DROP, COMMENT), rolls back, or a statement fails as
+  // one naming what is not there (SQLSTATE class 42): a table another
+  // session altered is read again after such a failure. Made on first use.
+  dialect::ColumnTypes* column_types() override;
 
   // From pg_stat_activity: pg_backend_pid() and its backend_start (cached).
   ServerSession ThisServerSession() override;
@@ -89,6 +99,15 @@ class PgDriver : public Driver {
 
  private:
   void BringTsqlCompatUpToDate();
+  // Before `text` is sent: the column types kept are dropped when it may
+  // change them (its first word is CREATE, ALTER, DROP, COMMENT or
+  // ROLLBACK).
+  void Sending(std::string_view text);
+  // Drops the column types kept when `res` is the server's refusal of a
+  // statement for a name or type it does not know (SQLSTATE class 42).
+  void ForgetTypesOn(const pg_result* res);
+  // Collect (the result or its error), after ForgetTypesOn.
+  ResultSet Collected(pg_result* res);
   // Runs the statement kept under `key`, preparing `text` with `types`
   // first when there is none. A kept statement the server no longer takes
   // (a table it reads changed shape, or it was deallocated) is prepared
@@ -138,9 +157,10 @@ class PgDriver : public Driver {
   StatementCache<std::string> statements_;  // key -> server-side name
   std::unordered_set<std::string> seen_;    // keys run once, not yet kept
   std::string lock_context_;
-  ServerSession session_;              // what a statement whose lock wait ran out says
-  std::vector<std::string> settings_;  // pooled: the statements a transaction starts with
-  std::string settings_text_;          // the same as one text
+  ServerSession session_;                        // what a statement whose lock wait ran out says
+  std::vector<std::string> settings_;            // pooled: the statements a transaction starts with
+  std::string settings_text_;                    // the same as one text
+  std::unique_ptr<PgColumnTypes> column_types_;  // null until asked for
 };
 
 }  // namespace q6::postgres

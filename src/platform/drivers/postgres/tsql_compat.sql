@@ -434,6 +434,17 @@ CREATE OR REPLACE FUNCTION q6tsql.tsql_date_text(d date) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$SELECT to_char(d, 'YYYY-MM-DD')$$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_date_text(t time) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$SELECT to_char(t, 'HH24:MI:SS.US') || '0'$$;
+-- The same for a datetime2(n) or time(n) column, whose declared digits the
+-- dialect hands over (the stored types keep at most six): SQL Server's ISO
+-- form with n fractional digits, none and no point for n = 0.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_date_text(d timestamp, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT to_char(d, 'YYYY-MM-DD HH24:MI:SS')
+         || CASE WHEN n > 0 THEN '.' || left(to_char(d, 'US') || '0', n) ELSE '' END$$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_date_text(t time, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT to_char(t, 'HH24:MI:SS')
+         || CASE WHEN n > 0 THEN '.' || left(to_char(t, 'US') || '0', n) ELSE '' END$$;
 
 -- Date parts by their names and abbreviations.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_part(fn text, p text) RETURNS text

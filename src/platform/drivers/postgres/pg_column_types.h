@@ -1,0 +1,64 @@
+// The declared types of a PostgreSQL connection's columns, for the
+// translator (dialect/column_types.h).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/dialect/column_types.h"
+
+struct pg_conn;
+struct pg_result;
+
+namespace q6::postgres {
+
+// Answers from the catalogue: the first question about a table reads all
+// its columns in one query (pg_attribute, format_type and the column
+// comments that record a date column's declared type:
+// dialect::PostgresColumnType), and the answers are kept until Forget. A
+// table is looked up through the search path, by its name in lower case
+// first (as the server folds a bare name), then as written; views and
+// other relations answer kUnknown, as on SQLite. A column name matches
+// without regard to case; two columns that differ only in case answer
+// kUnknown.
+//
+// The query runs on the connection at the moment of the question, inside
+// the caller's transaction when one is open. Inside a failed transaction,
+// or when the query fails, nothing is read or kept and the answer is
+// kUnknown: the statement then translates as without types.
+class PgColumnTypes final : public dialect::ColumnTypes {
+ public:
+  // Runs one text on the connection (as the driver sends it: a pooled
+  // connection's settings go with it); the caller owns the result.
+  using Run = std::function<pg_result*(const std::string&)>;
+
+  // REQUIRES: `conn` outlives this object.
+  PgColumnTypes(pg_conn* conn, Run run) : conn_(conn), run_(std::move(run)) {}
+
+  dialect::ColumnType TypeOf(std::string_view table, std::string_view column) override;
+
+  // Drops every answer kept: the next question about a table reads it again.
+  void Forget() { tables_.clear(); }
+
+ private:
+  struct Column {
+    std::string name;
+    dialect::ColumnType type;
+  };
+  struct Table {
+    bool found = false;  // an ordinary or partitioned table of the search path
+    std::vector<Column> columns;
+  };
+  // The kept answer for `table`, read when missing; null when it could
+  // not be read.
+  const Table* Read(std::string_view table);
+
+  pg_conn* conn_;
+  Run run_;
+  std::unordered_map<std::string, Table> tables_;
+};
+
+}  // namespace q6::postgres
