@@ -2,6 +2,7 @@
 // The calls renamed, and how, come from the registry of T-SQL functions
 // (platform/tsql/functions.h).
 #include <array>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -150,21 +151,94 @@ void WriteTry(EditableSql* s, size_t name, size_t open, size_t x_from, size_t x_
   s->Edit(close).before += ", '" + quoted + "'";
 }
 
-// PostgreSQL: x (tokens [first, last]) converted to a character type
-// without a style. A datetime2 or time column gives SQL Server's ISO form
-// with its declared digits, which the server's timestamp and time, and so
-// the conversion functions, do not know: x becomes
-// tsql_date_text(x, digits). Anything else is left to the conversion.
-void WriteDeclaredDateText(EditableSql* s, size_t first, size_t last, Engine engine) {
-  if (engine != Engine::PostgreSQL || first > last) return;
-  const TokenKind kind = s->Kind(first);
-  if (kind != TokenKind::kWord && kind != TokenKind::kBracket && kind != TokenKind::kQuoted) return;
-  thread_local Operands ops;
-  ops.Reset(*s);
-  const ColumnType t = ColumnTypeAt(*s, ops, first, last);
-  if (t.kind != ColumnType::kDate || (t.date_kind != 3 && t.date_kind != 5)) return;
-  s->Edit(first).before += "tsql_date_text(";
-  s->Edit(last).after += ", " + std::to_string(t.digits) + ")";
+// The date type named at token `type` (datetime, smalldatetime,
+// datetime2[(n)], date, time[(n)]), as ColumnType gives it; kUnknown for
+// any other type.
+ColumnType DateTypeNamed(const EditableSql& s, size_t type) {
+  static constexpr std::string_view kNames[] = {"datetime", "smalldatetime", "datetime2", "date",
+                                                "time"};
+  uint8_t kind = 0;
+  for (uint8_t k = 0; k < std::size(kNames); ++k)
+    if (s.IsWord(type, kNames[k])) kind = k + 1;
+  if (kind == 0) return {};
+  uint8_t digits = 0;
+  if (kind == 3 || kind == 5) {
+    digits = 7;
+    const size_t open = s.NextSig(type);
+    const size_t n = s.IsPunct(open, '(') ? s.NextSig(open) : kNone;
+    if (n != kNone && s.Kind(n) == TokenKind::kNumber && s.NextSig(n) == s.Match(open)) {
+      const int given = std::atoi(std::string(s.Text(n)).c_str());
+      if (given >= 0 && given <= 7) digits = static_cast<uint8_t>(given);
+    }
+  }
+  return {ColumnType::kDate, kind, digits};
+}
+
+// The date type of the call [first, last] when it is one that gives a date:
+// CAST(y AS <date type>), CONVERT(<date type>, y[, style]), GETDATE() and the
+// like; kUnknown otherwise.
+ColumnType DateCallType(const EditableSql& s, size_t first, size_t last) {
+  const size_t open = s.NextSig(first);
+  if (!s.IsPunct(open, '(') || s.Match(open) != last) return {};
+  if (s.IsWord(first, "getdate") || s.IsWord(first, "getutcdate")) return {ColumnType::kDate, 1, 0};
+  if (s.IsWord(first, "sysdatetime") || s.IsWord(first, "sysutcdatetime"))
+    return {ColumnType::kDate, 3, 7};
+  if (s.IsWord(first, "convert") || s.IsWord(first, "try_convert"))
+    return DateTypeNamed(s, s.NextSig(open));
+  if (!s.IsWord(first, "cast") && !s.IsWord(first, "try_cast")) return {};
+  size_t as = kNone;
+  for (size_t j = open + 1; j < last; ++j) {
+    if (s.IsPunct(j, '('))
+      j = s.Match(j);
+    else if (s.IsWord(j, "as"))
+      as = j;
+  }
+  return as == kNone ? ColumnType{} : DateTypeNamed(s, s.NextSig(as));
+}
+
+// x (tokens [first, last]) converted to a character type without a style,
+// when x is a date: SQL Server writes it by its type (style 0 for datetime
+// and smalldatetime, the ISO form with n digits for datetime2(n) and
+// time(n)), which the conversion functions cannot tell from the value alone
+// where the value is no column's:
+// - SQLite: a column's value carries its type's tag (sqlite_date_store.h); a
+//   date made by CAST, CONVERT or GETDATE() is plain text, so x becomes
+//   tsql_date_store(x, code), the stored form a column of that type holds.
+// - PostgreSQL: a datetime2 or time column (its declared digits are the
+//   column's record) or date call becomes tsql_date_text(x, digits); a
+//   datetime or smalldatetime made by CAST or CONVERT (text) becomes a
+//   timestamp, which the conversion writes in style 0.
+// Anything else is left to the conversion.
+void WriteDateText(EditableSql* s, size_t first, size_t last, Engine engine) {
+  if (first > last || first == kNone || last == kNone) return;
+  ColumnType t = DateCallType(*s, first, last);
+  const bool call = t.kind == ColumnType::kDate;
+  if (!call && engine == Engine::PostgreSQL) {
+    const TokenKind kind = s->Kind(first);
+    if (kind != TokenKind::kWord && kind != TokenKind::kBracket && kind != TokenKind::kQuoted)
+      return;
+    thread_local Operands ops;
+    ops.Reset(*s);
+    t = ColumnTypeAt(*s, ops, first, last);
+  }
+  if (t.kind != ColumnType::kDate) return;
+  const bool digits = t.date_kind == 3 || t.date_kind == 5;
+  if (engine == Engine::SQLite) {
+    if (!call) return;
+    const int code = t.date_kind + (digits ? 8 * (t.digits + 1) : 0);
+    s->Edit(first).before += "tsql_date_store(";
+    s->Edit(last).after += ", " + std::to_string(code) + ")";
+  } else if (digits) {
+    // (A call's value may be text: it is read as the type first.)
+    s->Edit(first).before += call ? "tsql_date_text((" : "tsql_date_text(";
+    s->Edit(last).after +=
+        std::string(call ? (t.date_kind == 5 ? ")::time" : ")::timestamp") : "") + ", " +
+        std::to_string(t.digits) + ")";
+  } else if (call && t.date_kind != 4 && !s->IsWord(first, "getdate") &&
+             !s->IsWord(first, "getutcdate")) {
+    s->Edit(first).before += "(";
+    s->Edit(last).after += ")::timestamp";
+  }
 }
 
 // CAST(x AS type[(args)]), TRY_CAST when `try_cast`.
@@ -186,7 +260,7 @@ void RewriteCast(EditableSql* s, size_t name, size_t open, bool try_cast, Engine
   const Target t = TargetOf(*s, type, args);
   if (t.fn.empty()) return;
   if (try_cast) return WriteTry(s, name, open, open + 1, s->PrevSig(as), t.fn, t.extra, engine);
-  if (t.text) WriteDeclaredDateText(s, s->NextSig(open), s->PrevSig(as), engine);
+  if (t.text) WriteDateText(s, s->NextSig(open), s->PrevSig(as), engine);
   Replace(s, name, t.fn);
   DropRange(s, s->PrevSig(as) + 1, type_end);
   s->Edit(close).before += t.extra;
@@ -226,8 +300,7 @@ void RewriteConvert(EditableSql* s, size_t name, size_t open, bool try_convert, 
       DropRange(s, commas[1], close - 1);  // a style means nothing to numbers
     }
   }
-  if (t.text && commas.size() == 1)
-    WriteDeclaredDateText(s, s->NextSig(comma), s->PrevSig(close), engine);
+  if (t.text && commas.size() == 1) WriteDateText(s, s->NextSig(comma), s->PrevSig(close), engine);
   Replace(s, name, t.fn);
   DropRange(s, open + 1, comma);
   if (s->Kind(comma + 1) == TokenKind::kSpace) s->Edit(comma + 1).drop = true;
