@@ -25,14 +25,12 @@ int NumberAt(const EditableSql& s, size_t i, int fallback) {
   return std::atoi(std::string(s.Text(i)).c_str());
 }
 
-// The type argument of tsql_date_store: the kind, plus 8 * (digits + 1) for
-// datetime2 and time (the driver's DateTypeCode in sqlite_date_store.h).
-int DateTypeCode(const ExactColumn& c) {
-  const bool digits = c.date_kind == 3 || c.date_kind == 5;
-  return c.date_kind + (digits ? 8 * (std::clamp(c.digits, 0, 7) + 1) : 0);
-}
-
 }  // namespace
+
+int DateStoreCode(int date_kind, int digits) {
+  const bool with_digits = date_kind == 3 || date_kind == 5;
+  return date_kind + (with_digits ? 8 * (std::clamp(digits, 0, 7) + 1) : 0);
+}
 
 std::string NameOf(const EditableSql& s, size_t i) {
   if (s.Kind(i) == TokenKind::kWord) return std::string(s.Text(i));
@@ -75,7 +73,7 @@ std::string ExactColumnTriggers(const std::string& table, const std::vector<Exac
   for (const ExactColumn& c : cols) {
     const bool date = c.date_kind != 0;
     const std::string args = date
-                                 ? ", " + std::to_string(DateTypeCode(c)) + ")"
+                                 ? ", " + std::to_string(DateStoreCode(c.date_kind, c.digits)) + ")"
                                  : ", " + std::to_string(c.precision) + ", " +
                                        std::to_string(c.scale) + ", " + (c.money ? "1" : "0") + ")";
     const std::string store = date ? "tsql_date_store(" : "tsql_store(";

@@ -70,6 +70,12 @@ Q6FD_INTERNAL std::string PostgresDateStatements(const std::string& table,
                                                  const std::vector<ExactColumn>& cols,
                                                  const std::string& schema = "");
 
+// The type argument of tsql_date_store for a date of kind `date_kind`
+// (ExactColumn::date_kind) with `digits` fractional digits: the kind, plus
+// 8 * (digits + 1) for datetime2 and time (the driver's DateTypeCode in
+// sqlite_date_store.h).
+int DateStoreCode(int date_kind, int digits);
+
 // The name at token i as PostgreSQL knows it: a bare name in lower case.
 std::string PostgresNameOf(const EditableSql& sql, size_t i);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/dialect/column_scope.h"
+#include "platform/dialect/exact_columns.h"
 #include "platform/dialect/operands.h"
 #include "platform/dialect/tsql_rules.h"
 #include "platform/tsql/functions.h"
@@ -225,9 +226,8 @@ void WriteDateText(EditableSql* s, size_t first, size_t last, Engine engine) {
   const bool digits = t.date_kind == 3 || t.date_kind == 5;
   if (engine == Engine::SQLite) {
     if (!call) return;
-    const int code = t.date_kind + (digits ? 8 * (t.digits + 1) : 0);
     s->Edit(first).before += "tsql_date_store(";
-    s->Edit(last).after += ", " + std::to_string(code) + ")";
+    s->Edit(last).after += ", " + std::to_string(DateStoreCode(t.date_kind, t.digits)) + ")";
   } else if (digits) {
     // (A call's value may be text: it is read as the type first.)
     s->Edit(first).before += call ? "tsql_date_text((" : "tsql_date_text(";
