@@ -82,13 +82,27 @@ std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads*
   if (types) types->read.reset();
   if (!sql.Parse(tsql)) return std::string(tsql);
   // A rule whose output is T-SQL for the others to translate goes first.
-  thread_local std::string rewritten;
-  if (engine == Engine::SQLite && dialect::RewriteQuantifiedAggregates(&sql)) {
-    rewritten = sql.Render();
-    tsql = rewritten;
-    if (!sql.Parse(tsql)) return std::string(tsql);
+  // One that writes part of the text twice makes the translation depend on
+  // the whole text (a literal cannot stand in two places of a shape).
+  thread_local std::string rewritten[2];
+  bool whole_text = false;
+  if (engine == Engine::SQLite) {
+    if (dialect::RewriteQuantifiedAggregates(&sql)) {
+      rewritten[0] = sql.Render();
+      tsql = rewritten[0];
+      if (!sql.Parse(tsql)) return std::string(tsql);
+    }
+    if (dialect::RewriteTiesAsRanks(&sql)) {
+      whole_text = true;
+      rewritten[1] = sql.Render();
+      tsql = rewritten[1];
+      if (!sql.Parse(tsql)) return std::string(tsql);
+    }
   }
-  if (reads) sql.WatchStandIns();
+  if (reads) {
+    sql.WatchStandIns();
+    if (whole_text) (void)sql.sql();
+  }
   if (types) sql.SetColumnTypes(types->given);
   std::string out;
   const char* refused = dialect::RefusedConstruct(sql);

@@ -105,6 +105,14 @@ void RewriteQuantifiedSubqueries(EditableSql* sql, Engine engine);
 // changed: it is then rendered and parsed again.
 bool RewriteQuantifiedAggregates(EditableSql* sql);
 
+// SQLite, before every other rule (ties_as_ranks.cpp): SELECT TOP (n) WITH
+// TIES .. ORDER BY keys keeps its first rows by a count of the rows ranked
+// n or better (FETCH NEXT (SELECT count(*) FROM (SELECT RANK() OVER (ORDER
+// BY keys) ..) ..) ROWS ONLY), written in T-SQL; a form it cannot say is
+// left to the refusal. True when the text changed (FROM and keys are then
+// written twice).
+bool RewriteTiesAsRanks(EditableSql* sql);
+
 // Common table expressions (recursive_ctes.cpp): WITH whose CTE refers to
 // itself becomes WITH RECURSIVE; its recursion is counted in a hidden level
 // column and stops with error 530 past 100 levels or past the n of
