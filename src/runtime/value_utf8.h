@@ -34,6 +34,13 @@ inline bool IsAsciiByte(char c) { return static_cast<unsigned char>(c) < 0x80; }
 inline char AsciiLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
 }
+// Equal after mapping A-Z to lower case (names as engines fold them).
+inline bool EqualsAsciiFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
 // `s` with every letter mapped to lower case.
 Q6FD_INTERNAL std::string LowerUtf8(std::string_view s);
 // Number of code points (invalid bytes count one each).

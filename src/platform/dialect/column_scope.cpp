@@ -17,21 +17,12 @@
 #include <vector>
 
 #include "platform/dialect/exact_columns.h"
+#include "runtime/value_utf8.h"
 
 namespace q6::dialect {
 namespace {
 
 constexpr int kMaxHops = 8;  // nesting followed before giving up
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t k = 0; k < a.size(); ++k) {
-    const char x = a[k] >= 'A' && a[k] <= 'Z' ? static_cast<char>(a[k] | 0x20) : a[k];
-    const char y = b[k] >= 'A' && b[k] <= 'Z' ? static_cast<char>(b[k] | 0x20) : b[k];
-    if (x != y) return false;
-  }
-  return true;
-}
 
 bool IsName(const EditableSql& s, const Operands& ops, size_t i) {
   if (i == kNone) return false;
@@ -167,7 +158,7 @@ bool FindCte(const EditableSql& s, const Operands& ops, std::string_view name, s
     size_t j = s.NextSig(w);
     if (s.IsWord(j, "recursive")) j = s.NextSig(j);
     while (IsName(s, ops, j)) {
-      const bool match = SameName(NameOf(s, j), name);
+      const bool match = value::EqualsAsciiFolded(NameOf(s, j), name);
       size_t cols = kNone;
       j = s.NextSig(j);
       if (s.IsPunct(j, '(')) {
@@ -260,7 +251,7 @@ Origin ItemOf(const EditableSql& s, const Operands& ops, size_t group, size_t co
       return {};  // the columns of a star are not followed
     }
     if (columns != kNone) name = ListedName(s, columns, index);
-    if (SameName(name, column)) {
+    if (value::EqualsAsciiFolded(name, column)) {
       std::string q, c;
       if (SplitReference(s, ops, x0, x1, &q, &c))
         return Resolve(s, ops, select, q, c, need_type, hops + 1);
@@ -307,7 +298,7 @@ Origin Resolve(const EditableSql& s, const Operands& ops, size_t query,
   bool unknown = false;
   for (const Source& src : sources) {
     if (!qualifier.empty()) {
-      if (SameName(src.alias.empty() ? src.table : src.alias, qualifier))
+      if (value::EqualsAsciiFolded(src.alias.empty() ? src.table : src.alias, qualifier))
         return FromSource(s, ops, src, column, need_type, hops);
       continue;
     }

@@ -23,36 +23,6 @@
 #include "platform/dialect/statement_rules.h"
 
 namespace q6::dialect {
-namespace {
-
-// The comparison operator whose last token is `last`: its first token in
-// `first`; 1 for =, 2 for <> and !=, 3 for < <= > >=; 0 when none.
-int ComparisonEndingAt(const EditableSql& s, size_t last, size_t* first) {
-  if (last == kNone || s.Kind(last) != TokenKind::kPunct) return 0;
-  *first = last;
-  const bool before = last > 0 && s.Kind(last - 1) == TokenKind::kPunct;
-  if (s.IsPunct(last, '=')) {
-    if (before && (s.IsPunct(last - 1, '<') || s.IsPunct(last - 1, '>'))) {
-      *first = last - 1;
-      return 3;
-    }
-    if (before && s.IsPunct(last - 1, '!')) {
-      *first = last - 1;
-      return 2;
-    }
-    return 1;
-  }
-  if (s.IsPunct(last, '>')) {
-    if (before && s.IsPunct(last - 1, '<')) {
-      *first = last - 1;
-      return 2;
-    }
-    return 3;
-  }
-  return s.IsPunct(last, '<') ? 3 : 0;
-}
-
-}  // namespace
 
 bool RewriteQuantifiedAggregates(EditableSql* s) {
   if (!s->HasWord("any") && !s->HasWord("some") && !s->HasWord("all")) return false;
@@ -65,7 +35,7 @@ bool RewriteQuantifiedAggregates(EditableSql* s) {
     const bool all = s->IsWord(word, "all");
     if (!all && !s->IsWord(word, "any") && !s->IsWord(word, "some")) continue;
     size_t op_first;
-    const int op = ComparisonEndingAt(*s, s->PrevSig(word), &op_first);
+    const int op = ComparisonBefore(*s, s->PrevSig(word), &op_first);
     if (op == 0 || (op == 1 && !all) || (op == 2 && all)) continue;  // IN, NOT IN, or none
     if (!ops_ready) {
       ops.Reset(*s);

@@ -8,12 +8,9 @@
 #include "platform/dialect/statement_rules.h"
 
 namespace q6::dialect {
-namespace {
 
-// The comparison that ends at token i (= <> != < <= > >=): its first token
-// and whether it is = (1), <> (2) or another (3); 0 when none.
 int ComparisonBefore(const EditableSql& s, size_t i, size_t* first) {
-  if (s.Kind(i) != TokenKind::kPunct) return 0;
+  if (i == kNone || s.Kind(i) != TokenKind::kPunct) return 0;
   *first = i;
   if (s.IsPunct(i, '=')) {
     if (i > 0 && (s.IsPunct(i - 1, '<') || s.IsPunct(i - 1, '>'))) {
@@ -35,6 +32,8 @@ int ComparisonBefore(const EditableSql& s, size_t i, size_t* first) {
   }
   return s.IsPunct(i, '<') ? 3 : 0;
 }
+
+namespace {
 
 // GROUP BY a, b WITH ROLLUP|CUBE -> GROUP BY ROLLUP|CUBE (a, b).
 void GroupWith(EditableSql* s, size_t with) {

@@ -105,6 +105,11 @@ void RewriteQuantifiedSubqueries(EditableSql* sql, Engine engine);
 // changed: it is then rendered and parsed again.
 bool RewriteQuantifiedAggregates(EditableSql* sql);
 
+// The comparison operator that ends at token i (= <> != < <= > >=): its
+// first token in `first`, and whether it is = (1), <> or != (2) or another
+// (3); 0 when none, or i is kNone (statement_forms.cpp).
+int ComparisonBefore(const EditableSql& sql, size_t i, size_t* first);
+
 // SQLite, before every other rule (ties_as_ranks.cpp): SELECT TOP (n) WITH
 // TIES .. ORDER BY keys keeps its first rows by a count of the rows ranked
 // n or better (FETCH NEXT (SELECT count(*) FROM (SELECT RANK() OVER (ORDER

@@ -8,6 +8,7 @@
 #include "platform/dialect/binary_values.h"
 #include "platform/dialect/exact_columns.h"
 #include "platform/dialect/tsql_rules.h"
+#include "runtime/value_utf8.h"
 
 namespace q6::dialect {
 namespace {
@@ -66,8 +67,7 @@ void RewriteColumn(EditableSql* s, size_t first, size_t last, Engine engine,
       std::string inner;
       AppendUnquoted(s->Text(first), &inner);
       for (char c : inner) {
-        if (engine == Engine::PostgreSQL && c >= 'A' && c <= 'Z')
-          c = static_cast<char>(c - 'A' + 'a');
+        if (engine == Engine::PostgreSQL) c = value::AsciiLower(c);
         name += c;
         if (c == '"') name += '"';
       }

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "runtime/value_utf8.h"
+
 namespace q6::postgres {
 namespace {
 
@@ -22,16 +24,6 @@ std::string ColumnsQuery(const std::string& lit) {
          "pg_catalog.lower(" +
          lit + "))), pg_catalog.to_regclass(pg_catalog.quote_ident(" + lit +
          "))) AND c.relkind IN ('r', 'p') AND a.attnum > 0 AND NOT a.attisdropped";
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] | 0x20) : a[i];
-    const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] | 0x20) : b[i];
-    if (x != y) return false;
-  }
-  return true;
 }
 
 struct ResultFree {
@@ -70,7 +62,7 @@ dialect::ColumnType PgColumnTypes::TypeOf(std::string_view table, std::string_vi
   if (!t || !t->found) return {};
   const Column* found = nullptr;
   for (const Column& c : t->columns) {
-    if (!SameName(c.name, column)) continue;
+    if (!value::EqualsAsciiFolded(c.name, column)) continue;
     if (found) return {};  // "Amount" and "amount": which one the statement means is not known
     found = &c;
   }
