@@ -72,6 +72,9 @@ struct EngineQuirks {
   // time(n)) in DATALENGTH; the other engine's timestamp and time reach a
   // function without their digits (CAST to text is told them by the dialect).
   bool date_lengths_follow_type;
+  // One lock holder row stands for every lock its transaction took, found
+  // by the lock rows' xmin; the other engine's holder rows name their lock.
+  bool lock_holder_per_transaction;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

@@ -20,30 +20,15 @@ std::string Text(Recordset& rs, const char* name) {
   return v.IsNull() ? std::string() : v.ToString();
 }
 
-// Holder columns: all of them, or (a table of an earlier release this
-// login may not alter) the ones it has, the others as nulls.
-std::string HolderColumns(bool up_to_date) {
-  return std::string(", h.host, h.pid, h.process_start, h.taken_at, ") +
-         (up_to_date ? "h.machine_id, h.pid_ns, h.renewed_at, h.holder_kind"
-                     : "null as machine_id, null as pid_ns, null as renewed_at, "
-                       "null as holder_kind");
-}
-
 std::vector<LockView> Read(Connection& con, bool with_holders) {
-  static const char* kKey[] = {"locks_id", "user_name",  "workstation_name",
-                               "mod_name", "class_flag", "digest"};
-  std::string sql =
-      "select l.locks_id, l.user_name, l.workstation_name, l.mod_name, "
-      "l.class_flag, l.digest";
-  if (with_holders) {
-    sql += HolderColumns(LockHoldersUpToDate(con.driver())) +
-           " from FD_Locks l left join FD_LockHolders h on ";
-    for (int i = 0; i < 6; ++i)
-      sql += std::string(i ? " and " : "") + "l." + kKey[i] + " = h." + kKey[i];
-  } else {
-    sql += " from FD_Locks l";
-  }
-  std::shared_ptr<Recordset> rs = con.Execute(sql + " order by l.locks_id");
+  // Holder columns: all of them, or (a table of an earlier release this
+  // login may not alter) the ones it has, the others as nulls.
+  const std::string sql =
+      (with_holders ? LocksWithHoldersSql(con, LockHoldersUpToDate(con.driver()))
+                    : "select l.locks_id, l.user_name, l.workstation_name, l.mod_name, "
+                      "l.class_flag, l.digest from FD_Locks l") +
+      " order by l.locks_id";
+  std::shared_ptr<Recordset> rs = con.ExecuteTranslated(sql, sql);
   HolderJudge judge(con);
   std::vector<LockView> out;
   for (; !rs->EOF(); rs->MoveNext()) {
@@ -76,6 +61,7 @@ std::vector<LockView> ReleaseStaleLocks(Connection& con) {
     TraceNote("LockManager (stale locks)", "released the lock on '" + v.key.id + "': " + who);
     released.push_back(std::move(v));
   }
+  if (!released.empty()) DropReleasedTransactionHolders(con);
   xact.Commit();
   return released;
 }

@@ -114,11 +114,34 @@ std::optional<bool> AnyThreadRuns(int64_t pid) {
   return any ? std::optional<bool>(false) : std::nullopt;
 }
 
-std::string KeyCondition(const LockKey& k) {
-  return "locks_id = " + SqlQuoted(k.id) + " and user_name = " + SqlQuoted(k.user) +
-         " and workstation_name = " + SqlQuoted(k.workstation) +
-         " and mod_name = " + SqlQuoted(k.module) + " and class_flag = " + SqlQuoted(k.level) +
-         " and digest = " + SqlQuoted(k.digest);
+// The columns that name a lock, in FD_Locks order.
+constexpr const char* kKeyColumns[] = {"locks_id", "user_name",  "workstation_name",
+                                       "mod_name", "class_flag", "digest"};
+// The holder columns ReadLockHolder reads; the last four were added since
+// the table's first release.
+constexpr const char* kHolderColumns[] = {"host",       "pid",    "process_start", "taken_at",
+                                          "machine_id", "pid_ns", "renewed_at",    "holder_kind"};
+constexpr size_t kFirstAddedColumn = 4;
+
+// PostgreSQL: a lock row's transaction as lock_xact records it (xmin shows
+// the low 32 bits of the 64-bit transaction id), and the current one's.
+constexpr const char* kRowXact = "l.xmin::text::bigint";
+constexpr const char* kThisXact = "txid_current() % 4294967296";
+
+// The columns of `alias` equal to `k`'s texts.
+std::string KeyCondition(const LockKey& k, const std::string& alias = "") {
+  const std::string* texts[] = {&k.id, &k.user, &k.workstation, &k.module, &k.level, &k.digest};
+  std::string s;
+  for (size_t i = 0; i < std::size(texts); ++i)
+    s += (i ? " and " : "") + alias + kKeyColumns[i] + " = " + SqlQuoted(*texts[i]);
+  return s;
+}
+
+// A value as the trace shows it in a statement's text.
+std::string TraceSql(const Variant& v) {
+  return v.IsNull()                    ? std::string("null")
+         : v.type() == VarType::String ? SqlQuoted(v.string())
+                                       : v.ToString();
 }
 
 std::string Text(Recordset& rs, const char* name) {
@@ -141,14 +164,29 @@ std::string UtcNow() {
 // row and holder row are committed together, so no statement sees a new
 // holder row before its lock.
 void DropOrphanedHolders(Connection& con) {
-  const char* cols[] = {"locks_id", "user_name",  "workstation_name",
-                        "mod_name", "class_flag", "digest"};
   std::string match;
-  for (const char* c : cols)
+  for (const char* c : kKeyColumns)
     match += std::string(match.empty() ? "" : " and ") + "l." + c + " = FD_LockHolders." + c;
   con.Execute(
-      "delete from FD_LockHolders where not exists (select 1 from FD_Locks l where " + match + ")",
+      "delete from FD_LockHolders where lock_xact is null and not exists (select 1 from FD_Locks "
+      "l where " +
+          match + ")",
       nullptr, kAdExecuteNoRecords);
+  DropReleasedTransactionHolders(con);
+}
+
+// This process's seven holder values, in the order the insert statements
+// bind them: host, pid, process start, taken at, machine id, PID namespace,
+// kind.
+std::vector<Variant> HolderValues() {
+  const ProcessIdentity& me = ThisProcess();
+  return {Variant(me.host),
+          Variant(static_cast<int32_t>(me.pid)),
+          Variant(me.boot_id + "/" + me.start_tick),
+          Variant(UtcNow()),
+          Variant(me.machine_id),
+          Variant(me.pid_ns),
+          administrator_locks ? Variant(std::string(kAdministrator)) : Variant::Null()};
 }
 
 }  // namespace
@@ -186,9 +224,7 @@ bool LockHoldersReady(Connection& con) {
   }
   try {
     Driver& driver = con.driver();
-    const bool present = LockHoldersPresent(con);
-    const bool up_to_date = present && LockHoldersUpToDate(driver);
-    const bool trigger = LockReleaseTriggerPresent(driver, con.engine());
+    const auto [present, up_to_date, trigger] = LockHoldersStateOf(driver, con.engine());
     if (!present || !up_to_date || !trigger) {
       // Lockers wait meanwhile, and two processes never create the same
       // things at once.
@@ -232,10 +268,6 @@ Driver::Batched LockHolderRow(Connection& con, const LockKey& key) {
 }
 
 Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys) {
-  const ProcessIdentity& me = ThisProcess();
-  const std::string now = UtcNow();
-  const std::string process_start = me.boot_id + "/" + me.start_tick;
-  const Variant kind = administrator_locks ? Variant(std::string(kAdministrator)) : Variant::Null();
   const std::string server_now = UtcNowSql(con.engine());
   // One text per engine and row count, values bound: the statement is
   // prepared once per connection instead of once per lock, and its text
@@ -256,13 +288,8 @@ Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys) {
       sql += holder + ", " + server_now + ")";
     }
   }
-  std::vector<Variant> values;
+  std::vector<Variant> values = HolderValues();
   values.reserve(kHolderValues + keys.size() * kKeyValues);
-  values.emplace_back(me.host);
-  values.emplace_back(static_cast<int32_t>(me.pid));
-  for (const std::string* v : {&process_start, &now, &me.machine_id, &me.pid_ns})
-    values.emplace_back(*v);
-  values.push_back(kind);
   for (const LockKey& key : keys)
     for (const std::string* v :
          {&key.id, &key.user, &key.workstation, &key.module, &key.level, &key.digest})
@@ -271,16 +298,12 @@ Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys) {
   std::string built;
   if (TraceEnabled()) {
     built = kInsertHolder;
-    for (const LockKey& key : keys) {
-      if (built.size() > kInsertHolder.size()) built += ", (";
-      for (const std::string& v :
-           {key.id, key.user, key.workstation, key.module, key.level, key.digest, me.host})
-        built += SqlQuoted(v) + ", ";
-      built += SqlNumber(me.pid) + ", ";
-      for (const std::string& v : {process_start, now, me.machine_id, me.pid_ns})
-        built += SqlQuoted(v) + ", ";
-      built += (kind.IsNull() ? std::string("null") : SqlQuoted(kAdministrator)) + ", " +
-               server_now + ")";
+    for (size_t k = 0; k < keys.size(); ++k) {
+      if (k) built += ", (";
+      for (int i = 0; i < kKeyValues; ++i)
+        built += TraceSql(values[kHolderValues + k * kKeyValues + i]) + ", ";
+      for (int i = 0; i < kHolderValues; ++i) built += TraceSql(values[i]) + ", ";
+      built += server_now + ")";
     }
   }
   return {{sql, std::move(values)}, std::move(built)};
@@ -288,24 +311,13 @@ Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys) {
 
 Driver::Batched LockHolderListRows(Connection& con, const LockKey& shared,
                                    const std::string& id_list) {
-  const ProcessIdentity& me = ThisProcess();
   const bool pg = con.engine() == Engine::PostgreSQL;
-  const std::string process_start = me.boot_id + "/" + me.start_tick;
-  const Variant kind = administrator_locks ? Variant(std::string(kAdministrator)) : Variant::Null();
   // Values: the lock's five shared texts, the holder's seven, the list.
-  std::vector<Variant> values = {Variant(shared.user),
-                                 Variant(shared.workstation),
-                                 Variant(shared.module),
-                                 Variant(shared.level),
-                                 Variant(shared.digest),
-                                 Variant(me.host),
-                                 Variant(static_cast<int32_t>(me.pid)),
-                                 Variant(process_start),
-                                 Variant(UtcNow()),
-                                 Variant(me.machine_id),
-                                 Variant(me.pid_ns),
-                                 kind,
-                                 Variant(id_list)};
+  std::vector<Variant> values = {Variant(shared.user), Variant(shared.workstation),
+                                 Variant(shared.module), Variant(shared.level),
+                                 Variant(shared.digest)};
+  for (Variant& v : HolderValues()) values.push_back(std::move(v));
+  values.emplace_back(id_list);
   auto text = [&](const std::function<std::string(size_t)>& v) {
     std::string sql = kInsertHolder;
     sql.replace(sql.rfind("values ("), std::string::npos, "select j.v");
@@ -316,13 +328,61 @@ Driver::Batched LockHolderListRows(Connection& con, const LockKey& shared,
   std::string native =
       text([&](size_t n) { return con.driver().Placeholder(static_cast<int>(n) + 1); });
   std::string built;
-  if (TraceEnabled())
-    built = text([&](size_t n) {
-      return values[n].IsNull()                    ? std::string("null")
-             : values[n].type() == VarType::String ? SqlQuoted(values[n].string())
-                                                   : values[n].ToString();
-    });
+  if (TraceEnabled()) built = text([&](size_t n) { return TraceSql(values[n]); });
   return {{std::move(native), std::move(values)}, std::move(built)};
+}
+
+bool HolderPerTransaction(const Connection& con) { return con.engine() == Engine::PostgreSQL; }
+
+Driver::Batched LockHolderTransactionRow(Connection& con) {
+  std::vector<Variant> values = HolderValues();
+  auto text = [&](const std::function<std::string(size_t)>& v) {
+    std::string sql =
+        "insert into FD_LockHolders (host, pid, process_start, taken_at, machine_id, pid_ns, "
+        "holder_kind, renewed_at, lock_xact) values (";
+    for (size_t n = 0; n < values.size(); ++n) sql += v(n) + ", ";
+    return sql + UtcNowSql(con.engine()) + ", " + kThisXact + ")";
+  };
+  // One text per connection's engine: the statement is prepared once.
+  thread_local std::string native;
+  if (native.empty())
+    native = text([&](size_t n) { return con.driver().Placeholder(static_cast<int>(n) + 1); });
+  std::string built;
+  if (TraceEnabled()) built = text([&](size_t n) { return TraceSql(values[n]); });
+  return {{native, std::move(values)}, std::move(built)};
+}
+
+void DropReleasedTransactionHolders(Connection& con) {
+  if (!HolderPerTransaction(con)) return;
+  const std::string sql =
+      std::string(
+          "delete from FD_LockHolders h where h.lock_xact is not null and not exists (select 1 "
+          "from FD_Locks l where ") +
+      kRowXact + " = h.lock_xact)";
+  con.ExecuteTranslated(sql, sql, nullptr, kAdExecuteNoRecords);
+}
+
+std::string LocksWithHoldersSql(const Connection& con, bool up_to_date) {
+  // PostgreSQL: the row of the lock's transaction (x) when there is one,
+  // else a row of an earlier release naming the lock's texts (h).
+  const bool by_xact = up_to_date && HolderPerTransaction(con);
+  std::string sql = "select ";
+  for (const char* c : kKeyColumns) sql += std::string(sql.size() > 7 ? ", " : "") + "l." + c;
+  for (size_t i = 0; i < std::size(kHolderColumns); ++i) {
+    const std::string c = kHolderColumns[i];
+    if (!up_to_date && i >= kFirstAddedColumn)
+      sql += ", null as " + c;
+    else if (by_xact)
+      sql += ", case when x.lock_xact is null then h." + c + " else x." + c + " end as " + c;
+    else
+      sql += ", h." + c;
+  }
+  sql += " from FD_Locks l";
+  if (by_xact) sql += std::string(" left join FD_LockHolders x on x.lock_xact = ") + kRowXact;
+  sql += " left join FD_LockHolders h on ";
+  for (const char* c : kKeyColumns)
+    sql += std::string(c == kKeyColumns[0] ? "" : " and ") + "l." + c + " = h." + c;
+  return sql;
 }
 
 LockHolder ReadLockHolder(Recordset& rs) {
@@ -397,24 +457,45 @@ HolderState HolderJudge::StateOf(const LockHolder& h) {
 }
 
 bool AllHoldersGone(HolderJudge& judge, Connection& con, const LockKey& key, std::string* who) {
-  std::shared_ptr<Recordset> locks =
-      con.Execute("select count(*) from FD_Locks where " + KeyCondition(key));
-  const int64_t lock_rows = locks->Fields()->Item(Variant(int32_t{0}))->Value().ToLong();
-  std::shared_ptr<Recordset> rs = con.Execute(
-      "select host, pid, process_start, taken_at, machine_id, pid_ns, renewed_at, holder_kind "
-      "from FD_LockHolders where " +
-      KeyCondition(key));
-  int64_t holders = 0;
-  for (; !rs->EOF(); rs->MoveNext(), ++holders) {
+  // The lock rows equal to `key` (in the engine's own comparison, which
+  // DeleteLockRows shares: trailing blanks count, so a twin row that differs
+  // in them is judged by its own holder), and (PostgreSQL) how many of them
+  // the holder row of their transaction stands for; the others need rows
+  // that name them, one each.
+  const bool by_xact = HolderPerTransaction(con);
+  const std::string locks = "from FD_Locks l where " + KeyCondition(key, "l.");
+  std::string count = "select count(*)";
+  if (by_xact)
+    count += std::string(
+                 ", count(*) filter (where exists (select 1 from FD_LockHolders x where "
+                 "x.lock_xact = ") +
+             kRowXact + "))";
+  const ResultSet counts = con.driver().Execute(count + " " + locks);
+  const int64_t lock_rows = counts.cells[0].ToLong();
+  const int64_t linked = by_xact ? counts.cells[1].ToLong() : 0;
+  std::string columns;
+  for (const char* c : kHolderColumns) columns += std::string(columns.empty() ? "" : ", ") + c;
+  std::string holders =
+      "select " + columns + ", 1 as by_key from FD_LockHolders h where " + KeyCondition(key, "h.");
+  if (by_xact)
+    holders += " union all select " + columns +
+               ", 0 from FD_LockHolders x where x.lock_xact in (select " + kRowXact + " " + locks +
+               ")";
+  std::shared_ptr<Recordset> rs = con.ExecuteTranslated(holders, holders);
+  int64_t holder_rows = 0, by_key = 0;
+  for (; !rs->EOF(); rs->MoveNext(), ++holder_rows) {
     const LockHolder h = ReadLockHolder(*rs);
     if (judge.StateOf(h) != HolderState::kGone) return false;
     if (who) *who += (who->empty() ? "" : "; ") + Describe(h);
+    by_key += Text(*rs, "by_key") == "1" ? 1 : 0;
   }
-  return holders > 0 && holders >= lock_rows;
+  return holder_rows > 0 && by_key >= lock_rows - linked;
 }
 
 void DeleteLockRows(Connection& con, const LockKey& key) {
-  con.Execute("delete from FD_Locks where " + KeyCondition(key), nullptr, kAdExecuteNoRecords);
+  // The rows AllHoldersGone counted: the same native comparison.
+  const std::string sql = "delete from FD_Locks where " + KeyCondition(key);
+  con.ExecuteTranslated(sql, sql, nullptr, kAdExecuteNoRecords);
 }
 
 std::string Describe(const LockHolder& h) {

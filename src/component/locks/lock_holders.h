@@ -1,12 +1,22 @@
 // Who holds each lock, and whether that holder still exists.
 //
 // FD_Locks keeps its six columns for every program that reads it; beside it,
-// FD_LockHolders holds one row per lock that this component took: the
-// lock's six texts, the holder's identity (host name, machine id, boot id,
-// PID namespace, process id and start tick), when the lock was taken, when
-// the holder last renewed its lease (lock_lease.h) and whether an
-// administrator took it. A trigger on FD_Locks deletes a lock's holder rows
-// with the lock, whoever deletes it.
+// FD_LockHolders holds the holder's identity (host name, machine id, boot
+// id, PID namespace, process id and start tick), when the lock was taken,
+// when the holder last renewed its lease (lock_lease.h) and whether an
+// administrator took it, for the locks this component took:
+//   - SQLite: one row per lock, naming it by the lock's six texts. A
+//     trigger on FD_Locks deletes a lock's holder rows with the lock,
+//     whoever deletes it.
+//   - PostgreSQL: one row per transaction that inserted locks, naming them
+//     by that transaction (lock_xact: the id the lock rows carry as their
+//     xmin), so that a list of N locks writes one holder row, not N, and a
+//     release deletes nothing but locks. A row whose locks are all gone is
+//     dropped by the next lease round of any locking process
+//     (DropReleasedTransactionHolders); until then it names no lock, since
+//     no later lock row carries its transaction. Rows of earlier releases
+//     (one per lock, by texts) are still read, and the trigger still
+//     deletes them.
 //
 // How a holder is judged (in this order):
 //   - taken by an administrator (`q6fd lock`): never stale;
@@ -97,13 +107,32 @@ bool TakingLocksAsAdministrator();
 // own SQL: what renewed_at is written with and judged against.
 std::string UtcNowSql(Engine engine);
 
-// The statement that writes this process as the holder of `key`, values
-// bound, for the batch that inserts the lock; LockHolderRows writes one row
-// per key in one statement (at most kLockRowsPerStatement keys).
+// Whether holder rows on `con`'s engine stand for the locks of a
+// transaction (PostgreSQL) rather than name one lock each (SQLite).
+bool HolderPerTransaction(const Connection& con);
+
+// PostgreSQL: the statement that writes this process as the holder of
+// every lock row the current transaction inserts, values bound; sent once
+// per transaction, before its commit, after its lock rows.
+Driver::Batched LockHolderTransactionRow(Connection& con);
+
+// PostgreSQL: deletes the transaction holder rows whose locks are all gone
+// (released, taken over); nothing on SQLite, whose trigger does it.
+void DropReleasedTransactionHolders(Connection& con);
+
+// The select of every FD_Locks row `l` (its six columns) with the columns of
+// its holder row as ReadLockHolder reads them, nulls where it has none; a
+// lock row with several holder rows comes once per row. `up_to_date`: the
+// holder table has the columns added since its first release.
+std::string LocksWithHoldersSql(const Connection& con, bool up_to_date);
+
+// SQLite: the statement that writes this process as the holder of `key`,
+// values bound, for the batch that inserts the lock; LockHolderRows writes
+// one row per key in one statement (at most kLockRowsPerStatement keys).
 Driver::Batched LockHolderRow(Connection& con, const LockKey& key);
 Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys);
 
-// The same for a list of record or class locks that share every text but
+// SQLite: the same for a list of record or class locks that share every text but
 // the identifier: one holder row per identifier of `id_list`
 // (LockIdList), whatever the list's length; `shared.id` is unused.
 Driver::Batched LockHolderListRows(Connection& con, const LockKey& shared,
@@ -141,7 +170,9 @@ class HolderJudge {
 // holder is provably gone; `who` receives the holders, for the trace.
 bool AllHoldersGone(HolderJudge& judge, Connection& con, const LockKey& key, std::string* who);
 
-// Deletes the FD_Locks rows equal to `key` (their holder rows go with them).
+// Deletes the FD_Locks rows equal to `key`: on SQLite their holder rows go
+// with them; on PostgreSQL DropReleasedTransactionHolders, once after a
+// round of deletes, takes the holder rows that stood for nothing else.
 void DeleteLockRows(Connection& con, const LockKey& key);
 
 // "host h pid N", the lock's age and kind, for messages.

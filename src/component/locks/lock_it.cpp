@@ -15,7 +15,8 @@
 // text that is not valid UTF-8, before anything is sent. The lease gives
 // the connection back on every path.
 //
-// Every lock taken is recorded with its holder (lock_holders.h), whose lease
+// Every lock taken is recorded with its holder (lock_holders.h: a row per
+// lock on SQLite, per transaction on PostgreSQL), whose lease
 // this process keeps renewing while it holds locks (lock_lease.h). When the
 // data source says ReclaimStaleLocks=1 and the lock in the way belongs to a
 // holder that is provably gone, that lock is deleted inside the same
@@ -102,6 +103,7 @@ bool TookOverStaleLock(HolderJudge& judge, Connection& con, Recordset& conflict)
   std::string who;
   if (!AllHoldersGone(judge, con, key, &who)) return false;
   DeleteLockRows(con, key);
+  DropReleasedTransactionHolders(con);
   TraceNote(kSource, "took over the lock on '" + key.id + "' (level " + key.level + ", user '" +
                          key.user + "'): its holder is gone (" + who + ")");
   return true;
@@ -195,9 +197,16 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
   HolderJudge judge(con);
   std::vector<Driver::Batched> pending;  // the writes of the item before
   bool written = false;
+  // Holder rows: one per lock on SQLite, with the lock's row; on
+  // PostgreSQL one for the transaction, with its commit.
+  const bool per_xact = record && HolderPerTransaction(con);
+  auto with_holder = [&](std::vector<Driver::Batched>& writes) -> std::vector<Driver::Batched>& {
+    if (per_xact) writes.push_back(LockHolderTransactionRow(con));
+    return writes;
+  };
   auto stop = [&](ComError error) -> std::optional<ComError> {
     if (written) {
-      xact.CommitAfter(pending);
+      xact.CommitAfter(with_holder(pending));
       if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
     }
     return error;
@@ -215,8 +224,8 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
       indexable = indexable && !UnindexableId(item.key.id, con.driver());
     if (clear && indexable) {
       pending.push_back(ListInsertStatement(con, level, owner, items.front().key.digest, *list));
-      if (record) pending.push_back(LockHolderListRows(con, items.front().key, *list));
-      xact.CommitAfter(pending);
+      if (record && !per_xact) pending.push_back(LockHolderListRows(con, items.front().key, *list));
+      xact.CommitAfter(with_holder(pending));
       if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
       return std::nullopt;
     }
@@ -236,9 +245,9 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
     }
     // The lock's row and its holder's row go together.
     pending.push_back(InsertStatement(con, item));
-    if (record) pending.push_back(LockHolderRow(con, item.key));
+    if (record && !per_xact) pending.push_back(LockHolderRow(con, item.key));
   }
-  xact.CommitAfter(pending);
+  xact.CommitAfter(with_holder(pending));
   if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
   return std::nullopt;
 }

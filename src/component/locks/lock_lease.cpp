@@ -109,6 +109,9 @@ void KeepLeaseFor(const Connection& con) {
 }
 
 int64_t RenewLeases(Connection& con) {
+  // Holder rows of transactions whose locks are all released go first, so
+  // that a process that holds nothing more renews nothing and stops.
+  DropReleasedTransactionHolders(con);
   const ProcessIdentity& me = ThisProcess();
   ResultSet r = con.driver().Execute(
       "update FD_LockHolders set renewed_at = " + UtcNowSql(con.engine()) +

@@ -18,7 +18,9 @@ class Connection;
 void KeepLeaseFor(const Connection& con);
 
 // Renews now, on `con`, the lease of every holder row of this process;
-// returns how many rows it renewed. Raises the engine's error.
+// returns how many rows it renewed. On PostgreSQL it first drops every
+// process's holder rows whose locks are all gone
+// (DropReleasedTransactionHolders). Raises the engine's error.
 int64_t RenewLeases(Connection& con);
 
 }  // namespace q6

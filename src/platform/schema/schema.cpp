@@ -13,7 +13,7 @@
 namespace q6 {
 namespace {
 
-enum Kind { kKey, kInt, kDouble, kText };
+enum Kind { kKey, kInt, kBigInt, kDouble, kText };
 
 struct Column {
   const char* name;
@@ -80,10 +80,13 @@ const std::vector<Table>& Tables() {
         {"class_flag", kText},
         {"digest", kText}}},
       // Who holds each lock, beside FD_Locks (which keeps its six columns
-      // for the programs that read it): the lock's six texts, the holder's
-      // host, process id and process start ("boot id/start tick"), the
-      // server session an earlier release recorded, when the lock was taken
-      // (UTC), and the columns added since (kLockHolderAddedColumns).
+      // for the programs that read it): on SQLite one row per lock, naming
+      // it by its six texts; on PostgreSQL one row per transaction that took
+      // locks, naming them by that transaction (lock_xact, the lock rows'
+      // xmin). Then the holder's host, process id and process start ("boot
+      // id/start tick"), the server session an earlier release recorded,
+      // when the lock was taken (UTC), and the columns added since
+      // (kLockHolderAddedColumns).
       {"FD_LockHolders",
        {{"locks_id", kText},
         {"user_name", kText},
@@ -100,16 +103,25 @@ const std::vector<Table>& Tables() {
         {"machine_id", kText},
         {"pid_ns", kText},
         {"renewed_at", kText},
-        {"holder_kind", kText}}},
+        {"holder_kind", kText},
+        {"lock_xact", kBigInt}}},
   };
   return tables;
 }
 
 // FD_LockHolders columns that tables created by an earlier release lack:
 // the holder's machine id and PID namespace, its lease (renewed by its
-// heartbeat, server time UTC) and whether an administrator took the lock.
-constexpr const char* kLockHolderAddedColumns[] = {"machine_id", "pid_ns", "renewed_at",
-                                                   "holder_kind"};
+// heartbeat, server time UTC), whether an administrator took the lock, and
+// on PostgreSQL the transaction whose lock rows the holder row stands for.
+struct AddedColumn {
+  const char* name;
+  Kind kind;
+};
+constexpr AddedColumn kLockHolderAddedColumns[] = {{"machine_id", kText},
+                                                   {"pid_ns", kText},
+                                                   {"renewed_at", kText},
+                                                   {"holder_kind", kText},
+                                                   {"lock_xact", kBigInt}};
 
 const char* TypeOf(Kind k, Engine e) {
   bool pg = e == Engine::PostgreSQL;
@@ -118,6 +130,8 @@ const char* TypeOf(Kind k, Engine e) {
       return "INTEGER NOT NULL PRIMARY KEY";
     case kInt:
       return "INTEGER";
+    case kBigInt:
+      return pg ? "BIGINT" : "INTEGER";
     case kDouble:
       return pg ? "DOUBLE PRECISION" : "REAL";
     case kText:
@@ -196,27 +210,32 @@ std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
 }
 
 void UpgradeLockHolders(Driver& driver, Engine engine) {
-  for (const char* column : kLockHolderAddedColumns) {
+  for (const AddedColumn& column : kLockHolderAddedColumns) {
     const std::string add = std::string("ALTER TABLE FD_LockHolders ADD COLUMN ") +
-                            (engine == Engine::PostgreSQL ? "IF NOT EXISTS " : "") + column + " " +
-                            TypeOf(kText, engine);
+                            (engine == Engine::PostgreSQL ? "IF NOT EXISTS " : "") + column.name +
+                            " " + TypeOf(column.kind, engine);
     if (engine == Engine::PostgreSQL) {
       driver.Execute(add);  // a probe that fails would end the transaction
       continue;
     }
     try {
-      driver.Execute(std::string("SELECT ") + column + " FROM FD_LockHolders WHERE 1 = 0");
+      driver.Execute(std::string("SELECT ") + column.name + " FROM FD_LockHolders WHERE 1 = 0");
     } catch (const ComError&) {
       driver.Execute(add);
     }
   }
+  // PostgreSQL finds a lock's holder row by the transaction that wrote
+  // both; SQLite's holder rows name their lock and never fill lock_xact.
+  if (engine == Engine::PostgreSQL)
+    driver.Execute(
+        "CREATE INDEX IF NOT EXISTS FD_LockHolders_lock_xact ON FD_LockHolders (lock_xact)");
 }
 
 bool LockHoldersUpToDate(Driver& driver) {
   try {
     std::string probe = "SELECT ";
-    for (const char* column : kLockHolderAddedColumns)
-      probe += std::string(probe.size() > 7 ? ", " : "") + column;
+    for (const AddedColumn& column : kLockHolderAddedColumns)
+      probe += std::string(probe.size() > 7 ? ", " : "") + column.name;
     driver.Execute(probe + " FROM FD_LockHolders WHERE 1 = 0");
     return true;
   } catch (const ComError&) {
@@ -238,6 +257,38 @@ bool LockReleaseTriggerPresent(Driver& driver, Engine engine) {
   } catch (const ComError&) {
     return false;
   }
+}
+
+LockHoldersState LockHoldersStateOf(Driver& driver, Engine engine) {
+  LockHoldersState state;
+  if (engine != Engine::PostgreSQL) {
+    try {
+      driver.Execute("SELECT locks_id FROM FD_LockHolders WHERE 1 = 0");
+      state.present = true;
+    } catch (const ComError&) {
+      return state;
+    }
+    state.up_to_date = LockHoldersUpToDate(driver);
+    state.trigger = LockReleaseTriggerPresent(driver, engine);
+    return state;
+  }
+  std::string names;
+  for (const AddedColumn& column : kLockHolderAddedColumns)
+    names += std::string(names.empty() ? "'" : ", '") + column.name + "'";
+  try {
+    ResultSet r = driver.Execute(
+        "SELECT h IS NOT NULL AND has_table_privilege(h, 'SELECT'), (SELECT count(*) FROM "
+        "pg_attribute WHERE attrelid = h AND NOT attisdropped AND attname IN (" +
+        names + ")) = " + std::to_string(std::size(kLockHolderAddedColumns)) +
+        ", EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = '" + kReleaseTrigger +
+        "' AND tgrelid = to_regclass('fd_locks')) FROM to_regclass('fd_lockholders') h");
+    if (r.row_count != 1) return state;
+    state.present = r.cells[0].ToBool();
+    state.up_to_date = state.present && r.cells[1].ToBool();
+    state.trigger = r.cells[2].ToBool();
+  } catch (const ComError&) {
+  }
+  return state;
 }
 
 void CreateSchema(Connection& con) {

@@ -41,6 +41,14 @@ Q6FD_INTERNAL bool LockHoldersUpToDate(Driver& driver);
 // question fails).
 Q6FD_INTERNAL bool LockReleaseTriggerPresent(Driver& driver, Engine engine);
 
+// The three answers above at once: whether FD_LockHolders exists, has the
+// columns added since and FD_Locks its release trigger (PostgreSQL: one
+// question to the server). Never raises: false where a question fails.
+struct LockHoldersState {
+  bool present = false, up_to_date = false, trigger = false;
+};
+Q6FD_INTERNAL LockHoldersState LockHoldersStateOf(Driver& driver, Engine engine);
+
 // Creates the tables (and their indexes) on `con` where absent, and on
 // PostgreSQL the T-SQL compatibility schema where it is missing or of
 // another version (drivers/postgres/tsql_compat.h). Raises

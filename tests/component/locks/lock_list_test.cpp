@@ -2,6 +2,7 @@
 #include "component/locks/lock_list.h"
 
 #include "component/locks/lock_holders.h"
+#include "component/locks/lock_lease.h"
 #include "locks_fixture.h"
 
 namespace q6::test {
@@ -168,10 +169,13 @@ TEST_P(LockListTest, LongListsLockAndReleaseEveryItemWithItsHolder) {
     Exec("delete from FD_Locks");
     ASSERT_TRUE(LockEx(level, list, "u", "w", "m", ","));
     EXPECT_EQ(Rows().size(), n);
-    EXPECT_EQ(holders(), static_cast<int64_t>(n));
+    EXPECT_EQ(holders(), quirks().lock_holder_per_transaction ? 1 : static_cast<int64_t>(n));
     Put({"keep", "u", "w", "m", std::to_string(level), ""});
     EXPECT_TRUE(UnlockEx(level, list, "u", "w", "m", ","));
     EXPECT_EQ(Rows(), (std::vector<LockRow>{{"keep", "u", "w", "m", std::to_string(level), ""}}));
+    // A lease round drops the holder row of a transaction whose locks are
+    // all gone (the trigger took per-lock rows already).
+    RenewLeases(*OpenConnection());
     EXPECT_EQ(holders(), 0);
   }
   Exec("delete from FD_Locks");

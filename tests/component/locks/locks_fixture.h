@@ -62,6 +62,14 @@ class LocksTest : public EngineTest {
     return out;
   }
 
+  // The condition on FD_LockHolders that finds the holder row of lock `id`.
+  std::string HolderOf(const std::string& id) const {
+    return quirks().lock_holder_per_transaction
+               ? "lock_xact = (select xmin::text::bigint from FD_Locks where locks_id = " +
+                     SqlQuoted(id) + ")"
+               : "locks_id = " + SqlQuoted(id);
+  }
+
   bool Lock(int32_t level, std::string id, std::string user = "", std::string ws = "",
             std::string mod = "", std::string digest = "") {
     Variant dsn(this->dsn()), vid(id);
