@@ -236,12 +236,13 @@ bool LockHoldersReady(Connection& con) {
           driver.Execute(sql);
       UpgradeLockHolders(driver, con.engine());
       // The release trigger again: whatever dropped FD_Locks took it along,
-      // and the holder rows it should have deleted meanwhile go now.
-      if (!present || !LockReleaseTriggerPresent(driver, con.engine())) {
+      // and the holder rows it should have deleted meanwhile go now. A
+      // table of an earlier release gets this release's trigger function.
+      const bool trigger_lost = !present || !LockReleaseTriggerPresent(driver, con.engine());
+      if (trigger_lost || !up_to_date)
         for (const std::string& sql : LockHolderCleanupStatements(con.engine()))
           driver.Execute(sql);
-        DropOrphanedHolders(con);
-      }
+      if (trigger_lost) DropOrphanedHolders(con);
       con.CommitTrans();
     }
   } catch (const ComError& e) {

@@ -181,9 +181,11 @@ std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
         match + "; END");
     return out;
   }
-  // The holder rows are found by a join on locks_id (the rows hold the
-  // lock's own texts), which the index serves; a NULL identifier by its
-  // own test.
+  // Only rows that name their lock (written by earlier releases; this
+  // release's rows name a transaction in lock_xact) are the trigger's
+  // business: while there are none, as there mostly are, a release costs no
+  // join. They are found by a join on locks_id (the rows hold the lock's
+  // own texts), which the index serves; a NULL identifier by its own test.
   std::string rest;
   for (const char* c : cols)
     if (std::string_view(c) != "locks_id")
@@ -193,13 +195,15 @@ std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
   // dropped in it: no delete in between finds the one without the other.
   out.push_back(
       "DO $q6$BEGIN EXECUTE $f$CREATE OR REPLACE FUNCTION " + fn +
-      " RETURNS trigger LANGUAGE plpgsql AS $b$BEGIN DELETE FROM FD_LockHolders h USING "
-      "released o WHERE h.locks_id = o.locks_id" +
+      " RETURNS trigger LANGUAGE plpgsql AS $b$BEGIN IF EXISTS (SELECT 1 FROM FD_LockHolders "
+      "WHERE lock_xact IS NULL) THEN DELETE FROM FD_LockHolders h USING released o WHERE "
+      "h.locks_id = o.locks_id" +
       rest +
-      "; DELETE FROM FD_LockHolders h USING released o WHERE h.locks_id IS NULL AND o.locks_id "
-      "IS NULL" +
+      "; DELETE FROM FD_LockHolders h USING released o WHERE h.locks_id IS NULL AND "
+      "h.lock_xact IS NULL AND o.locks_id IS NULL" +
       rest +
-      "; RETURN NULL; END$b$$f$; DROP TRIGGER IF EXISTS fd_locks_release ON FD_Locks; IF NOT "
+      "; END IF; RETURN NULL; END$b$$f$; DROP TRIGGER IF EXISTS fd_locks_release ON FD_Locks; IF "
+      "NOT "
       "EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = '" +
       kReleaseTrigger + "' AND tgrelid = 'fd_locks'::regclass) THEN CREATE TRIGGER " +
       kReleaseTrigger +
