@@ -169,7 +169,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"CharOfCodePageRefused", "select char(200)", nullptr, "CHAR(200) is not supported"},
   {"DataLengthBytes", "select datalength('abc ') * 100 + datalength(N'жж') * 10 + datalength(0x0102)", "442"},
   {"DataLengthOfNumberRefused", "select datalength(amount) from fd_amounts where id = 1", nullptr, "DATALENGTH of a number"},
-  {"FormatDateParts", "select format(cast('2024-03-05 14:07:09.045' as datetime), 'yyyyMMdd|yyyy-M-d HH:mm:ss.fff|hh tt|H ''h''')", "20240305|2024-3-5 14:07:09.045|02 PM|14 h"},
+  {"FormatDateParts", "select format(cast('2024-03-05 14:07:09.047' as datetime), 'yyyyMMdd|yyyy-M-d HH:mm:ss.fff|hh tt|H ''h''')", "20240305|2024-3-5 14:07:09.047|02 PM|14 h"},
   {"FormatDateChinese", "select format(d, 'yyyy/MM/dd tt', 'zh-CN') from fd_names where id = 2", "2024/03/01 上午"},
   {"FormatNumbers", "select format(1234567.891, 'N2') + '|' + format(-1234.5, 'N0') + '|' + format(amount, '#,##0.00') + '|' + format(1234.5, '0.00') + '|' + format(0.12345, 'P') from fd_amounts where id = 1", "1,234,567.89|-1,235|425.50|1234.50|12.35 %"},
   {"FormatPercentChinese", "select format(0.5, 'P0', 'zh-CN')", "50%"},
@@ -232,6 +232,13 @@ inline const ConformanceCase kConformanceCases[] = {
   // declared digits (the stored types keep at most six).
   {"CastDatetime2Column", "select cast(d7 as varchar(30)) + '|' + cast(d3 as varchar(30)) + '|' + convert(varchar(30), d0) from fd_precise", "2024-03-05 10:20:30.1250000|2024-03-05 10:20:30.123|2024-03-05 10:20:30"},
   {"CastTimeColumn", "select cast(t7 as varchar(20)) + '|' + convert(varchar(20), t3) from fd_precise", "10:20:30.1250000|10:20:30.123"},
+  // Seven fractional digits, rounded to the type's; datetime to 1/300 s.
+  {"TimeKeepsSevenDigits", "select cast(cast('23:59:59.9999999' as time) as varchar(30))", "23:59:59.9999999"},
+  {"Datetime2RoundsToItsDigits", "select cast(cast('2024-03-05 10:20:30.1234567' as datetime2) as varchar(30)) + '|' + cast(cast('2024-03-05 10:20:30.1235' as datetime2(3)) as varchar(30)) + '|' + cast(cast('2024-03-05 23:59:59.9999999' as datetime2(6)) as varchar(30))", "2024-03-05 10:20:30.1234567|2024-03-05 10:20:30.124|2024-03-06 00:00:00.000000"},
+  {"DatetimeRoundsTo300ths", "select convert(varchar(30), cast('2024-03-05 10:20:30.125' as datetime), 121) + '|' + convert(varchar(30), cast('2024-03-05 10:20:30.002' as datetime), 121)", "2024-03-05 10:20:30.127|2024-03-05 10:20:30.003"},
+  {"ConvertStylesShowTypeDigits", "select convert(varchar(30), cast('2024-03-05 10:20:30.1234567' as datetime2), 121) + '|' + convert(varchar(30), cast('2024-03-05 10:20:30.12' as datetime2(4)), 126) + '|' + convert(varchar(20), cast('10:20:30.1234567' as time(5)), 114)", "2024-03-05 10:20:30.1234567|2024-03-05T10:20:30.1200|10:20:30:12346"},
+  {"ConvertStylesShowColumnDigits", "select convert(varchar(30), d7, 121) + '|' + convert(varchar(20), t3, 114) + '|' + convert(varchar(30), d0, 121) from fd_precise", "2024-03-05 10:20:30.1250000|10:20:30:123|2024-03-05 10:20:30"},
+  {"TryCastDateToText", "select try_cast(cast('2024-03-05 10:20' as datetime) as varchar(30)) + '|' + try_convert(varchar(30), cast('23:59:59.9999999' as time)) + '|' + try_convert(varchar(30), cast('10:20:30.1234567' as time(3)), 114)", "Mar  5 2024 10:20AM|23:59:59.9999999|10:20:30:123"},
   {"CastMaxDatetime2", "select cast(m as varchar(30)) from (select max(d3) m from fd_precise) t", "2024-03-05 10:20:30.123"},
   {"CastMaxDateToText", "select cast(m as varchar(30)) from (select max(dd) m from fd_dated) t", "Oct  1 2024  8:00AM"},
   {"MaxDateComparedWithLiteral", "select case when max(dd) > '2024-10-01' and max(dday) = '20241001' then 1 else 0 end from fd_dated", "1"},

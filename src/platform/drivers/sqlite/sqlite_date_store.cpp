@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -93,13 +92,8 @@ std::string DefaultDateText(const DateTime& d, const DateType& t) {
     case DateKind::kTime:
       break;
   }
-  FormatStyle(d, 120, &out);
+  FormatStyle(d, 121, &out, t.digits);
   if (t.kind == DateKind::kTime) out.erase(0, 11);
-  if (t.digits > 0) {
-    char frac[8];
-    std::snprintf(frac, sizeof frac, "%03d0000", d.millis);
-    (out += '.').append(frac, static_cast<size_t>(t.digits));
-  }
   return out;
 }
 
@@ -130,17 +124,19 @@ size_t WriteStoredDate(const DateTime& d, const DateType& t, char* out) {
       return 1 + std::min<size_t>(WriteStored(d, text), 10);
     case DateKind::kTime: {
       // The time of day: what follows 'YYYY-MM-DD ' (the date is written
-      // first, then moved out of the way).
-      const size_t n = WriteStored(d, text);
+      // first, then moved out of the way). Rounded up past 23:59:59 it is
+      // 00:00:00, as the time of the next day.
+      const size_t n = WriteStored(RoundToDigits(d, t.digits), text);
       if (n <= 11) return 1;
       std::memmove(text, text + 11, n - 11);
       return 1 + n - 11;
     }
     case DateKind::kDateTime:
+      return 1 + WriteStored(RoundToDatetime(d), text);
     case DateKind::kDateTime2:
       break;
   }
-  return 1 + WriteStored(d, text);
+  return 1 + WriteStored(RoundToDigits(d, t.digits), text);
 }
 
 std::string StoredDate(const DateTime& d, const DateType& t) {
@@ -163,7 +159,7 @@ int CompareDateTexts(void*, int na, const void* pa, int nb, const void* pb) {
   const std::string_view b(static_cast<const char*>(pb), static_cast<size_t>(nb));
   const std::optional<DateTime> da = DateOfText(a), db = DateOfText(b);
   if (da && db) {
-    const int64_t x = MillisOf(*da), y = MillisOf(*db);
+    const int64_t x = TicksOf(*da), y = TicksOf(*db);
     return x < y ? -1 : x > y ? 1 : 0;
   }
   if (da || db) {
