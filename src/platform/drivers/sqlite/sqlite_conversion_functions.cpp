@@ -43,9 +43,9 @@ struct TryStatement {
 void DeleteTryStatement(void* p) { delete static_cast<TryStatement*>(p); }
 
 bool IsFunctionName(std::string_view s) {
-  if (s.empty()) return false;
+  if (s.empty() || (s[0] >= '0' && s[0] <= '9')) return false;
   for (const char c : s)
-    if (!((c >= 'a' && c <= 'z') || c == '_')) return false;
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
   return true;
 }
 
