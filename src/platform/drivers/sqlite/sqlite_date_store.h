@@ -85,6 +85,12 @@ inline constexpr unsigned kDateSubtype = 0xD7;
 // SQL Server.
 std::optional<DateTime> DateOfText(std::string_view text);
 
+// `d` as a value of type `t` holds it: rounded to the type's fraction
+// (datetime to 1/300 s, smalldatetime to the minute, datetime2(n) and
+// time(n) to n digits), the day alone for date, the time of day alone (on
+// 1900-01-01) for time.
+DateTime AsDateType(const DateTime& d, const DateType& t);
+
 // The stored form of `d` in a column of type `t`, tag included.
 std::string StoredDate(const DateTime& d, const DateType& t);
 // The same text written at `out` (room for kStoredDateChars), without a
@@ -96,8 +102,9 @@ size_t WriteStoredDate(const DateTime& d, const DateType& t, char* out);
 // of a stored date text; false when the text is none.
 bool RuntimeDays(std::string_view text, double* days);
 
-// The collation tsql_date: by moment; texts that are no date after every
-// date, by their bytes.
+// The collation tsql_date: by moment, a text without a tag read as the
+// type of the tagged text it is compared with (AsDateType); texts that are
+// no date after every date, by their bytes.
 int CompareDateTexts(void*, int na, const void* a, int nb, const void* b);
 
 // Whether the collation met a text that is no date compared with a date on

@@ -132,5 +132,34 @@ TEST(StoredFormTest, SevenDigitDatesSortAsTextAndByTheCollation) {
   EXPECT_EQ(DefaultDateText(*DateOfText(old), d7), "2024-03-05 10:20:30.1200000");
 }
 
+// A literal compared with a column's value is read as the column's type.
+TEST(StoredFormTest, TheCollationReadsALiteralAsTheColumnsType) {
+  struct Case {
+    DateType type;
+    const char* stored;   // written into the column
+    const char* literal;  // compared with it
+    int sign;
+  };
+  const Case kCases[] = {
+      {{DateKind::kDateTime, 7}, "2024-03-05 10:20:30.125", "2024-03-05 10:20:30.125", 0},
+      {{DateKind::kDateTime, 7}, "2024-03-05 10:20:30.125", "2024-03-05 10:20:30.129", -1},
+      {{DateKind::kDateTime2, 2}, "2024-03-05 10:20:30.125", "2024-03-05 10:20:30.1251", 0},
+      {{DateKind::kDateTime2, 7}, "2024-03-05 10:20:30.1234567", "2024-03-05 10:20:30.1234568", -1},
+      {{DateKind::kDate, 7}, "2024-03-05", "2024-03-05 10:00", 0},
+      {{DateKind::kTime, 3}, "10:20:30.1234", "2024-03-05 10:20:30.123", 0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::string(c.stored) + " vs " + c.literal);
+    const std::string v = StoredDate(*DateOfText(c.stored), c.type);
+    const std::string lit = c.literal;
+    const int ab = CompareDateTexts(nullptr, static_cast<int>(v.size()), v.data(),
+                                    static_cast<int>(lit.size()), lit.data());
+    const int ba = CompareDateTexts(nullptr, static_cast<int>(lit.size()), lit.data(),
+                                    static_cast<int>(v.size()), v.data());
+    EXPECT_EQ(ab, c.sign);
+    EXPECT_EQ(ba, -c.sign);
+  }
+}
+
 }  // namespace
 }  // namespace q6::sqlite
