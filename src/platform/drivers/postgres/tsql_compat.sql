@@ -426,6 +426,17 @@ DO $$ BEGIN
   END IF;
 END $$;
 
+-- time columns: PostgreSQL rounds a time past 23:59:59.999999 (or past the
+-- column's digits) to 24:00:00, which SQL Server's time has not; the trigger
+-- (called only for that value) writes instead what SQL Server keeps, its
+-- second argument: the last microsecond for time(7) (23:59:59.9999999 stays
+-- in its day), midnight for fewer digits (rounded up, the next day's time).
+CREATE OR REPLACE FUNCTION q6tsql.tsql_time_in_day() RETURNS trigger
+LANGUAGE plpgsql AS $$ BEGIN
+  NEW := jsonb_populate_record(NEW, jsonb_build_object(TG_ARGV[0], TG_ARGV[1]));
+  RETURN NEW;
+END $$;
+
 -- smalldatetime columns (timestamp(0)) rounded to the minute on every write;
 -- the column's name is the trigger's argument.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_minute_round() RETURNS trigger
