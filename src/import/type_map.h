@@ -22,10 +22,11 @@
 // Decimal, money and date columns get the types and (on SQLite) the
 // triggers of tables made through the data access layer
 // (platform/dialect/exact_columns.h), so they hold and compare the same way.
-// Date and time values are written in the stored form,
-// "YYYY-MM-DD HH:MM:SS" with ".fff" when the milliseconds are not zero;
-// decimals go as their text, which the SQLite bulk load puts in the column's
-// stored form. Binary values go as bytes.
+// Date and time values are written as "YYYY-MM-DD HH:MM:SS" with the
+// fraction's digits as the script has them (up to seven) when not zero;
+// they and decimals go as their text, which the SQLite bulk load puts in the
+// column's stored form (rounded to the column's type: datetime to 1/300 s,
+// datetime2(n) and time(n) to n digits). Binary values go as bytes.
 #pragma once
 
 #include <string>

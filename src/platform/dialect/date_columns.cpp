@@ -94,6 +94,11 @@ std::string PostgresDateStatements(const std::string& table, const std::vector<E
              " BEFORE INSERT OR UPDATE ON " + qualified +
              " FOR EACH ROW EXECUTE FUNCTION q6tsql.tsql_minute_round(" + quoted(c.name, '\'') +
              ")";
+    if (c.date_kind == 5)
+      out += "; CREATE TRIGGER " + quoted("q6_time_" + table + "_" + c.name, '"') +
+             " BEFORE INSERT OR UPDATE ON " + qualified + " FOR EACH ROW WHEN (NEW." +
+             quoted(c.name, '"') + " = time '24:00:00') EXECUTE FUNCTION q6tsql.tsql_time_in_day(" +
+             quoted(c.name, '\'') + ", '" + (c.digits >= 7 ? "23:59:59.999999" : "00:00:00") + "')";
     if (c.date_kind == 3 || c.date_kind == 5)
       out += "; COMMENT ON COLUMN " + qualified + "." + quoted(c.name, '"') + " IS " +
              quoted(std::string(kTypeRecordTag) + std::string(kDateWords[c.date_kind]) + "(" +

@@ -87,7 +87,18 @@ struct Target {
   std::string extra;  // ", 10" and the like
   bool text = false;  // a character type (takes a CONVERT style)
   bool date = false;  // a date type (takes a style too)
+  int digits = -1;    // datetime2(n), time(n): n, passed after the style
 };
+
+ColumnType DateTypeNamed(const EditableSql& s, size_t type);
+
+// The arguments after x of a conversion to `t`: its own extra ones, then
+// for datetime2(n) and time(n) the style (0 when `styled` is false: the
+// call has none of its own) and n.
+std::string TargetArgs(const Target& t, bool styled) {
+  if (t.digits < 0) return t.extra;
+  return (styled ? ", " : ", 0, ") + std::to_string(t.digits);
+}
 
 Target TargetOf(const EditableSql& s, size_t type, size_t args_open) {
   const std::string t = Lower(s.Text(type));
@@ -117,8 +128,9 @@ Target TargetOf(const EditableSql& s, size_t type, size_t args_open) {
     r.text = true;
   } else if (t == "datetime" || t == "datetime2" || t == "date" || t == "time" ||
              t == "smalldatetime") {
-    r.fn = t == "datetime2" ? "tsql_datetime" : "tsql_" + t;
+    r.fn = "tsql_" + t;
     r.date = true;
+    if (t == "datetime2" || t == "time") r.digits = DateTypeNamed(s, type).digits;
   }
   return r;
 }
@@ -210,7 +222,13 @@ ColumnType DateCallType(const EditableSql& s, size_t first, size_t last) {
 //   datetime or smalldatetime made by CAST or CONVERT (text) becomes a
 //   timestamp, which the conversion writes in style 0.
 // Anything else is left to the conversion.
-void WriteDateText(EditableSql* s, size_t first, size_t last, Engine engine) {
+// With `style_digits` (CONVERT with a style: the conversion writes the style
+// itself) only the type's digits are handed over: on SQLite a call becomes
+// the stored form as above; on PostgreSQL a datetime2 or time column or call
+// (as text, its own digits kept) gets its digits appended to *style_digits
+// (", 7"), the last argument of the conversion.
+void WriteDateText(EditableSql* s, size_t first, size_t last, Engine engine,
+                   std::string* style_digits = nullptr) {
   if (first > last || first == kNone || last == kNone) return;
   ColumnType t = DateCallType(*s, first, last);
   const bool call = t.kind == ColumnType::kDate;
@@ -228,12 +246,19 @@ void WriteDateText(EditableSql* s, size_t first, size_t last, Engine engine) {
     if (!call) return;
     s->Edit(first).before += "tsql_date_store(";
     s->Edit(last).after += ", " + std::to_string(DateStoreCode(t.date_kind, t.digits)) + ")";
+  } else if (style_digits) {
+    if (!digits) return;
+    if (call) {
+      s->Edit(first).before += "(";
+      s->Edit(last).after += ")::text";
+    }
+    *style_digits = ", " + std::to_string(t.digits);
   } else if (digits) {
-    // (A call's value may be text: it is read as the type first.)
+    // A call's value is text with as many digits as the type keeps (seven:
+    // more than a PostgreSQL timestamp or time holds), read as it is.
     s->Edit(first).before += call ? "tsql_date_text((" : "tsql_date_text(";
     s->Edit(last).after +=
-        std::string(call ? (t.date_kind == 5 ? ")::time" : ")::timestamp") : "") + ", " +
-        std::to_string(t.digits) + ")";
+        std::string(call ? ")::text" : "") + ", " + std::to_string(t.digits) + ")";
   } else if (call && t.date_kind != 4 && !s->IsWord(first, "getdate") &&
              !s->IsWord(first, "getutcdate")) {
     s->Edit(first).before += "(";
@@ -259,11 +284,12 @@ void RewriteCast(EditableSql* s, size_t name, size_t open, bool try_cast, Engine
   if (s->NextSig(type_end) != close) return;
   const Target t = TargetOf(*s, type, args);
   if (t.fn.empty()) return;
-  if (try_cast) return WriteTry(s, name, open, open + 1, s->PrevSig(as), t.fn, t.extra, engine);
   if (t.text) WriteDateText(s, s->NextSig(open), s->PrevSig(as), engine);
+  if (try_cast)
+    return WriteTry(s, name, open, open + 1, s->PrevSig(as), t.fn, TargetArgs(t, false), engine);
   Replace(s, name, t.fn);
   DropRange(s, s->PrevSig(as) + 1, type_end);
-  s->Edit(close).before += t.extra;
+  s->Edit(close).before += TargetArgs(t, false);
 }
 
 // CONVERT(type[(args)], x[, style]), TRY_CONVERT when `try_convert`.
@@ -279,6 +305,8 @@ void RewriteConvert(EditableSql* s, size_t name, size_t open, bool try_convert, 
   Target t = TargetOf(*s, type, args);
   if (t.fn.empty()) return;
   const size_t close = s->Match(open);
+  const size_t x_from = s->NextSig(comma);
+  const size_t x_to = s->PrevSig(commas.size() == 2 ? commas[1] : close);
   if (try_convert) {
     // The style goes into the conversion's SQL text: a number only.
     std::string extra = t.extra;
@@ -286,9 +314,15 @@ void RewriteConvert(EditableSql* s, size_t name, size_t open, bool try_convert, 
       const size_t style = s->NextSig(commas[1]);
       if (s->Kind(style) != TokenKind::kNumber || s->NextSig(style) != close) return;
       if (t.text) t.fn = "tsql_convert_text";
-      if (t.text || t.date) extra += ", " + std::string(s->Text(style));
+      if (t.text || t.date) extra = t.extra + ", " + std::string(s->Text(style));
+      if (t.date) extra += TargetArgs(t, true);
+      std::string digits;
+      if (t.text) WriteDateText(s, x_from, x_to, engine, &digits);
+      extra += digits;
+    } else {
+      extra = TargetArgs(t, false);
+      if (t.text) WriteDateText(s, x_from, x_to, engine);
     }
-    const size_t x_to = (commas.size() == 2 ? commas[1] : close) - 1;
     return WriteTry(s, name, open, comma + 1, x_to, t.fn, extra, engine);
   }
   if (commas.size() == 2) {
@@ -296,15 +330,20 @@ void RewriteConvert(EditableSql* s, size_t name, size_t open, bool try_convert, 
       t.fn = "tsql_convert_text";
       s->Edit(commas[1]).before += t.extra;
       t.extra.clear();
-    } else if (!t.date) {
+      WriteDateText(s, x_from, x_to, engine, &t.extra);  // the style's digits, last
+    } else if (t.date) {
+      t.extra = TargetArgs(t, true);  // dates have no extra arguments of their own
+    } else {
       DropRange(s, commas[1], close - 1);  // a style means nothing to numbers
     }
+  } else {
+    if (t.text) WriteDateText(s, x_from, x_to, engine);
+    t.extra = TargetArgs(t, false);
   }
-  if (t.text && commas.size() == 1) WriteDateText(s, s->NextSig(comma), s->PrevSig(close), engine);
   Replace(s, name, t.fn);
   DropRange(s, open + 1, comma);
   if (s->Kind(comma + 1) == TokenKind::kSpace) s->Edit(comma + 1).drop = true;
-  (commas.size() == 2 && t.date ? s->Edit(commas[1]) : s->Edit(close)).before += t.extra;
+  s->Edit(close).before += t.extra;
 }
 
 // IIF(c, a, b) -> CASE WHEN (c) THEN (a) ELSE (b) END

@@ -61,8 +61,8 @@ TsqlFinal StringAggFinal;
 // sqlite_date_store.cpp: date columns' stored form and GETDATE() as a date.
 TsqlImpl DateStore, NeedsDateStore, Now;
 // sqlite_date_functions.cpp
-TsqlImpl ToDateTime, ToSmallDateTime, ToDate, ToTime, DateAdd, DateDiff, DatePartOfDate, DateName,
-    Year, Month, Day;
+TsqlImpl ToDateTime, ToSmallDateTime, ToDateTime2, ToDate, ToTime, DateAdd, DateDiff,
+    DatePartOfDate, DateName, Year, Month, Day;
 
 }  // namespace q6::sqlite
 
@@ -450,6 +450,36 @@ CREATE OR REPLACE FUNCTION q6tsql.tsql_convert_text(x numeric, n int, style int)
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$SELECT q6tsql.tsql_varchar(CASE WHEN scale(x) = 4 AND style = 1
   THEN to_char(round(x, 2), 'FM999,999,999,999,999,990.00') ELSE x::text END, n)$$;
+-- A datetime2(digits) or time(digits) value (a column, or a call's text with
+-- its own digits): the style's fraction shows the type's digits, read from
+-- the text (a timestamp or time keeps six), and a time shows no date.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_convert_text(x text, n int, style int, digits int) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
+DECLARE
+  f text := rpad(left(q6tsql.tsql_frac(x), 7), 7, '0');
+  t text := q6tsql.tsql_style(date_trunc('second', q6tsql.tsql_to_ts(x)), style);
+BEGIN
+  IF x IS NULL THEN RETURN NULL; END IF;
+  IF t IS NULL THEN
+    RAISE EXCEPTION 'CONVERT style % from a date to a character string is not supported on PostgreSQL', style
+      USING ERRCODE = '0A000';
+  END IF;
+  IF style IN (14, 114, 21, 121) THEN  -- the milliseconds written for a whole second go
+    t := left(t, length(t) - 4)
+         || CASE WHEN digits > 0 THEN CASE WHEN style % 100 = 14 THEN ':' ELSE '.' END || left(f, digits)
+                 ELSE '' END;
+  ELSIF style = 126 AND digits > 0 AND f <> '0000000' THEN
+    t := t || '.' || left(f, digits);
+  END IF;
+  IF btrim(x) ~ '^\d{1,2}:' AND style IN (20, 120, 21, 121, 126) THEN t := substr(t, 12); END IF;
+  RETURN q6tsql.tsql_varchar(t, n);
+END $$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_convert_text(d timestamp, n int, style int, digits int)
+RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT q6tsql.tsql_convert_text(to_char(d, 'YYYY-MM-DD HH24:MI:SS.US'), n, style, digits)$$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_convert_text(t time, n int, style int, digits int)
+RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT q6tsql.tsql_convert_text(to_char(t, 'HH24:MI:SS.US'), n, style, digits)$$;
 )sql"},
 
     // TRY_CAST and TRY_CONVERT: tsql_try(witness, 'int', x, ', ''int''') is
@@ -468,16 +498,29 @@ END $$;
 
     // Dates. Text in the literal forms, timestamps and numbers (days since
     // 1900-01-01) alike; results are text in the stored form
-    // 'YYYY-MM-DD HH:MM:SS' (with .fff when not zero), so that they compare
-    // and sort with the stored dates.
+    // 'YYYY-MM-DD HH:MM:SS' (with .fff and finer digits when not zero), so
+    // that they compare and sort with the stored dates. datetime rounds to
+    // 1/300 s; datetime2(n) and time(n), called with a style and n, to n
+    // digits of the text's own (up to seven).
     {"datetime", 1, 2, Call::kWritten, Engines::kBoth, Result::kDate, sqlite::ToDateTime, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_datetime(s text, style int DEFAULT 0) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_fmt(q6tsql.tsql_to_ts(s, style))';
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+'SELECT q6tsql.tsql_fmt(q6tsql.tsql_round300(q6tsql.tsql_to_ts(s, style)))';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_datetime(d timestamp, style int DEFAULT 0) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_fmt(d)';
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_fmt(q6tsql.tsql_round300(d))';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_datetime(x numeric, style int DEFAULT 0) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
-$$SELECT q6tsql.tsql_fmt(timestamp '1900-01-01' + x * interval '1 day')$$;
+$$SELECT q6tsql.tsql_datetime(timestamp '1900-01-01' + x * interval '1 day')$$;
+)sql"},
+    {"datetime2", 3, 3, Call::kWritten, Engines::kBoth, Result::kDate, sqlite::ToDateTime2, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datetime2(s text, style int, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_round_text(s, style, n)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datetime2(d timestamp, style int, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT q6tsql.tsql_round_text(to_char(d, 'YYYY-MM-DD HH24:MI:SS.US'), 0, n)$$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_datetime2(x numeric, style int, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT q6tsql.tsql_datetime2(timestamp '1900-01-01' + x * interval '1 day', 0, n)$$;
 )sql"},
     {"smalldatetime", 1, 2, Call::kWritten, Engines::kBoth, Result::kDate, sqlite::ToSmallDateTime, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_smalldatetime(s text, style int DEFAULT 0) RETURNS text
@@ -490,9 +533,17 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$SELECT to_char(q6tsql.tsql_to_ts(s, st
 CREATE OR REPLACE FUNCTION q6tsql.tsql_date(d timestamp, style int DEFAULT 0) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$SELECT to_char(d, 'YYYY-MM-DD')$$;
 )sql"},
-    {"time", 1, 2, Call::kWritten, Engines::kBoth, Result::kDate, sqlite::ToTime, R"sql(
+    {"time", 1, 3, Call::kWritten, Engines::kBoth, Result::kDate, sqlite::ToTime, R"sql(
+CREATE OR REPLACE FUNCTION q6tsql.tsql_time(s text, style int, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT substr(q6tsql.tsql_round_text(s, style, n), 12)';
 CREATE OR REPLACE FUNCTION q6tsql.tsql_time(s text, style int DEFAULT 0) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$SELECT to_char(q6tsql.tsql_to_ts(s, style), 'HH24:MI:SS')$$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT q6tsql.tsql_time(s, style, 7)';
+CREATE OR REPLACE FUNCTION q6tsql.tsql_time(d timestamp, style int, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT q6tsql.tsql_time(to_char(d, 'HH24:MI:SS.US'), 0, n)$$;
+CREATE OR REPLACE FUNCTION q6tsql.tsql_time(t time, style int, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT q6tsql.tsql_time(to_char(t, 'HH24:MI:SS.US'), 0, n)$$;
 )sql"},
     {"dateadd", 3, 3, Call::kDatePart, Engines::kBoth, Result::kDate, sqlite::DateAdd, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_dateadd(p text, n bigint, d timestamp) RETURNS text

@@ -109,6 +109,8 @@ constexpr const char* kTypedSchema[] = {
     " t3 time(3))",
     "insert into fd_precise values (1, '2024-03-05 10:20:30.125', '2024-03-05 10:20:30.123',"
     " '2024-03-05 10:20:30', '10:20:30.125', '10:20:30.123')",
+    "create table fd_late (t time, t3 time(3))",
+    "insert into fd_late values ('23:59:59.9999999', '23:59:59.9999')",
     "create table fd_small (a smallint, b smallint, i int)",
     "insert into fd_small values (30000, 30000, 1)",
 };

@@ -293,7 +293,8 @@ CREATE OR REPLACE FUNCTION q6tsql.right(x numeric, n int) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS 'SELECT right(x::text, n)';
 
 -- Dates. Text in the literal forms and timestamps alike; results are text in
--- the stored form 'YYYY-MM-DD HH:MM:SS' (with .fff when not zero).
+-- the stored form 'YYYY-MM-DD HH:MM:SS' (with .fff when not zero, and the
+-- finer digits to the seventh with trailing zeros cut).
 CREATE OR REPLACE FUNCTION q6tsql.tsql_to_ts(s text, style int DEFAULT 0) RETURNS timestamp
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
 DECLARE
@@ -338,10 +339,50 @@ EXCEPTION WHEN invalid_datetime_format OR datetime_field_overflow OR invalid_tex
   RAISE EXCEPTION 'Conversion failed when converting date and/or time from character string.'
     USING ERRCODE = '22007';
 END $$;
+-- The fraction of a second a date text holds past its seconds, its digits
+-- as written ('' when none): a timestamp or time keeps six, SQL Server seven.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_frac(s text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT coalesce((regexp_match(s, ':\d{1,2}\.(\d+)'))[1], '')$$;
+-- The stored form's fraction of t ticks (100 ns, below 10,000,000): none
+-- for 0, else '.fff' and the finer digits with trailing zeros cut.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_frac_text(t bigint) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT CASE WHEN t = 0 THEN '' ELSE '.' || left(lpad(t::text, 7, '0'), 3)
+  || rtrim(substr(lpad(t::text, 7, '0'), 4), '0') END$$;
 CREATE OR REPLACE FUNCTION q6tsql.tsql_fmt(d timestamp) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
-$$SELECT to_char(d, 'YYYY-MM-DD HH24:MI:SS') || CASE WHEN to_char(d, 'MS') = '000' THEN ''
-  ELSE '.' || to_char(d, 'MS') END$$;
+$$SELECT to_char(d, 'YYYY-MM-DD HH24:MI:SS') || q6tsql.tsql_frac_text(to_char(d, 'US')::bigint * 10)$$;
+-- d rounded as a datetime keeps it: to 1/300 s, in whole milliseconds
+-- (.000, .003, .007); past 9999-12-31 23:59:59.997 it stays there.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_round300(d timestamp) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT CASE WHEN r < timestamp '10000-01-01' THEN r
+  ELSE date_trunc('second', d) + interval '997 milliseconds' END
+  FROM (SELECT date_trunc('second', d) + round(round((extract(microseconds FROM d)::numeric % 1000000)
+    * 300 / 1000000) * 1000 / 300) * interval '1 millisecond' AS r) x$$;
+-- s (with a style, as tsql_to_ts reads it) as the stored form of a
+-- datetime2(n): its fraction from the text's own digits (seven kept),
+-- rounded half up to n of them, a carry going into the seconds (digits past
+-- the seventh are cut: 23:59:59.9999999 stays in its day at seven digits;
+-- rounded to fewer it is the next day's midnight).
+CREATE OR REPLACE FUNCTION q6tsql.tsql_round_text(s text, style int, n int) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$
+DECLARE
+  d timestamp := date_trunc('second', q6tsql.tsql_to_ts(s, style));
+  unit bigint := (10 ^ (7 - least(greatest(n, 0), 7)))::bigint;
+  t bigint := rpad(left(q6tsql.tsql_frac(s), 7), 7, '0')::bigint;
+BEGIN
+  IF d IS NULL THEN RETURN NULL; END IF;
+  t := (t + unit / 2) / unit * unit;
+  IF t >= 10000000 AND d >= timestamp '9999-12-31 23:59:59' THEN  -- stays in the range
+    t := 10000000 - unit;
+  ELSIF t >= 10000000 THEN
+    d := d + interval '1 second';
+    t := t - 10000000;
+  END IF;
+  RETURN to_char(d, 'YYYY-MM-DD HH24:MI:SS') || q6tsql.tsql_frac_text(t);
+END $$;
 -- Stored date text plus or minus n days (fractions are parts of a day), as
 -- datetime + n. Text that holds no date is refused: there the number would
 -- win and the sum be a number, which an operator of one result type cannot
@@ -385,6 +426,17 @@ DO $$ BEGIN
   END IF;
 END $$;
 
+-- time columns: PostgreSQL rounds a time past 23:59:59.999999 (or past the
+-- column's digits) to 24:00:00, which SQL Server's time has not; the trigger
+-- (called only for that value) writes instead what SQL Server keeps, its
+-- second argument: the last microsecond for time(7) (23:59:59.9999999 stays
+-- in its day), midnight for fewer digits (rounded up, the next day's time).
+CREATE OR REPLACE FUNCTION q6tsql.tsql_time_in_day() RETURNS trigger
+LANGUAGE plpgsql AS $$ BEGIN
+  NEW := jsonb_populate_record(NEW, jsonb_build_object(TG_ARGV[0], TG_ARGV[1]));
+  RETURN NEW;
+END $$;
+
 -- smalldatetime columns (timestamp(0)) rounded to the minute on every write;
 -- the column's name is the trigger's argument.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_minute_round() RETURNS trigger
@@ -418,7 +470,7 @@ LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
     WHEN 21 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS.MS') WHEN 121 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS.MS')
     WHEN 23 THEN to_char(d, 'YYYY-MM-DD')
     WHEN 8 THEN to_char(d, 'HH24:MI:SS') WHEN 108 THEN to_char(d, 'HH24:MI:SS')
-    WHEN 114 THEN to_char(d, 'HH24:MI:SS:MS')
+    WHEN 14 THEN to_char(d, 'HH24:MI:SS:MS') WHEN 114 THEN to_char(d, 'HH24:MI:SS:MS')
     WHEN 126 THEN to_char(d, 'YYYY-MM-DD"T"HH24:MI:SS')
                   || CASE WHEN to_char(d, 'MS') = '000' THEN '' ELSE to_char(d, '.MS') END
   END;
@@ -445,6 +497,13 @@ CREATE OR REPLACE FUNCTION q6tsql.tsql_date_text(t time, n int) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
 $$SELECT to_char(t, 'HH24:MI:SS')
          || CASE WHEN n > 0 THEN '.' || left(to_char(t, 'US') || '0', n) ELSE '' END$$;
+-- The same for the text of a CAST or CONVERT to datetime2(n) or time(n),
+-- rounded to n digits already: its own digits (seven, where a timestamp or
+-- time would keep six and round 23:59:59.9999999 into the next day).
+CREATE OR REPLACE FUNCTION q6tsql.tsql_date_text(s text, n int) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
+$$SELECT regexp_replace(s, '\.\d*$', '')
+         || CASE WHEN n > 0 THEN '.' || rpad(left(q6tsql.tsql_frac(s), n), n, '0') ELSE '' END$$;
 
 -- Date parts by their names and abbreviations.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_part(fn text, p text) RETURNS text

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/drivers/sqlite/sqlite_date_store.h"
 #include "platform/drivers/sqlite/sqlite_exact.h"
 #include "platform/drivers/sqlite/sqlite_extensions.h"
 #include "platform/drivers/sqlite/sqlite_function_util.h"
@@ -42,9 +43,9 @@ struct TryStatement {
 void DeleteTryStatement(void* p) { delete static_cast<TryStatement*>(p); }
 
 bool IsFunctionName(std::string_view s) {
-  if (s.empty()) return false;
+  if (s.empty() || (s[0] >= '0' && s[0] <= '9')) return false;
   for (const char c : s)
-    if (!((c >= 'a' && c <= 'z') || c == '_')) return false;
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
   return true;
 }
 
@@ -136,7 +137,9 @@ void ToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 // tsql_convert_text(x, n, style): a date (text in a date form, as dates are
-// stored) written in the style; any other value as its text. Cut to n.
+// stored) written in the style; any other value as its text. Cut to n. A
+// datetime2(n) or time(n) value (its stored form's tag says so) shows n
+// fractional digits where the style shows a fraction, and a time no date.
 void ConvertText(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   const int style = sqlite3_value_int(argv[2]);
@@ -144,10 +147,14 @@ void ConvertText(sqlite3_context* ctx, int, sqlite3_value** argv) {
   std::string out;
   if (!IsNumeric(argv[0]) && !IsExact(argv[0])) {
     if (const std::optional<DateTime> d = ParseDateTime(TextOf(argv[0]))) {
-      if (!FormatStyle(*d, style, &out))
+      const std::optional<DateType> type = StoredDateType(TextOf(argv[0]));
+      const bool time = type && type->kind == DateKind::kTime;
+      const bool digits = type && (time || type->kind == DateKind::kDateTime2);
+      if (!FormatStyle(*d, style, &out, digits ? type->digits : kDatetimeDigits))
         return ResultError(ctx,
                            "CONVERT style " + std::to_string(style) +
                                " from a date to a character string is not supported on SQLite");
+      if (time && (style % 100 == 20 || style % 100 == 21 || style == 126)) out.erase(0, 11);
       return CutText(ctx, out, n, false);
     }
   }

@@ -1,5 +1,5 @@
 // Dates on SQLite as SQL Server computes them: conversions to datetime,
-// smalldatetime, date and time, and DATEADD, DATEDIFF, DATEPART, DATENAME,
+// smalldatetime, datetime2, date and time, and DATEADD, DATEDIFF, DATEPART, DATENAME,
 // YEAR, MONTH, DAY. Every one takes the stored text form, the other literal
 // forms and numbers (days since 1900-01-01), and gives back text in the
 // stored form, so results compare and sort with the stored dates.
@@ -30,13 +30,16 @@ bool PartArg(sqlite3_context* ctx, sqlite3_value* v, const char* fn, DatePart* o
   return p.has_value();
 }
 
-enum class Target { kDateTime, kSmallDateTime, kDate, kTime };
+enum class Target { kDateTime, kSmallDateTime, kDateTime2, kDate, kTime };
 
+// tsql_<target>(x[, style[, digits]]): digits (7 when none) are those of
+// datetime2(n) and time(n), to which the value is rounded.
 template <Target T>
 void ToTarget(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   DateTime d;
   const int style = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
+  const int digits = argc > 2 ? sqlite3_value_int(argv[2]) : 7;
   if (!KnownDateStyle(style))
     return ResultError(ctx, "CONVERT style " + std::to_string(style) +
                                 " from a character string to a date is not supported on SQLite");
@@ -44,7 +47,10 @@ void ToTarget(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   std::string s;
   switch (T) {
     case Target::kDateTime:
-      s = FormatStored(d);
+      s = FormatStored(RoundToDatetime(d));
+      break;
+    case Target::kDateTime2:
+      s = FormatStored(RoundToDigits(d, digits));
       break;
     case Target::kSmallDateTime: {  // to the nearest minute
       const int64_t ms = MillisOf(d);
@@ -55,8 +61,8 @@ void ToTarget(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     case Target::kDate:
       s = FormatStored(d).substr(0, 10);
       break;
-    case Target::kTime:
-      s = FormatStored(d).substr(11);
+    case Target::kTime:  // rounded past 23:59:59, the next day's 00:00:00
+      s = FormatStored(RoundToDigits(d, digits)).substr(11);
       break;
   }
   ResultText(ctx, s);
@@ -76,6 +82,9 @@ void ToDateTime(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 void ToSmallDateTime(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   ToTarget<Target::kSmallDateTime>(ctx, argc, argv);
+}
+void ToDateTime2(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  ToTarget<Target::kDateTime2>(ctx, argc, argv);
 }
 void ToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   ToTarget<Target::kDate>(ctx, argc, argv);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -93,13 +92,8 @@ std::string DefaultDateText(const DateTime& d, const DateType& t) {
     case DateKind::kTime:
       break;
   }
-  FormatStyle(d, 120, &out);
+  FormatStyle(d, 121, &out, t.digits);
   if (t.kind == DateKind::kTime) out.erase(0, 11);
-  if (t.digits > 0) {
-    char frac[8];
-    std::snprintf(frac, sizeof frac, "%03d0000", d.millis);
-    (out += '.').append(frac, static_cast<size_t>(t.digits));
-  }
   return out;
 }
 
@@ -120,27 +114,41 @@ int DateLength(const DateType& t) {
   return 6 + size_class;
 }
 
+DateTime AsDateType(const DateTime& d, const DateType& t) {
+  DateTime r;
+  switch (t.kind) {
+    case DateKind::kDateTime:
+      return RoundToDatetime(d);
+    case DateKind::kSmallDateTime:
+      return FromMillis((MillisOf(d) + 30000) / 60000 * 60000);
+    case DateKind::kDateTime2:
+      return RoundToDigits(d, t.digits);
+    case DateKind::kDate:
+      r.year = d.year;
+      r.month = d.month;
+      r.day = d.day;
+      return r;
+    case DateKind::kTime:
+      // Rounded up past 23:59:59 it is 00:00:00, the time of the next day.
+      r = RoundToDigits(d, t.digits);
+      r.year = 1900;
+      r.month = 1;
+      r.day = 1;
+      return r;
+  }
+  return d;
+}
+
 size_t WriteStoredDate(const DateTime& d, const DateType& t, char* out) {
   out[0] = DateTag(t);
   char* text = out + 1;
-  switch (t.kind) {
-    case DateKind::kSmallDateTime:
-      return 1 + WriteStored(FromMillis((MillisOf(d) + 30000) / 60000 * 60000), text);
-    case DateKind::kDate:
-      return 1 + std::min<size_t>(WriteStored(d, text), 10);
-    case DateKind::kTime: {
-      // The time of day: what follows 'YYYY-MM-DD ' (the date is written
-      // first, then moved out of the way).
-      const size_t n = WriteStored(d, text);
-      if (n <= 11) return 1;
-      std::memmove(text, text + 11, n - 11);
-      return 1 + n - 11;
-    }
-    case DateKind::kDateTime:
-    case DateKind::kDateTime2:
-      break;
-  }
-  return 1 + WriteStored(d, text);
+  const size_t n = WriteStored(AsDateType(d, t), text);
+  if (t.kind == DateKind::kDate) return 1 + std::min<size_t>(n, 10);
+  if (t.kind != DateKind::kTime) return 1 + n;
+  // The time of day: what follows 'YYYY-MM-DD ', moved out of the way.
+  if (n <= 11) return 1;
+  std::memmove(text, text + 11, n - 11);
+  return 1 + n - 11;
 }
 
 std::string StoredDate(const DateTime& d, const DateType& t) {
@@ -161,9 +169,18 @@ bool RuntimeDays(std::string_view text, double* days) {
 int CompareDateTexts(void*, int na, const void* pa, int nb, const void* pb) {
   const std::string_view a(static_cast<const char*>(pa), static_cast<size_t>(na));
   const std::string_view b(static_cast<const char*>(pb), static_cast<size_t>(nb));
-  const std::optional<DateTime> da = DateOfText(a), db = DateOfText(b);
+  std::optional<DateTime> da = DateOfText(a), db = DateOfText(b);
   if (da && db) {
-    const int64_t x = MillisOf(*da), y = MillisOf(*db);
+    // A text of no type (a literal) compared with a value of a date type is
+    // read as that type, as SQL Server converts it to the column's type:
+    // '10:20:30.125' equals a datetime's .127, '2024-03-05 10:00' a date's
+    // 2024-03-05.
+    const std::optional<DateType> ta = StoredDateType(a), tb = StoredDateType(b);
+    if (ta && !tb)
+      db = AsDateType(*db, *ta);
+    else if (tb && !ta)
+      da = AsDateType(*da, *tb);
+    const int64_t x = TicksOf(*da), y = TicksOf(*db);
     return x < y ? -1 : x > y ? 1 : 0;
   }
   if (da || db) {

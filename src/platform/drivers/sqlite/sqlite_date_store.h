@@ -5,10 +5,17 @@
 // '20240305' stays text) COLLATE tsql_date, and triggers keep every value in
 // the column's stored form: a tag character naming the column's type
 // (DateTag), then
-//   datetime, datetime2   'YYYY-MM-DD HH:MM:SS' (with '.fff' when not zero)
-//   smalldatetime         the same, rounded to the minute
+//   datetime              'YYYY-MM-DD HH:MM:SS' (with '.fff' when not zero),
+//                         rounded to 1/300 s (.000, .003, .007)
+//   datetime2(n)          the same rounded to n digits, the digits past the
+//                         millisecond written with trailing zeros cut
+//                         ('.1234567', '.12345'; '.120' stays '.120')
+//   smalldatetime         'YYYY-MM-DD HH:MM:SS', rounded to the minute
 //   date                  'YYYY-MM-DD'
-//   time                  'HH:MM:SS' (with '.fff' when not zero)
+//   time(n)               'HH:MM:SS' and the fraction as datetime2(n)
+// The form is that of the earlier millisecond one with digits added after
+// it: a value written before reads as it was (its fraction ends at the
+// millisecond), and the texts of one type still sort in time order.
 // The tag lets a function told only the value know it for a date of that
 // type wherever it comes from (a column, a subquery, MIN or MAX), as SQL
 // Server knows it: CAST(x AS varchar) writes it in the type's default
@@ -36,7 +43,7 @@ namespace q6::sqlite {
 enum class DateKind { kDateTime = 1, kSmallDateTime = 2, kDateTime2 = 3, kDate = 4, kTime = 5 };
 
 // A date type: its kind and, for datetime2 and time, its fractional digits
-// (0 to 7; the stored form keeps milliseconds whatever they are).
+// (0 to 7), to which the stored form is rounded.
 struct DateType {
   DateKind kind = DateKind::kDateTime;
   int digits = 7;
@@ -78,6 +85,12 @@ inline constexpr unsigned kDateSubtype = 0xD7;
 // SQL Server.
 std::optional<DateTime> DateOfText(std::string_view text);
 
+// `d` as a value of type `t` holds it: rounded to the type's fraction
+// (datetime to 1/300 s, smalldatetime to the minute, datetime2(n) and
+// time(n) to n digits), the day alone for date, the time of day alone (on
+// 1900-01-01) for time.
+DateTime AsDateType(const DateTime& d, const DateType& t);
+
 // The stored form of `d` in a column of type `t`, tag included.
 std::string StoredDate(const DateTime& d, const DateType& t);
 // The same text written at `out` (room for kStoredDateChars), without a
@@ -89,8 +102,9 @@ size_t WriteStoredDate(const DateTime& d, const DateType& t, char* out);
 // of a stored date text; false when the text is none.
 bool RuntimeDays(std::string_view text, double* days);
 
-// The collation tsql_date: by moment; texts that are no date after every
-// date, by their bytes.
+// The collation tsql_date: by moment, a text without a tag read as the
+// type of the tagged text it is compared with (AsDateType); texts that are
+// no date after every date, by their bytes.
 int CompareDateTexts(void*, int na, const void* a, int nb, const void* b);
 
 // Whether the collation met a text that is no date compared with a date on

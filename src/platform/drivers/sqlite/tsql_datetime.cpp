@@ -44,7 +44,8 @@ int DaysIn(int y, int m) {
 bool Valid(const DateTime& d) {
   return d.year >= 1 && d.year <= 9999 && d.month >= 1 && d.month <= 12 && d.day >= 1 &&
          d.day <= DaysIn(d.year, d.month) && d.hour >= 0 && d.hour < 24 && d.minute >= 0 &&
-         d.minute < 60 && d.second >= 0 && d.second < 60 && d.millis >= 0 && d.millis < 1000;
+         d.minute < 60 && d.second >= 0 && d.second < 60 && d.millis >= 0 && d.millis < 1000 &&
+         d.ticks >= 0 && d.ticks < kTicksPerMilli;
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; }
@@ -85,12 +86,16 @@ bool ParseTime(Cursor* c, DateTime* d) {
   if (c->Take(':')) {
     if (c->Digits(2, &d->second) != 2) return false;
     if (c->Take('.')) {
+      // Seven digits (100 ns) as datetime2 keeps them; finer ones are cut.
       int frac = 0;
-      const int n = c->Digits(3, &frac);
+      const int n = c->Digits(7, &frac);
       if (n == 0) return false;
-      d->millis = n == 1 ? frac * 100 : n == 2 ? frac * 10 : frac;
+      for (int k = n; k < 7; ++k) frac *= 10;
+      d->millis = frac / kTicksPerMilli;
+      d->ticks = frac % kTicksPerMilli;
       int more;
-      c->Digits(9, &more);  // finer digits than datetime keeps
+      while (c->Digits(9, &more) > 0) {
+      }
     }
   }
   c->Blanks();
@@ -217,6 +222,36 @@ int64_t MillisOf(const DateTime& d) {
   return DayNumber(d) * kMsPerDay + ((d.hour * 60 + d.minute) * 60 + d.second) * 1000LL + d.millis;
 }
 
+int64_t TicksOf(const DateTime& d) { return MillisOf(d) * kTicksPerMilli + d.ticks; }
+
+DateTime FromTicks(int64_t ticks) {
+  DateTime d = FromMillis(FloorDiv(ticks, kTicksPerMilli));
+  d.ticks = static_cast<int>(ticks - FloorDiv(ticks, kTicksPerMilli) * kTicksPerMilli);
+  return d;
+}
+
+DateTime RoundToDigits(const DateTime& d, int digits) {
+  int64_t unit = 1;
+  for (int k = std::clamp(digits, 0, 7); k < 7; ++k) unit *= 10;
+  const int64_t t = TicksOf(d);
+  const DateTime up = FromTicks(FloorDiv(t + unit / 2, unit) * unit);
+  // The last moment of 9999 stays in the range, rounded down.
+  return up.year <= 9999 ? up : FromTicks(FloorDiv(t, unit) * unit);
+}
+
+DateTime RoundToDatetime(const DateTime& d) {
+  // The fraction in 1/300 s, rounded half up, then in milliseconds rounded
+  // the same way (1/300 s is 3.33 ms: .003, .007, .010).
+  const int64_t t = TicksOf(d);
+  const int64_t second = FloorDiv(t, kTicksPerSecond);
+  const int64_t frac = t - second * kTicksPerSecond;
+  const int64_t n300 = (frac * 300 * 2 + kTicksPerSecond) / (2 * kTicksPerSecond);
+  const int64_t ms = (n300 * 1000 * 2 + 300) / 600;
+  const DateTime up = FromTicks(second * kTicksPerSecond + ms * kTicksPerMilli);
+  if (up.year <= 9999) return up;
+  return FromTicks(second * kTicksPerSecond + 997 * kTicksPerMilli);  // the last one of 9999
+}
+
 DateTime FromMillis(int64_t ms) {
   DateTime d = FromDayNumber(FloorDiv(ms, kMsPerDay));
   int64_t rest = ms - FloorDiv(ms, kMsPerDay) * kMsPerDay;
@@ -245,12 +280,13 @@ size_t WriteStored(const DateTime& d, char* out) {
   const bool plain = d.year >= 0 && d.year <= 9999 && d.month >= 0 && d.month <= 99 && d.day >= 0 &&
                      d.day <= 99 && d.hour >= 0 && d.hour <= 99 && d.minute >= 0 &&
                      d.minute <= 99 && d.second >= 0 && d.second <= 99 && d.millis >= 0 &&
-                     d.millis <= 999;
+                     d.millis <= 999 && d.ticks >= 0 && d.ticks < kTicksPerMilli;
   if (!plain) {
     char buf[96];
     int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
                           d.hour, d.minute, d.second);
-    if (d.millis != 0) n += std::snprintf(buf + n, sizeof buf - n, ".%03d", d.millis);
+    if (d.millis != 0 || d.ticks != 0)
+      n += std::snprintf(buf + n, sizeof buf - n, ".%03d", d.millis);
     const size_t len = std::min(static_cast<size_t>(n), kStoredChars);
     std::memcpy(out, buf, len);
     return len;
@@ -267,10 +303,14 @@ size_t WriteStored(const DateTime& d, char* out) {
   p = TwoDigits(d.minute, p);
   *p++ = ':';
   p = TwoDigits(d.second, p);
-  if (d.millis != 0) {
+  if (d.millis != 0 || d.ticks != 0) {
     *p++ = '.';
     *p++ = static_cast<char>('0' + d.millis / 100);
     p = TwoDigits(d.millis % 100, p);
+    // The ticks' digits, trailing zeros cut: the millisecond form stays a
+    // prefix, so texts keep sorting in time order.
+    for (int rest = d.ticks, unit = 1000; rest != 0; rest %= unit, unit /= 10)
+      *p++ = static_cast<char>('0' + rest / unit);
   }
   return static_cast<size_t>(p - out);
 }
@@ -281,15 +321,32 @@ std::string FormatStored(const DateTime& d) {
 }
 
 bool KnownDateStyle(int style) {
-  static constexpr int kStyles[] = {0,   100, 1,  101, 2,  102, 3,  4,   104,
-                                    5,   105, 8,  108, 10, 110, 11, 111, 12,
-                                    112, 114, 20, 120, 21, 121, 23, 126, 103};
+  static constexpr int kStyles[] = {0,   100, 1,   101, 2,   102, 3,   4,  104, 5,
+                                    105, 8,   108, 10,  110, 11,  111, 12, 112, 14,
+                                    114, 20,  120, 21,  121, 23,  126, 103};
   for (int s : kStyles)
     if (s == style) return true;
   return false;
 }
 
-bool FormatStyle(const DateTime& d, int style, std::string* out) {
+namespace {
+
+// The fraction a style shows: '.' (or `point`) and `digits` digits of `d`'s
+// fraction (milliseconds for kDatetimeDigits); nothing for 0 digits, nor
+// when `when_nonzero` and the fraction is zero.
+void AppendFraction(const DateTime& d, int digits, char point, bool when_nonzero,
+                    std::string* out) {
+  const int n = digits == kDatetimeDigits ? 3 : std::clamp(digits, 0, 7);
+  const int64_t frac = d.millis * kTicksPerMilli + d.ticks;
+  if (n == 0 || (when_nonzero && frac == 0)) return;
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%07lld", static_cast<long long>(frac));
+  (*out += point).append(buf, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+bool FormatStyle(const DateTime& d, int style, std::string* out, int digits) {
   if (!KnownDateStyle(style)) return false;
   char buf[64];
   const int y = style >= 100 || style == 20 || style == 21 || style == 23 ? d.year : d.year % 100;
@@ -342,12 +399,13 @@ bool FormatStyle(const DateTime& d, int style, std::string* out) {
     case 12:
       date3("ymd", 0);
       break;
-    case 8:  // hh:mi:ss; 114 with :mmm
+    case 8:  // hh:mi:ss; 14 and 114 with :mmm
     case 14:
       std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", d.hour, d.minute, d.second);
-      if (style == 114) {
-        const size_t n = std::char_traits<char>::length(buf);
-        std::snprintf(buf + n, sizeof buf - n, ":%03d", d.millis);
+      if (style % 100 == 14) {
+        out->assign(buf);
+        AppendFraction(d, digits, ':', false, out);
+        return true;
       }
       break;
     case 20:
@@ -357,9 +415,10 @@ bool FormatStyle(const DateTime& d, int style, std::string* out) {
       std::snprintf(buf, sizeof buf, "%04d-%02d-%02d%c%02d:%02d:%02d", d.year, d.month, d.day,
                     style == 126 ? 'T' : ' ', d.hour, d.minute, d.second);
       if (style == 23) buf[10] = '\0';
-      if (style % 100 == 21 || (style == 126 && d.millis != 0)) {
-        const size_t n = std::char_traits<char>::length(buf);
-        std::snprintf(buf + n, sizeof buf - n, ".%03d", d.millis);
+      if (style % 100 == 21 || style == 126) {
+        out->assign(buf);
+        AppendFraction(d, digits, '.', style == 126, out);
+        return true;
       }
       break;
     }
@@ -440,7 +499,9 @@ DateTime AddPart(const DateTime& d, DatePart part, int64_t n) {
       ms_per = 1;
       break;
   }
-  return FromMillis(MillisOf(d) + n * ms_per);
+  DateTime r = FromMillis(MillisOf(d) + n * ms_per);
+  r.ticks = d.ticks;
+  return r;
 }
 
 int64_t DiffParts(const DateTime& a, const DateTime& b, DatePart part) {

@@ -17,12 +17,17 @@ namespace q6::sqlite {
 struct DateTime {
   int year = 1900, month = 1, day = 1;
   int hour = 0, minute = 0, second = 0, millis = 0;
+  int ticks = 0;  // 100-ns units past `millis` (0 to 9999): datetime2 and time keep 7 digits
 };
+
+// Ticks (100 ns) in a second and in a millisecond.
+inline constexpr int64_t kTicksPerSecond = 10000000;
+inline constexpr int64_t kTicksPerMilli = 10000;
 
 // Reads `text` in the forms SQL Server takes without a style:
 // 'YYYYMMDD[ hh:mm[:ss[.fff]]]', 'YYYY-MM-DD[ hh:mm[:ss[.fff]]]',
-// 'YYYY-MM-DDThh:mm:ss[.fff]', 'Mon d yyyy[ hh:mm[:ss][AM|PM]]',
-// 'mm/dd/yyyy' and 'hh:mm[:ss]' (on 1900-01-01); blanks around are allowed.
+// 'YYYY-MM-DDThh:mm:ss[.fff]', (the fraction up to 7 digits, finer ones cut), 'Mon d yyyy[
+// hh:mm[:ss][AM|PM]]', 'mm/dd/yyyy' and 'hh:mm[:ss]' (on 1900-01-01); blanks around are allowed.
 // With `style` (CONVERT's third argument, 0 when none) the day-month order
 // and two-digit years of that style apply. The tag of a date column's
 // stored form before the text (IsDateTag) is skipped. nullopt when the text
@@ -42,11 +47,25 @@ bool KnownDateStyle(int style);
 int64_t DayNumber(const DateTime& d);
 DateTime FromDayNumber(int64_t days);
 
-// Milliseconds since 1900-01-01 00:00:00 and back.
+// Milliseconds since 1900-01-01 00:00:00 and back (ticks left out).
 int64_t MillisOf(const DateTime& d);
 DateTime FromMillis(int64_t ms);
+// The same in ticks (100 ns), which orders and compares every value.
+int64_t TicksOf(const DateTime& d);
+DateTime FromTicks(int64_t ticks);
 
-// 'YYYY-MM-DD HH:MM:SS', with '.fff' when the milliseconds are not zero.
+// `d` rounded to `digits` fractional digits of a second (0 to 7), half
+// up; a value rounded up past 23:59:59 is in the next day, except past
+// 9999-12-31, where it is rounded down.
+DateTime RoundToDigits(const DateTime& d, int digits);
+// `d` rounded as a datetime keeps it: to 1/300 s, written in milliseconds
+// (.000, .003, .007); past 9999-12-31 23:59:59.997 it stays there.
+DateTime RoundToDatetime(const DateTime& d);
+
+// 'YYYY-MM-DD HH:MM:SS', with '.fff' when the fraction is not zero and the
+// ticks' digits after it with trailing zeros cut ('.1234567', '.12345'), so
+// that the text of the earlier millisecond form is unchanged and the texts
+// sort in time order.
 std::string FormatStored(const DateTime& d);
 // The same text written at `out` (room for kStoredChars), without a
 // terminating NUL; returns its length. Years outside 0..9999 are written
@@ -55,9 +74,13 @@ inline constexpr size_t kStoredChars = 32;
 size_t WriteStored(const DateTime& d, char* out);
 
 // `d` written in CONVERT style `style`; false when the style is not one of
-// 0/100, 1/101, 2/102, 3/103, 4/104, 5/105, 8/108, 10/110, 11/111, 12/112, 114, 20/120,
-// 21/121, 23, 126.
-bool FormatStyle(const DateTime& d, int style, std::string* out);
+// 0/100, 1/101, 2/102, 3/103, 4/104, 5/105, 8/108, 10/110, 11/111, 12/112, 14/114, 20/120,
+// 21/121, 23, 126. `digits` is the fraction a style with one shows:
+// kDatetimeDigits for datetime and smalldatetime (milliseconds; 126 only
+// when they are not zero), else the digits of a datetime2(n) or time(n),
+// none for 0 (126 only when the fraction is not zero).
+inline constexpr int kDatetimeDigits = -1;
+bool FormatStyle(const DateTime& d, int style, std::string* out, int digits = kDatetimeDigits);
 
 // The date parts DATEADD, DATEDIFF, DATEPART and DATENAME take.
 enum class DatePart {

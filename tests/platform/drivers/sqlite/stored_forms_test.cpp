@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/drivers/sqlite/sqlite_date_store.h"
 #include "platform/drivers/sqlite/sqlite_exact.h"
@@ -80,7 +81,12 @@ TEST(StoredFormTest, DatesAreWrittenAsTheTriggerStoresThem) {
       {"2024-03-05 10:20:30.007", "datetime_text", "2024-03-05 10:20:30.007"},
       {"2024-03-05 10:20:30.120", "datetime2_text(3)", "2024-03-05 10:20:30.120"},
       {"0001-01-01 00:00:00", "datetime_text", "0001-01-01 00:00:00"},
-      {"9999-12-31 23:59:59.999", "datetime_text", "9999-12-31 23:59:59.999"},
+      {"9999-12-31 23:59:59.999", "datetime_text", "9999-12-31 23:59:59.997"},
+      {"2024-03-05 10:20:30.125", "datetime_text", "2024-03-05 10:20:30.127"},
+      {"2024-03-05 10:20:30.1234567", "datetime2_text", "2024-03-05 10:20:30.1234567"},
+      {"2024-03-05 23:59:59.99995", "datetime2_text(4)", "2024-03-06 00:00:00"},
+      {"23:59:59.9999999", "time_text", "23:59:59.9999999"},
+      {"10:20:30.1000001", "time_text", "10:20:30.1000001"},
       {"2024-03-05 10:20:30", "smalldatetime_text", "2024-03-05 10:21:00"},
       {"2024-12-31 23:59:30", "smalldatetime_text", "2025-01-01 00:00:00"},
       {"2024-03-05 10:20:30.5", "date_text", "2024-03-05"},
@@ -101,6 +107,58 @@ TEST(StoredFormTest, DatesAreWrittenAsTheTriggerStoresThem) {
   }
   char out[kStoredFormChars];
   EXPECT_EQ(ToStoredForm(StoredFormOf("date_text"), Variant(std::string("2024-02-30")), out), 0u);
+}
+
+// The seven-digit form extends the millisecond one: a text written before
+// reads as the same moment, and text order is time order.
+TEST(StoredFormTest, SevenDigitDatesSortAsTextAndByTheCollation) {
+  const DateType d7{DateKind::kDateTime2, 7};
+  const char* kAscending[] = {"2024-03-05 10:20:30",         "2024-03-05 10:20:30.0000001",
+                              "2024-03-05 10:20:30.12",      "2024-03-05 10:20:30.1200001",
+                              "2024-03-05 10:20:30.1234567", "2024-03-05 10:20:30.124"};
+  std::vector<std::string> stored;
+  for (const char* t : kAscending) stored.push_back(StoredDate(*DateOfText(t), d7));
+  for (size_t i = 1; i < stored.size(); ++i) {
+    SCOPED_TRACE(kAscending[i]);
+    EXPECT_LT(stored[i - 1], stored[i]);
+    EXPECT_LT(
+        CompareDateTexts(nullptr, static_cast<int>(stored[i - 1].size()), stored[i - 1].data(),
+                         static_cast<int>(stored[i].size()), stored[i].data()),
+        0);
+  }
+  // The millisecond form as it was written before: '.120', read unchanged.
+  const std::string old = std::string(1, DateTag(d7)) + "2024-03-05 10:20:30.120";
+  EXPECT_EQ(old, stored[2]);
+  EXPECT_EQ(DefaultDateText(*DateOfText(old), d7), "2024-03-05 10:20:30.1200000");
+}
+
+// A literal compared with a column's value is read as the column's type.
+TEST(StoredFormTest, TheCollationReadsALiteralAsTheColumnsType) {
+  struct Case {
+    DateType type;
+    const char* stored;   // written into the column
+    const char* literal;  // compared with it
+    int sign;
+  };
+  const Case kCases[] = {
+      {{DateKind::kDateTime, 7}, "2024-03-05 10:20:30.125", "2024-03-05 10:20:30.125", 0},
+      {{DateKind::kDateTime, 7}, "2024-03-05 10:20:30.125", "2024-03-05 10:20:30.129", -1},
+      {{DateKind::kDateTime2, 2}, "2024-03-05 10:20:30.125", "2024-03-05 10:20:30.1251", 0},
+      {{DateKind::kDateTime2, 7}, "2024-03-05 10:20:30.1234567", "2024-03-05 10:20:30.1234568", -1},
+      {{DateKind::kDate, 7}, "2024-03-05", "2024-03-05 10:00", 0},
+      {{DateKind::kTime, 3}, "10:20:30.1234", "2024-03-05 10:20:30.123", 0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::string(c.stored) + " vs " + c.literal);
+    const std::string v = StoredDate(*DateOfText(c.stored), c.type);
+    const std::string lit = c.literal;
+    const int ab = CompareDateTexts(nullptr, static_cast<int>(v.size()), v.data(),
+                                    static_cast<int>(lit.size()), lit.data());
+    const int ba = CompareDateTexts(nullptr, static_cast<int>(lit.size()), lit.data(),
+                                    static_cast<int>(v.size()), v.data());
+    EXPECT_EQ(ab, c.sign);
+    EXPECT_EQ(ba, -c.sign);
+  }
 }
 
 }  // namespace
