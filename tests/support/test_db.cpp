@@ -46,7 +46,8 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                     "SELECT count(*) FROM pragma_function_list WHERE builtin = 0 "
                                     "AND name = ?1 AND narg = ?2",
                                     false,
-                                    true};
+                                    true,
+                                    0};
   static const EngineQuirks kPg{Engine::PostgreSQL,
                                 "PostgreSQL",
                                 VarType::Decimal,
@@ -63,7 +64,8 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                 "AND $2::int BETWEEN p.pronargs - p.pronargdefaults AND "
                                 "CASE WHEN p.provariadic <> 0 THEN 100 ELSE p.pronargs END",
                                 true,
-                                false};
+                                false,
+                                60};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }
 

@@ -72,6 +72,10 @@ struct EngineQuirks {
   // time(n)) in DATALENGTH; the other engine's timestamp and time reach a
   // function without their digits (CAST to text is told them by the dialect).
   bool date_lengths_follow_type;
+  // How long after another connection changed a table a statement may still
+  // be translated with the column types from before (0: the next statement
+  // sees the change).
+  int other_sessions_ddl_seen_after_ms;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

@@ -110,7 +110,7 @@ class PgDriver : public Driver {
   ResultSet Collected(pg_result* res);
   // Runs the statement kept under `key`, preparing `text` with `types`
   // first when there is none. A kept statement the server no longer takes
-  // (a table it reads changed shape, or it was deallocated) is prepared
+  // (a table it reads changed shape or types, or it was deallocated) is prepared
   // again and run once more when no transaction is open; inside one the
   // error is raised, as the transaction has failed anyway. A text the
   // server refuses to prepare gives nullopt when `quiet` and no transaction
