@@ -65,7 +65,7 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                 "CASE WHEN p.provariadic <> 0 THEN 100 ELSE p.pronargs END",
                                 true,
                                 false,
-                                60};
+                                210};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }
 

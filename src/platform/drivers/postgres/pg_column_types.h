@@ -43,7 +43,7 @@ class PgColumnTypes final : public dialect::ColumnTypes {
   using Run = std::function<pg_result*(const std::string&)>;
 
   // How long answers are kept before they are read again (see above).
-  static constexpr std::chrono::milliseconds kFollowEvery{50};
+  static constexpr std::chrono::milliseconds kFollowEvery{200};
 
   // REQUIRES: `conn` outlives this object.
   PgColumnTypes(pg_conn* conn, Run run) : conn_(conn), run_(std::move(run)) {}

@@ -63,18 +63,30 @@ dialect::ColumnType SqliteColumnTypes::TypeOf(std::string_view table, std::strin
 
 void SqliteColumnTypes::Follow() {
   current_ = true;
+  // Read before the check, so that a commit between the two shows as a
+  // header that differs next time.
   WalHeader now;
   const bool have = journal_known_ && ReadWalHeader(&now);
   if (have && seen_valid_ && now == seen_) return;
-  // Read before the check, so that a commit between the two shows as a
-  // header that differs next time.
+  // Inside a transaction that has read, the snapshot stays until it ends
+  // and only this connection's own changes (which its copy follows at once)
+  // reach it: one check serves it, as long as the connection has neither
+  // begun another read of the file nor committed since (its data version).
   const bool outside = sqlite3_txn_state(db_, "main") == SQLITE_TXN_NONE;
+  unsigned version = 0;
+  const bool versioned = !outside && sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION,
+                                                          &version) == SQLITE_OK;
+  if (versioned && checked_inside_ && version == inside_version_) return;
   seen_valid_ = false;
+  checked_inside_ = false;
   if (!CheckSchema()) return;
   if (!journal_known_) LearnJournal();
   if (have && outside) {
     seen_ = now;
     seen_valid_ = true;
+  } else if (versioned && sqlite3_txn_state(db_, "main") != SQLITE_TXN_NONE) {
+    checked_inside_ = true;
+    inside_version_ = version;
   }
 }
 

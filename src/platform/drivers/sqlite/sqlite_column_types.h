@@ -32,7 +32,8 @@ namespace q6::sqlite {
 //   commit too: its next type-reading statement pays for that read, which
 //   inside a transaction is a read of a page already held.
 // The header is noted only when the check ran outside a transaction (inside
-// one, the copy follows the transaction's snapshot, which may be older).
+// one, the copy follows the transaction's snapshot, which may be older);
+// inside one, a check serves the rest of the transaction.
 //
 // Left: a change committed between this check and the start of the
 // statement's own read (microseconds) is seen by the engine, which prepares
@@ -78,6 +79,10 @@ class SqliteColumnTypes final : public dialect::ColumnTypes {
   sqlite3_file* wal_file_ = nullptr;  // the WAL, open while it is the connection's journal
   bool seen_valid_ = false;
   WalHeader seen_;  // the header at the last check made outside a transaction
+  // The last check was made inside a transaction that had read, when the
+  // connection's data version was inside_version_.
+  bool checked_inside_ = false;
+  unsigned inside_version_ = 0;
   uint64_t schema_checks_ = 0;
 };
 
