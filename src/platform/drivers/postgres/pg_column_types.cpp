@@ -45,7 +45,6 @@ const PgColumnTypes::Table* PgColumnTypes::Read(std::string_view table) {
   // The answers are as of the query, or later.
   const auto asked = std::chrono::steady_clock::now();
   std::unique_ptr<PGresult, ResultFree> r(run_(ColumnsQuery(lit.get())));
-  ++tables_read_;
   if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK) return nullptr;
   Table t;
   const int rows = PQntuples(r.get());

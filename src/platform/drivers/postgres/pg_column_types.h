@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -54,10 +53,6 @@ class PgColumnTypes final : public dialect::ColumnTypes {
   // Drops every answer kept: the next question about a table reads it again.
   void Forget() { tables_.clear(); }
 
-  // How many times a table was read from the catalogue, for tests and
-  // measurements.
-  uint64_t tables_read() const { return tables_read_; }
-
  private:
   struct Column {
     std::string name;
@@ -77,7 +72,6 @@ class PgColumnTypes final : public dialect::ColumnTypes {
   // When the first of the answers kept was read (meaningless while none is).
   std::chrono::steady_clock::time_point since_;
   bool current_ = false;  // checked for age since the last BeforeStatement
-  uint64_t tables_read_ = 0;
 };
 
 }  // namespace q6::postgres

@@ -91,7 +91,6 @@ void SqliteColumnTypes::Follow() {
 }
 
 bool SqliteColumnTypes::CheckSchema() {
-  ++schema_checks_;
   if (!check_ && sqlite3_prepare_v3(db_, kCheckSchema, -1, SQLITE_PREPARE_PERSISTENT, &check_,
                                     nullptr) != SQLITE_OK) {
     sqlite3_finalize(check_);

@@ -50,10 +50,6 @@ class SqliteColumnTypes final : public dialect::ColumnTypes {
   void BeforeStatement() override { current_ = false; }
   dialect::ColumnType TypeOf(std::string_view table, std::string_view column) override;
 
-  // How many times the schema was read to check it (the slow way), for
-  // tests and measurements.
-  uint64_t schema_checks() const { return schema_checks_; }
-
  private:
   // The WAL index header, as the 12 words of its first copy.
   struct WalHeader {
@@ -83,7 +79,6 @@ class SqliteColumnTypes final : public dialect::ColumnTypes {
   // connection's data version was inside_version_.
   bool checked_inside_ = false;
   unsigned inside_version_ = 0;
-  uint64_t schema_checks_ = 0;
 };
 
 }  // namespace q6::sqlite
