@@ -58,8 +58,9 @@ class PgDriver : public Driver {
   // From the catalogue, a table at a time as statements name them
   // (pg_column_types.h), kept until this connection changes a table's shape
   // (CREATE, ALTER, DROP, COMMENT), rolls back, or a statement fails as
-  // one naming what is not there (SQLSTATE class 42): a table another
-  // session altered is read again after such a failure. Made on first use.
+  // one naming what is not there (SQLSTATE class 42), and read again once
+  // 200 ms old (PgColumnTypes::kFollowEvery), so that another session's
+  // change of a table is seen within that time. Made on first use.
   dialect::ColumnTypes* column_types() override;
 
   // From pg_stat_activity: pg_backend_pid() and its backend_start (cached).
