@@ -47,7 +47,8 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                     "AND name = ?1 AND narg = ?2",
                                     false,
                                     true,
-                                    false};
+                                    false,
+                                    0};
   static const EngineQuirks kPg{Engine::PostgreSQL,
                                 "PostgreSQL",
                                 VarType::Decimal,
@@ -65,7 +66,8 @@ const EngineQuirks& QuirksOf(EngineKind kind) {
                                 "CASE WHEN p.provariadic <> 0 THEN 100 ELSE p.pronargs END",
                                 true,
                                 false,
-                                true};
+                                true,
+                                210};
   return kind == EngineKind::kSQLite ? kSqlite : kPg;
 }
 

@@ -75,6 +75,10 @@ struct EngineQuirks {
   // One lock holder row stands for every lock its transaction took, found
   // by the lock rows' xmin; the other engine's holder rows name their lock.
   bool lock_holder_per_transaction;
+  // How long after another connection changed a table a statement may still
+  // be translated with the column types from before (0: the next statement
+  // sees the change).
+  int other_sessions_ddl_seen_after_ms;
 };
 
 const EngineQuirks& QuirksOf(EngineKind kind);

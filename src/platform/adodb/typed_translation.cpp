@@ -15,6 +15,10 @@ class NotedTypes final : public dialect::ColumnTypes {
  public:
   explicit NotedTypes(dialect::ColumnTypes* given) : given_(given) {}
 
+  void BeforeStatement() override {
+    if (given_) given_->BeforeStatement();
+  }
+
   dialect::ColumnType TypeOf(std::string_view table, std::string_view column) override {
     const dialect::ColumnType t = given_ ? given_->TypeOf(table, column) : dialect::ColumnType{};
     for (const dialect::TypeRead& r : noted_)
@@ -46,7 +50,9 @@ KeptTranslation::KeptTranslation(Driver& driver, std::string_view sql) {
 }
 
 bool KeptTranslation::ReadsHold(Driver& driver) const {
-  return dialect::ReadsStillHold(reads_, driver.column_types());
+  dialect::ColumnTypes* types = driver.column_types();
+  if (types) types->BeforeStatement();
+  return dialect::ReadsStillHold(reads_, types);
 }
 
 }  // namespace q6

@@ -32,8 +32,10 @@ class Q6FD_INTERNAL KeptTranslation {
   KeptTranslation(Driver& driver, std::string_view sql);
 
   // Whether every type answer this translation was made with is still what
-  // `driver` gives. True when it read none (no engine work then); otherwise
-  // one schema look-up per answer, no statement.
+  // `driver` gives, as other connections have left the schema by now
+  // (ColumnTypes::BeforeStatement). True when it read none (no engine work
+  // then); otherwise one schema look-up per answer, after at most one check
+  // that the schema is current (the engine's, column_types.h).
   bool Holds(Driver& driver) const { return !reads_ || ReadsHold(driver); }
 
   Translation& statement() { return statement_; }

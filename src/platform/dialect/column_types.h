@@ -70,6 +70,13 @@ Q6FD_INTERNAL ColumnType PostgresColumnType(std::string_view stored, std::string
 class Q6FD_INTERNAL ColumnTypes {
  public:
   virtual ~ColumnTypes();
+  // Called before the answers for one statement are asked (its
+  // translation, or the check that a kept translation still holds): the
+  // answers after it follow the schema as other connections have committed
+  // it by now, not only this connection's own changes. Cheap: an engine
+  // that has to ask does so at the first question after it, once.
+  // Baseline: nothing to do.
+  virtual void BeforeStatement() {}
   // The type of `column` of `table` (names unquoted, as written in the
   // statement; the engine decides whether case counts). kUnknown when the
   // table is not known (or no table at all), kNoColumn when it has no such

@@ -217,11 +217,13 @@ const char* EngineName(Engine e) {
 
 std::string TranslateSqlUncached(std::string_view tsql, Engine engine,
                                  dialect::ColumnTypes* types) {
+  if (types) types->BeforeStatement();
   Types t{types, nullptr};
   return Translate(tsql, engine, &t, nullptr);
 }
 
 Translation TranslateSql(std::string_view tsql, Engine engine, dialect::ColumnTypes* types) {
+  if (types) types->BeforeStatement();
   TextEntry entry;
   if (Cache().Find(engine, tsql, &entry) && dialect::ReadsStillHold(entry.types_read, types))
     return std::move(entry.translation);

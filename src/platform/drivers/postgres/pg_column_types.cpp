@@ -42,6 +42,8 @@ const PgColumnTypes::Table* PgColumnTypes::Read(std::string_view table) {
   std::unique_ptr<char, decltype(&PQfreemem)> lit(PQescapeLiteral(conn_, key.data(), key.size()),
                                                   &PQfreemem);
   if (!lit) return nullptr;
+  // The answers are as of the query, or later.
+  const auto asked = std::chrono::steady_clock::now();
   std::unique_ptr<PGresult, ResultFree> r(run_(ColumnsQuery(lit.get())));
   if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK) return nullptr;
   Table t;
@@ -53,11 +55,16 @@ const PgColumnTypes::Table* PgColumnTypes::Read(std::string_view table) {
         {PQgetvalue(r.get(), i, 0),
          dialect::PostgresColumnType(PQgetvalue(r.get(), i, 1), PQgetvalue(r.get(), i, 2))});
   if (tables_.size() >= kMaxTables) tables_.clear();
+  if (tables_.empty()) since_ = asked;
   return &tables_.emplace(std::move(key), std::move(t)).first->second;
 }
 
 dialect::ColumnType PgColumnTypes::TypeOf(std::string_view table, std::string_view column) {
   if (table.empty()) return {};
+  if (!current_) {
+    current_ = true;
+    if (!tables_.empty() && std::chrono::steady_clock::now() - since_ >= kFollowEvery) Forget();
+  }
   const Table* t = Read(table);
   if (!t || !t->found) return {};
   const Column* found = nullptr;

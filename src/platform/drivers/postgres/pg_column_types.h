@@ -2,6 +2,7 @@
 // translator (dialect/column_types.h).
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,7 +19,12 @@ namespace q6::postgres {
 // Answers from the catalogue: the first question about a table reads all
 // its columns in one query (pg_attribute, format_type and the column
 // comments that record a date column's declared type:
-// dialect::PostgresColumnType), and the answers are kept until Forget. A
+// dialect::PostgresColumnType), and the answers are kept until Forget, or
+// until they are older than kFollowEvery at the first question after a
+// BeforeStatement: then every table is read again as statements name it,
+// so that another session's change of a table is seen within that time
+// (the server tells a session nothing of another's changes, and a query to
+// ask before each statement would cost a round trip each). A
 // table is looked up through the search path, by its name in lower case
 // first (as the server folds a bare name), then as written; views and
 // other relations answer kUnknown, as on SQLite. A column name matches
@@ -35,9 +41,13 @@ class PgColumnTypes final : public dialect::ColumnTypes {
   // connection's settings go with it); the caller owns the result.
   using Run = std::function<pg_result*(const std::string&)>;
 
+  // How long answers are kept before they are read again (see above).
+  static constexpr std::chrono::milliseconds kFollowEvery{200};
+
   // REQUIRES: `conn` outlives this object.
   PgColumnTypes(pg_conn* conn, Run run) : conn_(conn), run_(std::move(run)) {}
 
+  void BeforeStatement() override { current_ = false; }
   dialect::ColumnType TypeOf(std::string_view table, std::string_view column) override;
 
   // Drops every answer kept: the next question about a table reads it again.
@@ -59,6 +69,9 @@ class PgColumnTypes final : public dialect::ColumnTypes {
   pg_conn* conn_;
   Run run_;
   std::unordered_map<std::string, Table> tables_;
+  // When the first of the answers kept was read (meaningless while none is).
+  std::chrono::steady_clock::time_point since_;
+  bool current_ = false;  // checked for age since the last BeforeStatement
 };
 
 }  // namespace q6::postgres

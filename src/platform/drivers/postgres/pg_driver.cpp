@@ -484,7 +484,11 @@ std::optional<ResultSet> PgDriver::RunPrepared(const std::string& key, const std
     }
     PGresult* res = PQexecPrepared(conn_, name->c_str(), n, values.data(), nullptr, nullptr, 0);
     Answered();
-    if (attempt == 0 && Stale(res)) {
+    // A kept statement the server now refuses as a text (a parameter whose
+    // type it took from a column that has another type since: "operator
+    // does not exist: timestamp ^> citext") is prepared again as well,
+    // its parameters' types taken afresh.
+    if (attempt == 0 && (Stale(res) || RefusedText(res))) {
       statements_.Erase(key);
       if (!InTransaction()) {
         PQclear(res);

@@ -58,8 +58,9 @@ class PgDriver : public Driver {
   // From the catalogue, a table at a time as statements name them
   // (pg_column_types.h), kept until this connection changes a table's shape
   // (CREATE, ALTER, DROP, COMMENT), rolls back, or a statement fails as
-  // one naming what is not there (SQLSTATE class 42): a table another
-  // session altered is read again after such a failure. Made on first use.
+  // one naming what is not there (SQLSTATE class 42), and read again once
+  // 200 ms old (PgColumnTypes::kFollowEvery), so that another session's
+  // change of a table is seen within that time. Made on first use.
   dialect::ColumnTypes* column_types() override;
 
   // From pg_stat_activity: pg_backend_pid() and its backend_start (cached).
@@ -110,7 +111,7 @@ class PgDriver : public Driver {
   ResultSet Collected(pg_result* res);
   // Runs the statement kept under `key`, preparing `text` with `types`
   // first when there is none. A kept statement the server no longer takes
-  // (a table it reads changed shape, or it was deallocated) is prepared
+  // (a table it reads changed shape or types, or it was deallocated) is prepared
   // again and run once more when no transaction is open; inside one the
   // error is raised, as the transaction has failed anyway. A text the
   // server refuses to prepare gives nullopt when `quiet` and no transaction
