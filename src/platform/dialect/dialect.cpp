@@ -84,7 +84,7 @@ std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads*
   // A rule whose output is T-SQL for the others to translate goes first.
   // One that writes part of the text twice makes the translation depend on
   // the whole text (a literal cannot stand in two places of a shape).
-  thread_local std::string rewritten[2];
+  thread_local std::string rewritten[3];
   bool whole_text = false;
   if (engine == Engine::SQLite) {
     if (dialect::RewriteQuantifiedAggregates(&sql)) {
@@ -96,6 +96,12 @@ std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads*
       whole_text = true;
       rewritten[1] = sql.Render();
       tsql = rewritten[1];
+      if (!sql.Parse(tsql)) return std::string(tsql);
+    }
+    if (dialect::RewriteGroupingSets(&sql)) {
+      whole_text = true;
+      rewritten[2] = sql.Render();
+      tsql = rewritten[2];
       if (!sql.Parse(tsql)) return std::string(tsql);
     }
   }
@@ -126,6 +132,7 @@ std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads*
     dialect::RewriteResultNames(&sql, engine);
     dialect::RewriteSetOrders(&sql, engine);
     dialect::RewriteStatementForms(&sql, engine);
+    dialect::RewriteGroupingIds(&sql, engine);
     dialect::RewriteIndexDefinitions(&sql, engine);
     out = sql.Edited() ? sql.Render() : std::string(tsql);
     if (appended) *appended = sql.appended();

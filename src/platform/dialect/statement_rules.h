@@ -118,6 +118,19 @@ int ComparisonBefore(const EditableSql& sql, size_t i, size_t* first);
 // written twice).
 bool RewriteTiesAsRanks(EditableSql* sql);
 
+// SQLite, before every other rule (grouping_sets.cpp): a select whose GROUP
+// BY has ROLLUP, CUBE, GROUPING SETS or WITH ROLLUP | CUBE becomes SELECT *
+// FROM (one grouped select per grouping set, joined by UNION ALL) AS q6_grp
+// with the select's TOP and ORDER BY outside; a grouping column outside a
+// set reads NULL and GROUPING() / GROUPING_ID() are constants. Written in
+// T-SQL; a form it cannot say is left to the refusal. True when the text
+// changed (the FROM clause is then written once per set).
+bool RewriteGroupingSets(EditableSql* sql);
+
+// PostgreSQL (grouping_sets.cpp): GROUPING_ID(a, b, ..) -> GROUPING(a, b,
+// ..), which gives the same bits there.
+void RewriteGroupingIds(EditableSql* sql, Engine engine);
+
 // Common table expressions (recursive_ctes.cpp): WITH whose CTE refers to
 // itself becomes WITH RECURSIVE; its recursion is counted in a hidden level
 // column and stops with error 530 past 100 levels or past the n of
