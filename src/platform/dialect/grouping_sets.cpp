@@ -11,18 +11,16 @@
 // In each member a grouping column outside the set reads NULL outside the
 // aggregates' arguments, and GROUPING(c) / GROUPING_ID(c, ..) are the
 // constants of the set, in the select list and in HAVING. A plain column
-// item gets its own name as alias, so the results keep their names whichever
-// member comes first. The member of the empty set is made an aggregate
-// query (its first item as CASE WHEN count(*) >= 0 THEN item END) when its
-// list has no aggregate, so that it gives its one row. The ORDER BY of the statement orders the
-// union by the items its terms stand for (by name, or by position for an item without one), under
-// the case- and trailing-blank-insensitive default. The text is T-SQL again, translated by every
-// other rule after; the FROM clause is written once per set, so the caller treats the whole text as
-// read.
-// Left to the refusal: DISTINCT, TOP .. PERCENT or WITH TIES, a `*` item, a
-// subquery in the select list or HAVING (its names cannot be told from the
-// grouped columns), an ORDER BY term that stands for no item, GROUPING() of
-// a column that is not grouped, and more than 64 sets or 63 columns.
+// item gets its own name as alias, and an expression its text as written,
+// so the results keep their names whichever member comes first. The member of the empty set is made
+// an aggregate query (its first item as CASE WHEN count(*) >= 0 THEN item END) when its list has no
+// aggregate, so that it gives its one row. The ORDER BY of the statement orders the union by the
+// names of the items its terms stand for, under the case- and trailing-blank-insensitive default.
+// The text is T-SQL again, translated by every other rule after; the FROM clause is written once
+// per set, so the caller treats the whole text as read. Left to the refusal: DISTINCT, TOP ..
+// PERCENT or WITH TIES, a `*` item, a subquery in the select list or HAVING (its names cannot be
+// told from the grouped columns), an ORDER BY term that stands for no item, GROUPING() of a column
+// that is not grouped, and more than 64 sets or 63 columns.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -87,7 +85,8 @@ class GroupedSelect {
   bool Write(size_t first, size_t last, Mask set, std::string* out) const;
   bool Grouping(size_t call, Mask set, std::string* out) const;
   bool Order(std::string* out) const;
-  // The output name of item k, empty when it has none.
+  // The name item k comes back under: its alias, its column's name, or its
+  // text as written.
   std::string NameOf(size_t k) const;
 
   const EditableSql& s_;
@@ -385,11 +384,9 @@ bool GroupedSelect::Write(size_t first, size_t last, Mask set, std::string* out)
 
 std::string GroupedSelect::NameOf(size_t k) const {
   const SelectItem& item = items_[k];
-  if (item.alias != kNone)
-    return s_.Kind(item.alias) == TokenKind::kString ? std::string()
-                                                     : std::string(s_.Text(item.alias));
+  if (item.alias != kNone) return std::string(s_.Text(item.alias));
   if (IsColumnTerm(s_, ops_, item.first, item.last)) return std::string(s_.Text(item.last));
-  return {};
+  return WrittenName(s_, item.first, item.last);
 }
 
 bool GroupedSelect::Order(std::string* out) const {
@@ -413,8 +410,10 @@ bool GroupedSelect::Order(std::string* out) const {
       }
     }
     if (k >= items_.size()) return false;
-    const std::string name = NameOf(k);
-    *out += name.empty() ? std::to_string(k + 1) : name + " COLLATE NOCASE";
+    // ('alias' names an item, but would be a string in ORDER BY.)
+    const size_t alias = items_[k].alias;
+    *out += alias != kNone && s_.Kind(alias) == TokenKind::kString ? std::to_string(k + 1)
+                                                                   : NameOf(k) + " COLLATE NOCASE";
     size_t next = s_.NextSig(end);
     if (next != kNone && next <= order_.last &&
         (s_.IsWord(next, "asc") || s_.IsWord(next, "desc"))) {
@@ -454,14 +453,7 @@ bool GroupedSelect::Rewrite(size_t select, size_t group) {
       if (aggregate_made) member += "CASE WHEN count(*) >= 0 THEN ";
       if (!Write(items_[k].first, items_[k].last, set, &member)) return false;
       if (aggregate_made) member += " END";
-      const SelectItem& item = items_[k];
-      if (item.alias != kNone) {
-        member += " AS ";
-        member += s_.Text(item.alias);
-      } else if (IsColumnTerm(s_, ops_, item.first, item.last)) {
-        member += " AS ";
-        member += s_.Text(item.last);
-      }
+      member += " AS " + NameOf(k);
     }
     member += ' ';
     s_.RenderRange(from_.first, from_.last + 1, &member);

@@ -204,6 +204,10 @@ void RewriteResultNames(EditableSql* sql, Engine engine);
 // same way (result_names.cpp).
 void QuoteOrderTerms(EditableSql* sql, const std::vector<size_t>& named);
 
+// The name an expression without alias at tokens [first, last] comes back
+// under: its text as written, quoted ("sum(x)") (result_names.cpp).
+std::string WrittenName(const EditableSql& sql, size_t first, size_t last);
+
 // Helpers of these rules (statement_forms.cpp). They run after the
 // expression rules, so they read tokens with the edits made so far.
 // Tokens [first, last] as rendered now; empty for kNone.
