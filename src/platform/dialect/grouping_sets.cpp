@@ -45,21 +45,6 @@ constexpr WordSet kAggregates{"count", "sum",    "avg", "min",  "max",        "c
                               "stdev", "stdevp", "var", "varp", "string_agg", "checksum_agg"};
 constexpr WordSet kSetWords{"union", "except", "intersect", "all"};
 
-bool SameText(const EditableSql& s, size_t a, size_t b) {
-  if (s.Kind(a) == TokenKind::kString || s.Kind(b) == TokenKind::kString)
-    return s.Kind(a) == s.Kind(b) && s.Text(a) == s.Text(b);
-  return SameName(s, a, b);
-}
-
-// Whether the significant tokens of x and y are the same, but for case.
-bool SameTokens(const EditableSql& s, Span x, Span y) {
-  size_t i = x.first, j = y.first;
-  for (;; i = s.NextSig(i), j = s.NextSig(j)) {
-    if (!SameText(s, i, j)) return false;
-    if (i == x.last || j == y.last) return i == x.last && j == y.last;
-  }
-}
-
 // The statement's select with GROUP BY grouping sets, taken apart.
 class GroupedSelect {
  public:
@@ -150,7 +135,7 @@ bool GroupedSelect::ReadClauses(size_t select, size_t group) {
 
 size_t GroupedSelect::ColumnIndex(Span expr) {
   for (size_t k = 0; k < columns_.size(); ++k)
-    if (SameTokens(s_, columns_[k], expr)) return k;
+    if (SameTokens(s_, columns_[k].first, columns_[k].last, expr.first, expr.last)) return k;
   columns_.push_back(expr);
   return columns_.size() - 1;
 }
@@ -315,7 +300,7 @@ size_t GroupedSelect::ColumnAt(size_t i, size_t end, size_t* last) const {
     }
     size_t j = i;
     for (size_t t = c.first;; t = s_.NextSig(t), j = s_.NextSig(j)) {
-      if (j == kNone || j > end || !SameText(s_, t, j)) break;
+      if (j == kNone || j > end || !SameTokens(s_, t, t, j, j)) break;
       if (t == c.last) {
         *last = j;
         return k;
@@ -402,7 +387,7 @@ bool GroupedSelect::Order(std::string* out) const {
       for (k = 0; k < items_.size(); ++k) {
         const SelectItem& item = items_[k];
         if (start == end && item.alias != kNone && SameName(s_, item.alias, start)) break;
-        if (SameTokens(s_, {start, end}, {item.first, item.last})) break;
+        if (SameTokens(s_, start, end, item.first, item.last)) break;
         if (IsColumnTerm(s_, ops_, item.first, item.last) && IsColumnTerm(s_, ops_, start, end) &&
             SameName(s_, item.last, end) &&
             (start == end || item.first == item.last || SameName(s_, start, item.first)))
@@ -481,7 +466,21 @@ bool GroupedSelect::Rewrite(size_t select, size_t group) {
   return true;
 }
 
+bool SameTokenText(const EditableSql& s, size_t a, size_t b) {
+  if (s.Kind(a) == TokenKind::kString || s.Kind(b) == TokenKind::kString)
+    return s.Kind(a) == s.Kind(b) && s.Text(a) == s.Text(b);
+  return SameName(s, a, b);
+}
+
 }  // namespace
+
+bool SameTokens(const EditableSql& s, size_t first, size_t last, size_t first2, size_t last2) {
+  size_t i = first, j = first2;
+  for (;; i = s.NextSig(i), j = s.NextSig(j)) {
+    if (!SameTokenText(s, i, j)) return false;
+    if (i == last || j == last2) return i == last && j == last2;
+  }
+}
 
 bool RewriteGroupingSets(EditableSql* s) {
   if (!s->HasWord("rollup") && !s->HasWord("cube") && !s->HasWord("sets")) return false;

@@ -32,6 +32,10 @@ inline bool SameName(const EditableSql& s, size_t a, size_t b) {
   return true;
 }
 
+// Whether the significant tokens [first, last] and [first2, last2] are the
+// same, but for the case of names (grouping_sets.cpp).
+bool SameTokens(const EditableSql& sql, size_t first, size_t last, size_t first2, size_t last2);
+
 class Operands;
 
 // An item of a select list: its expression [first, last] and its alias's
