@@ -84,7 +84,7 @@ std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads*
   // A rule whose output is T-SQL for the others to translate goes first.
   // One that writes part of the text twice makes the translation depend on
   // the whole text (a literal cannot stand in two places of a shape).
-  thread_local std::string rewritten[3];
+  thread_local std::string rewritten[4];
   bool whole_text = false;
   if (engine == Engine::SQLite) {
     if (dialect::RewriteQuantifiedAggregates(&sql)) {
@@ -102,6 +102,12 @@ std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads*
       whole_text = true;
       rewritten[2] = sql.Render();
       tsql = rewritten[2];
+      if (!sql.Parse(tsql)) return std::string(tsql);
+    }
+    if (dialect::RewriteApplies(&sql)) {
+      whole_text = true;
+      rewritten[3] = sql.Render();
+      tsql = rewritten[3];
       if (!sql.Parse(tsql)) return std::string(tsql);
     }
   }

@@ -131,6 +131,14 @@ bool RewriteTiesAsRanks(EditableSql* sql);
 // changed (the FROM clause is then written once per set).
 bool RewriteGroupingSets(EditableSql* sql);
 
+// SQLite, before every other rule (apply_joins.cpp): CROSS | OUTER APPLY
+// of a derived table over one table becomes a [LEFT] JOIN to the rows whose
+// rowid the same select picks; of a select of aggregates (one row), the
+// APPLY goes and each alias.name reads the item's subquery. Written in
+// T-SQL; a form it cannot say is left to the refusal. True when the text
+// changed (parts of it are then written twice).
+bool RewriteApplies(EditableSql* sql);
+
 // PostgreSQL (grouping_sets.cpp): GROUPING_ID(a, b, ..) -> GROUPING(a, b,
 // ..), which gives the same bits there.
 void RewriteGroupingIds(EditableSql* sql, Engine engine);

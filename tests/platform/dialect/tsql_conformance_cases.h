@@ -342,8 +342,10 @@ inline const ConformanceCase kConformanceCases[] = {
   {"CubeGroupingIdInHaving", "select sum(g) from (select grouping_id(parentoid, item) g from fd_line group by cube (parentoid, item) having count(*) > 1) t", "4"},
   {"RollupOfNoRowsHasItsTotal", "select count(*) from (select name from fd_names where id < 0 group by rollup (name)) t", "1"},
   // Joins.
-  {"CrossApply", "select sum(x.n) from fd_doc d cross apply (select count(*) n from fd_line l where l.parentoid = d.coid) x", "3", "CROSS APPLY is not supported on SQLite", Quirk::kRefusedOnSqlite},
-  {"OuterApply", "select count(*) from fd_doc d outer apply (select top 1 item from fd_line l where l.parentoid = d.coid order by item) x where x.item is null", "2", "OUTER APPLY is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"CrossApply", "select sum(x.n) from fd_doc d cross apply (select count(*) n from fd_line l where l.parentoid = d.coid) x", "3"},
+  {"OuterApply", "select count(*) from fd_doc d outer apply (select top 1 item from fd_line l where l.parentoid = d.coid order by item) x where x.item is null", "2"},
+  {"CrossApplyTopKeepsItsRows", "select sum(x.n) from fd_doc d cross apply (select top 1 amount n from fd_line l where l.parentoid = d.coid order by amount desc) x", "6.5"},
+  {"CrossApplyOfJoinRefusedOnSqlite", "select count(*) from fd_doc d cross apply (select l.item from fd_line l join fd_line m on m.lineoid = l.lineoid where l.parentoid = d.coid) x", "3", "CROSS APPLY is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"FullOuterJoin", "select count(*) from fd_doc d full outer join fd_line l on l.parentoid = d.coid", "5"},
   // Statements that change rows (the first value of a change is Null, its count the rows).
   {"UpdateFromJoin", "update a set a.memo = b.item from fd_doc a join fd_line b on b.parentoid = a.coid where b.lineoid = 'L3'", kNull},
