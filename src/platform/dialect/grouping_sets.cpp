@@ -143,7 +143,9 @@ size_t GroupedSelect::ColumnIndex(Span expr) {
 bool GroupedSelect::ColumnsOf(size_t first, size_t last, Mask* mask) {
   // A list a, b (inside its parentheses), or one expression.
   size_t start = first;
+  if (first == kNone || last == kNone || first > last) return false;
   for (size_t j = first;; j = s_.NextSig(j)) {
+    if (j == kNone || j > last) return false;
     if (s_.IsPunct(j, '(')) j = s_.Match(j);
     const size_t next = j == last ? kNone : s_.NextSig(j);
     if (next != kNone && !s_.IsPunct(next, ',')) continue;
@@ -242,7 +244,9 @@ bool GroupedSelect::ReadGroupBy() {
     if (!s_.IsWord(w, "with")) return false;
     last = s_.PrevSig(w);
   }
+  if (last == kNone || start > last) return false;
   for (size_t j = start;; j = s_.NextSig(j)) {
+    if (j == kNone || j > last) return false;
     if (s_.IsPunct(j, '(')) j = s_.Match(j);
     const size_t next = j == last ? kNone : s_.NextSig(j);
     if (next != kNone && !s_.IsPunct(next, ',')) {
@@ -498,8 +502,12 @@ bool RewriteGroupingSets(EditableSql* s) {
       if (s->Depth(j) == depth && (s->IsWord(j, "having") || s->IsWord(j, "order") ||
                                    s->IsWord(j, "union") || s->IsPunct(j, ';')))
         break;
-      if (s->Depth(j) == depth &&
-          (s->IsWord(j, "rollup") || s->IsWord(j, "cube") || s->IsWord(j, "sets")))
+      // ROLLUP ( / CUBE ( / WITH ROLLUP | CUBE / GROUPING SETS, not a
+      // column of such a name.
+      const size_t prev = s->PrevSig(j);
+      if (s->Depth(j) == depth && (((s->IsWord(j, "rollup") || s->IsWord(j, "cube")) &&
+                                    (s->IsPunct(s->NextSig(j), '(') || s->IsWord(prev, "with"))) ||
+                                   (s->IsWord(j, "sets") && s->IsWord(prev, "grouping"))))
         sets = true;
     }
     if (!sets) continue;
