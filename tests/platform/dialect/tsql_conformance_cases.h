@@ -389,6 +389,8 @@ inline const ResultNameCase kResultNameCases[] = {
   {"UnionOrderedByAlias", "select iid as ItemID from fd_entities where iid = 51 union select 1 order by ItemID", "ItemID", "1"},
   {"BracketedAliasOrdered", "select sCaption as [The Caption] from fd_entities where iid < 60 order by [The Caption] desc", "The Caption", "Sales order"},
   {"KeywordAlias", "select iid as Limit from fd_entities where iid = 63", "Limit", "63"},
+  {"RollupExpression", "select count(*) from fd_entities group by rollup (iid) order by 1 desc", "count(*)", "3"},
+  {"AppliedAggregate", "select x.N from fd_entities e cross apply (select count(*) N from fd_fields f where f.ientityid = e.iid) x where e.iid = 51", "N", "3"},
 };
 // clang-format on
 
