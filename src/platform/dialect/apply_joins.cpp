@@ -216,7 +216,7 @@ bool ReadItems(EditableSql* s, const Operands& ops, const Applied& a) {
     s->Edit(at).before = std::move(value);
   }
   // The APPLY and its table go, with the blank before them.
-  const size_t first = s->IsBlank(a.kind - 1) ? a.kind - 1 : a.kind;
+  const size_t first = a.kind > 0 && s->IsBlank(a.kind - 1) ? a.kind - 1 : a.kind;
   Erase(s, first, a.alias);
   return true;
 }

@@ -99,6 +99,7 @@ bool GroupedSelect::ReadClauses(size_t select, size_t group) {
     top_ = {first, n};
   }
   ListItems(s_, ops_, select, &items_);
+  if (items_.empty()) return false;
   for (const SelectItem& item : items_)
     if (s_.IsPunct(item.last, '*')) return false;
   const bool last_member = s_.IsWordIn(s_.PrevSig(select), kSetWords);
