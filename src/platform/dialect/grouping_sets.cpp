@@ -12,15 +12,19 @@
 // aggregates' arguments, and GROUPING(c) / GROUPING_ID(c, ..) are the
 // constants of the set, in the select list and in HAVING. A plain column
 // item gets its own name as alias, and an expression its text as written,
-// so the results keep their names whichever member comes first. The member of the empty set is made
-// an aggregate query (its first item as CASE WHEN count(*) >= 0 THEN item END) when its list has no
-// aggregate, so that it gives its one row. The ORDER BY of the statement orders the union by the
-// names of the items its terms stand for, under the case- and trailing-blank-insensitive default.
-// The text is T-SQL again, translated by every other rule after; the FROM clause is written once
-// per set, so the caller treats the whole text as read. Left to the refusal: DISTINCT, TOP ..
-// PERCENT or WITH TIES, a `*` item, a subquery in the select list or HAVING (its names cannot be
-// told from the grouped columns), an ORDER BY term that stands for no item, GROUPING() of a column
-// that is not grouped, and more than 64 sets or 63 columns.
+// so the results keep their names whichever member comes first. The
+// member of the empty set is made an aggregate query (its first item as
+// CASE WHEN count(*) >= 0 THEN item END) when its list has no aggregate,
+// so that it gives its one row. The ORDER BY of the statement orders the
+// union by the names of the items its terms stand for, under the case- and
+// trailing-blank-insensitive default. The text is T-SQL again, translated
+// by every other rule after; the FROM clause is written once per set, so
+// the caller treats the whole text as read.
+// Left to the refusal: DISTINCT, TOP .. PERCENT or WITH TIES, a `*` item, a
+// subquery in the select list or HAVING (its names cannot be told from the
+// grouped columns), a window function (OVER would see one set's rows), an
+// ORDER BY term that stands for no item, GROUPING() of a column that is
+// not grouped, and more than 64 sets or 63 columns.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -340,7 +344,8 @@ bool GroupedSelect::Write(size_t first, size_t last, Mask set, std::string* out)
       s_.RenderRange(j, j + 1, out);
       continue;
     }
-    if (s_.IsWord(j, "select")) return false;
+    // A window would number the rows of one set, not of the whole result.
+    if (s_.IsWord(j, "select") || s_.IsWord(j, "over")) return false;
     if (s_.IsWordIn(j, kAggregates) && s_.IsPunct(s_.NextSig(j), '(')) {
       const size_t close = s_.Match(s_.NextSig(j));
       for (size_t t = j; t <= close; ++t)
