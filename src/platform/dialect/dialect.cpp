@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "platform/dialect/binary_values.h"
@@ -84,20 +85,25 @@ std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads*
   // A rule whose output is T-SQL for the others to translate goes first.
   // One that writes part of the text twice makes the translation depend on
   // the whole text (a literal cannot stand in two places of a shape).
-  thread_local std::string rewritten[2];
+  struct PrePass {
+    bool (*rewrite)(dialect::EditableSql*);
+    bool writes_twice;
+  };
+  static constexpr PrePass kSqlitePrePasses[] = {
+      {dialect::RewriteQuantifiedAggregates, false},
+      {dialect::RewriteApplies, true},
+      {dialect::RewriteTiesAsRanks, true},
+      {dialect::RewriteGroupingSets, true},
+  };
+  constexpr size_t kPrePasses = std::size(kSqlitePrePasses);
+  thread_local std::string rewritten[kPrePasses];
   bool whole_text = false;
-  if (engine == Engine::SQLite) {
-    if (dialect::RewriteQuantifiedAggregates(&sql)) {
-      rewritten[0] = sql.Render();
-      tsql = rewritten[0];
-      if (!sql.Parse(tsql)) return std::string(tsql);
-    }
-    if (dialect::RewriteTiesAsRanks(&sql)) {
-      whole_text = true;
-      rewritten[1] = sql.Render();
-      tsql = rewritten[1];
-      if (!sql.Parse(tsql)) return std::string(tsql);
-    }
+  for (size_t k = 0; engine == Engine::SQLite && k < kPrePasses; ++k) {
+    if (!kSqlitePrePasses[k].rewrite(&sql)) continue;
+    whole_text = whole_text || kSqlitePrePasses[k].writes_twice;
+    rewritten[k] = sql.Render();
+    tsql = rewritten[k];
+    if (!sql.Parse(tsql)) return std::string(tsql);
   }
   if (reads) {
     sql.WatchStandIns();
@@ -126,6 +132,7 @@ std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads*
     dialect::RewriteResultNames(&sql, engine);
     dialect::RewriteSetOrders(&sql, engine);
     dialect::RewriteStatementForms(&sql, engine);
+    dialect::RewriteGroupingIds(&sql, engine);
     dialect::RewriteIndexDefinitions(&sql, engine);
     out = sql.Edited() ? sql.Render() : std::string(tsql);
     if (appended) *appended = sql.appended();

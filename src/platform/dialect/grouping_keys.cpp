@@ -132,11 +132,40 @@ std::string AliasOf(const EditableSql& s, size_t name) {
   return out + "\"";
 }
 
+// The terms of the list in the parentheses at `open`: each item, the items
+// of a composite (a, b) and of a nested ROLLUP / CUBE (..) in its place.
+void ListTerms(const EditableSql& s, size_t open, std::vector<Term>* out) {
+  const size_t close = s.Match(open);
+  size_t first = kNone;
+  for (size_t j = s.NextSig(open); j != kNone && j <= close; j = s.NextSig(j)) {
+    if (j != close && !s.IsPunct(j, ',')) {
+      if (first == kNone) first = j;
+      if (s.IsPunct(j, '(')) j = s.Match(j);
+      continue;
+    }
+    if (first == kNone) continue;
+    const size_t last = s.PrevSig(j);
+    size_t inner = kNone;
+    if (s.IsPunct(first, '(') && s.Match(first) == last) {
+      inner = first;
+    } else if ((s.IsWord(first, "rollup") || s.IsWord(first, "cube")) &&
+               s.IsPunct(s.NextSig(first), '(') && s.Match(s.NextSig(first)) == last) {
+      inner = s.NextSig(first);
+    }
+    if (inner == kNone) {
+      out->push_back({first, last});
+    } else if (s.NextSig(inner) != last) {
+      ListTerms(s, inner, out);
+    }
+    first = kNone;
+  }
+}
+
 // ROLLUP (a, b), CUBE (a, b), GROUPING SETS ((a), (a, b), ()) and
-// a, b WITH ROLLUP | CUBE group by the columns they list: those become the
-// keys, each keyed where it stands. Nothing changes when one of them is no
-// plain column.
-void ExpandGroupings(const EditableSql& s, const Operands& ops, std::vector<Term>* keys) {
+// a, b WITH ROLLUP | CUBE group by the columns and expressions they list:
+// those become the keys, each keyed where it stands. Nothing changes when
+// one of them is keyed already (a translated text translated again).
+void ExpandGroupings(const EditableSql& s, std::vector<Term>* keys) {
   thread_local std::vector<Term> out;
   out.clear();
   for (Term k : *keys) {
@@ -155,22 +184,12 @@ void ExpandGroupings(const EditableSql& s, const Operands& ops, std::vector<Term
       out.push_back(k);
       continue;
     }
-    size_t first = kNone, prev = kNone;
-    for (size_t j = s.NextSig(open); j != kNone && j < k.last; j = s.NextSig(j)) {
-      if (s.IsPunct(j, '(') || s.IsPunct(j, ')') || s.IsPunct(j, ',')) {
-        if (first != kNone) {
-          if (!ColumnTerm(s, ops, first, prev)) return;
-          out.push_back({first, prev});
-        }
-        first = kNone;
-      } else if (first == kNone) {
-        first = j;
-      }
-      prev = j;
-    }
-    if (first != kNone) {
-      if (!ColumnTerm(s, ops, first, prev)) return;
-      out.push_back({first, prev});
+    const size_t listed = out.size();
+    ListTerms(s, open, &out);
+    for (size_t n = listed; n < out.size(); ++n) {
+      const size_t first = out[n].first;
+      if (s.IsWord(first, "q6tsql") || s.IsWord(first, "tsql_key") || s.IsWord(first, "tsql_fold"))
+        return;
     }
   }
   keys->swap(out);
@@ -233,7 +252,7 @@ void KeySelect(EditableSql* s, const Operands& ops, size_t select) {
   order_terms.clear();
   if (c.group != kNone) {
     TermsOf(*s, s->NextSig(c.group), c.end, depth, &keys);
-    ExpandGroupings(*s, ops, &keys);
+    ExpandGroupings(*s, &keys);
     for (const Term& k : keys) {
       if (!ColumnTerm(*s, ops, k.first, k.last)) return KeyExpressions(s, ops, c, keys);
     }

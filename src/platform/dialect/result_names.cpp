@@ -141,6 +141,10 @@ void NameItems(EditableSql* s, const Operands& ops, size_t select, bool postgres
 
 }  // namespace
 
+std::string WrittenName(const EditableSql& s, size_t first, size_t last) {
+  return Quoted(WrittenText(s, first, last));
+}
+
 void QuoteOrderTerms(EditableSql* s, const std::vector<size_t>& named) {
   for (size_t by = s->FirstWord("by"); by != kNone; by = s->NextWord(by)) {
     if (s->Depth(by) != 0 || !s->IsWord(s->PrevSig(by), "order")) continue;
@@ -243,8 +247,7 @@ void RewriteResultNames(EditableSql* s, Engine engine) {
         if (!Unnamed(s, ops, item)) continue;
         bool changed = engine == Engine::PostgreSQL;
         for (size_t k = item.first; !changed && k <= item.last; ++k) changed = s->Changed(k);
-        if (changed)
-          s->Edit(item.last).after += " AS " + Quoted(WrittenText(*s, item.first, item.last));
+        if (changed) s->Edit(item.last).after += " AS " + WrittenName(*s, item.first, item.last);
       }
       if (!named.empty() && s->HasWord("order")) QuoteOrderTerms(s, named);
     }

@@ -32,6 +32,10 @@ inline bool SameName(const EditableSql& s, size_t a, size_t b) {
   return true;
 }
 
+// Whether the significant tokens [first, last] and [first2, last2] are the
+// same, but for the case of names (grouping_sets.cpp).
+bool SameTokens(const EditableSql& sql, size_t first, size_t last, size_t first2, size_t last2);
+
 class Operands;
 
 // An item of a select list: its expression [first, last] and its alias's
@@ -118,6 +122,27 @@ int ComparisonBefore(const EditableSql& sql, size_t i, size_t* first);
 // written twice).
 bool RewriteTiesAsRanks(EditableSql* sql);
 
+// SQLite, before every other rule (grouping_sets.cpp): a select whose GROUP
+// BY has ROLLUP, CUBE, GROUPING SETS or WITH ROLLUP | CUBE becomes SELECT *
+// FROM (one grouped select per grouping set, joined by UNION ALL) AS q6_grp
+// with the select's TOP and ORDER BY outside; a grouping column outside a
+// set reads NULL and GROUPING() / GROUPING_ID() are constants. Written in
+// T-SQL; a form it cannot say is left to the refusal. True when the text
+// changed (the FROM clause is then written once per set).
+bool RewriteGroupingSets(EditableSql* sql);
+
+// SQLite, before every other rule (apply_joins.cpp): CROSS | OUTER APPLY
+// of a derived table over one table becomes a [LEFT] JOIN to the rows whose
+// rowid the same select picks; of a select of aggregates (one row), the
+// APPLY goes and each alias.name reads the item's subquery. Written in
+// T-SQL; a form it cannot say is left to the refusal. True when the text
+// changed (parts of it are then written twice).
+bool RewriteApplies(EditableSql* sql);
+
+// PostgreSQL (grouping_sets.cpp): GROUPING_ID(a, b, ..) -> GROUPING(a, b,
+// ..), which gives the same bits there.
+void RewriteGroupingIds(EditableSql* sql, Engine engine);
+
 // Common table expressions (recursive_ctes.cpp): WITH whose CTE refers to
 // itself becomes WITH RECURSIVE; its recursion is counted in a hidden level
 // column and stops with error 530 past 100 levels or past the n of
@@ -190,6 +215,10 @@ void RewriteResultNames(EditableSql* sql, Engine engine);
 // tokens are `named` (given their names as written, quoted) are quoted the
 // same way (result_names.cpp).
 void QuoteOrderTerms(EditableSql* sql, const std::vector<size_t>& named);
+
+// The name an expression without alias at tokens [first, last] comes back
+// under: its text as written, quoted ("sum(x)") (result_names.cpp).
+std::string WrittenName(const EditableSql& sql, size_t first, size_t last);
 
 // Helpers of these rules (statement_forms.cpp). They run after the
 // expression rules, so they read tokens with the edits made so far.

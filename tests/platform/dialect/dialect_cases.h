@@ -324,6 +324,14 @@ inline const DialectCase kDialectCases[] = {
   {"UnbalancedParenthesis", "select top 1 len(coid from fd_doc",
    "select top 1 len(coid from fd_doc", "select top 1 len(coid from fd_doc", kFails, nullptr},
   {"Empty", "", "", "", kAnyRows, nullptr},
+  // SQLite pre-passes that write parts of the text twice: a literal there is
+  // the text's own, never a shape's.
+  {"RollupWithLiterals", "select name, count(*) n from fd_names where name <> 'x' group by rollup (name) having count(*) > 0 order by n",
+   "SELECT * FROM (SELECT name AS name, count(*) AS n from fd_names where name <> 'x' GROUP BY name HAVING count(*) > 0 UNION ALL SELECT NULL AS name, count(*) AS n from fd_names where name <> 'x' HAVING count(*) > 0) AS q6_grp ORDER BY n COLLATE NOCASE",
+   "select q6tsql.tsql_key(name) AS \"name\", count(*) n from fd_names where name ^<> 'x' group by rollup (q6tsql.tsql_key(name)) having count(*) > 0 order by n NULLS FIRST", 4, nullptr},
+  {"ApplyWithLiterals", "select d.coid, x.item from fd_doc d cross apply (select top 1 item from fd_line l where l.parentoid = d.coid and l.item <> 'x' order by item) x",
+   "select d.coid, x.item from fd_doc d  JOIN (SELECT l.rowid AS q6_rowid, item from fd_line l ) x ON x.q6_rowid IN (SELECT l.rowid from fd_line l where l.parentoid = d.coid and l.item <> 'x' order by item LIMIT 1)",
+   "select d.coid, x.item from fd_doc d cross JOIN LATERAL (select item from fd_line l where l.parentoid ^= d.coid and l.item ^<> 'x' order by item NULLS FIRST LIMIT 1) x", 2, nullptr},
 };
 // clang-format on
 

@@ -315,7 +315,9 @@ inline const ConformanceCase kConformanceCases[] = {
   {"OrderByExpressionIgnoresBlanks", "select top 1 k from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u order by upper(n), k desc", "2"},
   {"TopWithTiesIgnoresBlanks", "select count(*) from (select top 1 with ties k from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u order by n) t", "2"},
   {"TopWithTies", "select count(*) from (select top 1 with ties id from fd_names order by d) t", "2"},
-  {"TopWithTiesByAliasRefusedOnSqlite", "select count(*) from (select top 1 with ties d x from fd_names order by x) t", "2", "TOP n WITH TIES is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"TopWithTiesByAlias", "select count(*) from (select top 1 with ties d x from fd_names order by x) t", "2"},
+  {"TopWithTiesByPosition", "select count(*) from (select top 1 with ties id, upper(name) from fd_names order by 2 desc) t", "1"},
+  {"DistinctTopWithTiesCountsDistinctRows", "select count(*) from (select distinct top 2 with ties name from fd_names order by name) t", "2"},
   {"UnionAllOrderKeysIgnoreTrailingBlanks", "select id, name from fd_names union all select 0, code from fd_pad order by name, id desc offset 1 rows fetch next 1 rows only", "0"},
   {"UnionAllOrderLiteralsIgnoreCase", "select 'b' x, 1 k union all select 'A', 2 union all select 'a ', 3 union all select 'B', 4 order by x desc, k offset 1 rows fetch next 1 rows only", "B"},
   {"UnionOrderByUnnamedPosition", "select id, upper(name) from fd_names union all select 0, code from fd_pad order by 2, 1 desc offset 1 rows fetch next 1 rows only", "0"},
@@ -340,14 +342,19 @@ inline const ConformanceCase kConformanceCases[] = {
   // Integer arithmetic is done in the operands' type of higher precedence.
   {"SmallintSumIsSmallint", "select a + b from fd_small", nullptr, "smallint"},
   {"SmallintWithIntIsInt", "select a + i + b from fd_small", "60001"},
-  {"GroupByRollupIgnoresBlanks", "select count(*) * 10 + max(g) from (select n, grouping(n) g from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by rollup (n)) t", "31", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
-  {"GroupByRollup", "select count(*) from (select parentoid, sum(amount) s from fd_line group by rollup (parentoid)) t", "3", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
-  {"GroupByWithRollup", "select s from (select parentoid, sum(amount) s from fd_line group by parentoid with rollup) t where parentoid is null", "7.5", "GROUP BY ROLLUP is not supported on SQLite", Quirk::kRefusedOnSqlite},
-  {"GroupingFunction", "select max(g) from (select grouping(parentoid) g from fd_line group by cube (parentoid)) t", "1", "GROUP BY CUBE is not supported on SQLite", Quirk::kRefusedOnSqlite},
-  {"GroupingSets", "select count(*) from (select parentoid, item from fd_line group by grouping sets ((parentoid), (item))) t", "5", "GROUPING SETS is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"GroupByRollupIgnoresBlanks", "select count(*) * 10 + max(g) from (select n, grouping(n) g from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by rollup (n)) t", "31"},
+  {"GroupByRollup", "select count(*) from (select parentoid, sum(amount) s from fd_line group by rollup (parentoid)) t", "3"},
+  {"GroupByWithRollup", "select s from (select parentoid, sum(amount) s from fd_line group by parentoid with rollup) t where parentoid is null", "7.5"},
+  {"GroupingFunction", "select max(g) from (select grouping(parentoid) g from fd_line group by cube (parentoid)) t", "1"},
+  {"GroupingSets", "select count(*) from (select parentoid, item from fd_line group by grouping sets ((parentoid), (item))) t", "5"},
+  {"RollupOrderedOffset", "select count(*) c, name from fd_names group by name with rollup order by name offset 2 rows fetch next 1 rows only", "2"},
+  {"CubeGroupingIdInHaving", "select sum(g) from (select grouping_id(parentoid, item) g from fd_line group by cube (parentoid, item) having count(*) > 1) t", "4"},
+  {"RollupOfNoRowsHasItsTotal", "select count(*) from (select name from fd_names where id < 0 group by rollup (name)) t", "1"},
   // Joins.
-  {"CrossApply", "select sum(x.n) from fd_doc d cross apply (select count(*) n from fd_line l where l.parentoid = d.coid) x", "3", "CROSS APPLY is not supported on SQLite", Quirk::kRefusedOnSqlite},
-  {"OuterApply", "select count(*) from fd_doc d outer apply (select top 1 item from fd_line l where l.parentoid = d.coid order by item) x where x.item is null", "2", "OUTER APPLY is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"CrossApply", "select sum(x.n) from fd_doc d cross apply (select count(*) n from fd_line l where l.parentoid = d.coid) x", "3"},
+  {"OuterApply", "select count(*) from fd_doc d outer apply (select top 1 item from fd_line l where l.parentoid = d.coid order by item) x where x.item is null", "2"},
+  {"CrossApplyTopKeepsItsRows", "select sum(x.n) from fd_doc d cross apply (select top 1 amount n from fd_line l where l.parentoid = d.coid order by amount desc) x", "6.5"},
+  {"CrossApplyOfJoinRefusedOnSqlite", "select count(*) from fd_doc d cross apply (select l.item from fd_line l join fd_line m on m.lineoid = l.lineoid where l.parentoid = d.coid) x", "3", "CROSS APPLY is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"FullOuterJoin", "select count(*) from fd_doc d full outer join fd_line l on l.parentoid = d.coid", "5"},
   // Statements that change rows (the first value of a change is Null, its count the rows).
   {"UpdateFromJoin", "update a set a.memo = b.item from fd_doc a join fd_line b on b.parentoid = a.coid where b.lineoid = 'L3'", kNull},
@@ -391,6 +398,8 @@ inline const ResultNameCase kResultNameCases[] = {
   {"UnionOrderedByAlias", "select iid as ItemID from fd_entities where iid = 51 union select 1 order by ItemID", "ItemID", "1"},
   {"BracketedAliasOrdered", "select sCaption as [The Caption] from fd_entities where iid < 60 order by [The Caption] desc", "The Caption", "Sales order"},
   {"KeywordAlias", "select iid as Limit from fd_entities where iid = 63", "Limit", "63"},
+  {"RollupExpression", "select count(*) from fd_entities group by rollup (iid) order by 1 desc", "count(*)", "3"},
+  {"AppliedAggregate", "select x.N from fd_entities e cross apply (select count(*) N from fd_fields f where f.ientityid = e.iid) x where e.iid = 51", "N", "3"},
 };
 // clang-format on
 
