@@ -253,8 +253,15 @@ void KeySelect(EditableSql* s, const Operands& ops, size_t select) {
   if (c.group != kNone) {
     TermsOf(*s, s->NextSig(c.group), c.end, depth, &keys);
     ExpandGroupings(*s, &keys);
-    for (const Term& k : keys) {
-      if (!ColumnTerm(*s, ops, k.first, k.last)) return KeyExpressions(s, ops, c, keys);
+    bool expressions = false;
+    for (const Term& k : keys) expressions = expressions || !ColumnTerm(*s, ops, k.first, k.last);
+    if (expressions) {
+      // Expressions are keyed by their folded value; the plain columns
+      // beside them (dept in GROUP BY dept, upper(name)) as below, as if
+      // they were the only keys.
+      KeyExpressions(s, ops, c, keys);
+      std::erase_if(keys, [&](const Term& k) { return !ColumnTerm(*s, ops, k.first, k.last); });
+      if (keys.empty()) return;
     }
   }
   TermsOf(*s, c.list, c.from, depth, &items);

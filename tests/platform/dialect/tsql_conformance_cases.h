@@ -343,6 +343,8 @@ inline const ConformanceCase kConformanceCases[] = {
   {"SmallintSumIsSmallint", "select a + b from fd_small", nullptr, "smallint"},
   {"SmallintWithIntIsInt", "select a + i + b from fd_small", "60001"},
   {"GroupByRollupIgnoresBlanks", "select count(*) * 10 + max(g) from (select n, grouping(n) g from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by rollup (n)) t", "31"},
+  {"GroupByColumnBesideExpressionIgnoresBlanks", "select count(*) from (select n, count(*) c from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by n, k % 1) t", "2"},
+  {"RollupColumnBesideExpressionIgnoresBlanks", "select count(*) from (select n, k % 1 z from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u group by rollup (n, k % 1)) t", "5"},
   {"GroupByRollup", "select count(*) from (select parentoid, sum(amount) s from fd_line group by rollup (parentoid)) t", "3"},
   {"GroupByWithRollup", "select s from (select parentoid, sum(amount) s from fd_line group by parentoid with rollup) t where parentoid is null", "7.5"},
   {"GroupingFunction", "select max(g) from (select grouping(parentoid) g from fd_line group by cube (parentoid)) t", "1"},
