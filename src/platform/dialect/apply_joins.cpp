@@ -6,9 +6,11 @@
 //     d CROSS APPLY (SELECT TOP 1 id FROM emp e WHERE e.dept = d.code
 //     ORDER BY id) x
 //     -> d JOIN (SELECT e.rowid AS q6_rowid, id FROM emp e) x ON x.q6_rowid
-//        IN (SELECT TOP 1 e.rowid FROM emp e WHERE e.dept = d.code ORDER BY id)
+//        IN (SELECT TOP 1 coalesce(e.rowid, tsql_unsupported(..)) FROM emp e
+//        WHERE e.dept = d.code ORDER BY id)
 //   (OUTER APPLY: LEFT JOIN). Its items must have names, and the statement
-//   must select no `*` (it would show q6_rowid).
+//   must select no `*` (it would show q6_rowid). A view has no rowids: a
+//   row it picks refuses the statement by name.
 // - A select of aggregates without GROUP BY, HAVING or TOP, which gives
 //   exactly one row for each row before it: the APPLY goes, and each x.n
 //   of the statement reads the item's own subquery:
@@ -138,6 +140,7 @@ bool JoinRows(EditableSql* s, const Operands& ops, const Applied& a) {
   rows += ' ';
   s->RenderRange(a.from, a.rest, &rows);
   rows += ')';
+  const bool outer = s->IsWord(a.kind, "outer");
   std::string picked = " ON ";
   s->RenderRange(a.alias, a.alias + 1, &picked);
   picked += ".q6_rowid IN (SELECT ";
@@ -145,10 +148,12 @@ bool JoinRows(EditableSql* s, const Operands& ops, const Applied& a) {
     s->RenderRange(a.top_first, a.top_last + 1, &picked);
     picked += ' ';
   }
-  picked += key + ' ';
+  // A view (or a table without rowid) gives no rowids: the rows it would
+  // pick refuse the statement instead of joining nothing.
+  picked += "coalesce(" + key + ", tsql_unsupported('" + (outer ? "OUTER" : "CROSS") +
+            " APPLY of a view')) ";
   s->RenderRange(a.from, a.close, &picked);
   picked += ')';
-  const bool outer = s->IsWord(a.kind, "outer");
   Replace(s, a.kind, outer ? "LEFT" : "");
   Replace(s, a.apply, "JOIN");
   Erase(s, a.open, a.close);

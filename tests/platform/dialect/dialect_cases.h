@@ -330,7 +330,7 @@ inline const DialectCase kDialectCases[] = {
    "SELECT * FROM (SELECT name AS name, count(*) AS n from fd_names where name <> 'x' GROUP BY name HAVING count(*) > 0 UNION ALL SELECT NULL AS name, count(*) AS n from fd_names where name <> 'x' HAVING count(*) > 0) AS q6_grp ORDER BY n COLLATE NOCASE",
    "select q6tsql.tsql_key(name) AS \"name\", count(*) n from fd_names where name ^<> 'x' group by rollup (q6tsql.tsql_key(name)) having count(*) > 0 order by n NULLS FIRST", 4, nullptr},
   {"ApplyWithLiterals", "select d.coid, x.item from fd_doc d cross apply (select top 1 item from fd_line l where l.parentoid = d.coid and l.item <> 'x' order by item) x",
-   "select d.coid, x.item from fd_doc d  JOIN (SELECT l.rowid AS q6_rowid, item from fd_line l ) x ON x.q6_rowid IN (SELECT l.rowid from fd_line l where l.parentoid = d.coid and l.item <> 'x' order by item LIMIT 1)",
+   "select d.coid, x.item from fd_doc d  JOIN (SELECT l.rowid AS q6_rowid, item from fd_line l ) x ON x.q6_rowid IN (SELECT coalesce(l.rowid, tsql_unsupported('CROSS APPLY of a view')) from fd_line l where l.parentoid = d.coid and l.item <> 'x' order by item LIMIT 1)",
    "select d.coid, x.item from fd_doc d cross JOIN LATERAL (select item from fd_line l where l.parentoid ^= d.coid and l.item ^<> 'x' order by item NULLS FIRST LIMIT 1) x", 2, nullptr},
 };
 // clang-format on

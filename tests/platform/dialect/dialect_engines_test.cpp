@@ -89,7 +89,8 @@ std::string Schema(const EngineTypes& t) {
          ");"
          "insert into fd_pad values ('ABC'), ('abd   ');"
          "insert into fd_line values ('L1', '510000000000001', 'bolt', 2.5),"
-         " ('L2', '510000000000001', 'nut', 1), ('L3', '510000000000002', 'pin', 4);";
+         " ('L2', '510000000000001', 'nut', 1), ('L3', '510000000000002', 'pin', 4);"
+         "create view fd_line_v as select * from fd_line;";
 }
 
 // Tables made through the dialect's own table definitions, as users make

@@ -357,6 +357,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"OuterApply", "select count(*) from fd_doc d outer apply (select top 1 item from fd_line l where l.parentoid = d.coid order by item) x where x.item is null", "2"},
   {"CrossApplyTopKeepsItsRows", "select sum(x.n) from fd_doc d cross apply (select top 1 amount n from fd_line l where l.parentoid = d.coid order by amount desc) x", "6.5"},
   {"CrossApplyOfJoinRefusedOnSqlite", "select count(*) from fd_doc d cross apply (select l.item from fd_line l join fd_line m on m.lineoid = l.lineoid where l.parentoid = d.coid) x", "3", "CROSS APPLY is not supported on SQLite", Quirk::kRefusedOnSqlite},
+  {"CrossApplyOfViewRefusedOnSqlite", "select sum(x.n) from fd_doc d cross apply (select top 1 amount n from fd_line_v l where l.parentoid = d.coid order by amount desc) x", "6.5", "CROSS APPLY of a view is not supported on SQLite", Quirk::kRefusedOnSqlite},
   {"FullOuterJoin", "select count(*) from fd_doc d full outer join fd_line l on l.parentoid = d.coid", "5"},
   // Statements that change rows (the first value of a change is Null, its count the rows).
   {"UpdateFromJoin", "update a set a.memo = b.item from fd_doc a join fd_line b on b.parentoid = a.coid where b.lineoid = 'L3'", kNull},
