@@ -312,7 +312,6 @@ Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys) {
 
 Driver::Batched LockHolderListRows(Connection& con, const LockKey& shared,
                                    const std::string& id_list) {
-  const bool pg = con.engine() == Engine::PostgreSQL;
   // Values: the lock's five shared texts, the holder's seven, the list.
   std::vector<Variant> values = {Variant(shared.user), Variant(shared.workstation),
                                  Variant(shared.module), Variant(shared.level),
@@ -322,8 +321,7 @@ Driver::Batched LockHolderListRows(Connection& con, const LockKey& shared,
   auto text = [&](const std::function<std::string(size_t)>& v) {
     std::string sql = kInsertHolder;
     sql.replace(sql.rfind("values ("), std::string::npos, "select j.v");
-    for (size_t n = 0; n + 1 < values.size(); ++n)
-      sql += ", " + v(n) + (!pg ? "" : n == 6 ? "::integer" : "::citext");
+    for (size_t n = 0; n + 1 < values.size(); ++n) sql += ", " + v(n);
     return sql + ", " + UtcNowSql(con.engine()) + " from " + ListRowsSql(con.engine(), v(12));
   };
   std::string native =
@@ -344,7 +342,8 @@ Driver::Batched LockHolderTransactionRow(Connection& con) {
     for (size_t n = 0; n < values.size(); ++n) sql += v(n) + ", ";
     return sql + UtcNowSql(con.engine()) + ", " + kThisXact + ")";
   };
-  // One text per connection's engine: the statement is prepared once.
+  // One text (PostgreSQL's, the only engine that writes this row): the
+  // statement is prepared once per connection.
   thread_local std::string native;
   if (native.empty())
     native = text([&](size_t n) { return con.driver().Placeholder(static_cast<int>(n) + 1); });

@@ -105,15 +105,6 @@ bool Read(const EditableSql& s, const Operands& ops, size_t apply, Applied* a) {
   return true;
 }
 
-// Tokens [first, last] are left out, edits and all.
-void Erase(EditableSql* s, size_t first, size_t last) {
-  for (size_t j = first; j <= last; ++j) {
-    TokenEdit& e = s->Edit(j);
-    e = TokenEdit();
-    e.drop = true;
-  }
-}
-
 // Whether the statement selects a `*` (or t.*) anywhere.
 bool SelectsStar(const EditableSql& s, const Operands& ops) {
   if (!s.HasPunct('*')) return false;
@@ -156,7 +147,7 @@ bool JoinRows(EditableSql* s, const Operands& ops, const Applied& a) {
   picked += ')';
   Replace(s, a.kind, outer ? "LEFT" : "");
   Replace(s, a.apply, "JOIN");
-  Erase(s, a.open, a.close);
+  EraseRange(s, a.open, a.close);
   s->Edit(a.open).before = std::move(rows);
   s->Edit(a.alias).after += picked;
   return true;
@@ -217,12 +208,12 @@ bool ReadItems(EditableSql* s, const Operands& ops, const Applied& a) {
       value += " AS ";
       value += s->Text(name);
     }
-    Erase(s, at, name);
+    EraseRange(s, at, name);
     s->Edit(at).before = std::move(value);
   }
   // The APPLY and its table go, with the blank before them.
   const size_t first = a.kind > 0 && s->IsBlank(a.kind - 1) ? a.kind - 1 : a.kind;
-  Erase(s, first, a.alias);
+  EraseRange(s, first, a.alias);
   return true;
 }
 
