@@ -156,7 +156,6 @@ std::vector<std::string> SchemaStatements(Engine engine) {
   out.push_back("CREATE INDEX IF NOT EXISTS FD_Fields_iEntityID ON FD_Fields (iEntityID)");
   out.push_back("CREATE INDEX IF NOT EXISTS FD_Entities_iparentid ON FD_Entities (iparentid)");
   out.push_back("CREATE INDEX IF NOT EXISTS FD_Locks_locks_id ON FD_Locks (locks_id)");
-  for (std::string& sql : LockHolderCleanupStatements(engine)) out.push_back(std::move(sql));
   return out;
 }
 
@@ -169,18 +168,27 @@ constexpr const char* kReleaseTrigger = "fd_locks_release_set";
 std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
   const char* cols[] = {"locks_id", "user_name",  "workstation_name",
                         "mod_name", "class_flag", "digest"};
-  std::vector<std::string> out = {
-      "CREATE INDEX IF NOT EXISTS FD_LockHolders_locks_id ON FD_LockHolders (locks_id)"};
   if (engine != Engine::PostgreSQL) {
+    // A lock's holder row has the lock row's rowid (also in lock_xact, which
+    // a vacuum that renumbers rows does not change): found without an
+    // index. Rows of earlier releases (lock_xact null) name their lock by
+    // its texts, found by an index that holds only them, so that a new lock
+    // writes no index entry. The trigger is replaced, not kept, since an
+    // earlier release's finds rows by texts only.
     std::string match;
     for (const char* c : cols)
       match += std::string(match.empty() ? "" : " AND ") + c + " IS old." + c;
-    out.push_back(
-        "CREATE TRIGGER IF NOT EXISTS FD_Locks_release AFTER DELETE ON FD_Locks BEGIN "
-        "DELETE FROM FD_LockHolders WHERE " +
-        match + "; END");
-    return out;
+    return {"DROP INDEX IF EXISTS FD_LockHolders_locks_id",
+            "CREATE INDEX IF NOT EXISTS FD_LockHolders_named ON FD_LockHolders (locks_id) WHERE "
+            "lock_xact IS NULL",
+            "DROP TRIGGER IF EXISTS FD_Locks_release",
+            "CREATE TRIGGER FD_Locks_release AFTER DELETE ON FD_Locks BEGIN DELETE FROM "
+            "FD_LockHolders WHERE rowid = old.rowid AND lock_xact = old.rowid; DELETE FROM "
+            "FD_LockHolders WHERE lock_xact IS NULL AND " +
+                match + "; END"};
   }
+  std::vector<std::string> out = {
+      "CREATE INDEX IF NOT EXISTS FD_LockHolders_locks_id ON FD_LockHolders (locks_id)"};
   // Only rows that name their lock (written by earlier releases; this
   // release's rows name a transaction in lock_xact) are the trigger's
   // business: while there are none, as there mostly are, a release costs no
@@ -256,7 +264,7 @@ bool LockReleaseTriggerPresent(Driver& driver, Engine engine) {
             ? std::string("SELECT 1 FROM pg_trigger WHERE tgname = '") + kReleaseTrigger +
                   "' AND tgrelid = to_regclass('fd_locks')"
             : "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = 'FD_Locks_release' "
-              "COLLATE NOCASE");
+              "COLLATE NOCASE AND sql LIKE '%old.rowid%'");
     return r.row_count > 0;
   } catch (const ComError&) {
     return false;
@@ -298,7 +306,20 @@ LockHoldersState LockHoldersStateOf(Driver& driver, Engine engine) {
 void CreateSchema(Connection& con) {
   for (const std::string& sql : SchemaStatements(con.engine()))
     con.driver().Execute(sql);  // native DDL already
-  UpgradeLockHolders(con.driver(), con.engine());
+  // The holder table's columns first: its index and trigger name them. In
+  // one transaction, so that no release runs between dropping a trigger
+  // and creating its replacement.
+  const bool own = !con.InTransaction();
+  if (own) con.BeginTrans();
+  try {
+    UpgradeLockHolders(con.driver(), con.engine());
+    for (const std::string& sql : LockHolderCleanupStatements(con.engine()))
+      con.driver().Execute(sql);
+  } catch (...) {
+    if (own) con.RollbackTrans();
+    throw;
+  }
+  if (own) con.CommitTrans();
   if (con.engine() == Engine::PostgreSQL) postgres::InstallTsqlCompat(con.driver(), true);
 }
 
