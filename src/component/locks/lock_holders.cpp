@@ -154,12 +154,16 @@ std::string Text(Recordset& rs, const char* name) {
 }
 
 std::string UtcNow() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  ::gmtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
+  thread_local std::time_t second = -1;
+  thread_local char text[32];
+  const std::time_t t = std::time(nullptr);
+  if (t != second) {
+    std::tm tm{};
+    ::gmtime_r(&t, &tm);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    second = t;
+  }
+  return text;
 }
 
 // Drops holder rows whose lock row is gone: a release trigger that was
@@ -274,7 +278,6 @@ std::string UtcNowSql(Engine engine) {
 }
 
 Driver::Batched LockHoldersOfInsert(Connection& con, InsertedLocks inserted) {
-  std::vector<Variant> values = HolderValues();
   // The rows the insert before made: the lock's row is the last inserted
   // one; a list's rows are the last changes() rowids up to it, since each
   // new row gets the largest rowid plus one, unless the largest is already
@@ -282,31 +285,48 @@ Driver::Batched LockHoldersOfInsert(Connection& con, InsertedLocks inserted) {
   // is not the last inserted, and no holder row is written (the locks' holder
   // is unknown, never wrong). Materialized: each row written here changes
   // last_insert_rowid(). The texts are copied from the lock rows.
-  const bool one = inserted == InsertedLocks::kOne;
-  auto text = [&](const std::function<std::string(size_t)>& v) {
-    std::string sql = one ? ""
-                          : "with r(lo, hi) as materialized (select last_insert_rowid() - changes() "
-                            "+ 1, last_insert_rowid()) ";
-    sql += "insert or replace into FD_LockHolders (rowid, lock_xact";
-    for (const char* c : kKeyColumns) sql += std::string(", ") + c;
-    sql += ", host, pid, process_start, taken_at, machine_id, pid_ns, holder_kind, renewed_at) "
-           "select l.rowid, l.rowid";
-    for (const char* c : kKeyColumns) sql += std::string(", l.") + c;
-    for (size_t n = 0; n < values.size(); ++n) sql += ", " + v(n);
-    return sql + ", " + UtcNowSql(Engine::SQLite) +
-           (one ? " from FD_Locks l where l.rowid = last_insert_rowid()"
-                : " from r, FD_Locks l where l.rowid between r.lo and r.hi and r.hi = (select "
-                  "max(rowid) from FD_Locks)");
+  //
+  // The holder's values are the same for every lock this process takes:
+  // they stand in the text as literals, built once per process, form and
+  // kind, so that the statement is prepared once per connection and binds
+  // one value, the time taken.
+  struct Form {
+    std::string head, tail, sql;  // sql: head, the placeholder, tail
   };
-  // One text per form (SQLite's, the only engine that writes these rows):
-  // the statement is prepared once per connection.
-  thread_local std::string native[2];
-  std::string& sql = native[one ? 0 : 1];
-  if (sql.empty())
-    sql = text([&](size_t n) { return con.driver().Placeholder(static_cast<int>(n) + 1); });
+  struct Forms {
+    int64_t pid = 0;
+    Form form[2][2];  // [list][administrator]
+  };
+  thread_local Forms forms;
+  const ProcessIdentity& me = ThisProcess();
+  if (forms.pid != me.pid) forms = {me.pid, {}};
+  const bool list = inserted == InsertedLocks::kList;
+  const bool administrator = administrator_locks;
+  Form& f = forms.form[list][administrator];
+  if (f.sql.empty()) {
+    f.head = list ? "with r(lo, hi) as materialized (select last_insert_rowid() - changes() + 1, "
+                    "last_insert_rowid()) "
+                  : "";
+    f.head += "insert or replace into FD_LockHolders (rowid, lock_xact";
+    for (const char* c : kKeyColumns) f.head += std::string(", ") + c;
+    f.head +=
+        ", host, pid, process_start, taken_at, machine_id, pid_ns, holder_kind, renewed_at) "
+        "select l.rowid, l.rowid";
+    for (const char* c : kKeyColumns) f.head += std::string(", l.") + c;
+    f.head += ", " + SqlQuoted(me.host) + ", " + SqlNumber(me.pid) + ", " +
+              SqlQuoted(me.boot_id + "/" + me.start_tick) + ", ";
+    f.tail = ", " + SqlQuoted(me.machine_id) + ", " + SqlQuoted(me.pid_ns) + ", " +
+             (administrator ? SqlQuoted(kAdministrator) : std::string("null")) + ", " +
+             UtcNowSql(Engine::SQLite) +
+             (list ? " from r, FD_Locks l where l.rowid between r.lo and r.hi and r.hi = (select "
+                     "max(rowid) from FD_Locks)"
+                   : " from FD_Locks l where l.rowid = last_insert_rowid()");
+    f.sql = f.head + con.driver().Placeholder(1) + f.tail;
+  }
+  Variant taken(UtcNow());
   std::string built;
-  if (TraceEnabled()) built = text([&](size_t n) { return TraceSql(values[n]); });
-  return {{sql, std::move(values)}, std::move(built)};
+  if (TraceEnabled()) built = f.head + TraceSql(taken) + f.tail;
+  return {{f.sql, {std::move(taken)}}, std::move(built)};
 }
 
 bool HolderPerTransaction(const Connection& con) { return con.engine() == Engine::PostgreSQL; }
@@ -455,8 +475,8 @@ bool AllHoldersGone(HolderJudge& judge, Connection& con, const LockKey& key, std
   const std::string holders = "select " + columns +
                               ", 1 as by_key from FD_LockHolders h where h.lock_xact is null and " +
                               KeyCondition(key, "h.") + " union all select " + x_columns +
-                              ", 0 from FD_Locks l join FD_LockHolders x on " + linked +
-                              " where " + KeyCondition(key, "l.");
+                              ", 0 from FD_Locks l join FD_LockHolders x on " + linked + " where " +
+                              KeyCondition(key, "l.");
   std::shared_ptr<Recordset> rs = con.ExecuteTranslated(holders, holders);
   int64_t holder_rows = 0, by_key = 0;
   for (; !rs->EOF(); rs->MoveNext(), ++holder_rows) {

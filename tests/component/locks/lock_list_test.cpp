@@ -174,8 +174,7 @@ TEST_P(LockListTest, LongListsLockAndReleaseEveryItemWithItsHolder) {
     EXPECT_EQ(Rows().size(), n);
     EXPECT_EQ(holders(), quirks().lock_holder_per_transaction ? 1 : static_cast<int64_t>(n));
     for (const LockView& v : ListLocks(*OpenConnection()))
-      EXPECT_TRUE(v.holder && v.holder->process.pid == ::getpid() &&
-                  v.state == HolderState::kAlive)
+      EXPECT_TRUE(v.holder && v.holder->process.pid == ::getpid() && v.state == HolderState::kAlive)
           << v.key.id;
     Put({"keep", "u", "w", "m", std::to_string(level), ""});
     EXPECT_TRUE(UnlockEx(level, list, "u", "w", "m", ","));
