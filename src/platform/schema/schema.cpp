@@ -164,6 +164,11 @@ std::vector<std::string> SchemaStatements(Engine engine) {
 // (fd_locks_release) called a PL/pgSQL function per deleted lock, the
 // largest part of releasing a long list.
 constexpr const char* kReleaseTrigger = "fd_locks_release_set";
+// SQLite: whether FD_Locks has this release's trigger (an earlier release's
+// finds holder rows by texts only, never by rowid).
+constexpr const char* kSqliteReleaseTriggerPresent =
+    "EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = 'FD_Locks_release' "
+    "COLLATE NOCASE AND sql LIKE '%old.rowid%')";
 
 std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
   const char* cols[] = {"locks_id", "user_name",  "workstation_name",
@@ -259,13 +264,12 @@ bool LockReleaseTriggerPresent(Driver& driver, Engine engine) {
   try {
     // On PostgreSQL, only the statement-level trigger counts: a database
     // with an earlier release's row-level one gets it replaced.
-    ResultSet r = driver.Execute(
-        engine == Engine::PostgreSQL
-            ? std::string("SELECT 1 FROM pg_trigger WHERE tgname = '") + kReleaseTrigger +
-                  "' AND tgrelid = to_regclass('fd_locks')"
-            : "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = 'FD_Locks_release' "
-              "COLLATE NOCASE AND sql LIKE '%old.rowid%'");
-    return r.row_count > 0;
+    ResultSet r =
+        driver.Execute(engine == Engine::PostgreSQL
+                           ? std::string("SELECT 1 FROM pg_trigger WHERE tgname = '") +
+                                 kReleaseTrigger + "' AND tgrelid = to_regclass('fd_locks')"
+                           : std::string("SELECT ") + kSqliteReleaseTriggerPresent);
+    return r.row_count > 0 && r.cells[0].ToBool();
   } catch (const ComError&) {
     return false;
   }
@@ -273,27 +277,24 @@ bool LockReleaseTriggerPresent(Driver& driver, Engine engine) {
 
 LockHoldersState LockHoldersStateOf(Driver& driver, Engine engine) {
   LockHoldersState state;
-  if (engine != Engine::PostgreSQL) {
-    try {
-      driver.Execute("SELECT locks_id FROM FD_LockHolders WHERE 1 = 0");
-      state.present = true;
-    } catch (const ComError&) {
-      return state;
-    }
-    state.up_to_date = LockHoldersUpToDate(driver);
-    state.trigger = LockReleaseTriggerPresent(driver, engine);
-    return state;
-  }
   std::string names;
   for (const AddedColumn& column : kLockHolderAddedColumns)
     names += std::string(names.empty() ? "'" : ", '") + column.name + "'";
+  const std::string added = std::to_string(std::size(kLockHolderAddedColumns));
+  // One question: the table (readable), its added columns, the trigger.
+  const std::string sql =
+      engine == Engine::PostgreSQL
+          ? "SELECT h IS NOT NULL AND has_table_privilege(h, 'SELECT'), (SELECT count(*) FROM "
+            "pg_attribute WHERE attrelid = h AND NOT attisdropped AND attname IN (" +
+                names + ")) = " + added + ", EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = '" +
+                kReleaseTrigger +
+                "' AND tgrelid = to_regclass('fd_locks')) FROM to_regclass('fd_lockholders') h"
+          : "SELECT EXISTS (SELECT 1 FROM pragma_table_info('FD_LockHolders') WHERE lower(name) = "
+            "'locks_id'), (SELECT count(*) FROM pragma_table_info('FD_LockHolders') WHERE "
+            "lower(name) IN (" +
+                names + ")) = " + added + ", " + kSqliteReleaseTriggerPresent;
   try {
-    ResultSet r = driver.Execute(
-        "SELECT h IS NOT NULL AND has_table_privilege(h, 'SELECT'), (SELECT count(*) FROM "
-        "pg_attribute WHERE attrelid = h AND NOT attisdropped AND attname IN (" +
-        names + ")) = " + std::to_string(std::size(kLockHolderAddedColumns)) +
-        ", EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = '" + kReleaseTrigger +
-        "' AND tgrelid = to_regclass('fd_locks')) FROM to_regclass('fd_lockholders') h");
+    ResultSet r = driver.Execute(sql);
     if (r.row_count != 1) return state;
     state.present = r.cells[0].ToBool();
     state.up_to_date = state.present && r.cells[1].ToBool();
