@@ -39,15 +39,6 @@ namespace {
 
 constexpr const char* kSource = "LockManager";
 constexpr const char* kAdministrator = "administrator";
-const std::string kInsertHolder =
-    "insert into FD_LockHolders (locks_id, user_name, workstation_name, mod_name, class_flag, "
-    "digest, host, pid, process_start, taken_at, machine_id, pid_ns, holder_kind, renewed_at) "
-    "values (";
-// Values bound per row: the lock's six texts, then the holder's seven
-// (renewed_at is the server's clock).
-constexpr int kKeyValues = 6;
-constexpr int kHolderValues = 7;
-
 std::atomic<bool> administrator_locks{false};
 
 std::string FirstLine(const char* path) {
@@ -128,6 +119,19 @@ constexpr size_t kFirstAddedColumn = 4;
 constexpr const char* kRowXact = "l.xmin::text::bigint";
 constexpr const char* kThisXact = "txid_current() % 4294967296";
 
+// The condition that holder row `x` is the one written for lock row `l`:
+// on PostgreSQL, by the transaction that inserted the lock; on SQLite, the
+// row written with the lock's rowid and texts. Rowids of a table without an
+// integer key may change when the file is vacuumed: a holder row then
+// matches no lock row (its holder is unknown), and the texts keep one that
+// lands on another lock's rowid from vouching for it.
+std::string LinkedHolder(Engine engine) {
+  if (engine == Engine::PostgreSQL) return std::string("x.lock_xact = ") + kRowXact;
+  std::string s = "x.rowid = l.rowid and x.lock_xact = l.rowid";
+  for (const char* c : kKeyColumns) s += std::string(" and x.") + c + " = l." + c;
+  return s;
+}
+
 // The columns of `alias` equal to `k`'s texts.
 std::string KeyCondition(const LockKey& k, const std::string& alias = "") {
   const std::string* texts[] = {&k.id, &k.user, &k.workstation, &k.module, &k.level, &k.digest};
@@ -150,12 +154,16 @@ std::string Text(Recordset& rs, const char* name) {
 }
 
 std::string UtcNow() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  ::gmtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
+  thread_local std::time_t second = -1;
+  thread_local char text[32];
+  const std::time_t t = std::time(nullptr);
+  if (t != second) {
+    std::tm tm{};
+    ::gmtime_r(&t, &tm);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    second = t;
+  }
+  return text;
 }
 
 // Drops holder rows whose lock row is gone: a release trigger that was
@@ -172,6 +180,11 @@ void DropOrphanedHolders(Connection& con) {
       "l where " +
           match + ")",
       nullptr, kAdExecuteNoRecords);
+  if (con.engine() == Engine::SQLite)
+    con.Execute(
+        "delete from FD_LockHolders where lock_xact is not null and not exists (select 1 from "
+        "FD_Locks l where l.rowid = FD_LockHolders.lock_xact)",
+        nullptr, kAdExecuteNoRecords);
   DropReleasedTransactionHolders(con);
 }
 
@@ -264,71 +277,56 @@ std::string UtcNowSql(Engine engine) {
                                       : "strftime('%Y-%m-%d %H:%M:%S', 'now')";
 }
 
-Driver::Batched LockHolderRow(Connection& con, const LockKey& key) {
-  return LockHolderRows(con, std::span<const LockKey>(&key, 1));
-}
-
-Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys) {
-  const std::string server_now = UtcNowSql(con.engine());
-  // One text per engine and row count, values bound: the statement is
-  // prepared once per connection instead of once per lock, and its text
-  // built once per thread. The holder's values, the same in every row, are
-  // bound once, as the first kHolderValues parameters; each row binds only
-  // its lock's texts (an engine's work to prepare grows with the number of
-  // distinct parameters).
-  thread_local std::map<std::pair<Engine, size_t>, std::string> texts;
-  std::string& sql = texts[{con.engine(), keys.size()}];
-  if (sql.empty()) {
-    Driver& driver = con.driver();
-    std::string holder;
-    for (int i = 1; i <= kHolderValues; ++i) holder += ", " + driver.Placeholder(i);
-    sql = kInsertHolder;
-    for (int n = kHolderValues; n < kHolderValues + static_cast<int>(keys.size()) * kKeyValues;) {
-      if (n > kHolderValues) sql += ", (";
-      for (int i = 0; i < kKeyValues; ++i) sql += (i ? ", " : "") + driver.Placeholder(++n);
-      sql += holder + ", " + server_now + ")";
-    }
-  }
-  std::vector<Variant> values = HolderValues();
-  values.reserve(kHolderValues + keys.size() * kKeyValues);
-  for (const LockKey& key : keys)
-    for (const std::string* v :
-         {&key.id, &key.user, &key.workstation, &key.module, &key.level, &key.digest})
-      values.emplace_back(*v);
-  // The trace shows the rows' values in the text as built.
-  std::string built;
-  if (TraceEnabled()) {
-    built = kInsertHolder;
-    for (size_t k = 0; k < keys.size(); ++k) {
-      if (k) built += ", (";
-      for (int i = 0; i < kKeyValues; ++i)
-        built += TraceSql(values[kHolderValues + k * kKeyValues + i]) + ", ";
-      for (int i = 0; i < kHolderValues; ++i) built += TraceSql(values[i]) + ", ";
-      built += server_now + ")";
-    }
-  }
-  return {{sql, std::move(values)}, std::move(built)};
-}
-
-Driver::Batched LockHolderListRows(Connection& con, const LockKey& shared,
-                                   const std::string& id_list) {
-  // Values: the lock's five shared texts, the holder's seven, the list.
-  std::vector<Variant> values = {Variant(shared.user), Variant(shared.workstation),
-                                 Variant(shared.module), Variant(shared.level),
-                                 Variant(shared.digest)};
-  for (Variant& v : HolderValues()) values.push_back(std::move(v));
-  values.emplace_back(id_list);
-  auto text = [&](const std::function<std::string(size_t)>& v) {
-    std::string sql = kInsertHolder;
-    sql.replace(sql.rfind("values ("), std::string::npos, "select j.v");
-    for (size_t n = 0; n + 1 < values.size(); ++n) sql += ", " + v(n);
-    return sql + ", " + UtcNowSql(con.engine()) + " from " + ListRowsSql(con.engine(), v(12));
+Driver::Batched LockHoldersOfInsert(Connection& con, InsertedLocks inserted) {
+  // The rows the insert before made: the lock's row is the last inserted
+  // one; a list's rows are the last changes() rowids up to it, since each
+  // new row gets the largest rowid plus one, unless the largest is already
+  // the highest possible and rowids are drawn at random: then the largest
+  // is not the last inserted, and no holder row is written (the locks' holder
+  // is unknown, never wrong). Materialized: each row written here changes
+  // last_insert_rowid(). The texts are copied from the lock rows.
+  //
+  // The holder's values are the same for every lock this process takes:
+  // they stand in the text as literals, built once per process, form and
+  // kind, so that the statement is prepared once per connection and binds
+  // one value, the time taken.
+  struct Form {
+    std::string head, tail, sql;  // sql: head, the placeholder, tail
   };
-  std::string native =
-      text([&](size_t n) { return con.driver().Placeholder(static_cast<int>(n) + 1); });
+  struct Forms {
+    int64_t pid = 0;
+    Form form[2][2];  // [list][administrator]
+  };
+  thread_local Forms forms;
+  const ProcessIdentity& me = ThisProcess();
+  if (forms.pid != me.pid) forms = {me.pid, {}};
+  const bool list = inserted == InsertedLocks::kList;
+  const bool administrator = administrator_locks;
+  Form& f = forms.form[list][administrator];
+  if (f.sql.empty()) {
+    f.head = list ? "with r(lo, hi) as materialized (select last_insert_rowid() - changes() + 1, "
+                    "last_insert_rowid()) "
+                  : "";
+    f.head += "insert or replace into FD_LockHolders (rowid, lock_xact";
+    for (const char* c : kKeyColumns) f.head += std::string(", ") + c;
+    f.head +=
+        ", host, pid, process_start, taken_at, machine_id, pid_ns, holder_kind, renewed_at) "
+        "select l.rowid, l.rowid";
+    for (const char* c : kKeyColumns) f.head += std::string(", l.") + c;
+    f.head += ", " + SqlQuoted(me.host) + ", " + SqlNumber(me.pid) + ", " +
+              SqlQuoted(me.boot_id + "/" + me.start_tick) + ", ";
+    f.tail = ", " + SqlQuoted(me.machine_id) + ", " + SqlQuoted(me.pid_ns) + ", " +
+             (administrator ? SqlQuoted(kAdministrator) : std::string("null")) + ", " +
+             UtcNowSql(Engine::SQLite) +
+             (list ? " from r, FD_Locks l where l.rowid between r.lo and r.hi and r.hi = (select "
+                     "max(rowid) from FD_Locks)"
+                   : " from FD_Locks l where l.rowid = last_insert_rowid()");
+    f.sql = f.head + con.driver().Placeholder(1) + f.tail;
+  }
+  Variant taken(UtcNow());
   std::string built;
-  if (TraceEnabled()) built = text([&](size_t n) { return TraceSql(values[n]); });
-  return {{std::move(native), std::move(values)}, std::move(built)};
+  if (TraceEnabled()) built = f.head + TraceSql(taken) + f.tail;
+  return {{f.sql, {std::move(taken)}}, std::move(built)};
 }
 
 bool HolderPerTransaction(const Connection& con) { return con.engine() == Engine::PostgreSQL; }
@@ -363,25 +361,25 @@ void DropReleasedTransactionHolders(Connection& con) {
 }
 
 std::string LocksWithHoldersSql(const Connection& con, bool up_to_date) {
-  // PostgreSQL: the row of the lock's transaction (x) when there is one,
-  // else a row of an earlier release naming the lock's texts (h).
-  const bool by_xact = up_to_date && HolderPerTransaction(con);
+  // The holder row written with the lock (x) when there is one, else a row
+  // of an earlier release naming the lock's texts (h).
   std::string sql = "select ";
   for (const char* c : kKeyColumns) sql += std::string(sql.size() > 7 ? ", " : "") + "l." + c;
   for (size_t i = 0; i < std::size(kHolderColumns); ++i) {
     const std::string c = kHolderColumns[i];
     if (!up_to_date && i >= kFirstAddedColumn)
       sql += ", null as " + c;
-    else if (by_xact)
+    else if (up_to_date)
       sql += ", case when x.lock_xact is null then h." + c + " else x." + c + " end as " + c;
     else
       sql += ", h." + c;
   }
   sql += " from FD_Locks l";
-  if (by_xact) sql += std::string(" left join FD_LockHolders x on x.lock_xact = ") + kRowXact;
+  if (up_to_date) sql += " left join FD_LockHolders x on " + LinkedHolder(con.engine());
   sql += " left join FD_LockHolders h on ";
   for (const char* c : kKeyColumns)
     sql += std::string(c == kKeyColumns[0] ? "" : " and ") + "l." + c + " = h." + c;
+  if (up_to_date) sql += " and h.lock_xact is null";
   return sql;
 }
 
@@ -459,28 +457,26 @@ HolderState HolderJudge::StateOf(const LockHolder& h) {
 bool AllHoldersGone(HolderJudge& judge, Connection& con, const LockKey& key, std::string* who) {
   // The lock rows equal to `key` (in the engine's own comparison, which
   // DeleteLockRows shares: trailing blanks count, so a twin row that differs
-  // in them is judged by its own holder), and (PostgreSQL) how many of them
-  // the holder row of their transaction stands for; the others need rows
-  // that name them, one each.
-  const bool by_xact = HolderPerTransaction(con);
-  const std::string locks = "from FD_Locks l where " + KeyCondition(key, "l.");
-  std::string count = "select count(*)";
-  if (by_xact)
-    count += std::string(
-                 ", count(*) filter (where exists (select 1 from FD_LockHolders x where "
-                 "x.lock_xact = ") +
-             kRowXact + "))";
-  const ResultSet counts = con.driver().Execute(count + " " + locks);
+  // in them is judged by its own holder), and how many of them have the
+  // holder row written with them; the others need rows of an earlier
+  // release that name them, one each.
+  const std::string linked = LinkedHolder(con.engine());
+  const std::string locks = " from FD_Locks l where " + KeyCondition(key, "l.");
+  const ResultSet counts = con.driver().Execute(
+      "select count(*), count(*) filter (where exists (select 1 from FD_LockHolders x where " +
+      linked + "))" + locks);
   const int64_t lock_rows = counts.cells[0].ToLong();
-  const int64_t linked = by_xact ? counts.cells[1].ToLong() : 0;
-  std::string columns;
-  for (const char* c : kHolderColumns) columns += std::string(columns.empty() ? "" : ", ") + c;
-  std::string holders =
-      "select " + columns + ", 1 as by_key from FD_LockHolders h where " + KeyCondition(key, "h.");
-  if (by_xact)
-    holders += " union all select " + columns +
-               ", 0 from FD_LockHolders x where x.lock_xact in (select " + kRowXact + " " + locks +
-               ")";
+  const int64_t with_own = counts.cells[1].ToLong();
+  std::string columns, x_columns;
+  for (const char* c : kHolderColumns) {
+    columns += std::string(columns.empty() ? "" : ", ") + c;
+    x_columns += std::string(x_columns.empty() ? "" : ", ") + "x." + c;
+  }
+  const std::string holders = "select " + columns +
+                              ", 1 as by_key from FD_LockHolders h where h.lock_xact is null and " +
+                              KeyCondition(key, "h.") + " union all select " + x_columns +
+                              ", 0 from FD_Locks l join FD_LockHolders x on " + linked + " where " +
+                              KeyCondition(key, "l.");
   std::shared_ptr<Recordset> rs = con.ExecuteTranslated(holders, holders);
   int64_t holder_rows = 0, by_key = 0;
   for (; !rs->EOF(); rs->MoveNext(), ++holder_rows) {
@@ -489,7 +485,7 @@ bool AllHoldersGone(HolderJudge& judge, Connection& con, const LockKey& key, std
     if (who) *who += (who->empty() ? "" : "; ") + Describe(h);
     by_key += Text(*rs, "by_key") == "1" ? 1 : 0;
   }
-  return holder_rows > 0 && by_key >= lock_rows - linked;
+  return holder_rows > 0 && by_key >= lock_rows - with_own;
 }
 
 void DeleteLockRows(Connection& con, const LockKey& key) {

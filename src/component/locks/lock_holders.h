@@ -5,18 +5,19 @@
 // id, PID namespace, process id and start tick), when the lock was taken,
 // when the holder last renewed its lease (lock_lease.h) and whether an
 // administrator took it, for the locks this component took:
-//   - SQLite: one row per lock, naming it by the lock's six texts. A
-//     trigger on FD_Locks deletes a lock's holder rows with the lock,
-//     whoever deletes it.
+//   - SQLite: one row per lock, with the lock row's rowid as its own and in
+//     lock_xact, and the lock's six texts. A trigger on FD_Locks deletes a
+//     lock's holder row with the lock, whoever deletes it, by rowid: a
+//     release touches no index of FD_LockHolders.
 //   - PostgreSQL: one row per transaction that inserted locks, naming them
 //     by that transaction (lock_xact: the id the lock rows carry as their
 //     xmin), so that a list of N locks writes one holder row, not N, and a
 //     release deletes nothing but locks. A row whose locks are all gone is
 //     dropped by the next lease round of any locking process
 //     (DropReleasedTransactionHolders); until then it names no lock, since
-//     no later lock row carries its transaction. Rows of earlier releases
-//     (one per lock, by texts) are still read, and the trigger still
-//     deletes them.
+//     no later lock row carries its transaction.
+// Rows of earlier releases (one per lock, naming it by its texts, lock_xact
+// null) are still read on both engines, and the triggers still delete them.
 //
 // How a holder is judged (in this order):
 //   - taken by an administrator (`q6fd lock`): never stale;
@@ -126,24 +127,12 @@ void DropReleasedTransactionHolders(Connection& con);
 // holder table has the columns added since its first release.
 std::string LocksWithHoldersSql(const Connection& con, bool up_to_date);
 
-// SQLite: the statement that writes this process as the holder of `key`,
-// values bound, for the batch that inserts the lock; LockHolderRows writes
-// one row per key in one statement (at most kLockRowsPerStatement keys).
-Driver::Batched LockHolderRow(Connection& con, const LockKey& key);
-Driver::Batched LockHolderRows(Connection& con, std::span<const LockKey> keys);
-
-// SQLite: the same for a list of record or class locks that share every text but
-// the identifier: one holder row per identifier of `id_list`
-// (LockIdList), whatever the list's length; `shared.id` is unused.
-Driver::Batched LockHolderListRows(Connection& con, const LockKey& shared,
-                                   const std::string& id_list);
-
-// Rows one statement writes at most. The engines bind a bounded number of
-// values to one statement (SQLite 32,766, PostgreSQL 65,535), and SQLite's
-// work to prepare a statement grows with the square of its numbered
-// parameters: 100 rows (600 parameters a lock insert) keep that below the
-// cost of the rows themselves.
-inline constexpr size_t kLockRowsPerStatement = 100;
+// SQLite: the statement that writes this process as the holder of the
+// lock rows the statement before it inserted (the last one, or every row of
+// a list's insert), values bound, for the batch that inserts the locks. Each
+// holder row takes its lock row's rowid (also in lock_xact) and texts.
+enum class InsertedLocks { kOne, kList };
+Driver::Batched LockHoldersOfInsert(Connection& con, InsertedLocks inserted);
 
 // The holder columns of the current row of `rs` (host, pid, process_start,
 // taken_at, machine_id, pid_ns, renewed_at, holder_kind); a row whose

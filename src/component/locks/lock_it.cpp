@@ -224,7 +224,7 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
       indexable = indexable && !UnindexableId(item.key.id, con.driver());
     if (clear && indexable) {
       pending.push_back(ListInsertStatement(con, level, owner, items.front().key.digest, *list));
-      if (record && !per_xact) pending.push_back(LockHolderListRows(con, items.front().key, *list));
+      if (record && !per_xact) pending.push_back(LockHoldersOfInsert(con, InsertedLocks::kList));
       xact.CommitAfter(with_holder(pending));
       if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);
       return std::nullopt;
@@ -245,7 +245,7 @@ std::optional<ComError> CheckAndInsert(const Variant& dsn, std::span<const Prepa
     }
     // The lock's row and its holder's row go together.
     pending.push_back(InsertStatement(con, item));
-    if (record && !per_xact) pending.push_back(LockHolderRow(con, item.key));
+    if (record && !per_xact) pending.push_back(LockHoldersOfInsert(con, InsertedLocks::kOne));
   }
   xact.CommitAfter(with_holder(pending));
   if (record && !TakingLocksAsAdministrator()) KeepLeaseFor(con);

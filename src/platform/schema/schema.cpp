@@ -156,7 +156,6 @@ std::vector<std::string> SchemaStatements(Engine engine) {
   out.push_back("CREATE INDEX IF NOT EXISTS FD_Fields_iEntityID ON FD_Fields (iEntityID)");
   out.push_back("CREATE INDEX IF NOT EXISTS FD_Entities_iparentid ON FD_Entities (iparentid)");
   out.push_back("CREATE INDEX IF NOT EXISTS FD_Locks_locks_id ON FD_Locks (locks_id)");
-  for (std::string& sql : LockHolderCleanupStatements(engine)) out.push_back(std::move(sql));
   return out;
 }
 
@@ -165,22 +164,36 @@ std::vector<std::string> SchemaStatements(Engine engine) {
 // (fd_locks_release) called a PL/pgSQL function per deleted lock, the
 // largest part of releasing a long list.
 constexpr const char* kReleaseTrigger = "fd_locks_release_set";
+// SQLite: whether FD_Locks has this release's trigger (an earlier release's
+// finds holder rows by texts only, never by rowid).
+constexpr const char* kSqliteReleaseTriggerPresent =
+    "EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = 'FD_Locks_release' "
+    "COLLATE NOCASE AND sql LIKE '%old.rowid%')";
 
 std::vector<std::string> LockHolderCleanupStatements(Engine engine) {
   const char* cols[] = {"locks_id", "user_name",  "workstation_name",
                         "mod_name", "class_flag", "digest"};
-  std::vector<std::string> out = {
-      "CREATE INDEX IF NOT EXISTS FD_LockHolders_locks_id ON FD_LockHolders (locks_id)"};
   if (engine != Engine::PostgreSQL) {
+    // A lock's holder row has the lock row's rowid (also in lock_xact, which
+    // a vacuum that renumbers rows does not change): found without an
+    // index. Rows of earlier releases (lock_xact null) name their lock by
+    // its texts, found by an index that holds only them, so that a new lock
+    // writes no index entry. The trigger is replaced, not kept, since an
+    // earlier release's finds rows by texts only.
     std::string match;
     for (const char* c : cols)
       match += std::string(match.empty() ? "" : " AND ") + c + " IS old." + c;
-    out.push_back(
-        "CREATE TRIGGER IF NOT EXISTS FD_Locks_release AFTER DELETE ON FD_Locks BEGIN "
-        "DELETE FROM FD_LockHolders WHERE " +
-        match + "; END");
-    return out;
+    return {"DROP INDEX IF EXISTS FD_LockHolders_locks_id",
+            "CREATE INDEX IF NOT EXISTS FD_LockHolders_named ON FD_LockHolders (locks_id) WHERE "
+            "lock_xact IS NULL",
+            "DROP TRIGGER IF EXISTS FD_Locks_release",
+            "CREATE TRIGGER FD_Locks_release AFTER DELETE ON FD_Locks BEGIN DELETE FROM "
+            "FD_LockHolders WHERE rowid = old.rowid AND lock_xact = old.rowid; DELETE FROM "
+            "FD_LockHolders WHERE lock_xact IS NULL AND " +
+                match + "; END"};
   }
+  std::vector<std::string> out = {
+      "CREATE INDEX IF NOT EXISTS FD_LockHolders_locks_id ON FD_LockHolders (locks_id)"};
   // Only rows that name their lock (written by earlier releases; this
   // release's rows name a transaction in lock_xact) are the trigger's
   // business: while there are none, as there mostly are, a release costs no
@@ -251,13 +264,12 @@ bool LockReleaseTriggerPresent(Driver& driver, Engine engine) {
   try {
     // On PostgreSQL, only the statement-level trigger counts: a database
     // with an earlier release's row-level one gets it replaced.
-    ResultSet r = driver.Execute(
-        engine == Engine::PostgreSQL
-            ? std::string("SELECT 1 FROM pg_trigger WHERE tgname = '") + kReleaseTrigger +
-                  "' AND tgrelid = to_regclass('fd_locks')"
-            : "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = 'FD_Locks_release' "
-              "COLLATE NOCASE");
-    return r.row_count > 0;
+    ResultSet r =
+        driver.Execute(engine == Engine::PostgreSQL
+                           ? std::string("SELECT 1 FROM pg_trigger WHERE tgname = '") +
+                                 kReleaseTrigger + "' AND tgrelid = to_regclass('fd_locks')"
+                           : std::string("SELECT ") + kSqliteReleaseTriggerPresent);
+    return r.row_count > 0 && r.cells[0].ToBool();
   } catch (const ComError&) {
     return false;
   }
@@ -265,27 +277,24 @@ bool LockReleaseTriggerPresent(Driver& driver, Engine engine) {
 
 LockHoldersState LockHoldersStateOf(Driver& driver, Engine engine) {
   LockHoldersState state;
-  if (engine != Engine::PostgreSQL) {
-    try {
-      driver.Execute("SELECT locks_id FROM FD_LockHolders WHERE 1 = 0");
-      state.present = true;
-    } catch (const ComError&) {
-      return state;
-    }
-    state.up_to_date = LockHoldersUpToDate(driver);
-    state.trigger = LockReleaseTriggerPresent(driver, engine);
-    return state;
-  }
   std::string names;
   for (const AddedColumn& column : kLockHolderAddedColumns)
     names += std::string(names.empty() ? "'" : ", '") + column.name + "'";
+  const std::string added = std::to_string(std::size(kLockHolderAddedColumns));
+  // One question: the table (readable), its added columns, the trigger.
+  const std::string sql =
+      engine == Engine::PostgreSQL
+          ? "SELECT h IS NOT NULL AND has_table_privilege(h, 'SELECT'), (SELECT count(*) FROM "
+            "pg_attribute WHERE attrelid = h AND NOT attisdropped AND attname IN (" +
+                names + ")) = " + added + ", EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = '" +
+                kReleaseTrigger +
+                "' AND tgrelid = to_regclass('fd_locks')) FROM to_regclass('fd_lockholders') h"
+          : "SELECT EXISTS (SELECT 1 FROM pragma_table_info('FD_LockHolders') WHERE lower(name) = "
+            "'locks_id'), (SELECT count(*) FROM pragma_table_info('FD_LockHolders') WHERE "
+            "lower(name) IN (" +
+                names + ")) = " + added + ", " + kSqliteReleaseTriggerPresent;
   try {
-    ResultSet r = driver.Execute(
-        "SELECT h IS NOT NULL AND has_table_privilege(h, 'SELECT'), (SELECT count(*) FROM "
-        "pg_attribute WHERE attrelid = h AND NOT attisdropped AND attname IN (" +
-        names + ")) = " + std::to_string(std::size(kLockHolderAddedColumns)) +
-        ", EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = '" + kReleaseTrigger +
-        "' AND tgrelid = to_regclass('fd_locks')) FROM to_regclass('fd_lockholders') h");
+    ResultSet r = driver.Execute(sql);
     if (r.row_count != 1) return state;
     state.present = r.cells[0].ToBool();
     state.up_to_date = state.present && r.cells[1].ToBool();
@@ -298,7 +307,20 @@ LockHoldersState LockHoldersStateOf(Driver& driver, Engine engine) {
 void CreateSchema(Connection& con) {
   for (const std::string& sql : SchemaStatements(con.engine()))
     con.driver().Execute(sql);  // native DDL already
-  UpgradeLockHolders(con.driver(), con.engine());
+  // The holder table's columns first: its index and trigger name them. In
+  // one transaction, so that no release runs between dropping a trigger
+  // and creating its replacement.
+  const bool own = !con.InTransaction();
+  if (own) con.BeginTrans();
+  try {
+    UpgradeLockHolders(con.driver(), con.engine());
+    for (const std::string& sql : LockHolderCleanupStatements(con.engine()))
+      con.driver().Execute(sql);
+  } catch (...) {
+    if (own) con.RollbackTrans();
+    throw;
+  }
+  if (own) con.CommitTrans();
   if (con.engine() == Engine::PostgreSQL) postgres::InstallTsqlCompat(con.driver(), true);
 }
 

@@ -28,7 +28,7 @@ class Driver;
 Q6FD_INTERNAL std::vector<std::string> SchemaStatements(Engine engine);
 
 // The index and the trigger that keep FD_LockHolders in step with FD_Locks
-// (part of SchemaStatements, after the tables).
+// (CreateSchema runs them after UpgradeLockHolders: they name its columns).
 Q6FD_INTERNAL std::vector<std::string> LockHolderCleanupStatements(Engine engine);
 
 // Gives an FD_LockHolders created by an earlier release the columns added

@@ -1,6 +1,9 @@
 // LockItEx and UnLockItEx: one LockIt or UnlockIt per item of a list.
 #include "component/locks/lock_list.h"
 
+#include <unistd.h>
+
+#include "component/locks/lock_admin.h"
 #include "component/locks/lock_holders.h"
 #include "component/locks/lock_lease.h"
 #include "locks_fixture.h"
@@ -153,7 +156,7 @@ TEST_P(LockListTest, UnlocksEachItem) {
 // holder row, then released with it; a release list names items as the
 // engines compare them (case, trailing blanks) and leaves the others.
 TEST_P(LockListTest, LongListsLockAndReleaseEveryItemWithItsHolder) {
-  const size_t n = kLockRowsPerStatement + 7;
+  const size_t n = 107;
   std::string list;
   for (size_t i = 0; i < n; ++i) list += (i ? "," : "") + std::string("R") + std::to_string(i);
   auto holders = [&] {
@@ -170,6 +173,9 @@ TEST_P(LockListTest, LongListsLockAndReleaseEveryItemWithItsHolder) {
     ASSERT_TRUE(LockEx(level, list, "u", "w", "m", ","));
     EXPECT_EQ(Rows().size(), n);
     EXPECT_EQ(holders(), quirks().lock_holder_per_transaction ? 1 : static_cast<int64_t>(n));
+    for (const LockView& v : ListLocks(*OpenConnection()))
+      EXPECT_TRUE(v.holder && v.holder->process.pid == ::getpid() && v.state == HolderState::kAlive)
+          << v.key.id;
     Put({"keep", "u", "w", "m", std::to_string(level), ""});
     EXPECT_TRUE(UnlockEx(level, list, "u", "w", "m", ","));
     EXPECT_EQ(Rows(), (std::vector<LockRow>{{"keep", "u", "w", "m", std::to_string(level), ""}}));

@@ -21,11 +21,13 @@ TEST_P(SchemaTest, CreatingTwiceIsHarmlessAndKeepsRows) {
   EXPECT_EQ(Scalar("select count(*) from FD_Entities").ToLong(), 1);
 }
 
-// The release trigger of a database an earlier release made: none on
-// SQLite (a table dropped and created again loses it), the row-level one on
-// PostgreSQL.
+// The release trigger of a database an earlier release made: on SQLite
+// one that finds holder rows by their texts only, on PostgreSQL the
+// row-level one.
 const char* const kEarlierRelease[][2] = {
-    {"DROP TRIGGER FD_Locks_release", ""},
+    {"DROP TRIGGER FD_Locks_release",
+     "CREATE TRIGGER FD_Locks_release AFTER DELETE ON FD_Locks BEGIN DELETE FROM FD_LockHolders "
+     "WHERE locks_id IS old.locks_id; END"},
     {"DROP TRIGGER fd_locks_release_set ON FD_Locks",
      "CREATE OR REPLACE FUNCTION fd_locks_release() RETURNS trigger LANGUAGE plpgsql AS "
      "$b$BEGIN DELETE FROM FD_LockHolders WHERE locks_id = OLD.locks_id; RETURN NULL; END$b$; "
