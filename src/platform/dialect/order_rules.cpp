@@ -159,7 +159,10 @@ SelectItem ItemOfTerm(const EditableSql& s, const Operands& ops, size_t select, 
   const bool position = s.Kind(term) == TokenKind::kNumber;
   long wanted = position ? std::strtol(std::string(s.Text(term)).c_str(), nullptr, 10) : 0;
   for (const SelectItem& item : items) {
-    if (s.IsPunct(item.last, '*')) return {};
+    if (s.IsPunct(item.last, '*')) {
+      if (position) return {};
+      continue;
+    }
     if (position ? --wanted == 0 : item.alias != kNone && SameName(s, item.alias, term))
       return item;
   }

@@ -53,7 +53,8 @@ void ListItems(const EditableSql& sql, const Operands& ops, size_t select,
 // stands for (order_rules.cpp): an aliased item (`expr AS name`, `expr
 // name`) when the term is one name, the n-th item when it is the number n.
 // kNone in first when there is none (a name that is then a column of the
-// tables) or the list has a `*` (positions cannot be told).
+// tables) or, for a number, a `*` comes before its item (StarColumns tells
+// what stands there).
 SelectItem ItemOfTerm(const EditableSql& sql, const Operands& ops, size_t select, size_t term);
 
 // Whether tokens [first, last] are a plain column: name or t.name.
