@@ -70,6 +70,7 @@ struct Source {
   std::string alias;       // "" when none
   size_t group = kNone;    // the ( of a derived table
   size_t columns = kNone;  // the ( of its column list
+  size_t named = kNone;    // the token that names it in the query: its alias, else its table
 };
 
 bool EndsFrom(const EditableSql& s, size_t i, int depth) {
@@ -103,6 +104,7 @@ void ReadSources(const EditableSql& s, const Operands& ops, size_t j, std::vecto
       while (s.IsPunct(s.NextSig(last), '.') && IsName(s, ops, s.NextSig(s.NextSig(last))))
         last = s.NextSig(s.NextSig(last));
       src.table = NameOf(s, last);
+      src.named = last;
       after = s.NextSig(last);
     } else {
       return;
@@ -110,6 +112,7 @@ void ReadSources(const EditableSql& s, const Operands& ops, size_t j, std::vecto
     if (s.IsWord(after, "as")) after = s.NextSig(after);
     if (IsName(s, ops, after)) {
       src.alias = NameOf(s, after);
+      src.named = after;
       after = s.NextSig(after);
     }
     if (src.group != kNone && s.IsPunct(after, '(')) {
@@ -430,15 +433,18 @@ bool ExpandStar(const EditableSql& s, const Operands& ops, size_t star,
         !value::EqualsAsciiFolded(src.alias.empty() ? src.table : src.alias, qualifier))
       continue;
     any = true;
+    const size_t from = out->size();
     size_t body = src.group, columns = src.columns;
     if (body != kNone || FindCte(s, ops, src.table, &body, &columns)) {
       size_t select = s.NextSig(body);
       while (s.IsPunct(select, '(')) select = s.NextSig(select);
       if (!SelectColumns(s, ops, select, columns, out, hops)) return false;
-      continue;
+    } else {
+      if (!s.ReadColumnNames(src.table, &names)) return false;
+      for (std::string& n : names) out->push_back({std::move(n), false, {}});
     }
-    if (!s.ReadColumnNames(src.table, &names)) return false;
-    for (std::string& n : names) out->push_back({std::move(n), false});
+    const std::string source = src.named == kNone ? "" : PostgresNameOf(s, src.named);
+    for (size_t k = from; k < out->size(); ++k) (*out)[k].source = source;
   }
   return any;
 }

@@ -39,6 +39,7 @@ bool IsExpressionColumn(const EditableSql& sql, const Operands& ops, size_t firs
 struct StarColumn {
   std::string name;         // as PostgreSQL names the result column (unquoted)
   bool expression = false;  // an item of a derived table that is no plain column
+  std::string source;       // the alias or table that names its source ("" when none)
 };
 
 // PostgreSQL: the result columns that the select list item `*` or `q.*`

@@ -24,14 +24,9 @@
 //
 // This runs after the result names are written, so the names it reads are
 // the ones sent.
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "platform/dialect/column_scope.h"
-#include "platform/dialect/exact_columns.h"
 #include "platform/dialect/operands.h"
 #include "platform/dialect/operator_rules.h"
 #include "platform/dialect/statement_rules.h"
@@ -70,67 +65,10 @@ std::string ResultNameOf(EditableSql* s, const Operands& ops, const SelectItem& 
   return {};
 }
 
-// `name` as a quoted identifier.
-std::string QuotedName(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  return out + "\"";
-}
-
 // Whether a COLLATE follows token `end`, written or added by a rule.
 bool Collated(EditableSql* s, size_t end) {
   return s->IsWord(s->NextSig(end), "collate") ||
          s->Edit(end).after.find(" COLLATE ") != std::string::npos;
-}
-
-// What the result column that the ORDER BY term at `term` (a position or
-// a name) names stands for in the list of `select`: an item of the list,
-// or a column a `*` there stands for (PostgreSQL: StarColumns).
-struct TermColumn {
-  SelectItem item;                 // first kNone when it is no item
-  std::optional<StarColumn> star;  // else the column a `*` stands for
-  const char* refusal = nullptr;   // a position whose column cannot be told
-};
-
-TermColumn ColumnOfTerm(EditableSql* s, const Operands& ops, size_t select, size_t term) {
-  TermColumn out;
-  out.item = ItemOfTerm(*s, ops, select, term);
-  if (out.item.first != kNone) return out;
-  thread_local std::vector<SelectItem> items;
-  thread_local std::vector<StarColumn> columns;
-  ListItems(*s, ops, select, &items);
-  const bool position = s->Kind(term) == TokenKind::kNumber;
-  long wanted = position ? std::strtol(std::string(s->Text(term)).c_str(), nullptr, 10) : 0;
-  const std::string name = position ? std::string() : PostgresNameOf(*s, term);
-  for (const SelectItem& item : items) {
-    if (!s->IsPunct(item.last, '*')) {
-      if (position && --wanted == 0) out.item = item;
-      if (out.item.first != kNone) return out;
-      continue;
-    }
-    columns.clear();
-    if (!StarColumns(*s, ops, item.last, &columns)) {
-      if (position) out.refusal = "ORDER BY position of a column of * whose columns are not known";
-      return out;
-    }
-    for (const StarColumn& c : columns) {
-      if (position ? --wanted == 0 : c.name == name) {
-        out.star = c;
-        break;
-      }
-    }
-    if (out.star) break;
-  }
-  // A name the result has twice is refused by the server itself.
-  if (position && out.star) {
-    int same = 0;
-    for (const StarColumn& c : columns) same += c.name == out.star->name;
-    if (same > 1) out.refusal = "ORDER BY position of a name the result has twice";
-  }
-  return out;
 }
 
 // PostgreSQL: the term [start, end] of the set operation whose first member
@@ -149,7 +87,7 @@ bool KeySetTerm(EditableSql* s, const Operands& ops, size_t select, size_t start
     s->Edit(end).after.insert(0, ")");
     return true;
   }
-  const TermColumn column = ColumnOfTerm(s, ops, select, end);
+  const TermColumn column = ColumnOfTerm(*s, ops, select, end);
   const SelectItem& item = column.item;
   if (column.refusal || (position && column.star)) {
     // A column a `*` stands for, by its name; or the refusal, which fails
@@ -158,7 +96,7 @@ bool KeySetTerm(EditableSql* s, const Operands& ops, size_t select, size_t start
     s->Edit(end).before += column.refusal
                                ? std::string("tsql_unsupported('") + column.refusal + "')"
                                : (column.star->expression ? "tsql_fold(" : "tsql_key(") +
-                                     QuotedName(column.star->name) + ")";
+                                     QuotedIdentifier(column.star->name) + ")";
     return true;
   }
   if (position && item.first == kNone) return false;  // past the last column
@@ -194,7 +132,7 @@ bool KeySetTerm(EditableSql* s, const Operands& ops, size_t select, size_t start
 // column that a `*` stands for and that is an expression of a derived table.
 void CollateSetTerm(EditableSql* s, const Operands& ops, size_t select, size_t start, size_t end) {
   if (start != end || Collated(s, end)) return;
-  const TermColumn column = ColumnOfTerm(s, ops, select, end);
+  const TermColumn column = ColumnOfTerm(*s, ops, select, end);
   const SelectItem& item = column.item;
   // A column a `*` stands for takes its table column's collation; an item
   // of a derived table that is no column has none.
