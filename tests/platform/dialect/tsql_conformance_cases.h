@@ -325,6 +325,8 @@ inline const ConformanceCase kConformanceCases[] = {
   {"UnionOrderByUnnamedPosition", "select id, upper(name) from fd_names union all select 0, code from fd_pad order by 2, 1 desc offset 1 rows fetch next 1 rows only", "0"},
   {"UnionOrderByStarPositionIgnoresTrailingBlanks", "select *, 0 k from fd_pad union all select name, id from fd_names where id = 2 order by 1, 2 desc offset 0 rows fetch next 1 rows only", "abc  "},
   {"UnionOrderByStarPositionOfLiteralsIgnoresCase", "select * from (select 'b' x, 1 k) d union all select 'A', 2 union all select 'a ', 3 union all select 'B', 4 order by 1 desc, 2 offset 1 rows fetch next 1 rows only", "B"},
+  {"IntersectBindsBeforeUnion", "select count(*) from (select 1 x union select 2 intersect select 2) t", "2"},
+  {"ParenthesizedMemberBetweenOperators", "select count(*) from (select 5 x union (select 1) union select 2) t", "3"},
   {"UnionOrderNullsFirstDespiteWhere", "select book_name from fd_doc union all select book_name from fd_doc where book_name > 'a' order by book_name offset 0 rows fetch next 1 rows only", kNull},
   {"UnionOfParenthesizedMembers", "(select id from fd_names where id < 3) union all (select top 1 id from fd_names order by id desc) order by 1 desc offset 0 rows fetch next 1 rows only", "4"},
   {"OffsetFetch", "select id from fd_names order by id offset 1 + 1 rows fetch next (1) rows only", "3"},
