@@ -315,6 +315,7 @@ inline const ConformanceCase kConformanceCases[] = {
   {"OrderByExpressionIgnoresBlanks", "select top 1 k from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u order by upper(n), k desc", "2"},
   {"OrderByStarPositionIgnoresBlanks", "select * from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u order by 1, 2 desc offset 0 rows fetch next 1 rows only", "abc  "},
   {"OrderByStarPositionOfLiteralsIgnoresCase", "select * from (select 'b' x, 1 k union all select 'A', 2 union all select 'a ', 3 union all select 'B', 4) d order by 1 desc, 2 offset 1 rows fetch next 1 rows only", "B"},
+  {"OrderByAliasBehindStarIgnoresCase", "select *, name + '' u from fd_names where id > 1 order by u, id desc offset 0 rows fetch next 1 rows only", "2"},
   {"TopWithTiesIgnoresBlanks", "select count(*) from (select top 1 with ties k from (select name n, id k from fd_names where id = 2 union all select code, 0 from fd_pad) u order by n) t", "2"},
   {"TopWithTies", "select count(*) from (select top 1 with ties id from fd_names order by d) t", "2"},
   {"TopWithTiesByAlias", "select count(*) from (select top 1 with ties d x from fd_names order by x) t", "2"},
