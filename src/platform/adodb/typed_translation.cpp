@@ -3,6 +3,8 @@
 #include "platform/adodb/typed_translation.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace q6 {
 namespace {
@@ -25,6 +27,15 @@ class NotedTypes final : public dialect::ColumnTypes {
       if (r.table == table && r.column == column) return t;
     noted_.push_back({std::string(table), std::string(column), t});
     return t;
+  }
+
+  bool ColumnNames(std::string_view table, std::vector<std::string>* names) override {
+    names->clear();
+    const bool known = given_ && given_->ColumnNames(table, names);
+    for (const dialect::TypeRead& r : noted_)
+      if (r.column.empty() && r.table == table) return known;
+    noted_.push_back({std::string(table), {}, {}, *names});
+    return known;
   }
 
   std::shared_ptr<const dialect::TypeReads> Noted() {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/dialect/exact_columns.h"
+#include "platform/dialect/statement_rules.h"
 #include "runtime/value_utf8.h"
 
 namespace q6::dialect {
@@ -69,6 +70,7 @@ struct Source {
   std::string alias;       // "" when none
   size_t group = kNone;    // the ( of a derived table
   size_t columns = kNone;  // the ( of its column list
+  size_t named = kNone;    // the token that names it in the query: its alias, else its table
 };
 
 bool EndsFrom(const EditableSql& s, size_t i, int depth) {
@@ -102,6 +104,7 @@ void ReadSources(const EditableSql& s, const Operands& ops, size_t j, std::vecto
       while (s.IsPunct(s.NextSig(last), '.') && IsName(s, ops, s.NextSig(s.NextSig(last))))
         last = s.NextSig(s.NextSig(last));
       src.table = NameOf(s, last);
+      src.named = last;
       after = s.NextSig(last);
     } else {
       return;
@@ -109,6 +112,7 @@ void ReadSources(const EditableSql& s, const Operands& ops, size_t j, std::vecto
     if (s.IsWord(after, "as")) after = s.NextSig(after);
     if (IsName(s, ops, after)) {
       src.alias = NameOf(s, after);
+      src.named = after;
       after = s.NextSig(after);
     }
     if (src.group != kNone && s.IsPunct(after, '(')) {
@@ -353,6 +357,103 @@ bool IsExpressionColumn(const EditableSql& s, const Operands& ops, size_t first,
   const size_t select = s.FirstWord("select");
   if (!s.HasWord("with") && (select == kNone || s.NextWord(select) == kNone)) return false;
   return OriginOf(s, ops, first, last, false).kind == Origin::kItem;
+}
+
+namespace {
+
+bool ExpandStar(const EditableSql& s, const Operands& ops, size_t star,
+                std::vector<StarColumn>* out, int hops);
+
+// The result columns of the select at `select` (a derived table's or common
+// table expression's first member) into `out`, named by the column list at
+// `columns` when there is one (kNone).
+bool SelectColumns(const EditableSql& s, const Operands& ops, size_t select, size_t columns,
+                   std::vector<StarColumn>* out, int hops) {
+  if (!s.IsWord(select, "select")) return false;
+  std::vector<SelectItem> items;
+  ListItems(s, ops, select, &items);
+  const size_t from = out->size();
+  for (const SelectItem& item : items) {
+    if (s.IsPunct(item.last, '*')) {
+      if (!ExpandStar(s, ops, item.last, out, hops + 1)) return false;
+      continue;
+    }
+    StarColumn c;
+    size_t x0 = item.first;
+    if (item.alias != kNone) {
+      c.name = PostgresNameOf(s, item.alias);
+    } else if (IsName(s, ops, item.first) && s.IsPunct(s.NextSig(item.first), '=') &&
+               s.NextSig(item.first) < item.last) {
+      c.name = PostgresNameOf(s, item.first);  // name = expression
+      x0 = s.NextSig(s.NextSig(item.first));
+    } else if (IsName(s, ops, item.last)) {
+      c.name = PostgresNameOf(s, item.last);
+    }
+    std::string q, col;
+    c.expression = !SplitReference(s, ops, x0, item.last, &q, &col) ||
+                   IsExpressionColumn(s, ops, x0, item.last);
+    out->push_back(std::move(c));
+  }
+  if (columns != kNone) {
+    size_t k = from;
+    for (size_t j = s.NextSig(columns); j != kNone && j < s.Match(columns); j = s.NextSig(j)) {
+      if (s.IsPunct(j, ',')) continue;
+      if (k == out->size()) return false;
+      (*out)[k++].name = PostgresNameOf(s, j);
+    }
+    if (k != out->size()) return false;
+  }
+  for (size_t k = from; k < out->size(); ++k)
+    if ((*out)[k].name.empty()) return false;
+  return true;
+}
+
+bool ExpandStar(const EditableSql& s, const Operands& ops, size_t star,
+                std::vector<StarColumn>* out, int hops) {
+  if (hops > kMaxHops) return false;
+  const size_t query = QueryOf(s, star);
+  if (!s.IsWord(query, "select")) return false;
+  std::string qualifier;
+  if (const size_t dot = s.PrevSig(star); s.IsPunct(dot, '.'))
+    qualifier = NameOf(s, s.PrevSig(dot));
+  // Joined USING or NATURAL, PostgreSQL gives the shared columns once.
+  if (const size_t from = FromOf(s, query); from != kNone) {
+    const int depth = s.Depth(from);
+    for (size_t j = s.NextSig(from); !EndsFrom(s, j, depth); j = s.NextSig(j)) {
+      if (s.IsWord(j, "using") || s.IsWord(j, "natural")) return false;
+      if (s.IsPunct(j, '(')) j = s.Match(j);
+    }
+  }
+  std::vector<Source> sources;
+  SourcesOf(s, ops, query, &sources);
+  bool any = false;
+  std::vector<std::string> names;
+  for (const Source& src : sources) {
+    if (!qualifier.empty() &&
+        !value::EqualsAsciiFolded(src.alias.empty() ? src.table : src.alias, qualifier))
+      continue;
+    any = true;
+    const size_t from = out->size();
+    size_t body = src.group, columns = src.columns;
+    if (body != kNone || FindCte(s, ops, src.table, &body, &columns)) {
+      size_t select = s.NextSig(body);
+      while (s.IsPunct(select, '(')) select = s.NextSig(select);
+      if (!SelectColumns(s, ops, select, columns, out, hops)) return false;
+    } else {
+      if (!s.ReadColumnNames(src.table, &names)) return false;
+      for (std::string& n : names) out->push_back({std::move(n), false, {}});
+    }
+    const std::string source = src.named == kNone ? "" : PostgresNameOf(s, src.named);
+    for (size_t k = from; k < out->size(); ++k) (*out)[k].source = source;
+  }
+  return any;
+}
+
+}  // namespace
+
+bool StarColumns(const EditableSql& s, const Operands& ops, size_t star,
+                 std::vector<StarColumn>* out) {
+  return ExpandStar(s, ops, star, out, 0);
 }
 
 }  // namespace q6::dialect

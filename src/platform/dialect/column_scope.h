@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "platform/dialect/column_types.h"
 #include "platform/dialect/editable_sql.h"
@@ -32,5 +34,22 @@ ColumnType ColumnTypeAt(const EditableSql& sql, const Operands& ops, size_t firs
 // (case and a date's stored form count unless the rules say otherwise).
 // False when unknown.
 bool IsExpressionColumn(const EditableSql& sql, const Operands& ops, size_t first, size_t last);
+
+// One of the result columns a `*` of a select list stands for.
+struct StarColumn {
+  std::string name;         // as PostgreSQL names the result column (unquoted)
+  bool expression = false;  // an item of a derived table that is no plain column
+  std::string source;       // the alias or table that names its source ("" when none)
+};
+
+// PostgreSQL: the result columns that the select list item `*` or `q.*`
+// whose `*` is token `star` stands for, in order, appended to `out`: a
+// table's or view's columns as the schema lists them (EditableSql::
+// ReadColumnNames, so the translation is known to depend on them), a
+// derived table's or common table expression's items by their column list,
+// alias or plain column's name. False when any of them cannot be told (a
+// table the schema does not list, an item named by nothing).
+bool StarColumns(const EditableSql& sql, const Operands& ops, size_t star,
+                 std::vector<StarColumn>* out);
 
 }  // namespace q6::dialect

@@ -104,9 +104,21 @@ ColumnType PostgresColumnType(std::string_view stored, std::string_view comment)
   return stored == form ? recorded : plain;
 }
 
+bool ColumnTypes::ColumnNames(std::string_view, std::vector<std::string>* names) {
+  names->clear();
+  return false;
+}
+
 bool ReadsStillHold(const std::shared_ptr<const TypeReads>& reads, ColumnTypes* types) {
   if (!reads) return true;
+  std::vector<std::string> names;
   for (const TypeRead& r : *reads) {
+    if (r.column.empty()) {
+      if (types) types->ColumnNames(r.table, &names);
+      if (!types) names.clear();
+      if (names != r.names) return false;
+      continue;
+    }
     const ColumnType now = types ? types->TypeOf(r.table, r.column) : ColumnType{};
     if (!(now == r.type)) return false;
   }

@@ -82,13 +82,21 @@ class Q6FD_INTERNAL ColumnTypes {
   // table is not known (or no table at all), kNoColumn when it has no such
   // column. Never throws except std::bad_alloc.
   virtual ColumnType TypeOf(std::string_view table, std::string_view column) = 0;
+  // The names of the columns of `table` (a table or a view; name as for
+  // TypeOf) in their order, as the engine keeps them, into `names`. False,
+  // and `names` empty, when the table is not known. Never throws except
+  // std::bad_alloc. Baseline: not known.
+  virtual bool ColumnNames(std::string_view table, std::vector<std::string>* names);
 };
 
-// One answer a translation was made with.
+// One answer a translation was made with: the type of `column` of `table`,
+// or, when `column` is empty, the names of `table`'s columns (ColumnNames;
+// none when not known).
 struct TypeRead {
   std::string table;
   std::string column;
   ColumnType type;
+  std::vector<std::string> names;
 };
 using TypeReads = std::vector<TypeRead>;
 

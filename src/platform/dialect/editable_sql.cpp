@@ -98,6 +98,18 @@ ColumnType EditableSql::ReadType(std::string_view table, std::string_view column
   return t;
 }
 
+bool EditableSql::ReadColumnNames(std::string_view table, std::vector<std::string>* names) const {
+  for (const TypeRead& r : type_reads_) {
+    if (!r.column.empty() || r.table != table) continue;
+    *names = r.names;
+    return !names->empty();
+  }
+  names->clear();
+  if (types_) types_->ColumnNames(table, names);
+  type_reads_.push_back({std::string(table), {}, {}, *names});
+  return !names->empty();
+}
+
 TokenEdit& EditableSql::Edit(size_t i) {
   if (edit_of_[i] < 0) {
     edit_of_[i] = static_cast<int>(edits_.size());

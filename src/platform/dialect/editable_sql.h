@@ -155,6 +155,10 @@ class EditableSql {
   // them); every pair asked is noted, with its answer, in TypeReadsMade, so
   // that the translation is known to depend on it.
   ColumnType ReadType(std::string_view table, std::string_view column) const;
+  // The names of `table`'s columns in their order into `names`
+  // (ColumnTypes::ColumnNames; false and none when not known), noted as
+  // ReadType's answers are.
+  bool ReadColumnNames(std::string_view table, std::vector<std::string>* names) const;
   const TypeReads& TypeReadsMade() const { return type_reads_; }
 
   // The statement with every edit applied.

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/dialect/column_scope.h"
+#include "platform/dialect/exact_columns.h"
 #include "platform/dialect/operands.h"
 #include "platform/dialect/operator_rules.h"
 #include "platform/dialect/statement_rules.h"
@@ -159,11 +161,61 @@ SelectItem ItemOfTerm(const EditableSql& s, const Operands& ops, size_t select, 
   const bool position = s.Kind(term) == TokenKind::kNumber;
   long wanted = position ? std::strtol(std::string(s.Text(term)).c_str(), nullptr, 10) : 0;
   for (const SelectItem& item : items) {
-    if (s.IsPunct(item.last, '*')) return {};
+    if (s.IsPunct(item.last, '*')) {
+      if (position) return {};
+      continue;
+    }
     if (position ? --wanted == 0 : item.alias != kNone && SameName(s, item.alias, term))
       return item;
   }
   return {};
+}
+
+TermColumn ColumnOfTerm(const EditableSql& s, const Operands& ops, size_t select, size_t term) {
+  TermColumn out;
+  out.item = ItemOfTerm(s, ops, select, term);
+  if (out.item.first != kNone) return out;
+  thread_local std::vector<SelectItem> items;
+  thread_local std::vector<StarColumn> columns;
+  ListItems(s, ops, select, &items);
+  const bool position = s.Kind(term) == TokenKind::kNumber;
+  long wanted = position ? std::strtol(std::string(s.Text(term)).c_str(), nullptr, 10) : 0;
+  const std::string name = position ? std::string() : PostgresNameOf(s, term);
+  for (const SelectItem& item : items) {
+    if (!s.IsPunct(item.last, '*')) {
+      if (position && --wanted == 0) out.item = item;
+      if (out.item.first != kNone) return out;
+      continue;
+    }
+    columns.clear();
+    if (!StarColumns(s, ops, item.last, &columns)) {
+      if (position) out.refusal = "ORDER BY position of a column of * whose columns are not known";
+      return out;
+    }
+    for (const StarColumn& c : columns) {
+      if (position ? --wanted == 0 : c.name == name) {
+        out.star = c;
+        break;
+      }
+    }
+    if (out.star) break;
+  }
+  // A name the result has twice does not tell one column by itself.
+  if (position && out.star) {
+    int same = 0;
+    for (const StarColumn& c : columns) same += c.name == out.star->name;
+    if (same > 1) out.refusal = "ORDER BY position of a name the result has twice";
+  }
+  return out;
+}
+
+std::string QuotedIdentifier(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
 }
 
 bool IsColumnTerm(const EditableSql& s, const Operands& ops, size_t first, size_t last) {
@@ -184,14 +236,30 @@ namespace {
 void KeyTerm(EditableSql* s, const Operands& ops, size_t select, size_t start, size_t end) {
   if (start == end && select != kNone &&
       (s->Kind(end) == TokenKind::kNumber || IsName(*s, ops, end))) {
-    const Item item = ItemOfTerm(*s, ops, select, end);
+    const bool position = s->Kind(end) == TokenKind::kNumber;
+    // A position behind a `*` is the column the star stands for there, by
+    // its source's name and its own.
+    const TermColumn column = position ? ColumnOfTerm(*s, ops, select, end)
+                                       : TermColumn{ItemOfTerm(*s, ops, select, end)};
+    const Item& item = column.item;
+    std::string key;
     if (item.first != kNone) {
-      const char* key = IsColumnTerm(*s, ops, item.first, item.last) ? "tsql_key(" : "tsql_fold(";
-      s->Edit(end).before += key + Rendered(*s, item.first, item.last) + ")";
+      key = (IsColumnTerm(*s, ops, item.first, item.last) ? "tsql_key(" : "tsql_fold(") +
+            Rendered(*s, item.first, item.last) + ")";
+    } else if (column.star && (!column.refusal || !column.star->source.empty())) {
+      const StarColumn& c = *column.star;
+      key = (c.expression ? "tsql_fold(" : "tsql_key(") +
+            (c.source.empty() ? "" : QuotedIdentifier(c.source) + ".") + QuotedIdentifier(c.name) +
+            ")";
+    } else if (column.refusal) {
+      key = std::string("tsql_unsupported('") + column.refusal + "')";
+    }
+    if (!key.empty()) {
+      s->Edit(end).before += key;
       s->Edit(end).drop = true;
       return;
     }
-    if (s->Kind(end) == TokenKind::kNumber) return;  // a position without its item
+    if (position) return;  // past the last column: the server says so
   }
   if (s->Kind(start) == TokenKind::kNumber && start == end) return;
   // A key written before (a translated text translated again) stays.
@@ -303,8 +371,17 @@ void CollateNamedTerms(EditableSql* s, const Operands& ops, size_t by) {
     const size_t start = s->NextSig(sep);
     size_t next = s->NextSig(end);
     Item item{start, end};
-    if (!partition)
+    bool expression_of_star = false;
+    if (!partition && start == end && select != kNone && s->Kind(end) == TokenKind::kNumber) {
+      // A position behind a `*`: a derived table's expression has no
+      // collation of its own.
+      const TermColumn column = ColumnOfTerm(*s, ops, select, end);
+      item = column.item;
+      expression_of_star = column.star && column.star->expression;
+    } else if (!partition) {
       item = start == end && select != kNone ? ItemOfTerm(*s, ops, select, end) : Item{};
+    }
+    if (expression_of_star && !s->IsWord(next, "collate")) s->Edit(end).after += " COLLATE NOCASE";
     if (item.first != kNone && !s->IsWord(next, "collate") &&
         !IsColumnTerm(*s, ops, item.first, item.last) &&
         !IsSurelyNumber(*s, ops, item.first, item.last) && !s->IsWord(item.last, "null"))

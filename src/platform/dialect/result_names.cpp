@@ -18,15 +18,6 @@ bool HasUpper(std::string_view t) {
   return false;
 }
 
-std::string Quoted(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  return out + "\"";
-}
-
 // The outermost SELECT that names the result: the first one at depth 0 of
 // a statement that returns rows (a WITH's main select included).
 size_t ResultSelect(const EditableSql& s) {
@@ -111,12 +102,12 @@ void NameItems(EditableSql* s, const Operands& ops, size_t select, bool postgres
           (pk == TokenKind::kWord && (!ops.IsKeyword(prev) || s->IsWord(prev, "end")));
       if (j != first && (s->IsWord(prev, "as") || unit_before)) {  // an alias
         if (postgres && !s->Edit(j).replace) {
-          Replace(s, j, Quoted(s->Text(j)));
+          Replace(s, j, QuotedIdentifier(s->Text(j)));
           named->push_back(j);
         }
       } else if ((j == first || s->IsPunct(prev, '.')) && s->Edit(j).after.empty() &&
                  !s->Edit(j).replace) {
-        s->Edit(j).after += " AS " + Quoted(s->Text(j));
+        s->Edit(j).after += " AS " + QuotedIdentifier(s->Text(j));
         named->push_back(j);
       }
     } else if (postgres && j != first && s->IsWord(prev, "as") &&
@@ -129,7 +120,7 @@ void NameItems(EditableSql* s, const Operands& ops, size_t select, bool postgres
       std::string name;
       AppendUnquoted(s->Text(j), &name);
       if (HasUpper(name)) {
-        s->Edit(j).after += " AS " + Quoted(name);
+        s->Edit(j).after += " AS " + QuotedIdentifier(name);
         named->push_back(j);
       }
     }
@@ -142,7 +133,7 @@ void NameItems(EditableSql* s, const Operands& ops, size_t select, bool postgres
 }  // namespace
 
 std::string WrittenName(const EditableSql& s, size_t first, size_t last) {
-  return Quoted(WrittenText(s, first, last));
+  return QuotedIdentifier(WrittenText(s, first, last));
 }
 
 void QuoteOrderTerms(EditableSql* s, const std::vector<size_t>& named) {
@@ -172,7 +163,7 @@ void QuoteOrderTerms(EditableSql* s, const std::vector<size_t>& named) {
         bool same = t.size() == name.size();
         for (size_t k = 0; same && k < t.size(); ++k) same = (t[k] | 0x20) == (name[k] | 0x20);
         if (same) {
-          Replace(s, j, Quoted(name));
+          Replace(s, j, QuotedIdentifier(name));
           break;
         }
       }
@@ -220,7 +211,7 @@ void QuoteKeywordNames(EditableSql* s, const Operands& ops, Engine engine) {
       AppendAsciiLower(s->Text(i), &name);
     else
       name = s->Text(i);
-    Replace(s, i, Quoted(name));
+    Replace(s, i, QuotedIdentifier(name));
   }
 }
 

@@ -64,14 +64,51 @@ void FoldMember(EditableSql* s, const Operands& ops, size_t select, Engine engin
 // its columns, their names and its own ORDER BY and LIMIT.
 void DeriveParenthesizedMembers(EditableSql* s) {
   const auto member = [s](size_t open) { return OpensMember(*s, open); };
+  size_t derived = kNone;  // the last member derived: one between two operators is derived once
   for (size_t i = s->NextSig(kNone); i != kNone; i = s->NextSig(i)) {
     if (!s->IsWordIn(i, kSetOperators)) continue;
     const size_t before = s->PrevSig(i);
-    if (s->IsPunct(before, ')') && member(s->Match(before)))
+    if (s->IsPunct(before, ')') && member(s->Match(before)) && s->Match(before) != derived)
       s->Edit(s->Match(before)).before += "SELECT * FROM ";
     size_t after = s->NextSig(i);
     if (s->IsWord(after, "all") || s->IsWord(after, "distinct")) after = s->NextSig(after);
-    if (s->IsPunct(after, '(') && member(after)) s->Edit(after).before += "SELECT * FROM ";
+    if (s->IsPunct(after, '(') && member(after)) {
+      s->Edit(after).before += "SELECT * FROM ";
+      derived = after;
+    }
+  }
+}
+
+// SQLite: INTERSECT binds before UNION and EXCEPT, as in SQL Server; SQLite
+// takes the operators as they come, left to right. A run of members joined
+// by INTERSECT behind a UNION or EXCEPT is read from as a derived table,
+// which keeps the columns of its first member:
+//   a UNION b INTERSECT c EXCEPT d  ->  a UNION SELECT * FROM (b INTERSECT c) EXCEPT d
+// A run at the start needs nothing: it is taken first anyway.
+void GroupIntersections(EditableSql* s) {
+  for (size_t i = s->FirstWord("intersect"); i != kNone; i = s->NextWord(i)) {
+    size_t start = MemberBefore(*s, i);
+    if (start == kNone) continue;
+    while (s->IsPunct(s->PrevSig(start), '(') && OpensMember(*s, s->PrevSig(start)))
+      start = s->PrevSig(start);
+    size_t op = s->PrevSig(start);
+    if (s->IsWord(op, "all") || s->IsWord(op, "distinct")) op = s->PrevSig(op);
+    if (!(s->IsWord(op, "union") || s->IsWord(op, "except")) || s->Depth(op) != s->Depth(i))
+      continue;
+    // The run ends before the next UNION or EXCEPT, or with the set
+    // operation (its ORDER BY and what follows belong to the whole).
+    const int depth = s->Depth(i);
+    size_t end = i;
+    for (size_t j = s->NextSig(i); j != kNone; j = s->NextSig(j)) {
+      if (s->Depth(j) < depth || s->IsPunct(j, ';')) break;
+      if (s->Depth(j) == depth && (s->IsWord(j, "union") || s->IsWord(j, "except") ||
+                                   s->IsWord(j, "order") || s->IsWord(j, "option")))
+        break;
+      if (s->IsPunct(j, '(')) j = s->Match(j);
+      end = j;
+    }
+    s->Edit(start).before.insert(0, "SELECT * FROM (");
+    s->Edit(end).tail.insert(0, ")");  // behind what the folding writes there
   }
 }
 
@@ -104,6 +141,9 @@ size_t SetOperationStart(const EditableSql& s, size_t order) {
 void RewriteSetOperations(EditableSql* s, Engine engine) {
   if (!s->HasAnyWord(kSetOperators)) return;
   if (engine == Engine::SQLite && s->HasPunct('(')) DeriveParenthesizedMembers(s);
+  if (engine == Engine::SQLite && s->HasWord("intersect") &&
+      (s->HasWord("union") || s->HasWord("except")))
+    GroupIntersections(s);
   thread_local Operands ops;
   ops.Reset(*s);
   // Each member next to an operator that removes duplicates (not ... ALL),

@@ -14,9 +14,13 @@
 // behind it, so it still limits the ordered rows. A position becomes the
 // name of the first member's item, as the result names rule wrote it; an
 // item without a name is named by its text, as SQLite names it, since it
-// cannot be reached otherwise.
+// cannot be reached otherwise. A position behind a `*` (`select *`,
+// `select t.*, x`) becomes the name of the column the star stands for
+// there, as the schema lists the table's columns (StarColumns); when they
+// cannot be told, the statement is refused rather than ordered otherwise.
 // SQLite takes COLLATE in that ORDER BY: a term naming a text expression's
-// item gets COLLATE NOCASE, as the same term of a plain select does.
+// item, or a derived table's expression behind a `*`, gets COLLATE NOCASE,
+// as the same term of a plain select does.
 //
 // This runs after the result names are written, so the names it reads are
 // the ones sent.
@@ -83,14 +87,25 @@ bool KeySetTerm(EditableSql* s, const Operands& ops, size_t select, size_t start
     s->Edit(end).after.insert(0, ")");
     return true;
   }
-  const SelectItem item = ItemOfTerm(*s, ops, select, end);
-  if (position && item.first == kNone) return false;  // behind a `*`
+  const TermColumn column = ColumnOfTerm(*s, ops, select, end);
+  const SelectItem& item = column.item;
+  if (column.refusal || (position && column.star)) {
+    // A column a `*` stands for, by its name; or the refusal, which fails
+    // the statement as it reads the first row.
+    s->Edit(end).drop = true;
+    s->Edit(end).before += column.refusal
+                               ? std::string("tsql_unsupported('") + column.refusal + "')"
+                               : (column.star->expression ? "tsql_fold(" : "tsql_key(") +
+                                     QuotedIdentifier(column.star->name) + ")";
+    return true;
+  }
+  if (position && item.first == kNone) return false;  // past the last column
   if (item.first != kNone &&
       (IsSurelyNumber(*s, ops, item.first, item.last) || s->IsWord(item.last, "null")))
     return false;
-  const char* key = item.first == kNone || IsColumnTerm(*s, ops, item.first, item.last)
-                        ? "tsql_key("
-                        : "tsql_fold(";
+  const bool expression = item.first == kNone ? column.star && column.star->expression
+                                              : !IsColumnTerm(*s, ops, item.first, item.last);
+  const char* key = expression ? "tsql_fold(" : "tsql_key(";
   if (!position) {
     s->Edit(start).before += key;
     s->Edit(end).after.insert(0, ")");
@@ -113,10 +128,15 @@ bool KeySetTerm(EditableSql* s, const Operands& ops, size_t select, size_t start
   return true;
 }
 
-// SQLite: the term [start, end] names an item of a text expression.
+// SQLite: the term [start, end] names an item of a text expression, or a
+// column that a `*` stands for and that is an expression of a derived table.
 void CollateSetTerm(EditableSql* s, const Operands& ops, size_t select, size_t start, size_t end) {
   if (start != end || Collated(s, end)) return;
-  const SelectItem item = ItemOfTerm(*s, ops, select, end);
+  const TermColumn column = ColumnOfTerm(*s, ops, select, end);
+  const SelectItem& item = column.item;
+  // A column a `*` stands for takes its table column's collation; an item
+  // of a derived table that is no column has none.
+  if (column.star && column.star->expression) s->Edit(end).after += " COLLATE NOCASE";
   if (item.first == kNone || IsColumnTerm(*s, ops, item.first, item.last) ||
       IsSurelyNumber(*s, ops, item.first, item.last) || s->IsWord(item.last, "null"))
     return;

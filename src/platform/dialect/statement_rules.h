@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/dialect/column_scope.h"
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/editable_sql.h"
 
@@ -53,8 +55,24 @@ void ListItems(const EditableSql& sql, const Operands& ops, size_t select,
 // stands for (order_rules.cpp): an aliased item (`expr AS name`, `expr
 // name`) when the term is one name, the n-th item when it is the number n.
 // kNone in first when there is none (a name that is then a column of the
-// tables) or the list has a `*` (positions cannot be told).
+// tables) or, for a number, a `*` comes before its item (StarColumns tells
+// what stands there).
 SelectItem ItemOfTerm(const EditableSql& sql, const Operands& ops, size_t select, size_t term);
+
+// What the result column that the ORDER BY term at `term` (a position or a
+// name) names stands for in the list of `select` (order_rules.cpp): an item
+// of the list (ItemOfTerm), else a column a `*` there stands for
+// (StarColumns). A position whose column cannot be told, or whose name the
+// star gives twice, has the name of that construct in `refusal`.
+struct TermColumn {
+  SelectItem item;                 // first kNone when it is no item
+  std::optional<StarColumn> star;  // else the column a `*` stands for
+  const char* refusal = nullptr;   // a position that cannot be ordered as written
+};
+TermColumn ColumnOfTerm(const EditableSql& sql, const Operands& ops, size_t select, size_t term);
+
+// `name` (unquoted) as a quoted identifier: "name", a " in it doubled.
+std::string QuotedIdentifier(std::string_view name);
 
 // Whether tokens [first, last] are a plain column: name or t.name.
 bool IsColumnTerm(const EditableSql& sql, const Operands& ops, size_t first, size_t last);

@@ -75,6 +75,28 @@ TEST_P(ColumnTypesTest, AnotherConnectionsChangeIsSeenByTheNextStatement) {
   }
 }
 
+// A position behind `*` names the table's column at that place: made again
+// with its columns in another order, the table's first column is another
+// one, and a translation kept from before no longer holds.
+TEST_P(ColumnTypesTest, APositionBehindAStarFollowsTheTablesColumnOrder) {
+  const std::string query =
+      "select * from ft union all select * from ft order by 1 offset 0 rows fetch next 1 rows only";
+  auto changer = OpenDriver(ResolveDataSource(dsn()));
+  auto reader = OpenDriver(ResolveDataSource(dsn()));
+  auto make = [&](const char* columns) {
+    Run(*changer, "drop table if exists ft");
+    Run(*changer, std::string("create table ft (") + columns + ")");
+    Run(*changer, "insert into ft values (1, 2), (2, 1)");
+  };
+  make("a int, b int");
+  KeptTranslation kept(*reader, query);
+  EXPECT_EQ(Answer(*reader, query, &kept), "1 2");
+  make("b int, a int");
+  std::this_thread::sleep_for(std::chrono::milliseconds(quirks().other_sessions_ddl_seen_after_ms));
+  EXPECT_EQ(Answer(*reader, query, &kept), "1 2");
+  EXPECT_EQ(Answer(*reader, query), "1 2");
+}
+
 Q6_INSTANTIATE_ENGINE_TEST(ColumnTypesTest);
 
 }  // namespace

@@ -13,17 +13,20 @@ namespace {
 // Enough for the tables of a long session; beyond it they are read again.
 constexpr size_t kMaxTables = 512;
 
-// The columns of the table named by the literal `lit` (the name in lower
-// case, else as written), with their stored types and comments.
+// The columns of the table or view named by the literal `lit` (the name in
+// lower case, else as written), in their order, with their stored types,
+// comments and the relation's kind.
 std::string ColumnsQuery(const std::string& lit) {
-  return "SELECT a.attname, format_type(a.atttypid, a.atttypmod), coalesce(d.description, '') "
+  return "SELECT a.attname, format_type(a.atttypid, a.atttypmod), coalesce(d.description, ''), "
+         "c.relkind "
          "FROM pg_catalog.pg_attribute a JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
          "LEFT JOIN pg_catalog.pg_description d ON d.objoid = a.attrelid "
          "AND d.classoid = 'pg_catalog.pg_class'::pg_catalog.regclass AND d.objsubid = a.attnum "
          "WHERE a.attrelid = coalesce(pg_catalog.to_regclass(pg_catalog.quote_ident("
          "pg_catalog.lower(" +
          lit + "))), pg_catalog.to_regclass(pg_catalog.quote_ident(" + lit +
-         "))) AND c.relkind IN ('r', 'p') AND a.attnum > 0 AND NOT a.attisdropped";
+         "))) AND c.relkind IN ('r', 'p', 'v', 'm', 'f') AND a.attnum > 0 "
+         "AND NOT a.attisdropped ORDER BY a.attnum";
 }
 
 struct ResultFree {
@@ -48,7 +51,8 @@ const PgColumnTypes::Table* PgColumnTypes::Read(std::string_view table) {
   if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK) return nullptr;
   Table t;
   const int rows = PQntuples(r.get());
-  t.found = rows > 0;
+  t.listed = rows > 0;
+  t.found = rows > 0 && (*PQgetvalue(r.get(), 0, 3) == 'r' || *PQgetvalue(r.get(), 0, 3) == 'p');
   t.columns.reserve(static_cast<size_t>(rows));
   for (int i = 0; i < rows; ++i)
     t.columns.push_back(
@@ -59,13 +63,17 @@ const PgColumnTypes::Table* PgColumnTypes::Read(std::string_view table) {
   return &tables_.emplace(std::move(key), std::move(t)).first->second;
 }
 
-dialect::ColumnType PgColumnTypes::TypeOf(std::string_view table, std::string_view column) {
-  if (table.empty()) return {};
+const PgColumnTypes::Table* PgColumnTypes::Current(std::string_view table) {
   if (!current_) {
     current_ = true;
     if (!tables_.empty() && std::chrono::steady_clock::now() - since_ >= kFollowEvery) Forget();
   }
-  const Table* t = Read(table);
+  return Read(table);
+}
+
+dialect::ColumnType PgColumnTypes::TypeOf(std::string_view table, std::string_view column) {
+  if (table.empty()) return {};
+  const Table* t = Current(table);
   if (!t || !t->found) return {};
   const Column* found = nullptr;
   for (const Column& c : t->columns) {
@@ -74,6 +82,15 @@ dialect::ColumnType PgColumnTypes::TypeOf(std::string_view table, std::string_vi
     found = &c;
   }
   return found ? found->type : dialect::ColumnType{dialect::ColumnType::kNoColumn};
+}
+
+bool PgColumnTypes::ColumnNames(std::string_view table, std::vector<std::string>* names) {
+  names->clear();
+  if (table.empty()) return false;
+  const Table* t = Current(table);
+  if (!t || !t->listed) return false;
+  for (const Column& c : t->columns) names->push_back(c.name);
+  return true;
 }
 
 }  // namespace q6::postgres

@@ -49,6 +49,9 @@ class PgColumnTypes final : public dialect::ColumnTypes {
 
   void BeforeStatement() override { current_ = false; }
   dialect::ColumnType TypeOf(std::string_view table, std::string_view column) override;
+  // The names of a table's or a view's columns, read and kept as TypeOf's
+  // answers are.
+  bool ColumnNames(std::string_view table, std::vector<std::string>* names) override;
 
   // Drops every answer kept: the next question about a table reads it again.
   void Forget() { tables_.clear(); }
@@ -59,12 +62,15 @@ class PgColumnTypes final : public dialect::ColumnTypes {
     dialect::ColumnType type;
   };
   struct Table {
-    bool found = false;  // an ordinary or partitioned table of the search path
+    bool found = false;   // an ordinary or partitioned table of the search path
+    bool listed = false;  // such a table, or a view: `columns` holds its names
     std::vector<Column> columns;
   };
   // The kept answer for `table`, read when missing; null when it could
   // not be read.
   const Table* Read(std::string_view table);
+  // Read, after the age check of the first question after BeforeStatement.
+  const Table* Current(std::string_view table);
 
   pg_conn* conn_;
   Run run_;
