@@ -94,6 +94,12 @@ std::string PostgresDateStatements(const std::string& table, const std::vector<E
              " BEFORE INSERT OR UPDATE ON " + qualified +
              " FOR EACH ROW EXECUTE FUNCTION q6tsql.tsql_minute_round(" + quoted(c.name, '\'') +
              ")";
+    if (c.date_kind == 1)
+      out += "; CREATE TRIGGER " + quoted("q6_tick_" + table + "_" + c.name, '"') +
+             " BEFORE INSERT OR UPDATE ON " + qualified +
+             " FOR EACH ROW WHEN (date_part('microseconds', NEW." + quoted(c.name, '"') +
+             ")::bigint % 10000 NOT IN (0, 3000, 7000)) EXECUTE FUNCTION q6tsql.tsql_tick_round(" +
+             quoted(c.name, '\'') + ")";
     if (c.date_kind == 5)
       out += "; CREATE TRIGGER " + quoted("q6_time_" + table + "_" + c.name, '"') +
              " BEFORE INSERT OR UPDATE ON " + qualified + " FOR EACH ROW WHEN (NEW." +

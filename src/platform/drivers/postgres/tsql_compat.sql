@@ -451,6 +451,24 @@ BEGIN
   RETURN NEW;
 END $$;
 
+-- datetime columns (timestamp(3)) rounded to 1/300 s, as SQL Server keeps
+-- them: whole ticks of 1/300 s written as milliseconds, which end in 0, 3
+-- or 7 (.125 is .127, .999 the next second). The trigger's WHEN clause
+-- calls it only for a value off that grid; the column's name is its argument.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_tick_round() RETURNS trigger
+LANGUAGE plpgsql AS $$
+DECLARE
+  v timestamp := (to_jsonb(NEW) ->> TG_ARGV[0])::timestamp;
+  ms int;
+BEGIN
+  IF v IS NOT NULL THEN
+    ms := (date_part('milliseconds', v)::bigint % 1000)::int;
+    NEW := jsonb_populate_record(NEW, jsonb_build_object(TG_ARGV[0],
+             v + make_interval(secs => (((ms * 3 + 5) / 10 * 20 + 3) / 6 - ms) / 1000.0)));
+  END IF;
+  RETURN NEW;
+END $$;
+
 -- Dates in the styles of CONVERT.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_style(d timestamp, style int) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
