@@ -127,6 +127,16 @@ TEST_P(DateColumnTest, SevenDigitValuesStayInTheirSecond) {
   EXPECT_EQ(Text("count(*)", where.c_str()), "3");
 }
 
+// A table with a key and a datetime made as one statement of a script (run
+// alone, as the extended protocol takes one statement): the statements the
+// dialect adds behind it, its date triggers and its key's index, all run.
+TEST_P(DateColumnTest, ScriptTableKeepsWhatTheDialectAdds) {
+  d_->ExecuteOne(TranslateSql("create table ev8 (id int primary key, at datetime)", d_->engine(),
+                              d_->column_types()));
+  Run("insert into ev8 values (1, '2024-03-05 10:20:30.125')");
+  EXPECT_EQ(Text("convert(varchar(23), at, 121)", "ev8"), "2024-03-05 10:20:30.127");
+}
+
 Q6_INSTANTIATE_ENGINE_TEST(DateColumnTest);
 
 }  // namespace
