@@ -109,7 +109,8 @@ TEST_P(DateColumnTest, TextThatIsNoDateFailsAsInSqlServer) {
 // Seven fractional digits reach a datetime2 or time column whole or cut,
 // never rounded into the next second (or day), whichever way they are
 // sent: bound to a statement of one's own, in a batch, or as a literal of
-// an INSERT without a column list; a varchar beside them keeps every digit.
+// an INSERT without a column list or of an UPDATE; a varchar beside them
+// keeps every digit.
 TEST_P(DateColumnTest, SevenDigitValuesStayInTheirSecond) {
   Run("create table ev7 (id int, d datetime2, t time, v varchar(30))");
   const std::string when = "2024-03-05 23:59:59.9999999";
@@ -120,11 +121,13 @@ TEST_P(DateColumnTest, SevenDigitValuesStayInTheirSecond) {
   d_->ExecuteBatch(std::vector<Driver::Batched>{
       {{put, {Variant(2), Variant(when), Variant("10:00:00.9999999"), Variant(when)}}, ""}});
   Run("insert into ev7 values (3, '" + when + "', '10:00:00.9999999', '" + when + "')");
+  Run("insert into ev7 (id, v) values (4, '" + when + "')");
+  Run("update ev7 set d = '" + when + "', t = '10:00:00.9999999' where id = 4");
   const std::string where =
       "ev7 where convert(varchar(19), d, 120) = '2024-03-05 23:59:59' and "
       "convert(varchar(8), t, 108) = '10:00:00' and v = '" +
       when + "' and d = '" + when + "'";
-  EXPECT_EQ(Text("count(*)", where.c_str()), "3");
+  EXPECT_EQ(Text("count(*)", where.c_str()), "4");
 }
 
 // A table with a key and a datetime made as one statement of a script (run
