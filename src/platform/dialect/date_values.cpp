@@ -133,16 +133,20 @@ void TypeItems(EditableSql* s, const std::string& table, size_t list, size_t fir
       continue;
     }
     const size_t last = s->PrevSig(j == kNone ? s->size() : j);
-    // A whole item that is one literal, possibly named ('..' AS d, '..' d).
-    const size_t after = s->NextSig(item);
-    const bool whole = last == item || (after == last && s->Kind(last) != TokenKind::kPunct) ||
+    // A whole item that is one literal (N'..' too), possibly named ('..' AS
+    // d, '..' d).
+    const size_t lit = s->IsWord(item, "n") && s->Kind(s->NextSig(item)) == TokenKind::kString
+                           ? s->NextSig(item)
+                           : item;
+    const size_t after = s->NextSig(lit);
+    const bool whole = last == lit || (after == last && s->Kind(last) != TokenKind::kPunct) ||
                        (s->IsWord(after, "as") && s->NextSig(after) == last);
-    if (whole && s->Kind(item) == TokenKind::kString && !s->Changed(item) &&
-        MayDependOnDateType(s->UnwatchedText(item))) {
+    if (whole && s->Kind(lit) == TokenKind::kString && !s->Changed(lit) &&
+        MayDependOnDateType(s->UnwatchedText(lit))) {
       const std::string column = InsertColumn(*s, list, n);
       if (!column.empty()) {
-        std::string typed = DateLiteralAsType(s->UnwatchedText(item), s->ReadType(table, column));
-        if (!typed.empty()) Replace(s, item, std::move(typed));
+        std::string typed = DateLiteralAsType(s->UnwatchedText(lit), s->ReadType(table, column));
+        if (!typed.empty()) Replace(s, lit, std::move(typed));
       }
     }
     if (stop) return;
