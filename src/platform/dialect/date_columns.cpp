@@ -95,10 +95,7 @@ std::string PostgresDateStatements(const std::string& table, const std::vector<E
              " FOR EACH ROW EXECUTE FUNCTION q6tsql.tsql_minute_round(" + quoted(c.name, '\'') +
              ")";
     if (c.date_kind == 1)
-      out += "; CREATE TRIGGER " + quoted("q6_tick_" + table + "_" + c.name, '"') +
-             " BEFORE INSERT OR UPDATE ON " + qualified +
-             " FOR EACH ROW WHEN (date_part('microseconds', NEW." + quoted(c.name, '"') +
-             ")::bigint % 10000 NOT IN (0, 3000, 7000)) EXECUTE FUNCTION q6tsql.tsql_tick_round(" +
+      out += "; CALL q6tsql.tsql_tick_trigger(" + quoted(qualified, '\'') + ", " +
              quoted(c.name, '\'') + ")";
     if (c.date_kind == 5)
       out += "; CREATE TRIGGER " + quoted("q6_time_" + table + "_" + c.name, '"') +

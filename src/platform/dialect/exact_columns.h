@@ -63,8 +63,9 @@ Q6FD_INTERNAL std::string ExactColumnTriggers(const std::string& table,
 // (date_columns.cpp):
 // - triggers that round what is written into smalldatetime columns to the
 //   minute, as SQL Server does (the server's timestamp(0) keeps seconds),
-//   and into datetime columns to 1/300 s (called only for a value off that
-//   grid: milliseconds that end in 0, 3 or 7 cost nothing);
+//   and into datetime columns to 1/300 s (made by
+//   q6tsql.tsql_tick_trigger, which upgrades also call for older tables;
+//   called only for a value off that grid);
 // - the declared type of every datetime2 and time column, as the column's
 //   comment (TypeRecordOf), since the stored type cannot tell datetime2(3)
 //   from datetime nor time(7) from time(6).
