@@ -91,7 +91,10 @@ void NextMinute(Stamp* t) {
   NextDay(t);
 }
 
+// "" past 9999-12-31 (a value SQL Server cannot hold: the literal is left
+// to the server's own error).
 std::string Quoted(const Stamp& t, int ms) {
+  if (t.y > 9999) return "";
   char buf[40];
   if (ms < 0)
     std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d %02d:%02d:%02d'", t.y, t.mo, t.d, t.h, t.mi,
@@ -133,15 +136,15 @@ void TypeItems(EditableSql* s, const std::string& table, size_t list, size_t fir
       continue;
     }
     const size_t last = s->PrevSig(j == kNone ? s->size() : j);
+    const auto is = [s](size_t i, TokenKind k) { return i < s->size() && s->Kind(i) == k; };
     // A whole item that is one literal (N'..' too), possibly named ('..' AS
     // d, '..' d).
-    const size_t lit = s->IsWord(item, "n") && s->Kind(s->NextSig(item)) == TokenKind::kString
-                           ? s->NextSig(item)
-                           : item;
+    const size_t lit =
+        s->IsWord(item, "n") && is(s->NextSig(item), TokenKind::kString) ? s->NextSig(item) : item;
     const size_t after = s->NextSig(lit);
-    const bool whole = last == lit || (after == last && s->Kind(last) != TokenKind::kPunct) ||
+    const bool whole = last == lit || (after == last && !is(last, TokenKind::kPunct)) ||
                        (s->IsWord(after, "as") && s->NextSig(after) == last);
-    if (whole && s->Kind(lit) == TokenKind::kString && !s->Changed(lit) &&
+    if (whole && is(lit, TokenKind::kString) && !s->Changed(lit) &&
         MayDependOnDateType(s->UnwatchedText(lit))) {
       const std::string column = InsertColumn(*s, list, n);
       if (!column.empty()) {
