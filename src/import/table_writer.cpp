@@ -8,6 +8,7 @@
 
 #include "import/row_shape.h"
 #include "import/type_map.h"
+#include "platform/dialect/date_values.h"
 #include "platform/drivers/driver.h"
 #include "runtime/com_error.h"
 
@@ -184,6 +185,27 @@ void TableWriter::Add(const std::vector<std::string>& columns, const std::vector
     for (const std::string& c : columns) cols.push_back(SqlName(c, e));
     load_ = driver_.OpenBulkLoad(loading_, cols);
     load_columns_ = columns;
+    // PostgreSQL keeps six fractional digits, and its input would round a
+    // seventh (23:59:59.9999999 into the next day): datetime2(7) and
+    // time(7) values are cut to six, as statements' values are.
+    sevens_.clear();
+    for (size_t i = 0; Pg(e) && i < columns.size(); ++i) {
+      const ColumnDef* c = def_.Find(columns[i]);
+      dialect::ExactColumn x;
+      if (c && StoredColumn(*c, e, &x) && (x.date_kind == 3 || x.date_kind == 5) && x.digits >= 7)
+        sevens_.push_back(i);
+    }
+  }
+  for (size_t i : sevens_) {
+    if (row[i].type() != VarType::String ||
+        dialect::SubMicrosecondDigits(row[i].string()) == std::string::npos)
+      continue;
+    cut_row_ = row;
+    for (size_t k : sevens_)
+      if (cut_row_[k].type() == VarType::String)
+        dialect::CutToMicroseconds(&cut_row_[k].string_ref());
+    load_->Add(cut_row_);
+    return;
   }
   load_->Add(row);
 }

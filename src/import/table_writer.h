@@ -90,6 +90,8 @@ class TableWriter {
   std::vector<std::string> statements_;
   std::unique_ptr<BulkLoad> load_;
   std::vector<std::string> load_columns_;  // the columns `load_` was opened for
+  std::vector<size_t> sevens_;             // of those, the ones whose values are cut to six digits
+  std::vector<Variant> cut_row_;           // a row with values cut
   bool staged_ = false;                    // the staging table was committed
   bool done_ = false;
 };

@@ -250,6 +250,24 @@ TEST_P(ImportTest, ColumnsKeepTheirTypes) {
   EXPECT_EQ(raw.bytes(), (ByteArray{0x00, 0xff, 0x41}));
 }
 
+// Imported times keep the second they were in (seven digits are cut where
+// the engine keeps six, never rounded into the next day), a datetime holds
+// 1/300 s, and a varchar beside them keeps every digit.
+TEST_P(ImportTest, DatesHoldWhatSqlServerStores) {
+  Write("late.sql",
+        "CREATE TABLE [dbo].[late]([d] [datetime2](7) NULL, [t] [time](7) NULL,"
+        " [dt] [datetime] NULL, [v] [varchar](30) NULL)\nGO\n"
+        "INSERT [dbo].[late] VALUES (CAST(N'2024-03-05T23:59:59.9999999' AS DateTime2),"
+        " CAST(N'23:59:58.9999999' AS Time), CAST(N'2024-03-05T10:20:30.125' AS DateTime),"
+        " N'23:59:59.9999999')\nGO\n");
+  ImportReport r = Run({folder() + "/late.sql"});
+  ASSERT_TRUE(r.ok()) << (r.errors.empty() ? "" : r.errors[0]);
+  EXPECT_EQ(Scalar("select convert(varchar(19), d, 120) + '|' + convert(varchar(8), t, 108) + '|'"
+                   " + convert(varchar(23), dt, 121) + '|' + v from late")
+                .ToString(),
+            "2024-03-05 23:59:59|23:59:58|2024-03-05 10:20:30.127|23:59:59.9999999");
+}
+
 // A text key is one key under the padding rule, on both engines: 'A  '
 // beside 'a' is refused, in the primary key and in a unique index.
 TEST_P(ImportTest, TextKeysRefuseTheirPaddedTwins) {

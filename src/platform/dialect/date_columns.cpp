@@ -94,6 +94,9 @@ std::string PostgresDateStatements(const std::string& table, const std::vector<E
              " BEFORE INSERT OR UPDATE ON " + qualified +
              " FOR EACH ROW EXECUTE FUNCTION q6tsql.tsql_minute_round(" + quoted(c.name, '\'') +
              ")";
+    if (c.date_kind == 1)
+      out += "; CALL q6tsql.tsql_tick_trigger(" + quoted(qualified, '\'') + ", " +
+             quoted(c.name, '\'') + ")";
     if (c.date_kind == 5)
       out += "; CREATE TRIGGER " + quoted("q6_time_" + table + "_" + c.name, '"') +
              " BEFORE INSERT OR UPDATE ON " + qualified + " FOR EACH ROW WHEN (NEW." +

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/dialect/date_values.h"
 #include "platform/dialect/operator_rules.h"
 
 namespace q6::dialect {
@@ -92,7 +93,7 @@ bool IsDigits(std::string_view t) {
 
 bool IsDateLiteral(std::string_view text) {
   DateLiteral d;
-  return ParseDateLiteral(text, &d);
+  return ParseDateLiteral(text, &d) || MayDependOnDateType(text);
 }
 
 bool RewriteDateLiteral(EditableSql* s, size_t lit, char op, size_t op_first, size_t op_last,

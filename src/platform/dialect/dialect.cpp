@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/dialect/binary_values.h"
+#include "platform/dialect/date_values.h"
 #include "platform/dialect/editable_sql.h"
 #include "platform/dialect/expression_rules.h"
 #include "platform/dialect/literal_shape.h"
@@ -120,6 +121,7 @@ std::string Translate(std::string_view tsql, Engine engine, Types* types, Reads*
     dialect::RewriteTsqlSelectLists(&sql, engine);
     dialect::RewriteTsqlCalls(&sql, engine);
     dialect::RewriteTsqlTableDefinitions(&sql, engine);
+    dialect::RewriteDateValues(&sql, engine);
     dialect::RewriteTsqlOperators(&sql, engine);
     dialect::RewriteExpressions(&sql, engine);
     dialect::RewriteBinaryLiterals(&sql, engine);

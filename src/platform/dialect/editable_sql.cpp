@@ -165,6 +165,9 @@ void Replace(EditableSql* sql, size_t i, std::string text) {
 
 void AppendOwnStatements(EditableSql* sql, size_t last, const std::string& text) {
   sql->Edit(last - 1).after += text;
+  // Behind statements appended before (a table's triggers, then the
+  // indexes of its keys): those count as well.
+  if (sql->appended() != 0) return sql->SetAppended(sql->appended() + text.size());
   size_t appended = text.size();
   for (size_t k = last; k < sql->size(); ++k) appended += sql->UnwatchedText(k).size();
   sql->SetAppended(appended);

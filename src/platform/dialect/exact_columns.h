@@ -62,7 +62,10 @@ Q6FD_INTERNAL std::string ExactColumnTriggers(const std::string& table,
 // ("; CREATE TRIGGER ...; COMMENT ON COLUMN ..."), "" when none are needed
 // (date_columns.cpp):
 // - triggers that round what is written into smalldatetime columns to the
-//   minute, as SQL Server does (the server's timestamp(0) keeps seconds);
+//   minute, as SQL Server does (the server's timestamp(0) keeps seconds),
+//   and into datetime columns to 1/300 s (made by
+//   q6tsql.tsql_tick_trigger, which upgrades also call for older tables;
+//   called only for a value off that grid);
 // - the declared type of every datetime2 and time column, as the column's
 //   comment (TypeRecordOf), since the stored type cannot tell datetime2(3)
 //   from datetime nor time(7) from time(6).

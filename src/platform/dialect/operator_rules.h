@@ -72,7 +72,8 @@ bool IsDigits(std::string_view t);
 bool RewriteDateLiteral(EditableSql* sql, size_t lit, char op, size_t op_first, size_t op_last,
                         bool collate_items = false);
 
-// Whether the literal token `text` (quotes included) is one RewriteDateLiteral takes.
+// Whether the literal token `text` (quotes included) is one RewriteDateLiteral
+// or the rules of date_values.h take.
 bool IsDateLiteral(std::string_view text);
 
 }  // namespace q6::dialect

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/dialect/column_scope.h"
+#include "platform/dialect/date_values.h"
 #include "platform/dialect/operands.h"
 #include "platform/dialect/operator_rules.h"
 #include "platform/dialect/tsql_rules.h"
@@ -243,11 +244,16 @@ void RewriteComparison(EditableSql* s, const Operands& ops, size_t op_first, siz
   const size_t r0 = s->NextSig(op_last);
   const bool lit_l = IsLiteral(*s, l0, l1), lit_r = IsLiteral(*s, r0, r1);
   const bool sqlite = engine == Engine::SQLite;
+  // PostgreSQL: a literal compared with (or assigned to) a date column is
+  // read as the column's type.
+  const bool typed =
+      !sqlite && lit_l != lit_r &&
+      (lit_r ? LiteralAsDateColumn(s, ops, r1, l0, l1) : LiteralAsDateColumn(s, ops, l1, r0, r1));
   // (SET d = '2024-05-05' assigns: no comparison.)
-  if (lit_r && !lit_l && !(op == '=' && IsAssignment(*s, l0)) &&
+  if (!typed && lit_r && !lit_l && !(op == '=' && IsAssignment(*s, l0)) &&
       RewriteDateLiteral(s, r1, op, op_first, op_last, sqlite && !IsOwnColumn(*s, ops, l0, l1)))
     return;
-  if (lit_l && !lit_r && op != '=' && op != 'n')
+  if (!typed && lit_l && !lit_r && op != '=' && op != 'n')
     RewriteDateLiteral(s, l1, Mirror(op), kNone, kNone);
   const bool text_l = lit_l || IsTextCall(*s, ops, l0, l1);
   const bool text_r = lit_r || IsTextCall(*s, ops, r0, r1);
@@ -405,6 +411,13 @@ void RewriteInList(EditableSql* s, const Operands& ops, size_t in, Engine engine
   const bool fold_all = IsLiteral(*s, l0, l1) || IsTextCall(*s, ops, l0, l1) ||
                         (IsColumn(*s, ops, l0, l1) && IsExpressionText(*s, ops, l0, l1));
   const bool postgres = engine == Engine::PostgreSQL;
+  if (postgres && IsColumn(*s, ops, l0, l1)) {
+    // The list's literals are read as a date column's type.
+    for (size_t j = first; j != kNone && j < close; j = s->NextSig(j))
+      if (s->Depth(j) == s->Depth(first) && (j == first || s->IsPunct(s->PrevSig(j), ',')) &&
+          (s->NextSig(j) == close || s->IsPunct(s->NextSig(j), ',')))
+        LiteralAsDateColumn(s, ops, j, l0, l1);
+  }
   if (postgres && !fold_all && IsColumn(*s, ops, l0, l1) &&
       ColumnInList(s, ops, l0, l1, op, in, open))
     return;
@@ -433,14 +446,20 @@ void RewriteBetween(EditableSql* s, const Operands& ops, size_t between, Engine 
   const size_t and_ = s->NextSig(low);
   const size_t high = s->NextSig(and_);
   if (low == kNone || !s->IsWord(and_, "and") || high == kNone) return;
-  if (s->Kind(low) == TokenKind::kString) RewriteDateLiteral(s, low, 'g', kNone, kNone);
-  if (s->Kind(high) == TokenKind::kString) RewriteDateLiteral(s, high, 'l', kNone, kNone);
-  if (engine != Engine::SQLite) return;
+  const size_t op = s->IsWord(s->PrevSig(between), "not") ? s->PrevSig(between) : between;
+  const size_t l0 = ops.StartBefore(op, true);
+  // PostgreSQL: bounds of a date column are read as its type.
+  const bool postgres = engine == Engine::PostgreSQL;
+  if (!(postgres && LiteralAsDateColumn(s, ops, low, l0, s->PrevSig(op))) &&
+      s->Kind(low) == TokenKind::kString)
+    RewriteDateLiteral(s, low, 'g', kNone, kNone);
+  if (!(postgres && LiteralAsDateColumn(s, ops, high, l0, s->PrevSig(op))) &&
+      s->Kind(high) == TokenKind::kString)
+    RewriteDateLiteral(s, high, 'l', kNone, kNone);
+  if (postgres) return;
   // As in a comparison: an operand that is no plain column (an aggregate,
   // a function's result) has no collation of its own, so its literal
   // bounds carry NOCASE, which ignores case, trailing blanks and a date's tag.
-  const size_t op = s->IsWord(s->PrevSig(between), "not") ? s->PrevSig(between) : between;
-  const size_t l0 = ops.StartBefore(op, true);
   if (l0 == kNone || IsOwnColumn(*s, ops, l0, s->PrevSig(op))) return;
   for (size_t bound : {low, high})
     if (IsLiteral(*s, bound, bound) && !s->IsWord(s->NextSig(bound), "collate"))

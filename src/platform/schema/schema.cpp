@@ -330,6 +330,8 @@ void UpgradeDataSource(const std::string& data_source) {
   CreateSchema(con);
   if (con.engine() == Engine::PostgreSQL) {
     postgres::InstallTsqlCompat(con.driver(), false);
+    // datetime columns of tables made before they were rounded to 1/300 s.
+    con.driver().Execute("CALL q6tsql.tsql_tick_triggers()");
   } else {
     // Indexes on NOCASE columns were built under SQLite's own NOCASE, which
     // folds only A-Z; the driver's NOCASE folds every letter and ignores

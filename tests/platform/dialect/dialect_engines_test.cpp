@@ -112,8 +112,18 @@ constexpr const char* kTypedSchema[] = {
     " '2024-03-05 10:20:30', '10:20:30.125', '10:20:30.123')",
     "create table fd_late (t time, t3 time(3))",
     "insert into fd_late values ('23:59:59.9999999', '23:59:59.9999')",
+    "create table fd_edge (id int, d7 datetime2, t7 time, dt datetime)",
     "create table fd_small (a smallint, b smallint, i int)",
     "insert into fd_small values (30000, 30000, 1)",
+};
+
+// Rows written once the tables above exist, translated against their
+// column types as the layer translates a statement.
+constexpr const char* kTypedRows[] = {
+    "insert into fd_edge (id, d7, t7, dt) values (1, '2024-03-05 23:59:59.9999999',"
+    " '10:00:00.9999999', '2024-03-05 10:20:30.125')",
+    "insert into fd_edge (id, d7, t7) select 2, '2024-03-05 23:59:59.9999999', '10:00:00.9999999'",
+    "insert into fd_edge (id, dt) select 3, d7 from fd_precise",
 };
 
 struct Outcome {
@@ -159,6 +169,11 @@ class SQLiteSession : public EngineSession {
     char* msg = nullptr;
     std::string schema = Schema(kSQLiteTypes);
     for (const char* sql : kTypedSchema) schema += ";" + TranslateSql(sql, Engine::SQLite).native;
+    for (const char* sql : kTypedRows) {
+      if (msg == nullptr &&
+          api_.sqlite3_exec(db_, schema.c_str(), nullptr, nullptr, &msg) == SQLITE_OK)
+        schema = TranslateSql(sql, Engine::SQLite, column_types()).native;
+    }
     if (api_.sqlite3_exec(db_, schema.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
       setup_error_ = msg ? msg : "schema failed";
       api_.sqlite3_free(msg);
@@ -264,6 +279,13 @@ class PostgresSession : public EngineSession {
                         Schema(kPostgresTypes);
     for (const char* sql : kTypedSchema)
       setup += ";" + TranslateSql(sql, Engine::PostgreSQL).native;
+    for (const char* sql : kTypedRows) {
+      PGresult* r = api_.PQexec(conn_, setup.c_str());
+      const bool ok = api_.PQresultStatus(r) == PGRES_COMMAND_OK;
+      api_.PQclear(r);
+      if (!ok) break;
+      setup = TranslateSql(sql, Engine::PostgreSQL, column_types()).native;
+    }
     PGresult* r = api_.PQexec(conn_, setup.c_str());
     if (api_.PQresultStatus(r) != PGRES_COMMAND_OK) setup_error_ = api_.PQresultErrorMessage(r);
     api_.PQclear(r);

@@ -239,6 +239,13 @@ inline const ConformanceCase kConformanceCases[] = {
   {"ConvertStylesShowTypeDigits", "select convert(varchar(30), cast('2024-03-05 10:20:30.1234567' as datetime2), 121) + '|' + convert(varchar(30), cast('2024-03-05 10:20:30.12' as datetime2(4)), 126) + '|' + convert(varchar(20), cast('10:20:30.1234567' as time(5)), 114)", "2024-03-05 10:20:30.1234567|2024-03-05T10:20:30.1200|10:20:30:12346"},
   {"ConvertStylesShowColumnDigits", "select convert(varchar(30), d7, 121) + '|' + convert(varchar(20), t3, 114) + '|' + convert(varchar(30), d0, 121) from fd_precise", "2024-03-05 10:20:30.1250000|10:20:30:123|2024-03-05 10:20:30"},
   {"TryCastDateToText", "select try_cast(cast('2024-03-05 10:20' as datetime) as varchar(30)) + '|' + try_convert(varchar(30), cast('23:59:59.9999999' as time)) + '|' + try_convert(varchar(30), cast('10:20:30.1234567' as time(3)), 114)", "Mar  5 2024 10:20AM|23:59:59.9999999|10:20:30:123"},
+  // Columns of fd_edge: seven digits written stay in their second (cut where
+  // the engine keeps six), a datetime holds 1/300 s, and a literal compared
+  // with a column is read as the column's type.
+  {"SevenDigitColumnsStayInTheirSecond", "select count(*) from fd_edge where convert(varchar(19), d7, 120) = '2024-03-05 23:59:59' and convert(varchar(8), t7, 108) = '10:00:00'", "2"},
+  {"SevenDigitLiteralsMatchTheirColumns", "select count(*) from fd_edge where d7 = '2024-03-05 23:59:59.9999999' and t7 between '10:00:00.9999999' and '10:00:00.9999999' and d7 in ('2024-03-05 23:59:59.9999999')", "2"},
+  {"DatetimeColumnHolds300ths", "select convert(varchar(30), dt, 121) from fd_edge where id = 3", "2024-03-05 10:20:30.127"},
+  {"DatetimeLiteralRoundsTo300ths", "select count(*) from fd_edge where dt = '2024-03-05 10:20:30.126' and dt between '2024-03-05 10:20:30.126' and '2024-03-05 10:20:30.126' and dt in ('2024-03-05 10:20:30.128')", "2"},
   {"TimeColumnStaysInItsDay", "select convert(varchar(8), t, 108) + '|' + convert(varchar(12), t3, 114) from fd_late", "23:59:59|00:00:00:000"},
   {"TryCastToDatetime2", "select cast(try_cast('2024-03-05 10:20:30.125' as datetime2(2)) as varchar(30)) + '|' + isnull(cast(try_cast('abc' as datetime2) as varchar(30)), 'none')", "2024-03-05 10:20:30.13|none"},
   {"CastMaxDatetime2", "select cast(m as varchar(30)) from (select max(d3) m from fd_precise) t", "2024-03-05 10:20:30.123"},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/dialect/dialect.h"
 #include "platform/drivers/driver.h"
@@ -103,6 +104,40 @@ TEST_P(DateColumnTest, TextThatIsNoDateFailsAsInSqlServer) {
       EXPECT_NE(e.description().find(kDateError), std::string::npos) << e.description();
     }
   }
+}
+
+// Seven fractional digits reach a datetime2 or time column whole or cut,
+// never rounded into the next second (or day), whichever way they are
+// sent: bound to a statement of one's own, in a batch, or as a literal of
+// an INSERT without a column list or of an UPDATE; a varchar beside them
+// keeps every digit.
+TEST_P(DateColumnTest, SevenDigitValuesStayInTheirSecond) {
+  Run("create table ev7 (id int, d datetime2, t time, v varchar(30))");
+  const std::string when = "2024-03-05 23:59:59.9999999";
+  const std::string put = "insert into ev7 values (" + d_->Placeholder(1) + ", " +
+                          d_->Placeholder(2) + ", " + d_->Placeholder(3) + ", " +
+                          d_->Placeholder(4) + ")";
+  d_->ExecuteParams(put, {Variant(1), Variant(when), Variant("10:00:00.9999999"), Variant(when)});
+  d_->ExecuteBatch(std::vector<Driver::Batched>{
+      {{put, {Variant(2), Variant(when), Variant("10:00:00.9999999"), Variant(when)}}, ""}});
+  Run("insert into ev7 values (3, '" + when + "', '10:00:00.9999999', '" + when + "')");
+  Run("insert into ev7 (id, v) values (4, '" + when + "')");
+  Run("update ev7 set d = '" + when + "', t = '10:00:00.9999999' where id = 4");
+  const std::string where =
+      "ev7 where convert(varchar(19), d, 120) = '2024-03-05 23:59:59' and "
+      "convert(varchar(8), t, 108) = '10:00:00' and v = '" +
+      when + "' and d = '" + when + "'";
+  EXPECT_EQ(Text("count(*)", where.c_str()), "4");
+}
+
+// A table with a key and a datetime made as one statement of a script (run
+// alone, as the extended protocol takes one statement): the statements the
+// dialect adds behind it, its date triggers and its key's index, all run.
+TEST_P(DateColumnTest, ScriptTableKeepsWhatTheDialectAdds) {
+  d_->ExecuteOne(TranslateSql("create table ev8 (id int primary key, at datetime)", d_->engine(),
+                              d_->column_types()));
+  Run("insert into ev8 values (1, '2024-03-05 10:20:30.125')");
+  EXPECT_EQ(Text("convert(varchar(23), at, 121)", "ev8"), "2024-03-05 10:20:30.127");
 }
 
 Q6_INSTANTIATE_ENGINE_TEST(DateColumnTest);

@@ -58,6 +58,23 @@ TEST_P(SchemaTest, UpgradeReplacesAnEarlierReleaseTrigger) {
   EXPECT_EQ(Scalar("select locks_id from FD_LockHolders").ToString(), "b");
 }
 
+// A datetime column of a table an earlier release made (PostgreSQL: no
+// rounding trigger) holds 1/300 s after an upgrade in place: a bound value
+// of .125 is stored as SQL Server stores it, .127.
+const char* const kEarlierDatetime[] = {"", "DROP TRIGGER q6_tick_up_dt_at ON up_dt"};
+
+TEST_P(SchemaTest, UpgradeRoundsEarlierDatetimeColumns) {
+  auto con = OpenConnection();
+  Exec("create table up_dt (id int, at datetime)");
+  if (const char* sql = kEarlierDatetime[engine() == Engine::PostgreSQL ? 1 : 0]; *sql)
+    con->driver().Execute(sql);
+  UpgradeDataSource(dsn());
+  con->driver().ExecuteParams("insert into up_dt values (1, " + con->driver().Placeholder(1) + ")",
+                              {Variant("2024-03-05 10:20:30.125")});
+  EXPECT_EQ(Scalar("select convert(varchar(23), at, 121) from up_dt").ToString(),
+            "2024-03-05 10:20:30.127");
+}
+
 TEST_P(SchemaTest, EveryMetadataColumnIsThere) {
   auto con = OpenConnection();
   const char* entity_cols[] = {

@@ -519,10 +519,13 @@ std::optional<ResultSet> PgDriver::DoExecuteLiterals(const ParameterizedSql& sql
   thread_local std::string key;
   thread_local std::vector<unsigned> types;
   thread_local std::vector<const char*> values;
+  thread_local std::vector<std::string> cut;
   Sending(sql.text);
   LiteralKey(sql, &key, &types);
   values.clear();
   for (const LiteralParam& p : sql.params) values.push_back(p.value.c_str());
+  cut.resize(values.size());
+  CutDateParams(sql.text, types, &cut, &values);
   return RunPrepared(key, sql.text, types, values, true);
 }
 
@@ -534,31 +537,64 @@ ResultSet PgDriver::DoExecuteParams(const std::string& native,
     if (ParamText(*params[i], &texts[i])) values[i] = texts[i].c_str();
   // Parameter types are left to the server, which takes them from the
   // columns they are compared with or stored into.
+  CutDateParams(native, {}, &texts, &values);
   return std::move(*RunPrepared(native, native, {}, values, false));
 }
 
-std::vector<int32_t> PgDriver::DoParameterTypes(const std::string& native) {
+std::vector<unsigned> PgDriver::ServerParamTypes(const std::string& text,
+                                                 const std::vector<unsigned>& given) {
+  const int n = static_cast<int>(given.size());
+  const unsigned* types = given.empty() ? nullptr : given.data();
   Result prep, described;
   if (pooled()) {
     // Prepared and described in one exchange: between two, the pooler may
     // hand the session (and its unnamed statement) to another client.
     std::vector<Result> r = Pipelined(StartsTransaction(), 2, [&] {
-      return PQsendPrepare(conn_, "", native.c_str(), 0, nullptr) == 1 &&
+      return PQsendPrepare(conn_, "", text.c_str(), n, types) == 1 &&
              PQsendDescribePrepared(conn_, "") == 1;
     });
     prep = std::move(r[0]);
     described = std::move(r[1]);
   } else {
-    prep.reset(PQprepare(conn_, "", native.c_str(), 0, nullptr));
+    prep.reset(PQprepare(conn_, "", text.c_str(), n, types));
     Answered();
   }
   if (!prep || PQresultStatus(prep.get()) != PGRES_COMMAND_OK) ThrowError(conn_, prep.get());
   if (!pooled()) described.reset(PQdescribePrepared(conn_, ""));
   if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK)
     ThrowError(conn_, described.get());
-  std::vector<int32_t> types(PQnparams(described.get()));
-  for (size_t i = 0; i < types.size(); ++i)
-    types[i] = AdoTypeOfOid(PQparamtype(described.get(), static_cast<int>(i)));
+  std::vector<unsigned> out(PQnparams(described.get()));
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i] = PQparamtype(described.get(), static_cast<int>(i));
+  return out;
+}
+
+void PgDriver::CutDateParams(const std::string& text, const std::vector<unsigned>& types,
+                             std::vector<std::string>* texts, std::vector<const char*>* values) {
+  bool any = false;
+  for (const char* v : *values) any = any || (v && HasSubMicroseconds(v));
+  if (!any) return;
+  std::vector<unsigned> server;
+  try {
+    server = ServerParamTypes(text, types);
+  } catch (const ComError&) {
+    if (InTransaction()) throw;
+    return;
+  }
+  for (size_t i = 0; i < values->size() && i < server.size(); ++i) {
+    const char* v = (*values)[i];
+    if (!v || !HasSubMicroseconds(v)) continue;
+    std::string value(v);
+    if (!CutForParamType(server[i], &value)) continue;
+    (*texts)[i] = std::move(value);
+    (*values)[i] = (*texts)[i].c_str();
+  }
+}
+
+std::vector<int32_t> PgDriver::DoParameterTypes(const std::string& native) {
+  const std::vector<unsigned> oids = ServerParamTypes(native, {});
+  std::vector<int32_t> types(oids.size());
+  for (size_t i = 0; i < types.size(); ++i) types[i] = AdoTypeOfOid(oids[i]);
   return types;
 }
 
@@ -626,6 +662,10 @@ void PgDriver::DoExecuteBatch(std::span<const Batched> batch, std::vector<Result
       for (const std::string& t : o.texts) o.values.push_back(t.c_str());
     } else {
       o.text = sql.native;
+    }
+    if (!o.values.empty()) {
+      o.texts.resize(o.values.size());
+      CutDateParams(o.text, o.types, &o.texts, &o.values);
     }
   }
   NameBatchStatements(&out);

@@ -121,6 +121,22 @@ class PgDriver : public Driver {
                                        const std::vector<unsigned>& types,
                                        const std::vector<const char*>& values, bool quiet);
 
+  // The types the server gives the parameters of `text` (prepared unnamed
+  // with `types`, 0 or none for the server's choice, and described). Raises
+  // the server's error for a text it refuses.
+  std::vector<unsigned> ServerParamTypes(const std::string& text,
+                                         const std::vector<unsigned>& types);
+  // Values of `text`'s parameters (`values`, null for NULL) that hold a
+  // time with more than six fractional digits are cut to six where the
+  // server reads a timestamp or time (its input would round the seventh,
+  // even into the next day): the cut text goes into (*texts)[i] and
+  // (*values)[i] points at it. Only a statement with such a value is
+  // described (ServerParamTypes); a text the server refuses is left to the
+  // run that follows, which reports it, unless a transaction is open (the
+  // refusal has failed it: its error is raised here).
+  void CutDateParams(const std::string& text, const std::vector<unsigned>& types,
+                     std::vector<std::string>* texts, std::vector<const char*>* values);
+
   // One statement of a batch as it goes out (pg_driver.cpp).
   struct Outgoing;
   // Names the prepared statement each statement of `batch` runs as (left

@@ -12,6 +12,7 @@
 #include <limits>
 #include <new>
 
+#include "platform/dialect/date_values.h"
 #include "runtime/value_date.h"
 #include "runtime/value_number_text.h"
 
@@ -31,6 +32,7 @@ enum Oid_ : unsigned {
   kTime = 1083,
   kTimestamp = 1114,
   kTimestampTz = 1184,
+  kTimeTz = 1266,
   kNumeric = 1700,
 };
 
@@ -260,6 +262,15 @@ bool ParamText(const Variant& value, std::string* out) {
       *out = v.ToString();
       return true;
   }
+}
+
+bool HasSubMicroseconds(std::string_view text) {
+  return dialect::SubMicrosecondDigits(text) != std::string_view::npos;
+}
+
+bool CutForParamType(unsigned oid, std::string* text) {
+  if (oid != kTime && oid != kTimestamp && oid != kTimestampTz && oid != kTimeTz) return false;
+  return dialect::CutToMicroseconds(text);
 }
 
 }  // namespace q6::postgres

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/drivers/driver.h"
@@ -29,5 +30,16 @@ void AppendRows(const pg_result* res, CellStore* cells);
 // Booleans are "1"/"0", Doubles are written so that they read back exactly,
 // byte arrays in bytea's hex form ("\x4142").
 bool ParamText(const Variant& v, std::string* out);
+
+// Whether the parameter value `text` holds a time with more than six
+// fractional digits, which the server's input rounds (into the next second,
+// even day) where it reads a timestamp or time.
+bool HasSubMicroseconds(std::string_view text);
+
+// `*text`, the value of a parameter the server reads as type `oid`, cut to
+// six fractional digits when that type is a timestamp or time (as a
+// datetime2(7) or time(7) that keeps only six holds it: never rounded
+// across a second). False when it stays as it is.
+bool CutForParamType(unsigned oid, std::string* text);
 
 }  // namespace q6::postgres

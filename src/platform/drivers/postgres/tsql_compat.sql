@@ -451,6 +451,65 @@ BEGIN
   RETURN NEW;
 END $$;
 
+-- datetime columns (timestamp(3)) rounded to 1/300 s, as SQL Server keeps
+-- them: whole ticks of 1/300 s written as milliseconds, which end in 0, 3
+-- or 7 (.125 is .127, .999 the next second). The trigger's WHEN clause
+-- calls it only for a value off that grid; the column's name is its argument.
+CREATE OR REPLACE FUNCTION q6tsql.tsql_tick_round() RETURNS trigger
+LANGUAGE plpgsql AS $$
+DECLARE
+  v timestamp := (to_jsonb(NEW) ->> TG_ARGV[0])::timestamp;
+  ms int;
+BEGIN
+  IF v IS NOT NULL THEN
+    ms := (date_part('milliseconds', v)::bigint % 1000)::int;
+    NEW := jsonb_populate_record(NEW, jsonb_build_object(TG_ARGV[0],
+             v + make_interval(secs => (((ms * 3 + 5) / 10 * 20 + 3) / 6 - ms) / 1000.0)));
+  END IF;
+  RETURN NEW;
+END $$;
+
+-- The trigger of tsql_tick_round on column `col` of table `tbl` (a name as
+-- SQL writes it), unless it has one: tables made with datetime columns call
+-- it behind CREATE TABLE and ALTER TABLE .. ADD. The WHEN clause costs a row
+-- on the grid a date_part, not a call.
+CREATE OR REPLACE PROCEDURE q6tsql.tsql_tick_trigger(tbl text, col text)
+LANGUAGE plpgsql AS $$
+DECLARE
+  rel regclass := tbl::regclass;
+BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_trigger t
+                  WHERE t.tgrelid = rel AND t.tgfoid = 'q6tsql.tsql_tick_round()'::regprocedure
+                    AND t.tgargs = convert_to(col, 'UTF8') || '\x00'::bytea) THEN
+    EXECUTE format('CREATE TRIGGER %I BEFORE INSERT OR UPDATE ON %s FOR EACH ROW'
+                   ' WHEN (date_part(''microseconds'', NEW.%I)::bigint %% 10000 NOT IN (0, 3000, 7000))'
+                   ' EXECUTE FUNCTION q6tsql.tsql_tick_round(%L)',
+                   left('q6_tick_' || (SELECT relname FROM pg_class WHERE oid = rel) || '_' || col, 63),
+                   rel, col, col);
+  END IF;
+END $$;
+
+-- Upgrades: every datetime column (timestamp(3) with no record of another
+-- declared type) of the tables of the current schema gets the trigger that
+-- tables made today have.
+CREATE OR REPLACE PROCEDURE q6tsql.tsql_tick_triggers()
+LANGUAGE plpgsql AS $$
+DECLARE
+  c record;
+BEGIN
+  FOR c IN
+    SELECT cl.oid::regclass::text AS tbl, a.attname::text AS col
+      FROM pg_attribute a
+      JOIN pg_class cl ON cl.oid = a.attrelid
+      JOIN pg_namespace n ON n.oid = cl.relnamespace
+     WHERE n.nspname = current_schema() AND cl.relkind IN ('r', 'p') AND a.attnum > 0
+       AND NOT a.attisdropped AND a.atttypid = 'timestamp'::regtype AND a.atttypmod = 3
+       AND coalesce(col_description(cl.oid, a.attnum), '') NOT LIKE 'q6tsql:%'
+  LOOP
+    CALL q6tsql.tsql_tick_trigger(c.tbl, c.col);
+  END LOOP;
+END $$;
+
 -- Dates in the styles of CONVERT.
 CREATE OR REPLACE FUNCTION q6tsql.tsql_style(d timestamp, style int) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $$ BEGIN
