@@ -39,7 +39,9 @@ namespace {
 // Owns a prepared statement.
 struct Stmt {
   sqlite3_stmt* p = nullptr;
-  ~Stmt() { sqlite3_finalize(p); }
+  ~Stmt() {
+    if (p) sqlite3_finalize(p);
+  }
 };
 
 // How many prepared statements a connection keeps.
