@@ -3,6 +3,7 @@
 
 #include "platform/adodb/ado_errors.h"
 #include "platform/adodb/recordset.h"
+#include "platform/adodb/thread_cached.h"
 #include "platform/adodb/typed_translation.h"
 #include "platform/adodb/write_transactions.h"
 #include "platform/drivers/driver.h"
@@ -101,7 +102,7 @@ std::shared_ptr<Recordset> Connection::Finish(ResultSet&& r, Variant* records_af
   if (records_affected)
     *records_affected = Variant(static_cast<int32_t>(r.has_rows ? -1 : r.rows_affected));
   if (options != -1 && (options & kAdExecuteNoRecords)) return nullptr;
-  auto rs = std::make_shared<Recordset>();
+  auto rs = MakeThreadCached<Recordset>();
   if (r.has_rows) rs->Attach(std::move(r));
   return rs;
 }

@@ -138,6 +138,22 @@ std::string ParameterTypeName(int32_t type) {
 }
 
 Variant ParameterValue(const Variant& value, const ParameterDecl& decl) {
+  if (decl.type == kAdEmpty || decl.type == kAdVariant) {
+    // The value as given, the common case of a command run with its values
+    // and no parameters declared: a copy, without the table's look-up.
+    const Variant& v = value.Deref();
+    switch (v.type()) {
+      case VarType::Null:
+      case VarType::Empty:
+      case VarType::Missing:
+        return Variant::Null();
+      case VarType::Object:
+      case VarType::Array:
+        break;  // an object's default value, or the refusal, below
+      default:
+        return v;
+    }
+  }
   const TypeRow* row = RowOf(decl.type);
   if (!row)
     ThrowAdo(kAdoParameterImproper, "ADODB.Parameter",

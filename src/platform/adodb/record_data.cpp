@@ -43,11 +43,13 @@ void RecordData::Load(ResultSet&& r, bool updatable) {
   cells_ = std::move(r.cells);
   rows_ = r.row_count;
   fetched_ = rows_;
-  added_.clear();
-  by_name_.clear();  // made at the first lookup by name: many results are read by position
-  view_ = RowView{};
+  // What an earlier opening left; a new recordset (each execution's) has
+  // none, and skips the clearing.
+  if (!added_.empty()) added_.clear();
+  if (!by_name_.empty()) by_name_.clear();  // made at the first lookup by name
+  if (view_.kind != RowView::kAll || !view_.rows.empty()) view_ = RowView{};
   pos_ = 0;
-  edits_.clear();
+  if (!edits_.empty()) edits_.clear();
   orders_.clear();  // unknown until a filter asks (order())
 }
 

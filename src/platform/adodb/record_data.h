@@ -124,7 +124,7 @@ class Q6FD_INTERNAL RecordData {
 
   bool open_ = false;
   bool updatable_ = false;
-  std::vector<ColumnInfo> columns_;
+  ResultColumns columns_;  // shared with the statement that made the rows
   // Lower-cased names, for results wider than kIndexedColumns, made at the
   // first lookup by name (many results are read by position); narrower ones
   // are searched in place, which costs less than building the index.

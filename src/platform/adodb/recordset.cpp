@@ -10,6 +10,7 @@
 #include "platform/adodb/filter_eval.h"
 #include "platform/adodb/record_data.h"
 #include "platform/adodb/source_table.h"
+#include "platform/adodb/thread_cached.h"
 #include "platform/drivers/driver.h"
 
 namespace q6 {
@@ -17,7 +18,7 @@ namespace {
 constexpr const char* kSource = "ADODB.Recordset";
 }  // namespace
 
-Recordset::Recordset() : data_(std::make_shared<RecordData>()) {}
+Recordset::Recordset() : data_(MakeThreadCached<RecordData>()) {}
 Recordset::~Recordset() = default;
 
 void Recordset::CheckOpen() const {
@@ -39,7 +40,7 @@ void Recordset::Open(const Variant& source, const Variant& connection, int32_t c
   key_.clear();
   key_known_ = false;
   filter_.clear();
-  data_ = std::make_shared<RecordData>();
+  data_ = MakeThreadCached<RecordData>();
   fields_ = Variant();
   // A statement that returns no rows leaves the recordset closed.
   if (r.has_rows) data_->Load(std::move(r), !table_.empty());
@@ -48,7 +49,7 @@ void Recordset::Open(const Variant& source, const Variant& connection, int32_t c
 void Recordset::Attach(ResultSet&& r) {
   // The rows of a recordset that was never opened nor handed out go into
   // the RecordData it was made with.
-  if (data_->open() || data_.use_count() != 1) data_ = std::make_shared<RecordData>();
+  if (data_->open() || data_.use_count() != 1) data_ = MakeThreadCached<RecordData>();
   fields_ = Variant();
   lock_type_ = kAdLockReadOnly;
   data_->Load(std::move(r), false);

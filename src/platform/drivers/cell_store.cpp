@@ -90,11 +90,45 @@ class BlockPool {
   std::vector<Variant*> free_;
 };
 
+// The smallest first blocks, kept per thread for the next small result:
+// taken and given back without a lock or the allocator. The thread's end
+// frees them; a result destroyed after that (by another thread-local
+// object's destructor) frees its block at once (t_small_gone).
+constexpr int kKeptSmallBlocks = 8;
+constexpr size_t kSmallBlockBytes = kFirstCells * sizeof(Variant);
+thread_local bool t_small_gone = false;
+struct SmallBlocks {
+  Variant* blocks[kKeptSmallBlocks];
+  int count = 0;
+  ~SmallBlocks() {
+    for (int i = 0; i < count; ++i) {
+      Q6_UNPOISON(blocks[i], kSmallBlockBytes);
+      BlockPool::Free(blocks[i]);
+    }
+    count = 0;
+    t_small_gone = true;
+  }
+};
+thread_local SmallBlocks t_small;
+
+Variant* AllocateFirst(size_t cells) {
+  if (cells == kFirstCells && !t_small_gone && t_small.count > 0) {
+    Variant* block = t_small.blocks[--t_small.count];
+    Q6_UNPOISON(block, kSmallBlockBytes);
+    return block;
+  }
+  return cells == CellStore::kBlockCells ? BlockPool::Instance().Take()
+                                         : BlockPool::Allocate(cells);
+}
+
 void Release(Variant* block, size_t cells) {
-  if (cells == CellStore::kBlockCells)
-    BlockPool::Instance().Give(block);
-  else
-    BlockPool::Free(block);
+  if (cells == CellStore::kBlockCells) return BlockPool::Instance().Give(block);
+  if (cells == kFirstCells && !t_small_gone && t_small.count < kKeptSmallBlocks) {
+    Q6_POISON(block, kSmallBlockBytes);
+    t_small.blocks[t_small.count++] = block;
+    return;
+  }
+  BlockPool::Free(block);
 }
 
 }  // namespace
@@ -112,15 +146,36 @@ CellStore& CellStore::operator=(const CellStore& other) {
   return *this;
 }
 
-void CellStore::ReleaseKeptBlocks() { BlockPool::Instance().ReleaseAll(); }
+void CellStore::ReleaseKeptBlocks() {
+  BlockPool::Instance().ReleaseAll();
+  if (t_small_gone) return;
+  while (t_small.count > 0) {
+    Variant* block = t_small.blocks[--t_small.count];
+    Q6_UNPOISON(block, kSmallBlockBytes);
+    BlockPool::Free(block);
+  }
+}
 
 void CellStore::clear() {
   for (size_t i = 0; i < size_; ++i) (*this)[i].~Variant();
-  for (size_t b = 0; b < blocks_.size(); ++b)
+  for (size_t b = 0; b < block_count_; ++b)
     Release(blocks_[b], b == 0 ? std::min(capacity_, kBlockCells) : kBlockCells);
-  blocks_.clear();
+  if (blocks_ != &one_) delete[] blocks_;
+  one_ = nullptr;
+  blocks_ = &one_;
+  block_count_ = 0;
+  block_room_ = 1;
   size_ = 0;
   capacity_ = 0;
+}
+
+void CellStore::ReserveBlocks(size_t n) {
+  auto** room = new Variant*[n];
+  std::copy(blocks_, blocks_ + block_count_, room);
+  if (blocks_ != &one_) delete[] blocks_;
+  one_ = nullptr;
+  blocks_ = room;
+  block_room_ = n;
 }
 
 void CellStore::Grow(size_t needed) {
@@ -128,20 +183,17 @@ void CellStore::Grow(size_t needed) {
     // The first block is the only one: a bigger one takes its cells.
     // Never more than a full block: the cells past it live in the next one.
     const size_t cells = std::min(kBlockCells, std::max({needed, capacity_ * 4, kFirstCells}));
-    blocks_.reserve(1);
-    Variant* bigger =
-        cells == kBlockCells ? BlockPool::Instance().Take() : BlockPool::Allocate(cells);
-    if (!blocks_.empty()) {
+    Variant* bigger = AllocateFirst(cells);
+    if (block_count_ > 0) {
       Variant* old = blocks_[0];
       for (size_t i = 0; i < size_; ++i) {
         ::new (static_cast<void*>(bigger + i)) Variant(std::move(old[i]));
         old[i].~Variant();
       }
       Release(old, capacity_);
-      blocks_[0] = bigger;
-    } else {
-      blocks_.push_back(bigger);
     }
+    blocks_[0] = bigger;  // one_ (a store of one block)
+    block_count_ = 1;
     capacity_ = cells;
   }
   if (needed > capacity_) {
@@ -150,10 +202,11 @@ void CellStore::Grow(size_t needed) {
     // entry at a time, each of its copies would be left behind between the
     // blocks as a hole too small for a block, and a result of a million rows
     // would leave some 200 MB of them, faulted in.
-    const size_t blocks = blocks_.size() + (needed - capacity_ + kBlockCells - 1) / kBlockCells;
-    if (blocks > blocks_.capacity()) blocks_.reserve(std::max(blocks, 2 * blocks_.capacity()));
+    const size_t blocks = block_count_ + (needed - capacity_ + kBlockCells - 1) / kBlockCells;
+    if (blocks > block_room_) ReserveBlocks(std::max(blocks, 2 * block_room_));
     while (capacity_ < needed) {
-      blocks_.push_back(BlockPool::Instance().Take());
+      blocks_[block_count_] = BlockPool::Instance().Take();
+      ++block_count_;
       capacity_ += kBlockCells;
     }
   }

@@ -9,6 +9,10 @@
 // later blocks are full size and come from a process-wide pool of freed
 // blocks, bounded (kKeptBlocks), which the next result takes again without
 // touching the system. Indexing is two loads: the block, then the cell.
+// A result of one block (up to kBlockCells cells) keeps the block's address
+// in the store itself, and its first block, at the smallest size, comes
+// from a few kept by each thread: a keyed select run again and again makes
+// and drops a small result at every run without calling the allocator.
 //
 // Not thread-safe as an object (as a vector is not); the pool is.
 #pragma once
@@ -18,7 +22,6 @@
 #include <new>
 #include <stdexcept>
 #include <utility>
-#include <vector>
 
 #include "runtime/internal_export.h"
 #include "runtime/variant.h"
@@ -105,22 +108,36 @@ class Q6FD_INTERNAL CellStore {
   // Destroys every cell and gives the blocks back.
   void clear();
 
-  // Frees the blocks the pool keeps (for a process that is done with large
-  // results, and for measuring memory from a clean start).
+  // Frees the blocks the pool keeps, and the small ones this thread keeps
+  // (for a process that is done with large results, and for measuring
+  // memory from a clean start).
   static void ReleaseKeptBlocks();
 
  private:
   void Grow(size_t needed);
   void Swap(CellStore& other) noexcept {
+    const bool mine_inline = blocks_ == &one_;
+    const bool theirs_inline = other.blocks_ == &other.one_;
+    std::swap(one_, other.one_);
     std::swap(blocks_, other.blocks_);
+    std::swap(block_count_, other.block_count_);
+    std::swap(block_room_, other.block_room_);
     std::swap(size_, other.size_);
     std::swap(capacity_, other.capacity_);
+    if (theirs_inline) blocks_ = &one_;
+    if (mine_inline) other.blocks_ = &other.one_;
   }
+  // Makes room for `n` block addresses (n > block_room_).
+  void ReserveBlocks(size_t n);
 
   // Raw storage for Variants; cells [0, size_) are constructed. Every block
   // holds kBlockCells but the first, which holds capacity_ while it is the
-  // only one.
-  std::vector<Variant*> blocks_;
+  // only one. blocks_ points at one_ until a second block comes, then at
+  // an array of its own (block_room_ entries).
+  Variant* one_ = nullptr;
+  Variant** blocks_ = &one_;
+  size_t block_count_ = 0;
+  size_t block_room_ = 1;
   size_t size_ = 0;
   size_t capacity_ = 0;
 };

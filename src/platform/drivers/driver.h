@@ -39,7 +39,9 @@
 #include "platform/dialect/column_types.h"
 #include "platform/dialect/dialect.h"
 #include "platform/dialect/literal_params.h"
+#include "platform/drivers/ado_type.h"
 #include "platform/drivers/cell_store.h"
+#include "platform/drivers/result_columns.h"
 #include "runtime/internal_export.h"
 #include "runtime/variant.h"
 
@@ -47,51 +49,11 @@ namespace q6 {
 
 class BulkLoad;
 
-// Data types (DataTypeEnum): of columns as the data access layer reports
-// them in Field.Type, and of a command's parameters (Parameter.Type).
-enum AdoType : int32_t {
-  kAdEmpty = 0,
-  kAdSmallInt = 2,
-  kAdInteger = 3,
-  kAdSingle = 4,
-  kAdDouble = 5,
-  kAdCurrency = 6,
-  kAdDate = 7,
-  kAdBSTR = 8,
-  kAdBoolean = 11,
-  kAdVariant = 12,
-  kAdDecimal = 14,
-  kAdTinyInt = 16,
-  kAdUnsignedTinyInt = 17,
-  kAdUnsignedSmallInt = 18,
-  kAdUnsignedInt = 19,
-  kAdBigInt = 20,
-  kAdBinary = 128,
-  kAdChar = 129,
-  kAdWChar = 130,
-  kAdNumeric = 131,
-  kAdDBDate = 133,
-  kAdDBTime = 134,
-  kAdDBTimeStamp = 135,
-  kAdVarChar = 200,
-  kAdLongVarChar = 201,
-  kAdVarWChar = 202,
-  kAdLongVarWChar = 203,
-  kAdVarBinary = 204,
-  kAdLongVarBinary = 205,
-};
-
-struct Q6FD_INTERNAL ColumnInfo {
-  std::string name;       // as the engine reports it
-  std::string decl_type;  // the engine's type name ("INTEGER", "citext"); may be ""
-  int32_t ado_type = kAdVariant;
-};
-
 // The complete result of one statement.
 struct Q6FD_INTERNAL ResultSet {
-  bool has_rows = false;            // the statement returns rows (possibly none)
-  std::vector<ColumnInfo> columns;  // empty unless has_rows
-  CellStore cells;                  // row-major: row r, column c at r * columns.size() + c
+  bool has_rows = false;  // the statement returns rows (possibly none)
+  ResultColumns columns;  // empty unless has_rows; shared with the statement that made it
+  CellStore cells;        // row-major: row r, column c at r * columns.size() + c
   size_t row_count = 0;
   int64_t rows_affected = -1;  // rows changed by an insert, update or delete; else -1
 };

@@ -93,7 +93,8 @@ TEST_P(StatementCacheTest, ATableChangedByAnotherConnectionIsSeen) {
   other->Execute("CREATE TABLE t (k INTEGER, s TEXT)");
   other->Execute("INSERT INTO t (k, s) VALUES (1, 'a')");
   const std::string sql = "SELECT * FROM t WHERE k = 1";
-  EXPECT_EQ(d->Execute(sql).columns.size(), 2u);
+  const ResultSet narrow = d->Execute(sql);
+  EXPECT_EQ(narrow.columns.size(), 2u);
 
   other->Execute("ALTER TABLE t ADD COLUMN z INTEGER");
   ResultSet wider = d->Execute(sql);
@@ -109,6 +110,18 @@ TEST_P(StatementCacheTest, ATableChangedByAnotherConnectionIsSeen) {
   ASSERT_EQ(again.columns.size(), 2u);
   EXPECT_EQ(again.columns[1].name, "other");
   EXPECT_EQ(again.cells[1].ToString(), "b");
+
+  // Results handed out keep the columns they were made with, through the
+  // statement's new preparations and after its connection is gone.
+  d.reset();
+  auto names = [](const ResultSet& r) {
+    std::string out;
+    for (const ColumnInfo& c : r.columns) out += c.name + ";";
+    return out;
+  };
+  EXPECT_EQ(names(narrow), "k;s;");
+  EXPECT_EQ(names(wider), "k;s;z;");
+  EXPECT_EQ(names(again), "k;other;");
 }
 
 Q6_INSTANTIATE_ENGINE_TEST(StatementCacheTest);

@@ -39,7 +39,9 @@ namespace {
 // Owns a prepared statement.
 struct Stmt {
   sqlite3_stmt* p = nullptr;
-  ~Stmt() { sqlite3_finalize(p); }
+  ~Stmt() {
+    if (p) sqlite3_finalize(p);
+  }
 };
 
 // How many prepared statements a connection keeps.
@@ -223,10 +225,9 @@ bool HeaderSaysWal(sqlite3* db) {
 }  // namespace
 
 SqliteDriver::SqliteDriver(const std::string& path, int busy_timeout_ms)
-    : statements_(kCachedStatements, [this](sqlite3_stmt*& s) {
-        if (s == last_) last_ = nullptr;
-        kept_columns_.erase(s);
-        sqlite3_finalize(s);
+    : statements_(kCachedStatements, [this](KeptStatement& s) {
+        if (&s == last_) last_ = nullptr;
+        sqlite3_finalize(s.stmt);
       }) {
   // Refuses a file with several names before touching it; a file that is
   // there keeps its key.
@@ -321,10 +322,10 @@ ResultSet SqliteDriver::DoExecute(const std::string& native) {
   if (IsTransactionControl(native)) {
     // Anything the cache will not keep (more than one statement, a text the
     // engine refuses) takes the way below, which reports it.
-    if (sqlite3_stmt* stmt = Cached(native, true)) {
-      ResetOnExit reset{stmt};
+    if (KeptStatement* kept = Cached(native, true)) {
+      ResetOnExit reset{kept->stmt};
       ResultSet r;
-      RunKept(stmt, &r);
+      RunKept(*kept, &r);
       return r;
     }
   }
@@ -389,11 +390,11 @@ std::vector<int32_t> SqliteDriver::DoParameterTypes(const std::string& native) {
   return std::vector<int32_t>(s.p ? sqlite3_bind_parameter_count(s.p) : 0, kAdVariant);
 }
 
-sqlite3_stmt* SqliteDriver::Cached(const std::string& text, bool quiet) {
+SqliteDriver::KeptStatement* SqliteDriver::Cached(const std::string& text, bool quiet) {
   // A statement run row after row (a batch's insert) is found without
   // hashing its text again.
   if (last_ && text == last_text_) return last_;
-  if (sqlite3_stmt** kept = statements_.Find(text)) return Remember(text, *kept);
+  if (KeptStatement* kept = statements_.Find(text)) return Remember(text, kept);
   Stmt s;
   const char* tail = nullptr;
   int rc = extensions_->RegisterNamedIn(text);
@@ -408,16 +409,14 @@ sqlite3_stmt* SqliteDriver::Cached(const std::string& text, bool quiet) {
   for (const char* end = text.c_str() + text.size(); tail < end; ++tail)
     if (*tail != ' ' && *tail != '\n' && *tail != '\t' && *tail != '\r' && *tail != ';')
       return nullptr;  // more follows: not a statement to keep
-  sqlite3_stmt* p = std::exchange(s.p, nullptr);
-  return Remember(text, *statements_.Put(text, p));
+  return Remember(text, statements_.Put(text, KeptStatement{std::exchange(s.p, nullptr)}));
 }
 
-void SqliteDriver::RunKept(sqlite3_stmt* stmt, ResultSet* out) {
-  Run(db_, *extensions_, stmt, out, busy_context_, [&] {
-    KeptColumns& kept = kept_columns_[stmt];
-    const int reprepared = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
+void SqliteDriver::RunKept(KeptStatement& kept, ResultSet* out) {
+  Run(db_, *extensions_, kept.stmt, out, busy_context_, [&kept]() -> const ResultColumns& {
+    const int reprepared = sqlite3_stmt_status(kept.stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
     if (kept.reprepared != reprepared) {
-      kept.columns = ColumnsOf(stmt);
+      kept.columns = ColumnsOf(kept.stmt);  // a new list: earlier results keep theirs
       kept.reprepared = reprepared;
     }
     return kept.columns;
@@ -430,17 +429,18 @@ void SqliteDriver::RequireExtensions() {
           "SQLite");
 }
 
-sqlite3_stmt* SqliteDriver::Remember(const std::string& text, sqlite3_stmt* stmt) {
+SqliteDriver::KeptStatement* SqliteDriver::Remember(const std::string& text, KeptStatement* kept) {
   last_text_ = text;
-  last_ = stmt;
-  return stmt;
+  last_ = kept;
+  return kept;
 }
 
 std::optional<ResultSet> SqliteDriver::DoExecuteLiterals(const ParameterizedSql& sql) {
   // A text the engine refuses runs again as written, so that its error
   // quotes the statement as it was sent.
-  sqlite3_stmt* stmt = Cached(sql.text, true);
-  if (!stmt) return std::nullopt;
+  KeptStatement* kept = Cached(sql.text, true);
+  if (!kept) return std::nullopt;
+  sqlite3_stmt* stmt = kept->stmt;
   ResetOnExit reset{stmt};
   ReadyBindings(stmt, sql.params.size());
   for (size_t i = 0; i < sql.params.size(); ++i) {
@@ -448,15 +448,16 @@ std::optional<ResultSet> SqliteDriver::DoExecuteLiterals(const ParameterizedSql&
     if (rc != SQLITE_OK) ThrowError(db_, rc);
   }
   ResultSet r;
-  RunKept(stmt, &r);
+  RunKept(*kept, &r);
   return r;
 }
 
 ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
                                         std::span<const Variant* const> params) {
   Stmt once;
-  sqlite3_stmt* stmt = Cached(native, false);
-  if (!stmt) {
+  KeptStatement* kept = Cached(native, false);
+  sqlite3_stmt* stmt = kept ? kept->stmt : nullptr;
+  if (!kept) {
     // Not kept (a comment follows the statement, say): prepared for this
     // call only, and refused when another statement follows.
     once.p = PrepareOne(native);
@@ -470,10 +471,10 @@ ResultSet SqliteDriver::DoExecuteParams(const std::string& native,
     if (rc != SQLITE_OK) ThrowError(db_, rc);
   }
   ResultSet r;
-  if (once.p)
-    Run(db_, *extensions_, stmt, &r, busy_context_);
+  if (kept)
+    RunKept(*kept, &r);
   else
-    RunKept(stmt, &r);
+    Run(db_, *extensions_, stmt, &r, busy_context_);
   return r;
 }
 

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <memory>
 #include <string>
-#include <unordered_map>
 
 #include "platform/drivers/driver.h"
 #include "platform/drivers/statement_cache.h"
@@ -69,15 +68,28 @@ class SqliteDriver : public Driver {
   // finalizes it; null for a text of blanks and comments). Raises the
   // engine's error, and E_FAIL when another statement follows.
   sqlite3_stmt* PrepareOne(const std::string& native);
+  // A statement kept prepared for its text, with the columns of its
+  // result as last read and the number of times the engine had prepared it
+  // again by then: a statement's columns change only when it is prepared
+  // again (its table changed), so they are read from the engine once and
+  // shared by every result of it (ResultColumns), not read or copied at
+  // every run. New columns go to a new list; results made before keep
+  // theirs.
+  struct KeptStatement {
+    sqlite3_stmt* stmt = nullptr;
+    int reprepared = -1;
+    ResultColumns columns;
+  };
   // The statement kept for `text`, prepared now if needed; nullptr when the
   // text holds no statement or more than one, and when the engine refuses
-  // it and `quiet`; otherwise raises the prepare error.
-  sqlite3_stmt* Cached(const std::string& text, bool quiet);
-  // Notes `stmt` as the statement of `text` that Cached handed out last.
-  sqlite3_stmt* Remember(const std::string& text, sqlite3_stmt* stmt);
-  // Steps the kept statement `stmt` to its end into `out` (as Run does),
-  // taking its columns from kept_columns_.
-  void RunKept(sqlite3_stmt* stmt, ResultSet* out);
+  // it and `quiet`; otherwise raises the prepare error. Valid until the
+  // cache lets it go (the next statement kept may push it out).
+  KeptStatement* Cached(const std::string& text, bool quiet);
+  // Notes `kept` as the statement of `text` that Cached handed out last.
+  KeptStatement* Remember(const std::string& text, KeptStatement* kept);
+  // Steps the kept statement to its end into `out` (as Run does), its
+  // columns read from the engine only when it was prepared again.
+  void RunKept(KeptStatement& kept, ResultSet* out);
   // Registers every function and collation of ours not registered yet (a
   // bulk load's statements are prepared and stepped outside the driver's
   // own calls).
@@ -88,23 +100,13 @@ class SqliteDriver : public Driver {
   // The functions and collations of ours registered on db_ as statements
   // name them.
   std::unique_ptr<TsqlExtensions> extensions_;
-  // The columns of each kept statement as last read, with the number of
-  // times the engine had prepared it again by then: a statement's columns
-  // change only when it is prepared again (its table changed), so a kept
-  // statement's are read from the engine once, not at every run. Entries go
-  // with their statements.
-  struct KeptColumns {
-    int reprepared = -1;
-    std::vector<ColumnInfo> columns;
-  };
-  std::unordered_map<sqlite3_stmt*, KeptColumns> kept_columns_;
   // The statement Cached handed out last and its text (cleared when the
   // cache lets the statement go).
-  sqlite3_stmt* last_ = nullptr;
+  KeptStatement* last_ = nullptr;
   std::string last_text_;
   // Prepared with sqlite3_prepare_v3, which prepares a statement again by
   // itself when the schema changed since (SQLITE_SCHEMA never reaches us).
-  StatementCache<sqlite3_stmt*> statements_;
+  StatementCache<KeptStatement> statements_;
   BusyWait busy_;
   std::string busy_context_;  // what a statement that ran out of waiting says
   std::string file_key_;

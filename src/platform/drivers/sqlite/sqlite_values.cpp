@@ -57,8 +57,8 @@ int32_t AdoTypeOf(const char* decl) {
 
 // A decimal in either form of sqlite_exact.h as the runtime's exact
 // Decimal, its scale kept; false when it is none or does not fit one.
-bool AppendExact(sqlite3_stmt* stmt, int i, CellStore* cells) {
-  const Operand o = Classify(sqlite3_column_value(stmt, i));
+bool AppendExact(sqlite3_value* v, CellStore* cells) {
+  const Operand o = Classify(v);
   Decimal d;
   if (o.kind != Operand::kDecimal || o.x.scale > Decimal::kMaxScale ||
       !Decimal::TryParse(FormatExact(o.x), &d))
@@ -88,47 +88,55 @@ namespace {
 // as a date or when it is a date column's stored form (its tag: through
 // MIN, a subquery, a union); in an expression's column when the value
 // carries the date subtype (GETDATE()).
-bool DateText(sqlite3_stmt* stmt, int i, const std::vector<ColumnInfo>& cols, char first) {
+bool DateText(sqlite3_value* v, int i, const std::vector<ColumnInfo>& cols, char first) {
   if (IsDateTag(first)) return true;
   if (static_cast<size_t>(i) >= cols.size()) return false;
   const int32_t t = cols[i].ado_type;
   if (t == kAdDBTimeStamp || t == kAdDBDate || t == kAdDBTime) return true;
-  return t == kAdVariant && sqlite3_value_subtype(sqlite3_column_value(stmt, i)) == kDateSubtype;
+  return t == kAdVariant && sqlite3_value_subtype(v) == kDateSubtype;
 }
 
 }  // namespace
 
+// Each value is read through its sqlite3_value: one call into the engine
+// for the column, then the value's own accessors, which are plain reads,
+// where every sqlite3_column_* call would look the column up again. The
+// statement belongs to this thread and is not stepped meanwhile, which is
+// what reading an unprotected value takes.
 void AppendRow(sqlite3_stmt* stmt, int ncols, const std::vector<ColumnInfo>& cols,
                CellStore* cells) {
   for (int i = 0; i < ncols; ++i) {
-    switch (sqlite3_column_type(stmt, i)) {
+    sqlite3_value* v = sqlite3_column_value(stmt, i);
+    switch (sqlite3_value_type(v)) {
       case SQLITE_INTEGER: {
-        sqlite3_int64 v = sqlite3_column_int64(stmt, i);
-        if (v >= INT32_MIN && v <= INT32_MAX)
-          cells->emplace_back(static_cast<int32_t>(v));
+        sqlite3_int64 n = sqlite3_value_int64(v);
+        if (n >= INT32_MIN && n <= INT32_MAX)
+          cells->emplace_back(static_cast<int32_t>(n));
         else
-          cells->emplace_back(Decimal(static_cast<int64_t>(v)));
+          cells->emplace_back(Decimal(static_cast<int64_t>(n)));
         break;
       }
       case SQLITE_FLOAT:
-        if (!AppendExact(stmt, i, cells)) cells->emplace_back(sqlite3_column_double(stmt, i));
+        // A computed decimal carries its scale as the value's subtype; a
+        // float read from a table has none.
+        if (sqlite3_value_subtype(v) == 0 || !AppendExact(v, cells))
+          cells->emplace_back(sqlite3_value_double(v));
         break;
       case SQLITE_NULL:
         cells->emplace_back(NullValue{});
         break;
       case SQLITE_BLOB: {
-        const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, i));
-        int len = sqlite3_column_bytes(stmt, i);
+        const auto* p = static_cast<const uint8_t*>(sqlite3_value_blob(v));
+        int len = sqlite3_value_bytes(v);
         cells->emplace_back(p ? ByteArray(p, p + len) : ByteArray());
         break;
       }
       default: {  // TEXT
-        const char* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
-        int len = sqlite3_column_bytes(stmt, i);
-        if (len > 0 && (p[0] == kDecimalTag || p[0] == kMoneyTag) && AppendExact(stmt, i, cells))
-          break;
+        const char* p = static_cast<const char*>(sqlite3_value_blob(v));
+        int len = sqlite3_value_bytes(v);
+        if (len > 0 && (p[0] == kDecimalTag || p[0] == kMoneyTag) && AppendExact(v, cells)) break;
         if (double days = 0;
-            DateText(stmt, i, cols, len > 0 ? p[0] : ' ') &&
+            DateText(v, i, cols, len > 0 ? p[0] : ' ') &&
             RuntimeDays(std::string_view(p ? p : "", static_cast<size_t>(len)), &days)) {
           cells->emplace_back(DateValue{days});
           break;
