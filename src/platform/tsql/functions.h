@@ -525,7 +525,7 @@ $$SELECT q6tsql.tsql_datetime2(timestamp '1900-01-01' + x * interval '1 day', 0,
     {"smalldatetime", 1, 2, Call::kWritten, Engines::kBoth, Result::kDate, sqlite::ToSmallDateTime, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_smalldatetime(s text, style int DEFAULT 0) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS
-$$SELECT q6tsql.tsql_fmt(date_trunc('minute', q6tsql.tsql_to_ts(s, style) + interval '30 seconds'))$$;
+$$SELECT q6tsql.tsql_fmt(date_trunc('minute', q6tsql.tsql_round300(q6tsql.tsql_to_ts(s, style)) + interval '30 seconds'))$$;
 )sql"},
     {"date", 1, 2, Call::kWritten, Engines::kBoth, Result::kDate, sqlite::ToDate, R"sql(
 CREATE OR REPLACE FUNCTION q6tsql.tsql_date(s text, style int DEFAULT 0) RETURNS text

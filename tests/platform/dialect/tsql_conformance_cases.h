@@ -56,6 +56,9 @@ inline const ConformanceCase kConformanceCases[] = {
   {"CastDatetimeMonthName", "select cast('Mar 5 2024 10:00PM' as datetime)", "2024-03-05 22:00:00"},
   {"CastDatetimeNoSuchDay", "select cast('2024-02-30' as datetime)", nullptr, "Conversion failed"},
   {"CastSmalldatetimeRounds", "select cast('2024-03-05 10:11:31' as smalldatetime)", "2024-03-05 10:12:00"},
+  // As a datetime first: 29.999 s is 30.000 s, 29.998 s is 29.997 s.
+  {"CastSmalldatetimeRoundsAsDatetimeFirst", "select cast('2024-03-05 10:20:29.999' as smalldatetime)", "2024-03-05 10:21:00"},
+  {"CastSmalldatetimeRoundsDownBelowTheHalf", "select cast('2024-03-05 10:20:29.998' as smalldatetime)", "2024-03-05 10:20:00"},
   {"CastDate", "select cast('2024-03-05 10:11:12' as date)", "2024-03-05"},
   {"CastDatetimeExpressionStyle0", "select cast(cast('2024-03-05 10:20' as datetime) as varchar(30))", "Mar  5 2024 10:20AM"},
   {"ConvertSmalldatetimeExpression", "select convert(varchar(30), cast('2024-03-05 10:20:31' as smalldatetime))", "Mar  5 2024 10:21AM"},

@@ -52,12 +52,9 @@ void ToTarget(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     case Target::kDateTime2:
       s = FormatStored(RoundToDigits(d, digits));
       break;
-    case Target::kSmallDateTime: {  // to the nearest minute
-      const int64_t ms = MillisOf(d);
-      d = FromMillis((ms + 30000) / 60000 * 60000);
-      s = FormatStored(d);
+    case Target::kSmallDateTime:
+      s = FormatStored(RoundToSmallDatetime(d));
       break;
-    }
     case Target::kDate:
       s = FormatStored(d).substr(0, 10);
       break;

@@ -120,7 +120,7 @@ DateTime AsDateType(const DateTime& d, const DateType& t) {
     case DateKind::kDateTime:
       return RoundToDatetime(d);
     case DateKind::kSmallDateTime:
-      return FromMillis((MillisOf(d) + 30000) / 60000 * 60000);
+      return RoundToSmallDatetime(d);
     case DateKind::kDateTime2:
       return RoundToDigits(d, t.digits);
     case DateKind::kDate:

@@ -252,6 +252,10 @@ DateTime RoundToDatetime(const DateTime& d) {
   return FromTicks(second * kTicksPerSecond + 997 * kTicksPerMilli);  // the last one of 9999
 }
 
+DateTime RoundToSmallDatetime(const DateTime& d) {
+  return FromMillis((MillisOf(RoundToDatetime(d)) + 30000) / 60000 * 60000);
+}
+
 DateTime FromMillis(int64_t ms) {
   DateTime d = FromDayNumber(FloorDiv(ms, kMsPerDay));
   int64_t rest = ms - FloorDiv(ms, kMsPerDay) * kMsPerDay;

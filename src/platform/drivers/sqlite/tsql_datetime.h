@@ -61,6 +61,9 @@ DateTime RoundToDigits(const DateTime& d, int digits);
 // `d` rounded as a datetime keeps it: to 1/300 s, written in milliseconds
 // (.000, .003, .007); past 9999-12-31 23:59:59.997 it stays there.
 DateTime RoundToDatetime(const DateTime& d);
+// `d` rounded as a smalldatetime keeps it: first as a datetime (29.999 s
+// is 30.000 s there), then to the nearest minute, half up.
+DateTime RoundToSmallDatetime(const DateTime& d);
 
 // 'YYYY-MM-DD HH:MM:SS', with '.fff' when the fraction is not zero and the
 // ticks' digits after it with trailing zeros cut ('.1234567', '.12345'), so
