@@ -5,6 +5,7 @@
 // columns hold dates, the literal is written so that it means the same for
 // both kinds of column: a text column that holds '2024-02-29' itself still
 // matches, and so does one that holds the midnight form.
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -13,19 +14,6 @@
 
 namespace q6::dialect {
 namespace {
-
-// REQUIRES: `t` is digits only, a few of them.
-int Num(std::string_view t) {
-  int v = 0;
-  for (char c : t) v = v * 10 + (c - '0');
-  return v;
-}
-
-bool ValidDay(int y, int m, int d) {
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (y < 1753 || m < 1 || m > 12 || d < 1 || d > kDays[m - 1]) return false;
-  return m != 2 || d < 29 || (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0));
-}
 
 // A date literal's forms: the day alone 'YYYY-MM-DD', and the stored form
 // 'YYYY-MM-DD HH:MM:SS' (with '.fff' when not zero).
@@ -36,48 +24,25 @@ struct DateLiteral {
   bool compact = false;   // written 'YYYYMMDD'
 };
 
+// Days before 1753 and fractions of more than three digits are no datetime
+// SQL Server reads; 'YYYYMMDD' counts without a time only.
 bool ParseDateLiteral(std::string_view text, DateLiteral* out) {
   if (text.size() < 2) return false;
+  DateStamp t;
   const std::string_view v = text.substr(1, text.size() - 2);
-  std::string_view rest;
-  if (v.size() == 8 && IsDigits(v)) {
-    out->day = std::string(v.substr(0, 4)) + "-" + std::string(v.substr(4, 2)) + "-" +
-               std::string(v.substr(6, 2));
-    out->compact = true;
-  } else if (v.size() >= 10 && v[4] == '-' && v[7] == '-' && IsDigits(v.substr(0, 4)) &&
-             IsDigits(v.substr(5, 2)) && IsDigits(v.substr(8, 2))) {
-    out->day = std::string(v.substr(0, 10));
-    rest = v.substr(10);
-    out->day_only = rest.empty();
-  } else {
+  if (!ParseDateStamp(v, &t) || t.y < 1753 || (t.compact && t.has_time) || t.fraction.size() > 3 ||
+      (t.point && t.fraction.empty()))
     return false;
-  }
-  if (!ValidDay(Num(out->day.substr(0, 4)), Num(out->day.substr(5, 2)), Num(out->day.substr(8, 2))))
-    return false;
-  std::string time = "00:00:00";
-  if (!rest.empty()) {
-    if (rest[0] != ' ' && rest[0] != 'T') return false;
-    rest.remove_prefix(1);
-    if (rest.size() < 5 || rest[2] != ':' || !IsDigits(rest.substr(0, 2)) ||
-        !IsDigits(rest.substr(3, 2)))
-      return false;
-    time = std::string(rest.substr(0, 5)) + ":00";
-    rest.remove_prefix(5);
-    if (!rest.empty()) {
-      if (rest.size() < 3 || rest[0] != ':' || !IsDigits(rest.substr(1, 2))) return false;
-      time.replace(6, 2, rest.substr(1, 2));
-      rest.remove_prefix(3);
-    }
-    if (!rest.empty()) {
-      if (rest[0] != '.' || !IsDigits(rest.substr(1)) || rest.size() > 4) return false;
-      std::string ms(rest.substr(1));
-      ms.resize(3, '0');
-      if (ms != "000") time += "." + ms;
-    }
-    if (Num(time.substr(0, 2)) > 23 || Num(time.substr(3, 2)) > 59 || Num(time.substr(6, 2)) > 59)
-      return false;
-  }
+  char day[40], time[40];
+  std::snprintf(day, sizeof day, "%04d-%02d-%02d", t.y, t.mo, t.d);
+  std::snprintf(time, sizeof time, "%02d:%02d:%02d", t.h, t.mi, t.s);
+  out->day = day;
+  out->compact = t.compact;
+  out->day_only = !t.compact && !t.has_time;
   out->stored = out->day + " " + time;
+  std::string ms(t.fraction);
+  ms.resize(3, '0');
+  if (ms != "000") out->stored += "." + ms;
   return true;
 }
 

@@ -6,29 +6,17 @@
 
 #include "platform/dialect/column_scope.h"
 #include "platform/dialect/exact_columns.h"
+#include "platform/dialect/operator_rules.h"
 
 namespace q6::dialect {
 namespace {
 
 bool Digit(char c) { return c >= '0' && c <= '9'; }
 
-// A date with a time, as a literal writes it: 'YYYY-MM-DD hh:mm[:ss[.f..]]'
-// (or 'T' before the time) and 'YYYYMMDD hh:mm...'.
-struct Stamp {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  std::string_view fraction;  // the digits after the point
-};
-
 int Num(std::string_view t) {
   int v = 0;
   for (char c : t) v = v * 10 + (c - '0');
   return v;
-}
-
-bool AllDigits(std::string_view t) {
-  for (char c : t)
-    if (!Digit(c)) return false;
-  return !t.empty();
 }
 
 int DaysIn(int y, int m) {
@@ -37,45 +25,7 @@ int DaysIn(int y, int m) {
   return m == 2 && leap ? 29 : kDays[m - 1];
 }
 
-// `v` is the literal without its quotes.
-bool ParseStamp(std::string_view v, Stamp* out) {
-  size_t at;
-  if (v.size() >= 10 && v[4] == '-' && v[7] == '-' && AllDigits(v.substr(0, 4)) &&
-      AllDigits(v.substr(5, 2)) && AllDigits(v.substr(8, 2))) {
-    out->y = Num(v.substr(0, 4));
-    out->mo = Num(v.substr(5, 2));
-    out->d = Num(v.substr(8, 2));
-    at = 10;
-  } else if (v.size() >= 8 && AllDigits(v.substr(0, 8))) {
-    out->y = Num(v.substr(0, 4));
-    out->mo = Num(v.substr(4, 2));
-    out->d = Num(v.substr(6, 2));
-    at = 8;
-  } else {
-    return false;
-  }
-  if (out->y < 1 || out->mo < 1 || out->mo > 12 || out->d < 1 || out->d > DaysIn(out->y, out->mo))
-    return false;
-  std::string_view t = v.substr(at);
-  if (t.size() < 6 || (t[0] != ' ' && t[0] != 'T') || t[3] != ':' || !AllDigits(t.substr(1, 2)) ||
-      !AllDigits(t.substr(4, 2)))
-    return false;
-  out->h = Num(t.substr(1, 2));
-  out->mi = Num(t.substr(4, 2));
-  t.remove_prefix(6);
-  if (!t.empty()) {
-    if (t.size() < 3 || t[0] != ':' || !AllDigits(t.substr(1, 2))) return false;
-    out->s = Num(t.substr(1, 2));
-    t.remove_prefix(3);
-  }
-  if (!t.empty()) {
-    if (t[0] != '.' || (t.size() > 1 && !AllDigits(t.substr(1)))) return false;
-    out->fraction = t.substr(1);
-  }
-  return out->h < 24 && out->mi < 60 && out->s < 60;
-}
-
-void NextDay(Stamp* t) {
+void NextDay(DateStamp* t) {
   if (++t->d <= DaysIn(t->y, t->mo)) return;
   t->d = 1;
   if (++t->mo <= 12) return;
@@ -83,7 +33,7 @@ void NextDay(Stamp* t) {
   ++t->y;
 }
 
-void NextMinute(Stamp* t) {
+void NextMinute(DateStamp* t) {
   if (++t->mi < 60) return;
   t->mi = 0;
   if (++t->h < 24) return;
@@ -93,7 +43,7 @@ void NextMinute(Stamp* t) {
 
 // "" past 9999-12-31 (a value SQL Server cannot hold: the literal is left
 // to the server's own error).
-std::string Quoted(const Stamp& t, int ms) {
+std::string Quoted(const DateStamp& t, int ms) {
   if (t.y > 9999) return "";
   char buf[40];
   if (ms < 0)
@@ -160,6 +110,47 @@ void TypeItems(EditableSql* s, const std::string& table, size_t list, size_t fir
 
 }  // namespace
 
+bool ParseDateStamp(std::string_view v, DateStamp* out) {
+  size_t at;
+  if (v.size() >= 10 && v[4] == '-' && v[7] == '-' && IsDigits(v.substr(0, 4)) &&
+      IsDigits(v.substr(5, 2)) && IsDigits(v.substr(8, 2))) {
+    out->y = Num(v.substr(0, 4));
+    out->mo = Num(v.substr(5, 2));
+    out->d = Num(v.substr(8, 2));
+    at = 10;
+  } else if (v.size() >= 8 && IsDigits(v.substr(0, 8))) {
+    out->y = Num(v.substr(0, 4));
+    out->mo = Num(v.substr(4, 2));
+    out->d = Num(v.substr(6, 2));
+    out->compact = true;
+    at = 8;
+  } else {
+    return false;
+  }
+  if (out->y < 1 || out->mo < 1 || out->mo > 12 || out->d < 1 || out->d > DaysIn(out->y, out->mo))
+    return false;
+  std::string_view t = v.substr(at);
+  if (t.empty()) return true;
+  if (t.size() < 6 || (t[0] != ' ' && t[0] != 'T') || t[3] != ':' || !IsDigits(t.substr(1, 2)) ||
+      !IsDigits(t.substr(4, 2)))
+    return false;
+  out->has_time = true;
+  out->h = Num(t.substr(1, 2));
+  out->mi = Num(t.substr(4, 2));
+  t.remove_prefix(6);
+  if (!t.empty()) {
+    if (t.size() < 3 || t[0] != ':' || !IsDigits(t.substr(1, 2))) return false;
+    out->s = Num(t.substr(1, 2));
+    t.remove_prefix(3);
+  }
+  if (!t.empty()) {
+    if (t[0] != '.' || (t.size() > 1 && !IsDigits(t.substr(1)))) return false;
+    out->point = true;
+    out->fraction = t.substr(1);
+  }
+  return out->h < 24 && out->mi < 60 && out->s < 60;
+}
+
 size_t SubMicrosecondDigits(std::string_view text) {
   for (size_t p = text.find('.'); p != std::string_view::npos; p = text.find('.', p + 1)) {
     if (p < 3 || text[p - 3] != ':' || !Digit(text[p - 2]) || !Digit(text[p - 1])) continue;
@@ -181,8 +172,8 @@ bool CutToMicroseconds(std::string* text) {
 
 bool MayDependOnDateType(std::string_view literal) {
   if (literal.size() < 2 || literal.front() != '\'') return false;
-  Stamp t;
-  return ParseStamp(literal.substr(1, literal.size() - 2), &t) ||
+  DateStamp t;
+  return (ParseDateStamp(literal.substr(1, literal.size() - 2), &t) && t.has_time) ||
          SubMicrosecondDigits(literal) != std::string_view::npos;
 }
 
@@ -195,9 +186,9 @@ std::string DateLiteralAsType(std::string_view literal, const ColumnType& type) 
     return CutToMicroseconds(&cut) ? "'" + cut + "'" : "";
   }
   if (type.date_kind != 1 && type.date_kind != 2) return "";
-  Stamp t;
+  DateStamp t;
   // More than three digits are no datetime literal: the server's error.
-  if (!ParseStamp(v, &t) || t.fraction.size() > 3) return "";
+  if (!ParseDateStamp(v, &t) || t.fraction.size() > 3) return "";
   std::string digits(t.fraction);
   digits.resize(3, '0');
   int ms = Num(digits);

@@ -22,6 +22,18 @@
 
 namespace q6::dialect {
 
+// A date literal's parts, the quotes taken off: 'YYYY-MM-DD' or 'YYYYMMDD',
+// either alone or followed by ' ' or 'T' and 'hh:mm[:ss[.f...]]', a real
+// day of years 1 to 9999 and a real time. The fraction's digits as written.
+struct DateStamp {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  std::string_view fraction;
+  bool compact = false;   // 'YYYYMMDD'
+  bool has_time = false;  // a time follows the day
+  bool point = false;     // the seconds have a point (maybe no digit after it)
+};
+Q6FD_INTERNAL bool ParseDateStamp(std::string_view v, DateStamp* out);
+
 // Where the digits past the sixth of a time's fraction begin in `text`
 // ("hh:mm:ss.fffffff", alone or after a date): the offset of the seventh
 // digit; npos when no time in `text` has more than six.
